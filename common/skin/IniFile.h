@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/skin/IniDocument.h"
+
+// Private-profile access to one ini file on disk. Every call reads the file afresh, so the file can be
+// changed by others between calls; a missing or unreadable file reads as an empty one.
+class IniFile {
+public:
+    // Longest text a lookup returns: a 260-character buffer including its terminator.
+    static constexpr std::size_t kMaxTextChars = 259;
+
+    explicit IniFile(std::string path) : m_path(std::move(path)) {}
+
+    const std::string& path() const { return m_path; }
+    bool exists() const;
+
+    // The value, or `defaultValue` when the file, section or key is missing; either is cut to
+    // `maxChars` characters.
+    std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                           std::size_t maxChars = kMaxTextChars) const;
+    // The value read as an integer (see parseProfileInt); `defaultValue` when missing or empty.
+    int readInt(std::string_view section, std::string_view key, int defaultValue) const;
+
+    // Writes one key, keeping every other line and the file's encoding; creates the section, the file
+    // (8-bit when the text allows, else UTF-16LE) and its folder when missing. False when the file
+    // cannot be written.
+    bool writeString(std::string_view section, std::string_view key, std::string_view value) const;
+    bool writeInt(std::string_view section, std::string_view key, int value) const;
+
+    // The parsed file, or nothing when it cannot be read. Files above 16 MiB count as unreadable.
+    std::optional<IniDocument> load() const;
+    // Replaces the file by the document's bytes (through a temporary file in the same folder, so a
+    // crash leaves the old or the new file, never half of one). Keeps the old file's permissions.
+    bool save(const IniDocument& document) const;
+
+    // Rewrites a whole file as UTF-16LE with byte-order mark, every line ending in CR LF.
+    static bool writeWholeUtf16(const std::string& path, const std::vector<std::string>& lines);
+
+private:
+    std::string m_path;
+};
+
+// Low-level file helpers shared by the ini and settings writers.
+class FileBytes {
+public:
+    static constexpr std::size_t kMaxFileBytes = 16u * 1024u * 1024u;
+    // The whole file, or nothing when it is missing, unreadable or larger than `maxBytes`.
+    static std::optional<std::string> read(const std::string& path, std::size_t maxBytes = kMaxFileBytes);
+    // Writes atomically (temporary file, then rename) with permission bits `mode`; the folder is
+    // created when missing.
+    static bool writeAtomically(const std::string& path, std::string_view bytes, unsigned mode);
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Where the program's own files live (ini/, PTZ/, logo/, skins, Backup/, avi/). Every file the programs
+// locate beside themselves or in the working directory is resolved against this folder, so they work
+// from whatever folder they are started in.
+class ProgramFolder {
+public:
+    static constexpr const char* kViewerHomeVariable = "VISTREL_HOME";
+    static constexpr const char* kPlayerHomeVariable = "DISCORO_HOME";
+
+    // The folder of the running executable (from /proc/self/exe); empty when it cannot be read.
+    static std::string executableFolder();
+
+    // Removes "--home DIR" or "--home=DIR" from the arguments (the first element is the program name and
+    // is kept) and returns DIR. `error` is set, and nothing returned, when "--home" has no folder after it.
+    static std::optional<std::string> takeHomeOption(std::vector<std::string>& arguments, std::string* error);
+
+    // The program folder: the --home folder when given, else the environment variable (when set and not
+    // empty), else the executable's folder. Relative folders are made absolute against the current one.
+    static std::string resolve(const std::optional<std::string>& homeOption, const char* environmentVariable);
+
+    // A path of the text in this platform's form: backslashes become '/', doubled separators and "./"
+    // steps are collapsed. The case of names is kept.
+    static std::string normalize(std::string_view path);
+    // `relative` placed inside `folder` (both normalized); an absolute `relative` is returned as it is.
+    static std::string join(std::string_view folder, std::string_view relative);
+};
