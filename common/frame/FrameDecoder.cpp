@@ -1,0 +1,70 @@
+#include "common/frame/FrameDecoder.h"
+
+#include "common/frame/Bytes.h"
+#include "common/frame/EndMarker.h"
+
+namespace dvr::frame {
+
+FrameDecoder::FrameDecoder() : m_data(kMaxCodestreamBytes) {}
+
+DecodedFrame FrameDecoder::prepare(std::span<const uint8_t> record) {
+    DecodedFrame frame;
+    m_dataBytes = 0;
+    const std::optional<FrameHeader> header = parseFrameHeader(record);
+    if (!header)
+        return frame;  // BadLength
+    frame.header = *header;
+    const std::span<const uint8_t> payload = record.subspan(kFrameHeaderBytes);
+    if (turnedSize(payload.size()) > m_data.size())
+        return frame;  // BadLength
+    m_dataBytes = turnByteOrder(payload, m_data);
+    frame.status = hasPicture(header->marker) ? DecodeStatus::Decoded : DecodeStatus::NoPicture;
+    return frame;
+}
+
+DecodedFrame FrameDecoder::decodePrepared(const FrameHeader& header, uint32_t pictureLength,
+                                          const FrameDecodeOptions& options, DecodedPicture* into) {
+    return finish(header, {m_data.data(), m_dataBytes}, pictureLength, options, into, true);
+}
+
+DecodedFrame FrameDecoder::decodeCodestream(const FrameHeader& header, std::span<const uint8_t> codestream,
+                                            uint32_t pictureLength, const FrameDecodeOptions& options,
+                                            DecodedPicture* into) {
+    return finish(header, codestream, pictureLength, options, into, false);
+}
+
+DecodedFrame FrameDecoder::finish(const FrameHeader& header, std::span<const uint8_t> codestream,
+                                  uint32_t pictureLength, const FrameDecodeOptions& options,
+                                  DecodedPicture* into, bool clearEndMarker) {
+    DecodedFrame frame;
+    frame.header = header;
+    if (!hasPicture(header.marker)) {
+        frame.status = DecodeStatus::NoPicture;
+        return frame;
+    }
+    DecodedPicture& picture = into ? *into : m_picture;
+    const std::optional<size_t> end = findEndMarker(codestream, pictureLength, options.endWindow);
+    if (!end) {
+        frame.status = DecodeStatus::NoEndMarker;
+        return frame;
+    }
+    const bool decoded = m_decoder.decode(codestream, picture);
+    if (clearEndMarker) {
+        // A later, shorter record must not find this record's end marker in the reused buffer.
+        m_data[*end - 1] = 0;
+        m_data[*end] = 0;
+    }
+    if (!decoded) {
+        frame.status = DecodeStatus::DecodeFailed;
+        return frame;
+    }
+    int channel = readChannel(picture.image(), options.method, options.channelCount);
+    if (options.alignByFlags)
+        channel = alignChannel(channel, header.pictureFlags);
+    frame.status = DecodeStatus::Decoded;
+    frame.channel = channel;
+    frame.picture = &picture;
+    return frame;
+}
+
+}  // namespace dvr::frame

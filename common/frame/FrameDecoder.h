@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "common/frame/ChannelCode.h"
+#include "common/frame/DecodedPicture.h"
+#include "common/frame/FrameHeader.h"
+#include "common/frame/FrameLimits.h"
+#include "common/frame/J2kDecoder.h"
+
+namespace dvr::frame {
+
+struct FrameDecodeOptions {
+    size_t endWindow = kViewerEndWindow;  // 64 for the viewer, 32 for the backup player
+    ChannelMethod method = ChannelMethod::PatchCode;
+    int channelCount = 16;      // modulus of the line code (the recorder's channel count)
+    bool alignByFlags = false;  // remote playback and the backup player align the channel by the flags
+};
+
+// Why a record gave no picture, or Decoded when it did.
+enum class DecodeStatus {
+    Decoded,
+    BadLength,     // fewer than 528 bytes, or more data after the header than a picture can hold
+    NoPicture,     // the marker announces no picture
+    Skipped,       // the consumer chose not to decode
+    NoEndMarker,   // no FF D9 in the search window (or the picture length lies past the data)
+    DecodeFailed,  // the JPEG 2000 decoder refused the codestream (corrupt, truncated, too large)
+};
+
+struct DecodedFrame {
+    DecodeStatus status = DecodeStatus::BadLength;
+    FrameHeader header;
+    int channel = -1;                         // read from the pixels; -1 without a picture
+    const DecodedPicture* picture = nullptr;  // the picture decoded into; valid until the next decode
+    bool ok() const { return status == DecodeStatus::Decoded; }
+};
+
+// The common per-record steps: copy the header aside, turn the byte order of the data after it into the
+// decoder's own data buffer, check the marker, ask the consumer, search the end marker, decode, read the
+// channel. Buffers are allocated once (data buffer and picture of the largest size) and reused.
+class FrameDecoder {
+public:
+    FrameDecoder();
+
+    // Whole record in wire form: 528-byte header, then the codestream in turned byte order.
+    // shouldDecode(const FrameHeader&) -> bool is asked after the marker check.
+    template <typename ShouldDecode>
+    DecodedFrame decodeRecord(std::span<const uint8_t> record, const FrameDecodeOptions& options,
+                              ShouldDecode&& shouldDecode, DecodedPicture* into = nullptr) {
+        DecodedFrame frame = prepare(record);
+        if (frame.status != DecodeStatus::Decoded)
+            return frame;
+        if (!shouldDecode(static_cast<const FrameHeader&>(frame.header))) {
+            frame.status = DecodeStatus::Skipped;
+            return frame;
+        }
+        return decodePrepared(frame.header, frame.header.pictureLength, options, into);
+    }
+
+    DecodedFrame decodeRecord(std::span<const uint8_t> record, const FrameDecodeOptions& options,
+                              DecodedPicture* into = nullptr) {
+        return decodeRecord(
+            record, options, [](const FrameHeader&) { return true; }, into);
+    }
+
+    // Steps 1-3 on their own: parse the header, turn the data into the data buffer, check the marker.
+    // status is Decoded when the record carries a picture and may go on to decodePrepared().
+    DecodedFrame prepare(std::span<const uint8_t> record);
+
+    // Steps 5-7 on the prepared data buffer with the given picture length (the header's, or a length the
+    // consumer corrected).
+    DecodedFrame decodePrepared(const FrameHeader& header, uint32_t pictureLength,
+                                const FrameDecodeOptions& options, DecodedPicture* into = nullptr);
+
+    // Steps 5-7 on a codestream already in natural byte order (a backup record after its own turn).
+    // The two end-marker bytes are not cleared (the span is read-only).
+    DecodedFrame decodeCodestream(const FrameHeader& header, std::span<const uint8_t> codestream,
+                                  uint32_t pictureLength, const FrameDecodeOptions& options,
+                                  DecodedPicture* into = nullptr);
+
+    // The decoder's own picture (the default target of every decode).
+    const DecodedPicture& picture() const { return m_picture; }
+    DecodedPicture& picture() { return m_picture; }
+
+    // The turned data of the last prepared record.
+    std::span<const uint8_t> data() const { return {m_data.data(), m_dataBytes}; }
+
+private:
+    DecodedFrame finish(const FrameHeader& header, std::span<const uint8_t> codestream,
+                        uint32_t pictureLength, const FrameDecodeOptions& options, DecodedPicture* into,
+                        bool clearEndMarker);
+
+    J2kDecoder m_decoder;
+    std::vector<uint8_t> m_data;
+    size_t m_dataBytes = 0;
+    DecodedPicture m_picture;
+};
+
+}  // namespace dvr::frame

@@ -1,0 +1,201 @@
+#include "common/frame/J2kDecoder.h"
+
+#include <openjpeg.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace dvr::frame {
+
+namespace {
+
+// The codestream as an OpenJPEG input stream over memory.
+struct MemoryReader {
+    const uint8_t* data;
+    size_t size;
+    size_t position;
+};
+
+OPJ_SIZE_T readMemory(void* buffer, OPJ_SIZE_T bytes, void* user) {
+    auto* r = static_cast<MemoryReader*>(user);
+    const size_t left = r->size - r->position;
+    if (left == 0)
+        return OPJ_SIZE_T(-1);
+    const size_t n = std::min<size_t>(bytes, left);
+    std::memcpy(buffer, r->data + r->position, n);
+    r->position += n;
+    return n;
+}
+
+OPJ_OFF_T skipMemory(OPJ_OFF_T bytes, void* user) {
+    auto* r = static_cast<MemoryReader*>(user);
+    if (bytes < 0) {
+        if (size_t(-bytes) > r->position)
+            return -1;
+        r->position -= size_t(-bytes);
+        return bytes;
+    }
+    const size_t n = std::min<size_t>(size_t(bytes), r->size - r->position);
+    r->position += n;
+    return OPJ_OFF_T(n);
+}
+
+OPJ_BOOL seekMemory(OPJ_OFF_T position, void* user) {
+    auto* r = static_cast<MemoryReader*>(user);
+    if (position < 0 || size_t(position) > r->size)
+        return OPJ_FALSE;
+    r->position = size_t(position);
+    return OPJ_TRUE;
+}
+
+void quiet(const char*, void*) {}
+
+// Stream buffer: small enough to stay below the heap's mapping threshold.
+constexpr OPJ_SIZE_T kStreamBufferBytes = 64 * 1024;
+// More tiles than this make a picture of at most 720 x 576 pathological; refused to bound decode time.
+constexpr uint64_t kMaxTiles = 1024;
+constexpr uint32_t kMaxComponents = 4;
+
+struct Resources {
+    opj_codec_t* codec = nullptr;
+    opj_stream_t* stream = nullptr;
+    opj_image_t* image = nullptr;
+    ~Resources() {
+        if (image)
+            opj_image_destroy(image);
+        if (stream)
+            opj_stream_destroy(stream);
+        if (codec)
+            opj_destroy_codec(codec);
+    }
+};
+
+bool plainComponent(const opj_image_comp_t& c, uint32_t width, uint32_t height) {
+    return c.data && c.dx == 1 && c.dy == 1 && c.w == width && c.h == height && c.prec == 8 && !c.sgnd;
+}
+
+// Fast path: three full-size unsigned 8-bit planes R, G, B (or one grey plane).
+void packPlanes(const int32_t* __restrict r, const int32_t* __restrict g, const int32_t* __restrict b,
+                uint8_t* __restrict out, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t px = (uint32_t(b[i]) & 0xFF) | (uint32_t(g[i]) & 0xFF) << 8 |
+                            (uint32_t(r[i]) & 0xFF) << 16 | 0xFF000000u;
+        std::memcpy(out + 4 * i, &px, 4);
+    }
+}
+
+// Any other component layout: nearest sample of each component, scaled to 8 bits.
+uint8_t sample8(const opj_image_comp_t& c, uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
+    const uint64_t cx = uint64_t(x) * c.w / width;
+    const uint64_t cy = uint64_t(y) * c.h / height;
+    int64_t v = c.data[cy * c.w + cx];
+    const uint32_t prec = std::clamp<uint32_t>(c.prec, 1, 31);
+    if (c.sgnd)
+        v += int64_t(1) << (prec - 1);
+    if (prec > 8)
+        v >>= (prec - 8);
+    else if (prec < 8)
+        v <<= (8 - prec);
+    return uint8_t(std::clamp<int64_t>(v, 0, 255));
+}
+
+void packGeneric(const opj_image_t& image, uint32_t width, uint32_t height, uint8_t* out) {
+    const bool grey = image.numcomps < 3;
+    const opj_image_comp_t& cr = image.comps[0];
+    const opj_image_comp_t& cg = image.comps[grey ? 0 : 1];
+    const opj_image_comp_t& cb = image.comps[grey ? 0 : 2];
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t* p = out + (size_t(y) * width + x) * 4;
+            p[0] = sample8(cb, x, y, width, height);
+            p[1] = sample8(cg, x, y, width, height);
+            p[2] = sample8(cr, x, y, width, height);
+            p[3] = 0xFF;
+        }
+    }
+}
+
+}  // namespace
+
+bool J2kDecoder::decode(std::span<const uint8_t> codestream, DecodedPicture& out) {
+    out.width = 0;
+    out.height = 0;
+    if (codestream.size() < 2)
+        return false;
+
+    MemoryReader reader{codestream.data(), codestream.size(), 0};
+    Resources res;
+    res.codec = opj_create_decompress(OPJ_CODEC_J2K);
+    if (!res.codec)
+        return false;
+    opj_set_info_handler(res.codec, quiet, nullptr);
+    opj_set_warning_handler(res.codec, quiet, nullptr);
+    opj_set_error_handler(res.codec, quiet, nullptr);
+    opj_dparameters_t parameters;
+    opj_set_default_decoder_parameters(&parameters);
+    if (!opj_setup_decoder(res.codec, &parameters))
+        return false;
+    // A truncated codestream is a failure, not a partly decoded picture.
+    opj_decoder_set_strict_mode(res.codec, OPJ_TRUE);
+
+    res.stream = opj_stream_create(kStreamBufferBytes, OPJ_TRUE);
+    if (!res.stream)
+        return false;
+    opj_stream_set_user_data(res.stream, &reader, nullptr);
+    opj_stream_set_user_data_length(res.stream, codestream.size());
+    opj_stream_set_read_function(res.stream, readMemory);
+    opj_stream_set_skip_function(res.stream, skipMemory);
+    opj_stream_set_seek_function(res.stream, seekMemory);
+
+    if (!opj_read_header(res.stream, res.codec, &res.image) || !res.image)
+        return false;
+
+    // The declared size decides before anything is decoded.
+    const opj_image_t& header = *res.image;
+    if (header.x1 <= header.x0 || header.y1 <= header.y0)
+        return false;
+    const uint32_t width = header.x1 - header.x0;
+    const uint32_t height = header.y1 - header.y0;
+    if (width > uint32_t(kMaxPictureWidth) || height > uint32_t(kMaxPictureHeight))
+        return false;
+    if (header.numcomps == 0 || header.numcomps > kMaxComponents)
+        return false;
+    if (opj_codestream_info_v2_t* info = opj_get_cstr_info(res.codec)) {
+        const uint64_t tiles = uint64_t(info->tw) * info->th;
+        opj_destroy_cstr_info(&info);
+        if (tiles == 0 || tiles > kMaxTiles)
+            return false;
+    }
+
+    if (!opj_decode(res.codec, res.stream, res.image) || !opj_end_decompress(res.codec, res.stream))
+        return false;
+
+    const opj_image_t& image = *res.image;
+    for (uint32_t c = 0; c < image.numcomps; ++c) {
+        const opj_image_comp_t& comp = image.comps[c];
+        if (!comp.data || comp.w == 0 || comp.h == 0)
+            return false;
+    }
+
+    const size_t bytes = size_t(width) * height * 4;
+    if (out.pixels.size() < bytes)
+        out.pixels.resize(kMaxPictureBytes);
+    uint8_t* pixels = out.pixels.data();
+    const size_t count = size_t(width) * height;
+    if (image.numcomps >= 3 && plainComponent(image.comps[0], width, height) &&
+        plainComponent(image.comps[1], width, height) && plainComponent(image.comps[2], width, height)) {
+        packPlanes(image.comps[0].data, image.comps[1].data, image.comps[2].data, pixels, count);
+    } else if (image.numcomps < 3 && plainComponent(image.comps[0], width, height)) {
+        const int32_t* grey = image.comps[0].data;
+        packPlanes(grey, grey, grey, pixels, count);
+    } else {
+        packGeneric(image, width, height, pixels);
+    }
+
+    out.width = int(width);
+    out.height = int(height);
+    out.bitmapInfo = makeBitmapInfo(out.width, out.height);
+    return true;
+}
+
+}  // namespace dvr::frame
