@@ -1,0 +1,132 @@
+#include "player/ui/audio/PlayerSound.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/player/ui/audio/FakeAudio.h"
+
+namespace dvr::player {
+namespace {
+
+AudioDeviceFactory fakeFactory(FakeClock& clock, int* opened) {
+    return [&clock, opened](std::string*) -> std::unique_ptr<AudioDevice> {
+        ++*opened;
+        return std::make_unique<FakeDevice>(clock, 8);
+    };
+}
+
+// One sound block's worth of bytes for each channel: channel k filled with k + 1.
+struct Block {
+    std::array<std::vector<uint8_t>, 4> bytes;
+    std::array<std::span<const uint8_t>, 4> spans() const { return {bytes[0], bytes[1], bytes[2], bytes[3]}; }
+};
+
+Block makeBlock(size_t count, int emptyChannel = -1) {
+    Block block;
+    for (int k = 0; k < 4; ++k) {
+        if (k != emptyChannel) {
+            block.bytes[static_cast<size_t>(k)].assign(count, static_cast<uint8_t>(k + 1));
+        }
+    }
+    return block;
+}
+
+TEST(PlayerSound, FirstSoundOnSelectsChannelOneOnlyOnce) {
+    FakeClock clock;
+    PlayerSound sound(clock);
+    EXPECT_EQ(sound.selectedChannel(), 0);
+    EXPECT_TRUE(sound.setSoundOn(true));
+    EXPECT_EQ(sound.selectedChannel(), 1);
+    sound.selectChannel(3);
+    sound.setSoundOn(false);
+    EXPECT_FALSE(sound.setSoundOn(true));
+    EXPECT_EQ(sound.selectedChannel(), 3);
+    sound.resetState();
+    EXPECT_FALSE(sound.soundOn());
+    EXPECT_EQ(sound.selectedChannel(), 0);
+    EXPECT_TRUE(sound.setSoundOn(true));
+}
+
+TEST(PlayerSound, OpensOneDeviceForTheFourOutputs) {
+    FakeClock clock;
+    int opened = 0;
+    PlayerSound sound(clock);
+    ASSERT_TRUE(sound.createOutputs(fakeFactory(clock, &opened)));
+    ASSERT_TRUE(sound.createOutputs(fakeFactory(clock, &opened)));
+    EXPECT_EQ(opened, 1);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NE(sound.output(k), nullptr);
+    }
+    sound.destroyOutputs();
+    EXPECT_FALSE(sound.hasOutputs());
+}
+
+TEST(PlayerSound, ReportsADeviceThatCannotBePrepared) {
+    FakeClock clock;
+    PlayerSound sound(clock);
+    std::string error;
+    const AudioDeviceFactory failing = [](std::string* why) -> std::unique_ptr<AudioDevice> {
+        *why = "no device";
+        return nullptr;
+    };
+    EXPECT_FALSE(sound.createOutputs(failing, &error));
+    EXPECT_EQ(error, "no device");
+    EXPECT_FALSE(sound.hasOutputs());
+    // Sound blocks without outputs are dropped quietly.
+    sound.setSoundOn(true);
+    const Block block = makeBlock(255);
+    sound.handOver(block.spans(), PlayerSound::kForwardPlayMode);
+}
+
+TEST(PlayerSound, QueuesOnlyTheSelectedChannelInForwardPlayWithSoundOn) {
+    struct Case {
+        const char* name;
+        bool soundOn;
+        int selected;
+        int playMode;
+        int queuedChannel;  // -1: nothing queued
+    };
+    const Case cases[] = {
+        {"forward, channel 1", true, 1, 1, 0},
+        {"forward, channel 4", true, 4, 1, 3},
+        {"sound off", false, 2, 1, -1},
+        {"no channel", true, 0, 1, -1},
+        {"pause", true, 2, 0, -1},
+        {"backward", true, 2, 2, -1},
+        {"fast forward", true, 2, 3, -1},
+        {"step forward", true, 2, 7, -1},
+        {"seek", true, 2, 9, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeClock clock;
+        int opened = 0;
+        PlayerSound sound(clock);
+        ASSERT_TRUE(sound.createOutputs(fakeFactory(clock, &opened)));
+        sound.setSoundOn(c.soundOn);
+        sound.selectChannel(c.selected);
+        const Block block = makeBlock(255);
+        for (int i = 0; i < 3; ++i) {
+            sound.handOver(block.spans(), c.playMode);
+        }
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(sound.output(k)->stagedBytes(), k == c.queuedChannel ? 765u : 0u) << "output " << k;
+        }
+    }
+}
+
+TEST(PlayerSound, AnAbsentChannelDoesNotGrowTheStaging) {
+    FakeClock clock;
+    int opened = 0;
+    PlayerSound sound(clock);
+    ASSERT_TRUE(sound.createOutputs(fakeFactory(clock, &opened)));
+    sound.setSoundOn(true);
+    sound.selectChannel(2);
+    const Block block = makeBlock(255, /*emptyChannel=*/1);
+    sound.handOver(block.spans(), PlayerSound::kForwardPlayMode);
+    EXPECT_EQ(sound.output(1)->stagedBytes(), 0u);
+}
+
+}  // namespace
+}  // namespace dvr::player
