@@ -1,0 +1,390 @@
+#include "viewer/link/RecorderSession.h"
+
+#include "common/frame/ChannelCode.h"
+
+#include <algorithm>
+
+namespace dvr::link {
+
+RecorderSession::RecorderSession(RecorderTransport& transport, SessionHost& host)
+    : m_transport(transport), m_host(host) {
+    m_sendBuffer.resize(1024);
+    m_loginBlock = buildLoginBlock("admin", "");
+}
+
+void RecorderSession::setCredentials(std::string_view userId, std::string_view password) {
+    m_loginBlock = buildLoginBlock(userId, password);
+}
+
+void RecorderSession::setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint32_t playModeWord) {
+    m_values.requestDateWord = dateWord;
+    m_values.requestTimeWord = timeWord;
+    m_values.playModeWord = playModeWord;
+}
+
+bool RecorderSession::connect(std::string_view address, uint16_t port) {
+    if (m_transport.isOpen())
+        return false;
+    if (m_transport.open(address, port) != RecorderTransport::ConnectStart::InProgress) {
+        m_transport.close();
+        return false;
+    }
+    ++m_generation;
+    m_peerClosed = false;
+    m_connectReported = false;
+    m_framer.reset();
+    m_host.toggleActivity(ActivityTarget::LiveAndPlayback);
+    m_watchdogRunning = true;
+    m_host.setWatchdogRunning(true);
+    m_activity = true;
+    return true;
+}
+
+void RecorderSession::disconnect() {
+    if (m_watchdogRunning) {
+        m_watchdogRunning = false;
+        m_host.setWatchdogRunning(false);
+    }
+    if (m_transport.isOpen()) {
+        request(RequestKind::Stop);
+        // Closing shuts the sending side down after the queued stop request.
+        m_transport.close();
+    }
+    ++m_generation;
+    m_framer.reset();
+    m_connected = false;
+    m_loggedIn = false;
+    m_peerClosed = false;
+    m_keyLocked = false;
+    m_host.setKeyLock(false);
+    m_host.activityOff();
+}
+
+void RecorderSession::sendBytes(std::span<const uint8_t> bytes) {
+    m_transport.send(bytes);
+    m_activity = true;
+}
+
+bool RecorderSession::request(RequestKind kind) {
+    if (!m_transport.isOpen())
+        return false;
+    m_values.displayedChannelMask = m_live.displayedChannelMask();
+    m_values.requestSpeed = m_live.requestSpeed();
+    const RequestBytes packet = buildRequest(kind, m_version, m_values, m_loginBlock);
+    if (packet.size == 0)
+        return false;
+    sendBytes(packet.view());
+    switch (kind) {
+        case RequestKind::Login:
+            m_requestState = RequestState::Login;
+            break;
+        case RequestKind::LivePicture:
+            m_requestState = RequestState::LivePicture;
+            break;
+        case RequestKind::EventList:
+            m_requestState = RequestState::EventList;
+            break;
+        case RequestKind::RecordingRange:
+            m_requestState = RequestState::RecordingRange;
+            break;
+        case RequestKind::NextPlaybackPicture:
+        case RequestKind::PlaySearch:
+        case RequestKind::StopPlayback:
+            m_requestState = static_cast<RequestState>(kind);
+            m_previousState = m_requestState;
+            break;
+        case RequestKind::Stop:
+        case RequestKind::KeepAlive:
+            break;
+    }
+    if (kind == RequestKind::PlaySearch) {
+        // Replies are counted when the play mode's kind byte is zero.
+        m_playbackCounting = ((m_values.playModeWord >> 8) & 0xFF) == 0;
+        m_playbackCount = 0;
+    }
+    return true;
+}
+
+bool RecorderSession::sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateCode) {
+    if (!m_transport.isOpen())
+        return false;
+    const size_t needed = kPacketPrefixBytes + bytes.size();
+    if (m_sendBuffer.size() < needed)
+        m_sendBuffer.resize(needed);
+    const size_t n = buildPtzPacket(m_sendBuffer, m_version, bytes, baudRateCode);
+    if (n == 0)
+        return false;
+    sendBytes(std::span<const uint8_t>(m_sendBuffer.data(), n));
+    return true;
+}
+
+bool RecorderSession::sendSetupQuery() {
+    if (!m_transport.isOpen())
+        return false;
+    sendBytes(buildSetupQuery(m_version).view());
+    m_requestState = RequestState::SetupQuery;
+    m_previousState = RequestState::SetupQuery;
+    return true;
+}
+
+void RecorderSession::onConnectResult(int error) {
+    if (!m_transport.isOpen() || m_connected || m_connectReported)
+        return;
+    m_connectReported = true;
+    if (error != 0) {
+        m_host.runViewDisconnect(DisconnectReason::ConnectFailed);
+        return;
+    }
+    m_transport.setReceiveBuffer(kReceiveBufferBytes);
+    m_host.setConnectionState(ConnectionState::Established);
+    m_connected = true;
+    m_framer.resetCapacity();
+    m_live.resetPictureState();
+    request(RequestKind::Login);
+}
+
+void RecorderSession::onReadable() {
+    if (!m_transport.isOpen() || m_peerClosed)
+        return;
+    m_activity = true;
+    const RecorderTransport::Received got = m_transport.receive(m_receiveBlock);
+    if (got.bytes > 0)
+        receiveBytes(
+            std::span<const uint8_t>(m_receiveBlock.data(), std::min(got.bytes, m_receiveBlock.size())));
+    if (got.closed && m_transport.isOpen()) {
+        // The peer is gone; nothing visible changes until the watchdog ends
+        // the session.
+        m_peerClosed = true;
+    }
+}
+
+void RecorderSession::onWatchdogTick() {
+    if (!m_watchdogRunning)
+        return;
+    if (m_activity) {
+        m_activity = false;
+        return;
+    }
+    disconnect();
+    m_host.runViewDisconnect(DisconnectReason::NoTraffic);
+}
+
+void RecorderSession::receiveBytes(std::span<const uint8_t> block) {
+    if (block.empty())
+        return;
+    m_activity = true;
+    if (m_requestState == RequestState::SetupQuery) {
+        // The set-up reply is kept as it came, without interpretation.
+        m_host.setupReply(block.first(std::min(block.size(), kSetupReplyBytes)));
+        m_requestState = RequestState::LivePicture;
+        m_framer.reset();
+        return;
+    }
+    const uint64_t generation = m_generation;
+    while (!block.empty() && generation == m_generation) {
+        size_t used = 0;
+        const FramerEvent event = m_framer.next(block, used);
+        block = block.subspan(used);
+        switch (event.kind) {
+            case FramerEvent::Kind::NeedMore:
+                break;
+            case FramerEvent::Kind::Header: {
+                const Payload what = handleHeader(event.header, event.params);
+                if (what == Payload::Stop || generation != m_generation)
+                    return;
+                m_payloadCommand = event.header.command;
+                m_payloadWanted = what == Payload::Collect;
+                if (!m_payloadWanted)
+                    m_framer.skipPayload();
+                break;
+            }
+            case FramerEvent::Kind::PayloadComplete:
+                if (m_payloadWanted)
+                    handlePayload(event.payload);
+                m_payloadWanted = false;
+                break;
+        }
+    }
+}
+
+RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& header, const ParamBlock& params) {
+    m_lastParams = params;
+    const auto& p = params.p;
+    switch (header.command) {
+        case command::LoginReply:
+            handleLoginReply(header, params);
+            return Payload::Skip;
+        case command::LivePictureReply:
+            m_requestState = RequestState::LivePicture;
+            m_live.takeReply(p[0], p[4], p[5]);
+            m_host.livePositions(p[0], p[4]);
+            return Payload::Collect;
+        case command::EventListReply:
+            m_requestState = RequestState::EventList;
+            return Payload::Collect;
+        case command::RecordingRangeReply:
+            handleRangeReply(params);
+            return Payload::Skip;
+        case command::SessionEnded:
+            disconnect();
+            m_host.runViewDisconnect(DisconnectReason::RecorderEnded);
+            m_host.showMessage(kDisconnectedMessage);
+            return Payload::Stop;
+        case command::PlaybackPictureReply:
+            m_requestState = RequestState::PlaybackPicture;
+            if (m_playbackCounting) {
+                ++m_playbackCount;
+                if (m_playbackCount > kCountedPlaybackReplies) {
+                    // Discarded whole; no further picture request follows.
+                    m_playbackCounting = false;
+                    return Payload::Skip;
+                }
+            }
+            if (p[3] != 1) {
+                m_host.playbackStatus(p[3]);
+                return Payload::Skip;
+            }
+            m_host.playbackPictureTime(p[0], p[1]);
+            m_host.playbackPosition(p[4]);
+            return Payload::Collect;
+        case command::PlaySearchReply:
+            m_requestState = RequestState::PlaybackSearch;
+            if (p[0] == 1)
+                request(RequestKind::NextPlaybackPicture);
+            return Payload::Skip;
+        case command::StopPlaybackReply:
+            m_requestState = RequestState::PlaybackStop;
+            m_host.playbackStatus(p[0]);
+            if (p[0] == 2)
+                m_host.showMessage(kPlayErrorMessage);
+            return Payload::Skip;
+        case command::StopReply:
+        case command::Notice:
+        default:
+            return Payload::Skip;
+    }
+}
+
+void RecorderSession::handleLoginReply(const PacketHeader& header, const ParamBlock& params) {
+    const auto& p = params.p;
+    m_version = header.version;
+    const ProtocolInfo info = protocolFromVersion(m_version);
+    m_protocolLevel = info.level;
+    m_newerProtocol = info.newer;
+    if ((p[0] & 0x1) == 0) {
+        m_loggedIn = false;
+        m_host.runViewDisconnect(DisconnectReason::LoginRefused);
+        return;
+    }
+    m_loggedIn = true;
+    switch (p[1] & 0xFF) {
+        case 1:
+            m_channelCount = 1;
+            break;
+        case 8:
+            m_channelCount = 8;
+            break;
+        case 16:
+            m_channelCount = 16;
+            break;
+        default:
+            m_channelCount = 4;
+            break;
+    }
+    m_range = RecordingRange{p[2], p[3], p[4], p[5]};
+    m_host.recordingRange(m_range);
+    m_keyLocked = (p[0] & 0x80000000u) != 0;
+    if (m_keyLocked)
+        m_host.setConnectionState(ConnectionState::KeyLock);
+    m_host.setKeyLock(m_keyLocked);
+    if (p[0] & 0x40000000u)
+        m_newerProtocol = true;
+    request(RequestKind::RecordingRange);
+}
+
+void RecorderSession::handleRangeReply(const ParamBlock& params) {
+    const auto& p = params.p;
+    m_range = RecordingRange{p[2], p[3], p[4], p[5]};
+    m_host.recordingRange(m_range);
+    if (m_host.playbackActive())
+        request(m_host.playState() == 1 ? RequestKind::PlaySearch : RequestKind::StopPlayback);
+    else
+        request(RequestKind::LivePicture);
+}
+
+void RecorderSession::handlePayload(std::span<const uint8_t> payload) {
+    switch (m_payloadCommand) {
+        case command::LivePictureReply:
+            handleLivePicture(payload);
+            break;
+        case command::EventListReply:
+            m_host.eventList(payload);
+            m_requestState = m_previousState;
+            break;
+        case command::PlaybackPictureReply:
+            handlePlaybackPicture(payload);
+            break;
+        default:
+            break;
+    }
+}
+
+void RecorderSession::handleLivePicture(std::span<const uint8_t> record) {
+    const uint64_t generation = m_generation;
+    m_live.countFrame();
+    frame::DecodedFrame prepared = m_decoder.prepare(record);
+    if (prepared.status == frame::DecodeStatus::Decoded) {
+        const bool decode = m_live.settle(prepared.header);
+        if (m_live.formatChanged())
+            m_host.liveFormatChanged(m_live.pictureFlags(), m_live.videoStandard());
+        if (decode) {
+            frame::FrameDecodeOptions options;
+            options.method = frame::viewerMethod(frame::layoutFamily(m_live.layoutCode()));
+            options.channelCount = m_channelCount;
+            const frame::DecodedFrame result =
+                m_decoder.decodePrepared(prepared.header, prepared.header.pictureLength, options);
+            if (result.ok() && generation == m_generation)
+                m_host.livePicture(result.channel, result.header, *result.picture);
+        }
+    }
+    if (generation != m_generation)
+        return;
+    m_host.afterLivePicture();
+    if (generation != m_generation)
+        return;
+    if (!m_host.playbackActive()) {
+        request(RequestKind::LivePicture);
+        m_host.toggleActivity(ActivityTarget::LiveView);
+    }
+}
+
+void RecorderSession::handlePlaybackPicture(std::span<const uint8_t> record) {
+    if (!m_host.playbackActive())
+        return;
+    const uint64_t generation = m_generation;
+    frame::FrameDecodeOptions options;
+    options.method = frame::viewerMethod(frame::layoutFamily(m_live.layoutCode()));
+    options.channelCount = m_channelCount;
+    options.alignByFlags = true;
+    const frame::DecodedFrame result = m_decoder.decodeRecord(
+        record, options, [this](const frame::FrameHeader& h) { return m_host.acceptPlaybackPicture(h); });
+    if (result.ok())
+        m_host.playbackPicture(result.channel, result.header, *result.picture);
+    if (generation != m_generation || !m_host.playing())
+        return;
+    switch (m_pendingRequest) {
+        case RequestKind::PlaySearch:
+            request(RequestKind::PlaySearch);
+            m_pendingRequest = RequestKind::NextPlaybackPicture;
+            break;
+        case RequestKind::StopPlayback:
+            request(RequestKind::StopPlayback);
+            m_host.setPlaying(false);
+            break;
+        default:
+            request(RequestKind::NextPlaybackPicture);
+            break;
+    }
+}
+
+}  // namespace dvr::link

@@ -1,0 +1,175 @@
+// The one object that owns the connection to a recorder: connects and
+// disconnects, logs in, frames every request, splits received bytes into
+// packets, dispatches them by command code and hands completed payloads to
+// their consumers (live pictures, playback pictures, the event list).
+//
+// Sans-I/O: it never waits and never reads a clock. Whoever watches the
+// socket reports readiness through onConnectResult() and onReadable(); a
+// 30-second timer of the host calls onWatchdogTick() while the host was told
+// the watchdog runs.
+#pragma once
+
+#include "common/frame/FrameDecoder.h"
+#include "viewer/link/LiveStream.h"
+#include "viewer/link/Packet.h"
+#include "viewer/link/PacketFramer.h"
+#include "viewer/link/RecorderTransport.h"
+#include "viewer/link/SessionHost.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dvr::link {
+
+// The request state byte.
+enum class RequestState : uint8_t {
+    None = 0,
+    Login = 1,
+    LivePicture = 2,
+    EventList = 4,
+    SetupQuery = 10,
+    RecordingRange = 102,
+    PlaybackPicture = 103,
+    PlaybackSearch = 104,
+    PlaybackStop = 105,
+};
+
+inline constexpr int kReceiveBufferBytes = 64512;
+inline constexpr size_t kReadBytes = 4096;
+inline constexpr size_t kSetupReplyBytes = 1024;
+inline constexpr int kWatchdogPeriodMs = 30000;
+// The largest payload accepted: a whole frame record of the largest picture.
+inline constexpr uint64_t kMaxPayloadBytes = frame::kMaxFrameRecordBytes;
+// Playback replies counted after a play request whose mode byte is zero: the
+// first 20 are processed, the next is discarded and counting stops.
+inline constexpr int kCountedPlaybackReplies = 20;
+
+class RecorderSession {
+public:
+    RecorderSession(RecorderTransport& transport, SessionHost& host);
+    RecorderSession(const RecorderSession&) = delete;
+    RecorderSession& operator=(const RecorderSession&) = delete;
+
+    // --- offered to the view, the playback window and the PTZ code --------
+    // Starts a non-blocking connect. False when a connection already exists
+    // or the connect was refused at once.
+    bool connect(std::string_view address, uint16_t port);
+    // Stops the watchdog, sends the stop request, closes the socket. Always safe.
+    void disconnect();
+    // Builds and sends the request of a kind and moves the request state.
+    // False without sending when there is no socket.
+    bool request(RequestKind kind);
+    // Sends PTZ bytes to the camera line (0x1037). False without a socket.
+    bool sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateCode);
+    // Sends the set-up query (0x1057); the next received block is its reply.
+    bool sendSetupQuery();
+
+    // --- readiness, reported by whoever watches the socket ---------------
+    // The connect finished: error 0 on success, otherwise the socket error.
+    void onConnectResult(int error);
+    // Bytes can be read: reads at most 4096 bytes once and handles them.
+    void onReadable();
+    // The watchdog period passed.
+    void onWatchdogTick();
+
+    // --- state -----------------------------------------------------------
+    bool hasSocket() const { return m_transport.isOpen(); }
+    bool connected() const { return m_connected; }
+    // A connect was started and its outcome is not reported yet.
+    bool connectPending() const { return m_transport.isOpen() && !m_connected && !m_connectReported; }
+    // False once the peer closed the stream: stop watching it for reading
+    // (the watchdog then ends the session).
+    bool wantsRead() const { return m_transport.isOpen() && !m_peerClosed; }
+    bool peerClosed() const { return m_peerClosed; }
+    bool watchdogRunning() const { return m_watchdogRunning; }
+    bool activity() const { return m_activity; }
+    RequestState requestState() const { return m_requestState; }
+    RequestState previousRequestState() const { return m_previousState; }
+    const VersionText& versionText() const { return m_version; }
+    int protocolLevel() const { return m_protocolLevel; }
+    bool newerProtocol() const { return m_newerProtocol; }
+    int channelCount() const { return m_channelCount; }
+    bool keyLocked() const { return m_keyLocked; }
+    bool loggedIn() const { return m_loggedIn; }
+    const RecordingRange& recordingRange() const { return m_range; }
+    const ParamBlock& lastParams() const { return m_lastParams; }
+
+    LiveStream& live() { return m_live; }
+    const LiveStream& live() const { return m_live; }
+
+    // Log-in values sent by the next login request (UTF-8; converted to
+    // Windows-1252 with "#" for unmappable characters).
+    void setCredentials(std::string_view userId, std::string_view password);
+
+    // Set by the playback window: the follow-up request (103, 104 or 105)
+    // sent after each processed playback picture, and the words the play
+    // request carries.
+    void setPendingRequest(RequestKind kind) { m_pendingRequest = kind; }
+    RequestKind pendingRequest() const { return m_pendingRequest; }
+    void setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint32_t playModeWord);
+    uint32_t requestDateWord() const { return m_values.requestDateWord; }
+    uint32_t requestTimeWord() const { return m_values.requestTimeWord; }
+    uint32_t playModeWord() const { return m_values.playModeWord; }
+
+    const PacketFramer& framer() const { return m_framer; }
+    const frame::FrameDecoder& decoder() const { return m_decoder; }
+
+    // Handles a block of received bytes as onReadable() does after reading.
+    void receiveBytes(std::span<const uint8_t> block);
+
+private:
+    // What to do with the payload that follows a header.
+    enum class Payload { Skip, Collect, Stop };
+
+    Payload handleHeader(const PacketHeader& header, const ParamBlock& params);
+    void handlePayload(std::span<const uint8_t> payload);
+    void handleLoginReply(const PacketHeader& header, const ParamBlock& params);
+    void handleRangeReply(const ParamBlock& params);
+    void handleLivePicture(std::span<const uint8_t> record);
+    void handlePlaybackPicture(std::span<const uint8_t> record);
+    void sendBytes(std::span<const uint8_t> bytes);
+
+    RecorderTransport& m_transport;
+    SessionHost& m_host;
+
+    VersionText m_version = makeVersionText(kLoginVersionText);
+    int m_protocolLevel = 0;
+    bool m_newerProtocol = false;
+    int m_channelCount = 4;
+    bool m_keyLocked = false;
+    bool m_loggedIn = false;
+    RecordingRange m_range;
+
+    RequestState m_requestState = RequestState::None;
+    RequestState m_previousState = RequestState::None;
+    bool m_connected = false;
+    bool m_connectReported = false;
+    bool m_activity = false;
+    bool m_watchdogRunning = false;
+    bool m_peerClosed = false;
+    // Counts connections and disconnections, so that a handler that
+    // disconnected the session ends the handling of the current block.
+    uint64_t m_generation = 0;
+
+    RequestKind m_pendingRequest = RequestKind::NextPlaybackPicture;
+    RequestValues m_values;
+    bool m_playbackCounting = false;
+    uint8_t m_playbackCount = 0;
+
+    std::array<uint8_t, kLoginBlockBytes> m_loginBlock{};
+    ParamBlock m_lastParams;
+    uint32_t m_payloadCommand = 0;
+    bool m_payloadWanted = false;
+
+    std::array<uint8_t, kReadBytes> m_receiveBlock{};
+    std::vector<uint8_t> m_sendBuffer;
+    PacketFramer m_framer{kMaxPayloadBytes};
+    LiveStream m_live;
+    frame::FrameDecoder m_decoder;
+};
+
+}  // namespace dvr::link

@@ -1,0 +1,107 @@
+// What a recorder session calls out to: the live view (connection state,
+// activity indicator, live pictures, the view's own disconnect), the remote
+// playback window (range, picture time, position, status, pictures, event
+// list) and the message notifier. Every call has a do-nothing default so a
+// host implements only what it shows.
+#pragma once
+
+#include "common/frame/DecodedPicture.h"
+#include "common/frame/FrameHeader.h"
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace dvr::link {
+
+// Connection state the view keeps and the status line shows.
+enum class ConnectionState : int {
+    Waiting = 0,      // "WAITING FOR CONNECTION"
+    Established = 1,  // "CONNECTION ESTABLISHED"
+    Connecting = 2,   // "CONNECTING"
+    KeyLock = 8,      // "KEY LOCK" (shown, not stored)
+};
+
+// Why the session asks the view to run its own disconnect.
+enum class DisconnectReason {
+    ConnectFailed,  // the socket reported the connect with an error
+    LoginRefused,   // the login reply refused the user
+    NoTraffic,      // the watchdog found no traffic for a whole period
+    RecorderEnded,  // the recorder ended the session (0x1072)
+};
+
+// Which activity indicators a toggle concerns.
+enum class ActivityTarget { LiveView, LiveAndPlayback };
+
+// A user-visible message: language file section and key, the built-in
+// default text and the caption.
+struct MessageText {
+    std::string_view section;
+    std::string_view key;
+    std::string_view defaultText;
+    std::string_view caption;
+};
+
+inline constexpr MessageText kDisconnectedMessage{"ERR_MSG", "disconnected.", "disconnected.", "Message"};
+inline constexpr MessageText kPlayErrorMessage{"ERR_MSG", "MSG_026", "play error", "Message"};
+
+// First and last recorded date/time words (packed recorder time).
+struct RecordingRange {
+    uint32_t startDate = 0;
+    uint32_t startTime = 0;
+    uint32_t endDate = 0;
+    uint32_t endTime = 0;
+};
+
+class SessionHost {
+public:
+    virtual ~SessionHost() = default;
+
+    // --- live view -------------------------------------------------------
+    virtual void setConnectionState(ConnectionState) {}
+    virtual void setKeyLock(bool) {}
+    virtual void toggleActivity(ActivityTarget) {}
+    // Both activity indicators off.
+    virtual void activityOff() {}
+    // The view runs its own disconnect (state 0, session disconnect, ARP
+    // clean-up, picture buffers cleared). It may call the session back.
+    virtual void runViewDisconnect(DisconnectReason) {}
+    // Start or stop the 30-second watchdog timer that calls
+    // RecorderSession::onWatchdogTick().
+    virtual void setWatchdogRunning(bool) {}
+    // Positions of a live reply, in millionths (shown as value / 10000 %).
+    virtual void livePositions(uint32_t /*playMillionths*/, uint32_t /*recordMillionths*/) {}
+    // The picture flags or the video standard changed: rebuild the format text.
+    virtual void liveFormatChanged(uint32_t /*pictureFlags*/, uint32_t /*videoStandard*/) {}
+    // A decoded live picture of `channel`; the host copies what it keeps.
+    virtual void livePicture(int /*channel*/, const frame::FrameHeader&, const frame::DecodedPicture&) {}
+    // Called after every completed live payload, before the next live request:
+    // the point where a pending PTZ command goes out.
+    virtual void afterLivePicture() {}
+
+    // --- remote playback window ------------------------------------------
+    // Whether remote playback replaces the live loop now.
+    virtual bool playbackActive() const { return false; }
+    // Play state of the window (1 = forward play).
+    virtual int playState() const { return 0; }
+    // The window's playing flag (pictures flowing; the follow-up request acts).
+    virtual bool playing() const { return false; }
+    virtual void setPlaying(bool) {}
+    virtual void recordingRange(const RecordingRange&) {}
+    virtual void playbackPictureTime(uint32_t /*dateWord*/, uint32_t /*timeWord*/) {}
+    virtual void playbackPosition(uint32_t /*millionths*/) {}
+    virtual void playbackStatus(uint32_t /*code*/) {}
+    // The window's own rule for decoding a playback picture.
+    virtual bool acceptPlaybackPicture(const frame::FrameHeader&) { return true; }
+    virtual void playbackPicture(int /*channel*/, const frame::FrameHeader&, const frame::DecodedPicture&) {}
+    // The event-list reply's body (16-byte records): the host stores it as the
+    // event file and tells the event list to reload.
+    virtual void eventList(std::span<const uint8_t> /*records*/) {}
+    // The unread reply to the set-up query (at most 1024 bytes).
+    virtual void setupReply(std::span<const uint8_t> /*bytes*/) {}
+
+    // --- notifier --------------------------------------------------------
+    virtual void showMessage(const MessageText&) {}
+};
+
+}  // namespace dvr::link

@@ -1,0 +1,25 @@
+// Drives a recorder session over a RecorderSocket with poll(): the
+// command-line tools' stand-in for the programs' socket notifiers.
+#pragma once
+
+#include "viewer/link/RecorderSession.h"
+#include "viewer/link/RecorderSocket.h"
+
+namespace dvr::link {
+
+class SessionPoller {
+public:
+    SessionPoller(RecorderSession& session, RecorderSocket& socket);
+
+    // Waits at most timeoutMs for the socket and reports what it finds to the
+    // session: the outcome of a pending connect, then readable bytes (one
+    // read of at most 4096 bytes). Returns false when there is no socket to
+    // watch (the caller only waits for its own timers then).
+    bool pollOnce(int timeoutMs);
+
+private:
+    RecorderSession& m_session;
+    RecorderSocket& m_socket;
+};
+
+}  // namespace dvr::link
