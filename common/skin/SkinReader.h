@@ -14,7 +14,6 @@
 class SkinReader {
 public:
     static constexpr const char* kOpenFailedMessage = "Can't open file for reading :\n";
-    static constexpr std::size_t kMaxPathChars = 260;
 
     // `programFolder` is where bitmap file names resolve; `notifier` may be null (messages are dropped).
     SkinReader(std::string programFolder, SkinNotifier* notifier);

@@ -40,6 +40,9 @@ public:
     // True when every character of the UTF-8 text has a Windows-1252 byte.
     static bool fitsWindows1252(std::string_view utf8);
 
+    // The first `maxChars` characters of UTF-8 text, never splitting a character.
+    static std::string leftChars(std::string_view utf8, std::size_t maxChars);
+
     // UTF-16 little-endian bytes (no byte-order mark) to UTF-8 and back.
     static std::string fromUtf16Le(std::string_view bytes);
     static std::string toUtf16Le(std::string_view utf8);
