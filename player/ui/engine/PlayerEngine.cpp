@@ -1,0 +1,275 @@
+#include "player/ui/engine/PlayerEngine.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "player/ui/engine/PlaySettings.h"
+
+namespace dvr::player {
+
+using media::PlayMode;
+
+namespace {
+
+constexpr int64_t kDataStart = int64_t(media::kDataStart);
+constexpr int64_t kSectorMask = ~int64_t(511);
+
+// Recorders whose fast forward runs four times the table's offset.
+bool hasFourfoldFastForward(uint32_t layoutCode) {
+    return layoutCode == 0x10008 || layoutCode == 0x10016 || layoutCode == 0x30008 || layoutCode == 0x30016;
+}
+
+// The offset of the record the header links back to: header position + (previous - this) x 512, the
+// sector difference taken from the low words in 32-bit arithmetic.
+int64_t linkedPosition(const media::RecordContext& record) {
+    const int32_t sectors = int32_t(record.header->previousSectorLow - record.header->sectorLow);
+    return int64_t(record.headerPosition) + int64_t(sectors) * 512;
+}
+
+}  // namespace
+
+PlayerEngine::PlayerEngine(media::PlaybackShared& shared, media::PlaybackSink& sink,
+                           media::PlaybackClock& clock, Options options)
+    : m_shared(shared), m_sink(sink), m_clock(clock), m_options(options) {}
+
+void PlayerEngine::begin(uint64_t fileSize, uint64_t endOffset) {
+    m_fileSize = fileSize;
+    m_endOffset = endOffset;
+    m_groupCounter = 0;
+    m_skipCounter = 0;
+    m_clockReset = false;
+    m_d = m_u = m_w = m_e = 0;
+    restart(m_groupClock, 0);
+    restart(m_waitClock, 0);
+    restart(m_delayClock, 0);
+}
+
+int64_t PlayerEngine::seek() {
+    m_groupCounter = 0;
+    m_skipCounter = 0;
+    return seekTarget(m_shared.sliderPosition.load(), m_fileSize);
+}
+
+void PlayerEngine::takeRecord(const media::BackupHeader& header) {
+    m_t = header.displayTimeSeconds();
+    m_g = header.framesPerGroup();
+    m_f = header.fieldRate();
+    m_p = 1000 / m_f;
+}
+
+void PlayerEngine::setSliderFrom(int64_t position) {
+    m_sink.setSlider(sliderValue(position, m_fileSize));
+}
+
+void PlayerEngine::stepGroup() {
+    if (m_groupCounter == 0 && m_g > 1) {
+        restart(m_groupClock, m_t - m_w);
+        m_u = m_t;
+    }
+    m_groupCounter = m_g > 0 ? (m_groupCounter + 1) % m_g : 0;
+}
+
+void PlayerEngine::stepOneRecord() {
+    if (m_g == 0 || (m_groupCounter + 1) % m_g == 0) {
+        m_shared.setMode(PlayMode::Pause);
+        m_groupCounter = 0;
+    } else {
+        ++m_groupCounter;
+    }
+}
+
+void PlayerEngine::stepBackward(const media::RecordContext& record, int64_t& position) {
+    // A link that does not lead to an earlier sector would lead back to this record again.
+    const media::BackupHeader& h = *record.header;
+    if (h.previousSectorNumber() != 0 && h.sectorNumber() != 0 && h.previousSectorNumber() < h.sectorNumber())
+        position = linkedPosition(record);
+    else
+        position = (position - 131072) & kSectorMask;
+    if (beyondFile(position) || position <= kDataStart) {
+        m_shared.setMode(PlayMode::GoToStart);
+        m_sink.atStart();
+        position = kDataStart;
+    }
+}
+
+void PlayerEngine::afterPicture(const media::RecordContext& record, int64_t& position) {
+    takeRecord(*record.header);
+    const media::BackupHeader& h = *record.header;
+    switch (m_shared.mode()) {
+        case PlayMode::Forward:
+        case PlayMode::FastForward:
+            stepGroup();
+            if (position >= 0 && uint64_t(position) >= m_endOffset) {
+                position = int64_t(m_fileSize);
+                m_shared.setMode(PlayMode::GoToEnd);
+                m_sink.atEnd();
+            }
+            break;
+        case PlayMode::Backward:
+        case PlayMode::FastBackward:
+            stepGroup();
+            stepBackward(record, position);
+            break;
+        case PlayMode::GoToStart:
+            m_shared.setMode(PlayMode::StepForward);
+            position = kDataStart;
+            m_groupCounter = 0;
+            break;
+        case PlayMode::GoToEnd:
+            position = int64_t(m_endOffset);
+            m_shared.setMode(PlayMode::StepBackward);
+            m_groupCounter = 0;
+            break;
+        case PlayMode::StepBackward:
+            // A previous-sector number of 0 is a missing link, not a sector to go to.
+            if (h.sectorNumber() != 0 && h.previousSectorNumber() != 0 &&
+                h.sectorNumber() >= h.previousSectorNumber())
+                position = linkedPosition(record);
+            else
+                position =
+                    int64_t(record.headerPosition) - ((2 * int64_t(h.pictureLength) - 1) & kSectorMask);
+            stepOneRecord();
+            break;
+        case PlayMode::StepForward:
+            stepOneRecord();
+            break;
+        case PlayMode::Seek:
+            position = seekTarget(m_shared.sliderPosition.load(), m_fileSize);
+            m_shared.setMode(PlayMode::StepBackward);
+            m_groupCounter = 0;
+            break;
+        case PlayMode::Pause:
+            break;
+    }
+}
+
+void PlayerEngine::afterDroppedRecord(const media::RecordContext& record, int64_t& position) {
+    takeRecord(*record.header);
+    const media::BackupHeader& h = *record.header;
+    switch (m_shared.mode()) {
+        case PlayMode::Backward:
+        case PlayMode::FastBackward:
+            stepBackward(record, position);
+            break;
+        case PlayMode::StepBackward:
+            if (h.previousSectorNumber() != 0 && h.previousSectorNumber() < h.sectorNumber())
+                position = linkedPosition(record);
+            else
+                position = int64_t(record.headerPosition) - 131072;
+            break;
+        default:
+            break;  // forward modes search on after the record
+    }
+}
+
+void PlayerEngine::advance(const media::RecordContext& record, int64_t& position) {
+    takeRecord(*record.header);
+    if (m_options.paced && m_groupCounter == 0 && !m_shared.soundOn.load())
+        pace(record, position, m_shared.mode());
+
+    const PlayMode mode = m_shared.mode();
+    const bool backward = mode == PlayMode::Backward || mode == PlayMode::FastBackward;
+    if (position < kDataStart) {
+        // Before the record area: backward play has reached the start; a step stops at the first record.
+        if (backward) {
+            m_shared.setMode(PlayMode::GoToStart);
+            m_sink.atStart();
+        }
+        position = kDataStart;
+    } else if (uint64_t(position) > m_fileSize) {
+        if (backward) {
+            m_shared.setMode(PlayMode::GoToStart);
+            m_sink.atStart();
+            position = kDataStart;
+        } else {
+            m_shared.setMode(PlayMode::GoToEnd);
+            m_sink.atEnd();
+            position = int64_t(m_fileSize);
+        }
+    }
+    switch (m_shared.mode()) {
+        case PlayMode::Forward:
+        case PlayMode::FastForward:
+        case PlayMode::GoToStart:
+        case PlayMode::GoToEnd:
+        case PlayMode::StepForward:
+        case PlayMode::StepBackward:
+            setSliderFrom(position);
+            break;
+        default:
+            break;
+    }
+}
+
+void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, PlayMode mode) {
+    const bool forward = mode == PlayMode::Forward || mode == PlayMode::FastForward;
+    const bool backward = mode == PlayMode::Backward || mode == PlayMode::FastBackward;
+    if (forward || backward) {
+        if (m_clockReset) {
+            restart(m_groupClock, m_d);
+            m_clockReset = false;
+            m_d = m_t;
+            m_u = m_t;
+            delayWait();
+            return;
+        }
+        // Divisions by the group size count an ungrouped file as groups of one.
+        const int g = m_g > 0 ? m_g : 1;
+        const int64_t recordBytes = int64_t(record.recordSize) * 512;
+        const int speed = m_shared.speedIndex.load();
+        m_u -= elapsed(m_waitClock);
+        m_d = elapsed(m_groupClock);
+        m_e = 0;
+        if (mode == PlayMode::FastBackward)
+            m_u -= double(fastBackwardOffsetSeconds(speed)) / g;
+        if (mode == PlayMode::FastForward) {
+            const int factor = hasFourfoldFastForward(record.header->layoutCode) ? 4 : 1;
+            m_d += double(fastForwardOffsetSeconds(speed) * factor) / g;
+        }
+        if (forward) {
+            if (m_t > m_d) {
+                m_e = (m_t - m_d) * 1000;
+            } else {
+                // Late: whole groups are skipped, as many as field periods went by.
+                const int64_t lateMs = int64_t((m_d - m_t) * 1000);
+                position = int64_t(record.headerPosition) + ((lateMs / m_p) / g) * g * recordBytes;
+                delayWait();
+                return;
+            }
+        } else {
+            if (m_u > m_t) {
+                m_e = (m_u - m_t) * 1000;
+                m_u = m_t;
+            } else {
+                const int64_t lateFields = std::llabs(int64_t((m_t - m_u) * 1000 / (1000.0 / m_f)));
+                position = int64_t(record.headerPosition) - (lateFields / g) * g * recordBytes;
+            }
+            setSliderFrom(position);
+        }
+        const bool longGapUndelayed = m_e > 1000 && m_shared.delayIndex.load() == 1;
+        if (!longGapUndelayed && m_e != 0)
+            m_clock.sleepMs(int64_t(m_e / g));
+    }
+    delayWait();
+}
+
+void PlayerEngine::delayWait() {
+    restart(m_delayClock, 0);
+    m_w = delayValue(m_shared.delayIndex.load()) * (1.0 / m_f) * m_g;
+    while (elapsed(m_delayClock) < m_w) {
+        m_shared.waiting.store(true);
+        m_clock.sleepMs(1);
+    }
+    m_shared.waiting.store(false);
+    restart(m_waitClock, 0);
+}
+
+bool PlayerEngine::soundPictureAllowed(const media::RecordContext& record) {
+    if (m_skipCounter != 0)
+        --m_skipCounter;
+    else if (record.header->isSkipReloadPoint())
+        m_skipCounter = m_shared.skipIndex.load();
+    return m_skipCounter == 0 || m_shared.mode() == PlayMode::Seek;
+}
+
+}  // namespace dvr::player

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+
+#include "player/media/PlaybackClock.h"
+#include "player/media/PlaybackRules.h"
+#include "player/media/PlaybackShared.h"
+#include "player/media/PlaybackSink.h"
+
+namespace dvr::player {
+
+// The player engine: where the playback thread reads next after each record and how long it waits. It
+// runs on the playback thread; the window only sets the play mode and the speed and delay indices in the
+// shared words.
+class PlayerEngine final : public media::PlaybackRules {
+public:
+    struct Options {
+        // Unpaced, the engine never waits: every record is read in turn (the command-line tool and
+        // benchmarks); the modes, steps and clamping stay the same.
+        bool paced = true;
+    };
+
+    PlayerEngine(media::PlaybackShared& shared, media::PlaybackSink& sink, media::PlaybackClock& clock)
+        : PlayerEngine(shared, sink, clock, Options{}) {}
+    PlayerEngine(media::PlaybackShared& shared, media::PlaybackSink& sink, media::PlaybackClock& clock,
+                 Options options);
+
+    void begin(uint64_t fileSize, uint64_t endOffset) override;
+    void resync() override { m_clockReset = true; }
+    int64_t seek() override;
+    void afterPicture(const media::RecordContext& record, int64_t& position) override;
+    void afterDroppedRecord(const media::RecordContext& record, int64_t& position) override;
+    void advance(const media::RecordContext& record, int64_t& position) override;
+    bool soundPictureAllowed(const media::RecordContext& record) override;
+
+    // State for tests and the window's painting.
+    int groupCounter() const { return m_groupCounter; }
+    int skipCounter() const { return m_skipCounter; }
+    double groupSeconds() const { return m_d; }
+    double countdownSeconds() const { return m_u; }
+    double lastDelayWaitSeconds() const { return m_w; }
+    double sleepMs() const { return m_e; }
+
+private:
+    // A high-resolution interval clock: a start reading plus an offset in seconds.
+    struct IntervalClock {
+        int64_t startNs = 0;
+        double offsetSeconds = 0;
+    };
+    double elapsed(const IntervalClock& c) {
+        return double(m_clock.nowNs() - c.startNs) / 1e9 + c.offsetSeconds;
+    }
+    void restart(IntervalClock& c, double offsetSeconds) {
+        c.startNs = m_clock.nowNs();
+        c.offsetSeconds = offsetSeconds;
+    }
+
+    void takeRecord(const media::BackupHeader& header);
+    // Modes 1 to 4: the group clock restarts at a group's first record; the group counter moves on.
+    void stepGroup();
+    // Mode 7 (and mode 8 after its step): one group, then pause.
+    void stepOneRecord();
+    // Modes 2 and 4: back to the previous record, or to the start of the file.
+    void stepBackward(const media::RecordContext& record, int64_t& position);
+    void pace(const media::RecordContext& record, int64_t& position, media::PlayMode mode);
+    void delayWait();
+    bool beyondFile(int64_t position) const { return position < 0 || uint64_t(position) > m_fileSize; }
+    void setSliderFrom(int64_t position);
+
+    media::PlaybackShared& m_shared;
+    media::PlaybackSink& m_sink;
+    media::PlaybackClock& m_clock;
+    Options m_options;
+
+    uint64_t m_fileSize = 0;
+    uint64_t m_endOffset = 0;
+
+    // Per-record values: T display time (s), G frames per group, F field rate, P field period (whole ms).
+    double m_t = 0;
+    int m_g = 0;
+    int m_f = 60;
+    int m_p = 16;
+
+    double m_d = 0;  // the group clock's reading (s)
+    double m_u = 0;  // the backward countdown (s)
+    double m_w = 0;  // the last delay wait (s)
+    double m_e = 0;  // milliseconds to sleep
+    int m_groupCounter = 0;
+    bool m_clockReset = false;
+    int m_skipCounter = 0;
+
+    IntervalClock m_groupClock;
+    IntervalClock m_waitClock;
+    IntervalClock m_delayClock;
+};
+
+}  // namespace dvr::player
