@@ -51,6 +51,23 @@ ParamBlock readParamBlock(std::span<const uint8_t> bytes) {
     return b;
 }
 
+std::vector<uint8_t> serializePacket(const PacketHeader& header, const ParamBlock& params,
+                                     std::span<const uint8_t> payload) {
+    std::vector<uint8_t> out(kPacketPrefixBytes + payload.size());
+    writePacketHeader(out, header);
+    writeParamBlock(std::span<uint8_t>(out).subspan(kPacketHeaderBytes), params);
+    if (!payload.empty())
+        std::memcpy(out.data() + kPacketPrefixBytes, payload.data(), payload.size());
+    return out;
+}
+
+std::vector<uint8_t> makePacket(const VersionText& version, uint32_t type, uint32_t command,
+                                const ParamBlock& params, std::span<const uint8_t> payload) {
+    const PacketHeader header{version, static_cast<uint32_t>(kPacketPrefixBytes + payload.size()), type,
+                              command};
+    return serializePacket(header, params, payload);
+}
+
 std::optional<size_t> findPacketMagic(std::span<const uint8_t> block) {
     const size_t limit = std::min(block.size(), kPacketHeaderBytes);
     // Text search: the searched text ends at the first NUL byte.

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dvr::link {
 
@@ -105,6 +106,14 @@ void writePacketHeader(std::span<uint8_t> out, const PacketHeader& header);
 void writeParamBlock(std::span<uint8_t> out, const ParamBlock& params);
 PacketHeader readPacketHeader(std::span<const uint8_t> bytes);
 ParamBlock readParamBlock(std::span<const uint8_t> bytes);
+
+// A whole packet: header (its length field as given), parameter block and
+// payload. For the recorder's side and for tests.
+std::vector<uint8_t> serializePacket(const PacketHeader& header, const ParamBlock& params,
+                                     std::span<const uint8_t> payload = {});
+// The same with the length field set to 60 + the payload size.
+std::vector<uint8_t> makePacket(const VersionText& version, uint32_t type, uint32_t command,
+                                const ParamBlock& params, std::span<const uint8_t> payload = {});
 
 // Offset of "DVRJ PACKET" in the first 28 bytes of a block, searching as text
 // (the search stops at the first NUL byte); nullopt when absent.

@@ -1,0 +1,175 @@
+// A fake transport and a recording host for driving a RecorderSession by hand.
+#pragma once
+
+#include "viewer/link/Packet.h"
+#include "viewer/link/RecorderSession.h"
+#include "viewer/link/RecorderTransport.h"
+#include "viewer/link/SessionHost.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace dvr::link::testing {
+
+class FakeTransport : public RecorderTransport {
+public:
+    ConnectStart open(std::string_view address, uint16_t port) override {
+        lastAddress = std::string(address);
+        lastPort = port;
+        if (refuse)
+            return ConnectStart::Failed;
+        isOpenFlag = true;
+        ++opens;
+        return ConnectStart::InProgress;
+    }
+    bool isOpen() const override { return isOpenFlag; }
+    void send(std::span<const uint8_t> bytes) override { sent.emplace_back(bytes.begin(), bytes.end()); }
+    Received receive(std::span<uint8_t> buffer) override {
+        Received r;
+        if (incoming.empty()) {
+            r.closed = peerClosed;
+            return r;
+        }
+        std::vector<uint8_t>& chunk = incoming.front();
+        const size_t n = std::min(chunk.size(), buffer.size());
+        std::memcpy(buffer.data(), chunk.data(), n);
+        chunk.erase(chunk.begin(), chunk.begin() + static_cast<ptrdiff_t>(n));
+        if (chunk.empty())
+            incoming.pop_front();
+        r.bytes = n;
+        return r;
+    }
+    void setReceiveBuffer(int bytes) override { receiveBuffer = bytes; }
+    void close() override {
+        if (isOpenFlag)
+            ++closes;
+        isOpenFlag = false;
+    }
+
+    // Queues bytes that arrive as one read (split if over 4096 bytes).
+    void arrive(std::span<const uint8_t> bytes) { incoming.emplace_back(bytes.begin(), bytes.end()); }
+
+    PacketHeader sentHeader(size_t i) const { return readPacketHeader(sent.at(i)); }
+    ParamBlock sentParams(size_t i) const {
+        return readParamBlock(std::span<const uint8_t>(sent.at(i)).subspan(kPacketHeaderBytes));
+    }
+    uint32_t sentCommand(size_t i) const { return sentHeader(i).command; }
+    std::vector<uint32_t> sentCommands() const {
+        std::vector<uint32_t> out;
+        for (size_t i = 0; i < sent.size(); ++i)
+            out.push_back(sentCommand(i));
+        return out;
+    }
+
+    bool refuse = false;
+    bool isOpenFlag = false;
+    bool peerClosed = false;
+    int opens = 0;
+    int closes = 0;
+    int receiveBuffer = 0;
+    std::string lastAddress;
+    uint16_t lastPort = 0;
+    std::vector<std::vector<uint8_t>> sent;
+    std::deque<std::vector<uint8_t>> incoming;
+};
+
+struct Picture {
+    int channel;
+    uint32_t flags;
+    int width;
+    int height;
+};
+
+class RecordingHost : public SessionHost {
+public:
+    void setConnectionState(ConnectionState s) override { states.push_back(s); }
+    void setKeyLock(bool on) override { keyLock = on; }
+    void toggleActivity(ActivityTarget t) override {
+        t == ActivityTarget::LiveView ? ++liveToggles : ++bothToggles;
+    }
+    void activityOff() override { ++activityOffs; }
+    void runViewDisconnect(DisconnectReason r) override {
+        disconnects.push_back(r);
+        if (session)
+            session->disconnect();
+    }
+    void setWatchdogRunning(bool on) override { watchdog = on; }
+    void livePositions(uint32_t play, uint32_t rec) override {
+        playPosition = play;
+        recordPosition = rec;
+    }
+    void liveFormatChanged(uint32_t flags, uint32_t) override { formatChanges.push_back(flags); }
+    void livePicture(int channel, const frame::FrameHeader& h, const frame::DecodedPicture& p) override {
+        livePictures.push_back({channel, h.pictureFlags, p.width, p.height});
+    }
+    void afterLivePicture() override {
+        ++afterLive;
+        if (pendingPtz.size() && session) {
+            session->sendPtz(pendingPtz, 3);
+            pendingPtz.clear();
+        }
+    }
+    bool playbackActive() const override { return playbackOn; }
+    int playState() const override { return playStateValue; }
+    bool playing() const override { return playingFlag; }
+    void setPlaying(bool on) override { playingFlag = on; }
+    void recordingRange(const RecordingRange& r) override { ranges.push_back(r); }
+    void playbackPictureTime(uint32_t d, uint32_t t) override { pictureTimes.push_back({d, t}); }
+    void playbackPosition(uint32_t v) override { positions.push_back(v); }
+    void playbackStatus(uint32_t code) override { statuses.push_back(code); }
+    void playbackPicture(int channel, const frame::FrameHeader& h, const frame::DecodedPicture& p) override {
+        playbackPictures.push_back({channel, h.pictureFlags, p.width, p.height});
+    }
+    void eventList(std::span<const uint8_t> records) override {
+        events.emplace_back(records.begin(), records.end());
+    }
+    void setupReply(std::span<const uint8_t> bytes) override {
+        setupReplies.emplace_back(bytes.begin(), bytes.end());
+    }
+    void showMessage(const MessageText& m) override { messages.push_back(std::string(m.key)); }
+
+    RecorderSession* session = nullptr;
+    std::vector<ConnectionState> states;
+    bool keyLock = false;
+    int liveToggles = 0;
+    int bothToggles = 0;
+    int activityOffs = 0;
+    std::vector<DisconnectReason> disconnects;
+    bool watchdog = false;
+    uint32_t playPosition = 0;
+    uint32_t recordPosition = 0;
+    std::vector<uint32_t> formatChanges;
+    std::vector<Picture> livePictures;
+    int afterLive = 0;
+    std::vector<uint8_t> pendingPtz;
+    bool playbackOn = false;
+    int playStateValue = 0;
+    bool playingFlag = false;
+    std::vector<RecordingRange> ranges;
+    std::vector<std::pair<uint32_t, uint32_t>> pictureTimes;
+    std::vector<uint32_t> positions;
+    std::vector<uint32_t> statuses;
+    std::vector<Picture> playbackPictures;
+    std::vector<std::vector<uint8_t>> events;
+    std::vector<std::vector<uint8_t>> setupReplies;
+    std::vector<std::string> messages;
+};
+
+inline ParamBlock params(std::initializer_list<uint32_t> words) {
+    ParamBlock b;
+    size_t i = 0;
+    for (uint32_t w : words)
+        b.p[i++] = w;
+    return b;
+}
+
+inline std::vector<uint8_t> reply(uint32_t command, const ParamBlock& p,
+                                  std::span<const uint8_t> payload = {},
+                                  std::string_view version = "DVRJ PACKET1.44") {
+    return makePacket(makeVersionText(version), 1, command, p, payload);
+}
+
+}  // namespace dvr::link::testing

@@ -1,0 +1,629 @@
+#include "FakeLink.h"
+
+#include "tools/synth/Synth.h"
+#include "viewer/link/RecorderSession.h"
+
+#include <gtest/gtest.h>
+
+namespace dvr::link {
+namespace {
+
+using testing::FakeTransport;
+using testing::params;
+using testing::RecordingHost;
+using testing::reply;
+
+synth::CodestreamCache& codestreams() {
+    static synth::CodestreamCache cache;
+    return cache;
+}
+
+// A live record in wire form: a picture of `kind` carrying `channel`.
+std::vector<uint8_t> liveRecord(frame::PictureKind kind, int channel, uint32_t layoutCode = 0x10016,
+                                int quality = 3, uint32_t signalWord = 0) {
+    synth::PictureSpec spec;
+    spec.kind = kind;
+    spec.channel = channel;
+    spec.channelCount = 16;
+    spec.height = 240;
+    const auto codestream = codestreams().get(spec, 8000);
+    synth::RecordSpec record;
+    record.layoutCode = layoutCode;
+    record.pictureFlags = synth::pictureFlagsFor(kind, quality);
+    record.channel = static_cast<uint32_t>(channel);
+    record.signalWord = signalWord;
+    return synth::buildWireRecord(synth::makeHeader(record, codestream->size()), *codestream);
+}
+
+std::vector<uint8_t> liveReply(std::span<const uint8_t> record, uint32_t visibility = 0xFFFF0000) {
+    return reply(command::LivePictureReply, params({250000, 0, 0, 0, 500000, visibility}), record);
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    SessionTest() { host.session = &session; }
+
+    void connect() {
+        ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+        session.onConnectResult(0);
+    }
+    // Connects, logs in (accepted, 16 channels) and answers the range request.
+    void startLive(std::string_view version = "DVRJ PACKET1.44") {
+        connect();
+        deliver(reply(command::LoginReply, params({1, 16}), {}, version));
+        deliver(reply(command::RecordingRangeReply, params({0, 0, 0, 0, 0, 0})));
+    }
+    void deliver(std::span<const uint8_t> bytes) {
+        transport.arrive(bytes);
+        drain();
+    }
+    void drain() {
+        for (int i = 0; i < 10000 && !transport.incoming.empty() && session.wantsRead(); ++i)
+            session.onReadable();
+    }
+    size_t countSent(uint32_t code) const {
+        const auto commands = transport.sentCommands();
+        return static_cast<size_t>(std::count(commands.begin(), commands.end(), code));
+    }
+
+    FakeTransport transport;
+    RecordingHost host;
+    RecorderSession session{transport, host};
+};
+
+TEST_F(SessionTest, ConnectSendsLoginAndEstablishes) {
+    connect();
+    EXPECT_EQ(transport.receiveBuffer, 64512);
+    ASSERT_EQ(transport.sent.size(), 1u);
+    EXPECT_EQ(transport.sent[0].size(), 300u);
+    EXPECT_EQ(transport.sentHeader(0).length, 300u);
+    EXPECT_EQ(transport.sentHeader(0).type, 2u);
+    EXPECT_EQ(versionString(transport.sentHeader(0).version), "DVRJ PACKET1.44");
+    EXPECT_EQ(host.states.back(), ConnectionState::Established);
+    EXPECT_TRUE(host.watchdog);
+    EXPECT_EQ(session.requestState(), RequestState::Login);
+    // A second connect while a socket exists is refused.
+    EXPECT_FALSE(session.connect("127.0.0.1", 50000));
+}
+
+TEST_F(SessionTest, RefusedConnectLeavesNothingOpen) {
+    transport.refuse = true;
+    EXPECT_FALSE(session.connect("127.0.0.1", 1));
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_FALSE(host.watchdog);
+    EXPECT_FALSE(session.request(RequestKind::LivePicture));
+    EXPECT_TRUE(transport.sent.empty());
+}
+
+TEST_F(SessionTest, LaterConnectFailureRunsTheViewDisconnect) {
+    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    session.onConnectResult(111);
+    ASSERT_EQ(host.disconnects.size(), 1u);
+    EXPECT_EQ(host.disconnects[0], DisconnectReason::ConnectFailed);
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_FALSE(session.connected());
+}
+
+TEST_F(SessionTest, VersionTextsGiveProtocolLevels) {
+    struct Case {
+        const char* version;
+        int level;
+        bool newer;
+    };
+    const Case cases[] = {
+        {"DVRJ PACKET1.41", 1, false}, {"DVRJ PACKET1.42", 2, false}, {"DVRJ PACKET1.44", 3, true},
+        {"DVRJ PACKET1.45", 3, true},  {"DVRJ PACKET1.43", 0, false}, {"DVRJ PACKET1.50", 3, true},
+        {"DVRJ PACKET", 0, false},
+    };
+    for (const Case& c : cases) {
+        FakeTransport t;
+        RecordingHost h;
+        RecorderSession s(t, h);
+        h.session = &s;
+        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
+        s.onConnectResult(0);
+        t.arrive(reply(command::LoginReply, params({1, 4}), {}, c.version));
+        s.onReadable();
+        EXPECT_EQ(s.protocolLevel(), c.level) << c.version;
+        EXPECT_EQ(s.newerProtocol(), c.newer) << c.version;
+        // The next request carries the recorder's text verbatim.
+        ASSERT_EQ(t.sent.size(), 2u);
+        EXPECT_EQ(t.sentCommand(1), command::RecordingRange);
+        EXPECT_EQ(t.sentHeader(1).version, makeVersionText(c.version)) << c.version;
+        EXPECT_EQ(t.sent[1].size(), 60u);
+    }
+}
+
+TEST_F(SessionTest, NewerProtocolBitAndChannelCounts) {
+    struct Case {
+        uint32_t p1;
+        int channels;
+    };
+    const Case cases[] = {{0, 4}, {4, 4}, {9, 4}, {1, 1}, {8, 8}, {16, 16}, {0x310, 16}};
+    for (const Case& c : cases) {
+        FakeTransport t;
+        RecordingHost h;
+        RecorderSession s(t, h);
+        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
+        s.onConnectResult(0);
+        t.arrive(reply(command::LoginReply, params({1 | 0x40000000u, c.p1}), {}, "DVRJ PACKET1.41"));
+        s.onReadable();
+        EXPECT_EQ(s.channelCount(), c.channels) << c.p1;
+        EXPECT_EQ(s.protocolLevel(), 1);
+        EXPECT_TRUE(s.newerProtocol());
+    }
+}
+
+TEST_F(SessionTest, RefusedLoginReturnsToWaitingWithoutMessage) {
+    connect();
+    deliver(reply(command::LoginReply, params({0, 16})));
+    ASSERT_EQ(host.disconnects.size(), 1u);
+    EXPECT_EQ(host.disconnects[0], DisconnectReason::LoginRefused);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_EQ(countSent(command::RecordingRange), 0u);
+    // The view's disconnect sent the stop request before closing.
+    EXPECT_EQ(transport.sentCommands().back(), command::Stop);
+}
+
+TEST_F(SessionTest, KeyLockShowsAndStillAsksForTheRange) {
+    connect();
+    const RecorderTime first{2006, 3, 4, 5, 6, 7};
+    const RecorderTime last{2006, 4, 1, 23, 59, 58};
+    deliver(reply(command::LoginReply, params({1 | 0x80000000u, 16, packDateWord(first), packTimeWord(first),
+                                               packDateWord(last), packTimeWord(last)})));
+    EXPECT_EQ(host.states.back(), ConnectionState::KeyLock);
+    EXPECT_TRUE(host.keyLock);
+    EXPECT_TRUE(session.keyLocked());
+    EXPECT_EQ(transport.sentCommands().back(), command::RecordingRange);
+    ASSERT_EQ(host.ranges.size(), 1u);
+    EXPECT_EQ(unpackRecorderTime(host.ranges[0].startDate, host.ranges[0].startTime), first);
+    EXPECT_EQ(unpackRecorderTime(host.ranges[0].endDate, host.ranges[0].endTime), last);
+
+    session.disconnect();
+    EXPECT_FALSE(host.keyLock);
+}
+
+TEST_F(SessionTest, RangeReplyStartsLiveOrPlayback) {
+    connect();
+    deliver(reply(command::LoginReply, params({1, 16})));
+    session.live().setDisplayedChannelMask(0x1);
+    session.live().setRequestSpeed(2);
+    deliver(reply(command::RecordingRangeReply, params({0, 0, 1, 2, 3, 4})));
+    ASSERT_EQ(transport.sentCommands().back(), command::LivePicture);
+    const ParamBlock p = transport.sentParams(transport.sent.size() - 1);
+    EXPECT_EQ(p.p[0], 1u);
+    EXPECT_EQ(p.p[1], 1u);
+    EXPECT_EQ(p.p[2], 0x1u);
+    EXPECT_EQ(p.p[3], 9u);
+    EXPECT_EQ(host.ranges.back().startDate, 1u);
+    EXPECT_EQ(host.ranges.back().endTime, 4u);
+
+    host.playbackOn = true;
+    host.playStateValue = 1;
+    deliver(reply(command::RecordingRangeReply, params({})));
+    EXPECT_EQ(transport.sentCommands().back(), command::PlaySearch);
+    host.playStateValue = 0x0102;
+    deliver(reply(command::RecordingRangeReply, params({})));
+    EXPECT_EQ(transport.sentCommands().back(), command::StopPlayback);
+}
+
+TEST_F(SessionTest, LiveRequestPacing) {
+    struct Case {
+        int panes;
+        uint32_t p3;
+    };
+    const Case cases[] = {{1, 9}, {4, 7}, {9, 5}, {16, 3}};
+    startLive();
+    for (const Case& c : cases) {
+        session.live().setRequestSpeed(defaultRequestSpeed(c.panes));
+        session.live().setDisplayedChannelMask(displayedMaskFor(c.panes, 0));
+        ASSERT_TRUE(session.request(RequestKind::LivePicture));
+        const ParamBlock p = transport.sentParams(transport.sent.size() - 1);
+        EXPECT_EQ(p.p[3], c.p3) << c.panes;
+        EXPECT_EQ(p.p[2], displayedMaskFor(c.panes, 0)) << c.panes;
+        EXPECT_EQ(transport.sent.back().size(), 60u);
+    }
+}
+
+TEST_F(SessionTest, SettleRuleDropsFourPicturesAfterAFormatChange) {
+    startLive();
+    const auto record = liveRecord(frame::PictureKind::Single, 5);
+    const auto packet = liveReply(record);
+    for (int i = 1; i <= 5; ++i) {
+        deliver(packet);
+        EXPECT_EQ(host.livePictures.size(), i < 5 ? 0u : 1u) << "picture " << i;
+    }
+    ASSERT_EQ(host.livePictures.size(), 1u);
+    EXPECT_EQ(host.livePictures[0].channel, 5);
+    EXPECT_EQ(host.livePictures[0].width, 720);
+    EXPECT_EQ(host.livePictures[0].height, 240);
+    EXPECT_EQ(session.live().frameCounter(), 5);
+    // Every completed payload sent the next request, shown or not.
+    EXPECT_EQ(countSent(command::LivePicture), 6u);
+    EXPECT_EQ(host.afterLive, 5);
+    EXPECT_EQ(host.liveToggles, 5);
+    EXPECT_EQ(host.formatChanges.size(), 1u);
+    EXPECT_EQ(host.playPosition, 250000u);
+    EXPECT_EQ(host.recordPosition, 500000u);
+
+    // A different quality is a new format: four more are dropped.
+    const auto other = liveReply(liveRecord(frame::PictureKind::Single, 6, 0x10016, 4));
+    for (int i = 0; i < 4; ++i)
+        deliver(other);
+    EXPECT_EQ(host.livePictures.size(), 1u);
+    deliver(other);
+    ASSERT_EQ(host.livePictures.size(), 2u);
+    EXPECT_EQ(host.livePictures[1].channel, 6);
+}
+
+TEST_F(SessionTest, QuadPicturesNeedFamilyTwoOrTheSignalWord) {
+    struct Case {
+        uint32_t layoutCode;
+        uint32_t signalWord;
+        bool shown;
+    };
+    const Case cases[] = {
+        {0x10016, 0, false},
+        {0x10016, frame::kQuadSignalWord, true},
+        {0x20016, 0, true},
+    };
+    for (const Case& c : cases) {
+        FakeTransport t;
+        RecordingHost h;
+        RecorderSession s(t, h);
+        h.session = &s;
+        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
+        s.onConnectResult(0);
+        t.arrive(reply(command::LoginReply, params({1, 16})));
+        s.onReadable();
+        const auto packet = liveReply(liveRecord(frame::PictureKind::Quad, 4, c.layoutCode, 3, c.signalWord));
+        for (int i = 0; i < 5; ++i) {
+            t.arrive(packet);
+            while (!t.incoming.empty())
+                s.onReadable();
+        }
+        EXPECT_EQ(h.livePictures.size(), c.shown ? 1u : 0u) << std::hex << c.layoutCode;
+        if (c.shown && !h.livePictures.empty()) {
+            EXPECT_EQ(h.livePictures[0].channel, 4);
+        }
+    }
+}
+
+TEST_F(SessionTest, MaskIsClampedToTheRecordersCapacity) {
+    struct Case {
+        uint32_t layoutCode;
+        uint32_t mask;
+        uint32_t sent;
+    };
+    const Case cases[] = {
+        {0x20008, 0x1FF, 0xFF}, {0x10008, 0xFF, 0xFF},     {0x30004, 0xFFFF, 0xF},
+        {0x10004, 0x8, 0x8},    {0x10016, 0xFFFF, 0xFFFF},
+    };
+    for (const Case& c : cases) {
+        FakeTransport t;
+        RecordingHost h;
+        RecorderSession s(t, h);
+        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
+        s.onConnectResult(0);
+        t.arrive(reply(command::LoginReply, params({1, 16})));
+        s.onReadable();
+        s.live().setDisplayedChannelMask(c.mask);
+        t.arrive(liveReply(liveRecord(frame::PictureKind::Single, 0, c.layoutCode)));
+        while (!t.incoming.empty())
+            s.onReadable();
+        ASSERT_EQ(t.sentCommands().back(), command::LivePicture);
+        EXPECT_EQ(t.sentParams(t.sent.size() - 1).p[2], c.sent) << std::hex << c.layoutCode;
+    }
+}
+
+TEST_F(SessionTest, UnavailableMaskComesFromEveryLiveReply) {
+    startLive();
+    EXPECT_EQ(session.live().unavailableMask(), 0xFFFF0000u);
+    deliver(liveReply(liveRecord(frame::PictureKind::Single, 0), 0x00FF0000));
+    EXPECT_EQ(session.live().unavailableMask(), 0xFF00u);
+    deliver(liveReply(liveRecord(frame::PictureKind::Single, 0), 0xFFFFFFFF));
+    EXPECT_EQ(session.live().unavailableMask(), 0u);
+}
+
+TEST_F(SessionTest, PayloadInThreeReadsWithTheNextHeaderInTheThird) {
+    startLive();
+    const auto record = liveRecord(frame::PictureKind::Single, 3);
+    std::vector<uint8_t> stream;
+    for (int i = 0; i < 5; ++i) {
+        const auto packet = liveReply(record);
+        stream.insert(stream.end(), packet.begin(), packet.end());
+    }
+    const auto range = reply(command::RecordingRangeReply, params({0, 0, 7, 8, 9, 10}));
+    // Pictures 1-4 arrive whole; the fifth in three reads, the third of
+    // which also carries the next packet's header.
+    const size_t fifth = stream.size() - liveReply(record).size();
+    transport.arrive(std::span<const uint8_t>(stream).first(fifth));
+    drain();
+    EXPECT_EQ(host.livePictures.size(), 0u);
+    const size_t rangesBefore = host.ranges.size();
+    const size_t third = (stream.size() - fifth) / 3;
+    transport.arrive(std::span<const uint8_t>(stream).subspan(fifth, third));
+    drain();
+    transport.arrive(std::span<const uint8_t>(stream).subspan(fifth + third, third));
+    drain();
+    EXPECT_EQ(host.livePictures.size(), 0u);
+    std::vector<uint8_t> last(stream.begin() + static_cast<ptrdiff_t>(fifth + 2 * third), stream.end());
+    last.insert(last.end(), range.begin(), range.begin() + 40);
+    transport.arrive(last);
+    drain();
+    EXPECT_EQ(host.livePictures.size(), 1u);
+    EXPECT_EQ(host.ranges.size(), rangesBefore);
+    transport.arrive(std::span<const uint8_t>(range).subspan(40));
+    drain();
+    ASSERT_EQ(host.ranges.size(), rangesBefore + 1);
+    EXPECT_EQ(host.ranges.back().startDate, 7u);
+}
+
+TEST_F(SessionTest, AnySplitOfTheStreamGivesTheSameResult) {
+    startLive();
+    std::vector<uint8_t> stream;
+    for (int i = 0; i < 6; ++i) {
+        const auto packet = liveReply(liveRecord(frame::PictureKind::Pair, 2));
+        stream.insert(stream.end(), packet.begin(), packet.end());
+    }
+    for (size_t step : {size_t{1}, size_t{7}, size_t{59}, size_t{61}, size_t{4096}}) {
+        RecordingHost h;
+        FakeTransport t;
+        RecorderSession s(t, h);
+        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
+        s.onConnectResult(0);
+        t.arrive(reply(command::LoginReply, params({1, 16})));
+        s.onReadable();
+        for (size_t at = 0; at < stream.size(); at += step)
+            t.arrive(std::span<const uint8_t>(stream).subspan(at, std::min(step, stream.size() - at)));
+        while (!t.incoming.empty())
+            s.onReadable();
+        ASSERT_EQ(h.livePictures.size(), 2u) << step;
+        EXPECT_EQ(h.livePictures[0].channel, 2);
+        EXPECT_EQ(s.live().frameCounter(), 6);
+    }
+}
+
+TEST_F(SessionTest, GarbageAndHugeLengthsResynchronise) {
+    startLive();
+    std::vector<uint8_t> stream(777, 0x5A);
+    ParamBlock p;
+    // A live reply announcing more than any frame record can hold.
+    auto huge = serializePacket(
+        PacketHeader{makeVersionText("DVRJ PACKET1.44"), 0xFFFFFFF0u, 1, command::LivePictureReply}, p);
+    stream.insert(stream.end(), huge.begin(), huge.end());
+    stream.insert(stream.end(), 300, 0x11);
+    // A header with a type outside 1 to 3.
+    auto badType =
+        serializePacket(PacketHeader{makeVersionText("DVRJ PACKET1.44"), 60, 9, command::LoginReply}, p);
+    stream.insert(stream.end(), badType.begin(), badType.end());
+    const auto record = liveRecord(frame::PictureKind::Single, 7);
+    for (int i = 0; i < 5; ++i) {
+        const auto packet = liveReply(record);
+        stream.insert(stream.end(), packet.begin(), packet.end());
+    }
+    deliver(stream);
+    EXPECT_EQ(session.framer().oversizePackets(), 1u);
+    ASSERT_EQ(host.livePictures.size(), 1u);
+    EXPECT_EQ(host.livePictures[0].channel, 7);
+    EXPECT_TRUE(host.disconnects.empty());
+}
+
+TEST_F(SessionTest, RecorderEndingTheSessionDisconnectsWithMessage) {
+    startLive();
+    const auto record = liveReply(liveRecord(frame::PictureKind::Single, 1));
+    std::vector<uint8_t> stream = reply(command::SessionEnded, params({}));
+    stream.insert(stream.end(), record.begin(), record.end());
+    deliver(stream);
+    EXPECT_FALSE(session.hasSocket());
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], "disconnected.");
+    ASSERT_FALSE(host.disconnects.empty());
+    EXPECT_EQ(host.disconnects[0], DisconnectReason::RecorderEnded);
+    EXPECT_EQ(session.live().frameCounter(), 0);  // the bytes after it are not handled
+    EXPECT_FALSE(host.watchdog);
+}
+
+TEST_F(SessionTest, StopPlaybackReplyStatus) {
+    startLive();
+    deliver(reply(command::StopPlaybackReply, params({1})));
+    EXPECT_EQ(host.statuses, std::vector<uint32_t>{1});
+    EXPECT_TRUE(host.messages.empty());
+    deliver(reply(command::StopPlaybackReply, params({2})));
+    EXPECT_EQ(host.statuses, (std::vector<uint32_t>{1, 2}));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], "MSG_026");
+    EXPECT_EQ(session.requestState(), RequestState::PlaybackStop);
+}
+
+TEST_F(SessionTest, WatchdogClosesAfterTheSecondSilentTick) {
+    startLive();
+    session.onWatchdogTick();  // clears the activity of the login
+    EXPECT_TRUE(session.hasSocket());
+    session.onWatchdogTick();
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_FALSE(host.watchdog);
+    ASSERT_EQ(host.disconnects.size(), 1u);
+    EXPECT_EQ(host.disconnects[0], DisconnectReason::NoTraffic);
+    session.onWatchdogTick();  // a stopped watchdog does nothing
+    EXPECT_EQ(host.disconnects.size(), 1u);
+}
+
+TEST_F(SessionTest, WatchdogKeepsATalkingConnection) {
+    startLive();
+    for (int i = 0; i < 5; ++i) {
+        session.onWatchdogTick();
+        deliver(reply(command::StopReply, params({})));
+    }
+    EXPECT_TRUE(session.hasSocket());
+}
+
+TEST_F(SessionTest, PeerCloseWaitsForTheWatchdog) {
+    startLive();
+    transport.peerClosed = true;
+    session.onReadable();
+    EXPECT_TRUE(session.hasSocket());
+    EXPECT_FALSE(session.wantsRead());
+    EXPECT_TRUE(host.disconnects.empty());
+    session.onWatchdogTick();
+    session.onWatchdogTick();
+    EXPECT_FALSE(session.hasSocket());
+}
+
+TEST_F(SessionTest, EventListTakesSixteenBytesPerRecord) {
+    startLive();
+    ASSERT_TRUE(session.request(RequestKind::StopPlayback));  // the paused playback window asks
+    ASSERT_TRUE(session.request(RequestKind::EventList));
+    std::vector<uint8_t> body(48);
+    for (size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<uint8_t>(i);
+    // The length field claims no payload; p0 = 3 decides.
+    auto packet = serializePacket(
+        PacketHeader{makeVersionText("DVRJ PACKET1.44"), 60, 1, command::EventListReply}, params({3}), body);
+    const auto next = reply(command::StopReply, params({}));
+    packet.insert(packet.end(), next.begin(), next.end());
+    deliver(packet);
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0], body);
+    EXPECT_EQ(session.requestState(), RequestState::PlaybackStop);  // the state before the event list
+
+    ASSERT_TRUE(session.request(RequestKind::EventList));
+    deliver(reply(command::EventListReply, params({0})));
+    EXPECT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(session.requestState(), RequestState::EventList);
+}
+
+TEST_F(SessionTest, PlaybackActiveStopsTheLiveLoopAfterThePictureInFlight) {
+    startLive();
+    const auto record = liveRecord(frame::PictureKind::Single, 2);
+    for (int i = 0; i < 4; ++i)
+        deliver(liveReply(record));
+    host.playbackOn = true;
+    const size_t before = countSent(command::LivePicture);
+    deliver(liveReply(record));
+    EXPECT_EQ(host.livePictures.size(), 1u);  // decoded and shown
+    EXPECT_EQ(countSent(command::LivePicture), before);
+}
+
+TEST_F(SessionTest, PtzGoesOutBetweenPictureAndNextRequest) {
+    startLive();
+    host.pendingPtz = {0xA0, 0x01, 0x02};
+    deliver(liveReply(liveRecord(frame::PictureKind::Single, 0)));
+    const auto commands = transport.sentCommands();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[commands.size() - 2], command::PtzData);
+    EXPECT_EQ(commands.back(), command::LivePicture);
+    const size_t ptz = commands.size() - 2;
+    EXPECT_EQ(transport.sent[ptz].size(), 63u);
+    EXPECT_EQ(transport.sentHeader(ptz).length, 63u);
+    EXPECT_EQ(transport.sentHeader(ptz).type, 3u);
+    const ParamBlock p = transport.sentParams(ptz);
+    EXPECT_EQ(p.p[0], 2u);
+    EXPECT_EQ(p.p[1], 3u);
+    EXPECT_EQ(p.p[2], 3u);
+    EXPECT_EQ(transport.sent[ptz][60], 0xA0);
+}
+
+class PlaybackTest : public SessionTest {
+protected:
+    void startPlayback(uint32_t playMode) {
+        startLive();
+        host.playbackOn = true;
+        host.playingFlag = true;
+        session.setPlayRequest(packDateWord({2006, 1, 2}), packTimeWord({0, 0, 0, 3, 4, 5}), playMode);
+        ASSERT_TRUE(session.request(RequestKind::PlaySearch));
+        session.setPendingRequest(RequestKind::NextPlaybackPicture);
+        const ParamBlock p = transport.sentParams(transport.sent.size() - 1);
+        EXPECT_EQ(p.p[0], 15u);
+        EXPECT_EQ(p.p[3], playMode);
+        deliver(reply(command::PlaySearchReply, params({1})));
+        ASSERT_EQ(transport.sentCommands().back(), command::NextPlaybackPicture);
+    }
+    std::vector<uint8_t> pictureReply() {
+        static const auto record = liveRecord(frame::PictureKind::Pair, 3);
+        const RecorderTime t{2006, 1, 2, 3, 4, 5};
+        return reply(command::PlaybackPictureReply,
+                     params({packPictureDateWord(t), packPictureTimeWord(t), 0, 1, 120000}), record);
+    }
+};
+
+TEST_F(PlaybackTest, PicturesFlowAndFollowUpRequestsAct) {
+    startPlayback(0x00010100);
+    deliver(pictureReply());
+    ASSERT_EQ(host.playbackPictures.size(), 1u);
+    EXPECT_EQ(host.playbackPictures[0].channel, 2);  // aligned to the pair's even channel
+    ASSERT_EQ(host.pictureTimes.size(), 1u);
+    EXPECT_EQ(unpackPictureTime(host.pictureTimes[0].first, host.pictureTimes[0].second),
+              (RecorderTime{2006, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(host.positions.back(), 120000u);
+    EXPECT_EQ(transport.sentCommands().back(), command::NextPlaybackPicture);
+
+    session.setPendingRequest(RequestKind::PlaySearch);
+    deliver(pictureReply());
+    EXPECT_EQ(transport.sentCommands().back(), command::PlaySearch);
+    EXPECT_EQ(session.pendingRequest(), RequestKind::NextPlaybackPicture);
+
+    session.setPendingRequest(RequestKind::StopPlayback);
+    deliver(pictureReply());
+    EXPECT_EQ(transport.sentCommands().back(), command::StopPlayback);
+    EXPECT_FALSE(host.playingFlag);
+
+    // A reply without a picture passes its status code on.
+    deliver(reply(command::PlaybackPictureReply, params({0, 0, 0, 3})));
+    EXPECT_EQ(host.statuses.back(), 3u);
+}
+
+TEST_F(PlaybackTest, RepliesAreCountedWhenTheModeByteIsZero) {
+    startPlayback(0x00010000);
+    for (int i = 0; i < 21; ++i)
+        deliver(pictureReply());
+    EXPECT_EQ(host.playbackPictures.size(), 20u);
+    EXPECT_EQ(host.pictureTimes.size(), 20u);
+    // 1 after the search reply, then one after each of the 20 processed
+    // pictures; the 21st reply is discarded and asks for nothing.
+    EXPECT_EQ(countSent(command::NextPlaybackPicture), 21u);
+    // Counting has stopped: a later reply is processed again.
+    deliver(pictureReply());
+    EXPECT_EQ(host.playbackPictures.size(), 21u);
+}
+
+TEST_F(PlaybackTest, PlaybackPicturesAreDroppedWhenPlaybackIsNotActive) {
+    startPlayback(0x00010100);
+    host.playbackOn = false;
+    const size_t before = transport.sent.size();
+    deliver(pictureReply());
+    EXPECT_TRUE(host.playbackPictures.empty());
+    EXPECT_EQ(transport.sent.size(), before);
+}
+
+TEST_F(SessionTest, SetupQueryReplyIsKeptRaw) {
+    startLive();
+    ASSERT_TRUE(session.sendSetupQuery());
+    EXPECT_EQ(transport.sentCommands().back(), command::SetupQuery);
+    EXPECT_EQ(transport.sentHeader(transport.sent.size() - 1).type, 3u);
+    EXPECT_EQ(session.requestState(), RequestState::SetupQuery);
+    const std::vector<uint8_t> answer(2000, 0x42);
+    deliver(answer);
+    ASSERT_EQ(host.setupReplies.size(), 1u);
+    EXPECT_EQ(host.setupReplies[0].size(), 1024u);
+    EXPECT_EQ(session.requestState(), RequestState::LivePicture);
+}
+
+TEST_F(SessionTest, DisconnectSendsStopAndIsAlwaysSafe) {
+    session.disconnect();
+    EXPECT_TRUE(transport.sent.empty());
+    startLive();
+    session.disconnect();
+    EXPECT_EQ(transport.sentCommands().back(), command::Stop);
+    EXPECT_EQ(transport.closes, 1);
+    EXPECT_FALSE(session.connected());
+    session.disconnect();
+    EXPECT_EQ(transport.closes, 1);
+    // A reconnect starts with a fresh login.
+    connect();
+    EXPECT_EQ(transport.sentCommands().back(), command::Login);
+}
+
+}  // namespace
+}  // namespace dvr::link
