@@ -239,15 +239,15 @@ int PlayerViewModel::pageChannel(int paneIndex) const {
     return m_firstChannel + paneIndex;
 }
 
-bool PlayerViewModel::recordVisible(int channel, uint32_t pictureFlags) const {
+bool recordVisibleIn(int layout, int firstChannel, int channel, uint32_t pictureFlags) {
     const frame::PictureKind kind = frame::pictureKind(pictureFlags);
-    int base = m_firstChannel;
+    int base = firstChannel;
     if (kind == frame::PictureKind::Pair) {
-        base = m_firstChannel / 2 * 2;
+        base = firstChannel / 2 * 2;
     } else if (kind == frame::PictureKind::Quad) {
-        base = m_firstChannel / 4 * 4;
+        base = firstChannel / 4 * 4;
     }
-    switch (m_layout) {
+    switch (layout) {
         case 1:
             return kind == frame::PictureKind::Quad ? channel >= base && channel <= base + 3
                                                     : channel == base;
@@ -258,6 +258,10 @@ bool PlayerViewModel::recordVisible(int channel, uint32_t pictureFlags) const {
         default:
             return true;
     }
+}
+
+bool PlayerViewModel::recordVisible(int channel, uint32_t pictureFlags) const {
+    return recordVisibleIn(m_layout, m_firstChannel, channel, pictureFlags);
 }
 
 bool PlayerViewModel::setLastPictureQuad(bool quad) {

@@ -23,6 +23,10 @@ inline constexpr int kStepBackward = 8;
 inline constexpr int kSeek = 9;
 }  // namespace play_mode
 
+// Whether a record of channel a with these picture flags is drawn in a page of the given
+// layout (1 to 4) that starts at firstChannel.
+bool recordVisibleIn(int layout, int firstChannel, int channel, uint32_t pictureFlags);
+
 // A pane rectangle in window pixels (right and bottom exclusive).
 struct PaneRect {
     int left = 0;

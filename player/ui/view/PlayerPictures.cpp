@@ -1,0 +1,143 @@
+#include "player/ui/view/PlayerPictures.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "common/frame/ChannelCode.h"
+#include "common/frame/FrameHeader.h"
+#include "common/frame/SourceRect.h"
+#include "player/ui/view/PlayerViewModel.h"
+
+namespace dvr::player {
+
+PlayerPictures::PlayerPictures() {
+    for (auto& slot : m_sourceSlot) {
+        slot.store(-1);
+    }
+}
+
+void PlayerPictures::setPage(int layout, int firstChannel) {
+    m_layout.store(layout);
+    m_firstChannel.store(firstChannel);
+}
+
+void PlayerPictures::clear() {
+    for (size_t c = 0; c < kChannels; ++c) {
+        m_sourceSlot[c].store(-1);
+        std::lock_guard lock(m_slots[c].mutex);
+        m_slots[c].valid = false;
+        m_counting[c].store(0);
+        m_shownCounts[c].store(0);
+    }
+    std::lock_guard lock(m_timeMutex);
+    m_hasTime.fill(false);
+    m_lastChannel.store(-1);
+}
+
+int PlayerPictures::rollPictureCounts() {
+    int total = 0;
+    for (size_t c = 0; c < kChannels; ++c) {
+        const int count = m_counting[c].exchange(0);
+        m_shownCounts[c].store(count);
+        total += count;
+    }
+    return total;
+}
+
+int PlayerPictures::picturesPerSecond(int channel) const {
+    return channel >= 0 && channel < kChannels ? m_shownCounts[static_cast<size_t>(channel)].load() : 0;
+}
+
+std::optional<ClockTime> PlayerPictures::channelTime(int channel) const {
+    if (channel < 0 || channel >= kChannels) {
+        return std::nullopt;
+    }
+    std::lock_guard lock(m_timeMutex);
+    if (!m_hasTime[static_cast<size_t>(channel)]) {
+        return std::nullopt;
+    }
+    return m_times[static_cast<size_t>(channel)];
+}
+
+StoreOutcome PlayerPictures::store(const PictureRecord& record) {
+    StoreOutcome outcome;
+    if (!recordVisibleIn(m_layout.load(), m_firstChannel.load(), record.recordChannel, record.pictureFlags)) {
+        return outcome;
+    }
+    if (!m_decoder.decode(record.codestream, m_scratch)) {
+        outcome.result = StoreResult::DecodeFailed;
+        return outcome;
+    }
+    const int family = frame::layoutFamily(record.layoutCode);
+    int channel = frame::readChannel(m_scratch.image(), frame::playerMethod(family), record.channelCount);
+    channel = frame::alignChannel(channel, record.pictureFlags);
+    if (channel < 0 || channel >= kChannels) {
+        outcome.result = StoreResult::Dropped;
+        return outcome;
+    }
+    outcome.channel = channel;
+
+    const bool pal = m_pal.load();
+    if (record.videoStandard == frame::kSixtyFieldStandard && pal) {
+        outcome.switchToPal = false;
+    } else if (record.videoStandard == frame::kFiftyFieldStandard && !pal) {
+        outcome.switchToPal = true;
+    }
+    m_lastFlags.store(record.pictureFlags);
+    m_lastStandard.store(record.videoStandard);
+
+    const frame::PictureKind kind = frame::pictureKind(record.pictureFlags);
+    if (kind == frame::PictureKind::Quad && record.fieldCode != 0 && record.layoutCode != 0x20016) {
+        outcome.result = StoreResult::Dropped;
+        return outcome;
+    }
+    if (kind == frame::PictureKind::FullHeight) {
+        if (record.fieldCode == 0) {
+            m_interleaver.firstField(channel, m_scratch);
+            outcome.result = StoreResult::FieldHeld;
+            return outcome;
+        }
+        if (record.fieldCode != 1 ||
+            !m_interleaver.secondField(channel, m_scratch, record.layoutCode, m_woven)) {
+            outcome.result = StoreResult::Dropped;
+            return outcome;
+        }
+        keep(channel, record, m_woven);
+    } else {
+        keep(channel, record, m_scratch);
+    }
+    outcome.result = StoreResult::Stored;
+    return outcome;
+}
+
+void PlayerPictures::keep(int channel, const PictureRecord& record, frame::DecodedPicture& picture) {
+    const auto index = static_cast<size_t>(channel);
+    {
+        Slot& slot = m_slots[index];
+        std::lock_guard lock(slot.mutex);
+        // Both buffers hold the largest picture, so swapping hands the new pixels over
+        // without copying and leaves a full-size buffer for the next decode.
+        std::swap(slot.picture.pixels, picture.pixels);
+        slot.picture.width = picture.width;
+        slot.picture.height = picture.height;
+        slot.picture.bitmapInfo = picture.bitmapInfo;
+        slot.pictureFlags = record.pictureFlags;
+        slot.layoutCode = record.layoutCode;
+        slot.valid = true;
+    }
+    const int carried = frame::channelsPerPicture(record.pictureFlags);
+    {
+        std::lock_guard lock(m_timeMutex);
+        for (int c = channel; c < std::min(channel + carried, kChannels); ++c) {
+            m_times[static_cast<size_t>(c)] = record.time;
+            m_hasTime[static_cast<size_t>(c)] = true;
+        }
+    }
+    for (int c = channel; c < std::min(channel + carried, kChannels); ++c) {
+        m_sourceSlot[static_cast<size_t>(c)].store(channel);
+    }
+    m_counting[index].fetch_add(1);
+    m_lastChannel.store(channel);
+}
+
+}  // namespace dvr::player
