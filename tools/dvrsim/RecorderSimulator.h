@@ -1,0 +1,171 @@
+// The recorder simulator: the recorder's side of every command the viewer
+// sends, on a real TCP server bound to loopback, with options for what the
+// recorder reports and faults to inject. Each received packet is logged as
+// one JSON line. For tests, the demo and benchmarks.
+#pragma once
+
+#include "common/frame/FrameHeader.h"
+#include "viewer/link/EventRecord.h"
+#include "viewer/link/Packet.h"
+#include "viewer/link/PacketFramer.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace dvr::sim {
+
+enum class PictureMix { Full, Pair, Quad, Tall, Mixed };
+
+struct SimOptions {
+    std::string host = "127.0.0.1";  // loopback only
+    uint16_t port = 0;               // 0: the system picks one
+    std::string versionText = "DVRJ PACKET1.44";
+    uint32_t channelCode = 16;  // login reply p1 low byte
+    bool refuseLogin = false;
+    bool keyLock = false;
+    bool newerBit = false;  // login reply p0 bit 30
+    link::RecorderTime rangeStart{2006, 1, 2, 3, 4, 5};
+    link::RecorderTime rangeEnd{2006, 1, 2, 4, 4, 5};
+    uint32_t layoutCode = 0;  // 0: family 1 with the channel count's capacity
+    PictureMix pictures = PictureMix::Full;
+    int mixedRun = 6;  // pictures per kind when mixing
+    int quality = 3;
+    uint32_t videoStandard = frame::kSixtyFieldStandard;
+    uint32_t visibility = 0xFFFF0000;  // live reply p5
+    size_t codestreamBytes = 0;        // 0: about 20 KB per 240 lines
+    std::vector<link::EventRecord> events;
+    bool playError = false;            // answer the playback stop with status 2
+    uint32_t playPosition = 0;         // live reply p0 (millionths)
+    uint32_t recordPosition = 850000;  // live reply p4 (millionths)
+    // Faults. Counts are live or playback pictures sent on a connection; -1 = off.
+    size_t splitBytes = 0;  // send replies in pieces of at most this many bytes
+    int splitDelayMs = 1;   // pause between pieces
+    int endAfter = -1;      // send 0x1072 instead of the next picture
+    int silenceAfter = -1;  // answer nothing more
+    int closeAfter = -1;    // close the connection
+    int hugeAfter = -1;     // one header announcing a huge payload before the next picture
+    int garbageEvery = 0;   // garbage bytes before every n-th picture
+    bool once = false;      // stop after the first connection ends
+};
+
+// Parses "YYYY-MM-DD HH:MM:SS".
+std::optional<link::RecorderTime> parseTimeText(const std::string& text);
+// Synthesised event list: n events spread over the recording range.
+std::vector<link::EventRecord> makeEvents(int count, const SimOptions& options);
+
+// Wire-form frame records, synthesised once per (kind, channel) and kept.
+class RecordSource {
+public:
+    explicit RecordSource(const SimOptions& options);
+    // A record of `kind` carrying `channel` (pair and quad start at its base).
+    std::shared_ptr<const std::vector<uint8_t>> record(frame::PictureKind kind, int channel);
+    // Synthesises every record the options can ask for.
+    void prewarm();
+    int channelCount() const { return m_channelCount; }
+    uint32_t layoutCode() const { return m_layoutCode; }
+
+private:
+    const SimOptions& m_options;
+    int m_channelCount;
+    uint32_t m_layoutCode;
+    std::mutex m_mutex;  // guards m_records
+    std::map<std::pair<int, int>, std::shared_ptr<const std::vector<uint8_t>>> m_records;
+};
+
+// One connection's protocol state: received bytes in, replies out. Pure.
+class SimConnection {
+public:
+    using LogSink = std::function<void(const std::string&)>;
+
+    SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id);
+
+    void receive(std::span<const uint8_t> bytes);
+
+    // Replies waiting to be sent, in order.
+    std::deque<std::vector<uint8_t>>& outgoing() { return m_outgoing; }
+    bool closeRequested() const { return m_close; }
+    int picturesSent() const { return m_pictures; }
+
+private:
+    void handle(const link::PacketHeader& header, const link::ParamBlock& params,
+                std::span<const uint8_t> payload);
+    void logPacket(const link::PacketHeader& header, const link::ParamBlock& params,
+                   std::span<const uint8_t> payload);
+    void queue(std::vector<uint8_t> bytes);
+    void queueReply(uint32_t command, const link::ParamBlock& params, std::span<const uint8_t> payload = {});
+    // Faults before a picture; false when the picture is not to be sent.
+    bool beforePicture();
+    void sendLivePicture(uint32_t mask);
+    void sendPlaybackPicture();
+    frame::PictureKind currentKind() const;
+    int nextChannel(uint32_t mask, frame::PictureKind kind);
+
+    const SimOptions& m_options;
+    RecordSource& m_records;
+    LogSink m_log;
+    int m_id;
+    link::PacketFramer m_framer;
+    link::PacketHeader m_header;
+    link::ParamBlock m_params;
+    std::deque<std::vector<uint8_t>> m_outgoing;
+    link::VersionText m_version;
+    bool m_close = false;
+    bool m_silent = false;
+    int m_pictures = 0;
+    int m_nextChannel = 0;
+    uint32_t m_garbageSeed = 12345;
+    // Playback.
+    bool m_playing = false;
+    int64_t m_playSeconds = 0;  // current picture time, seconds since 1970
+    int m_playStep = 1;         // seconds per picture, negative backwards
+};
+
+// The TCP server. start() runs it on its own thread; run() on the caller's.
+class RecorderSimulator {
+public:
+    using LogSink = SimConnection::LogSink;
+
+    explicit RecorderSimulator(SimOptions options, LogSink log = {});
+    ~RecorderSimulator();
+    RecorderSimulator(const RecorderSimulator&) = delete;
+    RecorderSimulator& operator=(const RecorderSimulator&) = delete;
+
+    // Binds and listens. Returns false with a one-line error for a
+    // non-loopback host or a failed bind.
+    bool listen(std::string& error);
+    uint16_t port() const { return m_port; }
+
+    // Serves until stop() (or, with `once`, until the first connection ends).
+    void run();
+    void start();
+    // Asks the loop to end; safe from a signal handler.
+    void requestStop();
+    // Ends the loop and waits for its thread.
+    void stop();
+
+    RecordSource& records() { return m_records; }
+    int connectionsServed() const { return m_connections.load(); }
+
+private:
+    SimOptions m_options;
+    LogSink m_log;
+    RecordSource m_records;
+    int m_listenFd = -1;
+    int m_wakeFd = -1;       // read end of the stop pipe
+    int m_wakeWriteFd = -1;  // write end
+    uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_connections{0};
+    std::thread m_thread;
+};
+
+}  // namespace dvr::sim

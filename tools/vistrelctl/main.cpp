@@ -1,0 +1,116 @@
+// vistrelctl: a headless recorder client for scripts (info, live snapshots, events).
+#include "common/frame/MallocTuning.h"
+#include "tools/vistrelctl/RecorderClient.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+namespace {
+
+const char* kUsage =
+    "usage: vistrelctl COMMAND --host H --port P [options]\n"
+    "commands:\n"
+    "  info     log in and print the recorder's version text, protocol level, newer-protocol\n"
+    "           flag, channel count, key lock and recording range\n"
+    "  live     run the live loop and save each channel's latest picture as DIR/chNN.jpg\n"
+    "  events   fetch and print the recorder's event list\n"
+    "options:\n"
+    "  --host H           recorder address (required)\n"
+    "  --port P           recorder TCP port (default 50000)\n"
+    "  --user U           user ID (default \"admin\")\n"
+    "  --password W       password (default empty)\n"
+    "  --json             print one JSON object\n"
+    "  --timeout S        give up after S seconds in all (default: only the 30-60 s watchdog)\n"
+    "live options:\n"
+    "  --layout 1|4|9|16  panes of the displayed-channel mask and pacing value (default 16)\n"
+    "  --first N          first channel, 0-based (default 0)\n"
+    "  --speed S          network speed 1..10 (default: the layout's)\n"
+    "  --frames N         stop after N pictures\n"
+    "  --seconds S        stop after S seconds\n"
+    "  --out DIR          folder for the chNN.jpg files (required)\n"
+    "  --help             show this text\n";
+
+[[noreturn]] void usageError(const std::string& message) {
+    std::cerr << "vistrelctl: " << message << " (see --help)\n";
+    std::exit(2);
+}
+
+double parseNumber(const std::string& option, const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0)
+        usageError("bad value for " + option + ": " + text);
+    return value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace dvr;
+    if (argc < 2)
+        usageError("missing command");
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (command != "info" && command != "live" && command != "events")
+        usageError("unknown command: " + command);
+    ctl::ClientOptions options;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                usageError("missing value for " + arg);
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--host") {
+            options.host = value();
+        } else if (arg == "--port") {
+            const double port = parseNumber(arg, value());
+            if (port < 1 || port > 65535)
+                usageError("port out of range");
+            options.port = static_cast<uint16_t>(port);
+        } else if (arg == "--user") {
+            options.user = value();
+        } else if (arg == "--password") {
+            options.password = value();
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--timeout") {
+            options.timeoutSeconds = parseNumber(arg, value());
+        } else if (arg == "--layout") {
+            options.layout = static_cast<int>(parseNumber(arg, value()));
+        } else if (arg == "--first") {
+            options.first = static_cast<int>(parseNumber(arg, value()));
+        } else if (arg == "--speed") {
+            options.speed = static_cast<int>(parseNumber(arg, value()));
+            if (options.speed < 1 || options.speed > 10)
+                usageError("speed must be 1 to 10");
+        } else if (arg == "--frames") {
+            options.frames = static_cast<int>(parseNumber(arg, value()));
+        } else if (arg == "--seconds") {
+            options.seconds = parseNumber(arg, value());
+        } else if (arg == "--out") {
+            options.outDir = value();
+        } else {
+            usageError("unknown option: " + arg);
+        }
+    }
+    if (options.host.empty())
+        usageError("--host is required");
+    std::signal(SIGPIPE, SIG_IGN);
+    frame::tuneHeapForPictureDecoding();
+    if (command == "info")
+        return ctl::runInfo(options, std::cout, std::cerr);
+    if (command == "live")
+        return ctl::runLive(options, std::cout, std::cerr);
+    return ctl::runEvents(options, std::cout, std::cerr);
+}
