@@ -135,6 +135,7 @@ public:
     // reply's channel word p5 (bit 16 + i set: channel i exists), and the picture's flags and height in rows.
     void setLayoutCode(uint32_t layoutCode);
     void setChannelWord(uint32_t channelWord);
+    void setUnavailableMask(uint32_t mask) { m_unavailableMask = mask; }
     void setPictureFormat(uint32_t pictureFlags, int pictureHeight);
 
     // Back to the start-up layout (16 panes from channel 0, all channels wanted, no picture format yet,

@@ -1,0 +1,65 @@
+#include "viewer/live/widgets/VistrelApplication.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <ostream>
+
+#include "common/skin/LanguageFile.h"
+#include "common/skin/ProgramFolder.h"
+#include "viewer/config/SettingsStore.h"
+#include "viewer/link/ArpCache.h"
+#include "viewer/live/widgets/InstanceLock.h"
+#include "viewer/live/widgets/MainFrame.h"
+#include "viewer/live/widgets/ViewerNotifier.h"
+
+namespace dvr::live {
+
+bool takeSingleInstance(InstanceLock& lock, const ::LanguageFile& language, ViewerNotifier& notifier) {
+    if (lock.tryLock()) {
+        return true;
+    }
+    notifier.showError(language.errorMessage(19), language.text("ERR_MSG", "MSG_020", "ERROR"));
+    return false;
+}
+
+int answerCommandLine(const ViewerCommandLine& line, std::ostream& out, std::ostream& err) {
+    if (!line.ok()) {
+        err << "vistrel: " << line.error << " (try --help)\n";
+        return 2;
+    }
+    if (line.help) {
+        out << viewerUsage();
+        return 0;
+    }
+    return -1;
+}
+
+int runVistrel(const ViewerCommandLine& line, ViewerNotifier& notifier) {
+    const std::string programFolder = ProgramFolder::resolve(line.home, ProgramFolder::kViewerHomeVariable);
+    const ::LanguageFile language(programFolder);
+    InstanceLock lock(QStringLiteral("Vistrel"));
+    if (!takeSingleInstance(lock, language, notifier)) {
+        return 1;
+    }
+
+    link::LinuxArpTable arpTable;
+    ViewOptions options;
+    options.programFolder = programFolder;
+    options.settingsFilePath = SettingsStore::defaultSettingsFilePath();
+    options.hostOverride = line.host;
+    options.portOverride = line.port;
+    options.arpTable = line.arpCleanup ? &arpTable : nullptr;
+
+    MainFrame frame(std::move(options), notifier);
+    frame.view()->initialUpdate();
+    if (!frame.isFullScreen()) {
+        frame.show();
+    }
+    if (line.connect) {
+        QTimer::singleShot(0, frame.view(), [&frame] { frame.view()->pressConnect(); });
+    }
+    return QApplication::exec();
+}
+
+}  // namespace dvr::live
