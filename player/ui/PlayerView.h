@@ -1,0 +1,178 @@
+#pragma once
+
+#include <QImage>
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/skin/PlayerSkinReader.h"
+#include "common/skin/SkinNotifier.h"
+#include "common/skin/widgets/SkinSurface.h"
+#include "player/media/BackupScan.h"
+#include "player/media/PlaybackClock.h"
+#include "player/media/PlaybackShared.h"
+#include "player/media/PlaybackSink.h"
+#include "player/media/PlaybackThread.h"
+#include "player/ui/audio/PlayerSound.h"
+#include "player/ui/engine/PlayerEngine.h"
+#include "player/ui/view/PlayerPictures.h"
+#include "player/ui/view/PlayerViewModel.h"
+
+class QCheckBox;
+class QComboBox;
+
+namespace dvr::skin {
+class SkinButton;
+}
+
+namespace dvr::player {
+
+class PositionSlider;
+
+// The Discoro window: one borderless skinned window with the picture area of up to 16
+// channel panes and every control of the player. The playback thread hands pictures,
+// sound and positions over through the playback sink; it never touches a widget: pictures
+// go into the shared per-channel store and everything else reaches this window as queued
+// calls.
+class PlayerView : public skin::SkinSurface {
+    Q_OBJECT
+public:
+    struct Options {
+        std::string programFolder;
+        // Where messages go; nullptr shows message boxes.
+        SkinNotifier* notifier = nullptr;
+        // Opens the sound device; empty uses SDL.
+        AudioDeviceFactory audioFactory;
+        // Unpaced playback reads every record in turn without waiting (benchmarks).
+        bool paced = true;
+    };
+
+    // The window, sized and laid out from the skin file in the program folder. Check
+    // created() before showing it: without a main window position it is not created.
+    explicit PlayerView(Options options);
+    ~PlayerView() override;
+
+    bool created() const { return m_created; }
+    // Opens a backup file, as the OPEN button does after its dialog. False when the scan
+    // refused it.
+    bool openFile(const QString& path);
+    // Presses a control as the user would (navigation, layout, page, channel, speed, delay,
+    // sound and exit buttons).
+    void pressControl(int id);
+    void setSoundOn(bool on);
+    void selectSoundChannel(int channel);
+
+    const PlayerViewModel& model() const { return m_model; }
+    const PlayerPictures& pictures() const { return m_pictures; }
+    media::PlaybackShared& shared() { return m_shared; }
+    const PlayerSound& sound() const { return m_sound; }
+    // Pictures stored since the file was opened.
+    uint64_t storedPictures() const { return m_storedPictures.load(); }
+    // Rendered frames painted since the file was opened.
+    uint64_t paintedFrames() const { return m_paintedFrames; }
+    QRect pictureArea() const;
+    bool controlEnabled(int id) const;
+
+Q_SIGNALS:
+    // Playback reached the end (forward) or the start (backward) of the file.
+    void reachedEnd();
+    void reachedStart();
+
+protected:
+    void paintBackground(QPainter& painter) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    class Sink;
+    friend class Sink;
+
+    void loadSkin();
+    void createControls();
+    skin::SkinButton* addButton(const char* section, const char* posSection, const char* posKey, int id);
+    void applySkin(bool pal);
+    void applyModel();
+    void onCommand(int id);
+    void onSliderReleased(int value);
+    void onSoundToggled(bool on);
+    void onSecondTimer();
+    void openWithDialog();
+    void setMode(const std::optional<ModeRequest>& request);
+    void startPlayback();
+    void stopPlayback();
+    void layoutChanged();
+    void showMessage(const std::string& text, const std::string& caption);
+
+    // Called on the window thread through queued calls from the playback thread.
+    void picturesArrived();
+    void playbackAtStart();
+    void playbackAtEnd();
+
+    void paintPanes(QPainter& painter);
+    void paintPane(QPainter& painter, int channel, const PaneRect& pane);
+    void paintTimeInfo(QPainter& painter);
+    QRect skinRect(const char* section, const char* key) const;
+
+    Options m_options;
+    bool m_created = false;
+    std::unique_ptr<PlayerSkinReader> m_skin;
+    std::unique_ptr<SkinNotifier> m_ownNotifier;
+    SkinNotifier* m_notifier = nullptr;
+    int m_tooltipOn = 0;
+
+    PlayerViewModel m_model;
+    PlayerPictures m_pictures;
+    PlayerSound m_sound;
+    media::PlaybackShared m_shared;
+    std::unique_ptr<media::PlaybackClock> m_clock;
+    std::unique_ptr<Sink> m_sink;
+    std::unique_ptr<PlayerEngine> m_engine;
+    std::unique_ptr<media::PlaybackThread> m_thread;
+
+    std::string m_path;
+    std::optional<media::ScanResult> m_scan;
+    std::atomic<int> m_channelCount{16};
+    std::atomic<uint32_t> m_presentMask{0};
+    std::atomic<bool> m_repaintPending{false};
+    std::atomic<int> m_sliderValue{0};
+    std::atomic<uint64_t> m_storedPictures{0};
+    std::atomic<bool> m_lastQuad{false};
+    uint64_t m_paintedFrames = 0;
+
+    QImage m_ntscSkin;
+    QImage m_palSkin;
+    QImage m_logo;
+    QImage m_overlay;
+    QImage m_time;
+    QImage m_navigation;
+    QImage m_audio;
+    QRect m_logoRect;
+    QRect m_overlayRect;
+    QRect m_audioRect;
+    QRect m_windowRect;
+
+    std::map<int, skin::SkinButton*> m_buttons;
+    std::array<skin::SkinButton*, 7> m_stateIndicators{};
+    PositionSlider* m_slider = nullptr;
+    QLabel* m_speedValue = nullptr;
+    QLabel* m_delayValue = nullptr;
+    QLabel* m_pageValue = nullptr;
+    QCheckBox* m_soundOn = nullptr;
+    std::array<QCheckBox*, 4> m_soundChannels{};
+    QComboBox* m_skipList = nullptr;
+    QTimer m_secondTimer;
+    QPoint m_dragOffset;
+    bool m_dragging = false;
+    bool m_applying = false;
+};
+
+}  // namespace dvr::player

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include "common/skin/widgets/SliderLogic.h"
+
+namespace dvr::player {
+
+// The player's position slider: the track image's top-left 8 x 8 pixels stretched over the
+// control and an 18-pixel thumb. The thumb follows playback through setValue(); a drag
+// that ends reports the value the thumb was released at.
+class PositionSlider : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kMaxValue = 710;
+
+    explicit PositionSlider(QWidget* parent = nullptr);
+    void setImages(const QImage& track, const QImage& thumb);
+    // Moves the thumb to a value 0 to 710 (no notification; ignored while dragging).
+    void setValue(int value);
+    // The value the thumb stands for, 0 to 710.
+    int value() const;
+    void setSkinEnabled(bool on);
+
+Q_SIGNALS:
+    void released(int value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    int travel() const;
+
+    skin::PlayerSliderLogic m_logic;
+    QImage m_track;
+    QImage m_thumb;
+    bool m_enabled = true;
+};
+
+}  // namespace dvr::player
