@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QToolTip>
@@ -70,6 +71,23 @@ QString CalendarRules::weekdayHeader(int column) {
 }
 
 DateCalendar::DateCalendar(QWidget* parent) : QWidget(parent), m_today(QDate::currentDate()) {
+    // Dark controls that sit on the skin's panels.
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, QColor(0x1e, 0x22, 0x29));
+    dark.setColor(QPalette::WindowText, kCellText);
+    dark.setColor(QPalette::Base, QColor(0x0b, 0x0d, 0x10));
+    dark.setColor(QPalette::AlternateBase, QColor(0x1e, 0x22, 0x29));
+    dark.setColor(QPalette::Text, kCellText);
+    dark.setColor(QPalette::Button, QColor(0x2e, 0x34, 0x3e));
+    dark.setColor(QPalette::ButtonText, kCellText);
+    dark.setColor(QPalette::Highlight, kSelectedFill);
+    dark.setColor(QPalette::HighlightedText, Qt::black);
+    dark.setColor(QPalette::Light, QColor(0x4c, 0x55, 0x63));
+    dark.setColor(QPalette::Mid, QColor(0x2e, 0x34, 0x3e));
+    dark.setColor(QPalette::Dark, QColor(0x12, 0x15, 0x1a));
+    dark.setColor(QPalette::Disabled, QPalette::Text, kOtherMonthText);
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, kOtherMonthText);
+    setPalette(dark);
     m_monthDown = new QToolButton(this);
     m_monthDown->setObjectName(QStringLiteral("monthDown"));
     m_monthDown->setArrowType(Qt::LeftArrow);

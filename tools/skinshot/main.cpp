@@ -1,0 +1,543 @@
+// skinshot: renders each window of the default skins offscreen to PNG files,
+// with sample texts and pictures, so the design can be looked at.
+
+#include "common/skin/PlayerSkinReader.h"
+#include "common/skin/ProgramFolder.h"
+#include "common/skin/SkinNotifier.h"
+#include "common/skin/SkinReader.h"
+#include "common/skin/widgets/DateCalendar.h"
+#include "common/skin/widgets/SkinButton.h"
+#include "common/skin/widgets/SkinButtonLoader.h"
+#include "common/skin/widgets/ViewerSlider.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFont>
+#include <QPainter>
+#include <QPixmap>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+using dvr::skin::SkinButton;
+using dvr::skin::SkinButtonLoader;
+using dvr::skin::toQRect;
+
+namespace {
+
+const char* const kUsage =
+    "usage: skinshot [--home FOLDER] [--out FOLDER]\n"
+    "Renders every default skin window to FOLDER (default: ./skinshots) as PNG.\n"
+    "--home is the program folder holding res.ini, ini/ and skin/ (default: this\n"
+    "program's folder).\n";
+
+struct Text {
+    QRect rect;
+    QString text;
+    QColor colour;
+    int flags;
+    QFont font;
+    bool opaque;
+};
+
+// A window of the skin: background bitmap, sample pictures and texts.
+class ShotWindow : public QWidget {
+public:
+    ShotWindow(const QImage& background, QSize size) : m_background(background) {
+        setFixedSize(size.isEmpty() ? background.size() : size);
+        setAttribute(Qt::WA_DontShowOnScreen);
+    }
+    void addText(const QRect& rect, const QString& text, const QColor& colour, int flags, const QFont& font,
+                 bool opaque = true) {
+        m_texts.push_back({rect, text, colour, flags, font, opaque});
+    }
+    void addPicture(const QRect& rect, int channel) { m_pictures.push_back({rect, channel}); }
+    void addImage(const QRect& rect, const QImage& image) { m_images.push_back({rect, image}); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::black);
+        p.drawImage(QPoint(0, 0), m_background);
+        for (const auto& [r, image] : m_images)
+            p.drawImage(r.topLeft(), image);
+        for (const auto& [r, channel] : m_pictures)
+            paintSamplePicture(p, r, channel);
+        for (const Text& t : m_texts) {
+            p.setFont(t.font);
+            if (t.opaque) {
+                const QRect used = p.boundingRect(t.rect, t.flags, t.text).intersected(t.rect);
+                p.fillRect(used, Qt::black);
+            }
+            p.setPen(t.colour);
+            p.drawText(t.rect, t.flags, t.text);
+        }
+    }
+
+private:
+    // A stand-in camera picture: sky, ground, a building and the channel name.
+    static void paintSamplePicture(QPainter& p, const QRect& r, int channel) {
+        p.save();
+        p.setClipRect(r);
+        const int hue = (channel * 37) % 360;
+        QLinearGradient sky(r.topLeft(), r.bottomLeft());
+        sky.setColorAt(0, QColor::fromHsv(hue, 60, 120));
+        sky.setColorAt(0.6, QColor::fromHsv(hue, 40, 70));
+        sky.setColorAt(1, QColor::fromHsv((hue + 40) % 360, 50, 40));
+        p.fillRect(r, sky);
+        p.setBrush(QColor::fromHsv((hue + 180) % 360, 30, 55));
+        p.setPen(Qt::NoPen);
+        p.drawRect(QRect(r.left() + r.width() / 5, r.top() + r.height() / 3, r.width() / 4, r.height() / 2));
+        p.drawRect(QRect(r.left() + r.width() / 2, r.top() + r.height() / 2, r.width() / 3, r.height() / 3));
+        p.setPen(Qt::white);
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setPixelSize(std::max(9, r.height() / 12));
+        f.setBold(true);
+        p.setFont(f);
+        p.drawText(r.adjusted(5, 0, 0, -4), Qt::AlignLeft | Qt::AlignBottom,
+                   QStringLiteral("%1").arg(channel + 1, 2, 10, QLatin1Char('0')));
+        p.restore();
+        p.setPen(Qt::white);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(r.adjusted(-1, -1, 0, 0));
+    }
+
+    QImage m_background;
+    std::vector<Text> m_texts;
+    std::vector<std::pair<QRect, int>> m_pictures;
+    std::vector<std::pair<QRect, QImage>> m_images;
+};
+
+QFont textFont(int pixelSize, bool bold = true) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(pixelSize);
+    f.setBold(bold);
+    return f;
+}
+
+QImage image(const std::optional<std::string>& path) {
+    return path ? QImage(QString::fromStdString(*path)) : QImage();
+}
+
+bool save(QWidget& window, const QString& path) {
+    const QPixmap shot = window.grab();
+    if (!shot.save(path, "PNG")) {
+        std::fprintf(stderr, "skinshot: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// Panes of an n x n split inside area, with the 1-pixel gap of the live view.
+std::vector<QRect> panes(const QRect& area, int n) {
+    std::vector<QRect> out;
+    const int w = area.width() / n, h = area.height() / n;
+    for (int i = 0; i < n * n; ++i) {
+        const int c = i % n, r = i / n;
+        out.emplace_back(QPoint(area.left() + c * w + 1, area.top() + r * h + 1),
+                         QPoint(area.left() + (c + 1) * w - 2, area.top() + (r + 1) * h - 2));
+    }
+    return out;
+}
+
+SkinButton* viewerButton(QWidget* parent, const SkinReader& reader, const char* section,
+                         const char* posSection, const std::string& posKey, int kind) {
+    auto* b = new SkinButton(parent);
+    SkinButtonLoader::loadStandard(*b, reader, section, 0, kind);
+    b->place(toQRect(reader.readPosition(posSection, posKey)));
+    return b;
+}
+
+bool vistrelLive(const std::string& home, const QString& out) {
+    RecordingSkinNotifier notifier;
+    SkinReader reader(home, &notifier);
+    if (!reader.open(home + "/ini/res.ini"))
+        return false;
+    ShotWindow w(image(reader.readBitmapPath("MAIN", "LIVE_SKIN")),
+                 toQRect(reader.readPosition("MAIN POS", "POS_LIVE_SKIN")).size());
+    const QColor text(6, 179, 255);
+    const QFont font = textFont(12);
+    auto at = [&](const char* section, const char* key) {
+        return toQRect(reader.readPosition(section, key));
+    };
+    {
+        const auto list = panes(at("MAIN POS", "POS_OVERLAY_TERM"), 4);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            w.addPicture(list[i], int(i));
+    }
+    w.addImage(at("MAIN POS", "POS_LOGO"), QImage(QString::fromStdString(home + "/logo/slogo.bmp")));
+    w.addText(at("IMAGE INFO POS", "POS_CUR_STATUS"), QStringLiteral("CONNECTION ESTABLISHED."), text,
+              Qt::TextWordWrap, font);
+    w.addText(at("IMAGE INFO POS", "POS_SYS_DATE"), QStringLiteral("2026 / 12 / 07"), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("IMAGE INFO POS", "POS_SYS_TIME"), QStringLiteral("PM 09 : 15 : 42"), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("IMAGE INFO POS", "POS_IMG_QUALITY"), QStringLiteral("SUPER FINE\n@720*480"), text,
+              Qt::TextWordWrap, font);
+    w.addText(at("IMAGE INFO POS", "POS_REC_PERCENT"), QStringLiteral("R-POS : 087%"), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("IMAGE INFO POS", "POS_PLAY_PERCENT"), QStringLiteral("P-POS : 000%"), text,
+              Qt::AlignVCenter, font);
+    w.addText(at("IMAGE INFO POS", "POS_IMG_FRAME"), QStringLiteral("# 30 Fps #"), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("PTZ POS", "POS_PTZ_CH"), QStringLiteral("001"), text, Qt::AlignCenter, font);
+    w.addText(at("MAIN POS", "POS_SCAL_VALUE"), QStringLiteral("8"), text, Qt::AlignCenter, font);
+
+    auto* connect = viewerButton(&w, reader, "BTN_CONNECT", "MAIN POS", "POS_CONNECT", 3);
+    connect->setChecked(true);
+    viewerButton(&w, reader, "BTN_DISCONNECT", "MAIN POS", "POS_DISCONNECT", 3);
+    viewerButton(&w, reader, "BTN_PLAYBACK", "MAIN POS", "POS_SKAN", 3);
+    viewerButton(&w, reader, "BTN_SETTING", "MAIN POS", "POS_SETTING", 3);
+    viewerButton(&w, reader, "BTN_ROTATE", "MAIN POS", "POS_ROTATE", 3)->enable(false);
+    viewerButton(&w, reader, "BTN_LIVE_EXIT", "MAIN POS", "POS_EXIT", 3);
+    viewerButton(&w, reader, "BTN_SCAL_TXT", "MAIN POS", "POS_SCAL_TXT", 3)->enable(false);
+    viewerButton(&w, reader, "BTN_SCAL_MINUS", "MAIN POS", "POS_SCAL_MINUS", 1);
+    viewerButton(&w, reader, "BTN_SCAL_PLUS", "MAIN POS", "POS_SCAL_PLUS", 1);
+    auto* wheel = viewerButton(&w, reader, "BTN_WHEEL", "MAIN POS", "POS_WHEEL", 3);
+    wheel->enable(false);
+    wheel->setImage(3);
+    const char* modes[] = {"1", "4", "7", "9", "10", "13", "16"};
+    for (const char* m : modes) {
+        auto* b = viewerButton(&w, reader, (std::string("BTN_MODE") + m).c_str(), "MODE POS",
+                               std::string("POS_MODE") + m, 3);
+        const std::string n = m;
+        if (n == "7" || n == "10" || n == "13")
+            b->enable(false);
+        if (n == "16")
+            b->setChecked(true);
+    }
+    for (int i = 1; i <= 16; ++i) {
+        auto* b = viewerButton(&w, reader, ("BTN_CH" + std::to_string(i)).c_str(), "CH POS",
+                               "POS_CH" + std::to_string(i), 0);
+        b->setChecked(true);
+        if (i > 12)
+            b->setChecked(false);
+    }
+    const char* ptz[][2] = {{"BTN_PTZ_0", "POS_PTZ_0"},
+                            {"BTN_PTZ_45", "POS_PTZ_45"},
+                            {"BTN_PTZ_90", "POS_PTZ_90"},
+                            {"BTN_PTZ_135", "POS_PTZ_135"},
+                            {"BTN_PTZ_180", "POS_PTZ_180"},
+                            {"BTN_PTZ_225", "POS_PTZ_225"},
+                            {"BTN_PTZ_270", "POS_PTZ_270"},
+                            {"BTN_PTZ_315", "POS_PTZ_315"},
+                            {"BTN_PTZ_ZOOM_IN", "POS_PTZ_ZOOM_IN"},
+                            {"BTN_PTZ_ZOOM_OUT", "POS_PTZ_ZOOM_OUT"},
+                            {"BTN_PTZ_FOCUS_IN", "POS_PTZ_FOCUS_IN"},
+                            {"BTN_PTZ_FOCUS_OUT", "POS_PTZ_FOCUS_OUT"},
+                            {"BTN_PTZ_CH_MINUS", "POS_PTZ_CH_MINUS"},
+                            {"BTN_PTZ_CH_PLUS", "POS_PTZ_CH_PLUS"}};
+    for (const auto& [section, key] : ptz) {
+        auto* b = new SkinButton(&w);
+        SkinButtonLoader::loadPtz(*b, reader, section, 1087, 1324);
+        b->place(toQRect(reader.readPosition("PTZ POS", key)));
+        if (std::string(section) == "BTN_PTZ_270")
+            b->setChecked(true);
+    }
+    return save(w, out + QStringLiteral("/vistrel_live.png"));
+}
+
+bool vistrelPlayback(const std::string& home, const QString& out) {
+    RecordingSkinNotifier notifier;
+    SkinReader reader(home, &notifier);
+    if (!reader.open(home + "/ini/res.ini"))
+        return false;
+    auto at = [&](const char* section, const char* key) {
+        return toQRect(reader.readPosition(section, key));
+    };
+    ShotWindow w(image(reader.readBitmapPath("MAIN", "PLAYBACK_SKIN")),
+                 at("PB MAIN POS", "POS_PLAYBACK_SKIN").size());
+    const QColor text(6, 181, 255);
+    const QFont font = textFont(12);
+    const auto list = panes(at("PB MAIN POS", "POS_PB_OVERLAY_TERM"), 2);
+    for (std::size_t i = 0; i < list.size(); ++i)
+        w.addPicture(list[i], int(i) + 4);
+    w.addImage(QRect(840, 90, 165, 65), QImage(QString::fromStdString(home + "/logo/blogo.bmp")));
+    w.addText(at("IMG TIME INFO", "POS_PB_P_TIME"), QStringLiteral("10:42:17"), text, Qt::AlignCenter,
+              textFont(16));
+    w.addText(at("IMG TIME INFO", "POS_PB_S_TEXT"), QStringLiteral("START TIME  "), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("IMG TIME INFO", "POS_PB_S_DT"), QStringLiteral("2026/12/01  00:00:00"), text,
+              Qt::AlignVCenter, font);
+    w.addText(at("IMG TIME INFO", "POS_PB_E_TEXT"), QStringLiteral("END TIME  "), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("IMG TIME INFO", "POS_PB_E_DT"), QStringLiteral("2026/12/07  21:15:00"), text,
+              Qt::AlignVCenter, font);
+    w.addText(at("IMG TIME INFO", "POS_PB_R_TEXT"), QStringLiteral("REQUEST TIME  "), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("IMG TIME INFO", "POS_PB_R_DT"), QStringLiteral("2026/12/07  10:42:17"), text,
+              Qt::AlignVCenter, font);
+    w.addText(at("IMG REC INFO", "POS_PB_REC_TXT"), QStringLiteral("R-POSITION : "), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("IMG REC INFO", "POS_PB_REC_PERCENT"), QStringLiteral("087%"), text, Qt::AlignVCenter, font);
+    w.addText(at("IMG REC INFO", "POS_PB_PLAY_TXT"), QStringLiteral("P-POSITION : "), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("IMG REC INFO", "POS_PB_PLAY_PERCENT"), QStringLiteral("044%"), text, Qt::AlignVCenter,
+              font);
+    w.addText(at("IMG REC INFO", "POS_PB_IMG_QUALITY"), QStringLiteral("FINE\n@720*240"), text,
+              Qt::TextWordWrap, font);
+    w.addText(at("IMG REC INFO", "POS_PB_IMG_FRAME"), QStringLiteral("12 FPS"), text, Qt::AlignVCenter, font);
+    w.addText(at("IMG REC INFO", "POS_PB_STATUS"), QStringLiteral("SEARCHING"), text, Qt::TextWordWrap, font);
+
+    auto button = [&](const char* section, const char* posSection, const std::string& key, int kind) {
+        auto* b = new SkinButton(&w);
+        SkinButtonLoader::loadStandard(*b, reader, section, 0, kind);
+        b->place(toQRect(reader.readPosition(posSection, key)));
+        return b;
+    };
+    button("BTN_PB_EXIT", "PB MAIN POS", "POS_PB_EXIT", 3);
+    auto* wheel = button("BTN_PB_WHEEL", "PB MAIN POS", "POS_PB_WHEEL", 3);
+    wheel->enable(false);
+    button("BTN_SAVE", "PB MAIN POS", "POS_PB_SAVE", 3);
+    button("BTN_PRINT", "PB MAIN POS", "POS_PB_PRINT", 3);
+    button("BTN_EVENT", "PB MAIN POS", "POS_PB_EVENT", 3)->enable(false);
+    button("BTN_SAVE_AVI", "PB MAIN POS", "POS_PB_SAVEAVI", 2);
+    button("BTN_PB_MODE1", "PB MODE POS", "POS_PB_MODE1", 3);
+    button("BTN_PB_MODE4", "PB MODE POS", "POS_PB_MODE4", 2)->setChecked(true);
+    button("BTN_PB_MODE_MINUS", "PB MODE POS", "POS_PB_MODE_MINUS", 3);
+    button("BTN_PB_MODE_PLUS", "PB MODE POS", "POS_PB_MODE_PLUS", 3);
+    const char* nav[][2] = {
+        {"BTN_START", "POS_START"},   {"BTN_BSTEP_PLAY", "POS_BSTEP_PLAY"}, {"BTN_RWPLAY", "POS_RWPLAY"},
+        {"BTN_BPLAY", "POS_BPLAY"},   {"BTN_PAUSE", "POS_PAUSE"},           {"BTN_FPLAY", "POS_FPLAY"},
+        {"BTN_FFPLAY", "POS_FFPLAY"}, {"BTN_FSTEP_PLAY", "POS_FSTEP_PLAY"}, {"BTN_END", "POS_END"}};
+    for (const auto& [section, key] : nav) {
+        auto* b = button(section, "NAVIGATION POS", key, 2);
+        if (std::string(section) == "BTN_FPLAY")
+            b->setChecked(true);
+    }
+    for (int i = 1; i <= 16; ++i) {
+        auto* b = button(("BTN_PB_CH" + std::to_string(i)).c_str(), "PB CH POS",
+                         "POS_PB_CH" + std::to_string(i), 2);
+        b->setChecked(i >= 5 && i <= 8);
+    }
+    auto* slider = new dvr::skin::ViewerSlider(&w);
+    slider->load(image(reader.readBitmapPath("MAIN", "SLIDERUP")),
+                 image(reader.readBitmapPath("MAIN", "SLIDERDN")));
+    slider->setGeometry(at("PB MAIN POS", "POS_SLIDE"));
+    slider->setRange(0, 86399);
+    slider->setPosition(10 * 3600 + 42 * 60 + 17);
+    auto* calendar = new dvr::skin::DateCalendar(&w);
+    calendar->setTodayForTesting(QDate(2026, 12, 7));
+    calendar->setDate(QDate(2026, 12, 7));
+    calendar->setGeometry(at("PB MAIN POS", "POS_CALENDER"));
+    return save(w, out + QStringLiteral("/vistrel_playback.png"));
+}
+
+bool discoroMain(const std::string& home, const QString& out, bool pal) {
+    RecordingSkinNotifier notifier;
+    PlayerSkinReader reader(home, &notifier);
+    const auto frame = reader.readMainFramePosition();
+    if (!frame)
+        return false;
+    const QImage background = image(reader.readBitmapPath("MAIN", pal ? "PALSKIN" : "NTSKIN"));
+    ShotWindow w(background, background.size());
+    auto at = [&](const char* section, const char* key) {
+        return toQRect(reader.readPosition(section, key));
+    };
+    const QRect term = at("MAIN POS", "POS_OVERLAY_TERM");
+    const QRect area(term.topLeft(), QSize(720, pal ? 576 : 480));
+    const int n = 3;
+    for (int i = 0; i < n * n; ++i) {
+        const int cw = 720 / n, ch = area.height() / n;
+        w.addPicture(QRect(area.left() + cw * (i % n) + 1, area.top() + ch * (i / n) + 1, cw - 1, ch - 1), i);
+    }
+    const QFont small = textFont(11);
+    w.addText(at("TIME INFO POS", "POS_S_TIME_TEXT"), QStringLiteral("START TIME"), Qt::white,
+              Qt::AlignVCenter, small, false);
+    w.addText(at("TIME INFO POS", "POS_S_DATE"), QStringLiteral("DATE : 26 / 12 / 01"), QColor(200, 205, 212),
+              Qt::AlignVCenter, small, false);
+    w.addText(at("TIME INFO POS", "POS_S_TIME"), QStringLiteral("TIME : 08 : 00 : 00"), QColor(200, 205, 212),
+              Qt::AlignVCenter, small, false);
+    w.addText(at("TIME INFO POS", "POS_E_TIME_TEXT"), QStringLiteral("END TIME"), Qt::white, Qt::AlignVCenter,
+              small, false);
+    w.addText(at("TIME INFO POS", "POS_E_DATE"), QStringLiteral("DATE : 26 / 12 / 01"), QColor(200, 205, 212),
+              Qt::AlignVCenter, small, false);
+    w.addText(at("TIME INFO POS", "POS_E_TIME"), QStringLiteral("TIME : 18 : 30 : 00"), QColor(200, 205, 212),
+              Qt::AlignVCenter, small, false);
+    w.addText(at("TIME INFO POS", "POS_CUR_PLAY_TIME"), QStringLiteral("TIME : 10 : 42 : 17"), Qt::white,
+              Qt::AlignCenter, textFont(13));
+    w.addText(at("MAIN POS", "POS_SPEED_VAL"), QStringLiteral("x1"), Qt::white, Qt::AlignCenter,
+              textFont(12));
+    w.addText(at("MAIN POS", "POS_DELAY_VAL"), QStringLiteral("00"), Qt::white, Qt::AlignCenter,
+              textFont(12));
+    w.addText(at("CH POS", "POS_PAGE_VAL"), QStringLiteral("1"), Qt::white, Qt::AlignCenter, textFont(12));
+    // The system clock from digit bitmaps: PM 09:15:42.
+    auto digits = [&](const char* key, int value) {
+        const QRect r = at("STSTEM TIME POS", key);
+        const QImage tens = image(reader.readBitmapPath("DIGIT", "D" + std::to_string(value / 10)));
+        const QImage ones = image(reader.readBitmapPath("DIGIT", "D" + std::to_string(value % 10)));
+        w.addImage(QRect(r.topLeft(), tens.size()), tens);
+        w.addImage(QRect(r.topLeft() + QPoint(tens.width(), 0), ones.size()), ones);
+    };
+    digits("POS_SYS_HOUR", 9);
+    digits("POS_SYS_MIN", 15);
+    digits("POS_SYS_SEC", 42);
+    w.addImage(at("STSTEM TIME POS", "POS_SYS_COLON1"), image(reader.readBitmapPath("DIGIT", "COLON")));
+    w.addImage(at("STSTEM TIME POS", "POS_SYS_COLON2"), image(reader.readBitmapPath("DIGIT", "COLON")));
+    w.addImage(at("STSTEM TIME POS", "POS_SYS_AMPM"), image(reader.readBitmapPath("DIGIT", "PM")));
+
+    auto button = [&](const char* section, const char* posSection, const std::string& key) {
+        auto* b = new SkinButton(&w, false);
+        SkinButtonLoader::loadPlayerMain(*b, reader, section, 0);
+        b->place(toQRect(reader.readPosition(posSection, key)));
+        return b;
+    };
+    const char* mainButtons[][3] = {{"BTN_OPEN", "MAIN POS", "POS_OPEN"},
+                                    {"BTN_BACKUP", "MAIN POS", "POS_BACKUP"},
+                                    {"BTN_EDIT", "MAIN POS", "POS_EDIT"},
+                                    {"BTN_EXIT", "MAIN POS", "POS_EXIT"},
+                                    {"BTN_SPEED_DN", "MAIN POS", "POS_SPEED_DN"},
+                                    {"BTN_SPEED_UP", "MAIN POS", "POS_SPEED_UP"},
+                                    {"BTN_DELAY_DN", "MAIN POS", "POS_DELAY_DN"},
+                                    {"BTN_DELAY_UP", "MAIN POS", "POS_DELAY_UP"},
+                                    {"BTN_START", "NAVIGATION POS", "POS_START"},
+                                    {"BTN_RWPLAY", "NAVIGATION POS", "POS_RWPLAY"},
+                                    {"BTN_BPLAY", "NAVIGATION POS", "POS_BPLAY"},
+                                    {"BTN_PAUSE", "NAVIGATION POS", "POS_PAUSE"},
+                                    {"BTN_FPLAY", "NAVIGATION POS", "POS_FPLAY"},
+                                    {"BTN_FFPLAY", "NAVIGATION POS", "POS_FFPLAY"},
+                                    {"BTN_END", "NAVIGATION POS", "POS_END"},
+                                    {"BTN_MODE1", "MODE POS", "POS_MODE1"},
+                                    {"BTN_MODE4", "MODE POS", "POS_MODE4"},
+                                    {"BTN_MODE9", "MODE POS", "POS_MODE9"},
+                                    {"BTN_MODE16", "MODE POS", "POS_MODE16"},
+                                    {"BTN_PREV_PAGE", "CH POS", "POS_PREV_PAGE"},
+                                    {"BTN_NEXT_PAGE", "CH POS", "POS_NEXT_PAGE"},
+                                    {"STATE_START", "NAVIGATION POS", "POS_STATE_START"},
+                                    {"STATE_RW", "NAVIGATION POS", "POS_STATE_RW"},
+                                    {"STATE_BP", "NAVIGATION POS", "POS_STATE_BP"},
+                                    {"STATE_PAUSE", "NAVIGATION POS", "POS_STATE_PAUSE"},
+                                    {"STATE_FP", "NAVIGATION POS", "POS_STATE_FP"},
+                                    {"STATE_FF", "NAVIGATION POS", "POS_STATE_FF"},
+                                    {"STATE_END", "NAVIGATION POS", "POS_STATE_END"}};
+    for (const auto& [section, posSection, key] : mainButtons) {
+        auto* b = button(section, posSection, key);
+        const std::string s = section;
+        if (s == "STATE_FP" || s == "BTN_MODE9")
+            b->setChecked(true);
+        if (s == "BTN_START" || s == "BTN_PREV_PAGE")
+            b->enable(false);
+    }
+    for (int i = 1; i <= 16; ++i) {
+        auto* b = button(("BTN_CH" + std::to_string(i)).c_str(), "CH POS", "POS_CH" + std::to_string(i));
+        if (i > 8)
+            b->enable(false);
+    }
+    auto* slider = new dvr::skin::PlayerSlider(&w);
+    slider->setImages(image(reader.readBitmapPath("MAIN", "SLIDERUP")),
+                      image(reader.readBitmapPath("MAIN", "SLIDERDN")));
+    slider->place(at("MAIN POS", "POS_SLIDE"));
+    slider->setThumbXPx(250);
+    return save(w, out + (pal ? QStringLiteral("/discoro_pal.png") : QStringLiteral("/discoro_ntsc.png")));
+}
+
+bool discoroBackup(const std::string& home, const QString& out) {
+    RecordingSkinNotifier notifier;
+    PlayerSkinReader reader(home, &notifier);
+    auto at = [&](const char* key) { return toQRect(reader.readPosition("BACKUP POS", key)); };
+    ShotWindow w(image(reader.readBitmapPath("BACKUP", "SKIN")), at("POS_BACKUP_SKIN").size());
+    auto list = [&](const char* key, const QStringList& items) {
+        auto* box = new QComboBox(&w);
+        box->addItems(items);
+        box->setGeometry(at(key));
+    };
+    list("POS_BACKUP_CHANNEL", {QStringLiteral("1")});
+    list("POS_BACKUP_FRAMERATE", {QStringLiteral("10")});
+    list("POS_BACKUP_IMAGESIZE", {QStringLiteral("360 * 240")});
+    auto* start = new SkinButton(&w, false);
+    SkinButtonLoader::loadPlayerDialog(*start, reader, "BTN_AVISTART", 1039);
+    start->place(at("POS_BACKUP_START"));
+    auto* stop = new SkinButton(&w, false);
+    SkinButtonLoader::loadPlayerDialog(*stop, reader, "BTN_AVISTOP", 1043);
+    stop->place(at("POS_BACKUP_STOP"));
+    stop->enable(false);
+    return save(w, out + QStringLiteral("/discoro_backup.png"));
+}
+
+bool discoroEdit(const std::string& home, const QString& out, bool pal) {
+    RecordingSkinNotifier notifier;
+    PlayerSkinReader reader(home, &notifier);
+    auto at = [&](const char* key) { return toQRect(reader.readPosition("EDIT POS", key)); };
+    const QImage background = image(reader.readBitmapPath("ZAV_EDIT", pal ? "PALSKIN" : "NTSKIN"));
+    ShotWindow w(background, background.size());
+    const QRect term = at("POS_OVERLAY_TERM");
+    w.addPicture(QRect(term.topLeft() + QPoint(1, 1), QSize(718, pal ? 574 : 478)), 2);
+    const QFont font = textFont(12);
+    const QColor white(Qt::white);
+    w.addText(at("POS_REC_DATE_TIME_TXT"), QStringLiteral("RECORD DATE/TIME"), QColor(6, 181, 255),
+              Qt::AlignVCenter, font);
+    w.addText(at("POS_REC_DATE"), QStringLiteral("DATE : 2026 / 12 / 01"), white, Qt::AlignVCenter, font);
+    w.addText(at("POS_REC_TIME"), QStringLiteral("TIME : 10 : 42 : 17"), white, Qt::AlignVCenter, font);
+    w.addText(at("POS_IMG_SIZE_TXT"), QStringLiteral("IMAGE SIZE"), QColor(6, 181, 255), Qt::AlignVCenter,
+              font);
+    w.addText(at("POS_IMG_WIDTH"), QStringLiteral("WIDTH  : 720 pixel"), white, Qt::AlignVCenter, font);
+    w.addText(at("POS_IMG_HEIGHT"), QStringLiteral("HEIGHT: 480 pixel"), white, Qt::AlignVCenter, font);
+    w.addText(at("POS_COMMAND_TXT"), QStringLiteral("COMMAND"), QColor(6, 181, 255), Qt::AlignVCenter, font);
+    w.addText(at("POS_COMMAND"), QStringLiteral("SHARPEN"), white, Qt::AlignVCenter, font);
+    w.addText(at("POS_SAVE_OK"), QStringLiteral("BACKUP OK!"), white, Qt::AlignVCenter, font);
+    const char* buttons[][2] = {{"BTN_BRIGHT", "POS_BRIGHT"},
+                                {"BTN_DARK", "POS_DARK"},
+                                {"BTN_SHARPEN", "POS_SHARPEN"},
+                                {"BTN_BLUR", "POS_BLUR"},
+                                {"BTN_CONTRAST_UP", "POS_CONTRAST_UP"},
+                                {"BTN_CONTRAST_DN", "POS_CONTRAST_DN"},
+                                {"BTN_SAVE", "POS_SAVE"},
+                                {"BTN_PRINT", "POS_PRINT"},
+                                {"BTN_CLOSE_EDIT", "POS_CLOSE"}};
+    for (const auto& [section, key] : buttons) {
+        auto* b = new SkinButton(&w, false);
+        SkinButtonLoader::loadPlayerDialog(*b, reader, section, 0);
+        b->place(at(key));
+        if (std::string(section) == "BTN_SHARPEN")
+            b->setChecked(true);
+    }
+    return save(
+        w, out + (pal ? QStringLiteral("/discoro_edit_pal.png") : QStringLiteral("/discoro_edit_ntsc.png")));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    std::string error;
+    const auto home = ProgramFolder::takeHomeOption(args, &error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "skinshot: %s\n", error.c_str());
+        return 2;
+    }
+    QString outDir = QStringLiteral("skinshots");
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (args[i] == "--out" && i + 1 < args.size()) {
+            outDir = QString::fromStdString(args[++i]);
+            continue;
+        }
+        std::fprintf(stderr, "skinshot: unknown argument %s\n%s", args[i].c_str(), kUsage);
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const std::string folder = ProgramFolder::resolve(home, nullptr);
+    QDir().mkpath(outDir);
+    bool ok = vistrelLive(folder, outDir);
+    ok = vistrelPlayback(folder, outDir) && ok;
+    ok = discoroMain(folder, outDir, false) && ok;
+    ok = discoroMain(folder, outDir, true) && ok;
+    ok = discoroBackup(folder, outDir) && ok;
+    ok = discoroEdit(folder, outDir, false) && ok;
+    ok = discoroEdit(folder, outDir, true) && ok;
+    if (!ok) {
+        std::fprintf(stderr, "skinshot: some windows could not be rendered (is the skin built in %s?)\n",
+                     folder.c_str());
+        return 1;
+    }
+    return 0;
+}
