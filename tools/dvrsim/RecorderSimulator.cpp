@@ -1,5 +1,6 @@
 #include "tools/dvrsim/RecorderSimulator.h"
 
+#include "common/frame/SourceRect.h"
 #include "tools/synth/Synth.h"
 
 #include <arpa/inet.h>

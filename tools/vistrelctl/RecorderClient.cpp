@@ -189,19 +189,23 @@ int runInfo(const ClientOptions& options, std::ostream& out, std::ostream& err) 
     const link::RecorderSession& s = client.session();
     const link::RecordingRange range = s.recordingRange();
     const std::string version = link::windows1252ToUtf8(link::versionString(s.versionText()));
+    const int level = s.protocolLevel();
+    const bool newer = s.newerProtocol();
+    const int channels = s.channelCount();
+    const bool keyLock = s.keyLocked();
     client.finish();
     if (options.json) {
-        out << "{\"version\":" << jsonQuote(version) << ",\"protocolLevel\":" << s.protocolLevel()
-            << ",\"newerProtocol\":" << (s.newerProtocol() ? "true" : "false")
-            << ",\"channels\":" << s.channelCount() << ",\"keyLock\":" << (s.keyLocked() ? "true" : "false")
+        out << "{\"version\":" << jsonQuote(version) << ",\"protocolLevel\":" << level
+            << ",\"newerProtocol\":" << (newer ? "true" : "false") << ",\"channels\":" << channels
+            << ",\"keyLock\":" << (keyLock ? "true" : "false")
             << ",\"rangeStart\":" << jsonQuote(rangeText(range.startDate, range.startTime))
             << ",\"rangeEnd\":" << jsonQuote(rangeText(range.endDate, range.endTime)) << "}\n";
     } else {
         out << "version:        " << version << "\n"
-            << "protocol level: " << s.protocolLevel() << "\n"
-            << "newer protocol: " << (s.newerProtocol() ? "yes" : "no") << "\n"
-            << "channels:       " << s.channelCount() << "\n"
-            << "key lock:       " << (s.keyLocked() ? "yes" : "no") << "\n"
+            << "protocol level: " << level << "\n"
+            << "newer protocol: " << (newer ? "yes" : "no") << "\n"
+            << "channels:       " << channels << "\n"
+            << "key lock:       " << (keyLock ? "yes" : "no") << "\n"
             << "recorded from:  " << rangeText(range.startDate, range.startTime) << "\n"
             << "recorded to:    " << rangeText(range.endDate, range.endTime) << "\n";
     }

@@ -20,9 +20,10 @@ bool SessionPoller::pollOnce(int timeoutMs) {
     if (n <= 0)
         return true;
     if (connecting) {
-        const int error = (p.revents & (POLLERR | POLLHUP)) && m_socket.pendingError() == 0
-                              ? ECONNREFUSED
-                              : m_socket.pendingError();
+        // SO_ERROR is read once: reading it clears it.
+        int error = m_socket.pendingError();
+        if (error == 0 && (p.revents & (POLLERR | POLLHUP)))
+            error = ECONNREFUSED;
         m_session.onConnectResult(error);
         return true;
     }

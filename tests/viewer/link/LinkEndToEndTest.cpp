@@ -1,0 +1,462 @@
+// End to end over real loopback sockets: the recorder session, dvrsim and
+// vistrelctl. Every wait is bounded.
+#include "FakeLink.h"
+
+#include "common/frame/SourceRect.h"
+#include "tools/dvrsim/RecorderSimulator.h"
+#include "tools/vistrelctl/RecorderClient.h"
+#include "viewer/link/RecorderSocket.h"
+#include "viewer/link/SessionPoller.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+namespace dvr::link {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// An in-process simulator on an ephemeral loopback port, with its log kept.
+class Simulator {
+public:
+    explicit Simulator(sim::SimOptions options)
+        : m_sim(std::move(options), [this](const std::string& line) {
+              std::lock_guard lock(m_mutex);
+              m_log.push_back(line);
+          }) {
+        std::string error;
+        EXPECT_TRUE(m_sim.listen(error)) << error;
+        m_sim.start();
+    }
+    ~Simulator() { m_sim.stop(); }
+    uint16_t port() const { return m_sim.port(); }
+    std::vector<std::string> log() {
+        std::lock_guard lock(m_mutex);
+        return m_log;
+    }
+    size_t countLogged(std::string_view text) {
+        size_t n = 0;
+        for (const std::string& line : log())
+            n += line.find(text) != std::string::npos;
+        return n;
+    }
+
+private:
+    std::mutex m_mutex;  // guards m_log
+    std::vector<std::string> m_log;
+    sim::RecorderSimulator m_sim;
+};
+
+struct PictureSeen {
+    int channel;
+    uint32_t headerChannel;
+    uint32_t flags;
+};
+
+class ChannelHost : public testing::RecordingHost {
+public:
+    void livePicture(int channel, const frame::FrameHeader& h, const frame::DecodedPicture& p) override {
+        RecordingHost::livePicture(channel, h, p);
+        seen.push_back({channel, h.channel, h.pictureFlags});
+    }
+    std::vector<PictureSeen> seen;
+};
+
+class LoopbackClient {
+public:
+    LoopbackClient() { host.session = &session; }
+    bool connect(uint16_t port) { return session.connect("127.0.0.1", port); }
+    template <typename Pred>
+    bool runUntil(Pred done, double seconds = 20) {
+        const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+        while (!done()) {
+            if (Clock::now() > deadline)
+                return false;
+            if (!poller.pollOnce(20))
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
+    RecorderSocket socket;
+    ChannelHost host;
+    RecorderSession session{socket, host};
+    SessionPoller poller{session, socket};
+};
+
+ctl::ClientOptions clientOptions(uint16_t port) {
+    ctl::ClientOptions o;
+    o.host = "127.0.0.1";
+    o.port = port;
+    o.json = true;
+    o.timeoutSeconds = 30;
+    return o;
+}
+
+std::filesystem::path scratchDir(const std::string& name) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("dvr-link-e2e-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+TEST(LinkEndToEnd, InfoReportsWhatTheRecorderSays) {
+    struct Case {
+        std::string version;
+        uint32_t channelCode;
+        bool keyLock;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"DVRJ PACKET1.44", 16, false,
+         R"({"version":"DVRJ PACKET1.44","protocolLevel":3,"newerProtocol":true,"channels":16,"keyLock":false,)"
+         R"("rangeStart":"2006-01-02 03:04:05","rangeEnd":"2006-01-02 04:04:05"})"},
+        {"DVRJ PACKET1.41", 8, true,
+         R"({"version":"DVRJ PACKET1.41","protocolLevel":1,"newerProtocol":false,"channels":8,"keyLock":true,)"
+         R"("rangeStart":"2006-01-02 03:04:05","rangeEnd":"2006-01-02 04:04:05"})"},
+        {"DVRJ PACKET1.45", 9, false,
+         R"({"version":"DVRJ PACKET1.45","protocolLevel":3,"newerProtocol":true,"channels":4,"keyLock":false,)"
+         R"("rangeStart":"2006-01-02 03:04:05","rangeEnd":"2006-01-02 04:04:05"})"},
+    };
+    for (const Case& c : cases) {
+        sim::SimOptions options;
+        options.versionText = c.version;
+        options.channelCode = c.channelCode;
+        options.keyLock = c.keyLock;
+        Simulator simulator(options);
+        std::ostringstream out, err;
+        EXPECT_EQ(ctl::runInfo(clientOptions(simulator.port()), out, err), 0) << err.str();
+        EXPECT_EQ(out.str(), c.expected + "\n");
+        // Logged in as the default user, and said goodbye.
+        EXPECT_EQ(simulator.countLogged(R"("user":"admin","password":"")"), 1u);
+    }
+}
+
+TEST(LinkEndToEnd, InfoFailuresGiveOneLine) {
+    {
+        sim::SimOptions options;
+        options.refuseLogin = true;
+        Simulator simulator(options);
+        std::ostringstream out, err;
+        EXPECT_EQ(ctl::runInfo(clientOptions(simulator.port()), out, err), 1);
+        EXPECT_EQ(err.str(), "vistrelctl: login refused\n");
+        EXPECT_TRUE(out.str().empty());
+    }
+    {
+        // A port nobody listens on: bind one, note it, close it.
+        uint16_t port = 0;
+        {
+            sim::SimOptions options;
+            sim::RecorderSimulator closed(options);
+            std::string error;
+            ASSERT_TRUE(closed.listen(error));
+            port = closed.port();
+        }
+        std::ostringstream out, err;
+        EXPECT_EQ(ctl::runInfo(clientOptions(port), out, err), 1);
+        EXPECT_NE(err.str().find("connection refused"), std::string::npos) << err.str();
+    }
+    {
+        sim::SimOptions options;
+        options.silenceAfter = 0;
+        options.refuseLogin = false;
+        Simulator simulator(options);
+        auto o = clientOptions(simulator.port());
+        o.watchdogMs = 200;  // a short watchdog for the test
+        std::ostringstream out, err;
+        // The login is answered, live pictures are not: info still completes.
+        EXPECT_EQ(ctl::runInfo(o, out, err), 0) << err.str();
+    }
+}
+
+TEST(LinkEndToEnd, LiveEveryPictureKindAndBothChannelMethods) {
+    struct Case {
+        sim::PictureMix kind;
+        uint32_t layoutCode;
+        uint32_t channelCode;
+        const char* format;
+    };
+    const Case cases[] = {
+        {sim::PictureMix::Full, 0x10016, 16, "FINE @720*240"},
+        {sim::PictureMix::Full, 0x20016, 16, "FINE @720*240"},
+        {sim::PictureMix::Pair, 0x10008, 8, "FINE @360*240"},
+        {sim::PictureMix::Pair, 0x20008, 8, "FINE @360*240"},
+        {sim::PictureMix::Quad, 0x30016, 16, "FINE @360*120"},
+        {sim::PictureMix::Quad, 0x20004, 4, "FINE @360*120"},
+        {sim::PictureMix::Tall, 0x20016, 16, "FINE @720*480"},
+    };
+    for (const Case& c : cases) {
+        sim::SimOptions options;
+        options.pictures = c.kind;
+        options.layoutCode = c.layoutCode;
+        options.channelCode = c.channelCode;
+        options.codestreamBytes = 6000;
+        Simulator simulator(options);
+
+        LoopbackClient client;
+        ASSERT_TRUE(client.connect(simulator.port()));
+        ASSERT_TRUE(client.runUntil([&] { return client.host.seen.size() >= 8; }))
+            << std::hex << c.layoutCode;
+        for (const PictureSeen& s : client.host.seen) {
+            // The channel read from the pixels names the record's channel.
+            EXPECT_EQ(static_cast<uint32_t>(frame::baseChannel(s.channel, s.flags)), s.headerChannel)
+                << std::hex << c.layoutCode;
+        }
+        client.session.disconnect();
+
+        const auto dir = scratchDir("live");
+        auto o = clientOptions(simulator.port());
+        o.frames = 6;
+        o.outDir = dir.string();
+        std::ostringstream out, err;
+        ASSERT_EQ(ctl::runLive(o, out, err), 0) << err.str();
+        const std::string json = out.str();
+        EXPECT_EQ(json.rfind(R"({"pictures":6,"picturesPerSecond":)", 0), 0u) << json;
+        EXPECT_NE(json.find(std::string(R"("format":")") + c.format + "\""), std::string::npos) << json;
+        size_t files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            std::ifstream f(entry.path(), std::ios::binary);
+            unsigned char soi[2] = {};
+            f.read(reinterpret_cast<char*>(soi), 2);
+            EXPECT_EQ(soi[0], 0xFF);
+            EXPECT_EQ(soi[1], 0xD8);
+            ++files;
+        }
+        EXPECT_GT(files, 0u);
+        std::filesystem::remove_all(dir);
+    }
+}
+
+TEST(LinkEndToEnd, LiveLayoutMaskAndPacingReachTheRecorder) {
+    sim::SimOptions options;
+    options.codestreamBytes = 6000;
+    Simulator simulator(options);
+    const auto dir = scratchDir("layout");
+    auto o = clientOptions(simulator.port());
+    o.layout = 4;
+    o.first = 2;
+    o.frames = 5;
+    o.outDir = dir.string();
+    o.json = false;
+    std::ostringstream out, err;
+    ASSERT_EQ(ctl::runLive(o, out, err), 0) << err.str();
+    // Channels 2..5 requested with p3 = 11 - 4.
+    EXPECT_GE(
+        simulator.countLogged(
+            R"("command":"0x1011","type":1,"length":60,"version":"DVRJ PACKET1.44","params":[1,1,60,7,)"),
+        5u);
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "ch03.jpg" || name == "ch04.jpg" || name == "ch05.jpg" || name == "ch06.jpg")
+            << name;
+    }
+    EXPECT_NE(out.str().find("total: 5 pictures"), std::string::npos) << out.str();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(LinkEndToEnd, FaultsNeverStallTheLoop) {
+    struct Case {
+        const char* name;
+        sim::SimOptions options;
+    };
+    std::vector<Case> cases;
+    {
+        sim::SimOptions o;
+        o.splitBytes = 700;
+        o.splitDelayMs = 0;
+        cases.push_back({"split", o});
+    }
+    {
+        sim::SimOptions o;
+        o.hugeAfter = 2;
+        cases.push_back({"huge", o});
+    }
+    {
+        sim::SimOptions o;
+        o.garbageEvery = 2;
+        cases.push_back({"garbage", o});
+    }
+    {
+        sim::SimOptions o;
+        o.pictures = sim::PictureMix::Mixed;
+        o.mixedRun = 6;
+        cases.push_back({"mixed", o});
+    }
+    for (Case& c : cases) {
+        c.options.codestreamBytes = 6000;
+        Simulator simulator(c.options);
+        LoopbackClient client;
+        ASSERT_TRUE(client.connect(simulator.port()));
+        EXPECT_TRUE(client.runUntil([&] { return client.host.seen.size() >= 3; })) << c.name;
+        EXPECT_TRUE(client.host.disconnects.empty()) << c.name;
+        client.session.disconnect();
+    }
+}
+
+TEST(LinkEndToEnd, RecorderEndingAndClosing) {
+    {
+        sim::SimOptions o;
+        o.endAfter = 5;
+        o.codestreamBytes = 6000;
+        Simulator simulator(o);
+        LoopbackClient client;
+        ASSERT_TRUE(client.connect(simulator.port()));
+        ASSERT_TRUE(client.runUntil([&] { return !client.host.disconnects.empty(); }));
+        EXPECT_EQ(client.host.disconnects[0], DisconnectReason::RecorderEnded);
+        EXPECT_EQ(client.host.messages, std::vector<std::string>{"disconnected."});
+        EXPECT_EQ(client.session.live().frameCounter(), 5);
+        EXPECT_FALSE(client.session.hasSocket());
+    }
+    {
+        sim::SimOptions o;
+        o.closeAfter = 3;
+        o.codestreamBytes = 6000;
+        Simulator simulator(o);
+        LoopbackClient client;
+        ASSERT_TRUE(client.connect(simulator.port()));
+        ASSERT_TRUE(client.runUntil([&] { return client.session.peerClosed(); }));
+        // Nothing visible until the watchdog: the second silent tick closes.
+        EXPECT_TRUE(client.session.hasSocket());
+        EXPECT_TRUE(client.host.disconnects.empty());
+        client.session.onWatchdogTick();
+        client.session.onWatchdogTick();
+        EXPECT_FALSE(client.session.hasSocket());
+        EXPECT_EQ(client.host.disconnects, std::vector<DisconnectReason>{DisconnectReason::NoTraffic});
+    }
+    {
+        sim::SimOptions o;
+        o.silenceAfter = 2;
+        o.codestreamBytes = 6000;
+        Simulator simulator(o);
+        LoopbackClient client;
+        ASSERT_TRUE(client.connect(simulator.port()));
+        ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() >= 2; }));
+        client.runUntil([] { return false; }, 0.2);  // nothing more comes
+        EXPECT_EQ(client.session.live().frameCounter(), 2);
+        client.session.onWatchdogTick();
+        EXPECT_TRUE(client.session.hasSocket());
+        client.session.onWatchdogTick();
+        EXPECT_FALSE(client.session.hasSocket());
+    }
+}
+
+TEST(LinkEndToEnd, EventsListAsJson) {
+    sim::SimOptions options;
+    options.events = sim::makeEvents(3, options);
+    options.events[1].type = 0x86;
+    Simulator simulator(options);
+    std::ostringstream out, err;
+    ASSERT_EQ(ctl::runEvents(clientOptions(simulator.port()), out, err), 0) << err.str();
+    EXPECT_EQ(out.str(),
+              R"({"events":[{"channel":0,"type":128,"text":" ALARM EVENT ON","time":"2006-01-02 03:04:05"},)"
+              R"({"channel":1,"type":134,"text":" NO EVENT","time":"2006-01-02 03:24:05"},)"
+              R"({"channel":2,"type":130,"text":" LOSS EVENT ON","time":"2006-01-02 03:44:05"}]})"
+              "\n");
+}
+
+TEST(LinkEndToEnd, RemotePlaybackRunsToTheEndOfTheRecording) {
+    sim::SimOptions options;
+    options.rangeEnd = RecorderTime{2006, 1, 2, 3, 4, 12};
+    options.codestreamBytes = 6000;
+    options.pictures = sim::PictureMix::Pair;
+    options.playError = true;
+    Simulator simulator(options);
+    LoopbackClient client;
+    ASSERT_TRUE(client.connect(simulator.port()));
+    ASSERT_TRUE(client.runUntil([&] { return client.host.ranges.size() >= 2; }));
+    client.host.playbackOn = true;
+    client.host.playingFlag = true;
+    client.session.setPlayRequest(packDateWord({2006, 1, 2}), packTimeWord({0, 0, 0, 3, 4, 8}), 0x00010100);
+    client.session.setPendingRequest(RequestKind::NextPlaybackPicture);
+    ASSERT_TRUE(client.session.request(RequestKind::PlaySearch));
+    ASSERT_TRUE(client.runUntil([&] { return !client.host.statuses.empty(); }));
+    EXPECT_EQ(client.host.statuses[0], playstatus::EndOfPlay);
+    ASSERT_EQ(client.host.pictureTimes.size(), 5u);  // 03:04:08 .. 03:04:12
+    EXPECT_EQ(unpackPictureTime(client.host.pictureTimes[4].first, client.host.pictureTimes[4].second),
+              (RecorderTime{2006, 1, 2, 3, 4, 12}));
+    // The playback window's own rule decides; this host accepts every picture.
+    EXPECT_EQ(client.host.playbackPictures.size(), 5u);
+    for (const auto& p : client.host.playbackPictures)
+        EXPECT_EQ(p.channel % 2, 0);
+
+    ASSERT_TRUE(client.session.request(RequestKind::StopPlayback));
+    ASSERT_TRUE(client.runUntil([&] { return client.host.statuses.size() >= 2; }));
+    EXPECT_EQ(client.host.statuses[1], 2u);
+    EXPECT_EQ(client.host.messages, std::vector<std::string>{"MSG_026"});
+
+    client.session.setPlayRequest(packDateWord({2007, 1, 2}), packTimeWord({0, 0, 0, 3, 4, 8}), 0x00010100);
+    ASSERT_TRUE(client.session.request(RequestKind::PlaySearch));
+    ASSERT_TRUE(client.runUntil([&] { return client.host.statuses.size() >= 3; }));
+    EXPECT_EQ(client.host.statuses[2], playstatus::NoSearchImage);
+}
+
+// The programs themselves: dvrsim as a child process ended by its PID.
+TEST(LinkEndToEnd, ProgramsTalkOverLoopback) {
+    const char* binDir = std::getenv("DVR_BIN_DIR");
+    if (binDir == nullptr || !std::filesystem::exists(std::filesystem::path(binDir) / "dvrsim"))
+        GTEST_SKIP() << "programs not built";
+    const std::string bin(binDir);
+    const auto dir = scratchDir("programs");
+    const std::string log = (dir / "sim.log").string();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl((bin + "/dvrsim").c_str(), "dvrsim", "--port", "0", "--log", log.c_str(), "--events", "2",
+                "--version-text", "DVRJ PACKET1.42", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    uint16_t port = 0;
+    for (int i = 0; i < 200 && port == 0; ++i) {
+        std::ifstream in(log);
+        std::string line;
+        if (std::getline(in, line)) {
+            const auto at = line.find("\"port\":");
+            if (at != std::string::npos)
+                port = static_cast<uint16_t>(std::stoi(line.substr(at + 7)));
+        }
+        if (port == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ASSERT_NE(port, 0);
+    const std::string command =
+        bin + "/vistrelctl info --host 127.0.0.1 --port " + std::to_string(port) + " --json --timeout 20";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            output += buffer;
+        EXPECT_EQ(::pclose(pipe), 0);
+    }
+    // Let the simulator log the stop request before it is ended.
+    for (int i = 0; i < 100; ++i) {
+        std::ifstream in(log);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (text.find(R"("event":"close")") != std::string::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_NE(output.find(R"("version":"DVRJ PACKET1.42","protocolLevel":2)"), std::string::npos) << output;
+    std::ifstream in(log);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find(R"("command":"0x1001","type":2,"length":300)"), std::string::npos);
+    EXPECT_NE(all.find(R"("command":"0x1061")"), std::string::npos);
+    EXPECT_NE(all.find(R"("command":"0x1013")"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace dvr::link
