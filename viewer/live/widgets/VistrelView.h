@@ -74,6 +74,10 @@ public:
     bool fullScreenSetting() const { return m_settings.settings().fullScreen != 0; }
     // Pane rectangle of a channel in view coordinates (empty without a pane).
     QRect paneRect(int channel) const;
+    // Whether the pane of a channel shows a picture drawn since the layout was last applied.
+    bool paneHasPicture(int channel) const {
+        return channel >= 0 && channel < kChannelCount && !m_paneImages[size_t(channel)].isNull();
+    }
     // Pictures that reached at least one pane since start.
     uint64_t picturesShown() const { return m_picturesShown; }
     const QString& statusText() const { return m_statusText; }

@@ -1,0 +1,328 @@
+// The Vistrel window against the recorder simulator over loopback, on the offscreen platform: pictures reach
+// the right panes in every layout, the one-pane zoom of a quad picture, the exit order and the single
+// instance.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/skin/widgets/SkinButton.h"
+#include "tools/dvrsim/RecorderSimulator.h"
+#include "tools/synth/Synth.h"
+#include "viewer/link/ArpCache.h"
+#include "viewer/live/LiveCommandIds.h"
+#include "viewer/live/widgets/AboutDialog.h"
+#include "viewer/live/widgets/InstanceLock.h"
+#include "viewer/live/widgets/MainFrame.h"
+#include "viewer/live/widgets/ViewerNotifier.h"
+#include "viewer/live/widgets/VistrelApplication.h"
+
+namespace dvr::live {
+namespace {
+
+constexpr int kWaitMs = 30000;
+
+// Runs the event loop until `done` holds or the time is up.
+bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// Counts the rows it is asked to delete; never touches the machine's table.
+class FakeArpTable : public link::ArpTable {
+public:
+    std::optional<std::vector<link::ArpEntry>> read(size_t) override {
+        ++reads;
+        return std::vector<link::ArpEntry>{{"127.0.0.2", "lo"}};
+    }
+    bool remove(const link::ArpEntry&) override {
+        ++removed;
+        return true;
+    }
+    int reads = 0;
+    int removed = 0;
+};
+
+// A program folder with the default skin's ini file and nothing else.
+std::unique_ptr<QTemporaryDir> makeProgramFolder() {
+    auto folder = std::make_unique<QTemporaryDir>();
+    QDir(folder->path()).mkpath(QStringLiteral("ini"));
+    QFile::copy(QStringLiteral(DVR_SOURCE_DIR "/skins/vistrel/res.ini"),
+                folder->filePath(QStringLiteral("ini/res.ini")));
+    return folder;
+}
+
+// The channel whose signature colour the pane shows: three samples along its bottom band, clear of the
+// channel number and the code marks; -1 when they disagree.
+int channelShown(const QImage& window, const QRect& pane) {
+    int found = -2;
+    for (const double fx : {0.3, 0.5, 0.7}) {
+        const QPoint point(pane.left() + int(pane.width() * fx), pane.top() + int(pane.height() * 0.93));
+        const int channel = synth::nearestSignatureChannel(window.pixel(point) & 0xFFFFFF);
+        if (found != -2 && channel != found) {
+            return -1;
+        }
+        found = channel;
+    }
+    return found;
+}
+
+class VistrelWindow : public ::testing::Test {
+protected:
+    void startRecorder(sim::PictureMix pictures) {
+        sim::SimOptions options;
+        options.host = "127.0.0.1";
+        options.port = 0;
+        options.pictures = pictures;
+        options.newerBit = true;
+        m_recorder = std::make_unique<sim::RecorderSimulator>(options);
+        std::string error;
+        ASSERT_TRUE(m_recorder->listen(error)) << error;
+        m_recorder->records().prewarm();
+        m_recorder->start();
+    }
+
+    void openWindow() {
+        m_home = makeProgramFolder();
+        ViewOptions options;
+        options.programFolder = m_home->path().toStdString();
+        options.settingsFilePath = m_home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
+        options.hostOverride = "127.0.0.1";
+        options.portOverride = m_recorder ? m_recorder->port() : uint16_t(1);
+        options.arpTable = &m_arp;
+        m_frame = std::make_unique<MainFrame>(std::move(options), m_notifier);
+        m_frame->view()->initialUpdate();
+        m_frame->show();
+    }
+
+    void TearDown() override {
+        if (m_frame) {
+            m_frame->close();
+            QCoreApplication::processEvents();
+            m_frame.reset();
+        }
+        if (m_recorder) {
+            m_recorder->stop();
+        }
+    }
+
+    VistrelView& view() { return *m_frame->view(); }
+
+    void click(int commandId) {
+        skin::SkinButton* button = view().button(commandId);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+
+    void connectAndWaitForPictures() {
+        view().pressConnect();
+        ASSERT_TRUE(
+            waitFor([this] { return view().connectionState() == link::ConnectionState::Established; }));
+    }
+
+    // Waits until every pane of the layout holds a picture, then checks each pane's colour.
+    void expectPanesShowTheirChannels(const char* what) {
+        SCOPED_TRACE(what);
+        const LiveLayout& layout = view().layout();
+        const int first = layout.firstChannel();
+        const int count = layout.splitCode() == kSplitOne ? 1 : layout.paneCount();
+        ASSERT_TRUE(waitFor([&] {
+            for (int c = first; c < first + count; ++c) {
+                if (!view().paneHasPicture(c)) {
+                    return false;
+                }
+            }
+            return true;
+        })) << "panes without pictures";
+        const QImage window = view().grab().toImage();
+        if (const char* dump = std::getenv("VISTREL_TEST_DUMP")) {
+            window.save(QString::fromLocal8Bit(dump) + QLatin1Char('/') + QString::fromLatin1(what) +
+                        QStringLiteral(".png"));
+        }
+        for (int c = first; c < first + count; ++c) {
+            EXPECT_EQ(channelShown(window, view().paneRect(c)), c) << "pane of channel " << c;
+        }
+    }
+
+    void checkEveryLayout() {
+        connectAndWaitForPictures();
+        expectPanesShowTheirChannels("16 panes");
+        click(command::kModeFirst + 3);
+        ASSERT_EQ(view().layout().splitCode(), kSplitNine);
+        expectPanesShowTheirChannels("9 panes");
+        click(command::kModeFirst + 1);
+        ASSERT_EQ(view().layout().splitCode(), kSplitFour);
+        expectPanesShowTheirChannels("4 panes");
+        click(command::kModeFirst);
+        ASSERT_EQ(view().layout().splitCode(), kSplitOne);
+        expectPanesShowTheirChannels("1 pane");
+    }
+
+    std::unique_ptr<sim::RecorderSimulator> m_recorder;
+    std::unique_ptr<QTemporaryDir> m_home;
+    RecordingViewerNotifier m_notifier;
+    FakeArpTable m_arp;
+    std::unique_ptr<MainFrame> m_frame;
+};
+
+TEST_F(VistrelWindow, FullPicturesReachTheirPanesInEveryLayout) {
+    startRecorder(sim::PictureMix::Full);
+    openWindow();
+    checkEveryLayout();
+    EXPECT_EQ(view().layout().paneRect(0), (PaneRect{9, 9, 727, 487}));
+}
+
+TEST_F(VistrelWindow, PairPicturesReachTheirPanesInEveryLayout) {
+    startRecorder(sim::PictureMix::Pair);
+    openWindow();
+    checkEveryLayout();
+}
+
+TEST_F(VistrelWindow, QuadPicturesReachTheirPanesInEveryLayout) {
+    startRecorder(sim::PictureMix::Quad);
+    openWindow();
+    checkEveryLayout();
+    // One pane: the centred half-size pane.
+    EXPECT_EQ(view().layout().paneRect(0), (PaneRect{8 + 181, 8 + 121, 8 + 360 + 179, 8 + 240 + 119}));
+}
+
+TEST_F(VistrelWindow, ZoomByDoubleClickAndBack) {
+    startRecorder(sim::PictureMix::Full);
+    openWindow();
+    connectAndWaitForPictures();
+    click(command::kModeFirst + 3);
+    const QRect pane5 = view().paneRect(5);
+    QTest::mouseDClick(&view(), Qt::LeftButton, Qt::NoModifier, pane5.center());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(view().layout().splitCode(), kSplitOne);
+    expectPanesShowTheirChannels("zoomed to channel 5");
+    EXPECT_EQ(view().layout().firstChannel(), 5);
+    QTest::mouseDClick(&view(), Qt::LeftButton, Qt::NoModifier, view().paneRect(5).center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view().layout().splitCode(), kSplitNine);
+    expectPanesShowTheirChannels("back to 9 panes");
+}
+
+TEST_F(VistrelWindow, StatusTextsAndSpeedControlsFollowTheConnection) {
+    startRecorder(sim::PictureMix::Full);
+    openWindow();
+    EXPECT_EQ(view().statusText(), QStringLiteral("WAITING FOR CONNECTION."));
+    connectAndWaitForPictures();
+    EXPECT_EQ(view().statusText(), QStringLiteral("CONNECTION ESTABLISHED."));
+    ASSERT_TRUE(waitFor([this] { return !view().qualityText().isEmpty(); }));
+    EXPECT_EQ(view().qualityText(), QStringLiteral("FINE              \n@720*240"));
+    EXPECT_TRUE(view().speedControlsShown());
+
+    // Speed plus acts on release and stops at 10; the next request carries it.
+    for (int i = 0; i < 4; ++i) {
+        click(command::kSpeedPlus);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view().session()->live().requestSpeed(), 10);
+
+    click(command::kDisconnect);
+    EXPECT_EQ(view().connectionState(), link::ConnectionState::Waiting);
+    EXPECT_EQ(view().statusText(), QStringLiteral("WAITING FOR CONNECTION."));
+    EXPECT_FALSE(view().session()->hasSocket());
+    EXPECT_EQ(m_arp.reads, 1);
+    EXPECT_EQ(view().layout().splitCode(), kSplitSixteen);
+    for (int c = 0; c < kChannelCount; ++c) {
+        EXPECT_FALSE(view().layout().bufferFilled(c));
+    }
+}
+
+TEST_F(VistrelWindow, AboutOpensFromTheHiddenAreaWhileIdle) {
+    openWindow();
+    QTest::mouseDClick(&view(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 580));
+    QCoreApplication::processEvents();
+    auto* about = view().findChild<AboutDialog*>();
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->windowTitle(), QStringLiteral("Vistrel"));
+    EXPECT_TRUE(about->versionLine().startsWith(QStringLiteral("Vistrel Ver")));
+    EXPECT_EQ(about->okCaption(), QStringLiteral("OK"));
+    about->accept();
+}
+
+TEST_F(VistrelWindow, ExitSavesSettingsButKeepsTheStoredRecorder) {
+    startRecorder(sim::PictureMix::Full);
+    openWindow();
+    connectAndWaitForPictures();
+    const QString settingsPath = m_home->filePath(QStringLiteral("Vistrel.ini"));
+    click(command::kExit);
+    ASSERT_TRUE(waitFor([this] { return !m_frame->isVisible(); }, 5000));
+    EXPECT_TRUE(view().exiting());
+    EXPECT_EQ(view().session(), nullptr);
+    QFile file(settingsPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray stored = file.readAll();
+    EXPECT_TRUE(stored.contains("192.168.1.160"));
+    EXPECT_FALSE(stored.contains("127.0.0.1"));
+    EXPECT_EQ(m_arp.reads, 0);  // exit disconnects the session only
+}
+
+TEST(VistrelStart, SecondInstanceIsRefusedAndTheFirstKeepsItsLock) {
+    auto home = makeProgramFolder();
+    QFile language(home->filePath(QStringLiteral("ini/lang.ini")));
+    ASSERT_TRUE(language.open(QIODevice::WriteOnly));
+    language.write("[ERR_MSG]\r\nMSG_019=Vistrel runs already\r\n");
+    language.close();
+
+    InstanceLock first(QStringLiteral("Vistrel"));
+    ASSERT_TRUE(first.tryLock());
+
+    RecordingViewerNotifier notifier;
+    ViewerCommandLine line;
+    line.home = home->path().toStdString();
+    EXPECT_EQ(runVistrel(line, notifier), 1);
+    ASSERT_EQ(notifier.messages().size(), 1u);
+    EXPECT_EQ(notifier.messages()[0].text, "Vistrel runs already");
+    EXPECT_EQ(notifier.messages()[0].caption, "ERROR");
+    EXPECT_TRUE(notifier.messages()[0].error);
+    EXPECT_TRUE(first.isLocked());
+    EXPECT_TRUE(QFile::exists(first.path()));
+}
+
+TEST(VistrelStart, LockIsReleasedWhenTheCopyEnds) {
+    {
+        InstanceLock first(QStringLiteral("Vistrel"));
+        ASSERT_TRUE(first.tryLock());
+    }
+    InstanceLock second(QStringLiteral("Vistrel"));
+    EXPECT_TRUE(second.tryLock());
+}
+
+}  // namespace
+}  // namespace dvr::live
+
+int main(int argc, char** argv) {
+    // Never the user's folders: runtime, config and home folders of this run only.
+    QTemporaryDir scratch;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
+        const QString path = scratch.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        setenv(name, path.toLocal8Bit().constData(), 1);
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    unsetenv("VISTREL_HOME");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
