@@ -73,7 +73,6 @@ private:
     std::vector<uint8_t> m_payload;
     uint64_t m_expected = 0;
     uint64_t m_collected = 0;
-    bool m_headerPending = false;  // a Header event was given; payload mode not yet chosen
     uint64_t m_droppedBytes = 0;
     uint64_t m_oversizePackets = 0;
 };
