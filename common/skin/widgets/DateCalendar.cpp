@@ -48,13 +48,14 @@ QDate CalendarRules::clamp(const QDate& date) {
 
 QDate CalendarRules::stepMonth(const QDate& shown, int direction) {
     const QDate middle(shown.year(), shown.month(), 15);
-    const QDate moved = middle.addDays(direction < 0 ? -30 : 30);
-    return clamp(QDate(moved.year(), moved.month(), 1));
+    const QDate moved = clamp(middle.addDays(direction < 0 ? -30 : 30));
+    return QDate(moved.year(), moved.month(), 1);
 }
 
 QDate CalendarRules::withYear(const QDate& shown, int year) {
     year = std::clamp(year, kMinimumYear, kMaximumYear);
-    return clamp(QDate(year, shown.month(), 1));
+    const QDate moved = clamp(QDate(year, shown.month(), 1));
+    return QDate(moved.year(), moved.month(), 1);
 }
 
 QDate CalendarRules::gridStart(const QDate& shown) {

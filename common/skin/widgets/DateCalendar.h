@@ -18,9 +18,10 @@ struct CalendarRules {
     // The date moved into the allowed span (to the nearer limit).
     static QDate clamp(const QDate& date);
     // One month back (-1) or forward (+1): 30 days from the 15th of the month
-    // shown, then the first of the resulting month, kept inside the limits.
+    // shown, kept inside the limits; the first day of the resulting month.
     static QDate stepMonth(const QDate& shown, int direction);
-    // Shown month after the year field moved to year, limited to 1900..2200.
+    // First day of the month shown after the year field moved to year (the
+    // month kept, then the date limits applied).
     static QDate withYear(const QDate& shown, int year);
     // First cell of the six-week grid of the month of shown (a Sunday).
     static QDate gridStart(const QDate& shown);

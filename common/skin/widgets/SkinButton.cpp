@@ -125,6 +125,8 @@ void SkinButton::paintEvent(QPaintEvent*) {
 void SkinButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
+    // A press is always over the button: make sure its leave will be reported.
+    m_logic.mouseMove();
     run([&] { return m_logic.leftDown(); });
 }
 

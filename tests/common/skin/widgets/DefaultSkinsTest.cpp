@@ -1,0 +1,390 @@
+// The default skins in the program folder: every key the programs read
+// resolves to an existing bitmap or a sensible position.
+
+#include "common/skin/LanguageFile.h"
+#include "common/skin/PlayerSkinReader.h"
+#include "common/skin/SkinReader.h"
+#include "common/skin/widgets/PlayerToolTips.h"
+#include "tests/common/skin/widgets/QtTestApp.h"
+
+#include <QFile>
+#include <QImage>
+#include <QRect>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using dvr::skin::PlayerToolTips;
+
+namespace {
+
+std::string binDir() {
+    const char* dir = std::getenv("DVR_BIN_DIR");
+    return dir ? dir : "";
+}
+
+QRect q(const SkinRect& r) {
+    return QRect(r.left, r.top, r.width(), r.height());
+}
+
+struct Key {
+    std::string section;
+    std::string key;
+};
+
+std::vector<Key> numbered(const std::string& section, const std::string& prefix, int last) {
+    std::vector<Key> out;
+    for (int i = 1; i <= last; ++i)
+        out.push_back({section, prefix + std::to_string(i)});
+    return out;
+}
+
+void append(std::vector<Key>& to, const std::string& section, std::initializer_list<const char*> keys) {
+    for (const char* k : keys)
+        to.push_back({section, k});
+}
+
+class DefaultSkins : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testApp();
+        if (binDir().empty())
+            GTEST_SKIP() << "DVR_BIN_DIR is not set";
+    }
+
+    // The bitmap loads and, for a button, has the size of its place.
+    static void expectBitmap(const std::optional<std::string>& path, const std::string& what,
+                             QSize size = {}) {
+        ASSERT_TRUE(path.has_value()) << what << " names no bitmap";
+        const QImage image(QString::fromStdString(*path));
+        EXPECT_FALSE(image.isNull()) << what << ": " << *path;
+        if (size.isValid() && !image.isNull()) {
+            EXPECT_EQ(image.size(), size) << what;
+        }
+    }
+};
+
+// Live window --------------------------------------------------------------
+
+const std::vector<Key>& liveButtons() {
+    static const std::vector<Key> buttons = [] {
+        std::vector<Key> b = {{"BTN_LIVE_EXIT", "MAIN POS/POS_EXIT"},
+                              {"BTN_CONNECT", "MAIN POS/POS_CONNECT"},
+                              {"BTN_DISCONNECT", "MAIN POS/POS_DISCONNECT"},
+                              {"BTN_ROTATE", "MAIN POS/POS_ROTATE"},
+                              {"BTN_SETTING", "MAIN POS/POS_SETTING"},
+                              {"BTN_PLAYBACK", "MAIN POS/POS_SKAN"},
+                              {"BTN_WHEEL", "MAIN POS/POS_WHEEL"},
+                              {"BTN_SCAL_TXT", "MAIN POS/POS_SCAL_TXT"},
+                              {"BTN_SCAL_PLUS", "MAIN POS/POS_SCAL_PLUS"},
+                              {"BTN_SCAL_MINUS", "MAIN POS/POS_SCAL_MINUS"},
+                              {"BTN_PTZ_CH_PLUS", "PTZ POS/POS_PTZ_CH_PLUS"},
+                              {"BTN_PTZ_CH_MINUS", "PTZ POS/POS_PTZ_CH_MINUS"},
+                              {"BTN_PTZ_ZOOM_IN", "PTZ POS/POS_PTZ_ZOOM_IN"},
+                              {"BTN_PTZ_ZOOM_OUT", "PTZ POS/POS_PTZ_ZOOM_OUT"},
+                              {"BTN_PTZ_FOCUS_IN", "PTZ POS/POS_PTZ_FOCUS_IN"},
+                              {"BTN_PTZ_FOCUS_OUT", "PTZ POS/POS_PTZ_FOCUS_OUT"}};
+        for (int a = 0; a < 360; a += 45)
+            b.push_back({"BTN_PTZ_" + std::to_string(a), "PTZ POS/POS_PTZ_" + std::to_string(a)});
+        for (int n : {1, 4, 7, 9, 10, 13, 16})
+            b.push_back({"BTN_MODE" + std::to_string(n), "MODE POS/POS_MODE" + std::to_string(n)});
+        for (int i = 1; i <= 16; ++i)
+            b.push_back({"BTN_CH" + std::to_string(i), "CH POS/POS_CH" + std::to_string(i)});
+        return b;
+    }();
+    return buttons;
+}
+
+const std::vector<Key>& playbackButtons() {
+    static const std::vector<Key> buttons = [] {
+        std::vector<Key> b = {{"BTN_PB_EXIT", "PB MAIN POS/POS_PB_EXIT"},
+                              {"BTN_PB_WHEEL", "PB MAIN POS/POS_PB_WHEEL"},
+                              {"BTN_SAVE", "PB MAIN POS/POS_PB_SAVE"},
+                              {"BTN_PRINT", "PB MAIN POS/POS_PB_PRINT"},
+                              {"BTN_EVENT", "PB MAIN POS/POS_PB_EVENT"},
+                              {"BTN_SAVE_AVI", "PB MAIN POS/POS_PB_SAVEAVI"},
+                              {"BTN_PB_MODE1", "PB MODE POS/POS_PB_MODE1"},
+                              {"BTN_PB_MODE4", "PB MODE POS/POS_PB_MODE4"},
+                              {"BTN_PB_MODE_PLUS", "PB MODE POS/POS_PB_MODE_PLUS"},
+                              {"BTN_PB_MODE_MINUS", "PB MODE POS/POS_PB_MODE_MINUS"}};
+        for (const char* k :
+             {"RWPLAY", "BPLAY", "PAUSE", "FPLAY", "FFPLAY", "START", "BSTEP_PLAY", "FSTEP_PLAY", "END"})
+            b.push_back({std::string("BTN_") + k, std::string("NAVIGATION POS/POS_") + k});
+        for (int i = 1; i <= 16; ++i)
+            b.push_back({"BTN_PB_CH" + std::to_string(i), "PB CH POS/POS_PB_CH" + std::to_string(i)});
+        return b;
+    }();
+    return buttons;
+}
+
+std::pair<std::string, std::string> split(const std::string& ref) {
+    const auto slash = ref.rfind('/');
+    return {ref.substr(0, slash), ref.substr(slash + 1)};
+}
+
+TEST_F(DefaultSkins, VistrelBitmapsAndButtonsResolve) {
+    RecordingSkinNotifier notifier;
+    SkinReader reader(binDir(), &notifier);
+    ASSERT_TRUE(reader.open(binDir() + "/ini/res.ini"));
+    const QRect live = q(reader.readPosition("MAIN POS", "POS_LIVE_SKIN"));
+    const QRect playback = q(reader.readPosition("PB MAIN POS", "POS_PLAYBACK_SKIN"));
+    expectBitmap(reader.readBitmapPath("MAIN", "LIVE_SKIN"), "LIVE_SKIN", live.size());
+    expectBitmap(reader.readBitmapPath("MAIN", "PLAYBACK_SKIN"), "PLAYBACK_SKIN", playback.size());
+    expectBitmap(reader.readBitmapPath("MAIN", "SLIDERUP"), "SLIDERUP",
+                 q(reader.readPosition("PB MAIN POS", "POS_SLIDE")).size());
+    expectBitmap(reader.readBitmapPath("MAIN", "SLIDERDN"), "SLIDERDN");
+
+    for (const auto* list : {&liveButtons(), &playbackButtons()}) {
+        const QRect window = list == &liveButtons() ? live : playback;
+        std::vector<QRect> placed;
+        for (const Key& b : *list) {
+            const auto [section, key] = split(b.key);
+            const QRect place = q(reader.readPosition(section, key));
+            EXPECT_FALSE(place.isEmpty()) << b.key;
+            EXPECT_TRUE(window.contains(place)) << b.key;
+            for (const QRect& other : placed)
+                EXPECT_FALSE(other.intersects(place)) << b.key << " overlaps another button";
+            placed.push_back(place);
+            const ButtonImageFiles files = reader.readButtonImages(b.section);
+            expectBitmap(files.normal, b.section + "/NORMAL", place.size());
+            expectBitmap(files.down, b.section + "/DOWN", place.size());
+            expectBitmap(files.disable, b.section + "/DISABLE", place.size());
+            if (b.section.rfind("BTN_PTZ_", 0) == 0)
+                expectBitmap(files.dnCheck, b.section + "/DNCHECK", place.size());
+        }
+    }
+}
+
+TEST_F(DefaultSkins, VistrelPositionsFitTheirWindows) {
+    RecordingSkinNotifier notifier;
+    SkinReader reader(binDir(), &notifier);
+    ASSERT_TRUE(reader.open(binDir() + "/ini/res.ini"));
+    EXPECT_EQ(q(reader.readPosition("MAIN POS", "POS_LIVE_SKIN")), QRect(0, 0, 800, 600));
+    EXPECT_EQ(q(reader.readPosition("PB MAIN POS", "POS_PLAYBACK_SKIN")), QRect(0, 0, 1024, 768));
+    const QRect overlay = q(reader.readPosition("MAIN POS", "POS_OVERLAY_TERM"));
+    EXPECT_EQ(overlay.size(), QSize(720, 480));
+    const QRect pbOverlay = q(reader.readPosition("PB MAIN POS", "POS_PB_OVERLAY_TERM"));
+    EXPECT_EQ(pbOverlay.size(), QSize(720, 480));
+    EXPECT_LT(pbOverlay.right(), 840) << "the picture area lies left of the playback logo";
+
+    std::vector<Key> live;
+    append(live, "MAIN POS", {"POS_OVERLAY_TERM", "POS_LOGO", "POS_SCAL_VALUE"});
+    append(live, "IMAGE INFO POS",
+           {"POS_SYS_DATE", "POS_SYS_TIME", "POS_CUR_STATUS", "POS_IMG_QUALITY", "POS_REC_PERCENT",
+            "POS_PLAY_PERCENT", "POS_IMG_FRAME"});
+    append(live, "PTZ POS", {"POS_PTZ_CH"});
+    std::vector<Key> pb;
+    append(pb, "PB MAIN POS", {"POS_PB_OVERLAY_TERM", "POS_SLIDE", "POS_CALENDER"});
+    append(pb, "IMG TIME INFO",
+           {"POS_PB_P_TIME", "POS_PB_S_TEXT", "POS_PB_S_DT", "POS_PB_E_TEXT", "POS_PB_E_DT", "POS_PB_R_TEXT",
+            "POS_PB_R_DT"});
+    append(pb, "IMG REC INFO",
+           {"POS_PB_REC_TXT", "POS_PB_REC_PERCENT", "POS_PB_PLAY_TXT", "POS_PB_PLAY_PERCENT",
+            "POS_PB_IMG_QUALITY", "POS_PB_STATUS", "POS_PB_IMG_FRAME"});
+    for (const Key& k : live) {
+        const QRect r = q(reader.readPosition(k.section, k.key));
+        EXPECT_FALSE(r.isEmpty()) << k.key;
+        EXPECT_TRUE(QRect(0, 0, 800, 600).contains(r)) << k.key;
+    }
+    for (const Key& k : pb) {
+        const QRect r = q(reader.readPosition(k.section, k.key));
+        EXPECT_FALSE(r.isEmpty()) << k.key;
+        EXPECT_TRUE(QRect(0, 0, 1024, 768).contains(r)) << k.key;
+        if (k.key != "POS_PB_OVERLAY_TERM") {
+            EXPECT_FALSE(r.intersects(pbOverlay)) << k.key << " covers the picture";
+        }
+    }
+    EXPECT_EQ(q(reader.readPosition("PB MAIN POS", "POS_SLIDE")).width(), 578 + 14);
+
+    // The About double-click area of the live window holds no button.
+    const QRect about(QPoint(0, 564), QPoint(143, 599));
+    for (const Key& b : liveButtons()) {
+        const auto [section, key] = split(b.key);
+        EXPECT_FALSE(q(reader.readPosition(section, key)).intersects(about)) << b.key;
+        EXPECT_FALSE(q(reader.readPosition(section, key)).intersects(overlay)) << b.key;
+    }
+}
+
+TEST_F(DefaultSkins, VistrelLanguageFilesSwitchTheTexts) {
+    const LanguageFile english(binDir());
+    EXPECT_EQ(english.text("STATUS_STRING", "START TIME"), "START TIME");
+    EXPECT_EQ(english.errorMessage(19), "Another instance of this program exists");
+    EXPECT_EQ(english.text("CONFIG_MAIN", "Cancel"), "Cancel");
+
+    // German: the same keys give German texts once lang_de.ini is the language file.
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("ini")));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(binDir() + "/ini/lang_de.ini"),
+                            home.filePath(QStringLiteral("ini/lang.ini"))));
+    const LanguageFile german(home.path().toStdString());
+    EXPECT_EQ(german.text("STATUS_STRING", "START TIME"), "STARTZEIT");
+    EXPECT_EQ(german.text("CONFIG_MAIN", "Cancel"), "Abbrechen");
+    EXPECT_EQ(german.text("STATUS_STRING", "INVALID DATE"), "UNG\xC3\x9CLTIGES DATUM");
+    EXPECT_EQ(german.text("STATUS_STRING", "NOT A KEY"), "NOT A KEY") << "missing keys fall back to English";
+}
+
+// Player -------------------------------------------------------------------
+
+TEST_F(DefaultSkins, DiscoroBitmapsAndPositionsResolve) {
+    RecordingSkinNotifier notifier;
+    PlayerSkinReader reader(binDir(), &notifier);
+    ASSERT_TRUE(reader.fileFound());
+    const auto frame = reader.readMainFramePosition();
+    ASSERT_TRUE(frame.has_value());
+    const QRect window = q(*frame);
+    const QRect palWindow(0, 0, window.width(), window.height() + 96);
+
+    expectBitmap(reader.readBitmapPath("MAIN", "NTSKIN"), "NTSKIN", window.size());
+    expectBitmap(reader.readBitmapPath("MAIN", "PALSKIN"), "PALSKIN", palWindow.size());
+    for (const char* key : {"LOGO", "OVERLAY", "AUDIO"}) {
+        const std::string posKey = std::string("POS_") + key;
+        expectBitmap(reader.readBitmapPath("MAIN", key), key,
+                     q(reader.readPosition("MAIN POS", posKey)).size());
+    }
+    for (const char* key : {"TIME", "NAVIGATION", "SLIDERDN"})
+        expectBitmap(reader.readBitmapPath("MAIN", key), key);
+    const QRect slide = q(reader.readPosition("MAIN POS", "POS_SLIDE"));
+    EXPECT_EQ(slide.width(), 710 + 18) << "the player's slider values run 0..710";
+    QImage track(QString::fromStdString(reader.readBitmapPath("MAIN", "SLIDERUP").value_or("")));
+    EXPECT_GE(track.width(), 8);
+    EXPECT_GE(track.height(), 8);
+
+    const QRect term = q(reader.readPosition("MAIN POS", "POS_OVERLAY_TERM"));
+    const QRect ntscPicture(term.topLeft(), QSize(720, 480));
+    const QRect palPicture(term.topLeft(), QSize(720, 576));
+    EXPECT_TRUE(window.contains(ntscPicture));
+    EXPECT_TRUE(palWindow.contains(palPicture));
+
+    std::vector<Key> positions;
+    append(
+        positions, "MAIN POS",
+        {"POS_LOGO", "POS_AUDIO", "POS_SLIDE", "POS_EXIT", "POS_OPEN", "POS_BACKUP", "POS_EDIT",
+         "POS_SPEED_UP", "POS_SPEED_DN", "POS_SPEED_VAL", "POS_DELAY_UP", "POS_DELAY_DN", "POS_DELAY_VAL"});
+    append(positions, "NAVIGATION POS",
+           {"POS_START", "POS_RWPLAY", "POS_BPLAY", "POS_PAUSE", "POS_FPLAY", "POS_FFPLAY", "POS_END",
+            "POS_STATE_START", "POS_STATE_RW", "POS_STATE_BP", "POS_STATE_PAUSE", "POS_STATE_FP",
+            "POS_STATE_FF", "POS_STATE_END"});
+    append(positions, "MODE POS", {"POS_MODE1", "POS_MODE4", "POS_MODE9", "POS_MODE16"});
+    for (const Key& k : numbered("CH POS", "POS_CH", 16))
+        positions.push_back(k);
+    append(positions, "CH POS", {"POS_PAGE_VAL", "POS_PREV_PAGE", "POS_NEXT_PAGE"});
+    append(
+        positions, "STSTEM TIME POS",
+        {"POS_SYS_HOUR", "POS_SYS_COLON1", "POS_SYS_MIN", "POS_SYS_COLON2", "POS_SYS_SEC", "POS_SYS_AMPM"});
+    append(positions, "TIME INFO POS",
+           {"POS_S_TIME_TEXT", "POS_S_DATE", "POS_S_TIME", "POS_E_TIME_TEXT", "POS_E_DATE", "POS_E_TIME",
+            "POS_CUR_PLAY_TIME"});
+    for (const Key& k : positions) {
+        // A missing key would read as the 20 x 10 default at the origin.
+        const QRect r = q(reader.readPosition(k.section, k.key));
+        EXPECT_NE(r, QRect(0, 0, 20, 10)) << k.key;
+        EXPECT_TRUE(window.contains(r)) << k.key;
+        EXPECT_FALSE(r.intersects(palPicture)) << k.key << " lies over the picture area";
+    }
+
+    // Backup window: placed inside the view by its offset from the window height.
+    const QRect backupWin = q(reader.readPosition("MAIN POS", "POS_BACKUP_WIN"));
+    const QRect placed(backupWin.left(), backupWin.top() - window.height(), backupWin.width(),
+                       backupWin.height());
+    EXPECT_TRUE(window.contains(placed));
+    const QRect backupSkin = q(reader.readPosition("BACKUP POS", "POS_BACKUP_SKIN"));
+    EXPECT_EQ(backupSkin.size(), backupWin.size());
+    expectBitmap(reader.readBitmapPath("BACKUP", "SKIN"), "BACKUP/SKIN", backupSkin.size());
+    for (const char* key : {"POS_BACKUP_CHANNEL", "POS_BACKUP_FRAMERATE", "POS_BACKUP_IMAGESIZE",
+                            "POS_BACKUP_START", "POS_BACKUP_STOP"})
+        EXPECT_TRUE(backupSkin.contains(q(reader.readPosition("BACKUP POS", key)))) << key;
+
+    // Image edit window.
+    const QImage editNtsc(QString::fromStdString(reader.readBitmapPath("ZAV_EDIT", "NTSKIN").value_or("")));
+    const QImage editPal(QString::fromStdString(reader.readBitmapPath("ZAV_EDIT", "PALSKIN").value_or("")));
+    ASSERT_FALSE(editNtsc.isNull());
+    ASSERT_FALSE(editPal.isNull());
+    const QRect editTerm = q(reader.readPosition("EDIT POS", "POS_OVERLAY_TERM"));
+    EXPECT_TRUE(editNtsc.rect().contains(QRect(editTerm.topLeft(), QSize(720, 480))));
+    EXPECT_TRUE(editPal.rect().contains(QRect(editTerm.topLeft(), QSize(720, 576))));
+    for (const char* key :
+         {"POS_REC_DATE_TIME_TXT", "POS_REC_DATE", "POS_REC_TIME", "POS_IMG_SIZE_TXT", "POS_IMG_WIDTH",
+          "POS_IMG_HEIGHT", "POS_COMMAND_TXT", "POS_COMMAND", "POS_SAVE_OK"}) {
+        const QRect r = q(reader.readPosition("EDIT POS", key));
+        EXPECT_NE(r, QRect(0, 0, 20, 10)) << key;
+        EXPECT_TRUE(editNtsc.rect().contains(r)) << key;
+    }
+}
+
+TEST_F(DefaultSkins, DiscoroButtonsResolve) {
+    RecordingSkinNotifier notifier;
+    PlayerSkinReader reader(binDir(), &notifier);
+    struct Button {
+        std::string section, posSection, posKey;
+        bool dialog;
+    };
+    std::vector<Button> buttons = {{"BTN_EXIT", "MAIN POS", "POS_EXIT", false},
+                                   {"BTN_OPEN", "MAIN POS", "POS_OPEN", false},
+                                   {"BTN_BACKUP", "MAIN POS", "POS_BACKUP", false},
+                                   {"BTN_EDIT", "MAIN POS", "POS_EDIT", false},
+                                   {"BTN_SPEED_UP", "MAIN POS", "POS_SPEED_UP", false},
+                                   {"BTN_SPEED_DN", "MAIN POS", "POS_SPEED_DN", false},
+                                   {"BTN_DELAY_UP", "MAIN POS", "POS_DELAY_UP", false},
+                                   {"BTN_DELAY_DN", "MAIN POS", "POS_DELAY_DN", false},
+                                   {"BTN_PREV_PAGE", "CH POS", "POS_PREV_PAGE", false},
+                                   {"BTN_NEXT_PAGE", "CH POS", "POS_NEXT_PAGE", false},
+                                   {"BTN_AVISTART", "BACKUP POS", "POS_BACKUP_START", true},
+                                   {"BTN_AVISTOP", "BACKUP POS", "POS_BACKUP_STOP", true},
+                                   {"BTN_BRIGHT", "EDIT POS", "POS_BRIGHT", true},
+                                   {"BTN_DARK", "EDIT POS", "POS_DARK", true},
+                                   {"BTN_SHARPEN", "EDIT POS", "POS_SHARPEN", true},
+                                   {"BTN_BLUR", "EDIT POS", "POS_BLUR", true},
+                                   {"BTN_CONTRAST_UP", "EDIT POS", "POS_CONTRAST_UP", true},
+                                   {"BTN_CONTRAST_DN", "EDIT POS", "POS_CONTRAST_DN", true},
+                                   {"BTN_SAVE", "EDIT POS", "POS_SAVE", true},
+                                   {"BTN_PRINT", "EDIT POS", "POS_PRINT", true},
+                                   {"BTN_CLOSE_EDIT", "EDIT POS", "POS_CLOSE", true}};
+    for (const char* k : {"START", "RWPLAY", "BPLAY", "PAUSE", "FPLAY", "FFPLAY", "END"})
+        buttons.push_back({std::string("BTN_") + k, "NAVIGATION POS", std::string("POS_") + k, false});
+    for (const char* k : {"START", "RW", "BP", "PAUSE", "FP", "FF", "END"})
+        buttons.push_back(
+            {std::string("STATE_") + k, "NAVIGATION POS", std::string("POS_STATE_") + k, false});
+    for (int n : {1, 4, 9, 16})
+        buttons.push_back(
+            {"BTN_MODE" + std::to_string(n), "MODE POS", "POS_MODE" + std::to_string(n), false});
+    for (int i = 1; i <= 16; ++i)
+        buttons.push_back({"BTN_CH" + std::to_string(i), "CH POS", "POS_CH" + std::to_string(i), false});
+
+    for (const Button& b : buttons) {
+        const QSize size = q(reader.readPosition(b.posSection, b.posKey)).size();
+        const ButtonImageFiles files = reader.readButtonImages(b.section);
+        expectBitmap(files.normal, b.section + "/NORMAL", size);
+        expectBitmap(files.down, b.section + "/DOWN", size);
+        expectBitmap(files.disable, b.section + "/DISABLE", size);
+        if (!b.dialog)
+            expectBitmap(files.dnCheck, b.section + "/DNCHECK", size);
+    }
+}
+
+TEST_F(DefaultSkins, DiscoroToolTipsComeFromTheSkin) {
+    RecordingSkinNotifier notifier;
+    PlayerSkinReader reader(binDir(), &notifier);
+    const std::pair<int, const char*> cases[] = {
+        {1069, "Exit"},       {1013, "Play"}, {1004, "Screen split"}, {1055, "Show this channel"},
+        {1046, "Play state"},
+    };
+    for (const auto& [id, text] : cases)
+        EXPECT_EQ(PlayerToolTips::text(reader, id), QString::fromLatin1(text)) << id;
+    for (int id = 1000; id < 1080; ++id) {
+        const QString tip = PlayerToolTips::text(reader, id);
+        EXPECT_NE(tip, QStringLiteral("EMPTY")) << "control " << id << " has no tooltip key in the skin";
+        EXPECT_LE(tip.size(), PlayerToolTips::kMaxChars);
+    }
+    QWidget w;
+    PlayerToolTips::apply(w, 1028, reader, true);
+    EXPECT_EQ(w.toolTip(), QStringLiteral("Open a backup file"));
+    PlayerToolTips::apply(w, 1028, reader, false);
+    EXPECT_TRUE(w.toolTip().isEmpty()) << "TOOLTIP_ON 0 shows no tooltips";
+}
+
+}  // namespace
