@@ -1,0 +1,214 @@
+// The live window's picture rate with 16 panes over loopback against the headless client's rate in the
+// same run, and the resident memory of the real program after a minute of streaming.
+//
+// Environment: VISTREL_BENCH_SECONDS (rate runs, default 10), VISTREL_BENCH_MEMORY_SECONDS (default 60).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "tools/dvrsim/RecorderSimulator.h"
+#include "tools/vistrelctl/RecorderClient.h"
+#include "viewer/live/widgets/MainFrame.h"
+#include "viewer/live/widgets/ViewerNotifier.h"
+
+namespace {
+
+double secondsFromEnvironment(const char* name, double fallback) {
+    const char* text = std::getenv(name);
+    const double value = text != nullptr ? std::atof(text) : 0.0;
+    return value > 0 ? value : fallback;
+}
+
+// The recorder every benchmark of this run streams from: 16 channels of full pictures.
+dvr::sim::RecorderSimulator& recorder() {
+    static std::unique_ptr<dvr::sim::RecorderSimulator> simulator = [] {
+        dvr::sim::SimOptions options;
+        options.host = "127.0.0.1";
+        options.port = 0;
+        options.pictures = dvr::sim::PictureMix::Full;
+        auto sim = std::make_unique<dvr::sim::RecorderSimulator>(options);
+        std::string error;
+        if (!sim->listen(error)) {
+            std::fprintf(stderr, "live_bench: %s\n", error.c_str());
+            std::exit(1);
+        }
+        sim->records().prewarm();
+        sim->start();
+        return sim;
+    }();
+    return *simulator;
+}
+
+// A program folder with the skin files of the build (or the source skin's ini file).
+std::unique_ptr<QTemporaryDir> makeProgramFolder() {
+    auto folder = std::make_unique<QTemporaryDir>();
+    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
+    bool copied = false;
+    for (const QString& sub : {QStringLiteral("ini"), QStringLiteral("skin"), QStringLiteral("logo")}) {
+        const QString from = runtime.filePath(sub);
+        if (!QDir(from).exists()) {
+            continue;
+        }
+        QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-r"), from, folder->path()});
+        copied = copied || sub == QStringLiteral("ini");
+    }
+    if (!copied || !QFile::exists(folder->filePath(QStringLiteral("ini/res.ini")))) {
+        QDir(folder->path()).mkpath(QStringLiteral("ini"));
+        QFile::copy(QStringLiteral(DVR_SOURCE_DIR "/skins/vistrel/res.ini"),
+                    folder->filePath(QStringLiteral("ini/res.ini")));
+    }
+    return folder;
+}
+
+double g_headlessRate = 0;
+
+void BM_HeadlessClient16Panes(benchmark::State& state) {
+    const double seconds = secondsFromEnvironment("VISTREL_BENCH_SECONDS", 10);
+    QTemporaryDir out;
+    for (auto _ : state) {
+        dvr::ctl::ClientOptions options;
+        options.host = "127.0.0.1";
+        options.port = recorder().port();
+        options.layout = 16;
+        options.seconds = seconds;
+        options.json = true;
+        options.outDir = out.path().toStdString();
+        options.timeoutSeconds = seconds + 30;
+        std::ostringstream text;
+        std::ostringstream error;
+        if (dvr::ctl::runLive(options, text, error) != 0) {
+            state.SkipWithError(error.str().c_str());
+            return;
+        }
+        std::smatch match;
+        const std::string json = text.str();
+        if (std::regex_search(json, match, std::regex("\"picturesPerSecond\":([0-9.]+)"))) {
+            g_headlessRate = std::stod(match[1].str());
+        }
+    }
+    state.counters["pictures_per_s"] = g_headlessRate;
+}
+
+void BM_Window16Panes(benchmark::State& state) {
+    const double seconds = secondsFromEnvironment("VISTREL_BENCH_SECONDS", 10);
+    auto home = makeProgramFolder();
+    dvr::live::RecordingViewerNotifier notifier;
+    double rate = 0;
+    for (auto _ : state) {
+        dvr::live::ViewOptions options;
+        options.programFolder = home->path().toStdString();
+        options.settingsFilePath = home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
+        options.hostOverride = "127.0.0.1";
+        options.portOverride = recorder().port();
+        dvr::live::MainFrame frame(std::move(options), notifier);
+        frame.view()->initialUpdate();
+        frame.show();
+        frame.view()->pressConnect();
+
+        // Settle first: the connection, the first pictures and the dropped ones after the format is known.
+        QElapsedTimer timer;
+        timer.start();
+        while (frame.view()->picturesShown() < 16 && timer.elapsed() < 30000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        const uint64_t before = frame.view()->picturesShown();
+        timer.restart();
+        while (timer.elapsed() < qint64(seconds * 1000)) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        rate = double(frame.view()->picturesShown() - before) / (double(timer.elapsed()) / 1000.0);
+        frame.close();
+        QCoreApplication::processEvents();
+    }
+    state.counters["pictures_per_s"] = rate;
+    if (g_headlessRate > 0) {
+        state.counters["ratio_to_headless"] = rate / g_headlessRate;
+    }
+}
+
+// Resident memory of the real program, started on its own with --connect, after streaming.
+void BM_ProgramResidentMemory(benchmark::State& state) {
+    const double seconds = secondsFromEnvironment("VISTREL_BENCH_MEMORY_SECONDS", 60);
+    auto home = makeProgramFolder();
+    QTemporaryDir scratch;
+    double residentMiB = 0;
+    for (auto _ : state) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
+            const QString path = scratch.filePath(QString::fromLatin1(name));
+            QDir().mkpath(path);
+            QFile::setPermissions(path,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            environment.insert(QString::fromLatin1(name), path);
+        }
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(
+            QStringLiteral(VISTREL_PROGRAM),
+            {QStringLiteral("--home"), home->path(), QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
+             QStringLiteral("--port"), QString::number(recorder().port()), QStringLiteral("--connect"),
+             QStringLiteral("--no-arp-cleanup")});
+        if (!program.waitForStarted(10000)) {
+            state.SkipWithError("vistrel did not start");
+            return;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < qint64(seconds * 1000) && program.state() == QProcess::Running) {
+            program.waitForFinished(200);
+        }
+        std::ifstream status("/proc/" + std::to_string(program.processId()) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmRSS:", 0) == 0) {
+                residentMiB = std::atof(line.c_str() + 6) / 1024.0;
+            }
+        }
+        program.terminate();
+        if (!program.waitForFinished(5000)) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+    }
+    state.counters["rss_MiB"] = residentMiB;
+    state.counters["seconds"] = seconds;
+}
+
+}  // namespace
+
+BENCHMARK(BM_HeadlessClient16Panes)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_Window16Panes)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_ProgramResidentMemory)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+int main(int argc, char** argv) {
+    QTemporaryDir scratch;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
+        const QString path = scratch.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        setenv(name, path.toLocal8Bit().constData(), 1);
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    recorder().stop();
+    return 0;
+}
