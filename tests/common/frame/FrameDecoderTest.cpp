@@ -156,7 +156,8 @@ TEST(FrameDecoder, BadRecordsGiveNoPicture) {
     cases.push_back({"oversized", oversized, DecodeStatus::BadLength});
     auto corrupt = good;
     // Main header segments overwritten.
-    std::fill(corrupt.begin() + kFrameHeaderBytes + 4, corrupt.begin() + kFrameHeaderBytes + 48, uint8_t(0xFF));
+    std::fill(corrupt.begin() + kFrameHeaderBytes + 4, corrupt.begin() + kFrameHeaderBytes + 48,
+              uint8_t(0xFF));
     cases.push_back({"corrupt", corrupt, DecodeStatus::DecodeFailed});
     for (const Case& c : cases) {
         const DecodedFrame f = decoder.decodeRecord(c.record, options);
