@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Runs the demo from a built program folder: Vistrel connected to the simulated recorder on loopback.
+#   usage: scripts/run-demo.sh BIN_DIR
+# Everything the programs write (settings, program folder, logs) goes to a temporary folder that is
+# removed at the end; the user's own settings are never read or written.
+set -euo pipefail
+
+if [ $# -ne 1 ] || [ ! -d "$1" ]; then
+  echo "usage: $0 BIN_DIR   (the folder with vistrel, dvrsim and the skin files)" >&2
+  exit 2
+fi
+bin="$(cd "$1" && pwd)"
+for program in vistrel dvrsim; do
+  if [ ! -x "$bin/$program" ]; then
+    echo "run-demo: $bin/$program is missing; build first" >&2
+    exit 1
+  fi
+done
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "run-demo: no display (DISPLAY or WAYLAND_DISPLAY); run it from a desktop session" >&2
+  exit 1
+fi
+
+scratch="$(mktemp -d)"
+sim_pid=""
+cleanup() {
+  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Settings of this run only.
+export XDG_CONFIG_HOME="$scratch/config"
+mkdir -p "$XDG_CONFIG_HOME"
+
+# ---- Vistrel: the live viewer against a simulated 16-channel recorder ---------------------------------
+vistrel_home="$scratch/vistrel"
+mkdir -p "$vistrel_home"
+for folder in ini skin logo PTZ; do
+  if [ -d "$bin/$folder" ]; then
+    cp -r "$bin/$folder" "$vistrel_home/"
+  fi
+done
+[ -f "$vistrel_home/ini/res.ini" ] || echo "run-demo: no skin in $bin/ini; the window will be bare" >&2
+
+# The simulator picks a free loopback port and reports it in its log once it listens.
+sim_log="$scratch/dvrsim.log"
+"$bin/dvrsim" --host 127.0.0.1 --port 0 --channels 16 --kind full --prewarm --log "$sim_log" &
+sim_pid=$!
+port=""
+for _ in $(seq 1 300); do
+  port="$(sed -n 's/.*"event":"listening".*"port":\([0-9]*\).*/\1/p' "$sim_log" 2>/dev/null | head -n 1)"
+  [ -n "$port" ] && break
+  kill -0 "$sim_pid" 2>/dev/null || { echo "run-demo: dvrsim ended early" >&2; exit 1; }
+  sleep 0.1
+done
+if [ -z "$port" ]; then
+  echo "run-demo: dvrsim did not start listening" >&2
+  exit 1
+fi
+
+echo "Vistrel: connected to the simulated recorder at 127.0.0.1:$port."
+echo "  Mode buttons switch between 1, 4, 9 and 16 panes; a double-click zooms a pane and back;"
+echo "  in one pane the rotate button steps through the channels. The exit button ends the demo."
+status=0
+"$bin/vistrel" --home "$vistrel_home" --host 127.0.0.1 --port "$port" --connect --no-arp-cleanup || status=$?
+exit "$status"
