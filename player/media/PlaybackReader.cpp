@@ -73,6 +73,14 @@ bool PlaybackReader::step() {
         m_state = ReaderState::Resync;
     }
     if (m_position < 0 || uint64_t(m_position) >= m_fileSize) {
+        // The last 128 KiB are searched again; when a whole pass over them met no record header, there
+        // is nothing more to find there: playback pauses at the end instead of searching for ever.
+        if (mode != PlayMode::GoToStart && ++m_passesWithoutHeader > 1) {
+            m_passesWithoutHeader = 0;
+            m_shared.setMode(PlayMode::Pause);
+            m_sink.atEnd();
+            return true;
+        }
         if (mode == PlayMode::GoToStart)
             m_position = int64_t(kDataStart);
         else
@@ -108,6 +116,7 @@ bool PlaybackReader::scanStep() {
     m_headerPosition = uint64_t(m_position) - kSectorBytes;
     if (!hasRecordSignature(m_sector))
         return true;
+    m_passesWithoutHeader = 0;
 
     m_header = *parseBackupHeader(m_sector);
     m_soundOn = m_shared.soundOn.load();

@@ -70,6 +70,8 @@ private:
     BackupHeader m_header;
     uint32_t m_recordSize = 0;
     int m_fieldCode = kWholeFrame;
+    // Returns to the last 128 KiB of the file since a record header was last seen.
+    int m_passesWithoutHeader = 0;
 
     // Sound bookkeeping of the current record.
     uint32_t m_lastSoundSequence = 0;
