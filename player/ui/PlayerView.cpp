@@ -17,6 +17,7 @@
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "player/media/BackupFormat.h"
 #include "player/ui/PositionSlider.h"
+#include "player/ui/RecentFiles.h"
 #include "player/ui/audio/SdlAudioDevice.h"
 #include "player/ui/engine/PlaySettings.h"
 #include "player/ui/view/PaneDrawing.h"
@@ -558,6 +559,9 @@ bool PlayerView::openFile(const QString& path) {
     }
     m_scan = outcome.result;
     m_path = path.toStdString();
+    if (!m_options.settingsPath.empty()) {
+        RecentFiles(m_options.settingsPath).add(m_path);
+    }
     m_channelCount.store(outcome.result.channelCount);
     m_model.fileOpened(outcome.result.channelCount, outcome.result.soundAvailable);
     m_sound.resetState();

@@ -49,6 +49,8 @@ public:
         SkinNotifier* notifier = nullptr;
         // Opens the sound device; empty uses SDL.
         AudioDeviceFactory audioFactory;
+        // Per-user settings file keeping the recently opened files; empty keeps none.
+        std::string settingsPath;
         // Unpaced playback reads every record in turn without waiting (benchmarks).
         bool paced = true;
     };

@@ -87,7 +87,9 @@ StoreOutcome PlayerPictures::store(const PictureRecord& record) {
     m_lastStandard.store(record.videoStandard);
 
     const frame::PictureKind kind = frame::pictureKind(record.pictureFlags);
-    if (kind == frame::PictureKind::Quad && record.fieldCode != 0 && record.layoutCode != 0x20016) {
+    // Quad pictures come as field pairs from most recorders; only the first field is kept
+    // (whole-frame quads too, which have no second field to pair with).
+    if (kind == frame::PictureKind::Quad && record.fieldCode == 1 && record.layoutCode != 0x20016) {
         outcome.result = StoreResult::Dropped;
         return outcome;
     }

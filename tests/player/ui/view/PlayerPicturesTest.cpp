@@ -93,14 +93,14 @@ TEST(PlayerPictures, PairAndQuadPicturesFeedEveryChannelTheyCarry) {
     }
 }
 
-TEST(PlayerPictures, QuadPicturesOnlyFromFirstFieldsUnlessTheRecorderSaysOtherwise) {
+TEST(PlayerPictures, QuadSecondFieldsAreDroppedUnlessTheRecorderSaysOtherwise) {
     struct Case {
         int fieldCode;
         uint32_t layoutCode;
         StoreResult result;
     };
-    for (const Case& k : {Case{0, 0x10016, StoreResult::Stored}, Case{255, 0x10016, StoreResult::Dropped},
-                          Case{1, 0x30016, StoreResult::Dropped}, Case{255, 0x20016, StoreResult::Stored}}) {
+    for (const Case& k : {Case{0, 0x10016, StoreResult::Stored}, Case{255, 0x10016, StoreResult::Stored},
+                          Case{1, 0x30016, StoreResult::Dropped}, Case{1, 0x20016, StoreResult::Stored}}) {
         PlayerPictures pictures;
         Made quad = make(PictureKind::Quad, 0, 240, k.fieldCode, k.layoutCode);
         EXPECT_EQ(pictures.store(quad.record).result, k.result) << k.fieldCode << " " << k.layoutCode;

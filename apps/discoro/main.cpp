@@ -1,0 +1,101 @@
+// Discoro: plays one backup file of the recorder per channel in 1, 4, 9 or 16 panes.
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/skin/ProgramFolder.h"
+#include "player/ui/PlayerView.h"
+#include "player/ui/RecentFiles.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: discoro [--home DIR] [FILE]\n"
+    "Plays a recorder backup file (ZAV) per channel in 1, 4, 9 or 16 panes.\n"
+    "\n"
+    "  FILE        the backup file to open (relative to the current folder)\n"
+    "  --home DIR  program folder holding res.ini and the skin bitmaps\n"
+    "              (default: $DISCORO_HOME, else the folder of the program)\n"
+    "  --help      this text\n";
+
+// The folder where the single-instance lock lives.
+QString runtimeFolder() {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists()) {
+        return QString::fromLocal8Bit(runtime);
+    }
+    return QDir::tempPath();
+}
+
+QString stripQuotes(QString text) {
+    text.remove(QLatin1Char('"'));
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv, argv + argc);
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--help" || arguments[i] == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    std::string error;
+    const std::optional<std::string> home = ProgramFolder::takeHomeOption(arguments, &error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "discoro: %s\n", error.c_str());
+        return 2;
+    }
+    std::vector<std::string> files;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i].size() > 1 && arguments[i][0] == '-') {
+            std::fprintf(stderr, "discoro: unknown option %s (see --help)\n", arguments[i].c_str());
+            return 2;
+        }
+        files.push_back(arguments[i]);
+    }
+    if (files.size() > 1) {
+        std::fprintf(stderr, "discoro: one file at a time (see --help)\n");
+        return 2;
+    }
+    // The file is taken relative to the folder the user started from, before anything else
+    // can change it.
+    QString file;
+    if (!files.empty()) {
+        file = stripQuotes(QString::fromLocal8Bit(files.front().c_str()));
+        if (!file.isEmpty()) {
+            file = QDir::current().absoluteFilePath(file);
+        }
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Discoro"));
+
+    QLockFile lock(runtimeFolder() + QStringLiteral("/Discoro.lock"));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        QMessageBox::critical(nullptr, QStringLiteral("ERROR"),
+                              QStringLiteral("Another instance of this program exists"));
+        return 1;
+    }
+
+    dvr::player::PlayerView::Options options;
+    options.programFolder = ProgramFolder::resolve(home, ProgramFolder::kPlayerHomeVariable);
+    options.settingsPath = dvr::player::RecentFiles::defaultSettingsPath();
+    dvr::player::PlayerView view(options);
+    if (!view.created()) {
+        return 1;
+    }
+    view.show();
+    if (!file.isEmpty()) {
+        view.openFile(file);
+    }
+    return QApplication::exec();
+}

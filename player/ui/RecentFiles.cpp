@@ -1,0 +1,57 @@
+#include "player/ui/RecentFiles.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "common/skin/IniFile.h"
+
+namespace dvr::player {
+
+namespace {
+
+constexpr const char* kSection = "Recent File List";
+
+std::string key(int index) {
+    return "File" + std::to_string(index + 1);
+}
+
+}  // namespace
+
+std::string RecentFiles::defaultSettingsPath() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string folder;
+    if (config && *config) {
+        folder = config;
+    } else {
+        const char* home = std::getenv("HOME");
+        folder = std::string(home ? home : ".") + "/.config";
+    }
+    return folder + "/Discoro/Discoro.ini";
+}
+
+std::vector<std::string> RecentFiles::files() const {
+    const IniFile ini(m_path);
+    std::vector<std::string> result;
+    for (int i = 0; i < kMaxFiles; ++i) {
+        std::string value = ini.readString(kSection, key(i), "", 4096);
+        if (!value.empty()) {
+            result.push_back(std::move(value));
+        }
+    }
+    return result;
+}
+
+bool RecentFiles::add(const std::string& path) const {
+    std::vector<std::string> list = files();
+    list.erase(std::remove(list.begin(), list.end(), path), list.end());
+    list.insert(list.begin(), path);
+    list.resize(std::min<size_t>(list.size(), kMaxFiles));
+    const IniFile ini(m_path);
+    bool ok = true;
+    for (int i = 0; i < kMaxFiles; ++i) {
+        ok &= ini.writeString(kSection, key(i), i < int(list.size()) ? list[size_t(i)] : std::string());
+    }
+    return ok;
+}
+
+}  // namespace dvr::player

@@ -1,0 +1,229 @@
+// Opens generated backup files in the Discoro window (offscreen), plays or steps them and
+// checks that every pane shows its channel's signature colour in each layout.
+#include "player/ui/PlayerView.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QKeyEvent>
+#include <filesystem>
+#include <fstream>
+
+#include "player/ui/view/PlayerControlIds.h"
+#include "tools/synth/Synth.h"
+#include "tools/zavgen/BackupGenerator.h"
+
+namespace dvr::player {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A minimal skin: the window, the picture area and the buttons the test presses; no bitmaps.
+constexpr const char* kResIni = R"([MAIN POS]
+POS_SKIN=<0><0><1000><640>
+POS_OVERLAY_TERM=<20><30><720><480>
+POS_SLIDE=<20><600><728><16>
+POS_AUDIO=<760><400><220><40>
+POS_SPEED_VAL=<760><300><60><20>
+POS_DELAY_VAL=<760><330><60><20>
+[CH POS]
+POS_PAGE_VAL=<760><360><60><20>
+[INFO]
+PAL=0
+)";
+
+class PlayerViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "player_view_test";
+        static char* argv[] = {name, nullptr};
+        // Never a real display or sound device, whatever the caller's environment says.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("SDL_AUDIODRIVER", "dummy");
+        if (!QApplication::instance()) {
+            s_app = new QApplication(argc, argv);
+        }
+        s_dir = fs::temp_directory_path() / ("discoro-view-" + std::to_string(::getpid()));
+        fs::create_directories(s_dir / "home");
+        std::ofstream(s_dir / "home" / "res.ini") << kResIni;
+    }
+    static void TearDownTestSuite() { fs::remove_all(s_dir); }
+
+    static std::string generate(const std::string& name, zavgen::GeneratorOptions options) {
+        const fs::path path = s_dir / name;
+        zavgen::GeneratorReport report;
+        EXPECT_TRUE(zavgen::generateBackup(path.string(), options, report)) << report.error;
+        return path.string();
+    }
+
+    std::unique_ptr<PlayerView> makeView() {
+        PlayerView::Options options;
+        options.programFolder = (s_dir / "home").string();
+        options.notifier = &m_messages;
+        options.paced = false;
+        auto view = std::make_unique<PlayerView>(options);
+        view->show();
+        return view;
+    }
+
+    // Runs the event loop until done() or the time-out.
+    template <typename F>
+    static bool waitFor(F done, int timeoutMs = 20000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > timeoutMs) {
+                return false;
+            }
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        QApplication::processEvents();
+        return true;
+    }
+
+    // The channel whose signature colour each pane of the current page shows (-1: none).
+    static std::vector<int> paneChannels(PlayerView& view) {
+        QApplication::processEvents();
+        const QImage shot = view.grab().toImage();
+        const PlayerViewModel& model = view.model();
+        std::vector<int> seen;
+        for (int i = 0; i < model.pageChannelCount(); ++i) {
+            const PaneRect pane = model.channelPane(model.pageChannel(i));
+            // Left of the big channel number, below the code marks, above the texts.
+            const QRgb rgb = shot.pixel(pane.left + 6, pane.top + pane.height() / 2);
+            const bool black = qRed(rgb) + qGreen(rgb) + qBlue(rgb) < 24;
+            seen.push_back(black ? -1 : synth::nearestSignatureChannel(rgb & 0xFFFFFF));
+        }
+        return seen;
+    }
+
+    static bool allChannelsStored(const PlayerView& view) {
+        for (int c = 0; c < 16; ++c) {
+            if (!view.pictures().channelTime(c)) {
+                return false;
+            }
+        }
+        return view.model().presentMask() == 0xFFFF;
+    }
+
+    static std::vector<int> expectedPage(const PlayerView& view) {
+        std::vector<int> channels;
+        for (int i = 0; i < view.model().pageChannelCount(); ++i) {
+            channels.push_back(view.model().pageChannel(i));
+        }
+        return channels;
+    }
+
+    static inline QApplication* s_app = nullptr;
+    static inline fs::path s_dir;
+    RecordingSkinNotifier m_messages;
+};
+
+TEST_F(PlayerViewTest, EveryLayoutShowsEachChannelsColour) {
+    struct Case {
+        const char* name;
+        zavgen::PictureLayout layout;
+        bool pal;
+    };
+    const Case cases[] = {
+        {"full.zav", zavgen::PictureLayout::Full, false},
+        {"frame.zav", zavgen::PictureLayout::Frame, true},
+        {"quad.zav", zavgen::PictureLayout::Quad, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        zavgen::GeneratorOptions options;
+        options.channelCount = 16;
+        options.layout = k.layout;
+        options.pal = k.pal;
+        options.durationSeconds = 12;
+        options.groupIntervalSeconds = 4;
+        const std::string path = generate(k.name, options);
+
+        auto view = makeView();
+        ASSERT_TRUE(view->created());
+        ASSERT_TRUE(view->openFile(QString::fromStdString(path)));
+        EXPECT_EQ(view->model().layout(), 4);
+        // The file opens by showing its first group of pictures and pausing.
+        ASSERT_TRUE(waitFor([&] { return allChannelsStored(*view); }));
+        EXPECT_EQ(view->model().pal(), k.pal);
+        EXPECT_EQ(paneChannels(*view), expectedPage(*view));
+
+        // Play to the end; the last group is shown again and playback pauses.
+        bool ended = false;
+        QObject::connect(view.get(), &PlayerView::reachedEnd, [&] { ended = true; });
+        view->pressControl(control::kFPlay);
+        ASSERT_TRUE(waitFor([&] { return ended; }));
+        ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+        EXPECT_FALSE(view->controlEnabled(control::kFPlay));
+        EXPECT_TRUE(view->controlEnabled(control::kStart));
+
+        for (int id : {control::kMode9, control::kMode4, control::kMode1}) {
+            view->pressControl(id);
+            const std::vector<int> expected = expectedPage(*view);
+            EXPECT_EQ(paneChannels(*view), expected) << "layout button " << id;
+        }
+        view->pressControl(control::kMode9);
+        view->pressControl(control::kNextPage);
+        EXPECT_EQ(view->model().pageText(), "2");
+        EXPECT_EQ(paneChannels(*view), (std::vector<int>{9, 10, 11, 12, 13, 14, 15}));
+        view->pressControl(control::kChannel1 + 13);
+        EXPECT_EQ(paneChannels(*view), (std::vector<int>{13}));
+    }
+    EXPECT_TRUE(m_messages.messages().empty());
+}
+
+TEST_F(PlayerViewTest, StepsAndSeeksThroughAFile) {
+    zavgen::GeneratorOptions options;
+    options.channelCount = 4;
+    options.durationSeconds = 40;
+    options.groupIntervalSeconds = 4;
+    const std::string path = generate("steps.zav", options);
+    auto view = makeView();
+    ASSERT_TRUE(view->openFile(QString::fromStdString(path)));
+    EXPECT_EQ(view->model().layout(), 2);
+    ASSERT_TRUE(waitFor([&] { return view->storedPictures() >= 4; }));
+    ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+
+    const auto stored = view->storedPictures();
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(view.get(), &right);
+    ASSERT_TRUE(waitFor([&] { return view->storedPictures() >= stored + 4; }));
+    ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+    EXPECT_EQ(paneChannels(*view), (std::vector<int>{0, 1, 2, 3}));
+
+    view->pressControl(control::kEnd);
+    ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+    EXPECT_FALSE(view->controlEnabled(control::kEnd));
+    EXPECT_TRUE(view->controlEnabled(control::kBPlay));
+}
+
+TEST_F(PlayerViewTest, AFileThatIsNotABackupLeavesTheViewWithoutPlayback) {
+    const fs::path path = s_dir / "not-a-backup.zav";
+    std::ofstream(path) << std::string(200000, 'x');
+    auto view = makeView();
+    EXPECT_FALSE(view->openFile(QString::fromStdString(path.string())));
+    ASSERT_EQ(m_messages.messages().size(), 1u);
+    EXPECT_EQ(m_messages.messages()[0].text, " Unknown CD ");
+    EXPECT_FALSE(view->controlEnabled(control::kFPlay));
+    EXPECT_FALSE(view->model().fileOpen());
+}
+
+TEST_F(PlayerViewTest, AMissingMainWindowPositionRefusesTheWindow) {
+    const fs::path home = s_dir / "empty-home";
+    fs::create_directories(home);
+    PlayerView::Options options;
+    options.programFolder = home.string();
+    options.notifier = &m_messages;
+    PlayerView view(options);
+    EXPECT_FALSE(view.created());
+    ASSERT_EQ(m_messages.messages().size(), 1u);
+    EXPECT_EQ(m_messages.messages()[0].text, "Can't create window. Needs another resource.");
+    EXPECT_EQ(m_messages.messages()[0].caption, "ZAV PLAYER");
+}
+
+}  // namespace
+}  // namespace dvr::player
