@@ -23,9 +23,17 @@ using dvr::skin::PlayerToolTips;
 
 namespace {
 
+// The program folder holding the built skins: DVR_BIN_DIR when set, else the
+// build's own program folder.
 std::string binDir() {
     const char* dir = std::getenv("DVR_BIN_DIR");
-    return dir ? dir : "";
+    if (dir && *dir)
+        return dir;
+#ifdef DVR_TEST_BIN_DIR
+    return DVR_TEST_BIN_DIR;
+#else
+    return "";
+#endif
 }
 
 QRect q(const SkinRect& r) {
@@ -54,7 +62,7 @@ protected:
     void SetUp() override {
         testApp();
         if (binDir().empty())
-            GTEST_SKIP() << "DVR_BIN_DIR is not set";
+            GTEST_SKIP() << "no program folder: set DVR_BIN_DIR";
     }
 
     // The bitmap loads and, for a button, has the size of its place.

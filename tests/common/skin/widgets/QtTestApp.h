@@ -5,13 +5,15 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-// One QApplication for the whole test program (offscreen platform).
+// One QApplication for the whole test program (offscreen platform). It is
+// never destroyed: tearing it down among the other static objects at exit
+// crashes inside Qt.
 inline QApplication& testApp() {
     static int argc = 1;
     static char name[] = "skin_widgets_test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // Delivers a mouse event to widget at pos (widget coordinates).
