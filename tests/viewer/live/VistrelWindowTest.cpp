@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -85,12 +86,15 @@ int channelShown(const QImage& window, const QRect& pane) {
 
 class VistrelWindow : public ::testing::Test {
 protected:
-    void startRecorder(sim::PictureMix pictures) {
+    void startRecorder(sim::PictureMix pictures, bool newerProtocol = true) {
         sim::SimOptions options;
         options.host = "127.0.0.1";
         options.port = 0;
         options.pictures = pictures;
-        options.newerBit = true;
+        options.newerBit = newerProtocol;
+        if (!newerProtocol) {
+            options.versionText = "DVRJ PACKET1.41";
+        }
         m_recorder = std::make_unique<sim::RecorderSimulator>(options);
         std::string error;
         ASSERT_TRUE(m_recorder->listen(error)) << error;
@@ -275,6 +279,70 @@ TEST_F(VistrelWindow, ExitSavesSettingsButKeepsTheStoredRecorder) {
     EXPECT_TRUE(stored.contains("192.168.1.160"));
     EXPECT_FALSE(stored.contains("127.0.0.1"));
     EXPECT_EQ(m_arp.reads, 0);  // exit disconnects the session only
+}
+
+TEST_F(VistrelWindow, ChannelButtonPagesTheFourPaneLayout) {
+    startRecorder(sim::PictureMix::Full);
+    openWindow();
+    connectAndWaitForPictures();
+    click(command::kModeFirst + 1);
+    expectPanesShowTheirChannels("4 panes from channel 0");
+    click(command::kChannelFirst + 14);
+    EXPECT_EQ(view().layout().firstChannel(), 12);
+    for (int c = 0; c < kChannelCount; ++c) {
+        EXPECT_EQ(view().button(command::kChannelFirst + c)->checked(), c >= 12) << c;
+    }
+    expectPanesShowTheirChannels("4 panes from channel 12");
+}
+
+TEST_F(VistrelWindow, RotationRunsInOnePaneOnly) {
+    startRecorder(sim::PictureMix::Full);
+    openWindow();
+    connectAndWaitForPictures();
+    ASSERT_TRUE(waitFor([this] { return view().layout().layoutCode() != 0; }));
+    EXPECT_FALSE(view().button(command::kRotate)->isEnabled());
+    click(command::kModeFirst);
+    ASSERT_TRUE(view().button(command::kRotate)->isEnabled());
+    click(command::kRotate);
+    EXPECT_TRUE(view().layout().rotating());
+    EXPECT_TRUE(view().button(command::kRotate)->checked());
+    EXPECT_EQ(view().layout().firstChannel(), 1);
+    expectPanesShowTheirChannels("rotated to channel 1");
+    click(command::kModeFirst + 1);
+    EXPECT_FALSE(view().layout().rotating());
+    EXPECT_FALSE(view().button(command::kRotate)->checked());
+    EXPECT_FALSE(view().button(command::kRotate)->isEnabled());
+}
+
+TEST_F(VistrelWindow, OlderRecorderHidesTheSpeedControls) {
+    startRecorder(sim::PictureMix::Full, false);
+    openWindow();
+    connectAndWaitForPictures();
+    ASSERT_TRUE(waitFor([this] { return view().picturesShown() > 0; }));
+    EXPECT_FALSE(view().speedControlsShown());
+    EXPECT_FALSE(view().button(command::kSpeedPlus)->isVisible());
+    EXPECT_FALSE(view().button(command::kSpeedLabel)->isVisible());
+}
+
+TEST_F(VistrelWindow, WindowDragIsArmedOncePerSecond) {
+    openWindow();
+    QSignalSpy drags(&view(), &VistrelView::dragRequested);
+    const QPoint background(760, 590);
+    QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, background);
+    QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, background);
+    QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, background);
+    QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, background);
+    EXPECT_EQ(drags.count(), 1);
+    QTest::qWait(1100);
+    QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, background);
+    QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, background);
+    EXPECT_EQ(drags.count(), 2);
+
+    view().settingsStore().settings().fullScreen = 1;
+    QTest::qWait(1100);
+    QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, background);
+    QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, background);
+    EXPECT_EQ(drags.count(), 2);
 }
 
 TEST(VistrelStart, SecondInstanceIsRefusedAndTheFirstKeepsItsLock) {
