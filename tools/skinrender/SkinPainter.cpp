@@ -555,7 +555,9 @@ bool drawIcon(QPainter& p, const QString& name, const QRectF& box, const QColor&
     } else if (name == QLatin1String("list")) {
         listGlyph(p, box, colour);
     } else if (name == QLatin1String("record")) {
-        p.setBrush(QColor(0xff, 0x4d, 0x4d).lighter(colour.lightness() < 60 ? 60 : 100));
+        // Red on a light (normal) or dark (pressed) face; the state's grey when disabled.
+        const int light = colour.lightness();
+        p.setBrush(light > 180 ? QColor(0xff, 0x4d, 0x4d) : light < 60 ? QColor(0x8a, 0x1c, 0x1c) : colour);
         p.drawEllipse(box.adjusted(s * 0.12, s * 0.12, -s * 0.12, -s * 0.12));
     } else if (name == QLatin1String("open")) {
         folder(p, box, colour);

@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -499,6 +500,62 @@ bool discoroEdit(const std::string& home, const QString& out, bool pal) {
         w, out + (pal ? QStringLiteral("/discoro_edit_pal.png") : QStringLiteral("/discoro_edit_ntsc.png")));
 }
 
+// A sheet of button states side by side (normal, down, disabled, down
+// checked), twice the size, to compare states at a glance.
+bool buttonStates(const std::string& home, const QString& out) {
+    RecordingSkinNotifier notifier;
+    SkinReader viewer(home, &notifier);
+    if (!viewer.open(home + "/ini/res.ini"))
+        return false;
+    PlayerSkinReader player(home, &notifier);
+    std::vector<ButtonImageFiles> rows;
+    for (const char* s : {"BTN_CONNECT", "BTN_LIVE_EXIT", "BTN_PTZ_0", "BTN_PTZ_ZOOM_IN", "BTN_MODE4",
+                          "BTN_CH5", "BTN_SCAL_TXT", "BTN_WHEEL", "BTN_FPLAY", "BTN_SAVE_AVI", "BTN_PB_EXIT"})
+        rows.push_back(viewer.readButtonImages(s));
+    for (const char* s :
+         {"BTN_OPEN", "BTN_PAUSE", "STATE_FP", "BTN_MODE9", "BTN_CH3", "BTN_SHARPEN", "BTN_AVISTART"})
+        rows.push_back(player.readButtonImages(s));
+    const int scale = 2;
+    const int gap = 8;
+    int width = 0;
+    int height = gap;
+    std::vector<std::array<QImage, 4>> images;
+    for (const ButtonImageFiles& f : rows) {
+        std::array<QImage, 4> row = {image(f.normal), image(f.down), image(f.disable), image(f.dnCheck)};
+        int w = gap;
+        int h = 0;
+        for (const QImage& i : row) {
+            w += (i.isNull() ? 0 : i.width() * scale) + gap;
+            h = std::max(h, i.height() * scale);
+        }
+        width = std::max(width, w);
+        height += h + gap;
+        images.push_back(row);
+    }
+    QImage sheet(width, height, QImage::Format_RGB32);
+    sheet.fill(QColor(0x1e, 0x22, 0x29));
+    QPainter p(&sheet);
+    int y = gap;
+    for (const auto& row : images) {
+        int x = gap;
+        int h = 0;
+        for (const QImage& i : row) {
+            if (i.isNull())
+                continue;
+            p.drawImage(QRect(x, y, i.width() * scale, i.height() * scale), i);
+            x += i.width() * scale + gap;
+            h = std::max(h, i.height() * scale);
+        }
+        y += h + gap;
+    }
+    p.end();
+    const QString path = out + QStringLiteral("/button_states.png");
+    if (!sheet.save(path, "PNG"))
+        return false;
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -534,6 +591,7 @@ int main(int argc, char** argv) {
     ok = discoroBackup(folder, outDir) && ok;
     ok = discoroEdit(folder, outDir, false) && ok;
     ok = discoroEdit(folder, outDir, true) && ok;
+    ok = buttonStates(folder, outDir) && ok;
     if (!ok) {
         std::fprintf(stderr, "skinshot: some windows could not be rendered (is the skin built in %s?)\n",
                      folder.c_str());
