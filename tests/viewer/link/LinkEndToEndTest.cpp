@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
@@ -166,6 +169,25 @@ TEST(LinkEndToEnd, InfoFailuresGiveOneLine) {
         std::ostringstream out, err;
         EXPECT_EQ(ctl::runInfo(clientOptions(port), out, err), 1);
         EXPECT_NE(err.str().find("connection refused"), std::string::npos) << err.str();
+    }
+    {
+        // A listener that never answers: the watchdog's second silent tick ends it.
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::listen(fd, 1), 0);
+        socklen_t length = sizeof address;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        auto o = clientOptions(ntohs(address.sin_port));
+        o.watchdogMs = 100;
+        std::ostringstream out, err;
+        const auto start = Clock::now();
+        EXPECT_EQ(ctl::runInfo(o, out, err), 1);
+        EXPECT_EQ(err.str(), "vistrelctl: no answer\n");
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+        ::close(fd);
     }
     {
         sim::SimOptions options;
