@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the demo from a built program folder: Vistrel connected to the simulated recorder on loopback.
+# Runs the demo from a built program folder: Vistrel connected to the simulated recorder on loopback,
+# and Discoro playing the sample backup file generated at build time (sample.zav), with sound.
 #   usage: scripts/run-demo.sh BIN_DIR
 # Everything the programs write (settings, program folder, logs) goes to a temporary folder that is
 # removed at the end; the user's own settings are never read or written.
@@ -23,7 +24,12 @@ fi
 
 scratch="$(mktemp -d)"
 sim_pid=""
+discoro_pid=""
 cleanup() {
+  if [ -n "$discoro_pid" ] && kill -0 "$discoro_pid" 2>/dev/null; then
+    kill "$discoro_pid" 2>/dev/null || true
+    wait "$discoro_pid" 2>/dev/null || true
+  fi
   if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
     kill "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
@@ -61,6 +67,24 @@ done
 if [ -z "$port" ]; then
   echo "run-demo: dvrsim did not start listening" >&2
   exit 1
+fi
+
+# ---- Discoro: the backup player on the sample file -----------------------------------------------------
+# Its own program folder (res.ini also keeps the player's stored settings) in the temporary folder.
+if [ -x "$bin/discoro" ] && [ -f "$bin/sample.zav" ] && [ -f "$bin/res.ini" ]; then
+  discoro_home="$scratch/discoro"
+  mkdir -p "$discoro_home/skin"
+  cp "$bin/res.ini" "$discoro_home/"
+  if [ -d "$bin/skin/discoro" ]; then
+    cp -r "$bin/skin/discoro" "$discoro_home/skin/"
+  fi
+  "$bin/discoro" --home "$discoro_home" "$bin/sample.zav" &
+  discoro_pid=$!
+  echo "Discoro: the sample backup (16 channels, quad pictures, sound) is open and paused at its start."
+  echo "  PLAY/PAUSE/step (Space, Left, Right), drag the slider to seek, SPLIT and CHANNEL switch the panes,"
+  echo "  the page arrows switch pages; SOUND plays the selected sound channel in forward play."
+else
+  echo "run-demo: discoro, res.ini or sample.zav missing in $bin; only Vistrel runs" >&2
 fi
 
 echo "Vistrel: connected to the simulated recorder at 127.0.0.1:$port."

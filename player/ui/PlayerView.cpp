@@ -270,6 +270,13 @@ void PlayerView::loadSkin() {
     m_time = loadImage(*m_skin, "MAIN", "TIME");
     m_navigation = loadImage(*m_skin, "MAIN", "NAVIGATION");
     m_audio = loadImage(*m_skin, "MAIN", "AUDIO");
+    for (int d = 0; d < 10; ++d) {
+        const std::string key = "D" + std::to_string(d);
+        m_digits[static_cast<size_t>(d)] = loadImage(*m_skin, "DIGIT", key.c_str());
+    }
+    m_colon = loadImage(*m_skin, "DIGIT", "COLON");
+    m_am = loadImage(*m_skin, "DIGIT", "AM");
+    m_pm = loadImage(*m_skin, "DIGIT", "PM");
     m_logoRect = skinRect("MAIN POS", "POS_LOGO");
     m_overlayRect = skinRect("MAIN POS", "POS_OVERLAY");
     m_audioRect = skinRect("MAIN POS", "POS_AUDIO");
@@ -328,17 +335,21 @@ void PlayerView::createControls() {
 
     // The sound controls sit inside the audio area: the sound switch, the four channel
     // checks and the skip list.
-    const QString style = QStringLiteral("color: white; background: transparent;");
+    const QString style = QStringLiteral(
+        "QCheckBox { color: white; background: transparent; }"
+        "QCheckBox::indicator { width: 12px; height: 12px; border: 1px solid #9aa4b0; background: #1b1f24; }"
+        "QCheckBox::indicator:checked { background: #34a8f0; }"
+        "QCheckBox:disabled { color: #6b7280; }");
     const int x0 = m_audioRect.left() + 4;
     const int y0 = m_audioRect.top() + 4;
     m_soundOn = new QCheckBox(QStringLiteral("SOUND"), this);
     m_soundOn->setStyleSheet(style);
-    m_soundOn->setGeometry(x0, y0, 70, 20);
+    m_soundOn->setGeometry(x0, y0, 80, 22);
     connect(m_soundOn, &QCheckBox::toggled, this, &PlayerView::onSoundToggled);
     for (int k = 0; k < 4; ++k) {
         auto* check = new QCheckBox(QString::number(k + 1), this);
         check->setStyleSheet(style);
-        check->setGeometry(x0 + 72 + 36 * k, y0, 34, 20);
+        check->setGeometry(x0 + 40 * k, y0 + 28, 38, 22);
         connect(check, &QCheckBox::clicked, this, [this, k](bool) { selectSoundChannel(k + 1); });
         m_soundChannels[static_cast<size_t>(k)] = check;
     }
@@ -347,7 +358,7 @@ void PlayerView::createControls() {
         m_skipList->addItem(QString::fromLatin1(skipLabel(i).data(), qsizetype(skipLabel(i).size())));
     }
     m_skipList->setCurrentIndex(0);
-    m_skipList->setGeometry(x0 + 72 + 36 * 4, y0, 52, 20);
+    m_skipList->setGeometry(x0 + 168, y0 + 28, 60, 22);
     connect(m_skipList, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_shared.skipIndex.store(std::max(0, index)); });
 }
@@ -761,13 +772,13 @@ void PlayerView::paintPane(QPainter& painter, int channel, const PaneRect& pane)
 
 void PlayerView::paintTimeInfo(QPainter& painter) {
     QFont font(QString::fromLatin1(kFontFamily));
-    font.setPixelSize(12);
-    font.setBold(true);
+    font.setPixelSize(11);
     painter.setFont(font);
     painter.setPen(Qt::white);
     const auto text = [&](const char* section, const char* key, const std::string& value) {
         const QRect r = skinRect(section, key);
-        painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(value));
+        painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                         QString::fromStdString(value));
     };
     std::optional<ClockTime> start;
     std::optional<ClockTime> end;
@@ -789,19 +800,37 @@ void PlayerView::paintTimeInfo(QPainter& painter) {
         painter.drawText(current, Qt::AlignCenter, QString::fromStdString(timeInfoTime(played)));
     }
 
+    // The system clock, from the skin's digit images where it has them.
     const QTime now = QTime::currentTime();
-    const auto digits = [&](const char* key, int value) {
-        painter.drawText(skinRect("STSTEM TIME POS", key), Qt::AlignCenter, QString::asprintf("%02d", value));
-    };
     font.setPixelSize(16);
     painter.setFont(font);
+    const auto image = [&](const char* key, const QImage& picture, const QString& fallback) {
+        const QRect r = skinRect("STSTEM TIME POS", key);
+        if (picture.isNull()) {
+            painter.drawText(r, Qt::AlignCenter, fallback);
+        } else {
+            painter.drawImage(r, picture);
+        }
+    };
+    const auto digits = [&](const char* key, int value) {
+        const QRect r = skinRect("STSTEM TIME POS", key);
+        const QImage& tens = m_digits[static_cast<size_t>(value / 10 % 10)];
+        const QImage& ones = m_digits[static_cast<size_t>(value % 10)];
+        if (tens.isNull() || ones.isNull()) {
+            painter.drawText(r, Qt::AlignCenter, QString::asprintf("%02d", value));
+            return;
+        }
+        const int half = r.width() / 2;
+        painter.drawImage(QRect(r.left(), r.top(), half, r.height()), tens);
+        painter.drawImage(QRect(r.left() + half, r.top(), r.width() - half, r.height()), ones);
+    };
     digits("POS_SYS_HOUR", clockHour12(now.hour()));
-    painter.drawText(skinRect("STSTEM TIME POS", "POS_SYS_COLON1"), Qt::AlignCenter, QStringLiteral(":"));
+    image("POS_SYS_COLON1", m_colon, QStringLiteral(":"));
     digits("POS_SYS_MIN", now.minute());
-    painter.drawText(skinRect("STSTEM TIME POS", "POS_SYS_COLON2"), Qt::AlignCenter, QStringLiteral(":"));
+    image("POS_SYS_COLON2", m_colon, QStringLiteral(":"));
     digits("POS_SYS_SEC", now.second());
-    painter.drawText(skinRect("STSTEM TIME POS", "POS_SYS_AMPM"), Qt::AlignCenter,
-                     clockIsPm(now.hour()) ? QStringLiteral("PM") : QStringLiteral("AM"));
+    const bool pm = clockIsPm(now.hour());
+    image("POS_SYS_AMPM", pm ? m_pm : m_am, pm ? QStringLiteral("PM") : QStringLiteral("AM"));
 }
 
 }  // namespace dvr::player

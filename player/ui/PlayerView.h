@@ -157,6 +157,10 @@ private:
     QImage m_time;
     QImage m_navigation;
     QImage m_audio;
+    std::array<QImage, 10> m_digits;
+    QImage m_colon;
+    QImage m_am;
+    QImage m_pm;
     QRect m_logoRect;
     QRect m_overlayRect;
     QRect m_audioRect;
