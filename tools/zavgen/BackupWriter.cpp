@@ -125,7 +125,8 @@ uint64_t BackupWriter::writeRecord(const RecordSpec& spec) {
     h.previousSectorLow = spec.previousSectorOverride.value_or(spec.linkPrevious ? m_lastSector : 0);
     h.sectorLow = sector;
     // The reader takes 4 bytes per sound channel bit off the picture length of a record with sound.
-    h.pictureLength = uint32_t(spec.codestream.size()) + (spec.soundType != 0 ? 4u * spec.soundMask : 0u);
+    h.pictureLength = spec.pictureLengthOverride.value_or(uint32_t(spec.codestream.size()) +
+                                                          (spec.soundType != 0 ? 4u * spec.soundMask : 0u));
     h.sectorCount = spec.sectorCountOverride.value_or(uint32_t(m_record.size() / kSector));
     h.groupWord = spec.groupWord;
     h.channel = spec.channel;

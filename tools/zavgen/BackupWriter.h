@@ -50,6 +50,7 @@ struct RecordSpec {
     bool dropEndMarker = false;                   // the codestream's FF D9 is overwritten
     bool linkPrevious = true;                     // false: previous-sector number 0
     std::optional<uint32_t> previousSectorOverride;
+    std::optional<uint32_t> pictureLengthOverride;  // written instead of the codestream's length
 };
 
 // Writes a backup file: the leading 64 KiB, then records on sector boundaries, each linked to the one
