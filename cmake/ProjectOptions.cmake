@@ -11,18 +11,25 @@ target_compile_definitions(dvr_options INTERFACE
 target_include_directories(dvr_options INTERFACE "${PROJECT_SOURCE_DIR}")
 
 # dvr_add_test(NAME SOURCES... LIBS ... LABELS ...): one GoogleTest program,
-# registered with CTest. Pure-core tests carry the label "core".
+# registered with CTest. Labels: core (pure, runs under ASan), threads (runs
+# under TSan too), qt (offscreen Qt), e2e (end to end over loopback or files).
+# The discovered tests carry one label made of the given ones joined by "_"
+# (say "core_threads"): the discovery script splits list-valued properties, and
+# ctest's -L takes a regular expression, so "-L core" still selects them.
 function(dvr_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE dvr_options GTest::gtest GTest::gtest_main ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
+  target_compile_definitions(${name} PRIVATE DVR_BIN_DIR_DEFAULT="${DVR_RUNTIME_DIR}")
   if(NOT T_LABELS)
     set(T_LABELS core)
   endif()
+  list(JOIN T_LABELS "_" _label)
+  # One environment entry only, for the same reason; the test presets and
+  # scripts/test-all.sh set the rest (SDL audio driver, program folder).
   gtest_discover_tests(${name}
-    PROPERTIES LABELS "${T_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;DVR_BIN_DIR=${DVR_RUNTIME_DIR}"
+    PROPERTIES LABELS "${_label}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
