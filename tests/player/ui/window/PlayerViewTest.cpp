@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include "player/ui/view/PlayerControlIds.h"
 #include "tools/synth/Synth.h"
@@ -199,6 +200,79 @@ TEST_F(PlayerViewTest, StepsAndSeeksThroughAFile) {
     ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
     EXPECT_FALSE(view->controlEnabled(control::kEnd));
     EXPECT_TRUE(view->controlEnabled(control::kBPlay));
+}
+
+// A sound device that plays at once and keeps every sample it was given.
+class CapturingDevice final : public AudioDevice {
+public:
+    struct Store {
+        std::mutex mutex;
+        std::vector<int16_t> samples;
+    };
+    explicit CapturingDevice(std::shared_ptr<Store> store) : m_store(std::move(store)) {}
+    bool queue(std::span<const int16_t> samples) override {
+        std::lock_guard lock(m_store->mutex);
+        m_store->samples.insert(m_store->samples.end(), samples.begin(), samples.end());
+        return true;
+    }
+    size_t pendingSamples() const override { return 0; }
+
+private:
+    std::shared_ptr<Store> m_store;
+};
+
+// The frequency of a tone from its rising zero crossings.
+double toneFrequency(const std::vector<int16_t>& samples) {
+    int rising = 0;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        rising += samples[i - 1] < 0 && samples[i] >= 0;
+    }
+    return rising * double(kSoundSampleRate) / double(samples.size());
+}
+
+TEST_F(PlayerViewTest, ForwardPlayWithSoundOnQueuesTheSelectedChannelsTone) {
+    zavgen::GeneratorOptions options;
+    options.channelCount = 4;
+    options.layoutFamily = 3;
+    options.sound = true;
+    options.durationSeconds = 16;
+    options.groupIntervalSeconds = 2;
+    const std::string path = generate("sound.zav", options);
+
+    for (int soundChannel : {1, 3}) {
+        SCOPED_TRACE(soundChannel);
+        auto store = std::make_shared<CapturingDevice::Store>();
+        PlayerView::Options viewOptions;
+        viewOptions.programFolder = (s_dir / "home").string();
+        viewOptions.notifier = &m_messages;
+        viewOptions.paced = false;
+        viewOptions.audioFactory = [store](std::string*) { return std::make_unique<CapturingDevice>(store); };
+        PlayerView view(viewOptions);
+        view.show();
+        ASSERT_TRUE(view.openFile(QString::fromStdString(path)));
+        ASSERT_TRUE(view.model().soundControlsVisible());
+        ASSERT_TRUE(waitFor([&] { return view.shared().mode() == media::PlayMode::Pause; }));
+
+        view.setSoundOn(true);
+        EXPECT_EQ(view.model().layout(), 1);
+        EXPECT_EQ(view.model().soundChannel(), 1);
+        view.selectSoundChannel(soundChannel);
+        {
+            std::lock_guard lock(store->mutex);
+            EXPECT_TRUE(store->samples.empty()) << "nothing is queued while paused";
+        }
+        bool ended = false;
+        QObject::connect(&view, &PlayerView::reachedEnd, [&] { ended = true; });
+        view.pressControl(control::kFPlay);
+        ASSERT_TRUE(waitFor([&] { return ended; }));
+        // Reaching the end switches sound off and gives the controls back.
+        EXPECT_FALSE(view.model().soundOn());
+        EXPECT_TRUE(view.controlEnabled(control::kMode4));
+
+        std::lock_guard lock(store->mutex);
+        ASSERT_GT(store->samples.size(), size_t(4 * kSoundSampleRate));
+        EXPECT_NEAR(toneFrequency(store->samples), zavgen::toneHz(soundChannel - 1), 10.0);
+    }
 }
 
 TEST_F(PlayerViewTest, AFileThatIsNotABackupLeavesTheViewWithoutPlayback) {
