@@ -1,0 +1,259 @@
+// The playback reader and the player engine together on files from the backup writer: what the
+// navigation buttons, the slider and playing in both directions deliver.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "player/media/PlaybackReader.h"
+#include "player/media/PlaybackThread.h"
+#include "player/ui/engine/PlaySettings.h"
+#include "player/ui/engine/PlayerEngine.h"
+#include "tests/player/media/MediaTestSupport.h"
+
+namespace dvr::player {
+namespace {
+
+using media::PlayMode;
+using testing::RecordingSink;
+using testing::SinkEvent;
+using testing::TempDir;
+
+// A file larger than the trailing area: 4 channels, one group of 4 records every 2 s for 90 s.
+zavgen::GeneratorOptions playOptions() {
+    auto o = testing::quickOptions();
+    o.durationSeconds = 90;
+    o.groupIntervalSeconds = 2;
+    o.codestreamBytes = 12000;
+    return o;
+}
+
+// The reader and the unpaced engine stepped on the test's thread.
+struct Player {
+    media::PlaybackShared shared;
+    RecordingSink sink{shared};
+    media::ManualPlaybackClock clock;
+    PlayerEngine engine{shared, sink, clock, {.paced = false}};
+    media::PlaybackReader reader{shared, sink, engine, clock};
+    media::ScanResult scan;
+
+    explicit Player(const std::string& path) {
+        testing::MessageList messages;
+        const auto outcome = media::openAndScan(path, messages);
+        EXPECT_TRUE(outcome.ok());
+        scan = outcome.result;
+        reader.start(media::FileByteSource::open(path), scan.endOffset);
+    }
+    // Steps until the thread pauses (or ends); false when it did neither.
+    bool runToPause() {
+        for (int i = 0; i < 2000000; ++i) {
+            if (!reader.step())
+                return true;
+            if (shared.mode() == PlayMode::Pause)
+                return true;
+        }
+        return false;
+    }
+    // Pictures delivered since the last call.
+    std::vector<uint64_t> take() {
+        auto offsets = sink.pictureOffsets();
+        sink.clear();
+        return offsets;
+    }
+};
+
+std::vector<uint64_t> slice(const std::vector<uint64_t>& all, size_t from, size_t count) {
+    return {all.begin() + std::ptrdiff_t(from), all.begin() + std::ptrdiff_t(from + count)};
+}
+
+std::vector<uint64_t> reversed(std::vector<uint64_t> v) {
+    std::reverse(v.begin(), v.end());
+    return v;
+}
+
+TEST(PlaybackEngine, StartShowsTheFirstGroupAndPauses) {
+    TempDir dir;
+    for (const int framesPerGroup : {4, 1, 0}) {
+        auto o = playOptions();
+        o.framesPerGroup = framesPerGroup;
+        zavgen::GeneratorReport report;
+        Player p(testing::writeBackup(dir, "start.zav", o, &report));
+        ASSERT_TRUE(p.runToPause());
+        // The first record, then one group from the data start; a group byte of 1 counts as 2.
+        const size_t group = framesPerGroup == 1 ? 2 : framesPerGroup == 0 ? 1 : 4;
+        std::vector<uint64_t> expected{report.pictureOffsets[0]};
+        const auto firstGroup = slice(report.pictureOffsets, 0, group);
+        expected.insert(expected.end(), firstGroup.begin(), firstGroup.end());
+        EXPECT_EQ(p.take(), expected) << framesPerGroup;
+
+        // The arrow keys step one group each way.
+        p.shared.playMode.store(uint8_t(PlayMode::StepForward));
+        ASSERT_TRUE(p.runToPause());
+        EXPECT_EQ(p.take(), slice(report.pictureOffsets, group, group));
+    }
+}
+
+TEST(PlaybackEngine, ForwardPlayDeliversEveryPictureThenShowsTheEndBackwards) {
+    TempDir dir;
+    zavgen::GeneratorReport report;
+    Player p(testing::writeBackup(dir, "forward.zav", playOptions(), &report));
+    ASSERT_GT(report.fileSize, 2 * 655360u);
+    ASSERT_TRUE(p.runToPause());
+    p.take();
+    p.shared.setMode(PlayMode::Forward);
+    ASSERT_TRUE(p.runToPause());
+    EXPECT_EQ(p.sink.count(SinkEvent::AtEnd), 1);
+    const auto delivered = p.take();
+
+    // Every record after the first group in file order, up to the one whose end reaches the end offset;
+    // then after END one picture from the last 128 KiB, and one group backwards from the first record
+    // at the end offset.
+    const auto& offsets = report.pictureOffsets;
+    size_t last = 0;
+    while (last + 1 < offsets.size() && offsets[last + 1] < p.scan.endOffset)
+        ++last;
+    ASSERT_EQ(delivered.size(), (last - 4 + 1) + 5);
+    EXPECT_EQ(slice(delivered, 0, last - 3), slice(offsets, 4, last - 3));
+    EXPECT_GE(delivered[last - 3], p.scan.fileSize - 131072);
+    EXPECT_EQ(slice(delivered, last - 2, 4), reversed(slice(offsets, last - 2, 4)));
+}
+
+TEST(PlaybackEngine, BackwardPlayDeliversEveryPictureInReverseThenShowsTheStart) {
+    TempDir dir;
+    zavgen::GeneratorReport report;
+    Player p(testing::writeBackup(dir, "backward.zav", playOptions(), &report));
+    ASSERT_TRUE(p.runToPause());
+    p.take();
+    p.shared.setMode(PlayMode::GoToEnd);
+    ASSERT_TRUE(p.runToPause());
+    const auto end = p.take();
+    ASSERT_EQ(end.size(), 5u);
+    p.shared.setMode(PlayMode::Backward);
+    ASSERT_TRUE(p.runToPause());
+    EXPECT_EQ(p.sink.count(SinkEvent::AtStart), 1);
+    const auto delivered = p.take();
+
+    // From the record before END's group down to the second (stepping back onto the data start is
+    // reaching the start), then START's first picture and group.
+    const auto it = std::find(report.pictureOffsets.begin(), report.pictureOffsets.end(), end.back());
+    ASSERT_NE(it, report.pictureOffsets.end());
+    const size_t index = size_t(it - report.pictureOffsets.begin());
+    std::vector<uint64_t> expected = reversed(slice(report.pictureOffsets, 1, index - 1));
+    expected.push_back(report.pictureOffsets[0]);
+    const auto firstGroup = slice(report.pictureOffsets, 0, 4);
+    expected.insert(expected.end(), firstGroup.begin(), firstGroup.end());
+    EXPECT_EQ(delivered, expected);
+}
+
+TEST(PlaybackEngine, SeekingShowsOneGroupBackwardsFromTheTarget) {
+    TempDir dir;
+    zavgen::GeneratorReport report;
+    Player p(testing::writeBackup(dir, "seek.zav", playOptions(), &report));
+    ASSERT_TRUE(p.runToPause());
+    p.take();
+
+    // Slider 0 lands on the data start: its first record, then nothing before it.
+    p.shared.sliderPosition.store(0);
+    p.shared.setMode(PlayMode::Seek);
+    ASSERT_TRUE(p.runToPause());
+    auto delivered = p.take();
+    ASSERT_FALSE(delivered.empty());
+    EXPECT_EQ(delivered.front(), report.pictureOffsets[0]);
+    for (uint64_t offset : delivered)
+        EXPECT_EQ(offset, report.pictureOffsets[0]);
+
+    // Slider 710 names the file size; the search starts 128 KiB before it.
+    p.shared.sliderPosition.store(710);
+    p.shared.setMode(PlayMode::Seek);
+    ASSERT_TRUE(p.runToPause());
+    delivered = p.take();
+    ASSERT_EQ(delivered.size(), 4u);
+    EXPECT_GE(delivered.front(), p.scan.fileSize - 131072);
+    for (size_t i = 1; i < delivered.size(); ++i)
+        EXPECT_LT(delivered[i], delivered[i - 1]);
+
+    // The middle of the slider: a group backwards from the first record after the target.
+    p.shared.sliderPosition.store(355);
+    p.shared.setMode(PlayMode::Seek);
+    ASSERT_TRUE(p.runToPause());
+    delivered = p.take();
+    const int64_t target = seekTarget(355, p.scan.fileSize);
+    ASSERT_EQ(delivered.size(), 4u);
+    const auto first =
+        std::lower_bound(report.pictureOffsets.begin(), report.pictureOffsets.end(), uint64_t(target));
+    EXPECT_EQ(delivered.front(), *first);
+}
+
+TEST(PlaybackEngine, BackwardPlayPassesOverDamagedRecords) {
+    TempDir dir;
+    auto o = playOptions();
+    o.corruptions = {{zavgen::Corruption::NoEndMarker, 10},
+                     {zavgen::Corruption::ShortRecord, 20},
+                     {zavgen::Corruption::ZeroSectorCount, 30},
+                     {zavgen::Corruption::BrokenLink, 40}};
+    zavgen::GeneratorReport report;
+    Player p(testing::writeBackup(dir, "damaged.zav", o, &report));
+    ASSERT_TRUE(p.runToPause());
+    p.shared.setMode(PlayMode::GoToEnd);
+    ASSERT_TRUE(p.runToPause());
+    p.shared.setMode(PlayMode::Backward);
+    ASSERT_TRUE(p.runToPause());
+    EXPECT_EQ(p.sink.count(SinkEvent::AtStart), 1);
+    for (const size_t damaged : {10u, 20u, 30u}) {
+        const auto delivered = p.sink.pictureOffsets();
+        EXPECT_EQ(std::count(delivered.begin(), delivered.end(), report.pictureOffsets[damaged]), 0)
+            << damaged;
+    }
+}
+
+TEST(PlaybackEngine, TheThreadPlaysWhileTheWindowPressesButtons) {
+    TempDir dir;
+    auto o = playOptions();
+    o.layoutFamily = 3;
+    o.sound = true;
+    const std::string path = testing::writeBackup(dir, "thread.zav", o);
+    testing::MessageList messages;
+    const auto outcome = media::openAndScan(path, messages);
+    ASSERT_TRUE(outcome.ok());
+
+    media::PlaybackShared shared;
+    RecordingSink sink(shared);
+    media::ManualPlaybackClock clock;
+    PlayerEngine engine(shared, sink, clock);
+    media::PlaybackThread thread(shared, sink, engine, clock);
+    thread.start({path, outcome.result.channelCount, outcome.result.endOffset});
+    auto waitForPause = [&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (shared.mode() != PlayMode::Pause || sink.count(SinkEvent::Picture) == 0) {
+            if (std::chrono::steady_clock::now() > deadline || thread.ended())
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
+    };
+    ASSERT_TRUE(waitForPause());
+    const PlayMode presses[] = {PlayMode::Forward,      PlayMode::Pause,   PlayMode::FastForward,
+                                PlayMode::Backward,     PlayMode::GoToEnd, PlayMode::Pause,
+                                PlayMode::FastBackward, PlayMode::Seek,    PlayMode::Forward,
+                                PlayMode::GoToStart};
+    int round = 0;
+    for (PlayMode mode : presses) {
+        shared.speedIndex.store(round % 7);
+        shared.delayIndex.store(1 + round % 2);
+        shared.sliderPosition.store(round * 70);
+        shared.soundOn.store(mode == PlayMode::Forward);
+        shared.setMode(mode);
+        for (int i = 0; i < 2000; ++i)
+            std::this_thread::yield();
+        ++round;
+    }
+    shared.soundOn.store(false);
+    shared.setMode(PlayMode::GoToStart);
+    ASSERT_TRUE(waitForPause());
+    thread.stop();
+    EXPECT_TRUE(thread.ended());
+    EXPECT_EQ(sink.count(SinkEvent::Message), 0);
+}
+
+}  // namespace
+}  // namespace dvr::player
