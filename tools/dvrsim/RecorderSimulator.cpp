@@ -204,7 +204,7 @@ void SimConnection::logPacket(const link::PacketHeader& header, const ParamBlock
                        ",\"command\":" + jsonQuote(hex32(header.command)) +
                        ",\"type\":" + std::to_string(header.type) +
                        ",\"length\":" + std::to_string(header.length) +
-                       ",\"version\":" + jsonQuote(link::versionString(header.version));
+                       ",\"version\":" + jsonQuote(link::windows1252ToUtf8(link::versionString(header.version)));
     if (header.command == link::command::Login) {
         // The login block: user (128 bytes) and password (144 bytes) after p0..p7's place.
         std::vector<uint8_t> block(link::kLoginBlockBytes, 0);
