@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/frame/MallocTuning.h"
 #include "viewer/live/ViewerCommandLine.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/live/widgets/VistrelApplication.h"
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     if (const int status = dvr::live::answerCommandLine(line, std::cout, std::cerr); status >= 0) {
         return status;
     }
+    dvr::frame::tuneHeapForPictureDecoding();
     QApplication application(argc, argv);
     dvr::live::DialogViewerNotifier notifier;
     return dvr::live::runVistrel(line, notifier);

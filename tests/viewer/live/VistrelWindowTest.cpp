@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -343,6 +344,22 @@ TEST_F(VistrelWindow, WindowDragIsArmedOncePerSecond) {
     QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, background);
     QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, background);
     EXPECT_EQ(drags.count(), 2);
+}
+
+TEST(VistrelProgram, HelpAndBadArgumentsNeedNoWindow) {
+    QProcess help;
+    help.start(QStringLiteral(VISTREL_PROGRAM), {QStringLiteral("--help")});
+    ASSERT_TRUE(help.waitForFinished(10000));
+    EXPECT_EQ(help.exitCode(), 0);
+    EXPECT_TRUE(help.readAllStandardOutput().startsWith("Usage: vistrel"));
+
+    QProcess bad;
+    bad.start(QStringLiteral(VISTREL_PROGRAM), {QStringLiteral("--port"), QStringLiteral("http")});
+    ASSERT_TRUE(bad.waitForFinished(10000));
+    EXPECT_EQ(bad.exitCode(), 2);
+    const QByteArray error = bad.readAllStandardError();
+    EXPECT_TRUE(error.startsWith("vistrel: ")) << error.constData();
+    EXPECT_EQ(error.count('\n'), 1);
 }
 
 TEST(VistrelStart, SecondInstanceIsRefusedAndTheFirstKeepsItsLock) {

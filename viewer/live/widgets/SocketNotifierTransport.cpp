@@ -1,6 +1,12 @@
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 
+#include <sys/ioctl.h>
+
 namespace dvr::live {
+
+namespace {
+constexpr int kReadsPerNotification = 64;
+}  // namespace
 
 SocketNotifierTransport::SocketNotifierTransport(QObject* parent) : QObject(parent) {}
 
@@ -50,7 +56,16 @@ void SocketNotifierTransport::onReadable() {
     if (m_session == nullptr || !m_socket.isOpen()) {
         return;
     }
+    // Bytes already waiting are read at once, 4096 at a time as each notification would, rather than one
+    // read per pass of the event loop; a bounded run keeps the window responsive.
     m_session->onReadable();
+    for (int i = 1; i < kReadsPerNotification && m_socket.isOpen() && m_session->wantsRead(); ++i) {
+        int pendingBytes = 0;
+        if (::ioctl(m_socket.fd(), FIONREAD, &pendingBytes) != 0 || pendingBytes <= 0) {
+            break;
+        }
+        m_session->onReadable();
+    }
     if (m_readNotifier && (!m_socket.isOpen() || !m_session->wantsRead())) {
         m_readNotifier->setEnabled(false);
     }

@@ -56,9 +56,10 @@ QRect toQRect(const PaneRect& r) {
     return r.isEmpty() ? QRect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
-// Draws a text with an opaque black background behind the glyphs.
-void drawOpaqueText(QPainter& painter, const QRect& rect, int flags, const QString& text) {
-    if (rect.isEmpty() || text.isEmpty()) {
+// Draws a text with an opaque black background behind the glyphs, when its rectangle is being repainted.
+void drawOpaqueText(QPainter& painter, const QRect& dirty, const QRect& rect, int flags,
+                    const QString& text) {
+    if (!rect.intersects(dirty) || text.isEmpty()) {
         return;
     }
     const QRect bounds = painter.boundingRect(rect, flags, text).intersected(rect);
@@ -627,18 +628,20 @@ void VistrelView::drawPane(const PaneDraw& draw) {
     if (target.size() != size) {
         target = QImage(size, QImage::Format_RGB32);
     }
-    target.fill(Qt::black);
     const frame::DecodedPicture& buffer = m_buffers[size_t(draw.bufferChannel)];
-    if (draw.hasSource) {
-        const QImage picture(buffer.pixels.data(), buffer.width, buffer.height, qsizetype(buffer.stride()),
-                             QImage::Format_RGB32);
-        const QRect source = QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height)
-                                 .intersected(picture.rect());
-        if (!source.isEmpty()) {
-            QPainter painter(&target);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(QRect(QPoint(0, 0), size), picture, source);
-        }
+    const QImage picture(buffer.pixels.data(), buffer.width, buffer.height, qsizetype(buffer.stride()),
+                         QImage::Format_RGB32);
+    const QRect source = draw.hasSource
+                             ? QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height)
+                                   .intersected(picture.rect())
+                             : QRect();
+    if (source.isEmpty()) {
+        // Nothing to stretch: the pane shows the blank surface.
+        target.fill(Qt::black);
+    } else {
+        QPainter painter(&target);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(QPoint(0, 0), size), picture, source);
     }
     update(QRect(QPoint(draw.pane.left, draw.pane.top), size));
 }
@@ -693,25 +696,27 @@ void VistrelView::paintEvent(QPaintEvent* event) {
 
     painter.setFont(m_font);
     painter.setPen(textColour());
+    // Texts are laid out only where the window is repainted.
     const int line = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
-    drawOpaqueText(painter, m_dateRect, line, m_dateText);
-    drawOpaqueText(painter, m_timeRect, line, m_timeText);
+    drawOpaqueText(painter, dirty, m_dateRect, line, m_dateText);
+    drawOpaqueText(painter, dirty, m_timeRect, line, m_timeText);
     if (m_settings.options().showFrameRate != 0) {
-        drawOpaqueText(painter, m_frameRect, line, m_frameText);
+        drawOpaqueText(painter, dirty, m_frameRect, line, m_frameText);
     }
-    if (!m_statusRect.isEmpty()) {
+    if (m_statusRect.intersects(dirty)) {
         painter.fillRect(m_statusRect, Qt::black);
         painter.drawText(m_statusRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_statusText);
     }
-    drawOpaqueText(painter, m_qualityRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_qualityText);
-    drawOpaqueText(painter, m_recordRect, Qt::AlignLeft | Qt::AlignVCenter, m_recordText);
-    drawOpaqueText(painter, m_playRect, Qt::AlignLeft | Qt::AlignVCenter, m_playText);
-    if (!m_ptzChannelRect.isEmpty()) {
+    drawOpaqueText(painter, dirty, m_qualityRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                   m_qualityText);
+    drawOpaqueText(painter, dirty, m_recordRect, Qt::AlignLeft | Qt::AlignVCenter, m_recordText);
+    drawOpaqueText(painter, dirty, m_playRect, Qt::AlignLeft | Qt::AlignVCenter, m_playText);
+    if (m_ptzChannelRect.intersects(dirty)) {
         painter.fillRect(m_ptzChannelRect, Qt::black);
         painter.drawText(m_ptzChannelRect, Qt::AlignCenter,
                          QString::fromStdString(ptzChannelText(m_ptzChannel)));
     }
-    if (m_speedControlsShown && !m_speedValueRect.isEmpty()) {
+    if (m_speedControlsShown && m_speedValueRect.intersects(dirty)) {
         painter.fillRect(m_speedValueRect, Qt::black);
         painter.drawText(m_speedValueRect, Qt::AlignCenter,
                          QString::number(m_settings.options().networkSpeed(m_layout.splitCode())));
