@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "common/skin/widgets/SkinButton.h"
@@ -96,7 +97,10 @@ protected:
         if (!newerProtocol) {
             options.versionText = "DVRJ PACKET1.41";
         }
-        m_recorder = std::make_unique<sim::RecorderSimulator>(options);
+        m_recorder = std::make_unique<sim::RecorderSimulator>(options, [this](const std::string& line) {
+            std::lock_guard lock(m_logMutex);
+            m_log.push_back(line);
+        });
         std::string error;
         ASSERT_TRUE(m_recorder->listen(error)) << error;
         m_recorder->records().prewarm();
@@ -180,6 +184,20 @@ protected:
         expectPanesShowTheirChannels("1 pane");
     }
 
+    // Packets the recorder received, one JSON line each (written on the recorder's thread).
+    std::vector<std::string> receivedPackets(const std::string& command) {
+        std::lock_guard lock(m_logMutex);
+        std::vector<std::string> lines;
+        for (const std::string& line : m_log) {
+            if (line.find("\"command\":\"" + command + "\"") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+
+    std::mutex m_logMutex;
+    std::vector<std::string> m_log;
     std::unique_ptr<sim::RecorderSimulator> m_recorder;
     std::unique_ptr<QTemporaryDir> m_home;
     RecordingViewerNotifier m_notifier;
@@ -280,6 +298,7 @@ TEST_F(VistrelWindow, ExitSavesSettingsButKeepsTheStoredRecorder) {
     EXPECT_TRUE(stored.contains("192.168.1.160"));
     EXPECT_FALSE(stored.contains("127.0.0.1"));
     EXPECT_EQ(m_arp.reads, 0);  // exit disconnects the session only
+    EXPECT_TRUE(waitFor([this] { return !receivedPackets("0x1013").empty(); }, 5000)) << "no stop request";
 }
 
 TEST_F(VistrelWindow, ChannelButtonPagesTheFourPaneLayout) {
@@ -313,6 +332,20 @@ TEST_F(VistrelWindow, RotationRunsInOnePaneOnly) {
     EXPECT_FALSE(view().layout().rotating());
     EXPECT_FALSE(view().button(command::kRotate)->checked());
     EXPECT_FALSE(view().button(command::kRotate)->isEnabled());
+}
+
+TEST_F(VistrelWindow, LiveRequestsCarryTheLayoutsChannelsAndSpeed) {
+    startRecorder(sim::PictureMix::Full);
+    openWindow();
+    connectAndWaitForPictures();
+    ASSERT_TRUE(waitFor([this] { return view().picturesShown() > 0; }));
+    EXPECT_NE(receivedPackets("0x1011").back().find("\"params\":[1,1,65535,3,"), std::string::npos)
+        << receivedPackets("0x1011").back();
+    click(command::kModeFirst);
+    const size_t before = receivedPackets("0x1011").size();
+    ASSERT_TRUE(waitFor([&] { return receivedPackets("0x1011").size() > before + 2; }));
+    EXPECT_NE(receivedPackets("0x1011").back().find("\"params\":[1,1,1,9,"), std::string::npos)
+        << receivedPackets("0x1011").back();
 }
 
 TEST_F(VistrelWindow, OlderRecorderHidesTheSpeedControls) {
