@@ -1,0 +1,116 @@
+// Runs the opening scan and the playback reader with the player engine over arbitrary bytes taken as
+// the record area of a backup file (the never-read leading 64 KiB are put in front of them).
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+
+#include "player/media/BackupScan.h"
+#include "player/media/ByteSource.h"
+#include "player/media/PlaybackClock.h"
+#include "player/media/PlaybackReader.h"
+#include "player/ui/engine/PlayerEngine.h"
+
+namespace {
+
+using namespace dvr;
+
+class RecordArea final : public media::ByteSource {
+public:
+    explicit RecordArea(std::span<const uint8_t> bytes) : m_bytes(bytes) {}
+    uint64_t size() const override { return media::kDataStart + m_bytes.size(); }
+    size_t readAt(uint64_t offset, std::span<uint8_t> out) const override {
+        size_t done = 0;
+        while (done < out.size() && offset + done < size()) {
+            const uint64_t at = offset + done;
+            if (at < media::kDataStart) {
+                const size_t count = size_t(std::min<uint64_t>(out.size() - done, media::kDataStart - at));
+                std::memset(out.data() + done, 0, count);
+                done += count;
+            } else {
+                const size_t count = size_t(std::min<uint64_t>(out.size() - done, size() - at));
+                std::memcpy(out.data() + done, m_bytes.data() + (at - media::kDataStart), count);
+                done += count;
+            }
+        }
+        return done;
+    }
+
+private:
+    std::span<const uint8_t> m_bytes;
+};
+
+class Quiet final : public media::Notifier {
+public:
+    void showMessage(std::string_view) override {}
+};
+
+// Touches what it is given the way the player window would, without decoding.
+class CheckingSink final : public media::PlaybackSink {
+public:
+    void drawPicture(const media::DeliveredPicture& picture) override {
+        const auto codestream = picture.codestream();
+        if (codestream.size() < 2 || codestream[codestream.size() - 2] != 0xFF || codestream.back() != 0xD9)
+            __builtin_trap();
+        m_sum += codestream.front() + picture.subHeader[11];
+    }
+    void soundBlock(std::span<const uint8_t> block, uint8_t mask, uint16_t, uint32_t) override {
+        media::splitSoundBlock(block, mask, m_channels);
+        for (int k = 0; k < media::kSoundChannels; ++k)
+            for (uint8_t b : m_channels.channel(k))
+                m_sum += b;
+    }
+    void setSlider(int value) override {
+        if (value < 0 || value > 710)
+            __builtin_trap();
+    }
+    void atStart() override {}
+    void atEnd() override {}
+    void showMessage(std::string_view) override {}
+
+private:
+    media::SoundChannels m_channels;
+    uint64_t m_sum = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::span<const uint8_t> bytes(data, size);
+    Quiet quiet;
+    const media::ScanOutcome outcome = media::scanBackup(RecordArea(bytes), quiet);
+
+    media::PlaybackShared shared;
+    CheckingSink sink;
+    media::ManualPlaybackClock clock;
+    player::PlayerEngine engine(shared, sink, clock, {.paced = (size & 1) != 0});
+    media::PlaybackReader reader(shared, sink, engine, clock);
+    reader.start(std::make_unique<RecordArea>(bytes),
+                 outcome.ok() ? outcome.result.endOffset : media::kDataStart);
+
+    // Every mode in turn, with sound off and on, for a bounded number of steps each.
+    static constexpr media::PlayMode kModes[] = {
+        media::PlayMode::GoToStart,   media::PlayMode::Forward,      media::PlayMode::FastForward,
+        media::PlayMode::GoToEnd,     media::PlayMode::Backward,     media::PlayMode::FastBackward,
+        media::PlayMode::StepForward, media::PlayMode::StepBackward, media::PlayMode::Seek};
+    int round = 0;
+    for (const bool soundOn : {false, true}) {
+        shared.soundOn.store(soundOn);
+        for (media::PlayMode mode : kModes) {
+            shared.speedIndex.store(round % 7);
+            shared.delayIndex.store(1 + round % 6);
+            shared.sliderPosition.store((round * 97) % 711);
+            shared.skipIndex.store(round % 11);
+            shared.setMode(mode);
+            ++round;
+            for (int step = 0; step < 400; ++step) {
+                if (!reader.step())
+                    return 0;
+            }
+        }
+    }
+    reader.finish();
+    return 0;
+}
