@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -62,12 +63,30 @@ public:
     int removed = 0;
 };
 
-// A program folder with the default skin's ini file and nothing else.
+// Copies a folder tree.
+void copyFolder(const QString& from, const QString& to) {
+    std::error_code error;
+    std::filesystem::create_directories(to.toStdString(), error);
+    std::filesystem::copy(from.toStdString(), to.toStdString(), std::filesystem::copy_options::recursive,
+                          error);
+}
+
+// A program folder with the built default skin (ini files, bitmaps, logo), or the skin's ini file alone
+// when the skin has not been painted.
 std::unique_ptr<QTemporaryDir> makeProgramFolder() {
     auto folder = std::make_unique<QTemporaryDir>();
-    QDir(folder->path()).mkpath(QStringLiteral("ini"));
-    QFile::copy(QStringLiteral(DVR_SOURCE_DIR "/skins/vistrel/res.ini"),
-                folder->filePath(QStringLiteral("ini/res.ini")));
+    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
+    if (QFile::exists(runtime.filePath(QStringLiteral("ini/res.ini")))) {
+        copyFolder(runtime.filePath(QStringLiteral("ini")), folder->filePath(QStringLiteral("ini")));
+        copyFolder(runtime.filePath(QStringLiteral("skin/vistrel")),
+                   folder->filePath(QStringLiteral("skin/vistrel")));
+        copyFolder(runtime.filePath(QStringLiteral("logo")), folder->filePath(QStringLiteral("logo")));
+    } else {
+        QDir(folder->path()).mkpath(QStringLiteral("ini"));
+        std::error_code error;
+        std::filesystem::copy_file(DVR_SOURCE_DIR "/skins/vistrel/res.ini",
+                                   folder->filePath(QStringLiteral("ini/res.ini")).toStdString(), error);
+    }
     return folder;
 }
 
