@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 
@@ -145,6 +146,9 @@ public:
         }
         if (outcome.result == StoreResult::Stored) {
             m_view.m_storedPictures.fetch_add(1);
+            const int carried = frame::channelsPerPicture(header.pictureFlags);
+            const uint32_t channels = ((1u << carried) - 1u) << outcome.channel;
+            m_view.m_dirtyChannels.fetch_or(channels);
             wake = true;
         }
         if (outcome.switchToPal) {
@@ -611,11 +615,26 @@ void PlayerView::showMessage(const std::string& text, const std::string& caption
 
 void PlayerView::picturesArrived() {
     m_repaintPending.store(false);
-    m_model.addPresentChannels(m_presentMask.load());
-    m_model.setLastPictureQuad(m_lastQuad.load());
+    const uint32_t present = m_presentMask.load();
+    const bool quadChanged = m_model.setLastPictureQuad(m_lastQuad.load());
+    if ((m_model.presentMask() | present) != m_model.presentMask() || quadChanged) {
+        m_model.addPresentChannels(present);
+        applyModel();
+        update(pictureArea());
+    }
     m_slider->setValue(m_sliderValue.load());
-    applyModel();
-    update();
+    // Only the panes with new pictures and the current play time are drawn again.
+    const uint32_t dirty = m_dirtyChannels.exchange(0);
+    for (int i = 0; i < m_model.pageChannelCount(); ++i) {
+        const int channel = m_model.pageChannel(i);
+        if (channel >= 0 && channel < PlayerViewModel::kMaxChannels && ((dirty >> channel) & 1u)) {
+            const PaneRect pane = m_model.channelPane(channel);
+            update(pane.left, pane.top, pane.width(), pane.height());
+        }
+    }
+    if (dirty != 0) {
+        update(skinRect("TIME INFO POS", "POS_CUR_PLAY_TIME"));
+    }
 }
 
 void PlayerView::playbackAtStart() {
@@ -692,6 +711,11 @@ void PlayerView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 // ---------------------------------------------------------------- painting
 
+void PlayerView::paintEvent(QPaintEvent* event) {
+    m_paintRegion = event->region();
+    SkinSurface::paintEvent(event);
+}
+
 void PlayerView::paintBackground(QPainter& painter) {
     SkinSurface::paintBackground(painter);
     if (!m_logo.isNull()) {
@@ -709,8 +733,7 @@ void PlayerView::paintBackground(QPainter& painter) {
 }
 
 void PlayerView::paintPanes(QPainter& painter) {
-    const QRect area = pictureArea();
-    painter.fillRect(area, Qt::black);
+    painter.fillRect(pictureArea(), Qt::black);
     if (!m_model.fileOpen()) {
         painter.setPen(QColor(96, 96, 96));
         for (int c = 0; c < PlayerViewModel::kMaxChannels; ++c) {
@@ -721,7 +744,10 @@ void PlayerView::paintPanes(QPainter& painter) {
     }
     for (int i = 0; i < m_model.pageChannelCount(); ++i) {
         const int channel = m_model.pageChannel(i);
-        paintPane(painter, channel, m_model.channelPane(channel));
+        const PaneRect pane = m_model.channelPane(channel);
+        if (m_paintRegion.intersects(QRect(pane.left, pane.top, pane.width(), pane.height()))) {
+            paintPane(painter, channel, pane);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPointer>
+#include <QRegion>
 #include <QTimer>
 #include <array>
 #include <atomic>
@@ -87,6 +88,7 @@ Q_SIGNALS:
     void reachedStart();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void paintBackground(QPainter& painter) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -148,6 +150,9 @@ private:
     std::atomic<int> m_sliderValue{0};
     std::atomic<uint64_t> m_storedPictures{0};
     std::atomic<bool> m_lastQuad{false};
+    // Channels with a new picture since the window last asked for their panes to repaint.
+    std::atomic<uint32_t> m_dirtyChannels{0};
+    QRegion m_paintRegion;
     uint64_t m_paintedFrames = 0;
 
     QImage m_ntscSkin;

@@ -1,0 +1,187 @@
+// Unpaced forward play of a 16-channel backup in the Discoro window (16 panes, every picture
+// drawn) against the headless rate of the same playback thread decoding every picture, as
+// `zavtool frames` runs it. Both are measured in each iteration; the counters report the two
+// rates in pictures per second and their ratio.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "player/media/BackupScan.h"
+#include "player/media/PictureDecode.h"
+#include "player/media/PlaybackThread.h"
+#include "player/ui/PlayerView.h"
+#include "player/ui/engine/PlayerEngine.h"
+#include "tools/zavgen/BackupGenerator.h"
+
+namespace {
+
+using namespace dvr;
+namespace fs = std::filesystem;
+
+constexpr const char* kResIni = R"([MAIN POS]
+POS_SKIN=<0><0><1000><572>
+POS_OVERLAY_TERM=<12><84><720><480>
+)";
+
+struct Fixture {
+    fs::path dir;
+    std::string file;
+    std::string home;
+};
+
+const Fixture& fixture() {
+    static const Fixture f = [] {
+        Fixture made;
+        made.dir = fs::temp_directory_path() / ("discoro-bench-" + std::to_string(::getpid()));
+        fs::create_directories(made.dir / "home");
+        std::ofstream(made.dir / "home" / "res.ini") << kResIni;
+        made.home = (made.dir / "home").string();
+        made.file = (made.dir / "bench.zav").string();
+        zavgen::GeneratorOptions options;
+        options.channelCount = 16;
+        options.layout = zavgen::PictureLayout::Full;
+        options.durationSeconds = 24;
+        options.groupIntervalSeconds = 1;
+        zavgen::GeneratorReport report;
+        if (!zavgen::generateBackup(made.file, options, report)) {
+            std::fprintf(stderr, "bench: cannot write the backup: %s\n", report.error.c_str());
+            std::exit(1);
+        }
+        return made;
+    }();
+    return f;
+}
+
+// The headless consumer: decodes every delivered picture and reads its channel.
+class DecodingSink final : public media::PlaybackSink {
+public:
+    void drawPicture(const media::DeliveredPicture& picture) override {
+        if (media::decodeDeliveredPicture(m_decoder, picture).ok()) {
+            m_pictures.fetch_add(1);
+        }
+    }
+    void soundBlock(std::span<const uint8_t>, uint8_t, uint16_t, uint32_t) override {}
+    void setSlider(int) override {}
+    void atStart() override {}
+    void atEnd() override {
+        std::lock_guard lock(m_mutex);
+        m_ended = true;
+        m_cv.notify_all();
+    }
+    void showMessage(std::string_view) override {}
+    void waitForEnd() {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait_for(lock, std::chrono::seconds(120), [this] { return m_ended; });
+    }
+    uint64_t pictures() const { return m_pictures.load(); }
+
+private:
+    frame::FrameDecoder m_decoder;
+    std::atomic<uint64_t> m_pictures{0};
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_ended = false;
+};
+
+// Runs the window thread's event loop (sleeping while idle) until done() or the time-out.
+template <typename F>
+bool waitFor(F done, int timeoutMs = 120000) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start(2);
+    loop.exec();
+    return done();
+}
+
+// Pictures per second of the headless playback thread over the whole file.
+double headlessRate(const Fixture& f) {
+    struct Quiet final : media::Notifier {
+        void showMessage(std::string_view) override {}
+    } quiet;
+    const media::ScanOutcome scan = media::openAndScan(f.file, quiet);
+    media::PlaybackShared shared;
+    media::ManualPlaybackClock clock;
+    DecodingSink sink;
+    player::PlayerEngine engine(shared, sink, clock, player::PlayerEngine::Options{.paced = false});
+    media::PlaybackThread thread(shared, sink, engine, clock);
+    // The thread shows the first group and pauses; forward play starts from there.
+    thread.start({f.file, scan.result.channelCount, scan.result.endOffset});
+    while (sink.pictures() < 16 || shared.mode() != media::PlayMode::Pause) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const uint64_t first = sink.pictures();
+    const auto start = std::chrono::steady_clock::now();
+    shared.setMode(media::PlayMode::Forward);
+    sink.waitForEnd();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    thread.stop();
+    return double(sink.pictures() - first) / seconds;
+}
+
+// Pictures per second stored and drawn by the window over the whole file, and its paints.
+std::pair<double, double> windowRate(const Fixture& f) {
+    player::PlayerView::Options options;
+    options.programFolder = f.home;
+    options.paced = false;
+    RecordingSkinNotifier messages;
+    options.notifier = &messages;
+    player::PlayerView view(options);
+    view.show();
+    bool ended = false;
+    QObject::connect(&view, &player::PlayerView::reachedEnd, [&] { ended = true; });
+    view.openFile(QString::fromStdString(f.file));
+    waitFor([&] { return view.storedPictures() >= 16 && view.shared().mode() == media::PlayMode::Pause; });
+    const uint64_t first = view.storedPictures();
+    const auto start = std::chrono::steady_clock::now();
+    view.pressControl(player::control::kFPlay);
+    waitFor([&] { return ended; });
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return {double(view.storedPictures() - first) / seconds, double(view.paintedFrames()) / seconds};
+}
+
+void BM_WindowForwardPlayAgainstHeadless(benchmark::State& state) {
+    const Fixture& f = fixture();
+    double headless = 0;
+    double window = 0;
+    double paints = 0;
+    for (auto _ : state) {
+        headless += headlessRate(f);
+        const auto [pictures, frames] = windowRate(f);
+        window += pictures;
+        paints += frames;
+    }
+    const double n = double(state.iterations());
+    state.counters["headless_pps"] = headless / n;
+    state.counters["window_pps"] = window / n;
+    state.counters["window_paints_per_s"] = paints / n;
+    state.counters["window_vs_headless"] = window / headless;
+}
+BENCHMARK(BM_WindowForwardPlayAgainstHeadless)->Iterations(2)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    fs::remove_all(fixture().dir);
+    return 0;
+}
