@@ -22,8 +22,9 @@ namespace {
 using dvr::testing::TempDir;
 
 std::string program(const char* name) {
+    // The program folder of the build, unless the environment names another.
     const char* dir = std::getenv("DVR_BIN_DIR");
-    return std::string(dir ? dir : ".") + "/" + name;
+    return std::string(dir ? dir : DVR_BIN_DIR_DEFAULT) + "/" + name;
 }
 
 struct Outcome {
