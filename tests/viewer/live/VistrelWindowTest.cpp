@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGraphicsView>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -375,6 +376,42 @@ TEST_F(VistrelWindow, OlderRecorderHidesTheSpeedControls) {
     EXPECT_FALSE(view().speedControlsShown());
     EXPECT_FALSE(view().button(command::kSpeedPlus)->isVisible());
     EXPECT_FALSE(view().button(command::kSpeedLabel)->isVisible());
+}
+
+TEST_F(VistrelWindow, FullScreenScalesTheSkinAndKeepsItWorking) {
+    startRecorder(sim::PictureMix::Full);
+    openWindow();
+    m_frame->setFullScreen(true);
+    // The test screen's size is the platform's; a window twice the skin's width and taller than twice its
+    // height shows the scaling.
+    m_frame->showNormal();
+    m_frame->setFixedSize(1600, 1300);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(m_frame->size(), QSize(1600, 1300));
+    auto* scaler = m_frame->findChild<QGraphicsView*>();
+    ASSERT_NE(scaler, nullptr);
+    connectAndWaitForPictures();
+
+    // A click on the scaled nine-pane button reaches it: the skin is drawn at twice its size, centred.
+    const QRect nine = view().button(command::kModeFirst + 3)->geometry();
+    const QPoint offset(0, (1300 - 2 * 600) / 2);
+    QTest::mouseClick(scaler->viewport(), Qt::LeftButton, Qt::NoModifier, offset + 2 * nine.center());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(view().layout().splitCode(), kSplitNine);
+    expectPanesShowTheirChannels("9 panes, full screen");
+    const QImage screen = m_frame->grab().toImage();
+    for (int c = 0; c < 9; ++c) {
+        const QRect pane = view().paneRect(c);
+        const QRect scaled(offset + 2 * pane.topLeft(), 2 * pane.size());
+        EXPECT_EQ(channelShown(screen, scaled), c) << "scaled pane of channel " << c;
+    }
+
+    m_frame->setFullScreen(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_frame->findChild<QGraphicsView*>(), nullptr);
+    EXPECT_EQ(view().parentWidget(), m_frame.get());
+    EXPECT_EQ(m_frame->size(), QSize(800, 600));
+    expectPanesShowTheirChannels("9 panes after full screen");
 }
 
 TEST_F(VistrelWindow, WindowDragIsArmedOncePerSecond) {

@@ -2,12 +2,16 @@
 
 #include <QWidget>
 
+class QGraphicsScene;
+class QGraphicsView;
+
 #include "viewer/live/widgets/VistrelView.h"
 
 namespace dvr::live {
 
 // The main window: a frameless window of the live skin's size, centred on the screen, holding the view.
-// Full screen fills the screen and centres the skin on black; the screen's resolution is never changed.
+// Full screen fills the screen with the skin scaled up uniformly to the largest size that fits, centred on
+// black; the screen's resolution is never changed.
 class MainFrame : public QWidget {
     Q_OBJECT
 public:
@@ -15,6 +19,7 @@ public:
 
     VistrelView* view() const { return m_view; }
     void setFullScreen(bool on);
+    bool fullScreenShown() const { return m_scaler != nullptr; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -22,9 +27,12 @@ protected:
 
 private:
     void startDrag();
+    void fitView();
 
     VistrelView* m_view = nullptr;
     QSize m_skinSize;
+    QGraphicsScene* m_scene = nullptr;  // full screen: the scene holding the view
+    QGraphicsView* m_scaler = nullptr;  // full screen: shows the scene scaled
 };
 
 }  // namespace dvr::live
