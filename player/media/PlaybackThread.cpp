@@ -16,6 +16,8 @@ PlaybackThread::~PlaybackThread() {
 void PlaybackThread::start(const Params& params) {
     stop();
     m_ended.store(false);
+    // The thread starts in mode 5; the window sees it from now on, not only once the thread runs.
+    m_shared.setMode(PlayMode::GoToStart);
     m_shared.runFlag.store(1);
     m_thread = std::thread([this, params] { run(params); });
 }

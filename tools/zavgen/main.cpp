@@ -1,4 +1,5 @@
 // zavgen: writes backup files of synthesised pictures and tones for tests, demos and benchmarks.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -178,7 +179,10 @@ int main(int argc, char** argv) {
     if (options.sound && options.layoutFamily != 3)
         return fail("--sound needs --family 3");
 
-    const bool tty = isatty(STDERR_FILENO);
+    // Progress on a terminal, not when the output is piped.
+    struct stat standardOut {};
+    const bool piped = fstat(STDOUT_FILENO, &standardOut) == 0 && S_ISFIFO(standardOut.st_mode);
+    const bool tty = isatty(STDERR_FILENO) && !piped;
     dvr::zavgen::GeneratorReport report;
     const bool ok = dvr::zavgen::generateBackup(out, options, report, [tty](int done, int total) {
         if (tty)

@@ -46,6 +46,14 @@ constexpr const char* kUsage = R"(Usage:
   zavtool --help
 )";
 
+// Progress goes to a terminal on standard error, and not when standard output is piped. While pictures
+// are printed to the terminal they are the progress themselves.
+bool showProgress(bool printsAsItGoes) {
+    struct stat out {};
+    const bool piped = fstat(STDOUT_FILENO, &out) == 0 && S_ISFIFO(out.st_mode);
+    return isatty(STDERR_FILENO) && !piped && !(printsAsItGoes && isatty(STDOUT_FILENO));
+}
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "zavtool: %s\n", message.c_str());
     return 1;
@@ -122,7 +130,7 @@ public:
           m_channelFilter(channelFilter),
           m_keepJpeg(keepJpeg),
           m_fileSize(fileSize),
-          m_progress(!json && isatty(STDERR_FILENO)) {}
+          m_progress(!json && showProgress(true)) {}
 
     void drawPicture(const media::DeliveredPicture& picture) override {
         if (!m_recording.load())
@@ -335,7 +343,7 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
     if (!source)
         return fail(path + ": " + reason);
     const uint64_t size = source->size();
-    const bool progress = isatty(STDERR_FILENO);
+    const bool progress = showProgress(false);
 
     // Every new sound block in file order: sound-only records (3 sectors or type 0xC000) and picture
     // records ending in a block (type 0x8000).
