@@ -598,6 +598,9 @@ void PlayerView::startPlayback() {
     if (!m_scan) {
         return;
     }
+    // The thread starts by going to the start of the file; saying so before it runs keeps
+    // the window from reading a stale pause meanwhile.
+    m_shared.setMode(media::PlayMode::GoToStart);
     m_thread->start({m_path, m_scan->channelCount, m_scan->endOffset});
 }
 

@@ -251,7 +251,8 @@ TEST_F(PlayerViewTest, ForwardPlayWithSoundOnQueuesTheSelectedChannelsTone) {
         view.show();
         ASSERT_TRUE(view.openFile(QString::fromStdString(path)));
         ASSERT_TRUE(view.model().soundControlsVisible());
-        ASSERT_TRUE(waitFor([&] { return view.shared().mode() == media::PlayMode::Pause; }));
+        ASSERT_TRUE(waitFor(
+            [&] { return view.storedPictures() >= 4 && view.shared().mode() == media::PlayMode::Pause; }));
 
         view.setSoundOn(true);
         EXPECT_EQ(view.model().layout(), 1);
