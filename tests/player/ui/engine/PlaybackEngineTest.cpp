@@ -206,6 +206,25 @@ TEST(PlaybackEngine, BackwardPlayPassesOverDamagedRecords) {
     }
 }
 
+TEST(PlaybackEngine, AnEmptyTailEndsPlayInsteadOfSearchingForEver) {
+    // 700 KiB of zeros after the last record: the end offset lies among them, and the last 128 KiB hold
+    // no header to find.
+    TempDir dir;
+    auto o = playOptions();
+    o.trailingZeroBytes = 700 * 1024;
+    zavgen::GeneratorReport report;
+    Player p(testing::writeBackup(dir, "tail.zav", o, &report));
+    ASSERT_TRUE(p.runToPause());
+    p.take();
+    for (const PlayMode mode : {PlayMode::Forward, PlayMode::GoToEnd}) {
+        p.sink.clear();
+        p.shared.setMode(mode);
+        ASSERT_TRUE(p.runToPause());
+        EXPECT_EQ(p.sink.count(SinkEvent::AtEnd), 1);
+        EXPECT_EQ(p.sink.count(SinkEvent::Message), 0);
+    }
+}
+
 TEST(PlaybackEngine, TheThreadPlaysWhileTheWindowPressesButtons) {
     TempDir dir;
     auto o = playOptions();
