@@ -73,12 +73,15 @@ bool PlaybackReader::step() {
         m_state = ReaderState::Resync;
     }
     if (m_position < 0 || uint64_t(m_position) >= m_fileSize) {
-        // The last 128 KiB are searched again; when a whole pass over them met no record header, there
-        // is nothing more to find there: playback pauses at the end instead of searching for ever.
-        if (mode != PlayMode::GoToStart && ++m_passesWithoutHeader > 1) {
+        // The search starts again (at the data start, or 128 KiB before the end); when a whole pass met
+        // no record header there is nothing to find: playback pauses instead of searching for ever.
+        if (++m_passesWithoutHeader > 1) {
             m_passesWithoutHeader = 0;
             m_shared.setMode(PlayMode::Pause);
-            m_sink.atEnd();
+            if (mode == PlayMode::GoToStart)
+                m_sink.atStart();
+            else
+                m_sink.atEnd();
             return true;
         }
         if (mode == PlayMode::GoToStart)

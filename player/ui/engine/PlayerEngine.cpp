@@ -157,6 +157,12 @@ void PlayerEngine::afterDroppedRecord(const media::RecordContext& record, int64_
             else
                 position = int64_t(record.headerPosition) - 131072;
             break;
+        case PlayMode::GoToStart:
+            // Any record will do to leave for the start.
+            m_shared.setMode(PlayMode::StepForward);
+            position = kDataStart;
+            m_groupCounter = 0;
+            break;
         case PlayMode::GoToEnd:
             // Any record will do to leave for the end offset (the last part of a file may hold sound only).
             position = int64_t(m_endOffset);
