@@ -94,6 +94,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     view.show();
+    view.activateWindow();
+    view.setFocus();
     if (!file.isEmpty()) {
         view.openFile(file);
     }

@@ -362,6 +362,12 @@ void PlayerView::createControls() {
         m_skipList->addItem(QString::fromLatin1(skipLabel(i).data(), qsizetype(skipLabel(i).size())));
     }
     m_skipList->setCurrentIndex(0);
+    // The keys belong to the view (Space plays and pauses), never to these controls.
+    m_soundOn->setFocusPolicy(Qt::NoFocus);
+    for (QCheckBox* check : m_soundChannels) {
+        check->setFocusPolicy(Qt::NoFocus);
+    }
+    m_skipList->setFocusPolicy(Qt::NoFocus);
     m_skipList->setGeometry(x0 + 168, y0 + 28, 60, 22);
     connect(m_skipList, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_shared.skipIndex.store(std::max(0, index)); });

@@ -196,6 +196,12 @@ TEST_F(PlayerViewTest, StepsAndSeeksThroughAFile) {
     ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
     EXPECT_EQ(paneChannels(*view), (std::vector<int>{0, 1, 2, 3}));
 
+    // Space in pause plays forward (the remembered direction, forward when none).
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+    QApplication::sendEvent(view.get(), &space);
+    EXPECT_EQ(view->model().navigationState(), 4);
+    EXPECT_FALSE(view->controlEnabled(control::kFPlay));
+
     view->pressControl(control::kEnd);
     ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
     EXPECT_FALSE(view->controlEnabled(control::kEnd));
