@@ -59,7 +59,8 @@ sim_log="$scratch/dvrsim.log"
 sim_pid=$!
 port=""
 for _ in $(seq 1 300); do
-  port="$(sed -n 's/.*"event":"listening".*"port":\([0-9]*\).*/\1/p' "$sim_log" 2>/dev/null | head -n 1)"
+  # The log may not exist yet on the first passes.
+  port="$( { sed -n 's/.*"event":"listening".*"port":\([0-9]*\).*/\1/p' "$sim_log" 2>/dev/null || true; } | head -n 1)"
   [ -n "$port" ] && break
   kill -0 "$sim_pid" 2>/dev/null || { echo "run-demo: dvrsim ended early" >&2; exit 1; }
   sleep 0.1

@@ -28,6 +28,9 @@ private:
 }  // namespace
 
 std::unique_ptr<AudioDevice> openSdlAudioDevice(std::string* error) {
+    // SDL would otherwise take SIGINT and SIGTERM for itself and the program would no
+    // longer end on them.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         if (error) {
             *error = SDL_GetError();
