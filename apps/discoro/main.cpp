@@ -1,9 +1,7 @@
 // Discoro: plays one backup file of the recorder per channel in 1, 4, 9 or 16 panes.
 #include <QApplication>
 #include <QDir>
-#include <QLockFile>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "common/skin/ProgramFolder.h"
 #include "player/ui/PlayerView.h"
 #include "player/ui/RecentFiles.h"
+#include "player/ui/SingleInstance.h"
 
 namespace {
 
@@ -22,15 +21,6 @@ constexpr const char* kUsage =
     "  --home DIR  program folder holding res.ini and the skin bitmaps\n"
     "              (default: $DISCORO_HOME, else the folder of the program)\n"
     "  --help      this text\n";
-
-// The folder where the single-instance lock lives.
-QString runtimeFolder() {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists()) {
-        return QString::fromLocal8Bit(runtime);
-    }
-    return QDir::tempPath();
-}
 
 QString stripQuotes(QString text) {
     text.remove(QLatin1Char('"'));
@@ -78,9 +68,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Discoro"));
 
-    QLockFile lock(runtimeFolder() + QStringLiteral("/Discoro.lock"));
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
+    dvr::player::SingleInstance instance(QStringLiteral("Discoro"));
+    if (!instance.acquire()) {
+        std::fprintf(stderr, "discoro: Another instance of this program exists\n");
         QMessageBox::critical(nullptr, QStringLiteral("ERROR"),
                               QStringLiteral("Another instance of this program exists"));
         return 1;

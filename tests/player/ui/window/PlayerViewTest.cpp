@@ -282,6 +282,24 @@ TEST_F(PlayerViewTest, ForwardPlayWithSoundOnQueuesTheSelectedChannelsTone) {
     }
 }
 
+TEST_F(PlayerViewTest, ASoundDeviceThatCannotBePreparedIsReported) {
+    zavgen::GeneratorOptions options;
+    options.channelCount = 4;
+    options.layoutFamily = 3;
+    options.sound = true;
+    options.durationSeconds = 8;
+    const std::string path = generate("sound-fail.zav", options);
+    PlayerView::Options viewOptions;
+    viewOptions.programFolder = (s_dir / "home").string();
+    viewOptions.notifier = &m_messages;
+    viewOptions.audioFactory = [](std::string*) -> std::unique_ptr<AudioDevice> { return nullptr; };
+    PlayerView view(viewOptions);
+    ASSERT_TRUE(view.openFile(QString::fromStdString(path)));
+    ASSERT_EQ(m_messages.messages().size(), 1u);
+    EXPECT_EQ(m_messages.messages()[0].text, "Audio initialize exception.");
+    EXPECT_EQ(m_messages.messages()[0].caption, "Error");
+}
+
 TEST_F(PlayerViewTest, AFileThatIsNotABackupLeavesTheViewWithoutPlayback) {
     const fs::path path = s_dir / "not-a-backup.zav";
     std::ofstream(path) << std::string(200000, 'x');
