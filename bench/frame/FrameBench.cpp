@@ -44,11 +44,11 @@ const Sample& sampleFor(int height) {
     static std::map<int, Sample> samples;
     auto it = samples.find(height);
     if (it == samples.end()) {
-        const PictureSpec spec{height > 288 ? PictureKind::FullHeight : PictureKind::Single, 5, 16, height};
+        const PictureSpec shape{height > 288 ? PictureKind::FullHeight : PictureKind::Single, 5, 16, height};
         Sample s;
-        s.codestream = *cache.get(spec, defaultCodestreamBytes(height));
+        s.codestream = *cache.get(shape, defaultCodestreamBytes(height));
         RecordSpec r;
-        r.pictureFlags = pictureFlagsFor(spec.kind, 3);
+        r.pictureFlags = pictureFlagsFor(shape.kind, 3);
         r.videoStandard = height % 288 == 0 ? 0 : kSixtyFieldStandard;
         s.record = buildWireRecord(makeHeader(r, s.codestream.size()), s.codestream);
         it = samples.emplace(height, std::move(s)).first;

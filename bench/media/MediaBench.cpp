@@ -77,19 +77,19 @@ struct BenchFiles {
         zavgen::BackupWriter writer;
         writer.open(big);
         const auto codestream = zavgen::placeholderCodestream(6000, 1);
-        zavgen::RecordSpec spec;
-        spec.codestream = codestream;
-        spec.groupWord = 16;
+        zavgen::RecordSpec shape;
+        shape.codestream = codestream;
+        shape.groupWord = 16;
         for (int i = 0; i < 256; ++i) {
-            spec.channel = uint32_t(i % 16);
-            spec.time = zavgen::addSeconds({30, 5, 17, 12, 0, 0}, i / 16);
-            writer.writeRecord(spec);
+            shape.channel = uint32_t(i % 16);
+            shape.time = zavgen::addSeconds({30, 5, 17, 12, 0, 0}, i / 16);
+            writer.writeRecord(shape);
         }
         writer.skip(700ull * 1000 * 1000 - writer.offset());
         for (int i = 0; i < 256; ++i) {
-            spec.channel = uint32_t(i % 16);
-            spec.time = zavgen::addSeconds({30, 5, 17, 18, 0, 0}, i / 16);
-            writer.writeRecord(spec);
+            shape.channel = uint32_t(i % 16);
+            shape.time = zavgen::addSeconds({30, 5, 17, 18, 0, 0}, i / 16);
+            writer.writeRecord(shape);
         }
         writer.close();
     }

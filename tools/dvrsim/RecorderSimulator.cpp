@@ -130,16 +130,16 @@ std::shared_ptr<const std::vector<uint8_t>> RecordSource::record(frame::PictureK
         if (auto it = m_records.find(key); it != m_records.end())
             return it->second;
     }
-    synth::PictureSpec spec;
-    spec.kind = kind;
-    spec.channel = base;
+    synth::PictureSpec shape;
+    shape.kind = kind;
+    shape.channel = base;
     // The recorder's codes follow its capacity (what the layout code says).
-    spec.channelCount = std::max(frame::channelCapacity(m_layoutCode), m_channelCount);
+    shape.channelCount = std::max(frame::channelCapacity(m_layoutCode), m_channelCount);
     const int field = frame::fieldHeight(m_options.videoStandard);
-    spec.height = kind == frame::PictureKind::FullHeight ? field * 2 : field;
+    shape.height = kind == frame::PictureKind::FullHeight ? field * 2 : field;
     const size_t target =
-        m_options.codestreamBytes ? m_options.codestreamBytes : synth::defaultCodestreamBytes(spec.height);
-    const std::vector<uint8_t> codestream = synth::encodeJ2k(synth::drawPicture(spec), target);
+        m_options.codestreamBytes ? m_options.codestreamBytes : synth::defaultCodestreamBytes(shape.height);
+    const std::vector<uint8_t> codestream = synth::encodeJ2k(synth::drawPicture(shape), target);
     synth::RecordSpec header;
     header.layoutCode = m_layoutCode;
     header.pictureFlags = synth::pictureFlagsFor(kind, m_options.quality);
@@ -200,11 +200,11 @@ void SimConnection::logPacket(const link::PacketHeader& header, const ParamBlock
                               std::span<const uint8_t> payload) {
     if (!m_log)
         return;
-    std::string line = "{\"event\":\"packet\",\"connection\":" + std::to_string(m_id) +
-                       ",\"command\":" + jsonQuote(hex32(header.command)) +
-                       ",\"type\":" + std::to_string(header.type) +
-                       ",\"length\":" + std::to_string(header.length) +
-                       ",\"version\":" + jsonQuote(link::windows1252ToUtf8(link::versionString(header.version)));
+    std::string line =
+        "{\"event\":\"packet\",\"connection\":" + std::to_string(m_id) +
+        ",\"command\":" + jsonQuote(hex32(header.command)) + ",\"type\":" + std::to_string(header.type) +
+        ",\"length\":" + std::to_string(header.length) +
+        ",\"version\":" + jsonQuote(link::windows1252ToUtf8(link::versionString(header.version)));
     if (header.command == link::command::Login) {
         // The login block: user (128 bytes) and password (144 bytes) after p0..p7's place.
         std::vector<uint8_t> block(link::kLoginBlockBytes, 0);

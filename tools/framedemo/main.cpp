@@ -75,9 +75,9 @@ int main(int argc, char** argv) {
     for (const Demo& d : demos) {
         if (tty)
             std::fprintf(stderr, "framedemo: encoding %s picture...\r", d.name);
-        const PictureSpec spec{d.kind, d.channel, channelCapacity(d.layoutCode), d.height};
+        const PictureSpec shape{d.kind, d.channel, channelCapacity(d.layoutCode), d.height};
         const std::vector<uint8_t> codestream =
-            encodeJ2k(drawPicture(spec), defaultCodestreamBytes(d.height));
+            encodeJ2k(drawPicture(shape), defaultCodestreamBytes(d.height));
         if (codestream.empty()) {
             std::fprintf(stderr, "framedemo: cannot encode the %s picture\n", d.name);
             return 1;
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         r.layoutCode = d.layoutCode;
         r.pictureFlags = pictureFlagsFor(d.kind, d.quality);
         r.videoStandard = d.standard;
-        r.channel = uint32_t(codedChannel(spec));
+        r.channel = uint32_t(codedChannel(shape));
         const std::vector<uint8_t> record = buildWireRecord(makeHeader(r, codestream.size()), codestream);
 
         FrameDecodeOptions options;

@@ -132,8 +132,8 @@ uint32_t pictureFlagsFor(frame::PictureKind kind, int qualityCode) {
     return uint32_t(qualityCode & 0xFF) << 24 | sizeBits;
 }
 
-int codedChannel(const PictureSpec& spec) {
-    return frame::alignChannel(spec.channel & 15, pictureFlagsFor(spec.kind, 0));
+int codedChannel(const PictureSpec& shape) {
+    return frame::alignChannel(shape.channel & 15, pictureFlagsFor(shape.kind, 0));
 }
 
 void drawChannelFace(Picture& picture, frame::PixelRect rect, int channel) {
@@ -182,21 +182,21 @@ void drawChannelCode(Picture& picture, int channel, int channelCount) {
     }
 }
 
-Picture drawPicture(const PictureSpec& spec) {
+Picture drawPicture(const PictureSpec& shape) {
     Picture picture;
     picture.width = kPictureWidth;
-    picture.height = std::clamp(spec.height, 2 * kCodeRows, frame::kMaxPictureHeight);
+    picture.height = std::clamp(shape.height, 2 * kCodeRows, frame::kMaxPictureHeight);
     picture.pixels.assign(size_t(picture.width) * picture.height * 4, 0xFF);
 
-    const uint32_t flags = pictureFlagsFor(spec.kind, 0);
-    const int first = codedChannel(spec);
+    const uint32_t flags = pictureFlagsFor(shape.kind, 0);
+    const int first = codedChannel(shape);
     const int carried = frame::channelsPerPicture(flags);
     for (int i = 0; i < carried; ++i) {
         const int channel = first + i;
         drawChannelFace(picture, frame::channelSourceRect(flags, channel, picture.width, picture.height),
                         channel);
     }
-    drawChannelCode(picture, first, spec.channelCount);
+    drawChannelCode(picture, first, shape.channelCount);
     return picture;
 }
 
@@ -265,17 +265,17 @@ std::vector<uint8_t> encodeJ2k(const Picture& picture, size_t targetBytes) {
     return out;
 }
 
-frame::FrameHeader makeHeader(const RecordSpec& spec, size_t codestreamBytes) {
+frame::FrameHeader makeHeader(const RecordSpec& shape, size_t codestreamBytes) {
     frame::FrameHeader header;
-    header.marker = spec.marker;
-    header.layoutCode = spec.layoutCode;
+    header.marker = shape.marker;
+    header.layoutCode = shape.layoutCode;
     header.pictureLength = uint32_t(codestreamBytes);
-    header.channel = spec.channel;
-    header.pictureFlags = spec.pictureFlags;
-    header.channelMaskA = spec.channelMaskA;
-    header.channelMaskB = spec.channelMaskB;
-    header.videoStandard = spec.videoStandard;
-    header.signalWord = spec.signalWord;
+    header.channel = shape.channel;
+    header.pictureFlags = shape.pictureFlags;
+    header.channelMaskA = shape.channelMaskA;
+    header.channelMaskB = shape.channelMaskB;
+    header.videoStandard = shape.videoStandard;
+    header.signalWord = shape.signalWord;
     header.bytes = frame::serializeFrameHeader(header);
     return header;
 }
@@ -308,16 +308,16 @@ std::vector<uint8_t> buildFileRecord(const frame::FrameHeader& header, std::span
     return record;
 }
 
-std::shared_ptr<const std::vector<uint8_t>> CodestreamCache::get(const PictureSpec& spec,
+std::shared_ptr<const std::vector<uint8_t>> CodestreamCache::get(const PictureSpec& shape,
                                                                  size_t targetBytes) {
-    const auto key = std::make_tuple(spec, targetBytes);
+    const auto key = std::make_tuple(shape, targetBytes);
     {
         std::lock_guard lock(m_mutex);
         if (auto it = m_entries.find(key); it != m_entries.end())
             return it->second;
     }
     // Encode outside the lock so that threads asking for different pictures do not wait on each other.
-    auto codestream = std::make_shared<const std::vector<uint8_t>>(encodeJ2k(drawPicture(spec), targetBytes));
+    auto codestream = std::make_shared<const std::vector<uint8_t>>(encodeJ2k(drawPicture(shape), targetBytes));
     std::lock_guard lock(m_mutex);
     return m_entries.emplace(key, std::move(codestream)).first->second;
 }

@@ -46,12 +46,12 @@ struct PictureSpec {
 // The picture flags of a kind with a quality code in bits 24-31.
 uint32_t pictureFlagsFor(frame::PictureKind kind, int qualityCode = 3);
 
-// The first channel a picture of this spec carries (the channel its codes name).
-int codedChannel(const PictureSpec& spec);
+// The first channel a picture of this shape carries (the channel its codes name).
+int codedChannel(const PictureSpec& shape);
 
 // Draws a whole picture, 720 pixels wide: each carried channel's face (flat signature colour and its
 // number, channel + 1, in large digits) in its source rectangle, then the code marks of the first channel.
-Picture drawPicture(const PictureSpec& spec);
+Picture drawPicture(const PictureSpec& shape);
 
 // Fills a rectangle with a channel's face.
 void drawChannelFace(Picture& picture, frame::PixelRect rect, int channel);
@@ -77,8 +77,8 @@ struct RecordSpec {
     uint32_t signalWord = 0;
 };
 
-// A header with the fields of `spec` and the picture length of the codestream.
-frame::FrameHeader makeHeader(const RecordSpec& spec, size_t codestreamBytes);
+// A header with the fields of `shape` and the picture length of the codestream.
+frame::FrameHeader makeHeader(const RecordSpec& shape, size_t codestreamBytes);
 
 // Wire form: the 528 header bytes, then the codestream with the byte order of every 4-byte group turned
 // (a short last group zero-padded).
@@ -95,7 +95,7 @@ std::vector<uint8_t> buildFileRecord(const frame::FrameHeader& header, std::span
 // Safe to share between threads.
 class CodestreamCache {
 public:
-    std::shared_ptr<const std::vector<uint8_t>> get(const PictureSpec& spec, size_t targetBytes);
+    std::shared_ptr<const std::vector<uint8_t>> get(const PictureSpec& shape, size_t targetBytes);
 
 private:
     std::mutex m_mutex;  // guards m_entries

@@ -179,15 +179,15 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
     std::map<int, std::shared_ptr<const std::vector<uint8_t>>> placeholders;
     auto codestreamFor = [&](int channel) -> std::shared_ptr<const std::vector<uint8_t>> {
         if (o.syntheticPictures) {
-            synth::PictureSpec spec;
+            synth::PictureSpec shape;
             // Field records of a frame picture are single pictures of the field height.
-            spec.kind = kind == frame::PictureKind::FullHeight ? frame::PictureKind::Single : kind;
-            spec.channel = channel;
-            spec.channelCount = o.channelCount;
-            spec.height = fieldHeight;
-            auto& even = evenCodestreams[spec];
+            shape.kind = kind == frame::PictureKind::FullHeight ? frame::PictureKind::Single : kind;
+            shape.channel = channel;
+            shape.channelCount = o.channelCount;
+            shape.height = fieldHeight;
+            auto& even = evenCodestreams[shape];
             if (!even) {
-                const auto encoded = cache.get(spec, codestreamBytes);
+                const auto encoded = cache.get(shape, codestreamBytes);
                 even = std::make_shared<const std::vector<uint8_t>>(evenLengthCodestream(*encoded));
             }
             return even;
@@ -223,42 +223,42 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
                 report.error = "picture encoding failed";
                 return false;
             }
-            RecordSpec spec;
-            spec.signatureByte = (pictureIndex & 1) ? 0xFB : 0xFA;
-            spec.layoutCode = layoutCode;
-            spec.channel = uint32_t(slot.channel);
-            spec.pictureFlags = flags;
-            spec.videoStandard = o.pal ? 0xFFFF0001 : 0xFFFF0000;
-            spec.frameIntervalFields =
+            RecordSpec shape;
+            shape.signatureByte = (pictureIndex & 1) ? 0xFB : 0xFA;
+            shape.layoutCode = layoutCode;
+            shape.channel = uint32_t(slot.channel);
+            shape.pictureFlags = flags;
+            shape.videoStandard = o.pal ? 0xFFFF0001 : 0xFFFF0000;
+            shape.frameIntervalFields =
                 uint32_t(std::max(1, o.groupIntervalSeconds * fieldRate / groupRecords));
-            spec.groupWord = uint32_t(framesPerGroup);
-            spec.time = time;
+            shape.groupWord = uint32_t(framesPerGroup);
+            shape.time = time;
             // The first record of each group is a skip reload point.
-            spec.skipWords = {r == 0 ? 0u : 1u, 0, 0};
-            spec.fieldCode = slot.fieldCode;
-            spec.codestream = *codestream;
+            shape.skipWords = {r == 0 ? 0u : 1u, 0, 0};
+            shape.fieldCode = slot.fieldCode;
+            shape.codestream = *codestream;
             if (sound) {
-                spec.soundType = media::kSoundTrailingBlock;
-                spec.soundMask = o.soundMask;
-                spec.soundSequence = ++soundSequence;
-                spec.soundParameter = 0x0100;
-                spec.soundBlock = tones.nextBlock();
+                shape.soundType = media::kSoundTrailingBlock;
+                shape.soundMask = o.soundMask;
+                shape.soundSequence = ++soundSequence;
+                shape.soundParameter = 0x0100;
+                shape.soundBlock = tones.nextBlock();
                 ++blocksWritten;
                 ++report.soundBlocks;
             }
             for (Corruption c : corruptionsAt(pictureIndex)) {
                 switch (c) {
                     case Corruption::ZeroSectorCount:
-                        spec.sectorCountOverride = 0;
+                        shape.sectorCountOverride = 0;
                         break;
                     case Corruption::HugeSectorCount:
-                        spec.sectorCountOverride = 150;
+                        shape.sectorCountOverride = 150;
                         break;
                     case Corruption::ShortRecord:
-                        spec.sectorCountOverride = 4;
+                        shape.sectorCountOverride = 4;
                         break;
                     case Corruption::NoEndMarker:
-                        spec.dropEndMarker = true;
+                        shape.dropEndMarker = true;
                         break;
                     case Corruption::GarbageSectors:
                         writer.writeGarbageSectors(8, uint32_t(pictureIndex + 7));
@@ -275,12 +275,12 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
                         break;
                     }
                     case Corruption::BrokenLink:
-                        spec.previousSectorOverride =
+                        shape.previousSectorOverride =
                             BackupWriter::kSectorBase + uint32_t(writer.offset() / 512) + 1000;
                         break;
                 }
             }
-            report.pictureOffsets.push_back(writer.writeRecord(spec));
+            report.pictureOffsets.push_back(writer.writeRecord(shape));
             ++report.pictureRecords;
             ++pictureIndex;
         }
@@ -289,18 +289,18 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
             const int64_t slotEnd =
                 int64_t(second + o.groupIntervalSeconds) * kSampleRate / int64_t(kSamplesPerBlock);
             for (; blocksWritten < slotEnd; ++blocksWritten) {
-                RecordSpec spec;
-                spec.layoutCode = layoutCode;
-                spec.videoStandard = o.pal ? 0xFFFF0001 : 0xFFFF0000;
-                spec.frameIntervalFields = 0;
-                spec.groupWord = uint32_t(framesPerGroup);
-                spec.time = addSeconds(o.start, blocksWritten * int64_t(kSamplesPerBlock) / kSampleRate);
-                spec.soundType = media::kSoundOnly;
-                spec.soundMask = o.soundMask;
-                spec.soundSequence = ++soundSequence;
-                spec.soundParameter = 0x0100;
-                spec.soundBlock = tones.nextBlock();
-                writer.writeRecord(spec);
+                RecordSpec shape;
+                shape.layoutCode = layoutCode;
+                shape.videoStandard = o.pal ? 0xFFFF0001 : 0xFFFF0000;
+                shape.frameIntervalFields = 0;
+                shape.groupWord = uint32_t(framesPerGroup);
+                shape.time = addSeconds(o.start, blocksWritten * int64_t(kSamplesPerBlock) / kSampleRate);
+                shape.soundType = media::kSoundOnly;
+                shape.soundMask = o.soundMask;
+                shape.soundSequence = ++soundSequence;
+                shape.soundParameter = 0x0100;
+                shape.soundBlock = tones.nextBlock();
+                writer.writeRecord(shape);
                 ++report.soundRecords;
                 ++report.soundBlocks;
             }

@@ -88,55 +88,55 @@ void BackupWriter::put(std::span<const uint8_t> bytes) {
     m_offset += bytes.size();
 }
 
-uint64_t BackupWriter::writeRecord(const RecordSpec& spec) {
+uint64_t BackupWriter::writeRecord(const RecordSpec& shape) {
     const uint64_t headerOffset = m_offset;
     const uint32_t sector = kSectorBase + uint32_t(headerOffset / kSector);
-    const bool soundOnly = spec.codestream.empty();
-    const bool trailingBlock = spec.soundType == media::kSoundTrailingBlock;
+    const bool soundOnly = shape.codestream.empty();
+    const bool trailingBlock = shape.soundType == media::kSoundTrailingBlock;
 
     // Data after the header sector, in natural byte order: sub-header, codestream (padded to whole
     // words), then the sound block at the very end.
     size_t dataBytes = soundOnly ? media::kSoundBlockBytes
-                                 : media::kSubHeaderBytes + ((spec.codestream.size() + 3) & ~size_t(3)) +
+                                 : media::kSubHeaderBytes + ((shape.codestream.size() + 3) & ~size_t(3)) +
                                        (trailingBlock ? media::kSoundBlockBytes : 0);
     dataBytes = (dataBytes + kSector - 1) / kSector * kSector;
     m_record.assign(kSector + dataBytes, 0);
     std::span<uint8_t> data(m_record.data() + kSector, dataBytes);
     if (soundOnly) {
-        std::copy(spec.soundBlock.begin(), spec.soundBlock.end(), data.begin());
+        std::copy(shape.soundBlock.begin(), shape.soundBlock.end(), data.begin());
     } else {
-        data[11] = spec.fieldCode == media::kFirstField    ? 0xF0
-                   : spec.fieldCode == media::kSecondField ? 0xF1
+        data[11] = shape.fieldCode == media::kFirstField    ? 0xF0
+                   : shape.fieldCode == media::kSecondField ? 0xF1
                                                            : 0x00;
-        std::copy(spec.codestream.begin(), spec.codestream.end(), data.begin() + media::kSubHeaderBytes);
-        if (spec.dropEndMarker && spec.codestream.size() >= 2) {
-            data[media::kSubHeaderBytes + spec.codestream.size() - 2] = 0;
-            data[media::kSubHeaderBytes + spec.codestream.size() - 1] = 0;
+        std::copy(shape.codestream.begin(), shape.codestream.end(), data.begin() + media::kSubHeaderBytes);
+        if (shape.dropEndMarker && shape.codestream.size() >= 2) {
+            data[media::kSubHeaderBytes + shape.codestream.size() - 2] = 0;
+            data[media::kSubHeaderBytes + shape.codestream.size() - 1] = 0;
         }
         if (trailingBlock)
-            std::copy(spec.soundBlock.begin(), spec.soundBlock.end(), data.end() - media::kSoundBlockBytes);
+            std::copy(shape.soundBlock.begin(), shape.soundBlock.end(), data.end() - media::kSoundBlockBytes);
     }
     media::swapWords(data);
 
     media::BackupHeader h;
-    h.signatureByte = spec.signatureByte;
-    h.layoutCode = spec.layoutCode;
-    h.frameIntervalFields = spec.frameIntervalFields;
-    h.previousSectorLow = spec.previousSectorOverride.value_or(spec.linkPrevious ? m_lastSector : 0);
+    h.signatureByte = shape.signatureByte;
+    h.layoutCode = shape.layoutCode;
+    h.frameIntervalFields = shape.frameIntervalFields;
+    h.previousSectorLow = shape.previousSectorOverride.value_or(shape.linkPrevious ? m_lastSector : 0);
     h.sectorLow = sector;
     // The reader takes 4 bytes per sound channel bit off the picture length of a record with sound.
-    h.pictureLength = spec.pictureLengthOverride.value_or(uint32_t(spec.codestream.size()) +
-                                                          (spec.soundType != 0 ? 4u * spec.soundMask : 0u));
-    h.sectorCount = spec.sectorCountOverride.value_or(uint32_t(m_record.size() / kSector));
-    h.groupWord = spec.groupWord;
-    h.channel = spec.channel;
-    h.time = spec.time;
-    h.pictureFlags = spec.pictureFlags;
-    h.skipWords = spec.skipWords;
-    h.videoStandard = spec.videoStandard;
-    h.soundWord = spec.soundType | spec.soundMask;
-    h.soundSequence = spec.soundSequence;
-    h.soundParameterWord = spec.soundParameter;
+    h.pictureLength = shape.pictureLengthOverride.value_or(uint32_t(shape.codestream.size()) +
+                                                          (shape.soundType != 0 ? 4u * shape.soundMask : 0u));
+    h.sectorCount = shape.sectorCountOverride.value_or(uint32_t(m_record.size() / kSector));
+    h.groupWord = shape.groupWord;
+    h.channel = shape.channel;
+    h.time = shape.time;
+    h.pictureFlags = shape.pictureFlags;
+    h.skipWords = shape.skipWords;
+    h.videoStandard = shape.videoStandard;
+    h.soundWord = shape.soundType | shape.soundMask;
+    h.soundSequence = shape.soundSequence;
+    h.soundParameterWord = shape.soundParameter;
     media::writeBackupHeader(h, {m_record.data(), kSector});
     put(m_record);
     m_lastSector = sector;

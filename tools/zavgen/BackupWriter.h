@@ -67,7 +67,7 @@ public:
     // Creates the file and writes the leading 64 KiB from `leading` (zero-filled past its end).
     bool open(const std::string& path, std::span<const uint8_t> leading = {});
     // Writes one record at the current offset; returns its header offset.
-    uint64_t writeRecord(const RecordSpec& spec);
+    uint64_t writeRecord(const RecordSpec& shape);
     // Writes sectors of pseudo-random bytes, none starting with a record signature.
     void writeGarbageSectors(int count, uint32_t seed);
     // Writes raw bytes (padded with zeros to whole sectors).

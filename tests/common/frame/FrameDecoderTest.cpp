@@ -29,13 +29,13 @@ constexpr KindCase kKinds[] = {
     {PictureKind::FullHeight, 480, "full-height"},
 };
 
-std::vector<uint8_t> wireRecord(const PictureSpec& spec, uint32_t layoutCode, uint32_t standard) {
-    const auto cs = cache().get(spec, defaultCodestreamBytes(spec.height));
+std::vector<uint8_t> wireRecord(const PictureSpec& shape, uint32_t layoutCode, uint32_t standard) {
+    const auto cs = cache().get(shape, defaultCodestreamBytes(shape.height));
     RecordSpec r;
     r.layoutCode = layoutCode;
-    r.pictureFlags = pictureFlagsFor(spec.kind, 3);
+    r.pictureFlags = pictureFlagsFor(shape.kind, 3);
     r.videoStandard = standard;
-    r.channel = uint32_t(codedChannel(spec));
+    r.channel = uint32_t(codedChannel(shape));
     return buildWireRecord(makeHeader(r, cs->size()), *cs);
 }
 
@@ -55,9 +55,9 @@ TEST(FrameDecoder, RoundTripEveryChannelKindAndMethod) {
     FrameDecoder decoder;
     for (const KindCase& k : kKinds) {
         for (int channel = 0; channel < 16; ++channel) {
-            const PictureSpec spec{k.kind, channel, 16, k.height};
+            const PictureSpec shape{k.kind, channel, 16, k.height};
             const uint32_t standard = k.height % 288 == 0 ? 0 : kSixtyFieldStandard;
-            const auto record = wireRecord(spec, 0x20016, standard);
+            const auto record = wireRecord(shape, 0x20016, standard);
             SCOPED_TRACE(std::string(k.name) + " channel " + std::to_string(channel));
 
             FrameDecodeOptions options;
@@ -67,7 +67,7 @@ TEST(FrameDecoder, RoundTripEveryChannelKindAndMethod) {
             ASSERT_TRUE(line.ok()) << int(line.status);
             ASSERT_EQ(720, line.picture->width);
             ASSERT_EQ(k.height, line.picture->height);
-            const int base = codedChannel(spec);
+            const int base = codedChannel(shape);
             EXPECT_EQ(base, line.channel);
             EXPECT_EQ(base, readPatchCode(line.picture->image()));
 
@@ -195,8 +195,8 @@ TEST(FrameDecoder, ConsumerDecidesAndPicturesGoWhereAsked) {
 }
 
 TEST(FrameDecoder, BackupFileRecordDecodesAfterItsOwnTurn) {
-    const PictureSpec spec{PictureKind::Quad, 13, 16, 288};
-    const auto cs = cache().get(spec, defaultCodestreamBytes(288));
+    const PictureSpec shape{PictureKind::Quad, 13, 16, 288};
+    const auto cs = cache().get(shape, defaultCodestreamBytes(288));
     RecordSpec r;
     r.layoutCode = 0x30016;
     r.pictureFlags = pictureFlagsFor(PictureKind::Quad, 2);

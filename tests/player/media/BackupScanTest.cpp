@@ -88,12 +88,12 @@ TEST(BackupScan, NoAcceptedHeaderIn128SectorsIsAnUnknownCd) {
         ASSERT_TRUE(writer.open(path));
         writer.writeGarbageSectors(garbage, 3);
         const auto codestream = zavgen::placeholderCodestream(5000, 1);
-        zavgen::RecordSpec spec;
-        spec.codestream = codestream;
-        spec.time = {30, 1, 1, 0, 0, 0};
-        writer.writeRecord(spec);
-        spec.time = {30, 1, 1, 0, 0, 5};
-        writer.writeRecord(spec);
+        zavgen::RecordSpec shape;
+        shape.codestream = codestream;
+        shape.time = {30, 1, 1, 0, 0, 0};
+        writer.writeRecord(shape);
+        shape.time = {30, 1, 1, 0, 0, 5};
+        writer.writeRecord(shape);
         ASSERT_TRUE(writer.close());
         MessageList messages;
         const ScanOutcome outcome = openAndScan(path, messages);
@@ -126,14 +126,14 @@ TEST(BackupScan, EndScanSkipsHeadersWithInvalidDatesAndRemembersThem) {
     zavgen::BackupWriter writer;
     ASSERT_TRUE(writer.open(path));
     const auto codestream = zavgen::placeholderCodestream(3000, 1);
-    zavgen::RecordSpec spec;
-    spec.codestream = codestream;
-    spec.time = {30, 3, 1, 10, 0, 0};
-    writer.writeRecord(spec);
-    spec.time = {30, 3, 1, 10, 0, 9};
-    writer.writeRecord(spec);
-    spec.time = {30, 2, 31, 10, 0, 0};  // not a date
-    writer.writeRecord(spec);
+    zavgen::RecordSpec shape;
+    shape.codestream = codestream;
+    shape.time = {30, 3, 1, 10, 0, 0};
+    writer.writeRecord(shape);
+    shape.time = {30, 3, 1, 10, 0, 9};
+    writer.writeRecord(shape);
+    shape.time = {30, 2, 31, 10, 0, 0};  // not a date
+    writer.writeRecord(shape);
     ASSERT_TRUE(writer.close());
     MessageList messages;
     const ScanOutcome outcome = openAndScan(path, messages);

@@ -63,11 +63,11 @@ struct Harness {
 };
 
 zavgen::RecordSpec pictureSpec(std::span<const uint8_t> codestream, uint32_t channel = 0) {
-    zavgen::RecordSpec spec;
-    spec.codestream = codestream;
-    spec.channel = channel;
-    spec.time = {30, 1, 1, 0, 0, 0};
-    return spec;
+    zavgen::RecordSpec shape;
+    shape.codestream = codestream;
+    shape.channel = channel;
+    shape.time = {30, 1, 1, 0, 0, 0};
+    return shape;
 }
 
 TEST(PlaybackReader, DeliversEveryGoodRecordOnceAndPassesOverDamagedOnes) {
@@ -102,9 +102,9 @@ TEST(PlaybackReader, RecordsOfOneToSixSectorsCarryNoPicture) {
         const std::string path = dir.file("short.zav");
         zavgen::BackupWriter writer;
         ASSERT_TRUE(writer.open(path));
-        auto spec = pictureSpec(codestream, 3);
-        spec.sectorCountOverride = sectors;
-        const uint64_t first = writer.writeRecord(spec);
+        auto shape = pictureSpec(codestream, 3);
+        shape.sectorCountOverride = sectors;
+        const uint64_t first = writer.writeRecord(shape);
         const uint64_t second = writer.writeRecord(pictureSpec(codestream, 4));
         ASSERT_EQ(second - first, 7u * 512);
         ASSERT_TRUE(writer.close());
@@ -128,9 +128,9 @@ TEST(PlaybackReader, EndMarkerSearchStarts32BytesBeforeThePictureLength) {
         const std::string path = dir.file("marker.zav");
         zavgen::BackupWriter writer;
         ASSERT_TRUE(writer.open(path));
-        auto spec = pictureSpec(codestream);
-        spec.pictureLengthOverride = length;
-        const uint64_t offset = writer.writeRecord(spec);
+        auto shape = pictureSpec(codestream);
+        shape.pictureLengthOverride = length;
+        const uint64_t offset = writer.writeRecord(shape);
         ASSERT_TRUE(writer.close());
         Harness h;
         h.start(path);
@@ -173,22 +173,22 @@ TEST(PlaybackReader, WithSoundOnThreeSectorRecordsAreSoundOnlyAndOnlySoundPictur
     ASSERT_TRUE(writer.open(path));
     const auto codestream = zavgen::placeholderCodestream(4000, 2);
     auto sound = [](uint32_t sequence, uint32_t type) {
-        zavgen::RecordSpec spec;
-        spec.time = {30, 1, 1, 0, 0, 0};
-        spec.soundType = type;
-        spec.soundMask = 0x3;
-        spec.soundSequence = sequence;
-        return spec;
+        zavgen::RecordSpec shape;
+        shape.time = {30, 1, 1, 0, 0, 0};
+        shape.soundType = type;
+        shape.soundMask = 0x3;
+        shape.soundSequence = sequence;
+        return shape;
     };
     writer.writeRecord(sound(1, kSoundOnly));
     writer.writeRecord(sound(2, kSoundTrailingBlock));  // 3 sectors: sound only whatever its type says
     writer.writeRecord(sound(2, kSoundOnly));           // not a new block
     auto picture = [&](uint32_t channel, uint32_t sequence, uint32_t type) {
-        auto spec = pictureSpec(codestream, channel);
-        spec.soundType = type;
-        spec.soundMask = 0x3;
-        spec.soundSequence = sequence;
-        return spec;
+        auto shape = pictureSpec(codestream, channel);
+        shape.soundType = type;
+        shape.soundMask = 0x3;
+        shape.soundSequence = sequence;
+        return shape;
     };
     const uint64_t shown = writer.writeRecord(picture(2, 3, kSoundTrailingBlock));
     writer.writeRecord(picture(5, 4, kSoundTrailingBlock));  // another channel: sound only

@@ -18,8 +18,8 @@ TEST(SynthCacheThreads, SharedCacheHandsOutOneCodestreamPerKey) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 6; ++i) {
-                const PictureSpec spec{PictureKind::Single, (t + i) % 3, 16, 48};
-                seen[t].push_back(cache.get(spec, 2000).get());
+                const PictureSpec shape{PictureKind::Single, (t + i) % 3, 16, 48};
+                seen[t].push_back(cache.get(shape, 2000).get());
             }
         });
     }

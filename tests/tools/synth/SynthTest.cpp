@@ -82,10 +82,10 @@ TEST(Synth, WireRecordHasHeaderFieldsAndTurnedCodestream) {
 
 TEST(Synth, CacheEncodesOnce) {
     CodestreamCache cache;
-    const PictureSpec spec{PictureKind::Pair, 2, 16, 240};
-    const auto a = cache.get(spec, 15000);
-    const auto b = cache.get(spec, 15000);
+    const PictureSpec shape{PictureKind::Pair, 2, 16, 240};
+    const auto a = cache.get(shape, 15000);
+    const auto b = cache.get(shape, 15000);
     EXPECT_EQ(a.get(), b.get());
-    EXPECT_NE(a.get(), cache.get(spec, 16000).get());
+    EXPECT_NE(a.get(), cache.get(shape, 16000).get());
     EXPECT_FALSE(a->empty());
 }
