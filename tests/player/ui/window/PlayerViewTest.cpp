@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -280,6 +281,66 @@ TEST_F(PlayerViewTest, ForwardPlayWithSoundOnQueuesTheSelectedChannelsTone) {
         ASSERT_GT(store->samples.size(), size_t(4 * kSoundSampleRate));
         EXPECT_NEAR(toneFrequency(store->samples), zavgen::toneHz(soundChannel - 1), 10.0);
     }
+}
+
+// A sound device that plays 8,000 samples per second of the steady clock.
+class RealTimeDevice final : public AudioDevice {
+public:
+    bool queue(std::span<const int16_t> samples) override {
+        std::lock_guard lock(m_mutex);
+        const int64_t played = playedLocked();
+        m_base = played;
+        m_start = std::chrono::steady_clock::now();
+        m_total += int64_t(samples.size());
+        return true;
+    }
+    size_t pendingSamples() const override {
+        std::lock_guard lock(m_mutex);
+        return size_t(m_total - playedLocked());
+    }
+
+private:
+    int64_t playedLocked() const {
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start)
+                .count();
+        return std::min(m_total, m_base + ms * 8);
+    }
+    mutable std::mutex m_mutex;
+    int64_t m_total = 0;
+    int64_t m_base = 0;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+TEST_F(PlayerViewTest, SoundHoldsForwardPlayToTheSoundsOwnPace) {
+    zavgen::GeneratorOptions options;
+    options.channelCount = 4;
+    options.layoutFamily = 3;
+    options.sound = true;
+    options.durationSeconds = 60;
+    options.groupIntervalSeconds = 1;
+    const std::string path = generate("sound-pace.zav", options);
+    PlayerView::Options viewOptions;
+    viewOptions.programFolder = (s_dir / "home").string();
+    viewOptions.notifier = &m_messages;
+    viewOptions.paced = false;  // no picture pacing: only the sound output can hold the reader back
+    viewOptions.audioFactory = [](std::string*) { return std::make_unique<RealTimeDevice>(); };
+    PlayerView view(viewOptions);
+    view.show();
+    ASSERT_TRUE(view.openFile(QString::fromStdString(path)));
+    ASSERT_TRUE(waitFor(
+        [&] { return view.storedPictures() >= 4 && view.shared().mode() == media::PlayMode::Pause; }));
+    view.setSoundOn(true);
+    bool ended = false;
+    QObject::connect(&view, &PlayerView::reachedEnd, [&] { ended = true; });
+    view.pressControl(control::kFPlay);
+    QElapsedTimer wall;
+    wall.start();
+    waitFor([&] { return ended; }, 1500);
+    // A minute of sound cannot have been read in a second and a half.
+    EXPECT_FALSE(ended);
+    EXPECT_GT(view.sound().output(0)->writtenBytes(), 0u);
+    EXPECT_LT(view.sound().output(0)->writtenBytes(), uint64_t(8 * (wall.elapsed() + 1000)));
 }
 
 TEST_F(PlayerViewTest, ASoundDeviceThatCannotBePreparedIsReported) {
