@@ -37,8 +37,12 @@ class MessageBoxNotifier final : public SkinNotifier {
 public:
     explicit MessageBoxNotifier(QWidget* parent) : m_parent(parent) {}
     void showMessage(const std::string& text, const std::string& caption) override {
-        QMessageBox::warning(m_parent, QString::fromStdString(caption.empty() ? kTitle : caption),
-                             QString::fromStdString(text));
+        const QString title = QString::fromStdString(caption.empty() ? kTitle : caption);
+        if (title.compare(QStringLiteral("error"), Qt::CaseInsensitive) == 0) {
+            QMessageBox::critical(m_parent, title, QString::fromStdString(text));
+        } else {
+            QMessageBox::information(m_parent, title, QString::fromStdString(text));
+        }
     }
 
 private:
