@@ -40,7 +40,7 @@ constexpr const char* kUsage = R"(Usage:
       runs the playback thread unpaced from one end of the file to the other and prints every delivered
       picture: header offset, channel read from the pixels (0-based), record time, field code, flags;
       --channel keeps the pictures carrying channel N (0-based); --out writes each channel's latest
-      picture as DIR/chNN.jpg (NN 0-based); then a summary per channel
+      picture as DIR/chNN.jpg (NN = channel + 1, as vistrelctl names them); then a summary per channel
   zavtool audio FILE --channel K --out X.wav
       sound channel K (1-4) as 16-bit PCM, 8000 Hz mono
   zavtool --help
@@ -214,20 +214,24 @@ public:
         }
     }
 
-    void finish(const std::string& outDir) {
+    // Prints the summary and writes the pictures; false when a picture file could not be written.
+    bool finish(const std::string& outDir) {
+        bool written = true;
         if (m_progress)
             std::fputc('\n', stderr);
         if (!outDir.empty()) {
             for (const auto& [channel, s] : m_channels) {
                 if (s.jpeg.empty())
                     continue;
-                char name[16];
-                std::snprintf(name, sizeof name, "/ch%02d.jpg", channel);
-                if (std::FILE* f = std::fopen((outDir + name).c_str(), "wb")) {
-                    std::fwrite(s.jpeg.data(), 1, s.jpeg.size(), f);
-                    std::fclose(f);
-                } else {
+                char name[24];
+                std::snprintf(name, sizeof name, "/ch%02d.jpg", channel + 1);
+                std::FILE* f = std::fopen((outDir + name).c_str(), "wb");
+                bool ok = f && std::fwrite(s.jpeg.data(), 1, s.jpeg.size(), f) == s.jpeg.size();
+                if (f && std::fclose(f) != 0)
+                    ok = false;
+                if (!ok) {
                     std::fprintf(stderr, "zavtool: cannot write %s%s\n", outDir.c_str(), name);
+                    written = false;
                 }
             }
         }
@@ -254,6 +258,7 @@ public:
             for (const auto& message : m_messages)
                 std::printf("  message: \"%s\"\n", message.c_str());
         }
+        return written;
     }
 
 private:
@@ -321,8 +326,7 @@ int runFrames(const std::string& path, bool backward, int channelFilter, const s
         }
     }
     thread.stop();
-    sink.finish(outDir);
-    return 0;
+    return sink.finish(outDir) ? 0 : 1;
 }
 
 void putLe32(std::FILE* f, uint32_t v) {

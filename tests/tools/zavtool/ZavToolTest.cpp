@@ -90,6 +90,16 @@ TEST_F(ZavTool, FailuresGiveTheScanMessageAndAnErrorStatus) {
     EXPECT_NE(run(program("zavgen") + " " + file + " --channels 5").status, 0);
 }
 
+TEST_F(ZavTool, PicturesThatCannotBeWrittenGiveAnErrorStatus) {
+    generate("--channels 4 --duration 8");
+    // A plain file where the folder should be: every picture file fails to open.
+    const std::string notFolder = dir.file("plain");
+    std::ofstream(notFolder) << "x";
+    const Outcome r = run(program("zavtool") + " frames " + file + " --out " + notFolder, true);
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("zavtool: cannot write"), std::string::npos) << r.out;
+}
+
 TEST_F(ZavTool, FramesReadsEveryChannelFromItsPixels) {
     // Pair pictures of 4 channels, two groups: forward from the start, the first group shown twice.
     generate("--channels 4 --layout pair --duration 8 --interval 4");
@@ -112,7 +122,7 @@ TEST_F(ZavTool, FramesReadsEveryChannelFromItsPixels) {
         EXPECT_EQ(all.back().rfind("{\"summary\": {\"pictures\": ", 0), 0u) << all.back();
         EXPECT_NE(all.back().find("\"decodeFailures\": 0"), std::string::npos);
         for (int c = 0; c < 4; ++c)
-            EXPECT_TRUE(std::filesystem::exists(out + "/ch0" + std::to_string(c) + ".jpg")) << c;
+            EXPECT_TRUE(std::filesystem::exists(out + "/ch0" + std::to_string(c + 1) + ".jpg")) << c;
     }
 }
 
