@@ -42,3 +42,16 @@ function(dvr_add_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/fuzz")
 endfunction()
+
+# dvr_add_child_folders(): adds every sub-folder of the current folder that has
+# a CMakeLists.txt, in name order (the tools, programs, benchmarks, fuzzers and
+# skins each keep one folder per target group).
+function(dvr_add_child_folders)
+  file(GLOB _children LIST_DIRECTORIES true RELATIVE "${CMAKE_CURRENT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  list(SORT _children)
+  foreach(_child IN LISTS _children)
+    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${_child}/CMakeLists.txt")
+      add_subdirectory(${_child})
+    endif()
+  endforeach()
+endfunction()
