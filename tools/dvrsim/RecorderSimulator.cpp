@@ -1,5 +1,7 @@
 #include "tools/dvrsim/RecorderSimulator.h"
 
+#include "tools/cli/JsonText.h"
+
 #include "common/frame/SourceRect.h"
 #include "tools/synth/Synth.h"
 
@@ -18,6 +20,7 @@
 
 namespace dvr::sim {
 
+using cli::jsonQuote;
 using link::ParamBlock;
 using link::RecorderTime;
 using link::command::EventList;
@@ -45,25 +48,6 @@ RecorderTime fromSeconds(int64_t seconds) {
 bool validTime(const RecorderTime& t) {
     return t.year >= 1996 && t.year <= 2095 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
            t.hour <= 23 && t.minute <= 59 && t.second <= 59;
-}
-
-std::string jsonQuote(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(c);
-        } else if (u < 0x20) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
-            out += buffer;
-        } else {
-            out.push_back(c);
-        }
-    }
-    out.push_back('"');
-    return out;
 }
 
 std::string hex32(uint32_t v) {

@@ -1,5 +1,7 @@
 #include "tools/vistrelctl/RecorderClient.h"
 
+#include "tools/cli/JsonText.h"
+
 #include "common/frame/FormatText.h"
 #include "common/frame/JpegEncoder.h"
 #include "common/frame/SourceRect.h"
@@ -26,6 +28,7 @@ namespace dvr::ctl {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using cli::jsonQuote;
 
 class ClientHost : public link::SessionHost {
 public:
@@ -158,27 +161,6 @@ struct ChannelPicture {
 };
 
 }  // namespace
-
-std::string jsonQuote(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (u < 0x20) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
-            out += buffer;
-        } else {
-            out.push_back(c);
-        }
-    }
-    out.push_back('"');
-    return out;
-}
 
 int runInfo(const ClientOptions& options, std::ostream& out, std::ostream& err) {
     Client client(options);

@@ -35,7 +35,4 @@ int runInfo(const ClientOptions& options, std::ostream& out, std::ostream& err);
 int runLive(const ClientOptions& options, std::ostream& out, std::ostream& err);
 int runEvents(const ClientOptions& options, std::ostream& out, std::ostream& err);
 
-// JSON string literal of UTF-8 text.
-std::string jsonQuote(std::string_view text);
-
 }  // namespace dvr::ctl

@@ -27,6 +27,7 @@
 #include "player/media/PlaybackClock.h"
 #include "player/media/PlaybackThread.h"
 #include "player/ui/engine/PlayerEngine.h"
+#include "tools/cli/JsonText.h"
 #include "tools/zavgen/BackupWriter.h"
 
 namespace {
@@ -65,16 +66,6 @@ public:
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
     std::vector<std::string> messages;
 };
-
-std::string jsonEscape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out;
-}
 
 // The scan's failure as one line: its message, and the reason the file could not be opened.
 int scanFailure(const std::string& path, const media::ScanOutcome& outcome, const MessageList& messages) {
@@ -247,7 +238,7 @@ public:
             }
             line += "}, \"messages\": [";
             for (size_t i = 0; i < m_messages.size(); ++i)
-                line += (i ? ", \"" : "\"") + jsonEscape(m_messages[i]) + "\"";
+                line += (i ? ", " : "") + cli::jsonQuote(m_messages[i]);
             line += "]}}";
             std::printf("%s\n", line.c_str());
         } else {
