@@ -10,6 +10,14 @@ SkinSurface::SkinSurface(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+SkinSurface::~SkinSurface() {
+    const QList<QPointer<SkinButton>> buttons = m_buttons;
+    for (const QPointer<SkinButton>& button : buttons) {
+        if (button)
+            button->setForeignSurface(nullptr);
+    }
+}
+
 void SkinSurface::setBackground(const QImage& image) {
     m_background = image;
     update();

@@ -16,6 +16,8 @@ class SkinSurface : public QWidget {
     Q_OBJECT
 public:
     explicit SkinSurface(QWidget* parent = nullptr);
+    // Buttons drawn here go back to painting themselves, so none keeps a pointer to a destroyed surface.
+    ~SkinSurface() override;
 
     void setBackground(const QImage& image);
     const QImage& background() const { return m_background; }

@@ -248,3 +248,22 @@ TEST_F(SkinButtonTest, ForeignSurfacePaintsTheButtonImageAtItsPlace) {
     shot = surface.grab().toImage();
     EXPECT_EQ(shot.pixel(35, 25), QColor(Qt::black).rgb()) << "a destroyed button leaves the surface";
 }
+
+TEST_F(SkinButtonTest, ButtonsForgetASurfaceThatIsDestroyedFirst) {
+    // The surface goes before its buttons: as their parent (children die after the surface's own members)
+    // and as an older sibling (children die in creation order). Neither button may reach it afterwards.
+    QWidget window;
+    auto* sibling = new SkinSurface(&window);
+    auto* overSibling = new SkinButton(&window);
+    overSibling->setForeignSurface(sibling);
+    delete sibling;
+    EXPECT_EQ(overSibling->foreignSurface(), nullptr);
+    overSibling->setImage(1);  // repaints into itself again
+
+    auto* parent = new SkinSurface(&window);
+    auto* child = new SkinButton(parent);
+    child->setSlotImage(0, solid(Qt::red));
+    child->setForeignSurface(parent);
+    delete parent;  // deletes the child after the surface's destructor ran
+    SUCCEED();
+}
