@@ -53,6 +53,13 @@ public:
         events.assign(records.begin(), records.end());
         eventsArrived = true;
     }
+    void eventListAnnounced(uint32_t records) override {
+        // An empty list has no body to wait for.
+        if (records == 0) {
+            events.clear();
+            eventsArrived = true;
+        }
+    }
 
     link::RecorderSession* session = nullptr;
     std::optional<link::DisconnectReason> ended;

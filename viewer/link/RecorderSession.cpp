@@ -221,6 +221,7 @@ RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& heade
             return Payload::Collect;
         case command::EventListReply:
             m_requestState = RequestState::EventList;
+            m_host.eventListAnnounced(p[0]);
             return Payload::Collect;
         case command::RecordingRangeReply:
             handleRangeReply(params);

@@ -97,6 +97,9 @@ public:
     // The event-list reply's body (16-byte records): the host stores it as the
     // event file and tells the event list to reload.
     virtual void eventList(std::span<const uint8_t> /*records*/) {}
+    // An event-list reply arrived announcing this many records. A list of no
+    // records completes no body, so eventList() is not called for it.
+    virtual void eventListAnnounced(uint32_t /*records*/) {}
     // The unread reply to the set-up query (at most 1024 bytes).
     virtual void setupReply(std::span<const uint8_t> /*bytes*/) {}
 

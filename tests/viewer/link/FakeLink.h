@@ -126,6 +126,7 @@ public:
     void eventList(std::span<const uint8_t> records) override {
         events.emplace_back(records.begin(), records.end());
     }
+    void eventListAnnounced(uint32_t records) override { announcedEvents.push_back(records); }
     void setupReply(std::span<const uint8_t> bytes) override {
         setupReplies.emplace_back(bytes.begin(), bytes.end());
     }
@@ -154,6 +155,7 @@ public:
     std::vector<uint32_t> statuses;
     std::vector<Picture> playbackPictures;
     std::vector<std::vector<uint8_t>> events;
+    std::vector<uint32_t> announcedEvents;
     std::vector<std::vector<uint8_t>> setupReplies;
     std::vector<std::string> messages;
 };

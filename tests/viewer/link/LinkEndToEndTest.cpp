@@ -374,17 +374,30 @@ TEST(LinkEndToEnd, RecorderEndingAndClosing) {
 }
 
 TEST(LinkEndToEnd, EventsListAsJson) {
-    sim::SimOptions options;
-    options.events = sim::makeEvents(3, options);
-    options.events[1].type = 0x86;
-    Simulator simulator(options);
-    std::ostringstream out, err;
-    ASSERT_EQ(ctl::runEvents(clientOptions(simulator.port()), out, err), 0) << err.str();
-    EXPECT_EQ(out.str(),
-              R"({"events":[{"channel":0,"type":128,"text":" ALARM EVENT ON","time":"2006-01-02 03:04:05"},)"
-              R"({"channel":1,"type":134,"text":" NO EVENT","time":"2006-01-02 03:24:05"},)"
-              R"({"channel":2,"type":130,"text":" LOSS EVENT ON","time":"2006-01-02 03:44:05"}]})"
-              "\n");
+    struct Case {
+        int events;
+        const char* json;
+    };
+    const Case cases[] = {
+        {3, R"({"events":[{"channel":0,"type":128,"text":" ALARM EVENT ON","time":"2006-01-02 03:04:05"},)"
+            R"({"channel":1,"type":134,"text":" NO EVENT","time":"2006-01-02 03:24:05"},)"
+            R"({"channel":2,"type":130,"text":" LOSS EVENT ON","time":"2006-01-02 03:44:05"}]})"
+            "\n"},
+        // A recorder without events answers with no body; the list is printed at once.
+        {0, "{\"events\":[]}\n"},
+    };
+    for (const Case& c : cases) {
+        sim::SimOptions options;
+        options.events = sim::makeEvents(c.events, options);
+        if (c.events > 1)
+            options.events[1].type = 0x86;
+        Simulator simulator(options);
+        ctl::ClientOptions client = clientOptions(simulator.port());
+        client.timeoutSeconds = 10;
+        std::ostringstream out, err;
+        ASSERT_EQ(ctl::runEvents(client, out, err), 0) << c.events << " events: " << err.str();
+        EXPECT_EQ(out.str(), c.json) << c.events << " events";
+    }
 }
 
 TEST(LinkEndToEnd, RemotePlaybackRunsToTheEndOfTheRecording) {

@@ -492,6 +492,8 @@ TEST_F(SessionTest, EventListTakesSixteenBytesPerRecord) {
     deliver(reply(command::EventListReply, params({0})));
     EXPECT_EQ(host.events.size(), 1u);
     EXPECT_EQ(session.requestState(), RequestState::EventList);
+    // The host still hears that the list is empty.
+    EXPECT_EQ(host.announcedEvents, (std::vector<uint32_t>{3, 0}));
 }
 
 TEST_F(SessionTest, PlaybackActiveStopsTheLiveLoopAfterThePictureInFlight) {
