@@ -60,6 +60,9 @@ bool PlaybackReader::step() {
     if (mode == PlayMode::Pause) {
         m_clock.sleepMs(4);
         m_shared.requestFlag.store(1);  // playing resumes through Resync
+        // A record's Advance may still be pending: its pacing must not count the time spent paused as
+        // lateness and skip records, so the clocks restart there as they do on Resync.
+        m_rules.resync();
         return true;
     }
     if (mode == PlayMode::Seek) {

@@ -28,16 +28,17 @@ zavgen::GeneratorOptions playOptions() {
     return o;
 }
 
-// The reader and the unpaced engine stepped on the test's thread.
+// The reader and the engine (unpaced unless asked) stepped on the test's thread.
 struct Player {
     media::PlaybackShared shared;
     RecordingSink sink{shared};
     media::ManualPlaybackClock clock;
-    PlayerEngine engine{shared, sink, clock, {.paced = false}};
+    PlayerEngine engine;
     media::PlaybackReader reader{shared, sink, engine, clock};
     media::ScanResult scan;
 
-    explicit Player(const std::string& path) {
+    explicit Player(const std::string& path, bool paced = false)
+        : engine(shared, sink, clock, {.paced = paced}) {
         testing::MessageList messages;
         const auto outcome = media::openAndScan(path, messages);
         EXPECT_TRUE(outcome.ok());
@@ -222,6 +223,50 @@ TEST(PlaybackEngine, AnEmptyTailEndsPlayInsteadOfSearchingForEver) {
         ASSERT_TRUE(p.runToPause());
         EXPECT_EQ(p.sink.count(SinkEvent::AtEnd), 1);
         EXPECT_EQ(p.sink.count(SinkEvent::Message), 0);
+    }
+}
+
+TEST(PlaybackEngine, PlayResumesAfterAPauseWhereItStopped) {
+    // However long the pause, forward play goes on with the next record: the time spent paused is not
+    // taken for lateness that skips records.
+    TempDir dir;
+    zavgen::GeneratorReport report;
+    const std::string path = testing::writeBackup(dir, "resume.zav", playOptions(), &report);
+    struct Case {
+        const char* name;
+        media::ReaderState pausedIn;
+        bool groupEnd;  // paused right after the last record of a group
+    };
+    const Case cases[] = {{"advance at a group's end", media::ReaderState::Advance, true},
+                          {"advance inside a group", media::ReaderState::Advance, false},
+                          {"scan", media::ReaderState::Scan, false}};
+    for (const Case& c : cases) {
+        Player p(path, /*paced=*/true);
+        ASSERT_TRUE(p.runToPause());
+        p.shared.setMode(PlayMode::Forward);
+        // Play to the sixth record or later, then stop where the case says.
+        bool reached = false;
+        for (int i = 0; i < 100000 && !reached; ++i) {
+            ASSERT_TRUE(p.reader.step());
+            reached =
+                p.sink.pictureOffsets().size() >= 10 && p.reader.state() == c.pausedIn &&
+                (c.pausedIn != media::ReaderState::Advance || (p.engine.groupCounter() == 0) == c.groupEnd);
+        }
+        ASSERT_TRUE(reached) << c.name;
+        const uint64_t lastShown = p.sink.pictureOffsets().back();
+        p.shared.setMode(PlayMode::Pause);
+        for (int i = 0; i < 2500; ++i)  // 10 s on the manual clock
+            ASSERT_TRUE(p.reader.step());
+        p.take();
+        p.shared.setMode(PlayMode::Forward);
+        for (int i = 0; i < 100000 && p.sink.pictureOffsets().empty(); ++i)
+            ASSERT_TRUE(p.reader.step());
+        const auto delivered = p.take();
+        ASSERT_FALSE(delivered.empty()) << c.name;
+        const auto it = std::find(report.pictureOffsets.begin(), report.pictureOffsets.end(), lastShown);
+        ASSERT_NE(it + 1, report.pictureOffsets.end());
+        EXPECT_EQ(delivered.front(), *(it + 1)) << c.name;
+        EXPECT_EQ(p.sink.count(SinkEvent::AtEnd), 0) << c.name;
     }
 }
 
