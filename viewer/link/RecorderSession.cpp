@@ -180,6 +180,14 @@ void RecorderSession::receiveBytes(std::span<const uint8_t> block) {
         m_framer.reset();
         return;
     }
+    dispatchBlock(block);
+    if (m_playErrorPending) {
+        m_playErrorPending = false;
+        m_host.showMessage(kPlayErrorMessage);
+    }
+}
+
+void RecorderSession::dispatchBlock(std::span<const uint8_t> block) {
     const uint64_t generation = m_generation;
     while (!block.empty() && generation == m_generation) {
         size_t used = 0;
@@ -257,7 +265,7 @@ RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& heade
             m_requestState = RequestState::PlaybackStop;
             m_host.playbackStatus(p[0]);
             if (p[0] == 2)
-                m_host.showMessage(kPlayErrorMessage);
+                m_playErrorPending = true;
             return Payload::Skip;
         case command::StopReply:
         case command::Notice:

@@ -125,6 +125,7 @@ private:
     // What to do with the payload that follows a header.
     enum class Payload { Skip, Collect, Stop };
 
+    void dispatchBlock(std::span<const uint8_t> block);
     Payload handleHeader(const PacketHeader& header, const ParamBlock& params);
     void handlePayload(std::span<const uint8_t> payload);
     void handleLoginReply(const PacketHeader& header, const ParamBlock& params);
@@ -164,6 +165,9 @@ private:
     ParamBlock m_lastParams;
     uint32_t m_payloadCommand = 0;
     bool m_payloadWanted = false;
+    // The play-error message waits until the received block is handled: a
+    // message box may read the socket again while it is open.
+    bool m_playErrorPending = false;
 
     std::array<uint8_t, kReadBytes> m_receiveBlock{};
     std::vector<uint8_t> m_sendBuffer;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -130,9 +131,15 @@ public:
     void setupReply(std::span<const uint8_t> bytes) override {
         setupReplies.emplace_back(bytes.begin(), bytes.end());
     }
-    void showMessage(const MessageText& m) override { messages.push_back(std::string(m.key)); }
+    void showMessage(const MessageText& m) override {
+        messages.push_back(std::string(m.key));
+        // A message box runs its own event loop: the socket may be read again meanwhile.
+        if (duringMessage)
+            duringMessage();
+    }
 
     RecorderSession* session = nullptr;
+    std::function<void()> duringMessage;
     std::vector<ConnectionState> states;
     bool keyLock = false;
     int liveToggles = 0;

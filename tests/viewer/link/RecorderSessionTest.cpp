@@ -437,6 +437,21 @@ TEST_F(SessionTest, StopPlaybackReplyStatus) {
     EXPECT_EQ(session.requestState(), RequestState::PlaybackStop);
 }
 
+TEST_F(SessionTest, PlayErrorMessageWaitsUntilTheReadIsHandled) {
+    startLive();
+    // The stop reply with status 2 and a live picture behind it in the same read; the message box
+    // reads the socket again while it is open.
+    std::vector<uint8_t> stream = reply(command::StopPlaybackReply, params({2}));
+    const auto picture = liveReply(liveRecord(frame::PictureKind::Single, 1));
+    stream.insert(stream.end(), picture.begin(), picture.end());
+    host.duringMessage = [this] { session.onReadable(); };
+    deliver(stream);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"MSG_026"});
+    EXPECT_EQ(host.statuses, std::vector<uint32_t>{2});
+    EXPECT_EQ(session.live().frameCounter(), 1);  // the picture is not lost
+    EXPECT_EQ(session.framer().droppedBytes(), 0u);
+}
+
 TEST_F(SessionTest, WatchdogClosesAfterTheSecondSilentTick) {
     startLive();
     session.onWatchdogTick();  // clears the activity of the login
