@@ -418,7 +418,7 @@ void PlayerView::applyModel() {
 
     const bool soundVisible = m_model.soundControlsVisible();
     m_soundOn->setVisible(soundVisible);
-    m_soundOn->setEnabled(m_model.enabled(control::kSoundOn));
+    m_soundOn->setEnabled(m_model.enabled(control::kSoundOn) && (m_model.soundOn() || m_sound.hasOutputs()));
     m_soundOn->setChecked(m_model.soundOn());
     for (int k = 0; k < 4; ++k) {
         QCheckBox* check = m_soundChannels[static_cast<size_t>(k)];
@@ -537,7 +537,10 @@ void PlayerView::onSoundToggled(bool on) {
 }
 
 void PlayerView::setSoundOn(bool on) {
-    if (!m_model.soundControlsVisible() || (on && !m_model.enabled(control::kSoundOn))) {
+    // Without a prepared sound device nothing would hold reading back to the sound's pace, and the
+    // file would race through at full speed: sound stays off.
+    if (!m_model.soundControlsVisible() ||
+        (on && (!m_model.enabled(control::kSoundOn) || !m_sound.hasOutputs()))) {
         applyModel();
         return;
     }

@@ -359,6 +359,15 @@ TEST_F(PlayerViewTest, ASoundDeviceThatCannotBePreparedIsReported) {
     ASSERT_EQ(m_messages.messages().size(), 1u);
     EXPECT_EQ(m_messages.messages()[0].text, "Audio initialize exception.");
     EXPECT_EQ(m_messages.messages()[0].caption, "Error");
+
+    // Without a device nothing would pace reading: the sound switch stays off and play keeps its pace.
+    view.setSoundOn(true);
+    EXPECT_FALSE(view.model().soundOn());
+    EXPECT_FALSE(view.shared().soundOn.load());
+    view.pressControl(control::kFPlay);
+    view.setSoundOn(true);
+    EXPECT_FALSE(view.model().soundOn());
+    EXPECT_TRUE(view.model().enabled(control::kFfPlay));
 }
 
 TEST_F(PlayerViewTest, AFileThatIsNotABackupLeavesTheViewWithoutPlayback) {
