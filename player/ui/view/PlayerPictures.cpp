@@ -32,6 +32,9 @@ void PlayerPictures::clear() {
     std::lock_guard lock(m_timeMutex);
     m_hasTime.fill(false);
     m_lastChannel.store(-1);
+    // The playback thread is stopped while a file is opened: a first field of the last file must not be
+    // woven with a second field of the next.
+    m_interleaver.clear();
 }
 
 int PlayerPictures::rollPictureCounts() {

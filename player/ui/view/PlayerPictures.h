@@ -56,7 +56,8 @@ public:
     // --- window thread
     void setPage(int layout, int firstChannel);
     void setPal(bool pal) { m_pal.store(pal); }
-    // Forgets every picture, time and count (a new file).
+    // Forgets every picture, time, count and held first field (a new file; the playback thread is
+    // stopped).
     void clear();
     // Moves the per-channel counts of the last second into the shown values; returns their total.
     int rollPictureCounts();

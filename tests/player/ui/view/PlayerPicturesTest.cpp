@@ -122,6 +122,12 @@ TEST(PlayerPictures, FramePicturesAreWovenFromTheirTwoFields) {
         EXPECT_EQ(s.rect, (frame::PixelRect{0, 0, 720, 480}));
     });
     EXPECT_EQ(synth::nearestSignatureChannel(paneColour(pictures, 2)), 2);
+
+    // A first field held when a new file is opened is not woven with the new file's second field.
+    EXPECT_EQ(pictures.store(first.record).result, StoreResult::FieldHeld);
+    pictures.clear();
+    EXPECT_EQ(pictures.store(second.record).result, StoreResult::Dropped);
+    pictures.withPaneSource(2, [](const PlayerPictures::PaneSource& s) { EXPECT_EQ(s.picture, nullptr); });
 }
 
 TEST(PlayerPictures, AskForTheOtherSkinByTheVideoStandard) {
