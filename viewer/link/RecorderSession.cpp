@@ -46,7 +46,10 @@ void RecorderSession::disconnect() {
         m_host.setWatchdogRunning(false);
     }
     if (m_transport.isOpen()) {
-        request(RequestKind::Stop);
+        // A socket whose connect is still under way cannot carry the stop
+        // request, and a send there would only wait for the connection.
+        if (m_connected)
+            request(RequestKind::Stop);
         // Closing shuts the sending side down after the queued stop request.
         m_transport.close();
     }

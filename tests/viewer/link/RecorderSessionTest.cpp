@@ -640,6 +640,15 @@ TEST_F(SessionTest, DisconnectSendsStopAndIsAlwaysSafe) {
     // A reconnect starts with a fresh login.
     connect();
     EXPECT_EQ(transport.sentCommands().back(), command::Login);
+
+    // Disconnecting while the connect is still under way closes the socket without sending.
+    session.disconnect();
+    const size_t sent = transport.sent.size();
+    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    session.disconnect();
+    EXPECT_EQ(transport.sent.size(), sent);
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_FALSE(host.watchdog);
 }
 
 }  // namespace
