@@ -317,7 +317,8 @@ std::shared_ptr<const std::vector<uint8_t>> CodestreamCache::get(const PictureSp
             return it->second;
     }
     // Encode outside the lock so that threads asking for different pictures do not wait on each other.
-    auto codestream = std::make_shared<const std::vector<uint8_t>>(encodeJ2k(drawPicture(shape), targetBytes));
+    auto codestream =
+        std::make_shared<const std::vector<uint8_t>>(encodeJ2k(drawPicture(shape), targetBytes));
     std::lock_guard lock(m_mutex);
     return m_entries.emplace(key, std::move(codestream)).first->second;
 }

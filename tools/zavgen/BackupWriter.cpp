@@ -107,7 +107,7 @@ uint64_t BackupWriter::writeRecord(const RecordSpec& shape) {
     } else {
         data[11] = shape.fieldCode == media::kFirstField    ? 0xF0
                    : shape.fieldCode == media::kSecondField ? 0xF1
-                                                           : 0x00;
+                                                            : 0x00;
         std::copy(shape.codestream.begin(), shape.codestream.end(), data.begin() + media::kSubHeaderBytes);
         if (shape.dropEndMarker && shape.codestream.size() >= 2) {
             data[media::kSubHeaderBytes + shape.codestream.size() - 2] = 0;
@@ -125,8 +125,8 @@ uint64_t BackupWriter::writeRecord(const RecordSpec& shape) {
     h.previousSectorLow = shape.previousSectorOverride.value_or(shape.linkPrevious ? m_lastSector : 0);
     h.sectorLow = sector;
     // The reader takes 4 bytes per sound channel bit off the picture length of a record with sound.
-    h.pictureLength = shape.pictureLengthOverride.value_or(uint32_t(shape.codestream.size()) +
-                                                          (shape.soundType != 0 ? 4u * shape.soundMask : 0u));
+    h.pictureLength = shape.pictureLengthOverride.value_or(
+        uint32_t(shape.codestream.size()) + (shape.soundType != 0 ? 4u * shape.soundMask : 0u));
     h.sectorCount = shape.sectorCountOverride.value_or(uint32_t(m_record.size() / kSector));
     h.groupWord = shape.groupWord;
     h.channel = shape.channel;

@@ -111,14 +111,10 @@ void PlayerEngine::afterPicture(const media::RecordContext& record, int64_t& pos
             stepBackward(record, position);
             break;
         case PlayMode::GoToStart:
-            m_shared.setMode(PlayMode::StepForward);
-            position = kDataStart;
-            m_groupCounter = 0;
+            leaveForStart(position);
             break;
         case PlayMode::GoToEnd:
-            position = int64_t(m_endOffset);
-            m_shared.setMode(PlayMode::StepBackward);
-            m_groupCounter = 0;
+            leaveForEnd(position);
             break;
         case PlayMode::StepBackward:
             // A previous-sector number of 0 is a missing link, not a sector to go to.
@@ -143,6 +139,18 @@ void PlayerEngine::afterPicture(const media::RecordContext& record, int64_t& pos
     }
 }
 
+void PlayerEngine::leaveForStart(int64_t& position) {
+    m_shared.setMode(PlayMode::StepForward);
+    position = kDataStart;
+    m_groupCounter = 0;
+}
+
+void PlayerEngine::leaveForEnd(int64_t& position) {
+    position = int64_t(m_endOffset);
+    m_shared.setMode(PlayMode::StepBackward);
+    m_groupCounter = 0;
+}
+
 void PlayerEngine::afterDroppedRecord(const media::RecordContext& record, int64_t& position) {
     takeRecord(*record.header);
     const media::BackupHeader& h = *record.header;
@@ -159,15 +167,11 @@ void PlayerEngine::afterDroppedRecord(const media::RecordContext& record, int64_
             break;
         case PlayMode::GoToStart:
             // Any record will do to leave for the start.
-            m_shared.setMode(PlayMode::StepForward);
-            position = kDataStart;
-            m_groupCounter = 0;
+            leaveForStart(position);
             break;
         case PlayMode::GoToEnd:
             // Any record will do to leave for the end offset (the last part of a file may hold sound only).
-            position = int64_t(m_endOffset);
-            m_shared.setMode(PlayMode::StepBackward);
-            m_groupCounter = 0;
+            leaveForEnd(position);
             break;
         default:
             break;  // forward modes search on after the record

@@ -23,13 +23,13 @@ struct Made {
 
 Made make(PictureKind kind, int channel, int height = 240, int fieldCode = 255,
           uint32_t layoutCode = 0x10016) {
-    const synth::PictureSpec spec{kind, channel, 16, height};
+    const synth::PictureSpec shape{kind, channel, 16, height};
     Made made;
-    made.codestream = cache().get(spec, synth::defaultCodestreamBytes(height));
+    made.codestream = cache().get(shape, synth::defaultCodestreamBytes(height));
     made.record.layoutCode = layoutCode;
     made.record.pictureFlags = synth::pictureFlagsFor(kind);
     made.record.videoStandard = frame::kSixtyFieldStandard;
-    made.record.recordChannel = synth::codedChannel(spec);
+    made.record.recordChannel = synth::codedChannel(shape);
     made.record.fieldCode = fieldCode;
     made.record.time = {2026, 1, 2, 3, 4, 5};
     made.record.codestream = *made.codestream;
