@@ -3,26 +3,14 @@
 #include <atomic>
 #include <cstdint>
 
-namespace dvr::media {
+#include "player/media/PlayMode.h"
 
-// Play modes: what the navigation buttons, keys and slider ask for.
-enum class PlayMode : uint8_t {
-    Pause = 0,
-    Forward = 1,
-    Backward = 2,
-    FastForward = 3,
-    FastBackward = 4,
-    GoToStart = 5,
-    GoToEnd = 6,
-    StepForward = 7,
-    StepBackward = 8,
-    Seek = 9,
-};
+namespace dvr::media {
 
 // The words the window and the playback thread share. Each is one atomic word: written by one side,
 // polled by the other, with no lock and no further ordering between them.
 struct PlaybackShared {
-    std::atomic<uint8_t> playMode{uint8_t(PlayMode::Pause)};
+    std::atomic<PlayMode> playMode{PlayMode::Pause};
     // Set by every play-mode change; the thread clears it when it resynchronises its clocks.
     std::atomic<uint8_t> requestFlag{0};
     // 1 while the thread may run; the window stores 0 to stop it.
@@ -37,13 +25,35 @@ struct PlaybackShared {
     std::atomic<int> skipIndex{0};
     // Set during the delay wait between groups, so that painting redraws the last pictures.
     std::atomic<bool> waiting{false};
+    // Counts set-mode calls, so that a wait also sees a mode set again to the value it had.
+    std::atomic<uint32_t> modeChanges{0};
 
     // Stores the mode and sets the request flag.
     void setMode(PlayMode mode) {
-        playMode.store(uint8_t(mode));
+        playMode.store(mode);
+        modeChanges.fetch_add(1);
         requestFlag.store(1);
     }
-    PlayMode mode() const { return PlayMode(playMode.load()); }
+    PlayMode mode() const { return playMode.load(); }
+
+    // What the window has asked the thread for, taken before a wait.
+    struct Requests {
+        PlayMode mode = PlayMode::Pause;
+        uint32_t modeChanges = 0;
+        int speedIndex = 0;
+        int delayIndex = 0;
+        bool soundOn = false;
+    };
+    Requests requests() const {
+        return {playMode.load(), modeChanges.load(), speedIndex.load(), delayIndex.load(), soundOn.load()};
+    }
+    // True once the thread is asked to stop (another file, closing) or the mode, speed, delay or sound
+    // switch differs from `before`: every wait of the playback thread ends then, however long it was.
+    bool requestedSince(const Requests& before) const {
+        return runFlag.load() == 0 || playMode.load() != before.mode ||
+               modeChanges.load() != before.modeChanges || speedIndex.load() != before.speedIndex ||
+               delayIndex.load() != before.delayIndex || soundOn.load() != before.soundOn;
+    }
 };
 
 }  // namespace dvr::media

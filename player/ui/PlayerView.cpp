@@ -170,7 +170,7 @@ public:
         media::splitSoundBlock(block, channelMask, m_channels);
         m_view.m_sound.handOver(
             {m_channels.channel(0), m_channels.channel(1), m_channels.channel(2), m_channels.channel(3)},
-            m_view.m_shared.playMode.load());
+            m_view.m_shared.playMode);
     }
 
     void setSlider(int value) override {
@@ -457,9 +457,9 @@ void PlayerView::setMode(const std::optional<ModeRequest>& request) {
         return;
     }
     if (request->setRequestFlag) {
-        m_shared.setMode(media::PlayMode(request->mode));
+        m_shared.setMode(request->mode);
     } else {
-        m_shared.playMode.store(uint8_t(request->mode));
+        m_shared.playMode.store(request->mode);
     }
 }
 
@@ -679,7 +679,7 @@ void PlayerView::onSecondTimer() {
 void PlayerView::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Space:
-            setMode(m_model.spaceKey(int(m_shared.mode())));
+            setMode(m_model.spaceKey(m_shared.mode()));
             break;
         case Qt::Key_Left:
             setMode(m_model.arrowKey(false));

@@ -53,8 +53,11 @@ void PlayerSound::selectChannel(int channel) {
 }
 
 void PlayerSound::handOver(const std::array<std::span<const uint8_t>, kChannelCount>& channels,
-                           int playMode) {
-    if (!soundOn() || playMode != kForwardPlayMode) {
+                           const std::atomic<media::PlayMode>& playMode) {
+    const auto playing = [this, &playMode] {
+        return soundOn() && playMode.load() == media::PlayMode::Forward;
+    };
+    if (!playing()) {
         return;
     }
     const int selected = selectedChannel();
@@ -63,7 +66,7 @@ void PlayerSound::handOver(const std::array<std::span<const uint8_t>, kChannelCo
     }
     const auto index = static_cast<size_t>(selected - 1);
     if (m_outputs[index]) {
-        m_outputs[index]->queue(channels[index]);
+        m_outputs[index]->queue(channels[index], playing);
     }
 }
 
@@ -74,6 +77,10 @@ void PlayerSound::interrupt(bool on) {
             output->interrupt(on);
         }
     }
+}
+
+int64_t PlayerSound::pendingSamples() const {
+    return m_device ? m_device->queuedSamples() - m_device->playedSamples() : 0;
 }
 
 const SoundOutput* PlayerSound::output(int channel) const {

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "player/media/PlayMode.h"
 #include "player/ui/audio/AudioDevice.h"
 #include "player/ui/audio/SoundOutput.h"
 
@@ -19,8 +20,6 @@ class PlayerSound {
 public:
     static constexpr int kChannelCount = 4;
     static constexpr size_t kChannelBufferBytes = 1024;
-    // The play mode in which sound is queued (forward play).
-    static constexpr int kForwardPlayMode = 1;
 
     explicit PlayerSound(AudioClock& clock = systemAudioClock());
     ~PlayerSound();
@@ -43,13 +42,18 @@ public:
     int selectedChannel() const { return m_selected.load(std::memory_order_relaxed); }
 
     // Playback thread: one sound block was split into the four channel buffers. Queues
-    // the selected channel's bytes when sound is on and playMode is forward play; drops
-    // everything else.
-    void handOver(const std::array<std::span<const uint8_t>, kChannelCount>& channels, int playMode);
+    // the selected channel's bytes when sound is on and the shared play mode is forward
+    // play; drops everything else. A wait for a play buffer ends (dropping the staged
+    // block) as soon as the window leaves forward play or switches sound off.
+    void handOver(const std::array<std::span<const uint8_t>, kChannelCount>& channels,
+                  const std::atomic<media::PlayMode>& playMode);
 
     // Ends waits of the playback thread inside handOver() and drops later blocks until
     // called with false; used while the playback thread is being stopped.
     void interrupt(bool on);
+
+    // Samples written to the device that it has not taken for playing yet (0 without one).
+    int64_t pendingSamples() const;
 
     // The output of sound channel 0 to 3 (nullptr before createOutputs()).
     const SoundOutput* output(int channel) const;

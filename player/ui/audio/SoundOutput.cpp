@@ -70,7 +70,7 @@ void SoundOutput::interrupt(bool on) {
     m_interrupted.store(on, std::memory_order_relaxed);
 }
 
-void SoundOutput::queue(std::span<const uint8_t> bytes) {
+void SoundOutput::queue(std::span<const uint8_t> bytes, const std::function<bool()>& keepWaiting) {
     const size_t room = kStagingBytes - m_fill;
     const size_t count = std::min(bytes.size(), room);
     if (count > 0) {
@@ -80,7 +80,7 @@ void SoundOutput::queue(std::span<const uint8_t> bytes) {
     if (m_fill <= kBlockBytes) {
         return;
     }
-    if (!waitForPlayBuffer()) {
+    if (!waitForPlayBuffer(keepWaiting)) {
         m_fill = 0;
         return;
     }
@@ -94,12 +94,12 @@ void SoundOutput::queue(std::span<const uint8_t> bytes) {
     m_next = (m_next + 1) % kPlayBufferCount;
 }
 
-bool SoundOutput::waitForPlayBuffer() {
+bool SoundOutput::waitForPlayBuffer(const std::function<bool()>& keepWaiting) {
     const int64_t mark = m_endMark[static_cast<size_t>(m_next)];
     int64_t lastPlayed = m_device->playedSamples();
     int64_t lastProgressMs = m_clock.nowMs();
     while (lastPlayed < mark) {
-        if (m_interrupted.load(std::memory_order_relaxed)) {
+        if (m_interrupted.load(std::memory_order_relaxed) || (keepWaiting && !keepWaiting())) {
             return false;
         }
         m_clock.sleepMs(kPollMs);

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -31,8 +32,9 @@ public:
 
     // Appends mu-law bytes; writes a block to the device once more than kBlockBytes are
     // staged, waiting first until the next play buffer has finished playing. Bytes that
-    // do not fit the staging buffer are dropped.
-    void queue(std::span<const uint8_t> bytes);
+    // do not fit the staging buffer are dropped. The wait asks keepWaiting (when given)
+    // at every poll and drops the staged block as soon as it says false.
+    void queue(std::span<const uint8_t> bytes, const std::function<bool()>& keepWaiting = {});
 
     // On: ends any wait in queue() at once and makes later waits drop their block
     // instead of waiting, until interrupt(false).
@@ -43,7 +45,7 @@ public:
     uint64_t writtenBytes() const { return m_written; }
 
 private:
-    bool waitForPlayBuffer();
+    bool waitForPlayBuffer(const std::function<bool()>& keepWaiting);
 
     std::shared_ptr<SharedAudioDevice> m_device;
     AudioClock& m_clock;

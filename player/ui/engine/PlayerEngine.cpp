@@ -38,10 +38,11 @@ void PlayerEngine::begin(uint64_t fileSize, uint64_t endOffset) {
     m_groupCounter = 0;
     m_skipCounter = 0;
     m_clockReset = false;
-    m_d = m_u = m_w = m_e = 0;
+    m_groupClockSeconds = m_backwardCountdownSeconds = m_delayWaitSeconds = m_pacingSleepMs = 0;
     restart(m_groupClock, 0);
     restart(m_waitClock, 0);
     restart(m_delayClock, 0);
+    noteRequests();
 }
 
 int64_t PlayerEngine::seek() {
@@ -51,10 +52,10 @@ int64_t PlayerEngine::seek() {
 }
 
 void PlayerEngine::takeRecord(const media::BackupHeader& header) {
-    m_t = header.displayTimeSeconds();
-    m_g = header.framesPerGroup();
-    m_f = header.fieldRate();
-    m_p = 1000 / m_f;
+    m_displayTimeSeconds = header.displayTimeSeconds();
+    m_framesPerGroup = header.framesPerGroup();
+    m_fieldRateHz = header.fieldRate();
+    m_fieldPeriodMs = 1000 / m_fieldRateHz;
 }
 
 void PlayerEngine::setSliderFrom(int64_t position) {
@@ -62,15 +63,15 @@ void PlayerEngine::setSliderFrom(int64_t position) {
 }
 
 void PlayerEngine::stepGroup() {
-    if (m_groupCounter == 0 && m_g > 1) {
-        restart(m_groupClock, m_t - m_w);
-        m_u = m_t;
+    if (m_groupCounter == 0 && m_framesPerGroup > 1) {
+        restart(m_groupClock, m_displayTimeSeconds - m_delayWaitSeconds);
+        m_backwardCountdownSeconds = m_displayTimeSeconds;
     }
-    m_groupCounter = m_g > 0 ? (m_groupCounter + 1) % m_g : 0;
+    m_groupCounter = m_framesPerGroup > 0 ? (m_groupCounter + 1) % m_framesPerGroup : 0;
 }
 
 void PlayerEngine::stepOneRecord() {
-    if (m_g == 0 || (m_groupCounter + 1) % m_g == 0) {
+    if (m_framesPerGroup == 0 || (m_groupCounter + 1) % m_framesPerGroup == 0) {
         m_shared.setMode(PlayMode::Pause);
         m_groupCounter = 0;
     } else {
@@ -137,6 +138,7 @@ void PlayerEngine::afterPicture(const media::RecordContext& record, int64_t& pos
         case PlayMode::Pause:
             break;
     }
+    noteRequests();
 }
 
 void PlayerEngine::leaveForStart(int64_t& position) {
@@ -176,6 +178,7 @@ void PlayerEngine::afterDroppedRecord(const media::RecordContext& record, int64_
         default:
             break;  // forward modes search on after the record
     }
+    noteRequests();
 }
 
 void PlayerEngine::advance(const media::RecordContext& record, int64_t& position) {
@@ -222,62 +225,71 @@ void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, P
     const bool backward = mode == PlayMode::Backward || mode == PlayMode::FastBackward;
     if (forward || backward) {
         if (m_clockReset) {
-            restart(m_groupClock, m_d);
+            restart(m_groupClock, m_groupClockSeconds);
             m_clockReset = false;
-            m_d = m_t;
-            m_u = m_t;
+            m_groupClockSeconds = m_displayTimeSeconds;
+            m_backwardCountdownSeconds = m_displayTimeSeconds;
             delayWait();
             return;
         }
         // Divisions by the group size count an ungrouped file as groups of one.
-        const int g = m_g > 0 ? m_g : 1;
+        const int g = m_framesPerGroup > 0 ? m_framesPerGroup : 1;
         const int64_t recordBytes = int64_t(record.recordSize) * 512;
         const int speed = m_shared.speedIndex.load();
-        m_u -= elapsed(m_waitClock);
-        m_d = elapsed(m_groupClock);
-        m_e = 0;
+        m_backwardCountdownSeconds -= elapsed(m_waitClock);
+        m_groupClockSeconds = elapsed(m_groupClock);
+        m_pacingSleepMs = 0;
         if (mode == PlayMode::FastBackward)
-            m_u -= double(fastBackwardOffsetSeconds(speed)) / g;
+            m_backwardCountdownSeconds -= double(fastBackwardOffsetSeconds(speed)) / g;
         if (mode == PlayMode::FastForward) {
             const int factor = hasFourfoldFastForward(record.header->layoutCode) ? 4 : 1;
-            m_d += double(fastForwardOffsetSeconds(speed) * factor) / g;
+            m_groupClockSeconds += double(fastForwardOffsetSeconds(speed) * factor) / g;
         }
         if (forward) {
-            if (m_t > m_d) {
-                m_e = (m_t - m_d) * 1000;
+            if (m_displayTimeSeconds > m_groupClockSeconds) {
+                m_pacingSleepMs = (m_displayTimeSeconds - m_groupClockSeconds) * 1000;
             } else {
                 // Late: whole groups are skipped, as many as field periods went by.
-                const int64_t lateMs = int64_t((m_d - m_t) * 1000);
-                position = int64_t(record.headerPosition) + ((lateMs / m_p) / g) * g * recordBytes;
+                const int64_t lateMs = int64_t((m_groupClockSeconds - m_displayTimeSeconds) * 1000);
+                position =
+                    int64_t(record.headerPosition) + ((lateMs / m_fieldPeriodMs) / g) * g * recordBytes;
                 delayWait();
                 return;
             }
         } else {
-            if (m_u > m_t) {
-                m_e = (m_u - m_t) * 1000;
-                m_u = m_t;
+            if (m_backwardCountdownSeconds > m_displayTimeSeconds) {
+                m_pacingSleepMs = (m_backwardCountdownSeconds - m_displayTimeSeconds) * 1000;
+                m_backwardCountdownSeconds = m_displayTimeSeconds;
             } else {
-                const int64_t lateFields = std::llabs(int64_t((m_t - m_u) * 1000 / (1000.0 / m_f)));
+                const int64_t lateFields = std::llabs(int64_t(
+                    (m_displayTimeSeconds - m_backwardCountdownSeconds) * 1000 / (1000.0 / m_fieldRateHz)));
                 position = int64_t(record.headerPosition) - (lateFields / g) * g * recordBytes;
             }
             setSliderFrom(position);
         }
-        const bool longGapUndelayed = m_e > 1000 && m_shared.delayIndex.load() == 1;
-        if (!longGapUndelayed && m_e != 0)
-            m_clock.sleepMs(int64_t(m_e / g));
+        const bool longGapUndelayed = m_pacingSleepMs > 1000 && m_shared.delayIndex.load() == 1;
+        if (!longGapUndelayed && m_pacingSleepMs != 0)
+            pacingSleep(int64_t(m_pacingSleepMs / g));
     }
     delayWait();
 }
 
 void PlayerEngine::delayWait() {
     restart(m_delayClock, 0);
-    m_w = delayValue(m_shared.delayIndex.load()) * (1.0 / m_f) * m_g;
-    while (elapsed(m_delayClock) < m_w) {
+    m_delayWaitSeconds = delayValue(m_shared.delayIndex.load()) * (1.0 / m_fieldRateHz) * m_framesPerGroup;
+    // Up to 32 x 255 / 50 s per group: the window's next request ends it.
+    while (elapsed(m_delayClock) < m_delayWaitSeconds && !requested()) {
         m_shared.waiting.store(true);
         m_clock.sleepMs(1);
     }
     m_shared.waiting.store(false);
     restart(m_waitClock, 0);
+}
+
+void PlayerEngine::pacingSleep(int64_t ms) {
+    const int64_t endNs = m_clock.nowNs() + ms * 1000000;
+    while (m_clock.nowNs() < endNs && !requested())
+        m_clock.sleepMs(1);
 }
 
 bool PlayerEngine::soundPictureAllowed(const media::RecordContext& record) {

@@ -36,10 +36,10 @@ public:
     // State for tests and the window's painting.
     int groupCounter() const { return m_groupCounter; }
     int skipCounter() const { return m_skipCounter; }
-    double groupSeconds() const { return m_d; }
-    double countdownSeconds() const { return m_u; }
-    double lastDelayWaitSeconds() const { return m_w; }
-    double sleepMs() const { return m_e; }
+    double groupSeconds() const { return m_groupClockSeconds; }
+    double countdownSeconds() const { return m_backwardCountdownSeconds; }
+    double lastDelayWaitSeconds() const { return m_delayWaitSeconds; }
+    double pacingSleepMs() const { return m_pacingSleepMs; }
 
 private:
     // A high-resolution interval clock: a start reading plus an offset in seconds.
@@ -68,6 +68,12 @@ private:
     void stepBackward(const media::RecordContext& record, int64_t& position);
     void pace(const media::RecordContext& record, int64_t& position, media::PlayMode mode);
     void delayWait();
+    // Sleeps `ms` milliseconds in steps of one, ending early once the window asked for something.
+    void pacingSleep(int64_t ms);
+    // The window's requests as this record's rules left them; the waits of its Advance end when they
+    // change.
+    void noteRequests() { m_requestsSeen = m_shared.requests(); }
+    bool requested() const { return m_shared.requestedSince(m_requestsSeen); }
     bool beyondFile(int64_t position) const { return position < 0 || uint64_t(position) > m_fileSize; }
     void setSliderFrom(int64_t position);
 
@@ -79,16 +85,17 @@ private:
     uint64_t m_fileSize = 0;
     uint64_t m_endOffset = 0;
 
-    // Per-record values: T display time (s), G frames per group, F field rate, P field period (whole ms).
-    double m_t = 0;
-    int m_g = 0;
-    int m_f = 60;
-    int m_p = 16;
+    // Per-record values.
+    double m_displayTimeSeconds = 0;
+    int m_framesPerGroup = 0;
+    int m_fieldRateHz = 60;
+    int m_fieldPeriodMs = 16;  // whole milliseconds
 
-    double m_d = 0;  // the group clock's reading (s)
-    double m_u = 0;  // the backward countdown (s)
-    double m_w = 0;  // the last delay wait (s)
-    double m_e = 0;  // milliseconds to sleep
+    double m_groupClockSeconds = 0;         // the group clock's reading
+    double m_backwardCountdownSeconds = 0;  // counts down while playing backwards
+    double m_delayWaitSeconds = 0;          // the last delay wait
+    double m_pacingSleepMs = 0;             // the sleep the pacing asked for
+    media::PlaybackShared::Requests m_requestsSeen;
     int m_groupCounter = 0;
     bool m_clockReset = false;
     int m_skipCounter = 0;

@@ -324,44 +324,44 @@ std::optional<ModeRequest> PlayerViewModel::navigationButton(int id) {
     };
     switch (id) {
         case control::kPause:
-            request.mode = play_mode::kPause;
+            request.mode = media::PlayMode::Pause;
             setEnabled(control::kSoundOn, !m_backupOpen);
             setEnabled(control::kPause, false);
             lockForSound();
             m_navState = 3;
             break;
         case control::kFPlay:
-            request.mode = play_mode::kForward;
+            request.mode = media::PlayMode::Forward;
             setEnabled(control::kSoundOn, true);
             setEnabled(control::kFPlay, false);
             lockForSound();
             m_navState = 4;
             break;
         case control::kFfPlay:
-            request.mode = play_mode::kFastForward;
+            request.mode = media::PlayMode::FastForward;
             setEnabled(control::kSoundOn, false);
             setEnabled(control::kFfPlay, false);
             m_navState = 5;
             break;
         case control::kBPlay:
-            request.mode = play_mode::kBackward;
+            request.mode = media::PlayMode::Backward;
             setEnabled(control::kSoundOn, false);
             setEnabled(control::kBPlay, false);
             m_navState = 2;
             break;
         case control::kRwPlay:
-            request.mode = play_mode::kFastBackward;
+            request.mode = media::PlayMode::FastBackward;
             setEnabled(control::kSoundOn, false);
             setEnabled(control::kRwPlay, false);
             m_navState = 1;
             break;
         case control::kStart:
-            request.mode = play_mode::kGoToStart;
+            request.mode = media::PlayMode::GoToStart;
             atStart();
             m_navState = 0;
             break;
         case control::kEnd:
-            request.mode = play_mode::kGoToEnd;
+            request.mode = media::PlayMode::GoToEnd;
             atEnd();
             m_navState = 6;
             break;
@@ -371,24 +371,24 @@ std::optional<ModeRequest> PlayerViewModel::navigationButton(int id) {
     return request;
 }
 
-std::optional<ModeRequest> PlayerViewModel::spaceKey(int playMode) {
+std::optional<ModeRequest> PlayerViewModel::spaceKey(media::PlayMode playMode) {
     if (!m_fileOpen) {
         return std::nullopt;
     }
     switch (playMode) {
-        case play_mode::kPause: {
+        case media::PlayMode::Pause: {
             int button = m_rememberedPlayButton ? m_rememberedPlayButton : control::kFPlay;
             if (m_soundOn) {
                 button = control::kFPlay;  // sound plays forward only
             }
             return navigationButton(button);
         }
-        case play_mode::kBackward:
-        case play_mode::kFastBackward:
+        case media::PlayMode::Backward:
+        case media::PlayMode::FastBackward:
             m_rememberedPlayButton = control::kBPlay;
             return navigationButton(control::kPause);
-        case play_mode::kForward:
-        case play_mode::kFastForward:
+        case media::PlayMode::Forward:
+        case media::PlayMode::FastForward:
             m_rememberedPlayButton = control::kFPlay;
             return navigationButton(control::kPause);
         default:
@@ -400,7 +400,7 @@ std::optional<ModeRequest> PlayerViewModel::arrowKey(bool right) {
     if (!m_fileOpen) {
         return std::nullopt;
     }
-    return ModeRequest{right ? play_mode::kStepForward : play_mode::kStepBackward, false};
+    return ModeRequest{right ? media::PlayMode::StepForward : media::PlayMode::StepBackward, false};
 }
 
 std::optional<ModeRequest> PlayerViewModel::sliderReleased(bool quadPictures) {
@@ -415,7 +415,7 @@ std::optional<ModeRequest> PlayerViewModel::sliderReleased(bool quadPictures) {
         setEnabled(control::kRwPlay, false);
         setEnabled(control::kBPlay, false);
     }
-    return ModeRequest{play_mode::kSeek, true};
+    return ModeRequest{media::PlayMode::Seek, true};
 }
 
 void PlayerViewModel::atStart() {

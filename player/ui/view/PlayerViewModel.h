@@ -5,23 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "player/media/PlayMode.h"
 #include "player/ui/view/PlayerControlIds.h"
 
 namespace dvr::player {
-
-// Play modes the window sets through the navigation buttons and keys.
-namespace play_mode {
-inline constexpr int kPause = 0;
-inline constexpr int kForward = 1;
-inline constexpr int kBackward = 2;
-inline constexpr int kFastForward = 3;
-inline constexpr int kFastBackward = 4;
-inline constexpr int kGoToStart = 5;
-inline constexpr int kGoToEnd = 6;
-inline constexpr int kStepForward = 7;
-inline constexpr int kStepBackward = 8;
-inline constexpr int kSeek = 9;
-}  // namespace play_mode
 
 // Whether a record of channel a with these picture flags is drawn in a page of the given
 // layout (1 to 4) that starts at firstChannel.
@@ -42,7 +29,7 @@ struct PaneRect {
 
 // What a key press or button asks of the playback thread.
 struct ModeRequest {
-    int mode = play_mode::kPause;
+    media::PlayMode mode = media::PlayMode::Pause;
     bool setRequestFlag = true;
 };
 
@@ -119,7 +106,7 @@ public:
     // A navigation button (END ... START): the mode to set, or nothing with no file open.
     std::optional<ModeRequest> navigationButton(int id);
     // Space, Left and Right while a file is open; playMode is the current mode.
-    std::optional<ModeRequest> spaceKey(int playMode);
+    std::optional<ModeRequest> spaceKey(media::PlayMode playMode);
     std::optional<ModeRequest> arrowKey(bool right);
     // The position slider was released.
     std::optional<ModeRequest> sliderReleased(bool quadPictures);

@@ -32,6 +32,13 @@ Block makeBlock(size_t count, int emptyChannel = -1) {
     return block;
 }
 
+using media::PlayMode;
+
+const std::atomic<PlayMode>& forwardPlay() {
+    static const std::atomic<PlayMode> mode{PlayMode::Forward};
+    return mode;
+}
+
 TEST(PlayerSound, FirstSoundOnSelectsChannelOneOnlyOnce) {
     FakeClock clock;
     PlayerSound sound(clock);
@@ -76,7 +83,7 @@ TEST(PlayerSound, ReportsADeviceThatCannotBePrepared) {
     // Sound blocks without outputs are dropped quietly.
     sound.setSoundOn(true);
     const Block block = makeBlock(255);
-    sound.handOver(block.spans(), PlayerSound::kForwardPlayMode);
+    sound.handOver(block.spans(), forwardPlay());
 }
 
 TEST(PlayerSound, QueuesOnlyTheSelectedChannelInForwardPlayWithSoundOn) {
@@ -84,19 +91,19 @@ TEST(PlayerSound, QueuesOnlyTheSelectedChannelInForwardPlayWithSoundOn) {
         const char* name;
         bool soundOn;
         int selected;
-        int playMode;
+        PlayMode playMode;
         int queuedChannel;  // -1: nothing queued
     };
     const Case cases[] = {
-        {"forward, channel 1", true, 1, 1, 0},
-        {"forward, channel 4", true, 4, 1, 3},
-        {"sound off", false, 2, 1, -1},
-        {"no channel", true, 0, 1, -1},
-        {"pause", true, 2, 0, -1},
-        {"backward", true, 2, 2, -1},
-        {"fast forward", true, 2, 3, -1},
-        {"step forward", true, 2, 7, -1},
-        {"seek", true, 2, 9, -1},
+        {"forward, channel 1", true, 1, PlayMode::Forward, 0},
+        {"forward, channel 4", true, 4, PlayMode::Forward, 3},
+        {"sound off", false, 2, PlayMode::Forward, -1},
+        {"no channel", true, 0, PlayMode::Forward, -1},
+        {"pause", true, 2, PlayMode::Pause, -1},
+        {"backward", true, 2, PlayMode::Backward, -1},
+        {"fast forward", true, 2, PlayMode::FastForward, -1},
+        {"step forward", true, 2, PlayMode::StepForward, -1},
+        {"seek", true, 2, PlayMode::Seek, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -107,8 +114,9 @@ TEST(PlayerSound, QueuesOnlyTheSelectedChannelInForwardPlayWithSoundOn) {
         sound.setSoundOn(c.soundOn);
         sound.selectChannel(c.selected);
         const Block block = makeBlock(255);
+        const std::atomic<PlayMode> mode{c.playMode};
         for (int i = 0; i < 3; ++i) {
-            sound.handOver(block.spans(), c.playMode);
+            sound.handOver(block.spans(), mode);
         }
         for (int k = 0; k < 4; ++k) {
             EXPECT_EQ(sound.output(k)->stagedBytes(), k == c.queuedChannel ? 765u : 0u) << "output " << k;
@@ -124,7 +132,7 @@ TEST(PlayerSound, AnAbsentChannelDoesNotGrowTheStaging) {
     sound.setSoundOn(true);
     sound.selectChannel(2);
     const Block block = makeBlock(255, /*emptyChannel=*/1);
-    sound.handOver(block.spans(), PlayerSound::kForwardPlayMode);
+    sound.handOver(block.spans(), forwardPlay());
     EXPECT_EQ(sound.output(1)->stagedBytes(), 0u);
 }
 

@@ -1,6 +1,8 @@
 // Plays sound blocks through SDL's disk driver and checks what reached the "device".
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +19,20 @@ namespace dvr::player {
 namespace {
 
 namespace fs = std::filesystem;
+using media::PlayMode;
+
+// Waits until the device has taken everything written for playing, so that closing it
+// loses nothing; false when it stops taking samples.
+bool waitUntilPlayed(const PlayerSound& sound) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (sound.pendingSamples() > 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 // Mu-law bytes of a tone of the given frequency; no sample is silent, so the tone can be
 // told from the silence the device writes while it has nothing to play.
@@ -58,8 +74,9 @@ protected:
 
 // Feeds blocks of four tones (one per sound channel) the way the playback thread does.
 void play(PlayerSound& sound, const std::array<std::vector<uint8_t>, 4>& tones, size_t from, size_t to,
-          int playMode) {
+          PlayMode mode) {
     constexpr size_t kPerBlock = 250;
+    const std::atomic<PlayMode> playMode{mode};
     for (size_t at = from; at < to; at += kPerBlock) {
         std::array<std::span<const uint8_t>, 4> block;
         for (size_t k = 0; k < 4; ++k) {
@@ -81,16 +98,16 @@ TEST_F(SdlDiskAudio, WritesTheSelectedChannelsToneAndNothingOutsideForwardPlay) 
     sound.setSoundOn(true);
     sound.selectChannel(3);
 
-    play(sound, tones, 0, 1000, /*pause*/ 0);
-    play(sound, tones, 1000, 2000, /*fast forward*/ 3);
-    play(sound, tones, 2000, kCount, PlayerSound::kForwardPlayMode);
+    play(sound, tones, 0, 1000, PlayMode::Pause);
+    play(sound, tones, 1000, 2000, PlayMode::FastForward);
+    play(sound, tones, 2000, kCount, PlayMode::Forward);
     const uint64_t written = sound.output(2)->writtenBytes();
     ASSERT_GT(written, 1024u);
     for (int k : {0, 1, 3}) {
         EXPECT_EQ(sound.output(k)->writtenBytes(), 0u);
     }
-    // Let the device play everything, then close it so the file is complete.
-    std::this_thread::sleep_for(std::chrono::milliseconds(written / 8 + 300));
+    // Let the device take everything, then close it so the file is complete.
+    ASSERT_TRUE(waitUntilPlayed(sound));
     sound.destroyOutputs();
 
     const std::vector<int16_t> samples = writtenSamples();
@@ -116,8 +133,11 @@ TEST_F(SdlDiskAudio, PausedPlayQueuesNothing) {
     std::string error;
     ASSERT_TRUE(sound.createOutputs(openSdlAudioDevice, &error)) << error;
     sound.setSoundOn(true);
-    play(sound, tones, 0, 3000, /*pause*/ 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    play(sound, tones, 0, 3000, PlayMode::Pause);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(sound.output(k)->writtenBytes(), 0u);
+    }
+    EXPECT_EQ(sound.pendingSamples(), 0);
     sound.destroyOutputs();
     for (int16_t s : writtenSamples()) {
         ASSERT_EQ(s, 0);

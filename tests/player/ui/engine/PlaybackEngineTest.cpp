@@ -88,7 +88,7 @@ TEST(PlaybackEngine, StartShowsTheFirstGroupAndPauses) {
         EXPECT_EQ(p.take(), expected) << framesPerGroup;
 
         // The arrow keys step one group each way.
-        p.shared.playMode.store(uint8_t(PlayMode::StepForward));
+        p.shared.playMode.store(PlayMode::StepForward);  // an arrow key: no request flag
         ASSERT_TRUE(p.runToPause());
         EXPECT_EQ(p.take(), slice(report.pictureOffsets, group, group));
     }

@@ -82,6 +82,7 @@ struct EngineFixture : ::testing::Test {
         header.sectorCount = 11;
         header.previousSectorLow = 1000;
         header.sectorLow = 1040;
+        shared.runFlag.store(1);
         engine.begin(kFileSize, kEndOffset);
     }
     media::RecordContext record() const { return {&header, headerPosition, header.sectorCount - 1}; }
@@ -285,9 +286,8 @@ TEST_F(EngineFixture, DelayWaitIsDelayValueTimesGroupOverFieldRate) {
     for (int index = 1; index <= 6; ++index) {
         shared.delayIndex.store(index);
         shared.setMode(PlayMode::Pause);
-        int64_t position = after();
         const int64_t before = clock.sleptMs();
-        engine.advance(record(), position);
+        deliver();
         const double expectedMs = delayValue(index) * 4 / 60.0 * 1000;
         EXPECT_NEAR(double(clock.sleptMs() - before), expectedMs, 1.0) << index;
         EXPECT_NEAR(engine.lastDelayWaitSeconds() * 1000, expectedMs, 1e-6);

@@ -225,14 +225,16 @@ TEST(PlayerViewModel, SoundOnLocksTheViewToOnePaneAtNormalSpeed) {
 TEST(PlayerViewModel, NavigationButtonsDisableTheActiveModeAndSetTheSoundButton) {
     struct Case {
         int button;
-        int mode;
+        media::PlayMode mode;
         int state;
         bool soundButton;
     };
     const Case cases[] = {
-        {c::kFPlay, play_mode::kForward, 4, true},        {c::kPause, play_mode::kPause, 3, true},
-        {c::kFfPlay, play_mode::kFastForward, 5, false},  {c::kBPlay, play_mode::kBackward, 2, false},
-        {c::kRwPlay, play_mode::kFastBackward, 1, false},
+        {c::kFPlay, media::PlayMode::Forward, 4, true},
+        {c::kPause, media::PlayMode::Pause, 3, true},
+        {c::kFfPlay, media::PlayMode::FastForward, 5, false},
+        {c::kBPlay, media::PlayMode::Backward, 2, false},
+        {c::kRwPlay, media::PlayMode::FastBackward, 1, false},
     };
     for (const Case& k : cases) {
         PlayerViewModel model = openModel(4);
@@ -256,14 +258,14 @@ TEST(PlayerViewModel, NavigationButtonsDisableTheActiveModeAndSetTheSoundButton)
 
 TEST(PlayerViewModel, SpaceRemembersTheDirection) {
     PlayerViewModel model = openModel(4);
-    EXPECT_EQ(model.spaceKey(play_mode::kPause)->mode, play_mode::kForward);
-    EXPECT_EQ(model.spaceKey(play_mode::kFastBackward)->mode, play_mode::kPause);
-    EXPECT_EQ(model.spaceKey(play_mode::kPause)->mode, play_mode::kBackward);
-    EXPECT_EQ(model.spaceKey(play_mode::kFastForward)->mode, play_mode::kPause);
-    EXPECT_EQ(model.spaceKey(play_mode::kPause)->mode, play_mode::kForward);
-    EXPECT_FALSE(model.spaceKey(play_mode::kStepForward));
+    EXPECT_EQ(model.spaceKey(media::PlayMode::Pause)->mode, media::PlayMode::Forward);
+    EXPECT_EQ(model.spaceKey(media::PlayMode::FastBackward)->mode, media::PlayMode::Pause);
+    EXPECT_EQ(model.spaceKey(media::PlayMode::Pause)->mode, media::PlayMode::Backward);
+    EXPECT_EQ(model.spaceKey(media::PlayMode::FastForward)->mode, media::PlayMode::Pause);
+    EXPECT_EQ(model.spaceKey(media::PlayMode::Pause)->mode, media::PlayMode::Forward);
+    EXPECT_FALSE(model.spaceKey(media::PlayMode::StepForward));
     const auto step = model.arrowKey(false);
-    EXPECT_EQ(step->mode, play_mode::kStepBackward);
+    EXPECT_EQ(step->mode, media::PlayMode::StepBackward);
     EXPECT_FALSE(step->setRequestFlag);
 }
 
