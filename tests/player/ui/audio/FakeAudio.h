@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "player/ui/audio/AudioDevice.h"
@@ -22,6 +24,34 @@ public:
 private:
     std::atomic<int64_t> m_now{0};
 };
+
+// A clock that stands still and counts the polls made on it: a wait on it ends only when
+// it is told to, and a test can see that the wait has begun.
+class StillClock final : public AudioClock {
+public:
+    int64_t nowMs() const override { return 0; }
+    void sleepMs(int) override {
+        m_polls.fetch_add(1);
+        std::this_thread::yield();
+    }
+    int polls() const { return m_polls.load(); }
+
+private:
+    std::atomic<int> m_polls{0};
+};
+
+// Yields until condition() holds; false when it did not within 20 s.
+template <typename Condition>
+bool waitUntil(Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
 
 // A device that plays samplesPerMs samples for every millisecond of the clock and keeps
 // what was queued.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "tests/player/ui/audio/FakeAudio.h"
@@ -134,6 +135,41 @@ TEST(PlayerSound, AnAbsentChannelDoesNotGrowTheStaging) {
     const Block block = makeBlock(255, /*emptyChannel=*/1);
     sound.handOver(block.spans(), forwardPlay());
     EXPECT_EQ(sound.output(1)->stagedBytes(), 0u);
+}
+
+TEST(PlayerSound, LeavingForwardPlayOrSoundEndsAWaitForAPlayBuffer) {
+    struct Case {
+        const char* name;
+        void (*act)(PlayerSound&, std::atomic<PlayMode>&);
+    };
+    const Case cases[] = {
+        {"pause", [](PlayerSound&, std::atomic<PlayMode>& mode) { mode.store(PlayMode::Pause); }},
+        {"arrow key", [](PlayerSound&, std::atomic<PlayMode>& mode) { mode.store(PlayMode::StepBackward); }},
+        {"sound off", [](PlayerSound& sound, std::atomic<PlayMode>&) { sound.setSoundOn(false); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A device that never plays on a clock that stands still: only the window can end the wait.
+        StillClock clock;
+        PlayerSound sound(clock);
+        ASSERT_TRUE(sound.createOutputs([&clock](std::string*) -> std::unique_ptr<AudioDevice> {
+            return std::make_unique<FakeDevice>(clock, 0);
+        }));
+        sound.setSoundOn(true);
+        std::atomic<PlayMode> mode{PlayMode::Forward};
+        const Block block = makeBlock(255);
+        // Five blocks fill a play buffer (1,275 bytes); the fourth buffer waits.
+        std::thread player([&] {
+            for (int i = 0; i < 20; ++i) {
+                sound.handOver(block.spans(), mode);
+            }
+        });
+        ASSERT_TRUE(waitUntil([&] { return clock.polls() > 0; }));
+        c.act(sound, mode);
+        player.join();
+        EXPECT_EQ(sound.output(0)->writtenBytes(), 3u * 1275u);
+        EXPECT_EQ(sound.output(0)->stagedBytes(), 0u);
+    }
 }
 
 }  // namespace

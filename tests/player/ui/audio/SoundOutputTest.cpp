@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -88,23 +88,36 @@ TEST(SoundOutput, AStuckDeviceDropsTheBlockInsteadOfHanging) {
     EXPECT_EQ(output.stagedBytes(), 0u);
 }
 
-TEST(SoundOutput, InterruptEndsAWaitOnAnotherThread) {
-    auto raw = std::make_unique<FakeDevice>(systemAudioClock(), 0);
+TEST(SoundOutput, AWaitEndsOnceInterruptedOrNoLongerWanted) {
+    // The device never plays, and the clock stands still: the fourth block can only be
+    // dropped by being told to, once its wait has begun.
+    StillClock clock;
+    auto raw = std::make_unique<FakeDevice>(clock, 0);
     FakeDevice& device = *raw;
-    SoundOutput output(std::make_shared<SharedAudioDevice>(std::move(raw)), systemAudioClock());
+    SoundOutput output(std::make_shared<SharedAudioDevice>(std::move(raw)), clock);
     for (int i = 0; i < 3; ++i) {
         output.queue(bytes(1100, 1));
     }
-    const auto start = std::chrono::steady_clock::now();
-    std::thread player([&] { output.queue(bytes(1100, 1)); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    output.interrupt(true);
-    player.join();
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(waited, std::chrono::milliseconds(SoundOutput::kStallLimitMs / 2));
-    EXPECT_EQ(device.writeCount(), 3u);
+    ASSERT_EQ(clock.polls(), 0);
 
+    std::thread interrupted([&] { output.queue(bytes(1100, 1)); });
+    ASSERT_TRUE(waitUntil([&] { return clock.polls() > 0; }));
+    output.interrupt(true);
+    interrupted.join();
+    EXPECT_EQ(device.writeCount(), 3u);
+    EXPECT_EQ(output.stagedBytes(), 0u);
     output.interrupt(false);
+
+    std::atomic<bool> wanted{true};
+    const int pollsBefore = clock.polls();
+    std::thread unwanted([&] { output.queue(bytes(1100, 1), [&] { return wanted.load(); }); });
+    ASSERT_TRUE(waitUntil([&] { return clock.polls() > pollsBefore; }));
+    wanted.store(false);
+    unwanted.join();
+    EXPECT_EQ(device.writeCount(), 3u);
+    EXPECT_EQ(output.stagedBytes(), 0u);
+
+    // Later blocks are staged as usual.
     output.queue(bytes(10, 1));
     EXPECT_EQ(output.stagedBytes(), 10u);
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <utility>
 
 #include "player/ui/engine/PlaySettings.h"
 #include "tests/player/media/MediaTestSupport.h"
@@ -14,31 +17,19 @@ using media::PlayMode;
 using testing::RecordingSink;
 using testing::SinkEvent;
 
-TEST(PlaySettings, SpeedAndDelayTables) {
-    const char* speeds[] = {"1/4x", "1/2x", " 1x ", " 2x ", " 4x", " 8x", "16x"};
-    const int forward[] = {-4, -2, 0, 2, 4, 8, 16};
-    const int backward[] = {-5, -3, 0, 3, 5, 9, 17};
-    for (int i = 0; i <= 6; ++i) {
-        EXPECT_EQ(speedLabel(i), speeds[i]);
-        EXPECT_EQ(fastForwardOffsetSeconds(i), forward[i]);
-        EXPECT_EQ(fastBackwardOffsetSeconds(i), backward[i]);
-    }
-    const char* delays[] = {"   1 ", "   2", "   4", "   8", "  16", "  32"};
-    const int values[] = {0, 2, 4, 8, 16, 32};
-    for (int i = 1; i <= 6; ++i) {
-        EXPECT_EQ(delayLabel(i), delays[i - 1]);
-        EXPECT_EQ(delayValue(i), values[i - 1]);
-    }
-    EXPECT_EQ(speedLabel(7), "");
-    EXPECT_EQ(delayLabel(0), "");
-    EXPECT_EQ(speedUp(6), 6);
+TEST(PlaySettings, StepsHoldAtTheEndsOfTheTables) {
+    EXPECT_EQ(speedUp(kMaxSpeedIndex), kMaxSpeedIndex);
     EXPECT_EQ(speedUp(2), 3);
-    EXPECT_EQ(speedDown(0), 0);
-    EXPECT_EQ(delayUp(6), 6);
-    EXPECT_EQ(delayDown(1), 1);
+    EXPECT_EQ(speedDown(kMinSpeedIndex), kMinSpeedIndex);
+    EXPECT_EQ(delayUp(kMaxDelayIndex), kMaxDelayIndex);
+    EXPECT_EQ(delayDown(kMinDelayIndex), kMinDelayIndex);
     EXPECT_EQ(delayDown(3), 2);
-    EXPECT_EQ(skipLabel(0), "00");
-    EXPECT_EQ(skipLabel(10), "10");
+    // Out of range: no label, and the offsets and delay of the nearest end.
+    EXPECT_EQ(speedLabel(kMaxSpeedIndex + 1), "");
+    EXPECT_EQ(delayLabel(kMinDelayIndex - 1), "");
+    EXPECT_EQ(skipLabel(kMaxSkipIndex + 1), "");
+    EXPECT_EQ(fastForwardOffsetSeconds(99), fastForwardOffsetSeconds(kMaxSpeedIndex));
+    EXPECT_EQ(delayValue(0), delayValue(kMinDelayIndex));
 }
 
 TEST(PlaySettings, SliderMappingAndSeekTarget) {
@@ -316,6 +307,132 @@ TEST_F(EngineFixture, SkipCounterThinsSoundPictures) {
     shared.setMode(PlayMode::Seek);
     header.skipWords = {0, 0, 0};
     EXPECT_TRUE(engine.soundPictureAllowed(record()));  // seeking always draws
+}
+
+// A manual clock that acts for the window once, when a sleep brings it to a given time.
+class ActingClock final : public media::PlaybackClock {
+public:
+    ActingClock(int64_t actAtMs, std::function<void()> act)
+        : m_actAtNs(actAtMs * 1000000), m_act(std::move(act)) {}
+    int64_t nowNs() override { return m_nowNs; }
+    void sleepMs(int64_t ms) override {
+        m_nowNs += std::max<int64_t>(ms, 0) * 1000000;
+        if (m_act && m_nowNs >= m_actAtNs) {
+            m_actedAtNs = m_nowNs;
+            std::exchange(m_act, {})();
+        }
+    }
+    int64_t actedAtNs() const { return m_actedAtNs; }
+
+private:
+    int64_t m_nowNs = 0;
+    int64_t m_actAtNs;
+    std::function<void()> m_act;
+    int64_t m_actedAtNs = -1;
+};
+
+TEST(PlayerEngineWaits, TheLongestDelayWaitEndsAsSoonAsTheWindowAsksForSomething) {
+    // 255 records per group at 50 fields per second with delay value 32: 163.2 s between groups.
+    media::BackupHeader header;
+    header.layoutCode = 0x20016;
+    header.groupWord = 255;
+    header.frameIntervalFields = 1;
+    header.videoStandard = 0xFFFF0001;
+    header.pictureLength = 4000;
+    header.sectorCount = 11;
+    header.previousSectorLow = 1000;
+    header.sectorLow = 1040;
+    const uint64_t fileSize = 64ull << 20;
+    const media::RecordContext record{&header, 10 << 20, 10};
+
+    struct Case {
+        const char* name;
+        void (*act)(media::PlaybackShared&);
+        PlayMode modeAfter;
+    };
+    const Case cases[] = {
+        {"nothing", nullptr, PlayMode::Forward},
+        {"pause", [](media::PlaybackShared& s) { s.setMode(PlayMode::Pause); }, PlayMode::Pause},
+        {"backward play", [](media::PlaybackShared& s) { s.setMode(PlayMode::Backward); },
+         PlayMode::Backward},
+        {"arrow key", [](media::PlaybackShared& s) { s.playMode.store(PlayMode::StepForward); },
+         PlayMode::StepForward},
+        {"speed", [](media::PlaybackShared& s) { s.speedIndex.store(3); }, PlayMode::Forward},
+        {"delay", [](media::PlaybackShared& s) { s.delayIndex.store(5); }, PlayMode::Forward},
+        // Closing the window and opening another file both stop the thread first.
+        {"stop", [](media::PlaybackShared& s) { s.runFlag.store(0); }, PlayMode::Forward},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        media::PlaybackShared shared;
+        RecordingSink sink(shared);
+        ActingClock clock(1000, c.act ? std::function<void()>([&] { c.act(shared); }) : nullptr);
+        PlayerEngine engine(shared, sink, clock);
+        shared.runFlag.store(1);
+        shared.delayIndex.store(6);
+        engine.begin(fileSize, fileSize - 655360);
+        shared.setMode(PlayMode::Forward);
+        engine.resync();
+        // The group's last record is followed by the wait.
+        for (int r = 0; r < 255; ++r) {
+            int64_t position = int64_t(record.headerPosition) + 11 * 512;
+            engine.afterPicture(record, position);
+            ASSERT_EQ(clock.nowNs(), 0) << r;
+            engine.advance(record, position);
+        }
+        EXPECT_NEAR(engine.lastDelayWaitSeconds(), 163.2, 1e-9);
+        EXPECT_FALSE(shared.waiting.load());
+        EXPECT_EQ(shared.mode(), c.modeAfter);
+        if (c.act) {
+            ASSERT_GE(clock.actedAtNs(), 0);
+            EXPECT_LE(clock.nowNs() - clock.actedAtNs(), 1000000);
+        } else {
+            EXPECT_GE(clock.nowNs(), int64_t(163.2e9));
+        }
+    }
+}
+
+TEST(PlayerEngineWaits, ThePacingSleepEndsAsSoonAsTheWindowAsksForSomething) {
+    // Fast backward at 1/4x with delay index 2 sleeps 1.25 s / 4 per group of 4, after a delay wait of
+    // 2 x 4 / 60 s.
+    media::BackupHeader header;
+    header.layoutCode = 0x20016;
+    header.groupWord = 4;
+    header.frameIntervalFields = 15;
+    header.videoStandard = 0xFFFF0000;
+    header.pictureLength = 4000;
+    header.sectorCount = 11;
+    header.previousSectorLow = 1000;
+    header.sectorLow = 1040;
+    const uint64_t fileSize = 64ull << 20;
+    const media::RecordContext record{&header, 10 << 20, 10};
+
+    for (const bool pause : {false, true}) {
+        SCOPED_TRACE(pause ? "paused during the sleep" : "not paused");
+        media::PlaybackShared shared;
+        RecordingSink sink(shared);
+        ActingClock clock(200,
+                          pause ? std::function<void()>([&] { shared.setMode(PlayMode::Pause); }) : nullptr);
+        PlayerEngine engine(shared, sink, clock);
+        shared.runFlag.store(1);
+        shared.delayIndex.store(2);
+        shared.speedIndex.store(0);
+        engine.begin(fileSize, fileSize - 655360);
+        shared.setMode(PlayMode::FastBackward);
+        engine.resync();
+        // The first group restarts the clocks and waits; the second sleeps, then waits.
+        for (int r = 0; r < 8 && shared.mode() == PlayMode::FastBackward; ++r) {
+            int64_t position = int64_t(record.headerPosition) + 11 * 512;
+            engine.afterPicture(record, position);
+            engine.advance(record, position);
+        }
+        EXPECT_NEAR(engine.pacingSleepMs(), 1250, 1);
+        if (pause) {
+            EXPECT_LE(clock.nowNs() - clock.actedAtNs(), 1000000);
+        } else {
+            EXPECT_GE(clock.nowNs(), (134 + 312 + 134) * 1000000ll);
+        }
+    }
 }
 
 }  // namespace
