@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -41,12 +42,46 @@ bool waitFor(Condition condition) {
     return true;
 }
 
+TEST(PlaybackThread, DeliversTheRecordsInFileOrderRoundAndRound) {
+    TempDir dir;
+    auto o = testing::quickOptions();
+    o.durationSeconds = 12;
+    zavgen::GeneratorReport report;
+    const std::string path = testing::writeBackup(dir, "order.zav", o, &report);
+    const auto& offsets = report.pictureOffsets;
+    ASSERT_GT(offsets.size(), 4u);
+
+    PlaybackShared shared;
+    RecordingSink sink(shared);
+    LoopRules rules(shared);
+    ManualPlaybackClock clock;
+    PlaybackThread thread(shared, sink, rules, clock);
+    // Go to start stays the mode (these rules change nothing): the file is read from the data start
+    // and again from there at its end.
+    thread.start({path, 4, 0});
+    const size_t wanted = 2 * offsets.size() + 3;
+    ASSERT_TRUE(waitFor([&] { return sink.pictureOffsets().size() >= wanted; }));
+    thread.stop();
+
+    const auto events = sink.events();
+    size_t picture = 0;
+    for (const SinkEvent& e : events) {
+        ASSERT_EQ(e.kind, SinkEvent::Picture) << "event " << picture;
+        EXPECT_EQ(e.offset, offsets[picture % offsets.size()]) << "picture " << picture;
+        EXPECT_EQ(e.mode, PlayMode::GoToStart);
+        ++picture;
+    }
+    EXPECT_GE(picture, wanted);
+    EXPECT_TRUE(sink.codestreamsEndWithMarker);
+}
+
 TEST(PlaybackThread, RunsUntilStoppedWhileTheWindowChangesTheSharedWords) {
     TempDir dir;
     auto o = testing::quickOptions();
     o.layoutFamily = 3;
     o.sound = true;
-    const std::string path = testing::writeBackup(dir, "loop.zav", o);
+    zavgen::GeneratorReport report;
+    const std::string path = testing::writeBackup(dir, "loop.zav", o, &report);
 
     PlaybackShared shared;
     RecordingSink sink(shared);
@@ -58,6 +93,11 @@ TEST(PlaybackThread, RunsUntilStoppedWhileTheWindowChangesTheSharedWords) {
         thread.start({path, 4, 0});
         EXPECT_TRUE(thread.started());
         ASSERT_TRUE(waitFor([&] { return sink.count(SinkEvent::Picture) > 20; }));
+        // Sound is off: the first pictures are the file's, in its order, and no sound block.
+        const auto first = sink.pictureOffsets();
+        for (size_t i = 0; i < 20; ++i)
+            EXPECT_EQ(first[i], report.pictureOffsets[i]) << "round " << round << ", picture " << i;
+        EXPECT_EQ(sink.count(SinkEvent::Sound), 0);
         // The window's side: sound on and off (the thread starts and stops its read-ahead worker), the
         // selected channel, the indices, pause and play.
         for (int i = 0; i < 200; ++i) {
@@ -73,6 +113,10 @@ TEST(PlaybackThread, RunsUntilStoppedWhileTheWindowChangesTheSharedWords) {
         thread.stop();
         EXPECT_EQ(shared.runFlag.load(), 0);
         EXPECT_TRUE(thread.ended());
+        // Whatever was delivered is one of the file's pictures.
+        for (uint64_t offset : sink.pictureOffsets())
+            EXPECT_TRUE(std::count(report.pictureOffsets.begin(), report.pictureOffsets.end(), offset))
+                << offset;
     }
     EXPECT_EQ(sink.count(SinkEvent::Message), 0);
 }

@@ -2,7 +2,9 @@
 // navigation buttons, the slider and playing in both directions deliver.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "player/media/PlaybackReader.h"
@@ -317,6 +319,110 @@ TEST(PlaybackEngine, TheThreadPlaysWhileTheWindowPressesButtons) {
     thread.stop();
     EXPECT_TRUE(thread.ended());
     EXPECT_EQ(sink.count(SinkEvent::Message), 0);
+}
+
+// A manual clock that holds the playback thread once a sleep brings it to 1 s, until the window's
+// request is visible, and notes the time of the request and of the thread's last sleep in a delay
+// wait after it.
+class HoldingClock final : public media::PlaybackClock {
+public:
+    HoldingClock(const media::PlaybackShared& shared, std::function<bool()> requested)
+        : m_shared(shared), m_requested(std::move(requested)) {}
+    int64_t nowNs() override { return m_nowNs.load(); }
+    void sleepMs(int64_t ms) override {
+        m_nowNs.fetch_add(std::max<int64_t>(ms, 0) * 1000000);
+        // Only the held thread's sleeps count, not those of a thread started after it.
+        static thread_local const HoldingClock* t_held = nullptr;
+        if (!m_holding.load() && m_nowNs.load() >= 1000000000) {
+            t_held = this;
+            m_holding.store(true);
+            while (!m_requested())
+                std::this_thread::yield();
+            m_requestNs.store(m_nowNs.load());
+        }
+        if (t_held == this && m_shared.waiting.load())
+            m_lastWaitSleepNs.store(m_nowNs.load());
+        std::this_thread::yield();
+    }
+    bool holding() const { return m_holding.load(); }
+    // Fake time the delay wait went on after the request.
+    int64_t waitedAfterRequestNs() const { return m_lastWaitSleepNs.load() - m_requestNs.load(); }
+
+private:
+    const media::PlaybackShared& m_shared;
+    std::function<bool()> m_requested;
+    std::atomic<int64_t> m_nowNs{0};
+    std::atomic<bool> m_holding{false};
+    std::atomic<int64_t> m_requestNs{-1};
+    std::atomic<int64_t> m_lastWaitSleepNs{-1};
+};
+
+TEST(PlaybackEngine, PauseStopAndAnotherFileEndTheLongestDelayWait) {
+    // A frames-per-group byte of 255 at 50 fields per second and delay index 6: the wait after the
+    // first record is 32 x 255 / 50 = 163.2 s.
+    TempDir dir;
+    auto o = playOptions();
+    o.durationSeconds = 12;
+    o.pal = true;
+    o.framesPerGroup = 255;
+    const std::string slow = testing::writeBackup(dir, "slow.zav", o);
+    zavgen::GeneratorReport otherReport;
+    const std::string other = testing::writeBackup(dir, "other.zav", playOptions(), &otherReport);
+    ASSERT_FALSE(slow.empty());
+    ASSERT_FALSE(other.empty());
+    testing::MessageList messages;
+    const auto scan = media::openAndScan(slow, messages);
+    ASSERT_TRUE(scan.ok());
+
+    enum class Request { Pause, Stop, OpenAnother };
+    for (const Request request : {Request::Pause, Request::Stop, Request::OpenAnother}) {
+        SCOPED_TRACE(int(request));
+        media::PlaybackShared shared;
+        RecordingSink sink(shared);
+        HoldingClock clock(shared,
+                           [&] { return shared.runFlag.load() == 0 || shared.mode() == PlayMode::Pause; });
+        PlayerEngine engine(shared, sink, clock);
+        media::PlaybackThread thread(shared, sink, engine, clock);
+        shared.delayIndex.store(6);
+        thread.start({slow, scan.result.channelCount, scan.result.endOffset});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!clock.holding() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        ASSERT_TRUE(clock.holding());
+        EXPECT_TRUE(shared.waiting.load());
+        EXPECT_EQ(sink.count(SinkEvent::Picture), 1);
+
+        switch (request) {
+            case Request::Pause:
+                shared.setMode(PlayMode::Pause);
+                while (shared.waiting.load() && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::yield();
+                EXPECT_FALSE(shared.waiting.load());
+                EXPECT_EQ(shared.mode(), PlayMode::Pause);
+                thread.stop();
+                break;
+            case Request::Stop:
+                thread.stop();
+                break;
+            case Request::OpenAnother: {
+                sink.clear();
+                thread.start({other, 4, 0});
+                // The other file's first picture arrives.
+                while (sink.pictureOffsets().empty() && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::yield();
+                const auto delivered = sink.pictureOffsets();
+                ASSERT_FALSE(delivered.empty());
+                EXPECT_EQ(delivered.front(), otherReport.pictureOffsets.front());
+                thread.stop();
+                break;
+            }
+        }
+        if (request != Request::OpenAnother) {
+            EXPECT_NEAR(engine.lastDelayWaitSeconds(), 163.2, 1e-9);
+        }
+        EXPECT_GE(clock.waitedAfterRequestNs(), 0);
+        EXPECT_LE(clock.waitedAfterRequestNs(), 1000000);
+    }
 }
 
 }  // namespace
