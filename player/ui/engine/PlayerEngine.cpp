@@ -233,17 +233,17 @@ void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, P
             return;
         }
         // Divisions by the group size count an ungrouped file as groups of one.
-        const int g = m_framesPerGroup > 0 ? m_framesPerGroup : 1;
+        const int groupSize = m_framesPerGroup > 0 ? m_framesPerGroup : 1;
         const int64_t recordBytes = int64_t(record.recordSize) * 512;
         const int speed = m_shared.speedIndex.load();
         m_backwardCountdownSeconds -= elapsed(m_waitClock);
         m_groupClockSeconds = elapsed(m_groupClock);
         m_pacingSleepMs = 0;
         if (mode == PlayMode::FastBackward)
-            m_backwardCountdownSeconds -= double(fastBackwardOffsetSeconds(speed)) / g;
+            m_backwardCountdownSeconds -= double(fastBackwardOffsetSeconds(speed)) / groupSize;
         if (mode == PlayMode::FastForward) {
             const int factor = hasFourfoldFastForward(record.header->layoutCode) ? 4 : 1;
-            m_groupClockSeconds += double(fastForwardOffsetSeconds(speed) * factor) / g;
+            m_groupClockSeconds += double(fastForwardOffsetSeconds(speed) * factor) / groupSize;
         }
         if (forward) {
             if (m_displayTimeSeconds > m_groupClockSeconds) {
@@ -251,8 +251,8 @@ void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, P
             } else {
                 // Late: whole groups are skipped, as many as field periods went by.
                 const int64_t lateMs = int64_t((m_groupClockSeconds - m_displayTimeSeconds) * 1000);
-                position =
-                    int64_t(record.headerPosition) + ((lateMs / m_fieldPeriodMs) / g) * g * recordBytes;
+                position = int64_t(record.headerPosition) +
+                           ((lateMs / m_fieldPeriodMs) / groupSize) * groupSize * recordBytes;
                 delayWait();
                 return;
             }
@@ -263,13 +263,14 @@ void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, P
             } else {
                 const int64_t lateFields = std::llabs(int64_t(
                     (m_displayTimeSeconds - m_backwardCountdownSeconds) * 1000 / (1000.0 / m_fieldRateHz)));
-                position = int64_t(record.headerPosition) - (lateFields / g) * g * recordBytes;
+                position =
+                    int64_t(record.headerPosition) - (lateFields / groupSize) * groupSize * recordBytes;
             }
             setSliderFrom(position);
         }
         const bool longGapUndelayed = m_pacingSleepMs > 1000 && m_shared.delayIndex.load() == 1;
         if (!longGapUndelayed && m_pacingSleepMs != 0)
-            pacingSleep(int64_t(m_pacingSleepMs / g));
+            pacingSleep(int64_t(m_pacingSleepMs / groupSize));
     }
     delayWait();
 }
