@@ -98,8 +98,6 @@ public:
                 return {};
             if (!m_session.hasSocket())
                 return "connection closed";
-            if (m_session.peerClosed())
-                return "the recorder closed the connection";
             const auto now = Clock::now();
             if (m_options.timeoutSeconds > 0 &&
                 now - start > std::chrono::duration<double>(m_options.timeoutSeconds))
@@ -132,6 +130,13 @@ private:
                 return "no answer";
             case link::DisconnectReason::RecorderEnded:
                 return "the recorder ended the session";
+            case link::DisconnectReason::PeerClosed:
+                return "the recorder closed the connection";
+            case link::DisconnectReason::SendFailed:
+                return "the connection broke while sending";
+            case link::DisconnectReason::SendStalled:
+            case link::DisconnectReason::SendOverflow:
+                return "the recorder stopped reading";
         }
         return "disconnected";
     }

@@ -59,25 +59,28 @@ int RecorderSocket::pendingError() const {
     return error;
 }
 
-void RecorderSocket::send(std::span<const uint8_t> bytes) {
-    size_t sent = 0;
-    int waits = 0;
-    while (m_fd >= 0 && sent < bytes.size()) {
-        const ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+RecorderTransport::Sent RecorderSocket::send(std::span<const uint8_t> bytes) {
+    Sent result;
+    if (m_fd < 0) {
+        result.error = ENOTCONN;
+        return result;
+    }
+    while (result.bytes < bytes.size()) {
+        const ssize_t n = ::send(m_fd, bytes.data() + result.bytes, bytes.size() - result.bytes,
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
-            sent += static_cast<size_t>(n);
+            result.bytes += static_cast<size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waits < 10) {
-            pollfd p{m_fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-            ++waits;
-            continue;
-        }
-        return;
+        // A connect still under way takes nothing yet; the rest waits for writability.
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOTCONN))
+            break;
+        result.error = n < 0 ? errno : EPIPE;
+        break;
     }
+    return result;
 }
 
 RecorderTransport::Received RecorderSocket::receive(std::span<uint8_t> buffer) {

@@ -21,9 +21,8 @@ public:
     // reported like a later one, through the socket becoming writable.
     ConnectStart open(std::string_view address, uint16_t port) override;
     bool isOpen() const override { return m_fd >= 0; }
-    // Sends everything, waiting at most about a second for room in the send
-    // buffer; errors are dropped.
-    void send(std::span<const uint8_t> bytes) override;
+    // Sends what the system takes now; never waits.
+    Sent send(std::span<const uint8_t> bytes) override;
     Received receive(std::span<uint8_t> buffer) override;
     void setReceiveBuffer(int bytes) override;
     // Reads away what is pending (so the peer sees an orderly close rather
