@@ -88,8 +88,12 @@ public:
     std::string run(const std::function<bool()>& done) {
         if (m_options.host.empty())
             return "no host given (--host)";
-        if (!m_session.connect(m_options.host, m_options.port))
+        m_socket.setLookupTimeoutMs(m_options.lookupTimeoutMs);
+        if (!m_session.connect(m_options.host, m_options.port)) {
+            if (m_socket.lookupFailed())
+                return "cannot resolve " + m_options.host;
             return "connection refused: " + m_options.host + " port " + std::to_string(m_options.port);
+        }
         const auto start = Clock::now();
         for (;;) {
             if (m_host.ended)

@@ -31,6 +31,9 @@ bool SessionPoller::pollOnce(int timeoutMs) {
         int error = m_socket.pendingError();
         if (error == 0 && (p.revents & (POLLERR | POLLHUP)))
             error = ECONNREFUSED;
+        // A name may resolve to several addresses (IPv6 and IPv4): each is tried in turn.
+        if (error != 0 && m_socket.tryNextAddress())
+            return true;
         m_session.onConnectResult(error);
         return true;
     }

@@ -577,7 +577,8 @@ TEST_F(SessionTest, BytesTheSocketDoesNotTakeWaitAndGoOutWholeInOrder) {
         EXPECT_FALSE(s.wantsWrite()) << step;
         EXPECT_FALSE(t.writeWatched) << step;
         const WireCheck check = splitWire(t.wire);
-        EXPECT_EQ(check.commands, (std::vector<uint32_t>{command::Login, command::PtzData, command::KeepAlive}))
+        EXPECT_EQ(check.commands,
+                  (std::vector<uint32_t>{command::Login, command::PtzData, command::KeepAlive}))
             << step;
         ASSERT_EQ(check.payloads.size(), 3u);
         EXPECT_EQ(check.payloads[1].size(), 200u);
