@@ -4,10 +4,9 @@
 // their consumers (live pictures, playback pictures, the event list).
 //
 // Sans-I/O: it never waits and never reads a clock. Whoever watches the
-// socket reports readiness through onConnectResult(), onReadable() and
-// (while wantsWrite()) onWritable(); a
-// 30-second timer of the host calls onWatchdogTick() while the host was told
-// the watchdog runs.
+// socket reports readiness through onConnectResult(), onReadable() and,
+// while wantsWrite(), onWritable(); a 30-second timer of the host calls
+// onWatchdogTick() while the host was told the watchdog runs.
 #pragma once
 
 #include "common/frame/FrameDecoder.h"
