@@ -20,7 +20,7 @@ public:
         return ConnectStart::InProgress;
     }
     bool isOpen() const override { return m_open; }
-    void send(std::span<const uint8_t>) override {}
+    Sent send(std::span<const uint8_t> bytes) override { return Sent{bytes.size(), 0}; }
     Received receive(std::span<uint8_t> buffer) override {
         Received r;
         const size_t n = std::min({buffer.size(), m_chunk, m_data.size()});

@@ -167,8 +167,12 @@ SimConnection::SimConnection(const SimOptions& options, RecordSource& records, L
 void SimConnection::receive(std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
         size_t used = 0;
+        const uint64_t dropped = m_framer.droppedBytes();
         const link::FramerEvent event = m_framer.next(bytes, used);
         bytes = bytes.subspan(used);
+        if (m_framer.droppedBytes() != dropped && m_log)
+            m_log("{\"event\":\"torn\",\"connection\":" + std::to_string(m_id) +
+                  ",\"droppedBytes\":" + std::to_string(m_framer.droppedBytes() - dropped) + "}");
         if (event.kind == link::FramerEvent::Kind::Header) {
             m_header = event.header;
             m_params = event.params;
@@ -282,9 +286,12 @@ bool SimConnection::beforePicture() {
         m_close = true;
         return false;
     }
-    if (m_options.hugeAfter >= 0 && m_pictures == m_options.hugeAfter) {
+    if (m_options.hugeAfter >= 0 && m_pictures == m_options.hugeAfter && !m_hugeSent) {
+        // The reply the viewer cannot keep: it answers the request all the same.
         const link::PacketHeader huge{m_version, 0xFFFFFF00u, 1, link::command::LivePictureReply};
         queue(link::serializePacket(huge, {}, std::vector<uint8_t>(512, 0x77)));
+        m_hugeSent = true;
+        return false;
     }
     if (m_options.garbageEvery > 0 && (m_pictures + 1) % m_options.garbageEvery == 0) {
         std::vector<uint8_t> garbage(1000);
@@ -344,6 +351,7 @@ void SimConnection::sendPlaybackPicture() {
 void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& params,
                            std::span<const uint8_t> payload) {
     logPacket(header, params, payload);
+    ++m_packetsReceived;
     if (m_silent || m_close)
         return;
     namespace cmd = link::command;
@@ -512,6 +520,33 @@ struct Client {
     std::chrono::steady_clock::time_point nextSend{};
 };
 
+bool stoppedReading(const SimOptions& options, const Client& c) {
+    return options.stopReadingAfter >= 0 && c.connection->packetsReceived() >= options.stopReadingAfter;
+}
+
+void logClose(const SimConnection::LogSink& log, const Client& c) {
+    if (log)
+        log("{\"event\":\"close\",\"connection\":" + std::to_string(c.id) +
+            (c.connection->endsMidPacket() ? ",\"midPacket\":true" : "") + "}");
+}
+
+void readRest(const SimConnection::LogSink& log, Client& c, std::vector<uint8_t>& buffer) {
+    // What the viewer sent while nobody read is read and logged now, until
+    // it closes or a couple of seconds pass without an end.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{c.fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) < 0 && errno != EINTR)
+            break;
+        const ssize_t n = ::recv(c.fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        if (n > 0)
+            c.connection->receive(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n)));
+        else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            break;
+    }
+    logClose(log, c);
+}
+
 }  // namespace
 
 void RecorderSimulator::run() {
@@ -530,7 +565,7 @@ void RecorderSimulator::run() {
         int timeoutMs = 200;
         for (Client& c : clients) {
             short events = 0;
-            if (!c.connection->closeRequested())
+            if (!c.connection->closeRequested() && !stoppedReading(m_options, c))
                 events |= POLLIN;
             const bool hasData = !c.sending.empty() || !c.connection->outgoing().empty();
             if (hasData) {
@@ -609,8 +644,7 @@ void RecorderSimulator::run() {
             }
             const bool flushed = c.sending.empty() && c.connection->outgoing().empty();
             if (drop || (c.connection->closeRequested() && flushed)) {
-                if (m_log)
-                    m_log("{\"event\":\"close\",\"connection\":" + std::to_string(c.id) + "}");
+                logClose(m_log, c);
                 ::shutdown(c.fd, SHUT_RDWR);
                 ::close(c.fd);
                 clients.erase(clients.begin() + static_cast<ptrdiff_t>(i));
@@ -620,8 +654,11 @@ void RecorderSimulator::run() {
             }
         }
     }
-    for (Client& c : clients)
+    for (Client& c : clients) {
+        if (stoppedReading(m_options, c))
+            readRest(m_log, c, buffer);
         ::close(c.fd);
+    }
 }
 
 void RecorderSimulator::start() {

@@ -52,9 +52,12 @@ struct SimOptions {
     int endAfter = -1;      // send 0x1072 instead of the next picture
     int silenceAfter = -1;  // answer nothing more
     int closeAfter = -1;    // close the connection
-    int hugeAfter = -1;     // one header announcing a huge payload before the next picture
+    int hugeAfter = -1;     // once, instead of the next picture, a reply announcing a huge payload
     int garbageEvery = 0;   // garbage bytes before every n-th picture
-    bool once = false;      // stop after the first connection ends
+    // Stop reading a connection's socket once this many packets came in; what
+    // waits is read and logged when the simulator stops. -1 = off.
+    int stopReadingAfter = -1;
+    bool once = false;  // stop after the first connection ends
 };
 
 // Parses "YYYY-MM-DD HH:MM:SS".
@@ -88,7 +91,12 @@ public:
 
     SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id);
 
+    // Handles received bytes. Bytes dropped between packets (a packet cut
+    // short by the next one) are logged as a "torn" event.
     void receive(std::span<const uint8_t> bytes);
+    // The stream ended: true when it ended inside a packet.
+    bool endsMidPacket() const { return !m_framer.atPacketBoundary(); }
+    int packetsReceived() const { return m_packetsReceived; }
 
     // Replies waiting to be sent, in order.
     std::deque<std::vector<uint8_t>>& outgoing() { return m_outgoing; }
@@ -120,7 +128,9 @@ private:
     link::VersionText m_version;
     bool m_close = false;
     bool m_silent = false;
+    bool m_hugeSent = false;
     int m_pictures = 0;
+    int m_packetsReceived = 0;
     int m_nextChannel = 0;
     uint32_t m_garbageSeed = 12345;
     // Playback.

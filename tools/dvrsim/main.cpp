@@ -46,8 +46,11 @@ const char* kUsage =
     "  --end-after N          send the end-of-session packet instead of picture N+1\n"
     "  --silence-after N      answer nothing after N pictures\n"
     "  --close-after N        close the connection after N pictures\n"
-    "  --huge-after N         before picture N+1, a header announcing a huge payload\n"
+    "  --huge-after N         once, instead of picture N+1, a reply announcing a huge payload\n"
     "  --garbage-every N      1000 garbage bytes before every N-th picture\n"
+    "  --stop-reading-after N stop reading a connection after N received packets (what waits is\n"
+    "                         read and logged when dvrsim ends; a packet cut short by the next\n"
+    "                         one is logged as a \"torn\" event)\n"
     "  --help                 show this text\n";
 
 dvr::sim::RecorderSimulator* g_simulator = nullptr;
@@ -170,6 +173,8 @@ int main(int argc, char** argv) {
             options.hugeAfter = static_cast<int>(number());
         } else if (arg == "--garbage-every") {
             options.garbageEvery = static_cast<int>(number());
+        } else if (arg == "--stop-reading-after") {
+            options.stopReadingAfter = static_cast<int>(number());
         } else {
             fail("unknown option: " + arg + " (see --help)");
         }

@@ -88,8 +88,12 @@ public:
     std::string run(const std::function<bool()>& done) {
         if (m_options.host.empty())
             return "no host given (--host)";
-        if (!m_session.connect(m_options.host, m_options.port))
+        m_socket.setLookupTimeoutMs(m_options.lookupTimeoutMs);
+        if (!m_session.connect(m_options.host, m_options.port)) {
+            if (m_socket.lookupFailed())
+                return "cannot resolve " + m_options.host;
             return "connection refused: " + m_options.host + " port " + std::to_string(m_options.port);
+        }
         const auto start = Clock::now();
         for (;;) {
             if (m_host.ended)
@@ -98,8 +102,6 @@ public:
                 return {};
             if (!m_session.hasSocket())
                 return "connection closed";
-            if (m_session.peerClosed())
-                return "the recorder closed the connection";
             const auto now = Clock::now();
             if (m_options.timeoutSeconds > 0 &&
                 now - start > std::chrono::duration<double>(m_options.timeoutSeconds))
@@ -132,6 +134,13 @@ private:
                 return "no answer";
             case link::DisconnectReason::RecorderEnded:
                 return "the recorder ended the session";
+            case link::DisconnectReason::PeerClosed:
+                return "the recorder closed the connection";
+            case link::DisconnectReason::SendFailed:
+                return "the connection broke while sending";
+            case link::DisconnectReason::SendStalled:
+            case link::DisconnectReason::SendOverflow:
+                return "the recorder stopped reading";
         }
         return "disconnected";
     }

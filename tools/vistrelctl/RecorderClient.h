@@ -27,6 +27,8 @@ struct ClientOptions {
     // connection after 30 to 60 s.
     double timeoutSeconds = 0;
     int watchdogMs = 30000;
+    // How long a host name may take to resolve.
+    int lookupTimeoutMs = 5000;
 };
 
 // Each returns the exit status: 0 on success, otherwise 1 after writing one

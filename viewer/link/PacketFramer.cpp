@@ -88,7 +88,11 @@ FramerEvent PacketFramer::next(std::span<const uint8_t> in, size_t& consumed) {
                 if (expected > m_maxPayloadBytes) {
                     ++m_oversizePackets;
                     dropPrefixFront();
-                    break;
+                    event.kind = FramerEvent::Kind::Oversize;
+                    event.header = header;
+                    event.params = params;
+                    event.payloadBytes = expected;
+                    return event;
                 }
                 m_prefixFill = 0;
                 m_expected = expected;

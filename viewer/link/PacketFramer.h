@@ -20,11 +20,12 @@ struct FramerEvent {
         NeedMore,         // every given byte is used; feed more
         Header,           // a packet's header and parameter block are complete
         PayloadComplete,  // the payload of the last header is complete
+        Oversize,         // a header announcing more than the bound: dropped, the stream resynchronises
     };
     Kind kind = Kind::NeedMore;
     PacketHeader header;
     ParamBlock params;
-    uint64_t payloadBytes = 0;         // Header: the payload that follows
+    uint64_t payloadBytes = 0;         // Header: the payload that follows; Oversize: the one announced
     std::span<const uint8_t> payload;  // PayloadComplete: valid until the next call
 };
 

@@ -30,7 +30,8 @@ bool RecorderSession::connect(std::string_view address, uint16_t port) {
         return false;
     }
     ++m_generation;
-    m_peerClosed = false;
+    m_sendQueue.clear();
+    m_linkDead = false;
     m_connectReported = false;
     m_framer.reset();
     m_host.toggleActivity(ActivityTarget::LiveAndPlayback);
@@ -47,25 +48,60 @@ void RecorderSession::disconnect() {
     }
     if (m_transport.isOpen()) {
         // A socket whose connect is still under way cannot carry the stop
-        // request, and a send there would only wait for the connection.
-        if (m_connected)
+        // request, nor can a connection found broken.
+        if (m_connected && !m_linkDead) {
+            m_disconnecting = true;
             request(RequestKind::Stop);
-        // Closing shuts the sending side down after the queued stop request.
+            // One last hand-over of what waits; the rest goes with the socket.
+            m_sendQueue.flush(m_transport);
+            m_disconnecting = false;
+        }
+        // Closing shuts the sending side down after the bytes the system took.
         m_transport.close();
     }
     ++m_generation;
+    m_sendQueue.clear();
+    m_linkDead = false;
     m_framer.reset();
     m_connected = false;
     m_loggedIn = false;
-    m_peerClosed = false;
     m_keyLocked = false;
     m_host.setKeyLock(false);
     m_host.activityOff();
 }
 
-void RecorderSession::sendBytes(std::span<const uint8_t> bytes) {
-    m_transport.send(bytes);
+bool RecorderSession::sendBytes(std::span<const uint8_t> bytes) {
+    const uint64_t generation = m_generation;
     m_activity = true;
+    afterSend(m_sendQueue.send(m_transport, bytes));
+    return generation == m_generation;
+}
+
+void RecorderSession::afterSend(SendQueue::Outcome outcome) {
+    switch (outcome) {
+        case SendQueue::Outcome::Idle:
+            m_transport.watchWritable(false);
+            break;
+        case SendQueue::Outcome::Waiting:
+            m_transport.watchWritable(true);
+            break;
+        case SendQueue::Outcome::Overflow:
+            // The recorder has stopped reading: the link is dead.
+            if (!m_disconnecting)
+                dropLink(DisconnectReason::SendOverflow);
+            break;
+        case SendQueue::Outcome::Failed:
+            if (!m_disconnecting)
+                dropLink(DisconnectReason::SendFailed);
+            break;
+    }
+}
+
+void RecorderSession::dropLink(DisconnectReason reason) {
+    m_sendQueue.clear();
+    m_linkDead = true;
+    disconnect();
+    m_host.runViewDisconnect(reason);
 }
 
 bool RecorderSession::request(RequestKind kind) {
@@ -74,9 +110,8 @@ bool RecorderSession::request(RequestKind kind) {
     m_values.displayedChannelMask = m_live.displayedChannelMask();
     m_values.requestSpeed = m_live.requestSpeed();
     const RequestBytes packet = buildRequest(kind, m_version, m_values, m_loginBlock);
-    if (packet.size == 0)
+    if (packet.size == 0 || !sendBytes(packet.view()))
         return false;
-    sendBytes(packet.view());
     switch (kind) {
         case RequestKind::Login:
             m_requestState = RequestState::Login;
@@ -117,14 +152,14 @@ bool RecorderSession::sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateC
     const size_t n = buildPtzPacket(m_sendBuffer, m_version, bytes, baudRateCode);
     if (n == 0)
         return false;
-    sendBytes(std::span<const uint8_t>(m_sendBuffer.data(), n));
-    return true;
+    return sendBytes(std::span<const uint8_t>(m_sendBuffer.data(), n));
 }
 
 bool RecorderSession::sendSetupQuery() {
     if (!m_transport.isOpen())
         return false;
-    sendBytes(buildSetupQuery(m_version).view());
+    if (!sendBytes(buildSetupQuery(m_version).view()))
+        return false;
     m_requestState = RequestState::SetupQuery;
     m_previousState = RequestState::SetupQuery;
     return true;
@@ -147,23 +182,32 @@ void RecorderSession::onConnectResult(int error) {
 }
 
 void RecorderSession::onReadable() {
-    if (!m_transport.isOpen() || m_peerClosed)
+    if (!m_transport.isOpen())
         return;
+    const uint64_t generation = m_generation;
     m_activity = true;
     const RecorderTransport::Received got = m_transport.receive(m_receiveBlock);
     if (got.bytes > 0)
         receiveBytes(
             std::span<const uint8_t>(m_receiveBlock.data(), std::min(got.bytes, m_receiveBlock.size())));
-    if (got.closed && m_transport.isOpen()) {
-        // The peer is gone; nothing visible changes until the watchdog ends
-        // the session.
-        m_peerClosed = true;
-    }
+    // The recorder is gone: the view shows it now rather than at the next
+    // silent watchdog period.
+    if (got.closed && generation == m_generation && m_transport.isOpen())
+        dropLink(DisconnectReason::PeerClosed);
+}
+
+void RecorderSession::onWritable() {
+    if (m_transport.isOpen())
+        afterSend(m_sendQueue.flush(m_transport));
 }
 
 void RecorderSession::onWatchdogTick() {
     if (!m_watchdogRunning)
         return;
+    if (m_sendQueue.stalledSinceLastCheck()) {
+        dropLink(DisconnectReason::SendStalled);
+        return;
+    }
     if (m_activity) {
         m_activity = false;
         return;
@@ -213,6 +257,15 @@ void RecorderSession::dispatchBlock(std::span<const uint8_t> block) {
                 if (m_payloadWanted)
                     handlePayload(event.payload);
                 m_payloadWanted = false;
+                break;
+            case FramerEvent::Kind::Oversize:
+                // A live reply too large to keep is dropped at its header, yet
+                // it answered the live request: the loop goes on as after a
+                // skipped picture, and the next reply follows the dropped bytes.
+                if (event.header.command == command::LivePictureReply) {
+                    m_requestState = RequestState::LivePicture;
+                    continueLiveLoop();
+                }
                 break;
         }
     }
@@ -359,15 +412,17 @@ void RecorderSession::handleLivePicture(std::span<const uint8_t> record) {
                 m_host.livePicture(result.channel, result.header, *result.picture);
         }
     }
-    if (generation != m_generation)
-        return;
+    if (generation == m_generation)
+        continueLiveLoop();
+}
+
+void RecorderSession::continueLiveLoop() {
+    const uint64_t generation = m_generation;
     m_host.afterLivePicture();
     if (generation != m_generation)
         return;
-    if (!m_host.playbackActive()) {
-        request(RequestKind::LivePicture);
+    if (!m_host.playbackActive() && request(RequestKind::LivePicture))
         m_host.toggleActivity(ActivityTarget::LiveView);
-    }
 }
 
 void RecorderSession::handlePlaybackPicture(std::span<const uint8_t> record) {

@@ -4,9 +4,9 @@
 // their consumers (live pictures, playback pictures, the event list).
 //
 // Sans-I/O: it never waits and never reads a clock. Whoever watches the
-// socket reports readiness through onConnectResult() and onReadable(); a
-// 30-second timer of the host calls onWatchdogTick() while the host was told
-// the watchdog runs.
+// socket reports readiness through onConnectResult(), onReadable() and,
+// while wantsWrite(), onWritable(); a 30-second timer of the host calls
+// onWatchdogTick() while the host was told the watchdog runs.
 #pragma once
 
 #include "common/frame/FrameDecoder.h"
@@ -14,6 +14,7 @@
 #include "viewer/link/Packet.h"
 #include "viewer/link/PacketFramer.h"
 #include "viewer/link/RecorderTransport.h"
+#include "viewer/link/SendQueue.h"
 #include "viewer/link/SessionHost.h"
 
 #include <array>
@@ -71,8 +72,11 @@ public:
     // --- readiness, reported by whoever watches the socket ---------------
     // The connect finished: error 0 on success, otherwise the socket error.
     void onConnectResult(int error);
-    // Bytes can be read: reads at most 4096 bytes once and handles them.
+    // Bytes can be read: reads at most 4096 bytes once and handles them. A
+    // close by the recorder or a broken connection runs the view's disconnect.
     void onReadable();
+    // The socket can take bytes: sends what waits in the send queue.
+    void onWritable();
     // The watchdog period passed.
     void onWatchdogTick();
 
@@ -81,10 +85,10 @@ public:
     bool connected() const { return m_connected; }
     // A connect was started and its outcome is not reported yet.
     bool connectPending() const { return m_transport.isOpen() && !m_connected && !m_connectReported; }
-    // False once the peer closed the stream: stop watching it for reading
-    // (the watchdog then ends the session).
-    bool wantsRead() const { return m_transport.isOpen() && !m_peerClosed; }
-    bool peerClosed() const { return m_peerClosed; }
+    bool wantsRead() const { return m_transport.isOpen(); }
+    // Bytes wait in the send queue for the socket to become writable.
+    bool wantsWrite() const { return m_transport.isOpen() && !m_sendQueue.empty(); }
+    const SendQueue& sendQueue() const { return m_sendQueue; }
     bool watchdogRunning() const { return m_watchdogRunning; }
     bool activity() const { return m_activity; }
     RequestState requestState() const { return m_requestState; }
@@ -131,8 +135,16 @@ private:
     void handleLoginReply(const PacketHeader& header, const ParamBlock& params);
     void handleRangeReply(const ParamBlock& params);
     void handleLivePicture(std::span<const uint8_t> record);
+    // After a live payload, kept or not: the pending PTZ command, then the
+    // next live request unless remote playback replaced the loop.
+    void continueLiveLoop();
     void handlePlaybackPicture(std::span<const uint8_t> record);
-    void sendBytes(std::span<const uint8_t> bytes);
+    // False when the bytes could not be sent and the link was dropped.
+    bool sendBytes(std::span<const uint8_t> bytes);
+    void afterSend(SendQueue::Outcome outcome);
+    // The connection is unusable: close it without the stop request and let
+    // the view run its disconnect.
+    void dropLink(DisconnectReason reason);
 
     RecorderTransport& m_transport;
     SessionHost& m_host;
@@ -151,7 +163,10 @@ private:
     bool m_connectReported = false;
     bool m_activity = false;
     bool m_watchdogRunning = false;
-    bool m_peerClosed = false;
+    // Set while disconnecting: a failing stop request drops nothing more.
+    bool m_disconnecting = false;
+    // Set when the connection is unusable: no stop request is sent.
+    bool m_linkDead = false;
     // Counts connections and disconnections, so that a handler that
     // disconnected the session ends the handling of the current block.
     uint64_t m_generation = 0;
@@ -171,6 +186,7 @@ private:
 
     std::array<uint8_t, kReadBytes> m_receiveBlock{};
     std::vector<uint8_t> m_sendBuffer;
+    SendQueue m_sendQueue;
     PacketFramer m_framer{kMaxPayloadBytes};
     LiveStream m_live;
     frame::FrameDecoder m_decoder;

@@ -7,8 +7,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace dvr::link {
 
@@ -16,37 +21,111 @@ RecorderSocket::~RecorderSocket() {
     close();
 }
 
+namespace {
+
+// A host-name lookup on its own thread, so that the caller can stop waiting
+// for it; the thread owns its share and frees the result if nobody took it.
+struct Lookup {
+    std::mutex mutex;  // guards done, status and result
+    std::condition_variable finished;
+    bool done = false;
+    int status = 0;
+    addrinfo* result = nullptr;
+    ~Lookup() {
+        if (result != nullptr)
+            freeaddrinfo(result);
+    }
+};
+
+}  // namespace
+
 RecorderTransport::ConnectStart RecorderSocket::open(std::string_view address, uint16_t port) {
     close();
+    m_lookupFailed = false;
+    m_addresses.clear();
+    m_nextAddress = 0;
     const std::string host(address);
+    if (!resolve(host, port, AI_NUMERICHOST, m_addresses) && !resolve(host, port, 0, m_addresses)) {
+        m_lookupFailed = true;
+        return ConnectStart::Failed;
+    }
+    return connectFromNext() ? ConnectStart::InProgress : ConnectStart::Failed;
+}
+
+bool RecorderSocket::resolve(const std::string& host, uint16_t port, int flags,
+                             std::vector<Address>& out) const {
     const std::string service = std::to_string(port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
-        hints.ai_flags = AI_NUMERICSERV;
-        if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0)
-            return ConnectStart::Failed;
+    hints.ai_flags = flags | AI_NUMERICSERV;
+    auto lookup = std::make_shared<Lookup>();
+    if (flags & AI_NUMERICHOST) {
+        lookup->status = getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->result);
+    } else {
+        std::thread([lookup, host, service, hints] {
+            addrinfo* found = nullptr;
+            const int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+            std::lock_guard lock(lookup->mutex);
+            lookup->status = status;
+            lookup->result = found;
+            lookup->done = true;
+            lookup->finished.notify_all();
+        }).detach();
+        std::unique_lock lock(lookup->mutex);
+        // A name server that does not answer must not hold the caller: the
+        // lookup is left to finish on its own.
+        if (!lookup->finished.wait_for(lock, std::chrono::milliseconds(m_lookupTimeoutMs),
+                                       [&] { return lookup->done; }))
+            return false;
     }
-    ConnectStart result = ConnectStart::Failed;
-    for (addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
-        const int fd =
-            ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+    if (lookup->status != 0)
+        return false;
+    const size_t before = out.size();
+    for (addrinfo* ai = lookup->result; ai != nullptr; ai = ai->ai_next) {
+        if (ai->ai_addrlen > sizeof(sockaddr_storage))
+            continue;
+        Address a;
+        std::memcpy(&a.storage, ai->ai_addr, ai->ai_addrlen);
+        a.length = ai->ai_addrlen;
+        out.push_back(a);
+    }
+    return out.size() > before;
+}
+
+RecorderTransport::ConnectStart RecorderSocket::openAddresses(std::span<const std::string> numericAddresses,
+                                                              uint16_t port) {
+    close();
+    m_lookupFailed = false;
+    m_addresses.clear();
+    m_nextAddress = 0;
+    for (const std::string& text : numericAddresses)
+        resolve(text, port, AI_NUMERICHOST, m_addresses);
+    return connectFromNext() ? ConnectStart::InProgress : ConnectStart::Failed;
+}
+
+bool RecorderSocket::tryNextAddress() {
+    return connectFromNext();
+}
+
+bool RecorderSocket::connectFromNext() {
+    while (m_nextAddress < m_addresses.size()) {
+        const Address& a = m_addresses[m_nextAddress++];
+        const int fd = ::socket(a.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0)
             continue;
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        if (::connect(fd, ai->ai_addr, ai->ai_addrlen) == 0 || errno == EINPROGRESS) {
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&a.storage), a.length) == 0 ||
+            errno == EINPROGRESS) {
+            if (m_fd >= 0)
+                ::close(m_fd);
             m_fd = fd;
-            result = ConnectStart::InProgress;
-            break;
+            return true;
         }
         ::close(fd);
     }
-    freeaddrinfo(found);
-    return result;
+    return false;
 }
 
 int RecorderSocket::pendingError() const {
@@ -59,25 +138,28 @@ int RecorderSocket::pendingError() const {
     return error;
 }
 
-void RecorderSocket::send(std::span<const uint8_t> bytes) {
-    size_t sent = 0;
-    int waits = 0;
-    while (m_fd >= 0 && sent < bytes.size()) {
-        const ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+RecorderTransport::Sent RecorderSocket::send(std::span<const uint8_t> bytes) {
+    Sent result;
+    if (m_fd < 0) {
+        result.error = ENOTCONN;
+        return result;
+    }
+    while (result.bytes < bytes.size()) {
+        const ssize_t n = ::send(m_fd, bytes.data() + result.bytes, bytes.size() - result.bytes,
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
-            sent += static_cast<size_t>(n);
+            result.bytes += static_cast<size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waits < 10) {
-            pollfd p{m_fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-            ++waits;
-            continue;
-        }
-        return;
+        // A connect still under way takes nothing yet; the rest waits for writability.
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOTCONN))
+            break;
+        result.error = n < 0 ? errno : EPIPE;
+        break;
     }
+    return result;
 }
 
 RecorderTransport::Received RecorderSocket::receive(std::span<uint8_t> buffer) {

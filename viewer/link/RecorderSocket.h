@@ -5,7 +5,11 @@
 
 #include "viewer/link/RecorderTransport.h"
 
+#include <span>
 #include <string>
+#include <vector>
+
+#include <sys/socket.h>
 
 namespace dvr::link {
 
@@ -16,14 +20,26 @@ public:
     RecorderSocket(const RecorderSocket&) = delete;
     RecorderSocket& operator=(const RecorderSocket&) = delete;
 
-    // Resolves the address (numeric first, then as a host name) and starts a
-    // non-blocking connect. A connect that completes or fails at once is
-    // reported like a later one, through the socket becoming writable.
+    // How long open() waits for a host name to resolve.
+    static constexpr int kDefaultLookupTimeoutMs = 5000;
+
+    // Resolves the address (numeric first, then as a host name, waiting at
+    // most the lookup time-out) and starts a non-blocking connect to the
+    // first address. A connect that completes or fails at once is reported
+    // like a later one, through the socket becoming writable.
     ConnectStart open(std::string_view address, uint16_t port) override;
+    // Starts a non-blocking connect to the first of already resolved numeric
+    // addresses; tryNextAddress() moves on to the others.
+    ConnectStart openAddresses(std::span<const std::string> numericAddresses, uint16_t port);
+    // The connect to the current address failed: starts one to the next
+    // address. False, with the failed socket left open, when none is left.
+    bool tryNextAddress();
+    void setLookupTimeoutMs(int timeoutMs) { m_lookupTimeoutMs = timeoutMs; }
+    // The last open() failed because the name did not resolve (in time).
+    bool lookupFailed() const { return m_lookupFailed; }
     bool isOpen() const override { return m_fd >= 0; }
-    // Sends everything, waiting at most about a second for room in the send
-    // buffer; errors are dropped.
-    void send(std::span<const uint8_t> bytes) override;
+    // Sends what the system takes now; never waits.
+    Sent send(std::span<const uint8_t> bytes) override;
     Received receive(std::span<uint8_t> buffer) override;
     void setReceiveBuffer(int bytes) override;
     // Reads away what is pending (so the peer sees an orderly close rather
@@ -35,7 +51,22 @@ public:
     int pendingError() const;
 
 private:
+    struct Address {
+        sockaddr_storage storage{};
+        socklen_t length = 0;
+    };
+    // Appends the addresses of `host` (flags as for getaddrinfo); false when
+    // there are none or the lookup time-out passed.
+    bool resolve(const std::string& host, uint16_t port, int flags, std::vector<Address>& out) const;
+    // Starts a connect to the first address from m_nextAddress on that takes
+    // it; the previous socket is closed only once a new one is under way.
+    bool connectFromNext();
+
     int m_fd = -1;
+    std::vector<Address> m_addresses;
+    size_t m_nextAddress = 0;
+    int m_lookupTimeoutMs = kDefaultLookupTimeoutMs;
+    bool m_lookupFailed = false;
 };
 
 }  // namespace dvr::link

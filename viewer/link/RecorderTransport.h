@@ -22,8 +22,15 @@ public:
     virtual ConnectStart open(std::string_view address, uint16_t port) = 0;
     virtual bool isOpen() const = 0;
 
-    // Sends the whole packet; the outcome is not reported.
-    virtual void send(std::span<const uint8_t> bytes) = 0;
+    struct Sent {
+        size_t bytes = 0;  // bytes the system took, from the start of the given ones
+        int error = 0;     // 0, or the error that ended the connection (EPIPE, ECONNRESET, ...)
+    };
+    // Hands over as many bytes as the system takes now, without waiting.
+    virtual Sent send(std::span<const uint8_t> bytes) = 0;
+    // Whether the session has bytes waiting to be sent: while on, whoever
+    // watches the socket reports it writable (RecorderSession::onWritable()).
+    virtual void watchWritable(bool) {}
 
     struct Received {
         size_t bytes = 0;     // bytes placed at the start of the buffer

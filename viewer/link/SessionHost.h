@@ -24,10 +24,14 @@ enum class ConnectionState : int {
 
 // Why the session asks the view to run its own disconnect.
 enum class DisconnectReason {
-    ConnectFailed,  // the socket reported the connect with an error
+    ConnectFailed,  // the address did not resolve, or the connect failed
     LoginRefused,   // the login reply refused the user
     NoTraffic,      // the watchdog found no traffic for a whole period
     RecorderEnded,  // the recorder ended the session (0x1072)
+    PeerClosed,     // the recorder closed the connection, or it broke while reading
+    SendFailed,     // sending failed (the connection was reset or broken)
+    SendStalled,    // bytes waited to be sent for a whole watchdog period
+    SendOverflow,   // more bytes waited to be sent than the send queue holds
 };
 
 // Which activity indicators a toggle concerns.

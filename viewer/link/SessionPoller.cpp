@@ -13,9 +13,16 @@ bool SessionPoller::pollOnce(int timeoutMs) {
     if (fd < 0)
         return false;
     const bool connecting = m_session.connectPending();
-    if (!connecting && !m_session.wantsRead())
+    const bool reading = !connecting && m_session.wantsRead();
+    const bool writing = !connecting && m_session.wantsWrite();
+    if (!connecting && !reading && !writing)
         return false;
-    pollfd p{fd, static_cast<short>(connecting ? POLLOUT : POLLIN), 0};
+    short events = 0;
+    if (connecting || writing)
+        events |= POLLOUT;
+    if (reading)
+        events |= POLLIN;
+    pollfd p{fd, events, 0};
     const int n = ::poll(&p, 1, timeoutMs);
     if (n <= 0)
         return true;
@@ -24,10 +31,16 @@ bool SessionPoller::pollOnce(int timeoutMs) {
         int error = m_socket.pendingError();
         if (error == 0 && (p.revents & (POLLERR | POLLHUP)))
             error = ECONNREFUSED;
+        // A name may resolve to several addresses (IPv6 and IPv4): each is tried in turn.
+        if (error != 0 && m_socket.tryNextAddress())
+            return true;
         m_session.onConnectResult(error);
         return true;
     }
-    if (p.revents & (POLLIN | POLLHUP | POLLERR))
+    // Queued bytes go out first; a broken connection shows there as a send error.
+    if (writing && (p.revents & (POLLOUT | POLLERR)) && m_socket.fd() == fd)
+        m_session.onWritable();
+    if (reading && (p.revents & (POLLIN | POLLHUP | POLLERR)) && m_socket.fd() == fd)
         m_session.onReadable();
     return true;
 }

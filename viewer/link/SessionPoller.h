@@ -12,9 +12,10 @@ public:
     SessionPoller(RecorderSession& session, RecorderSocket& socket);
 
     // Waits at most timeoutMs for the socket and reports what it finds to the
-    // session: the outcome of a pending connect, then readable bytes (one
-    // read of at most 4096 bytes). Returns false when there is no socket to
-    // watch (the caller only waits for its own timers then).
+    // session: the outcome of a pending connect; room for queued bytes; then
+    // readable bytes (one read of at most 4096 bytes). Never waits to send.
+    // Returns false when there is no socket to watch (the caller only waits
+    // for its own timers then).
     bool pollOnce(int timeoutMs);
 
 private:

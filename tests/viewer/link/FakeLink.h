@@ -7,6 +7,7 @@
 #include "viewer/link/SessionHost.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -27,7 +28,26 @@ public:
         return ConnectStart::InProgress;
     }
     bool isOpen() const override { return isOpenFlag; }
-    void send(std::span<const uint8_t> bytes) override { sent.emplace_back(bytes.begin(), bytes.end()); }
+    // Takes at most `room` bytes (all while room is unlimited); each send
+    // call that takes bytes is one entry of `sent`, and `wire` holds them all.
+    Sent send(std::span<const uint8_t> bytes) override {
+        Sent r;
+        ++sendCalls;
+        if (sendError != 0) {
+            r.error = sendError;
+            return r;
+        }
+        const size_t n = std::min(bytes.size(), room);
+        if (room != SIZE_MAX)
+            room -= n;
+        if (n > 0) {
+            sent.emplace_back(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(n));
+            wire.insert(wire.end(), bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(n));
+        }
+        r.bytes = n;
+        return r;
+    }
+    void watchWritable(bool on) override { writeWatched = on; }
     Received receive(std::span<uint8_t> buffer) override {
         Received r;
         if (incoming.empty()) {
@@ -65,6 +85,11 @@ public:
         return out;
     }
 
+    size_t room = SIZE_MAX;
+    int sendError = 0;
+    int sendCalls = 0;
+    bool writeWatched = false;
+    std::vector<uint8_t> wire;
     bool refuse = false;
     bool isOpenFlag = false;
     bool peerClosed = false;

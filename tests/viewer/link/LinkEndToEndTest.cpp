@@ -42,6 +42,8 @@ public:
         m_sim.start();
     }
     ~Simulator() { m_sim.stop(); }
+    // Ends the simulator; its log stays readable.
+    void stop() { m_sim.stop(); }
     uint16_t port() const { return m_sim.port(); }
     std::vector<std::string> log() {
         std::lock_guard lock(m_mutex);
@@ -347,14 +349,20 @@ TEST(LinkEndToEnd, RecorderEndingAndClosing) {
         Simulator simulator(o);
         LoopbackClient client;
         ASSERT_TRUE(client.connect(simulator.port()));
-        ASSERT_TRUE(client.runUntil([&] { return client.session.peerClosed(); }));
-        // Nothing visible until the watchdog: the second silent tick closes.
-        EXPECT_TRUE(client.session.hasSocket());
-        EXPECT_TRUE(client.host.disconnects.empty());
-        client.session.onWatchdogTick();
-        client.session.onWatchdogTick();
+        // The close shows at once, not after the watchdog.
+        ASSERT_TRUE(client.runUntil([&] { return !client.host.disconnects.empty(); }));
+        EXPECT_EQ(client.host.disconnects, std::vector<DisconnectReason>{DisconnectReason::PeerClosed});
         EXPECT_FALSE(client.session.hasSocket());
-        EXPECT_EQ(client.host.disconnects, std::vector<DisconnectReason>{DisconnectReason::NoTraffic});
+        EXPECT_EQ(client.session.live().frameCounter(), 3);
+
+        // The headless client ends with one line and status 1.
+        auto options = clientOptions(simulator.port());
+        options.frames = 10;
+        options.outDir = scratchDir("closed").string();
+        std::ostringstream out, err;
+        EXPECT_EQ(ctl::runLive(options, out, err), 1);
+        EXPECT_EQ(err.str(), "vistrelctl: the recorder closed the connection\n");
+        std::filesystem::remove_all(options.outDir);
     }
     {
         sim::SimOptions o;
@@ -363,13 +371,101 @@ TEST(LinkEndToEnd, RecorderEndingAndClosing) {
         Simulator simulator(o);
         LoopbackClient client;
         ASSERT_TRUE(client.connect(simulator.port()));
-        ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() >= 2; }));
-        client.runUntil([] { return false; }, 0.2);  // nothing more comes
+        // Once the recorder has the third live request, it has sent all it ever will.
+        ASSERT_TRUE(client.runUntil([&] { return simulator.countLogged(R"("command":"0x1011")") >= 3; }));
+        for (int i = 0; i < 5; ++i)
+            client.poller.pollOnce(0);
         EXPECT_EQ(client.session.live().frameCounter(), 2);
         client.session.onWatchdogTick();
         EXPECT_TRUE(client.session.hasSocket());
         client.session.onWatchdogTick();
         EXPECT_FALSE(client.session.hasSocket());
+    }
+}
+
+TEST(LinkEndToEnd, ARecorderThatStopsReadingIsADeadLinkWithoutATornPacket) {
+    sim::SimOptions o;
+    o.codestreamBytes = 6000;
+    o.stopReadingAfter = 3;  // login, range and the first live request
+    Simulator simulator(o);
+    LoopbackClient client;
+    ASSERT_TRUE(client.connect(simulator.port()));
+    ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() >= 1; }));
+    // PTZ commands pile up: first in the system's buffers, then in the send
+    // queue, which never blocks and gives up beyond its bound.
+    std::vector<uint8_t> ptz(1000);
+    for (size_t i = 0; i < ptz.size(); ++i)
+        ptz[i] = static_cast<uint8_t>(i * 7);
+    int sends = 0;
+    while (client.session.hasSocket() && sends < 200000) {
+        client.session.sendPtz(ptz, 3);
+        ++sends;
+    }
+    EXPECT_EQ(client.host.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendOverflow});
+    EXPECT_FALSE(client.session.hasSocket());
+
+    // The simulator reads what reached it: whole packets only, each intact.
+    simulator.stop();
+    std::string expectedHex;
+    for (uint8_t b : ptz) {
+        char buffer[4];
+        std::snprintf(buffer, sizeof buffer, "%02x", b);
+        expectedHex += buffer;
+    }
+    size_t ptzPackets = 0;
+    for (const std::string& line : simulator.log()) {
+        EXPECT_EQ(line.find(R"("event":"torn")"), std::string::npos) << line;
+        if (line.find(R"("command":"0x1037")") != std::string::npos) {
+            ++ptzPackets;
+            EXPECT_NE(line.find(R"("ptz":")" + expectedHex + "\""), std::string::npos) << line.substr(0, 200);
+        }
+    }
+    // Everything but what was still waiting arrived, in whole packets.
+    EXPECT_GT(ptzPackets, 0u);
+    EXPECT_LE(ptzPackets, static_cast<size_t>(sends));
+    EXPECT_EQ(simulator.countLogged(R"("command":"0x1013")"), 0u);  // no stop request on a dead link
+    EXPECT_EQ(simulator.countLogged(R"("event":"close")"), 1u);
+}
+
+TEST(LinkEndToEnd, QueuedBytesGoOutWhenTheSocketIsWritable) {
+    sim::SimOptions o;
+    o.codestreamBytes = 6000;
+    Simulator simulator(o);
+    LoopbackClient client;
+    ASSERT_TRUE(client.connect(simulator.port()));
+    ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() >= 1; }));
+    const std::vector<uint8_t> ptz(1000, 0x5C);
+    size_t sends = 0;
+    while (!client.session.wantsWrite() && sends < 200000 && client.session.hasSocket()) {
+        ASSERT_TRUE(client.session.sendPtz(ptz, 3));
+        ++sends;
+    }
+    ASSERT_TRUE(client.session.wantsWrite());
+    // The poll loop hands the rest over as the socket takes it; the pictures keep coming meanwhile.
+    const int pictures = client.session.live().frameCounter();
+    ASSERT_TRUE(client.runUntil([&] { return !client.session.wantsWrite(); }));
+    ASSERT_TRUE(client.runUntil([&] { return simulator.countLogged(R"("command":"0x1037")") >= sends; }));
+    ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() > pictures; }));
+    EXPECT_EQ(simulator.countLogged(R"("event":"torn")"), 0u);
+    EXPECT_TRUE(client.host.disconnects.empty());
+}
+
+TEST(LinkEndToEnd, HostNamesResolve) {
+    sim::SimOptions o;
+    o.codestreamBytes = 6000;
+    Simulator simulator(o);
+    {
+        LoopbackClient client;
+        ASSERT_TRUE(client.session.connect("localhost", simulator.port()));
+        ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() >= 1; }));
+        EXPECT_TRUE(client.host.disconnects.empty());
+    }
+    {
+        auto options = clientOptions(simulator.port());
+        options.host = "no-such-recorder.invalid";
+        std::ostringstream out, err;
+        EXPECT_EQ(ctl::runInfo(options, out, err), 1);
+        EXPECT_EQ(err.str(), "vistrelctl: cannot resolve no-such-recorder.invalid\n");
     }
 }
 
@@ -443,9 +539,10 @@ TEST(LinkEndToEnd, ProgramsTalkOverLoopback) {
     if (const char* env = std::getenv("DVR_BIN_DIR"))
         binDir = env;
     else
-        binDir = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin";
-    if (!std::filesystem::exists(binDir / "dvrsim") || !std::filesystem::exists(binDir / "vistrelctl"))
-        GTEST_SKIP() << "programs not built in " << binDir;
+        binDir = DVR_BIN_DIR_DEFAULT;
+    // A missing program is a broken build, not a reason to pass.
+    ASSERT_TRUE(std::filesystem::exists(binDir / "dvrsim")) << "dvrsim not built in " << binDir;
+    ASSERT_TRUE(std::filesystem::exists(binDir / "vistrelctl")) << "vistrelctl not built in " << binDir;
     const std::string bin = binDir.string();
     const auto dir = scratchDir("programs");
     const std::string log = (dir / "sim.log").string();

@@ -145,7 +145,8 @@ TEST(PacketFramer, ResynchronisesAfterGarbageAndOversize) {
         if (e.kind == FramerEvent::Kind::PayloadComplete)
             got.assign(e.payload.begin(), e.payload.end());
     }
-    EXPECT_EQ(kinds, (std::vector<FramerEvent::Kind>{FramerEvent::Kind::Header,
+    // The oversize header is reported (its reply is answered) and its bytes passed over.
+    EXPECT_EQ(kinds, (std::vector<FramerEvent::Kind>{FramerEvent::Kind::Oversize, FramerEvent::Kind::Header,
                                                      FramerEvent::Kind::PayloadComplete}));
     EXPECT_EQ(got, payload);
     EXPECT_EQ(framer.oversizePackets(), 1u);

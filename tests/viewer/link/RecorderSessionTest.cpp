@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 namespace dvr::link {
 namespace {
 
@@ -410,6 +412,36 @@ TEST_F(SessionTest, GarbageAndHugeLengthsResynchronise) {
     EXPECT_TRUE(host.disconnects.empty());
 }
 
+TEST_F(SessionTest, AnOversizeLiveReplyStillSendsTheNextRequest) {
+    startLive();
+    ASSERT_EQ(countSent(command::LivePicture), 1u);
+    host.pendingPtz = {1, 2, 3};
+    ParamBlock p;
+    // The reply to the outstanding request announces more than a frame record holds.
+    auto huge = serializePacket(
+        PacketHeader{makeVersionText("DVRJ PACKET1.44"), 0x7FFFFFF0u, 1, command::LivePictureReply}, p);
+    huge.insert(huge.end(), 5000, 0x44);
+    deliver(huge);
+    // The PTZ command and then the next live request go out, as after a skipped picture.
+    const auto commands = transport.sentCommands();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[commands.size() - 2], command::PtzData);
+    EXPECT_EQ(commands.back(), command::LivePicture);
+    EXPECT_EQ(countSent(command::LivePicture), 2u);
+    // The answer to it arrives after the dropped bytes and is shown.
+    const auto record = liveRecord(frame::PictureKind::Single, 5);
+    for (int i = 0; i < 5; ++i)
+        deliver(liveReply(record));
+    EXPECT_EQ(host.livePictures.size(), 1u);
+    EXPECT_EQ(countSent(command::LivePicture), 7u);
+    // Other oversize replies are passed over without a request of their own.
+    auto hugeEvents = serializePacket(
+        PacketHeader{makeVersionText("DVRJ PACKET1.44"), 0x7FFFFFF0u, 1, command::StopPlaybackReply}, p);
+    deliver(hugeEvents);
+    EXPECT_EQ(countSent(command::LivePicture), 7u);
+    EXPECT_TRUE(host.disconnects.empty());
+}
+
 TEST_F(SessionTest, RecorderEndingTheSessionDisconnectsWithMessage) {
     startLive();
     const auto record = liveReply(liveRecord(frame::PictureKind::Single, 1));
@@ -474,16 +506,149 @@ TEST_F(SessionTest, WatchdogKeepsATalkingConnection) {
     EXPECT_TRUE(session.hasSocket());
 }
 
-TEST_F(SessionTest, PeerCloseWaitsForTheWatchdog) {
+TEST_F(SessionTest, PeerCloseRunsTheViewDisconnectAtOnce) {
     startLive();
+    const auto picture = liveReply(liveRecord(frame::PictureKind::Single, 2));
+    transport.arrive(picture);
     transport.peerClosed = true;
+    drain();
     session.onReadable();
-    EXPECT_TRUE(session.hasSocket());
-    EXPECT_FALSE(session.wantsRead());
-    EXPECT_TRUE(host.disconnects.empty());
+    // What came before the close is handled; the close itself ends the session now.
+    EXPECT_EQ(session.live().frameCounter(), 1);
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::PeerClosed});
+    EXPECT_NE(transport.sentCommands().back(), command::Stop);  // nobody is there to read it
+    EXPECT_FALSE(host.watchdog);
+}
+
+// Splits what the transport took into packets; a torn packet shows as
+// dropped bytes or a payload left unfinished.
+struct WireCheck {
+    std::vector<uint32_t> commands;
+    std::vector<std::vector<uint8_t>> payloads;
+    uint64_t droppedBytes = 0;
+    bool atBoundary = true;
+};
+
+WireCheck splitWire(std::span<const uint8_t> wire) {
+    WireCheck check;
+    PacketFramer framer(1 << 20);
+    uint32_t command = 0;
+    while (!wire.empty()) {
+        size_t used = 0;
+        const FramerEvent e = framer.next(wire, used);
+        wire = wire.subspan(used);
+        if (e.kind == FramerEvent::Kind::Header) {
+            command = e.header.command;
+            check.commands.push_back(command);
+            if (e.payloadBytes == 0)
+                check.payloads.emplace_back();
+        } else if (e.kind == FramerEvent::Kind::PayloadComplete) {
+            check.payloads.emplace_back(e.payload.begin(), e.payload.end());
+        }
+    }
+    check.droppedBytes = framer.droppedBytes();
+    check.atBoundary = framer.atPacketBoundary();
+    return check;
+}
+
+TEST_F(SessionTest, BytesTheSocketDoesNotTakeWaitAndGoOutWholeInOrder) {
+    // The socket takes nothing, then a few bytes at a time, then all.
+    for (const size_t step : {size_t{0}, size_t{1}, size_t{97}, size_t{4096}}) {
+        FakeTransport t;
+        RecordingHost h;
+        RecorderSession s{t, h};
+        h.session = &s;
+        t.room = 0;
+        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
+        s.onConnectResult(0);  // the login request waits
+        EXPECT_TRUE(s.wantsWrite());
+        EXPECT_TRUE(t.writeWatched);
+        std::vector<uint8_t> ptz(200);
+        for (size_t i = 0; i < ptz.size(); ++i)
+            ptz[i] = static_cast<uint8_t>(i);
+        ASSERT_TRUE(s.sendPtz(ptz, 3));
+        ASSERT_TRUE(s.request(RequestKind::KeepAlive));
+        EXPECT_TRUE(t.wire.empty());
+        for (int i = 0; i < 100000 && s.wantsWrite(); ++i) {
+            t.room = step == 0 ? SIZE_MAX : step;
+            s.onWritable();
+        }
+        EXPECT_FALSE(s.wantsWrite()) << step;
+        EXPECT_FALSE(t.writeWatched) << step;
+        const WireCheck check = splitWire(t.wire);
+        EXPECT_EQ(check.commands,
+                  (std::vector<uint32_t>{command::Login, command::PtzData, command::KeepAlive}))
+            << step;
+        ASSERT_EQ(check.payloads.size(), 3u);
+        EXPECT_EQ(check.payloads[1].size(), 200u);
+        EXPECT_EQ(check.payloads[1].back(), 199);
+        EXPECT_EQ(check.droppedBytes, 0u);
+        EXPECT_TRUE(check.atBoundary);
+        EXPECT_TRUE(h.disconnects.empty());
+    }
+}
+
+TEST_F(SessionTest, AQueueBeyondItsBoundIsADeadLink) {
+    startLive();
+    transport.room = 0;
+    const std::vector<uint8_t> ptz(1000, 0xAB);
+    size_t sends = 0;
+    while (session.hasSocket() && sends < 1000) {
+        session.sendPtz(ptz, 3);
+        ++sends;
+    }
+    // 64 KiB of 1060-byte packets fit, the next one does not.
+    EXPECT_EQ(sends, SendQueue::kMaxQueuedBytes / 1060 + 1);
+    EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendOverflow});
+    EXPECT_FALSE(session.wantsWrite());
+    // Nothing more was offered to the socket: no stop request behind a torn queue.
+    EXPECT_EQ(transport.sent.size(), 3u);  // login, range, live request
+    EXPECT_FALSE(session.sendPtz(ptz, 3));
+}
+
+TEST_F(SessionTest, AQueueThatCannotDrainForAWatchdogPeriodIsADeadLink) {
+    startLive();
+    transport.room = 10;
+    ASSERT_TRUE(session.request(RequestKind::KeepAlive));
+    // The recorder keeps talking, so the no-traffic rule never fires.
     session.onWatchdogTick();
+    deliver(reply(command::StopReply, params({})));
+    EXPECT_TRUE(session.hasSocket());
+    // Draining in between clears the mark; a fresh queue waits a whole period again.
+    transport.room = SIZE_MAX;
+    session.onWritable();
+    transport.room = 0;
+    ASSERT_TRUE(session.request(RequestKind::KeepAlive));
+    session.onWatchdogTick();
+    deliver(reply(command::StopReply, params({})));
+    EXPECT_TRUE(session.hasSocket());
     session.onWatchdogTick();
     EXPECT_FALSE(session.hasSocket());
+    EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendStalled});
+}
+
+TEST_F(SessionTest, ASendErrorRunsTheViewDisconnectOnce) {
+    for (const bool queued : {false, true}) {
+        FakeTransport t;
+        RecordingHost h;
+        RecorderSession s{t, h};
+        h.session = &s;
+        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
+        s.onConnectResult(0);
+        if (queued) {
+            t.room = 0;
+            ASSERT_TRUE(s.request(RequestKind::KeepAlive));
+            t.sendError = ECONNRESET;
+            s.onWritable();
+        } else {
+            t.sendError = EPIPE;
+            EXPECT_FALSE(s.request(RequestKind::KeepAlive));
+        }
+        EXPECT_FALSE(s.hasSocket()) << queued;
+        EXPECT_EQ(h.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendFailed}) << queued;
+        EXPECT_FALSE(h.watchdog);
+    }
 }
 
 TEST_F(SessionTest, EventListTakesSixteenBytesPerRecord) {

@@ -1,6 +1,11 @@
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 
+#include <QHostAddress>
+
 #include <sys/ioctl.h>
+#include <cerrno>
+#include <string>
+#include <vector>
 
 namespace dvr::live {
 
@@ -11,37 +16,96 @@ constexpr int kReadsPerNotification = 64;
 SocketNotifierTransport::SocketNotifierTransport(QObject* parent) : QObject(parent) {}
 
 SocketNotifierTransport::~SocketNotifierTransport() {
-    stopWatching();
-    m_socket.close();
+    close();
 }
 
 link::RecorderTransport::ConnectStart SocketNotifierTransport::open(std::string_view address, uint16_t port) {
-    const ConnectStart start = m_socket.open(address, port);
-    if (start != ConnectStart::InProgress || !m_socket.isOpen()) {
-        return start;
+    close();
+    m_port = port;
+    const QString host = QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size()));
+    if (QHostAddress(host).isNull()) {
+        if (host.trimmed().isEmpty()) {
+            return ConnectStart::Failed;
+        }
+        // The lookup runs off the user-interface thread; its result comes back as a queued call.
+        m_lookupId = QHostInfo::lookupHost(host, this, &SocketNotifierTransport::onLookedUp);
+        return ConnectStart::InProgress;
     }
+    const ConnectStart start = m_socket.open(address, port);
+    if (start == ConnectStart::InProgress && m_socket.isOpen()) {
+        watchSocket();
+    }
+    return start;
+}
+
+void SocketNotifierTransport::onLookedUp(const QHostInfo& info) {
+    if (info.lookupId() != m_lookupId) {
+        return;  // a lookup given up by close()
+    }
+    std::vector<std::string> addresses;
+    if (info.error() == QHostInfo::NoError) {
+        for (const QHostAddress& a : info.addresses()) {
+            addresses.push_back(a.toString().toStdString());
+        }
+    }
+    if (!addresses.empty() && m_socket.openAddresses(addresses, m_port) == ConnectStart::InProgress) {
+        m_lookupId = -1;
+        watchSocket();
+        return;
+    }
+    // Still counted as open while the session hears of the failure, so that it runs the view's disconnect.
+    if (m_session != nullptr) {
+        m_session->onConnectResult(EHOSTUNREACH);
+    }
+    m_lookupId = -1;
+}
+
+void SocketNotifierTransport::watchSocket() {
     stopWatching();
+    m_connecting = true;
     m_writeNotifier = new QSocketNotifier(qintptr(m_socket.fd()), QSocketNotifier::Write, this);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &SocketNotifierTransport::onWritable);
     m_readNotifier = new QSocketNotifier(qintptr(m_socket.fd()), QSocketNotifier::Read, this);
     m_readNotifier->setEnabled(false);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &SocketNotifierTransport::onReadable);
-    return start;
+}
+
+void SocketNotifierTransport::watchWritable(bool on) {
+    // While the connect is under way the write notifier waits for its outcome.
+    if (m_writeNotifier && !m_connecting) {
+        m_writeNotifier->setEnabled(on);
+    }
 }
 
 void SocketNotifierTransport::close() {
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+    m_connecting = false;
     stopWatching();
     m_socket.close();
 }
 
 void SocketNotifierTransport::onWritable() {
-    if (m_writeNotifier) {
-        m_writeNotifier->setEnabled(false);
-    }
     if (!m_socket.isOpen()) {
         return;
     }
+    if (!m_connecting) {
+        if (m_session != nullptr) {
+            m_session->onWritable();
+        }
+        return;
+    }
     const int error = m_socket.pendingError();
+    if (error != 0 && m_socket.tryNextAddress()) {
+        watchSocket();  // a new socket for the next address
+        return;
+    }
+    m_connecting = false;
+    if (m_writeNotifier) {
+        m_writeNotifier->setEnabled(false);
+    }
     // Reading is watched before the session hears of the connection: its login request may be answered
     // at once.
     if (error == 0 && m_readNotifier) {
