@@ -167,7 +167,7 @@ void VistrelView::initialUpdate() {
 }
 
 skin::SkinButton* VistrelView::makeButton(const char* section, const char* positionSection,
-                                          const char* positionKey, int commandId, int kind) {
+                                          const char* positionKey, int commandId, skin::ButtonKind kind) {
     auto* button = new skin::SkinButton(this);
     skin::SkinButtonLoader::loadStandard(*button, m_skin, section, commandId, kind);
     button->place(toQRect(m_skin.readPosition(positionSection, positionKey)));
@@ -179,18 +179,22 @@ skin::SkinButton* VistrelView::makeButton(const char* section, const char* posit
 }
 
 void VistrelView::createButtons() {
-    makeButton("BTN_LIVE_EXIT", kMainPos, "POS_EXIT", command::kExit, 3);
-    makeButton("BTN_CONNECT", kMainPos, "POS_CONNECT", command::kConnect, 3);
-    makeButton("BTN_DISCONNECT", kMainPos, "POS_DISCONNECT", command::kDisconnect, 3)->setChecked(true);
-    makeButton("BTN_ROTATE", kMainPos, "POS_ROTATE", command::kRotate, 3);
-    makeButton("BTN_SETTING", kMainPos, "POS_SETTING", command::kSetting, 3);
-    makeButton("BTN_PLAYBACK", kMainPos, "POS_SKAN", command::kPlayback, 3);
-    skin::SkinButton* wheel = makeButton("BTN_WHEEL", kMainPos, "POS_WHEEL", command::kWheel, 3);
+    makeButton("BTN_LIVE_EXIT", kMainPos, "POS_EXIT", command::kExit, skin::ButtonKind::Momentary);
+    makeButton("BTN_CONNECT", kMainPos, "POS_CONNECT", command::kConnect, skin::ButtonKind::Momentary);
+    makeButton("BTN_DISCONNECT", kMainPos, "POS_DISCONNECT", command::kDisconnect,
+               skin::ButtonKind::Momentary)
+        ->setChecked(true);
+    makeButton("BTN_ROTATE", kMainPos, "POS_ROTATE", command::kRotate, skin::ButtonKind::Momentary);
+    makeButton("BTN_SETTING", kMainPos, "POS_SETTING", command::kSetting, skin::ButtonKind::Momentary);
+    makeButton("BTN_PLAYBACK", kMainPos, "POS_SKAN", command::kPlayback, skin::ButtonKind::Momentary);
+    skin::SkinButton* wheel =
+        makeButton("BTN_WHEEL", kMainPos, "POS_WHEEL", command::kWheel, skin::ButtonKind::Momentary);
     wheel->enable(false);
-    skin::SkinButton* label = makeButton("BTN_SCAL_TXT", kMainPos, "POS_SCAL_TXT", command::kSpeedLabel, 3);
+    skin::SkinButton* label = makeButton("BTN_SCAL_TXT", kMainPos, "POS_SCAL_TXT", command::kSpeedLabel,
+                                         skin::ButtonKind::Momentary);
     label->setEnabled(false);
-    makeButton("BTN_SCAL_PLUS", kMainPos, "POS_SCAL_PLUS", command::kSpeedPlus, 1);
-    makeButton("BTN_SCAL_MINUS", kMainPos, "POS_SCAL_MINUS", command::kSpeedMinus, 1);
+    makeButton("BTN_SCAL_PLUS", kMainPos, "POS_SCAL_PLUS", command::kSpeedPlus, skin::ButtonKind::Hold);
+    makeButton("BTN_SCAL_MINUS", kMainPos, "POS_SCAL_MINUS", command::kSpeedMinus, skin::ButtonKind::Hold);
     wheel->setImage(3);
 
     // The PTZ channel number buttons (notification values 13 and 14).
@@ -211,8 +215,8 @@ void VistrelView::createButtons() {
     for (int k = 0; k < kModeButtonCount; ++k) {
         const std::string section = std::string("BTN_MODE") + kModeNames[size_t(k)];
         const std::string position = std::string("POS_MODE") + kModeNames[size_t(k)];
-        skin::SkinButton* button =
-            makeButton(section.c_str(), "MODE POS", position.c_str(), command::kModeFirst + k, 3);
+        skin::SkinButton* button = makeButton(section.c_str(), "MODE POS", position.c_str(),
+                                              command::kModeFirst + k, skin::ButtonKind::Momentary);
         const uint16_t split = splitForModeIndex(k);
         if (split == kSplitSeven || split == kSplitTen || split == kSplitThirteen) {
             button->enable(false);
@@ -222,8 +226,8 @@ void VistrelView::createButtons() {
     for (int c = 0; c < kChannelCount; ++c) {
         const std::string section = "BTN_CH" + std::to_string(c + 1);
         const std::string position = "POS_CH" + std::to_string(c + 1);
-        m_channelButtons[size_t(c)] =
-            makeButton(section.c_str(), "CH POS", position.c_str(), command::kChannelFirst + c, 0);
+        m_channelButtons[size_t(c)] = makeButton(section.c_str(), "CH POS", position.c_str(),
+                                                 command::kChannelFirst + c, skin::ButtonKind::Toggle);
     }
 }
 

@@ -18,6 +18,7 @@
 #include "common/frame/FormatText.h"
 #include "common/skin/LanguageFile.h"
 #include "common/skin/SkinReader.h"
+#include "common/skin/widgets/SkinButtonLogic.h"
 #include "viewer/config/SettingsStore.h"
 #include "viewer/link/ArpCache.h"
 #include "viewer/link/RecorderSession.h"
@@ -117,7 +118,7 @@ protected:
 private:
     void createButtons();
     skin::SkinButton* makeButton(const char* section, const char* positionSection, const char* positionKey,
-                                 int commandId, int kind);
+                                 int commandId, skin::ButtonKind kind);
     void onCommand(int commandId);
     void onHold(quint32 value, int state);
     void onClockTick();
