@@ -20,6 +20,7 @@
 #include <mutex>
 #include <string>
 
+#include "common/skin/widgets/SingleInstanceLock.h"
 #include "common/skin/widgets/SkinButton.h"
 #include "tests/viewer/live/FakeLive.h"
 #include "tools/dvrsim/RecorderSimulator.h"
@@ -27,7 +28,6 @@
 #include "viewer/link/ArpCache.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/widgets/AboutDialog.h"
-#include "viewer/live/widgets/InstanceLock.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/live/widgets/VistrelApplication.h"
@@ -483,8 +483,8 @@ TEST(VistrelStart, SecondInstanceIsRefusedAndTheFirstKeepsItsLock) {
     language.write("[ERR_MSG]\r\nMSG_019=Vistrel runs already\r\n");
     language.close();
 
-    InstanceLock first(QStringLiteral("Vistrel"));
-    ASSERT_TRUE(first.tryLock());
+    skin::SingleInstanceLock first(QStringLiteral("Vistrel"));
+    ASSERT_TRUE(first.acquire());
 
     RecordingViewerNotifier notifier;
     ViewerCommandLine line;
@@ -494,17 +494,17 @@ TEST(VistrelStart, SecondInstanceIsRefusedAndTheFirstKeepsItsLock) {
     EXPECT_EQ(notifier.messages()[0].text, "Vistrel runs already");
     EXPECT_EQ(notifier.messages()[0].caption, "ERROR");
     EXPECT_TRUE(notifier.messages()[0].error);
-    EXPECT_TRUE(first.isLocked());
-    EXPECT_TRUE(QFile::exists(first.path()));
+    EXPECT_TRUE(first.isHeld());
+    EXPECT_TRUE(QFile::exists(first.lockPath()));
 }
 
 TEST(VistrelStart, LockIsReleasedWhenTheCopyEnds) {
     {
-        InstanceLock first(QStringLiteral("Vistrel"));
-        ASSERT_TRUE(first.tryLock());
+        skin::SingleInstanceLock first(QStringLiteral("Vistrel"));
+        ASSERT_TRUE(first.acquire());
     }
-    InstanceLock second(QStringLiteral("Vistrel"));
-    EXPECT_TRUE(second.tryLock());
+    skin::SingleInstanceLock second(QStringLiteral("Vistrel"));
+    EXPECT_TRUE(second.acquire());
 }
 
 }  // namespace
