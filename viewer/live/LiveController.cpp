@@ -35,10 +35,8 @@ LiveController::LiveController(LiveControllerOptions options, LiveScreen& screen
       m_buffers(kChannelCount) {}
 
 LiveController::~LiveController() {
-    if (m_started && !m_exiting) {
-        m_timers.stop(LiveTimer::Clock);
-        m_timers.stop(LiveTimer::DragRearm);
-    }
+    m_timers.stop(LiveTimer::Clock);
+    m_timers.stop(LiveTimer::DragRearm);
     m_timers.stop(LiveTimer::Watchdog);
     destroySession();
 }
@@ -108,6 +106,9 @@ void LiveController::onCommand(int commandId) {
         case command::kRotate:
             applyResult(m_layout.onRotateButton(m_state == link::ConnectionState::Established,
                                                 m_settings.settings().rotationIntervalIndex));
+            break;
+        case command::kSetting:
+            m_screen.settingsRequested();
             break;
         case command::kPlayback:
             if (m_keyLock) {
@@ -242,6 +243,16 @@ void LiveController::exitProgram() {
     m_timers.stop(LiveTimer::Watchdog);
     destroySession();
     m_screen.closeWindow();
+}
+
+void LiveController::applySettings() {
+    if (m_exiting) {
+        return;
+    }
+    m_screen.setFullScreen(fullScreenSetting());
+    m_settings.readNetworkSpeed();
+    pushRequestValues();
+    m_screen.repaint(area::kSpeedValue);
 }
 
 // --- remote playback --------------------------------------------------------------------------------------

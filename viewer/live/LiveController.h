@@ -97,6 +97,8 @@ public:
     virtual void startDrag() {}
     // The user asked for remote playback while connected and unlocked.
     virtual void playbackRequested() {}
+    // The user asked for the setup dialog.
+    virtual void settingsRequested() {}
     // The exit sequence finished; the window closes now.
     virtual void closeWindow() {}
     // The session was created (or destroyed: nullptr); whoever watches its socket reports to it.
@@ -141,8 +143,11 @@ public:
     void onDoubleClick(int x, int y);
     void pressConnect();
     void pressDisconnect();
-    // Timers stopped, settings saved, session disconnected and destroyed, then exitFinished(). Runs once.
+    // Timers stopped, settings saved, session disconnected and destroyed, then closeWindow(). Runs once.
     void exitProgram();
+    // The setup dialog was confirmed: full screen follows the setting and the network-speed values are
+    // read again.
+    void applySettings();
 
     // --- remote playback ----------------------------------------------------------------------------
     // The playback window: receives the playback half of the session's calls. nullptr: none.

@@ -35,6 +35,7 @@ public:
     void setFullScreen(bool on) override { fullScreen.push_back(on); }
     void startDrag() override { ++drags; }
     void playbackRequested() override { ++playbackRequests; }
+    void settingsRequested() override { ++settingsRequests; }
     void closeWindow() override { ++closes; }
     void sessionChanged(link::RecorderSession* s) override { session = s; }
 
@@ -46,7 +47,8 @@ public:
     uint32_t repainted = 0;
     std::vector<Draw> draws;
     std::vector<bool> fullScreen;
-    int clears = 0, buttonSyncs = 0, beeps = 0, drags = 0, playbackRequests = 0, closes = 0;
+    int clears = 0, buttonSyncs = 0, beeps = 0, drags = 0, playbackRequests = 0, settingsRequests = 0,
+        closes = 0;
     link::RecorderSession* session = nullptr;
 };
 
@@ -282,6 +284,18 @@ TEST_F(LiveControllerTest, WindowDragIsArmedOncePerSecondAndNeverInFullScreen) {
     m_timers.advance(1000, live());
     live().onLeftPress();
     EXPECT_EQ(m_screen.drags, 2);
+}
+
+TEST_F(LiveControllerTest, ConfirmedSetupAppliesFullScreenAndTheSpeedValues) {
+    live().onCommand(command::kSetting);
+    EXPECT_EQ(m_screen.settingsRequests, 1);
+    const std::filesystem::path options = live().settingsStore().optionsFilePath();
+    std::filesystem::create_directories(options.parent_path());
+    std::ofstream(options) << "[NETWORK_SPEED]\r\nDIVISION16=7\r\n";
+    live().settingsStore().settings().fullScreen = 1;
+    live().applySettings();
+    EXPECT_EQ(m_screen.fullScreen, std::vector<bool>{true});
+    EXPECT_EQ(live().networkSpeed(), 7);
 }
 
 TEST_F(LiveControllerTest, ExitSavesDisconnectsAndClosesOnce) {

@@ -336,10 +336,11 @@ void VistrelView::buttonsChanged() {
     }
     sync(button(command::kConnect), m_controller->connectChecked());
     sync(button(command::kDisconnect), m_controller->disconnectChecked());
+    // Hidden is asked of the button itself: while the window is hidden no button counts as visible.
+    const bool speedShown = m_controller->speedControlsShown();
     for (int id : {command::kSpeedLabel, command::kSpeedPlus, command::kSpeedMinus}) {
-        if (skin::SkinButton* b = button(id);
-            b != nullptr && b->isVisible() != m_controller->speedControlsShown()) {
-            b->setVisible(m_controller->speedControlsShown());
+        if (skin::SkinButton* b = button(id); b != nullptr && b->isHidden() == speedShown) {
+            b->setVisible(speedShown);
         }
     }
     if (skin::SkinButton* wheel = button(command::kWheel);
