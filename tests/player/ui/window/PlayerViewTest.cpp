@@ -129,11 +129,15 @@ TEST_F(PlayerViewTest, EveryLayoutShowsEachChannelsColour) {
         const char* name;
         zavgen::PictureLayout layout;
         bool pal;
+        int family = 1;
+        bool sound = false;
     };
     const Case cases[] = {
         {"full.zav", zavgen::PictureLayout::Full, false},
         {"frame.zav", zavgen::PictureLayout::Frame, true},
         {"quad.zav", zavgen::PictureLayout::Quad, false},
+        // The demo's sample file: quad field pairs from a recorder with sound.
+        {"quad-sound.zav", zavgen::PictureLayout::Quad, false, 3, true},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -141,6 +145,8 @@ TEST_F(PlayerViewTest, EveryLayoutShowsEachChannelsColour) {
         options.channelCount = 16;
         options.layout = k.layout;
         options.pal = k.pal;
+        options.layoutFamily = k.family;
+        options.sound = k.sound;
         options.durationSeconds = 12;
         options.groupIntervalSeconds = 4;
         const std::string path = generate(k.name, options);
@@ -176,6 +182,51 @@ TEST_F(PlayerViewTest, EveryLayoutShowsEachChannelsColour) {
         EXPECT_EQ(paneChannels(*view), (std::vector<int>{13}));
     }
     EXPECT_TRUE(m_messages.messages().empty());
+}
+
+TEST_F(PlayerViewTest, EachPaneShowsOnlyItsOwnChannelWhileThePictureKindChanges) {
+    zavgen::GeneratorOptions options;
+    options.channelCount = 16;
+    options.layout = zavgen::PictureLayout::Mixed;
+    options.durationSeconds = 24;  // one of each change of kind
+    options.groupIntervalSeconds = 4;
+    options.framesPerGroup = 2;  // each step shows two records: the kinds change within a step's reach
+    const std::string path = generate("mixed.zav", options);
+    auto view = makeView();
+    ASSERT_TRUE(view->openFile(QString::fromStdString(path)));
+    ASSERT_EQ(view->model().layout(), 4);
+    ASSERT_TRUE(waitFor([&] { return view->storedPictures() >= 1; }));
+    ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    for (int step = 0; step < 31; ++step) {  // the 62 records after the first two
+        SCOPED_TRACE(step);
+        QApplication::sendEvent(view.get(), &right);
+        ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+        const std::vector<int> shown = paneChannels(*view);
+        for (int channel = 0; channel < 16; ++channel) {
+            const int seen = shown[static_cast<size_t>(channel)];
+            EXPECT_TRUE(seen == channel || seen == -1)
+                << "pane " << channel + 1 << " shows channel " << seen + 1;
+        }
+    }
+    // The last group holds full pictures of every channel.
+    EXPECT_EQ(paneChannels(*view), expectedPage(*view));
+}
+
+TEST_F(PlayerViewTest, WholeFrameQuadPicturesAreNotShown) {
+    zavgen::GeneratorOptions options;
+    options.channelCount = 16;
+    options.layout = zavgen::PictureLayout::Quad;
+    options.quadFieldPairs = false;
+    options.durationSeconds = 8;
+    const std::string path = generate("quad-whole.zav", options);
+    auto view = makeView();
+    ASSERT_TRUE(view->openFile(QString::fromStdString(path)));
+    ASSERT_TRUE(waitFor([&] { return view->model().presentMask() == 0xFFFF; }));
+    ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+    EXPECT_EQ(view->storedPictures(), 0u);
+    EXPECT_EQ(paneChannels(*view), std::vector<int>(16, -1));
 }
 
 TEST_F(PlayerViewTest, StepsAndSeeksThroughAFile) {
