@@ -67,7 +67,7 @@ void PlayerViewModel::fileOpened(int channelCount, bool hasSound) {
     m_channelCount = channelCount == 4 || channelCount == 8 ? channelCount : 16;
     m_soundAvailable = hasSound;
     atStart();
-    m_navState = 0;
+    m_navState = NavigationState::Start;
     setEnabled(control::kBackup, !m_backupOpen);
     for (int id : kLayoutIds) {
         setEnabled(id, true);
@@ -328,47 +328,72 @@ std::optional<ModeRequest> PlayerViewModel::navigationButton(int id) {
             setEnabled(control::kSoundOn, !m_backupOpen);
             setEnabled(control::kPause, false);
             lockForSound();
-            m_navState = 3;
+            m_navState = NavigationState::Pause;
             break;
         case control::kFPlay:
             request.mode = play_mode::kForward;
             setEnabled(control::kSoundOn, true);
             setEnabled(control::kFPlay, false);
             lockForSound();
-            m_navState = 4;
+            m_navState = NavigationState::Forward;
             break;
         case control::kFfPlay:
             request.mode = play_mode::kFastForward;
             setEnabled(control::kSoundOn, false);
             setEnabled(control::kFfPlay, false);
-            m_navState = 5;
+            m_navState = NavigationState::FastForward;
             break;
         case control::kBPlay:
             request.mode = play_mode::kBackward;
             setEnabled(control::kSoundOn, false);
             setEnabled(control::kBPlay, false);
-            m_navState = 2;
+            m_navState = NavigationState::Backward;
             break;
         case control::kRwPlay:
             request.mode = play_mode::kFastBackward;
             setEnabled(control::kSoundOn, false);
             setEnabled(control::kRwPlay, false);
-            m_navState = 1;
+            m_navState = NavigationState::FastBackward;
             break;
         case control::kStart:
             request.mode = play_mode::kGoToStart;
             atStart();
-            m_navState = 0;
+            m_navState = NavigationState::Start;
             break;
         case control::kEnd:
             request.mode = play_mode::kGoToEnd;
             atEnd();
-            m_navState = 6;
+            m_navState = NavigationState::End;
             break;
         default:
             return std::nullopt;
     }
     return request;
+}
+
+bool PlayerViewModel::playbackNews(uint32_t presentMask, bool lastPictureQuad) {
+    const bool quadChanged = setLastPictureQuad(lastPictureQuad);
+    const bool newChannels = (m_presentMask | presentMask) != m_presentMask;
+    addPresentChannels(presentMask);
+    return quadChanged || newChannels;
+}
+
+std::vector<PaneRect> PlayerViewModel::pagePanes(uint32_t channels) const {
+    std::vector<PaneRect> panes;
+    for (int i = 0; i < pageChannelCount(); ++i) {
+        const int channel = pageChannel(i);
+        if (channel >= 0 && channel < kMaxChannels && ((channels >> channel) & 1u)) {
+            panes.push_back(channelPane(channel));
+        }
+    }
+    return panes;
+}
+
+std::optional<NavigationState> PlayerViewModel::shownNavigationState(bool paused, bool delayWaiting) const {
+    if (!m_fileOpen) {
+        return std::nullopt;
+    }
+    return paused || delayWaiting ? NavigationState::Pause : m_navState;
 }
 
 std::optional<ModeRequest> PlayerViewModel::spaceKey(int playMode) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "player/ui/view/PlayerControlIds.h"
 
@@ -39,6 +40,9 @@ struct PaneRect {
     bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
     friend bool operator==(const PaneRect&, const PaneRect&) = default;
 };
+
+// The navigation state indicators, in the order of their controls (kStateStart + state).
+enum class NavigationState { Start, FastBackward, Backward, Pause, Forward, FastForward, End };
 
 // What a key press or button asks of the playback thread.
 struct ModeRequest {
@@ -109,6 +113,13 @@ public:
     // half-size rectangle. Returns true when the pane rectangles changed.
     bool setLastPictureQuad(bool quad);
 
+    // --- news from the playback thread
+    // The channels seen in the file so far and the kind of the last picture. True when the channel
+    // buttons or the pane rectangles changed (the controls and the picture area want repainting).
+    bool playbackNews(uint32_t presentMask, bool lastPictureQuad);
+    // The panes of the current page whose channel is in channels (bit c = channel c).
+    std::vector<PaneRect> pagePanes(uint32_t channels) const;
+
     // --- mouse
     // Double-click at a window point; returns true when it changed the layout or page.
     // hitLogo: the point lies on the logo (the window shows the About box then).
@@ -126,9 +137,11 @@ public:
     void atStart();
     // Returns true when reaching the end switched sound off.
     bool atEnd();
-    // Navigation state indicator 0..6 (START, RW, BP, PAUSE, FP, FF, END).
-    int navigationState() const { return m_navState; }
-    void setNavigationState(int state) { m_navState = state; }
+    // The state of the last navigation button.
+    NavigationState navigationState() const { return m_navState; }
+    // The indicator to light: none without a file; PAUSE while playback is paused or waits out
+    // the delay between two groups; else the state of the last navigation button.
+    std::optional<NavigationState> shownNavigationState(bool paused, bool delayWaiting) const;
 
     // --- speed and delay
     void speedUp();
@@ -186,7 +199,7 @@ private:
     bool m_lastPictureQuad = false;
     std::array<PaneRect, kMaxChannels> m_panes{};
 
-    int m_navState = 0;
+    NavigationState m_navState = NavigationState::Start;
     int m_rememberedPlayButton = 0;
     int m_speedIndex = 2;
     int m_delayIndex = 1;

@@ -223,16 +223,19 @@ TEST(PlayerViewModel, SoundOnLocksTheViewToOnePaneAtNormalSpeed) {
 }
 
 TEST(PlayerViewModel, NavigationButtonsDisableTheActiveModeAndSetTheSoundButton) {
+    using N = NavigationState;
     struct Case {
         int button;
         int mode;
-        int state;
+        NavigationState state;
         bool soundButton;
     };
     const Case cases[] = {
-        {c::kFPlay, play_mode::kForward, 4, true},        {c::kPause, play_mode::kPause, 3, true},
-        {c::kFfPlay, play_mode::kFastForward, 5, false},  {c::kBPlay, play_mode::kBackward, 2, false},
-        {c::kRwPlay, play_mode::kFastBackward, 1, false},
+        {c::kFPlay, play_mode::kForward, N::Forward, true},
+        {c::kPause, play_mode::kPause, N::Pause, true},
+        {c::kFfPlay, play_mode::kFastForward, N::FastForward, false},
+        {c::kBPlay, play_mode::kBackward, N::Backward, false},
+        {c::kRwPlay, play_mode::kFastBackward, N::FastBackward, false},
     };
     for (const Case& k : cases) {
         PlayerViewModel model = openModel(4);
@@ -252,6 +255,32 @@ TEST(PlayerViewModel, NavigationButtonsDisableTheActiveModeAndSetTheSoundButton)
     PlayerViewModel closed;
     EXPECT_FALSE(closed.navigationButton(c::kFPlay));
     EXPECT_FALSE(closed.enabled(c::kFPlay));
+}
+
+TEST(PlayerViewModel, TheIndicatorShowsPauseWhilePausedOrWaitingOutTheDelay) {
+    PlayerViewModel closed;
+    EXPECT_FALSE(closed.shownNavigationState(true, false));
+    PlayerViewModel model = openModel(4);
+    model.navigationButton(c::kFfPlay);
+    EXPECT_EQ(model.shownNavigationState(false, false), NavigationState::FastForward);
+    EXPECT_EQ(model.shownNavigationState(false, true), NavigationState::Pause);
+    EXPECT_EQ(model.shownNavigationState(true, false), NavigationState::Pause);
+}
+
+TEST(PlayerViewModel, PlaybackNewsAddsChannelsAndNamesThePanesToRepaint) {
+    PlayerViewModel model = openModel(16, 0);
+    model.layoutButton(3);
+    EXPECT_TRUE(model.playbackNews(0x0003, false));
+    EXPECT_FALSE(model.playbackNews(0x0001, false));
+    EXPECT_EQ(model.presentMask(), 0x0003u);
+    // Channels 1 and 10: only channel 1 is on the first page of nine panes.
+    const std::vector<PaneRect> panes = model.pagePanes(0x0402);
+    ASSERT_EQ(panes.size(), 1u);
+    EXPECT_EQ(panes[0], model.channelPane(1));
+    // A quad picture shrinks the single pane.
+    model.layoutButton(1);
+    EXPECT_TRUE(model.playbackNews(0x0003, true));
+    EXPECT_EQ(model.channelPane(0).width(), 360);
 }
 
 TEST(PlayerViewModel, SpaceRemembersTheDirection) {
