@@ -378,10 +378,7 @@ void PlayerView::applySkin(bool pal) {
 void PlayerView::applyModel() {
     const QSignalBlocker blockSound(m_soundOn);
     for (auto& [id, button] : m_buttons) {
-        bool on = m_model.enabled(id);
-        if (id == control::kEnd && m_scan && !m_scan->endTimeValid) {
-            on = false;
-        }
+        const bool on = m_model.enabled(id);
         if (button->isSkinEnabled() != on) {
             button->enable(on);
         }
@@ -578,6 +575,7 @@ bool PlayerView::openFile(const QString& path) {
     }
     m_channelCount.store(outcome.result.channelCount);
     m_model.fileOpened(outcome.result.channelCount, outcome.result.soundAvailable);
+    m_model.setEndTimeValid(outcome.result.endTimeValid);
     m_sound.resetState();
     if (outcome.result.soundAvailable) {
         std::string error;

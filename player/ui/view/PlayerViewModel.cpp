@@ -56,6 +56,7 @@ void PlayerViewModel::beginOpen() {
         setSoundOn(false);
     }
     m_fileOpen = false;
+    m_endTimeValid = true;
     m_presentMask = 0;
     m_lastPictureQuad = false;
     applyLayout(4);
@@ -568,6 +569,9 @@ void PlayerViewModel::setNavigationEnabled(bool on) {
 bool PlayerViewModel::enabled(int id) const {
     if (id < control::kFirstId || id > control::kLastId) {
         return true;
+    }
+    if (id == control::kEnd && !m_endTimeValid) {
+        return false;
     }
     return m_enabled[static_cast<size_t>(id - control::kFirstId)];
 }

@@ -76,6 +76,8 @@ public:
     // The file opened and scanned: channelCount 4, 8 or 16; hasSound when its recorder
     // records sound. Applies the default layout of the channel count.
     void fileOpened(int channelCount, bool hasSound);
+    // The end scan met a header without a valid date: the END button stays disabled for this file.
+    void setEndTimeValid(bool valid) { m_endTimeValid = valid; }
     // The scan failed: no file, navigation disabled.
     void openFailed();
     bool fileOpen() const { return m_fileOpen; }
@@ -189,6 +191,7 @@ private:
     bool m_fileOpen = false;
     int m_channelCount = 16;
     bool m_soundAvailable = false;
+    bool m_endTimeValid = true;
     uint32_t m_presentMask = 0;
 
     int m_layout = 4;

@@ -283,6 +283,17 @@ TEST(PlayerViewModel, PlaybackNewsAddsChannelsAndNamesThePanesToRepaint) {
     EXPECT_EQ(model.channelPane(0).width(), 360);
 }
 
+TEST(PlayerViewModel, EndStaysDisabledForAFileWithoutAValidEndTime) {
+    PlayerViewModel model = openModel(4);
+    model.setEndTimeValid(false);
+    model.navigationButton(c::kFPlay);
+    EXPECT_FALSE(model.enabled(c::kEnd));
+    EXPECT_TRUE(model.enabled(c::kFfPlay));
+    model.beginOpen();
+    model.fileOpened(4, false);
+    EXPECT_TRUE(model.enabled(c::kEnd));
+}
+
 TEST(PlayerViewModel, SpaceRemembersTheDirection) {
     PlayerViewModel model = openModel(4);
     EXPECT_EQ(model.spaceKey(play_mode::kPause)->mode, play_mode::kForward);
