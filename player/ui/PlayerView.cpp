@@ -391,7 +391,7 @@ void PlayerView::applyModel() {
 
     const bool soundVisible = m_model.soundControlsVisible();
     m_soundOn->setVisible(soundVisible);
-    m_soundOn->setEnabled(m_model.enabled(control::kSoundOn) && (m_model.soundOn() || m_sound.hasOutputs()));
+    m_soundOn->setEnabled(m_model.soundSwitchUsable(m_sound.hasOutputs()));
     m_soundOn->setChecked(m_model.soundOn());
     for (int k = 0; k < 4; ++k) {
         QCheckBox* check = m_soundChannels[static_cast<size_t>(k)];
@@ -522,10 +522,9 @@ void PlayerView::onSoundToggled(bool on) {
 }
 
 void PlayerView::setSoundOn(bool on) {
-    // Without a prepared sound device nothing would hold reading back to the sound's pace, and the
-    // file would race through at full speed: sound stays off.
-    if (!m_model.soundControlsVisible() ||
-        (on && (!m_model.enabled(control::kSoundOn) || !m_sound.hasOutputs()))) {
+    const bool allowed =
+        on ? m_model.soundSwitchUsable(m_sound.hasOutputs()) : m_model.soundControlsVisible();
+    if (!allowed) {
         applyModel();
         return;
     }

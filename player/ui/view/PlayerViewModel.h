@@ -171,6 +171,12 @@ public:
     bool checked(int id) const;
     // Sound controls are shown only for files whose recorder records sound.
     bool soundControlsVisible() const { return m_fileOpen && m_soundAvailable; }
+    // The sound switch can be pressed: shown, enabled, and, to switch sound on, a sound device is
+    // ready (without one nothing would hold reading back to the sound's pace and the file would
+    // race through at full speed).
+    bool soundSwitchUsable(bool deviceReady) const {
+        return soundControlsVisible() && enabled(control::kSoundOn) && (m_soundOn || deviceReady);
+    }
 
 private:
     void setEnabled(int id, bool on);

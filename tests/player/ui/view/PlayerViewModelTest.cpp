@@ -294,6 +294,18 @@ TEST(PlayerViewModel, EndStaysDisabledForAFileWithoutAValidEndTime) {
     EXPECT_TRUE(model.enabled(c::kEnd));
 }
 
+TEST(PlayerViewModel, TheSoundSwitchNeedsAReadyDeviceToSwitchOn) {
+    EXPECT_FALSE(openModel(4).soundSwitchUsable(true)) << "no sound in the file";
+    PlayerViewModel model = openModel(4, 0xF, true);
+    EXPECT_TRUE(model.soundSwitchUsable(true));
+    EXPECT_FALSE(model.soundSwitchUsable(false));
+    model.setSoundOn(true);
+    EXPECT_TRUE(model.soundSwitchUsable(false)) << "switching off needs no device";
+    model.setSoundOn(false);
+    model.navigationButton(c::kFfPlay);
+    EXPECT_FALSE(model.soundSwitchUsable(true)) << "sound plays forward only";
+}
+
 TEST(PlayerViewModel, SpaceRemembersTheDirection) {
     PlayerViewModel model = openModel(4);
     EXPECT_EQ(model.spaceKey(play_mode::kPause)->mode, play_mode::kForward);
