@@ -58,6 +58,7 @@ void RecorderSession::disconnect() {
     m_connected = false;
     m_loggedIn = false;
     m_peerClosed = false;
+    m_liveRequestHeld = false;
     m_keyLocked = false;
     m_host.setKeyLock(false);
     m_host.activityOff();
@@ -118,6 +119,17 @@ bool RecorderSession::sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateC
     if (n == 0)
         return false;
     sendBytes(std::span<const uint8_t>(m_sendBuffer.data(), n));
+    return true;
+}
+
+bool RecorderSession::releaseLiveRequest() {
+    if (!m_liveRequestHeld)
+        return false;
+    m_liveRequestHeld = false;
+    if (!m_transport.isOpen() || m_host.playbackActive())
+        return false;
+    request(RequestKind::LivePicture);
+    m_host.toggleActivity(ActivityTarget::LiveView);
     return true;
 }
 
@@ -364,6 +376,10 @@ void RecorderSession::handleLivePicture(std::span<const uint8_t> record) {
     m_host.afterLivePicture();
     if (generation != m_generation)
         return;
+    if (m_host.holdLiveRequest()) {
+        m_liveRequestHeld = true;
+        return;
+    }
     if (!m_host.playbackActive()) {
         request(RequestKind::LivePicture);
         m_host.toggleActivity(ActivityTarget::LiveView);
