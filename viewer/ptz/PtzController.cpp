@@ -77,6 +77,13 @@ bool PtzController::changeCamera(int delta, bool rotationOn) {
     return true;
 }
 
+void PtzController::setCamera(int camera) {
+    if (camera < 0 || camera >= kPtzCameras)
+        return;
+    m_camera = camera;
+    rebuildTable();
+}
+
 void PtzController::operateOnce(const PtzCommand& command) {
     if (!command.empty())
         m_once = command;
@@ -124,35 +131,35 @@ std::string PtzController::cameraText() const {
     return text;
 }
 
-void PtzController::send(const PtzCommand& command) {
+void PtzController::send(int code, const PtzCommand& command) {
     if (command.empty())
         return;
-    m_host.sendPtz(command.view(), m_settings.baudRateCode);
+    m_host.sendPtz(code, command.view(), m_settings.baudRateCode);
     m_sent = true;
 }
 
 void PtzController::sendStop() {
     if (m_settings.ptzType != kSplitDiagonalType) {
-        send(m_table.at(m_camera, kStop));
+        send(kStop, m_table.at(m_camera, kStop));
         return;
     }
     // The stop of this protocol names the axis that moved; a diagonal moved
     // two, so the tilt stop and then the pan stop go out.
     if (isDiagonal(m_lastMove)) {
         m_table.set(m_camera, kStop, protocolBStop(m_camera, kUp));
-        send(m_table.at(m_camera, kStop));
+        send(kStop, m_table.at(m_camera, kStop));
         m_table.set(m_camera, kStop, protocolBStop(m_camera, kLeft));
-        send(m_table.at(m_camera, kStop));
+        send(kStop, m_table.at(m_camera, kStop));
         return;
     }
     m_table.set(m_camera, kStop, protocolBStop(m_camera, m_lastMove));
-    send(m_table.at(m_camera, kStop));
+    send(kStop, m_table.at(m_camera, kStop));
 }
 
 bool PtzController::afterLivePicture() {
     m_sent = false;
     if (m_once) {
-        send(*m_once);
+        send(-1, *m_once);
         m_once.reset();
     }
     if (m_pending == kPendingStopPhase) {
@@ -172,10 +179,10 @@ bool PtzController::afterLivePicture() {
             m_lastMove = m_pending;
             if (m_settings.ptzType == kSplitDiagonalType && isDiagonal(m_pending)) {
                 const auto [pan, tilt] = diagonalParts(m_pending);
-                send(m_table.at(m_camera, pan));
-                send(m_table.at(m_camera, tilt));
+                send(pan, m_table.at(m_camera, pan));
+                send(tilt, m_table.at(m_camera, tilt));
             } else {
-                send(move);
+                send(m_pending, move);
             }
         }
     }

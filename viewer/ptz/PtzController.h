@@ -31,8 +31,9 @@ inline constexpr std::string_view kMessageSection = "ERR_MSG";
 class PtzHost {
 public:
     virtual ~PtzHost() = default;
-    // Sends PTZ bytes to the camera line with the baud-rate code.
-    virtual void sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateCode) = 0;
+    // Sends PTZ bytes to the camera line with the baud-rate code; `code` is
+    // the slot the bytes came from (0 stop .. 12), -1 for an operated command.
+    virtual void sendPtz(int code, std::span<const uint8_t> bytes, uint32_t baudRateCode) = 0;
     // Starts the single-shot pause timer; when it fires the host calls
     // PtzController::onPauseElapsed().
     virtual void startPauseTimer(int milliseconds) = 0;
@@ -70,6 +71,8 @@ public:
     // nothing while channel rotation runs. True when the camera changed.
     bool cameraUp(bool rotationOn);
     bool cameraDown(bool rotationOn);
+    // Selects a camera (0..15) directly and rebuilds the table.
+    void setCamera(int camera);
     // Sends `command` once after the next live picture (the editor's Operate).
     void operateOnce(const PtzCommand& command);
 
@@ -107,7 +110,7 @@ public:
     bool hasCommands() const;
 
 private:
-    void send(const PtzCommand& command);
+    void send(int code, const PtzCommand& command);
     void sendStop();
     bool changeCamera(int delta, bool rotationOn);
 
