@@ -67,7 +67,8 @@ public:
     void clearCamera(int camera);
 
 private:
-    std::array<std::array<PtzCommand, kPtzSlots>, kPtzCameras> m_slots{};
+    // Default-initialised: every command starts empty by its own initialisers.
+    std::array<std::array<PtzCommand, kPtzSlots>, kPtzCameras> m_slots;
 };
 
 // The protocols behind the "Ptz Type" setting.

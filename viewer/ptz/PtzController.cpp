@@ -7,7 +7,7 @@ namespace dvr::ptz {
 
 namespace {
 
-constexpr PtzMessage kCannotOpenFile{"MSG_023", "Can't not open file!!", {}};
+const PtzMessage kCannotOpenFile{"MSG_023", "Can't not open file!!", {}};
 
 bool isDiagonal(int code) {
     return code >= kLeftUp && code <= kLeftDown;
