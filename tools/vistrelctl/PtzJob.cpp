@@ -1,7 +1,7 @@
 #include "tools/vistrelctl/PtzJob.h"
 
-#include "common/skin/IniFile.h"
 #include "common/skin/ProgramFolder.h"
+#include "viewer/config/SettingsStore.h"
 #include "viewer/link/RecorderSession.h"
 #include "viewer/link/RecorderSocket.h"
 #include "viewer/link/SessionPoller.h"
@@ -141,8 +141,10 @@ int runPtz(const PtzJobOptions& options, std::ostream& out, std::ostream& err) {
     ptz::PtzSettings settings;
     settings.ptzType = options.ptzType;
     settings.baudRateCode = options.baudRate;
-    settings.maxStopCount = IniFile(ProgramFolder::join(home, "ini/opt.ini"))
-                                .readInt("PTZ_CMD_INTERVAL", "MAX_STOP_COUNT", ptz::kDefaultMaxStopCount);
+    // The stop repeats come from the program folder's opt.ini, as the window reads them.
+    SettingsStore store(std::string(), home);
+    store.readDisplayOptions();
+    settings.maxStopCount = store.options().maxStopCount;
 
     PtzJobHost host(options);
     ptz::PtzController controller(host, folders, settings);
@@ -254,7 +256,17 @@ int ptzMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 usageError(err, "missing value for " + arg);
             return argv[++i];
         };
-        if (arg == "--host") {
+        if (arg == "--help" || arg == "-h") {
+            out << "usage: vistrelctl ptz --host H --port P --type T [--baud B] [--home DIR] --camera C\n"
+                   "                      --command NAME [--hold N] [--user U] [--password W] [--json]\n"
+                   "                      [--timeout S]\n"
+                   "  T    \"Ptz Type\" 0..10; B \"Ptz Baudrate\" 0..7 (default 3); C camera 0..15\n"
+                   "  NAME stop, left, right, up, down, left-up, right-up, right-down, left-down,\n"
+                   "       zoom-in, zoom-out, focus-out, focus-in\n"
+                   "  N    live pictures the command is held for (default 3); then it is released\n"
+                   "       and the job ends after the stop repeats\n";
+            return 0;
+        } else if (arg == "--host") {
             options.host = value();
         } else if (arg == "--port") {
             options.port = static_cast<uint16_t>(parseInteger(err, arg, value(), 1, 65535));
