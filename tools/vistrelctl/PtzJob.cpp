@@ -70,9 +70,9 @@ public:
         controller->afterLivePicture();
         if (pictures == m_options.holdPictures)
             controller->release();
-        if (pictures >= m_options.holdPictures && controller->pending() != ptz::kPendingStopPhase)
-            done = true;
-        else if (pictures >= m_options.holdPictures && controller->stopCounter() == 0)
+        // Done once released and the last stop has gone out.
+        if (pictures >= m_options.holdPictures &&
+            (controller->pending() != ptz::kPendingStopPhase || controller->stopCounter() == 0))
             done = true;
     }
     bool holdLiveRequest() override { return controller && controller->pausing(); }
