@@ -1,5 +1,6 @@
 // vistrelctl: a headless recorder client for scripts (info, live snapshots, events).
 #include "common/frame/MallocTuning.h"
+#include "tools/vistrelctl/PtzJob.h"
 #include "tools/vistrelctl/RecorderClient.h"
 
 #include <cerrno>
@@ -17,6 +18,10 @@ const char* kUsage =
     "           flag, channel count, key lock and recording range\n"
     "  live     run the live loop and save each channel's latest picture as DIR/chNN.jpg\n"
     "  events   fetch and print the recorder's event list\n"
+    "  ptz      hold one PTZ command during the live loop, release it, print each PTZ packet:\n"
+    "           --type T (0..10) [--baud B (0..7, default 3)] [--home DIR] --camera C (0..15)\n"
+    "           --command NAME [--hold N pictures, default 3]; NAME is stop, left, right, up, down,\n"
+    "           left-up, right-up, right-down, left-down, zoom-in, zoom-out, focus-out, focus-in\n"
     "options:\n"
     "  --host H           recorder address or host name (required; a name that does not\n"
     "                     resolve within 5 s ends the run)\n"
@@ -58,6 +63,10 @@ int main(int argc, char** argv) {
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kUsage;
         return 0;
+    }
+    if (command == "ptz") {
+        std::signal(SIGPIPE, SIG_IGN);
+        return ctl::ptzMain(argc, argv, std::cout, std::cerr);
     }
     if (command != "info" && command != "live" && command != "events")
         usageError("unknown command: " + command);
