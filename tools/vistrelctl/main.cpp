@@ -1,5 +1,6 @@
 // vistrelctl: a headless recorder client for scripts (info, live snapshots, events).
 #include "common/frame/MallocTuning.h"
+#include "tools/vistrelctl/PlaybackCommand.h"
 #include "tools/vistrelctl/RecorderClient.h"
 
 #include <cerrno>
@@ -17,6 +18,8 @@ const char* kUsage =
     "           flag, channel count, key lock and recording range\n"
     "  live     run the live loop and save each channel's latest picture as DIR/chNN.jpg\n"
     "  events   fetch and print the recorder's event list\n"
+    "  playback play the recording from --from, one line per picture; with --out save each\n"
+    "           channel's latest picture as DIR/chNN.jpg\n"
     "options:\n"
     "  --host H           recorder address (required)\n"
     "  --port P           recorder TCP port (default 50000)\n"
@@ -31,6 +34,11 @@ const char* kUsage =
     "  --frames N         stop after N pictures\n"
     "  --seconds S        stop after S seconds\n"
     "  --out DIR          folder for the chNN.jpg files (required)\n"
+    "playback options (also --frames, --seconds, --out):\n"
+    "  --from T           start time \"YYYY-MM-DD HH:MM:SS\" (required)\n"
+    "  --reverse          play backwards\n"
+    "  --fast             fast play (forward or, with --reverse, backward)\n"
+    "  --speed S          speed of fast play (default 3)\n"
     "  --help             show this text\n";
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -58,9 +66,10 @@ int main(int argc, char** argv) {
         std::cout << kUsage;
         return 0;
     }
-    if (command != "info" && command != "live" && command != "events")
+    if (command != "info" && command != "live" && command != "events" && command != "playback")
         usageError("unknown command: " + command);
     ctl::ClientOptions options;
+    ctl::PlaybackOptions playbackOptions;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -100,6 +109,12 @@ int main(int argc, char** argv) {
             options.seconds = parseNumber(arg, value());
         } else if (arg == "--out") {
             options.outDir = value();
+        } else if (command == "playback" && arg == "--from") {
+            playbackOptions.from = value();
+        } else if (command == "playback" && arg == "--reverse") {
+            playbackOptions.reverse = true;
+        } else if (command == "playback" && arg == "--fast") {
+            playbackOptions.fast = true;
         } else {
             usageError("unknown option: " + arg);
         }
@@ -110,6 +125,12 @@ int main(int argc, char** argv) {
     frame::tuneHeapForPictureDecoding();
     if (command == "info")
         return ctl::runInfo(options, std::cout, std::cerr);
+    if (command == "playback") {
+        playbackOptions.client = options;
+        if (options.speed > 0)
+            playbackOptions.speed = options.speed;
+        return ctl::runPlayback(playbackOptions, std::cout, std::cerr);
+    }
     if (command == "live")
         return ctl::runLive(options, std::cout, std::cerr);
     return ctl::runEvents(options, std::cout, std::cerr);
