@@ -106,7 +106,9 @@ public:
     void onRangeTimer();
     bool idleWatchRunning() const { return m_idleWatch; }
     void onIdleTick();
-    // A connect started by a play button finished.
+    // A connect started by a play button finished. Call once the session
+    // has finished reporting the connection (it sends its own log-in first),
+    // not from inside the session's callbacks.
     void onConnectionEstablished();
     void onConnectFailed();
     bool reconnecting() const { return m_reconnecting; }

@@ -237,8 +237,8 @@ bool PlaybackLayout::acceptPicture(const frame::FrameHeader& header) {
     m_maskA = header.channelMaskA;
     m_maskB = header.channelMaskB;
     m_fieldHeight = frame::fieldHeight(header.videoStandard);
-    m_formatText.update(m_flags, m_standard);
-    applyLayout(m_split);
+    if (m_formatText.update(m_flags, m_standard))
+        applyLayout(m_split);
     if (m_flags != m_previousFlags) {
         m_previousFlags = m_flags;
         m_settle = 0;

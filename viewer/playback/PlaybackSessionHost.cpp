@@ -7,6 +7,11 @@ void PlaybackSessionHost::setPlaying(bool on) {
         m_controller.playingStopped();
 }
 
+void PlaybackSessionHost::runViewDisconnect(link::DisconnectReason reason) {
+    if (reason == link::DisconnectReason::ConnectFailed)
+        m_controller.onConnectFailed();
+}
+
 void PlaybackSessionHost::livePositions(uint32_t, uint32_t record) {
     m_recordMillionths = record;
 }

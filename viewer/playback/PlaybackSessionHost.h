@@ -17,6 +17,8 @@ public:
     int playState() const override { return m_controller.playState(); }
     bool playing() const override { return m_controller.playing(); }
     void setPlaying(bool on) override;
+    // A connect started by a play button failed.
+    void runViewDisconnect(link::DisconnectReason reason) override;
     void livePositions(uint32_t play, uint32_t record) override;
     void recordingRange(const link::RecordingRange& range) override;
     void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override;
