@@ -312,11 +312,19 @@ int runPlayback(const PlaybackOptions& options, std::ostream& out, std::ostream&
     std::string error;
     if (!run.connect(error))
         return failWith(err, error);
-    error = run.runUntil([&] { return host.rangeReplies >= 2 && !host.statuses.empty(); }, deadline);
+    error = run.runUntil([&] { return host.rangeReplies >= 2; }, deadline);
     if (!error.empty()) {
         run.session().disconnect();
         return failWith(err, error);
     }
+    // The playback window does not open on a recorder whose keys are locked.
+    if (run.session().keyLocked()) {
+        run.session().disconnect();
+        return failWith(err, "KEY LOCK: the recorder's keys are locked");
+    }
+    // The range reply made the session stop any play left over; its answer
+    // is not part of this run (a recorder that does not answer is not waited for long).
+    run.runUntil([&] { return !host.statuses.empty(); }, Clock::now() + std::chrono::seconds(2));
     if (!controller.rangeValid()) {
         run.session().disconnect();
         return failWith(err, "the recorder reports no recording range");

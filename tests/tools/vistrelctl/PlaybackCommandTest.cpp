@@ -6,11 +6,13 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace dvr {
@@ -31,7 +33,18 @@ public:
     }
     ~Simulator() { m_sim.stop(); }
     uint16_t port() const { return m_sim.port(); }
-    // Commands received, in order.
+    // Commands received, in order, once the client's goodbye (0x1013) was
+    // logged or two seconds passed: the simulator logs on its own thread.
+    std::vector<std::string> commandsAfterGoodbye() {
+        for (int i = 0; i < 200; ++i) {
+            const auto all = commands();
+            if (!all.empty() && all.back() == "0x1013")
+                return all;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return commands();
+    }
+    // Commands received so far, in order.
     std::vector<std::string> commands() {
         std::lock_guard lock(m_mutex);
         std::vector<std::string> out;
@@ -124,7 +137,7 @@ TEST(PlaybackCommand, ForwardPlaysEveryPictureToTheRangeEnd) {
     std::filesystem::remove_all(dir);
 
     // One search, then one picture request per picture, and the stop before leaving.
-    const auto commands = simulator.commands();
+    const auto commands = simulator.commandsAfterGoodbye();
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "0x1113"), 1);
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "0x1111"), 8);
     ASSERT_GE(commands.size(), 2u);
@@ -164,7 +177,9 @@ TEST(PlaybackCommand, ReverseAndFastStepThroughTheRecording) {
     EXPECT_EQ(limited.lines[1].substr(0, 19), "2006-01-02 03:00:18");
     EXPECT_EQ(limited.lines[2].substr(0, 19), "2006-01-02 03:00:48");
     EXPECT_EQ(limited.lines.back(), "3 pictures");
-    EXPECT_EQ(simulator.commands().back(), "0x1013");
+    const auto commands = simulator.commandsAfterGoodbye();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[commands.size() - 2], "0x1115");
 }
 
 TEST(PlaybackCommand, PlayStatusesGiveTheirExitStatus) {
@@ -221,12 +236,19 @@ TEST(PlaybackCommand, FaultsMidPlaybackEndWithinTheTimeLimit) {
         EXPECT_EQ(r.lines.size(), c.pictures + 1) << c.name;
     }
 
-    sim::SimOptions refusing = recording();
-    refusing.refuseLogin = true;
-    Simulator simulator(refusing);
-    const Result r = play(playFrom(simulator.port(), "2006-01-02 03:00:00"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vistrelctl: login refused\n");
+    // A refused log-in and locked keys end the run before any play request.
+    for (const bool keyLock : {false, true}) {
+        sim::SimOptions refusing = recording();
+        refusing.refuseLogin = !keyLock;
+        refusing.keyLock = keyLock;
+        Simulator simulator(refusing);
+        const Result r = play(playFrom(simulator.port(), "2006-01-02 03:00:00"));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, keyLock ? "vistrelctl: KEY LOCK: the recorder's keys are locked\n"
+                                 : "vistrelctl: login refused\n");
+        const auto commands = simulator.commandsAfterGoodbye();
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), "0x1113"), 0);
+    }
 }
 
 }  // namespace
