@@ -60,6 +60,8 @@ public:
     using LocalTime = std::function<RecorderTime()>;
 
     PlaybackController(PlaybackLink& link, LocalTime localTime, PlaybackView* view = nullptr);
+    // The window that shows this controller (may be null).
+    void setView(PlaybackView* view) { m_view = view; }
 
     // --- operations of the main view and the session ---------------------
     // Opens the window with a split code (see openingSplitCode) for the
