@@ -1,6 +1,7 @@
 // The playback window on the offscreen platform, judged by what it shows.
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
+#include "common/skin/widgets/DateCalendar.h"
 #include "common/skin/widgets/SkinButton.h"
 #include "tools/synth/Synth.h"
 
@@ -109,6 +110,10 @@ TEST_F(PlaybackWindowTest, ButtonsDriveTheController) {
     EXPECT_EQ(link.requests.back(), RequestKind::PlaySearch);
     EXPECT_TRUE(forward->checked());
     EXPECT_FALSE(window->button(command::kPlayFirst + int(PlayButton::Pause))->checked());
+
+    // Playing locks the calendar; it shows the request date.
+    EXPECT_FALSE(window->calendar()->isEnabled());
+    EXPECT_EQ(window->calendar()->date(), QDate(2006, 1, 2));
 
     window->press(command::kChannelFirst + 13);
     for (int c = 0; c < kPaneCount; ++c)

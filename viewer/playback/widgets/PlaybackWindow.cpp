@@ -1,10 +1,12 @@
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
 #include "common/skin/ProgramFolder.h"
+#include "common/skin/widgets/DateCalendar.h"
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "common/skin/widgets/ViewerSlider.h"
 
+#include <QDate>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -104,6 +106,13 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
                 m_controller.onSliderScrolled(slider->position());
                 refresh();
             });
+
+    m_calendar = new skin::DateCalendar(this);
+    m_calendar->setGeometry(skin::toQRect(m_skin.readPosition(kMainPos, "POS_CALENDER")));
+    connect(m_calendar, &skin::DateCalendar::dateChosen, this, [this](const QDate& date) {
+        m_controller.onCalendarDate(date.year(), date.month(), date.day());
+        refresh();
+    });
 
     m_idleTimer.setInterval(kIdleWatchMs);
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
@@ -206,6 +215,10 @@ void PlaybackWindow::syncButtons() {
     if (skin::SkinButton* b = button(command::kModeFour); b && b->checked() != layout.modeFourChecked())
         b->setChecked(layout.modeFourChecked());
     m_slider->setEnabled(m_controller.sliderEnabled());
+    m_calendar->setEnabled(m_controller.calendarEnabled());
+    const QDate date(m_controller.calendarYear(), m_controller.calendarMonth(), m_controller.calendarDay());
+    if (date.isValid() && date != m_calendar->date())
+        m_calendar->setDate(date);
     if (!m_slider->dragging() && m_slider->position() != m_controller.sliderValue())
         m_slider->setPosition(m_controller.sliderValue());
 }

@@ -21,6 +21,7 @@
 #include <string>
 
 namespace dvr::skin {
+class DateCalendar;
 class SkinButton;
 class ViewerSlider;
 }  // namespace dvr::skin
@@ -65,6 +66,7 @@ public:
     QRect paneRect(int channel) const;
     const QImage& buffer(int baseChannel) const { return m_buffers[size_t(baseChannel)]; }
     bool idleTimerActive() const { return m_idleTimer.isActive(); }
+    skin::DateCalendar* calendar() const { return m_calendar; }
 
     // PlaybackView
     void panesCleared() override;
@@ -103,6 +105,7 @@ private:
     QRect m_recordTextRect, m_recordRect, m_playTextRect, m_playRect, m_qualityRect, m_statusRect;
     std::map<int, skin::SkinButton*> m_buttons;
     skin::ViewerSlider* m_slider = nullptr;
+    skin::DateCalendar* m_calendar = nullptr;
     QTimer m_idleTimer;
     QTimer m_rangeTimer;
     std::array<QImage, kPaneCount> m_buffers;
