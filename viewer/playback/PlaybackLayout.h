@@ -130,6 +130,7 @@ public:
     uint32_t channelMaskA() const { return m_maskA; }
     uint32_t channelMaskB() const { return m_maskB; }
     int fieldHeight() const { return m_fieldHeight; }
+    uint32_t videoStandard() const { return m_standard; }
     // Quality and size, e.g. "FINE@720*240            \n".
     const std::string& formatText() const { return m_formatText.text(); }
     // Whether the channel may be shown and zoomed (bit 16 + channel of the
