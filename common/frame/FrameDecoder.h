@@ -43,7 +43,8 @@ struct DecodedFrame {
 
 // The common per-record steps: copy the header aside, turn the byte order of the data after it into the
 // decoder's own data buffer, check the marker, ask the consumer, search the end marker, decode, read the
-// channel. Buffers are allocated once (data buffer and picture of the largest size) and reused.
+// channel. Buffers are allocated once (the data buffer when the decoder is made, its own picture at the
+// largest size on the first decode into it) and reused.
 class FrameDecoder {
 public:
     FrameDecoder();
@@ -106,7 +107,9 @@ private:
     // (or per fuzz input) need not touch all of it.
     std::unique_ptr<uint8_t[]> m_data;
     size_t m_dataBytes = 0;
-    DecodedPicture m_picture;
+    // Sized by its first decode: a decoder made per connection (or per fuzz input) that never decodes
+    // into its own picture does not pay for one.
+    DecodedPicture m_picture{DecodedPicture::Unsized{}};
 };
 
 }  // namespace dvr::frame

@@ -13,8 +13,9 @@ class PictureDecoder {
 public:
     virtual ~PictureDecoder() = default;
 
-    // On success fills out.pixels, out.bitmapInfo, out.width and out.height and returns true. On failure
-    // returns false and leaves width and height at 0.
+    // On success fills out.pixels (sizing them for the largest picture first when they are smaller than
+    // this one), out.bitmapInfo, out.width and out.height and returns true. On failure returns false and
+    // leaves width and height at 0.
     virtual bool decode(std::span<const uint8_t> codestream, DecodedPicture& out) = 0;
 };
 

@@ -209,6 +209,8 @@ TEST(FrameDecoder, AnotherPictureDecoderTakesOverUntilReset) {
                 return false;
             out.width = 32;
             out.height = 16;
+            if (out.pixels.size() < out.imageBytes())
+                out.pixels.resize(kMaxPictureBytes);
             std::fill_n(out.pixels.begin(), out.imageBytes(), uint8_t(0x40));
             out.bitmapInfo = makeBitmapInfo(out.width, out.height);
             return true;
