@@ -21,21 +21,34 @@ void Scaler::prepare(Taps& taps, int sourceSize, int targetSize) {
     taps.sourceSize = sourceSize;
     taps.targetSize = targetSize;
     const double scale = double(sourceSize) / targetSize;
-    const double support = std::max(1.0, scale);  // the triangle's half width in source pixels
-    const int maxTaps = int(std::ceil(support)) * 2 + 1;
+    // Shrinking: each target pixel is the mean of the source area it covers, every source pixel weighted
+    // by how much of it lies inside. Enlarging: linear interpolation between the two nearest pixels.
+    const bool shrinking = scale > 1.0;
+    const int maxTaps = shrinking ? int(std::ceil(scale)) + 2 : 2;
     taps.first.assign(size_t(targetSize), 0);
     taps.count.assign(size_t(targetSize), 0);
     taps.weight.assign(size_t(targetSize) * size_t(maxTaps), 0);
     std::vector<double> w(static_cast<size_t>(maxTaps));
     for (int i = 0; i < targetSize; ++i) {
-        const double centre = (i + 0.5) * scale - 0.5;
-        const int first = int(std::ceil(centre - support));
-        const int last = int(std::floor(centre + support));
-        double sum = 0;
+        int first = 0;
         int n = 0;
-        for (int k = first; k <= last && n < maxTaps; ++k, ++n) {
-            w[size_t(n)] = std::max(0.0, 1.0 - std::abs(k - centre) / support);
-            sum += w[size_t(n)];
+        double sum = 0;
+        if (shrinking) {
+            const double begin = i * scale;
+            const double end = begin + scale;
+            first = int(std::floor(begin));
+            for (int k = first; k < end && n < maxTaps; ++k, ++n) {
+                w[size_t(n)] = std::min<double>(end, k + 1) - std::max<double>(begin, k);
+                sum += w[size_t(n)];
+            }
+        } else {
+            const double centre = (i + 0.5) * scale - 0.5;
+            first = int(std::floor(centre));
+            const double fraction = centre - first;
+            w[0] = 1.0 - fraction;
+            w[1] = fraction;
+            n = 2;
+            sum = 1.0;
         }
         // Taps outside the picture fold onto its edge pixels: collect weights per clamped index.
         const int lo = std::clamp(first, 0, sourceSize - 1);

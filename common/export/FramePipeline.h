@@ -21,9 +21,9 @@ struct PixelSource {
     int channels = 4;
 };
 
-// Scales a picture smoothly to width x height B, G, R pixels (rows of width * 3 bytes): each output pixel
-// is a weighted mean of the source pixels it covers (a triangle filter as wide as the scale when
-// shrinking, linear interpolation when enlarging). Equal sizes copy the pixels unchanged.
+// Scales a picture smoothly to width x height B, G, R pixels (rows of width * 3 bytes): when shrinking,
+// each output pixel is the mean of the source area it covers; when enlarging, a linear interpolation.
+// Equal sizes copy the pixels unchanged.
 class Scaler {
 public:
     void scale(const PixelSource& source, int width, int height, std::vector<uint8_t>& out);
