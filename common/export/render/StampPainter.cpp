@@ -24,15 +24,28 @@ void outlinedText(QPainter& painter, int x, int y, int height, const QString& te
 
 }  // namespace
 
+struct StampPainter::Font {
+    explicit Font(int heightPx) : font(QStringLiteral("Liberation Sans")), metrics(font), heightPx(heightPx) {
+        font.setStyleHint(QFont::SansSerif);
+        font.setWeight(QFont::Bold);
+        font.setPixelSize(heightPx);
+        metrics = QFontMetrics(font);
+    }
+    QFont font;
+    QFontMetrics metrics;
+    int heightPx;
+};
+
+StampPainter::StampPainter() = default;
+StampPainter::~StampPainter() = default;
+
 void StampPainter::draw(uint8_t* bgr, int width, int height, size_t strideBytes, const Stamp& stamp) {
+    if (!m_font || m_font->heightPx != stamp.textHeightPx)
+        m_font = std::make_unique<Font>(stamp.textHeightPx);
     QImage image(bgr, width, height, qsizetype(strideBytes), QImage::Format_BGR888);
     QPainter painter(&image);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setWeight(QFont::Bold);
-    font.setPixelSize(stamp.textHeightPx);
-    painter.setFont(font);
-    const QFontMetrics metrics(font);
+    painter.setFont(m_font->font);
+    const QFontMetrics& metrics = m_font->metrics;
 
     const QString time = QString::fromStdString(stampText(stamp.time));
     const int y = height - stamp.textHeightPx;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "common/export/FramePipeline.h"
 
 namespace dvr::exporting {
@@ -8,7 +10,13 @@ namespace dvr::exporting {
 // A QGuiApplication must exist. One painter per thread.
 class StampPainter final : public Stamper {
 public:
+    StampPainter();
+    ~StampPainter() override;
     void draw(uint8_t* bgr, int width, int height, size_t strideBytes, const Stamp& stamp) override;
+
+private:
+    struct Font;
+    std::unique_ptr<Font> m_font;  // the font of the last text height, kept between frames
 };
 
 }  // namespace dvr::exporting
