@@ -52,6 +52,10 @@ constexpr const char* kUsage = R"(Usage:
       stamp, and the export log X.log beside it; --pace pictures (default) writes each picture once,
       --pace real repeats or drops pictures so the clip lasts as long as the recording; K decoding
       threads (default: the number of cores)
+  zavtool still FILE --channel N [--at T] [--filter LIST] --out X.jpg|X.png
+      the first drawable picture of channel N at or after T, its channel's part at its own size,
+      through the filters of LIST in order (comma-separated: bright, dark, sharpen, blur, contrast-up,
+      contrast-down), as JPEG (quality 80) or lossless PNG
   zavtool --help
 )";
 
@@ -430,6 +434,8 @@ int main(int argc, char** argv) {
     }
     if (command == "export")
         return zavtool::runExportCommand(argc, argv);
+    if (command == "still")
+        return zavtool::runStillCommand(argc, argv);
     std::string file;
     std::string out;
     std::string mode = "forward";
