@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -154,6 +155,105 @@ void RecordSource::prewarm() {
     }
 }
 
+// --- Recording ---------------------------------------------------------------
+
+Recording::Recording(const SimOptions& options)
+    : m_options(options),
+      m_start(toSeconds(options.rangeStart)),
+      m_end(toSeconds(options.rangeEnd)),
+      m_step(std::max(1, options.recordStepSeconds)),
+      m_slots(m_end >= m_start ? (m_end - m_start) / m_step + 1 : 0) {
+    for (const auto& [from, to] : options.gaps)
+        m_gaps.emplace_back(toSeconds(from), toSeconds(to));
+}
+
+bool Recording::present(int64_t slot) const {
+    if (slot < 0 || slot >= m_slots)
+        return false;
+    const int64_t at = secondsOf(slot);
+    for (const auto& [from, to] : m_gaps)
+        if (at >= from && at <= to)
+            return false;
+    return true;
+}
+
+int64_t Recording::skipGaps(int64_t slot, bool backward) const {
+    while (slot >= 0 && slot < m_slots && !present(slot)) {
+        const int64_t at = secondsOf(slot);
+        int64_t next = backward ? slot - 1 : slot + 1;
+        // Jump over the whole gap that holds this slot.
+        for (const auto& [from, to] : m_gaps) {
+            if (at < from || at > to)
+                continue;
+            if (backward)
+                next = std::min(next, from - 1 >= m_start ? (from - 1 - m_start) / m_step : -1);
+            else
+                next = std::max(next, (to - m_start) / m_step + 1);
+        }
+        slot = next;
+    }
+    return slot >= 0 && slot < m_slots ? slot : -1;
+}
+
+int64_t Recording::search(int64_t seconds, bool backward) const {
+    if (m_slots == 0)
+        return -1;
+    int64_t slot;
+    if (backward) {
+        if (seconds < m_start)
+            return -1;
+        slot = std::min(m_slots - 1, (seconds - m_start) / m_step);
+    } else {
+        if (seconds > secondsOf(m_slots - 1))
+            return -1;
+        slot = seconds <= m_start ? 0 : (seconds - m_start + m_step - 1) / m_step;
+    }
+    return skipGaps(slot, backward);
+}
+
+int64_t Recording::step(int64_t slot, int pictures, bool backward) const {
+    for (int i = 0; i < pictures && slot >= 0; ++i)
+        slot = skipGaps(backward ? slot - 1 : slot + 1, backward);
+    return slot;
+}
+
+frame::PictureKind Recording::kindOf(int64_t slot) const {
+    switch (m_options.pictures) {
+        case PictureMix::Full:
+            return frame::PictureKind::Single;
+        case PictureMix::Pair:
+            return frame::PictureKind::Pair;
+        case PictureMix::Quad:
+            return frame::PictureKind::Quad;
+        case PictureMix::Tall:
+            return frame::PictureKind::FullHeight;
+        case PictureMix::Mixed:
+            break;
+    }
+    static constexpr frame::PictureKind cycle[] = {frame::PictureKind::Single, frame::PictureKind::Pair,
+                                                   frame::PictureKind::Quad};
+    return cycle[(slot / std::max(1, m_options.mixedRun)) % 3];
+}
+
+int Recording::channelOf(int64_t slot, frame::PictureKind kind) const {
+    const int channels = channelCountOf(m_options.channelCode);
+    const int perPicture = frame::channelsPerPicture(synth::pictureFlagsFor(kind));
+    std::vector<int> groups;
+    for (int base = 0; base < channels; base += perPicture) {
+        const uint32_t carried = ((1u << perPicture) - 1) << base;
+        if (m_options.recordedChannels & carried)
+            groups.push_back(base);
+    }
+    if (groups.empty())
+        return 0;
+    return groups[static_cast<size_t>(slot % static_cast<int64_t>(groups.size()))];
+}
+
+uint32_t Recording::positionMillionths(int64_t slot) const {
+    const int64_t span = std::max<int64_t>(1, m_end - m_start);
+    return static_cast<uint32_t>((secondsOf(slot) - m_start) * 1000000 / span);
+}
+
 // --- SimConnection -----------------------------------------------------------
 
 SimConnection::SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id)
@@ -162,7 +262,8 @@ SimConnection::SimConnection(const SimOptions& options, RecordSource& records, L
       m_log(std::move(log)),
       m_id(id),
       m_framer(1 << 20),
-      m_version(link::makeVersionText(options.versionText)) {}
+      m_version(link::makeVersionText(options.versionText)),
+      m_recording(options) {}
 
 void SimConnection::receive(std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
@@ -320,32 +421,44 @@ void SimConnection::sendLivePicture(uint32_t mask) {
 }
 
 void SimConnection::sendPlaybackPicture() {
-    const int64_t start = toSeconds(m_options.rangeStart);
-    const int64_t end = toSeconds(m_options.rangeEnd);
     ParamBlock p;
     if (!m_playing) {
         p.p[3] = link::playstatus::StopPlayImage;
         queueReply(link::command::PlaybackPictureReply, p);
         return;
     }
-    if (m_playSeconds < start || m_playSeconds > end) {
+    if (m_playSlot < 0 || !m_recording.present(m_playSlot)) {
         m_playing = false;
         p.p[3] = link::playstatus::EndOfPlay;
         queueReply(link::command::PlaybackPictureReply, p);
         return;
     }
+    if (m_options.playFailAfter >= 0 && m_playbackPictures >= m_options.playFailAfter) {
+        m_playing = false;
+        p.p[3] = link::playstatus::Error;
+        queueReply(link::command::PlaybackPictureReply, p);
+        return;
+    }
     if (!beforePicture())
         return;
-    const RecorderTime t = fromSeconds(m_playSeconds);
-    const frame::PictureKind kind = currentKind();
-    const auto record = m_records.record(kind, nextChannel(0xFFFF, kind));
+    const RecorderTime t = fromSeconds(m_recording.secondsOf(m_playSlot));
+    const frame::PictureKind kind = m_recording.kindOf(m_playSlot);
+    const auto shared = m_records.record(kind, m_recording.channelOf(m_playSlot, kind));
+    std::vector<uint8_t> record = *shared;
+    if (record.size() >= frame::kFrameHeaderBytes) {
+        const uint32_t stamp[2] = {link::packDateWord(t), link::packTimeWord(t)};
+        for (size_t w = 0; w < 2; ++w)
+            for (size_t b = 0; b < 4; ++b)
+                record[kStampDateOffset + w * 4 + b] = static_cast<uint8_t>(stamp[w] >> (8 * b));
+    }
     p.p[0] = link::packPictureDateWord(t);
     p.p[1] = link::packPictureTimeWord(t);
     p.p[3] = 1;
-    p.p[4] = static_cast<uint32_t>((m_playSeconds - start) * 1000000 / std::max<int64_t>(1, end - start));
-    queueReply(link::command::PlaybackPictureReply, p, *record);
+    p.p[4] = m_recording.positionMillionths(m_playSlot);
+    queueReply(link::command::PlaybackPictureReply, p, record);
     ++m_pictures;
-    m_playSeconds += m_playStep;
+    ++m_playbackPictures;
+    m_playSlot = m_recording.step(m_playSlot, m_playStride, m_playBackward);
 }
 
 void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& params,
@@ -393,8 +506,10 @@ void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& p
         case cmd::PlaySearch: {
             const RecorderTime t = link::unpackRecorderTime(params.p[1], params.p[2]);
             const uint32_t mode = params.p[3];
-            const int speed = std::max(1, static_cast<int>((mode >> 16) & 0xFF));
-            m_playStep = (mode >> 24) ? -speed : speed;
+            // Mode 2 steps `speed` pictures at a time, mode 1 (and 0) one.
+            m_playStride = ((mode >> 8) & 0xFF) == 2 ? std::max(1, static_cast<int>((mode >> 16) & 0xFF)) : 1;
+            m_playBackward = (mode >> 24) == 1;
+            m_playing = false;
             if (!validTime(t)) {
                 p.p[0] = 0;
                 queueReply(cmd::PlaySearchReply, p);
@@ -403,13 +518,12 @@ void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& p
                 queueReply(cmd::PlaybackPictureReply, status);
                 break;
             }
-            const int64_t at = toSeconds(t);
-            const bool found = at >= toSeconds(m_options.rangeStart) && at <= toSeconds(m_options.rangeEnd);
-            p.p[0] = found ? 1 : 0;
+            const int64_t slot = m_recording.search(toSeconds(t), m_playBackward);
+            p.p[0] = slot >= 0 ? 1 : 0;
             queueReply(cmd::PlaySearchReply, p);
-            if (found) {
+            if (slot >= 0) {
                 m_playing = true;
-                m_playSeconds = at;
+                m_playSlot = slot;
             } else {
                 ParamBlock status;
                 status.p[3] = link::playstatus::NoSearchImage;

@@ -43,7 +43,13 @@ struct SimOptions {
     uint32_t visibility = 0xFFFF0000;  // live reply p5
     size_t codestreamBytes = 0;        // 0: about 20 KB per 240 lines
     std::vector<link::EventRecord> events;
-    bool playError = false;            // answer the playback stop with status 2
+    bool playError = false;  // answer the playback stop with status 2
+    // The recording: a picture every recordStepSeconds from rangeStart to
+    // rangeEnd, none inside a gap, rotating over the recorded channels.
+    int recordStepSeconds = 1;
+    uint32_t recordedChannels = 0xFFFF;                                   // bit n: channel n was recorded
+    std::vector<std::pair<link::RecorderTime, link::RecorderTime>> gaps;  // inclusive
+    int playFailAfter = -1;            // answer picture requests with status ERROR after N pictures
     uint32_t playPosition = 0;         // live reply p0 (millionths)
     uint32_t recordPosition = 850000;  // live reply p4 (millionths)
     // Faults. Counts are live or playback pictures sent on a connection; -1 = off.
@@ -58,6 +64,43 @@ struct SimOptions {
     // waits is read and logged when the simulator stops. -1 = off.
     int stopReadingAfter = -1;
     bool once = false;  // stop after the first connection ends
+};
+
+// Every playback picture's record carries its recording time at these header
+// offsets (packed date word, packed time word), so a test can tell which
+// picture of the recording it got.
+inline constexpr size_t kStampDateOffset = 200;
+inline constexpr size_t kStampTimeOffset = 204;
+
+// The recording the simulator plays back: slot i lies at rangeStart + i *
+// step; slots inside a gap hold no picture.
+class Recording {
+public:
+    explicit Recording(const SimOptions& options);
+    int64_t slots() const { return m_slots; }
+    int64_t secondsOf(int64_t slot) const { return m_start + slot * m_step; }
+    bool present(int64_t slot) const;
+    // The first picture at or after `seconds` (forward) or the last at or
+    // before it (backward); -1 when there is none.
+    int64_t search(int64_t seconds, bool backward) const;
+    // The slot `pictures` pictures further on (backward: earlier); -1 past
+    // either end.
+    int64_t step(int64_t slot, int pictures, bool backward) const;
+    // Which channel group (its base channel) and kind a slot's picture shows.
+    int channelOf(int64_t slot, frame::PictureKind kind) const;
+    frame::PictureKind kindOf(int64_t slot) const;
+    uint32_t positionMillionths(int64_t slot) const;
+
+private:
+    // The nearest present slot from `slot` on in a direction; -1 if none.
+    int64_t skipGaps(int64_t slot, bool backward) const;
+
+    const SimOptions& m_options;
+    int64_t m_start;
+    int64_t m_end;
+    int64_t m_step;
+    int64_t m_slots;
+    std::vector<std::pair<int64_t, int64_t>> m_gaps;
 };
 
 // Parses "YYYY-MM-DD HH:MM:SS".
@@ -134,9 +177,12 @@ private:
     int m_nextChannel = 0;
     uint32_t m_garbageSeed = 12345;
     // Playback.
+    Recording m_recording;
     bool m_playing = false;
-    int64_t m_playSeconds = 0;  // current picture time, seconds since 1970
-    int m_playStep = 1;         // seconds per picture, negative backwards
+    int64_t m_playSlot = 0;  // the next picture's slot of the recording
+    int m_playStride = 1;    // pictures per step
+    bool m_playBackward = false;
+    int m_playbackPictures = 0;
 };
 
 // The TCP server. start() runs it on its own thread; run() on the caller's.

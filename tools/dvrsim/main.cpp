@@ -38,6 +38,10 @@ const char* kUsage =
     "  --events N             an event list of N synthetic events\n"
     "  --events-file FILE     the event list's 16-byte records from FILE\n"
     "  --play-error           answer the playback stop with status 2\n"
+    "  --record-step S        seconds between the recording's pictures (default 1)\n"
+    "  --record-channels MASK channels in the recording, bit n = channel n (default 0xFFFF)\n"
+    "  --gap \"T1,T2\"          no pictures recorded from T1 to T2 (repeatable)\n"
+    "  --play-fail-after N    answer playback picture requests with ERROR after N pictures\n"
     "  --prewarm              synthesise every picture before listening\n"
     "  --once                 exit when the first connection ends\n"
     "faults (N counts pictures sent on a connection):\n"
@@ -155,6 +159,23 @@ int main(int argc, char** argv) {
             eventsFile = value();
         } else if (arg == "--play-error") {
             options.playError = true;
+        } else if (arg == "--record-step") {
+            options.recordStepSeconds = static_cast<int>(number());
+            if (options.recordStepSeconds < 1)
+                fail("--record-step must be at least 1");
+        } else if (arg == "--record-channels") {
+            options.recordedChannels = static_cast<uint32_t>(number());
+        } else if (arg == "--gap") {
+            const std::string text = value();
+            const size_t comma = text.find(',');
+            const auto from = sim::parseTimeText(text.substr(0, comma));
+            const auto to =
+                comma == std::string::npos ? std::nullopt : sim::parseTimeText(text.substr(comma + 1));
+            if (!from || !to)
+                fail("bad gap (\"YYYY-MM-DD HH:MM:SS,YYYY-MM-DD HH:MM:SS\"): " + text);
+            options.gaps.emplace_back(*from, *to);
+        } else if (arg == "--play-fail-after") {
+            options.playFailAfter = static_cast<int>(number());
         } else if (arg == "--prewarm") {
             prewarm = true;
         } else if (arg == "--once") {
