@@ -144,22 +144,22 @@ std::optional<std::string> ChannelExporter::failure() const {
     return m_failure;
 }
 
-void ChannelExporter::offer(const exporting::PixelSource& part, const exporting::ExportTime& time) {
-    if (!part.pixels || part.width <= 0 || part.height <= 0) {
-        return;
-    }
+std::optional<ChannelExporter::Frame> ChannelExporter::waitForRoom() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_accepting || m_queue.size() < kQueueFrames; });
     if (!m_accepting || m_failure) {
-        return;
+        return std::nullopt;
     }
     Frame frame;
     if (!m_spare.empty()) {
         frame = std::move(m_spare.back());
         m_spare.pop_back();
     }
-    lock.unlock();
-    // The copy is made outside the lock: only this thread fills frames.
+    return frame;
+}
+
+void ChannelExporter::fill(Frame& frame, const exporting::PixelSource& part,
+                           const exporting::ExportTime& time) {
     const size_t rowBytes = size_t(part.width) * 4;
     frame.pixels.resize(rowBytes * size_t(part.height));
     for (int y = 0; y < part.height; ++y) {
@@ -179,17 +179,34 @@ void ChannelExporter::offer(const exporting::PixelSource& part, const exporting:
     frame.width = part.width;
     frame.height = part.height;
     frame.time = time;
-    lock.lock();
-    if (!m_accepting) {
+}
+
+void ChannelExporter::push(Frame frame) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_accepting) {
+            return;
+        }
+        if (!m_firstTime) {
+            m_firstTime = frame.time;
+        }
+        m_lastTime = frame.time;
+        m_queue.push_back(std::move(frame));
+    }
+    m_changed.notify_all();
+}
+
+void ChannelExporter::offer(const exporting::PixelSource& part, const exporting::ExportTime& time) {
+    if (!part.pixels || part.width <= 0 || part.height <= 0) {
         return;
     }
-    if (!m_firstTime) {
-        m_firstTime = time;
+    std::optional<Frame> frame = waitForRoom();
+    if (!frame) {
+        return;
     }
-    m_lastTime = time;
-    m_queue.push_back(std::move(frame));
-    lock.unlock();
-    m_changed.notify_all();
+    // Only the playback thread fills frames, so the room found stays free while the copy is made.
+    fill(*frame, part, time);
+    push(std::move(*frame));
 }
 
 void ChannelExporter::offerStored(const PlayerPictures& pictures) {
@@ -197,7 +214,14 @@ void ChannelExporter::offerStored(const PlayerPictures& pictures) {
     if (!m_active.load() || channel < 0) {
         return;
     }
+    // Room is found first, so the picture's lock (which the window's painting takes too) is held only
+    // for the copy, never while the writer catches up.
+    std::optional<Frame> frame = waitForRoom();
+    if (!frame) {
+        return;
+    }
     const std::optional<ClockTime> time = pictures.channelTime(channel);
+    bool filled = false;
     pictures.withPaneSource(channel, [&](const PlayerPictures::PaneSource& source) {
         if (!source.picture || source.rect.width <= 0 || source.rect.height <= 0) {
             return;
@@ -209,8 +233,12 @@ void ChannelExporter::offerStored(const PlayerPictures& pictures) {
                       size_t(source.rect.x) * 4;
         part.width = source.rect.width;
         part.height = source.rect.height;
-        offer(part, time ? exportTimeOf(*time) : exporting::ExportTime{});
+        fill(*frame, part, time ? exportTimeOf(*time) : exporting::ExportTime{});
+        filled = true;
     });
+    if (filled) {
+        push(std::move(*frame));
+    }
 }
 
 void ChannelExporter::fail(const std::string& reason) {

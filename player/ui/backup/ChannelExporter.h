@@ -89,6 +89,9 @@ private:
         int height = 0;
         exporting::ExportTime time;
     };
+    std::optional<Frame> waitForRoom();
+    static void fill(Frame& frame, const exporting::PixelSource& part, const exporting::ExportTime& time);
+    void push(Frame frame);
     void writerLoop();
     void fail(const std::string& reason);
 
