@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -10,6 +11,8 @@
 #include "common/export/ByteSink.h"
 #include "player/ui/backup/BackupWindowModel.h"
 #include "player/ui/backup/ChannelExporter.h"
+#include "player/ui/view/PlaybackHandOff.h"
+#include "tools/synth/Synth.h"
 
 namespace dvr::player {
 namespace {
@@ -200,6 +203,83 @@ TEST(ChannelExporter, AFullDiskStopsWritingAndIsReported) {
     EXPECT_NE(stopped.message.find("ERROR : "), std::string::npos);
     EXPECT_EQ(failures.load(), 1);
     EXPECT_TRUE(exporter.failure().has_value());
+}
+
+// Sees every frame after scaling, on the writer thread: its size, channel and the colour inside the
+// channel's face.
+class RecordingStamper final : public exporting::Stamper {
+public:
+    void draw(uint8_t* bgr, int width, int height, size_t strideBytes,
+              const exporting::Stamp& stamp) override {
+        const uint8_t* p = bgr + size_t(height * 45 / 100) * strideBytes + size_t(width * 93 / 100) * 3;
+        std::lock_guard lock(mutex);
+        frames.push_back({width, height, stamp.channel, uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]});
+    }
+    struct Seen {
+        int width;
+        int height;
+        int channel;
+        uint32_t rgb;
+    };
+    std::mutex mutex;
+    std::vector<Seen> frames;
+};
+
+// Pair and quad pictures carry several channels: each exported frame is only the exported channel's
+// part, scaled to the chosen size, whatever the picture's own size.
+TEST(ChannelExporter, StoredPicturesGiveTheChannelsPartAtTheChosenSize) {
+    synth::CodestreamCache cache;
+    for (const frame::PictureKind kind : {frame::PictureKind::Pair, frame::PictureKind::Quad}) {
+        // Channel 4 lies left (and top): the whole picture would show channel 5 where the frame is probed.
+        const int channel = 4;
+        TempFolder temp;
+        PlayerPictures pictures;
+        pictures.setPage(1, channel);
+        PlaybackHandOff handOff;
+        RecordingStamper stamper;
+        ChannelExporter exporter;
+        ExportStart request;
+        request.aviFolder = temp.path();
+        request.settings.channel = channel;
+        request.settings.width = 720;
+        request.settings.height = 480;
+        request.stamper = &stamper;
+        ASSERT_TRUE(exporter.start(request).ok);
+
+        std::thread playback([&] {
+            for (int i = 0; i < 6; ++i) {
+                const synth::PictureSpec shape{kind, channel, 16, 240};
+                const auto codestream = cache.get(shape, synth::defaultCodestreamBytes(240));
+                PictureRecord record;
+                record.layoutCode = 0x10016;
+                record.pictureFlags = synth::pictureFlagsFor(kind);
+                record.videoStandard = frame::kSixtyFieldStandard;
+                record.recordChannel = synth::codedChannel(shape);
+                record.fieldCode = 0;
+                record.time = {2026, 1, 2, 3, 4, i};
+                record.codestream = *codestream;
+                uint32_t stored = 0;
+                handOff.pictureDelivered(pictures, record, 0xFFFF, &stored);
+                if ((stored >> exporter.channel() & 1u) != 0) {
+                    exporter.offerStored(pictures);
+                }
+            }
+        });
+        playback.join();
+        const ExportOutcome stopped = exporter.stop();
+        ASSERT_TRUE(stopped.ok) << stopped.message;
+        EXPECT_EQ(stopped.frames, 6u);
+        std::lock_guard lock(stamper.mutex);
+        ASSERT_EQ(stamper.frames.size(), 6u);
+        for (const RecordingStamper::Seen& seen : stamper.frames) {
+            EXPECT_EQ(seen.width, 720);
+            EXPECT_EQ(seen.height, 480);
+            EXPECT_EQ(seen.channel, channel);
+            EXPECT_EQ(synth::nearestSignatureChannel(seen.rgb), channel) << std::hex << seen.rgb;
+        }
+        EXPECT_NE(readAll(temp.path() + "/05_Capture.log").find("RECORD END   : 2026/01/02 03:04:05 \n"),
+                  std::string::npos);
+    }
 }
 
 }  // namespace
