@@ -10,6 +10,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <filesystem>
 
 #include "common/export/render/StampPainter.h"
 #include "common/frame/FrameHeader.h"
@@ -694,7 +695,8 @@ void PlayerView::keyPressEvent(QKeyEvent* event) {
 }
 
 void PlayerView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
+    // The backup window stays where it was placed: the main window does not move under it.
+    if (event->button() == Qt::LeftButton && !m_model.backupWindowOpen()) {
         m_dragging = true;
         m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
     }
@@ -880,6 +882,8 @@ namespace dvr::player {
 
 // ---------------------------------------------------------------- backup window and export
 
+namespace fs = std::filesystem;
+
 void PlayerView::pause() {
     setMode(m_model.navigationButton(control::kPause));
     applyModel();
@@ -972,6 +976,9 @@ void PlayerView::stopExport() {
     pause();
     if (!stopped.ok) {
         showMessage(stopped.message, kTitle);
+    }
+    if (m_options.openFolder) {
+        m_options.openFolder(fs::path(stopped.aviPath).parent_path().string());
     }
 }
 

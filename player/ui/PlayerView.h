@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -65,6 +66,8 @@ public:
         bool paced = true;
         // Prints the image edit window's page; nullptr shows the print dialog.
         StillPrinter* printer = nullptr;
+        // Shows a folder in the system's file browser after an export; empty shows nothing.
+        std::function<void(const std::string&)> openFolder;
     };
 
     // The window, sized and laid out from the skin file in the program folder. Check
