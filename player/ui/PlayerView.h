@@ -215,8 +215,9 @@ private:
     bool m_applying = false;
 
     BackupWindow* m_backupWindow = nullptr;
-    ChannelExporter m_exporter;
+    // The stamp painter outlives the export whose writer thread draws with it.
     std::unique_ptr<exporting::StampPainter> m_stamper;
+    ChannelExporter m_exporter;
     std::unique_ptr<EditWindow> m_editWindow;
     DialogStillPrinter m_dialogPrinter;
 };
