@@ -1,7 +1,9 @@
 // Discoro: plays one backup file of the recorder per channel in 1, 4, 9 or 16 panes.
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QMessageBox>
+#include <QUrl>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -40,6 +42,9 @@ int main(int argc, char** argv) {
     dvr::player::PlayerView::Options options;
     options.programFolder = ProgramFolder::resolve(line.home, ProgramFolder::kPlayerHomeVariable);
     options.settingsPath = dvr::player::RecentFiles::defaultSettingsPath();
+    options.openFolder = [](const std::string& folder) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+    };
     dvr::player::PlayerView view(options);
     if (!view.created()) {
         return 1;

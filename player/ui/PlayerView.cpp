@@ -10,18 +10,23 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <filesystem>
 
+#include "common/export/render/StampPainter.h"
 #include "common/frame/FrameHeader.h"
 #include "common/skin/PlayerInfo.h"
 #include "common/skin/widgets/PlayerToolTips.h"
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "player/media/BackupFormat.h"
+#include "player/ui/BackupWindow.h"
+#include "player/ui/EditWindow.h"
 #include "player/ui/PositionSlider.h"
 #include "player/ui/RecentFiles.h"
 #include "player/ui/audio/SdlAudioDevice.h"
 #include "player/ui/engine/PlaySettings.h"
 #include "player/ui/view/PaneDrawing.h"
+#include "player/ui/view/PlayerFolders.h"
 
 namespace dvr::player {
 
@@ -139,7 +144,16 @@ public:
         record.channelCount = m_view.m_channelCount.load();
         record.time = clockTime(header.time);
         record.codestream = delivered.codestream();
-        if (m_view.m_handOff.pictureDelivered(m_view.m_pictures, record, header.channelMask())) {
+        uint32_t stored = 0;
+        const bool wake =
+            m_view.m_handOff.pictureDelivered(m_view.m_pictures, record, header.channelMask(), &stored);
+        // An export takes every picture stored for its channel; it may wait for its writer, never for
+        // the window.
+        const int exported = m_view.m_exporter.channel();
+        if (exported >= 0 && (stored >> exported & 1u) != 0) {
+            m_view.m_exporter.offerStored(m_view.m_pictures);
+        }
+        if (wake) {
             wakeWindow();
         }
     }
@@ -231,6 +245,8 @@ PlayerView::PlayerView(Options options) : m_options(std::move(options)) {
 PlayerView::~PlayerView() {
     m_secondTimer.stop();
     m_stateTimer.stop();
+    // Ended first: a playback thread waiting for the export's writer lets go.
+    m_exporter.stop();
     stopPlayback();
     if (m_created) {
         PlayerInfoStore::write(m_skin->path(), m_model.layout(), m_model.pal() ? 1 : 0);
@@ -495,8 +511,14 @@ void PlayerView::onCommand(int id) {
             case control::kSoundOn:
                 setSoundOn(!m_model.soundOn());
                 return;
+            case control::kBackup:
+                toggleBackupWindow();
+                return;
+            case control::kEdit:
+                openEditWindow();
+                return;
             default:
-                // BACKUP, EDIT and the setting button open nothing here.
+                // The setting button does nothing.
                 return;
         }
     }
@@ -673,7 +695,8 @@ void PlayerView::keyPressEvent(QKeyEvent* event) {
 }
 
 void PlayerView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
+    // The backup window stays where it was placed: the main window does not move under it.
+    if (event->button() == Qt::LeftButton && !m_model.backupWindowOpen()) {
         m_dragging = true;
         m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
     }
@@ -851,6 +874,183 @@ void PlayerView::paintTimeInfo(QPainter& painter) {
     digits("POS_SYS_SEC", now.second());
     const bool pm = clockIsPm(now.hour());
     image("POS_SYS_AMPM", pm ? m_pm : m_am, pm ? QStringLiteral("PM") : QStringLiteral("AM"));
+}
+
+}  // namespace dvr::player
+
+namespace dvr::player {
+
+// ---------------------------------------------------------------- backup window and export
+
+namespace fs = std::filesystem;
+
+void PlayerView::pause() {
+    setMode(m_model.navigationButton(control::kPause));
+    applyModel();
+}
+
+void PlayerView::toggleBackupWindow() {
+    if (m_model.backupWindowOpen()) {
+        closeBackupWindow();
+        return;
+    }
+    if (!m_scan) {
+        return;
+    }
+    if (!m_backupWindow) {
+        m_backupWindow = new BackupWindow(*m_skin, this);
+        connect(m_backupWindow, &BackupWindow::startRequested, this, &PlayerView::startExport);
+        connect(m_backupWindow, &BackupWindow::stopRequested, this, &PlayerView::stopExport);
+    }
+    m_model.setBackupWindowOpen(true);
+    applyModel();
+    const QRect place = skinRect("MAIN POS", "POS_BACKUP_WIN");
+    const QPoint origin = mapToGlobal(QPoint(0, 0));
+    m_backupWindow->move(origin.x() + place.left(), origin.y() + place.top() - height());
+    m_backupWindow->openFor(m_scan->channelCount);
+    m_backupWindow->show();
+}
+
+void PlayerView::closeBackupWindow() {
+    if (!m_model.backupWindowOpen()) {
+        return;
+    }
+    if (m_backupWindow) {
+        // Ends any export as STOP does.
+        m_backupWindow->pressControl(backup::kStop);
+        m_backupWindow->model().close();
+        m_backupWindow->hide();
+    }
+    m_model.setBackupWindowOpen(false);
+    pause();
+}
+
+void PlayerView::startExport(const ExportSettings& settings) {
+    if (!m_stamper) {
+        m_stamper = std::make_unique<exporting::StampPainter>();
+    }
+    ExportStart request;
+    request.aviFolder = chooseOutputFolder(m_options.programFolder, playerUserDataFolder(), "avi").path;
+    request.settings = settings;
+    request.stamper = m_stamper.get();
+    if (const std::optional<ClockTime> time = m_pictures.channelTime(settings.channel)) {
+        request.startTime =
+            exporting::ExportTime{time->year, time->month, time->day, time->hour, time->minute, time->second};
+    }
+    request.onFailure = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { exportFailed(); }, Qt::QueuedConnection);
+    };
+    // The exported channel's single pane, so that its every picture is decoded and drawn.
+    m_model.layoutButton(1);
+    m_model.channelButton(settings.channel);
+    layoutChanged();
+    const ExportOutcome started = m_exporter.start(request);
+    if (!started.ok) {
+        showMessage(started.message, kTitle);
+        if (m_backupWindow) {
+            m_backupWindow->model().stop();
+            m_backupWindow->applyModel();
+        }
+        closeBackupWindow();
+        return;
+    }
+    m_model.setExporting(true);
+    if (m_shared.mode() == media::PlayMode::Pause) {
+        setMode(m_model.navigationButton(control::kFPlay));
+    }
+    applyModel();
+}
+
+void PlayerView::stopExport() {
+    if (!m_exporter.active()) {
+        return;
+    }
+    std::optional<exporting::ExportTime> end;
+    if (const std::optional<ClockTime> time = m_pictures.channelTime(m_exporter.channel())) {
+        end =
+            exporting::ExportTime{time->year, time->month, time->day, time->hour, time->minute, time->second};
+    }
+    const ExportOutcome stopped = m_exporter.stop(end);
+    m_model.setExporting(false);
+    pause();
+    if (!stopped.ok) {
+        showMessage(stopped.message, kTitle);
+    }
+    if (m_options.openFolder) {
+        m_options.openFolder(fs::path(stopped.aviPath).parent_path().string());
+    }
+}
+
+void PlayerView::exportFailed() {
+    // A write failed (a full disk): the export ends here; the file keeps the frames written before.
+    if (m_backupWindow && m_backupWindow->model().exporting()) {
+        m_backupWindow->pressControl(backup::kStop);
+    }
+}
+
+// ---------------------------------------------------------------- image edit window
+
+void PlayerView::openEditWindow() {
+    if (m_model.backupWindowOpen()) {
+        closeBackupWindow();
+    } else if (!m_scan) {
+        showMessage("Can not command. It need pictuer for save.  ", "backup");
+        return;
+    }
+    if (m_editWindow) {
+        return;
+    }
+    pause();
+    // The picture as shown: the single pane with its texts, rendered off-screen.
+    const int channel = m_model.firstChannel();
+    const PaneRect pane = m_model.channelPane(channel);
+    const QImage shot = grab(QRect(pane.left, pane.top, pane.width(), pane.height()))
+                            .toImage()
+                            .convertToFormat(QImage::Format_BGR888);
+    EditPicture picture;
+    picture.channel = channel;
+    picture.image.width = shot.width();
+    picture.image.height = shot.height();
+    picture.image.bgr.resize(size_t(shot.width()) * size_t(shot.height()) * 3);
+    for (int y = 0; y < shot.height(); ++y) {
+        std::memcpy(picture.image.bgr.data() + size_t(y) * size_t(shot.width()) * 3, shot.constScanLine(y),
+                    size_t(shot.width()) * 3);
+    }
+    if (const std::optional<ClockTime> time = m_pictures.channelTime(channel)) {
+        picture.time = {time->year, time->month, time->day, time->hour, time->minute, time->second};
+    }
+    EditWindow::Options options;
+    options.skin = m_skin.get();
+    options.pal = m_model.pal();
+    options.programFolder = m_options.programFolder;
+    options.notifier = m_notifier;
+    options.printer = m_options.printer ? m_options.printer : &m_dialogPrinter;
+    const auto exportTime = [](const media::RecordTime& t) {
+        return exporting::ExportTime{t.year(),    int(t.month),  int(t.day),
+                                     int(t.hour), int(t.minute), int(t.second)};
+    };
+    options.backupStart = exportTime(m_scan->startTime);
+    options.backupEnd = exportTime(m_scan->endTime);
+    m_editWindow = std::make_unique<EditWindow>(options, std::move(picture));
+    connect(m_editWindow.get(), &EditWindow::closed, this, &PlayerView::closeEditWindow,
+            Qt::QueuedConnection);
+    if (const QScreen* screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        m_editWindow->move(available.center() -
+                           QPoint(m_editWindow->width() / 2, m_editWindow->height() / 2));
+    }
+    m_editWindow->show();
+    hide();
+}
+
+void PlayerView::closeEditWindow() {
+    if (!m_editWindow) {
+        return;
+    }
+    m_editWindow->hide();
+    m_editWindow.reset();
+    show();
 }
 
 }  // namespace dvr::player

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -20,7 +21,9 @@
 #include "player/media/PlaybackShared.h"
 #include "player/media/PlaybackSink.h"
 #include "player/media/PlaybackThread.h"
+#include "player/ui/StillPrinter.h"
 #include "player/ui/audio/PlayerSound.h"
+#include "player/ui/backup/ChannelExporter.h"
 #include "player/ui/engine/PlayerEngine.h"
 #include "player/ui/view/PlaybackHandOff.h"
 #include "player/ui/view/PlayerPictures.h"
@@ -33,8 +36,14 @@ namespace dvr::skin {
 class SkinButton;
 }
 
+namespace dvr::exporting {
+class StampPainter;
+}
+
 namespace dvr::player {
 
+class BackupWindow;
+class EditWindow;
 class PositionSlider;
 
 // The Discoro window: one borderless skinned window with the picture area of up to 16
@@ -55,6 +64,10 @@ public:
         std::string settingsPath;
         // Unpaced playback reads every record in turn without waiting (benchmarks).
         bool paced = true;
+        // Prints the image edit window's page; nullptr shows the print dialog.
+        StillPrinter* printer = nullptr;
+        // Shows a folder in the system's file browser after an export; empty shows nothing.
+        std::function<void(const std::string&)> openFolder;
     };
 
     // The window, sized and laid out from the skin file in the program folder. Check
@@ -84,6 +97,10 @@ public:
     uint64_t paintedFrames() const { return m_paintedFrames; }
     QRect pictureArea() const;
     bool controlEnabled(int id) const;
+    // The image edit window while it is shown, the backup window once created (else nullptr).
+    EditWindow* editWindow() const { return m_editWindow.get(); }
+    BackupWindow* backupWindow() const { return m_backupWindow; }
+    const ChannelExporter& exporter() const { return m_exporter; }
 
 Q_SIGNALS:
     // Playback reached the end (forward) or the start (backward) of the file.
@@ -119,6 +136,17 @@ private:
     void stopPlayback();
     void layoutChanged();
     void showMessage(const std::string& text, const std::string& caption);
+
+    // The backup window and the export it drives.
+    void toggleBackupWindow();
+    void closeBackupWindow();
+    void startExport(const ExportSettings& settings);
+    void stopExport();
+    void exportFailed();
+    void pause();
+    // The image edit window.
+    void openEditWindow();
+    void closeEditWindow();
 
     // Called on the window thread through queued calls from the playback thread.
     void picturesArrived();
@@ -185,6 +213,13 @@ private:
     QPoint m_dragOffset;
     bool m_dragging = false;
     bool m_applying = false;
+
+    BackupWindow* m_backupWindow = nullptr;
+    // The stamp painter outlives the export whose writer thread draws with it.
+    std::unique_ptr<exporting::StampPainter> m_stamper;
+    ChannelExporter m_exporter;
+    std::unique_ptr<EditWindow> m_editWindow;
+    DialogStillPrinter m_dialogPrinter;
 };
 
 }  // namespace dvr::player

@@ -6,7 +6,7 @@
 namespace dvr::player {
 
 bool PlaybackHandOff::pictureDelivered(PlayerPictures& pictures, const PictureRecord& record,
-                                       uint32_t recordMask) {
+                                       uint32_t recordMask, uint32_t* storedChannels) {
     const uint32_t before = m_presentMask.fetch_or(recordMask);
     bool news = (before | recordMask) != before;
     const StoreOutcome outcome = pictures.store(record);
@@ -17,8 +17,14 @@ bool PlaybackHandOff::pictureDelivered(PlayerPictures& pictures, const PictureRe
     if (outcome.result == StoreResult::Stored) {
         m_storedPictures.fetch_add(1);
         const int carried = frame::channelsPerPicture(record.pictureFlags);
-        m_dirtyChannels.fetch_or(((1u << carried) - 1u) << outcome.channel);
+        const uint32_t stored = ((1u << carried) - 1u) << outcome.channel;
+        m_dirtyChannels.fetch_or(stored);
+        if (storedChannels) {
+            *storedChannels = stored;
+        }
         news = true;
+    } else if (storedChannels) {
+        *storedChannels = 0;
     }
     if (outcome.switchToPal) {
         // The store asks once, not for every picture until the window has switched.

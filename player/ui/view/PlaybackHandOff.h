@@ -19,7 +19,9 @@ public:
     // Stores the record's picture and notes what the window must show again. True when the window
     // must be woken: there is news and no wake-up is pending since the window last took the hand-off.
     // recordMask: the channels the record's header names (they are present in the file).
-    bool pictureDelivered(PlayerPictures& pictures, const PictureRecord& record, uint32_t recordMask);
+    // storedChannels (optional): set to the channels whose picture the record replaced (0 when none).
+    bool pictureDelivered(PlayerPictures& pictures, const PictureRecord& record, uint32_t recordMask,
+                          uint32_t* storedChannels = nullptr);
     // The slider value (0 to 710) of the current position; true when the window must be woken.
     bool sliderMoved(int value);
 

@@ -497,7 +497,7 @@ const char* PlayerViewModel::delayLabel(int index) {
 // ---------------------------------------------------------------- sound
 
 void PlayerViewModel::enableSoundLockedControls(bool on) {
-    setEnabled(control::kBackup, on && m_fileOpen && !m_backupOpen);
+    setEnabled(control::kBackup, on && m_fileOpen);
     for (int id = control::kChannel1; id <= control::kChannel16; ++id) {
         setEnabled(id, on);
     }
@@ -550,10 +550,26 @@ void PlayerViewModel::selectSoundChannel(int channel) {
 
 void PlayerViewModel::setBackupWindowOpen(bool open) {
     m_backupOpen = open;
+    // The file cannot change under the backup window.
+    setEnabled(control::kOpen, !open);
+    if (!open) {
+        m_exporting = false;
+    }
     updateEdit();
 }
 
+void PlayerViewModel::setExporting(bool on) {
+    m_exporting = on;
+}
+
 // ---------------------------------------------------------------- controls
+
+bool PlayerViewModel::lockedWhileExporting(int id) {
+    return (id >= control::kMode1 && id <= control::kMode16) ||
+           (id >= control::kChannel1 && id <= control::kChannel16) || id == control::kPrevPage ||
+           id == control::kNextPage || id == control::kSpeedUp || id == control::kSpeedDown ||
+           id == control::kDelayUp || id == control::kDelayDown;
+}
 
 void PlayerViewModel::updateEdit() {
     setEnabled(control::kEdit, m_fileOpen && m_layout == 1 && !m_backupOpen && !m_soundOn);
@@ -571,6 +587,9 @@ bool PlayerViewModel::enabled(int id) const {
         return true;
     }
     if (id == control::kEnd && !m_endTimeValid) {
+        return false;
+    }
+    if (m_exporting && lockedWhileExporting(id)) {
         return false;
     }
     return m_enabled[static_cast<size_t>(id - control::kFirstId)];

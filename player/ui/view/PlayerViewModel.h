@@ -151,7 +151,13 @@ public:
     int soundChannel() const { return m_soundChannel; }
 
     // --- backup window
+    // While the backup window is open OPEN is disabled; closing it ends any export.
     void setBackupWindowOpen(bool open);
+    bool backupWindowOpen() const { return m_backupOpen; }
+    // While a channel is exported its pane stays: the layout, channel, page, speed and delay controls
+    // are disabled.
+    void setExporting(bool on);
+    bool exporting() const { return m_exporting; }
 
     // --- controls
     bool enabled(int id) const;
@@ -172,6 +178,7 @@ private:
     void updatePage();
     void updatePageButtons();
     void updateEdit();
+    static bool lockedWhileExporting(int id);
     void enableSoundLockedControls(bool on);
     int lastPage() const;
     bool pageHasPresentChannel(int page) const;
@@ -204,6 +211,7 @@ private:
     int m_soundChannel = 0;
     bool m_soundFirstUse = true;
     bool m_backupOpen = false;
+    bool m_exporting = false;
 
     std::array<bool, control::kLastId - control::kFirstId + 1> m_enabled{};
     std::array<bool, control::kLastId - control::kFirstId + 1> m_checked{};

@@ -349,3 +349,34 @@ TEST(PlayerViewModel, SpeedAndDelayStayInRange) {
 
 }  // namespace
 }  // namespace dvr::player
+
+namespace dvr::player {
+namespace {
+
+// The backup window keeps the file (OPEN disabled) and stays closable by BACKUP, also with sound on;
+// an export locks the pane to its channel until it ends or the window closes.
+TEST(PlayerViewModel, BackupWindowKeepsTheFileAndAnExportLocksThePane) {
+    PlayerViewModel model = openModel(16, 0xFFFF, /*sound=*/true);
+    model.setBackupWindowOpen(true);
+    EXPECT_FALSE(model.enabled(control::kOpen));
+    EXPECT_TRUE(model.enabled(control::kBackup));
+    model.setSoundOn(true);
+    model.atEnd();
+    EXPECT_TRUE(model.enabled(control::kBackup));
+    EXPECT_FALSE(model.enabled(control::kEdit));
+
+    model.setExporting(true);
+    for (int id : {control::kMode1, control::kMode16, control::kChannel1, control::kChannel16,
+                   control::kPrevPage, control::kNextPage, control::kSpeedUp, control::kSpeedDown,
+                   control::kDelayUp, control::kDelayDown}) {
+        EXPECT_FALSE(model.enabled(id)) << id;
+    }
+    model.setBackupWindowOpen(false);
+    EXPECT_FALSE(model.exporting());
+    EXPECT_TRUE(model.enabled(control::kOpen));
+    EXPECT_TRUE(model.enabled(control::kMode4));
+    EXPECT_TRUE(model.enabled(control::kSpeedUp));
+}
+
+}  // namespace
+}  // namespace dvr::player

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QImage>
+#include <QTimer>
+#include <map>
+#include <string>
+
+#include "common/skin/PlayerSkinReader.h"
+#include "common/skin/SkinNotifier.h"
+#include "common/skin/widgets/SkinSurface.h"
+#include "player/ui/StillPrinter.h"
+#include "player/ui/edit/EditWindowModel.h"
+
+namespace dvr::skin {
+class SkinButton;
+}
+
+namespace dvr::player {
+
+// The image edit window: the still picture taken from the player, its filter, undo and redo, save,
+// print and close commands on the edit skin, and the texts beside the picture.
+class EditWindow : public skin::SkinSurface {
+    Q_OBJECT
+public:
+    struct Options {
+        const PlayerSkinReader* skin = nullptr;
+        bool pal = false;
+        std::string programFolder;
+        SkinNotifier* notifier = nullptr;
+        StillPrinter* printer = nullptr;
+        // The backup file's first and last recording, for the printed page.
+        exporting::ExportTime backupStart;
+        exporting::ExportTime backupEnd;
+    };
+
+    EditWindow(Options options, EditPicture picture);
+
+    const EditWindowModel& model() const { return m_model; }
+    // Presses a command as the user would.
+    void pressControl(int id);
+    // The path of the last file SAVE wrote (empty when none).
+    const std::string& lastSaved() const { return m_lastSaved; }
+
+Q_SIGNALS:
+    // CLOSE was pressed: the player shows itself again and deletes this window.
+    void closed();
+
+protected:
+    void paintBackground(QPainter& painter) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QRect skinRect(const char* key) const;
+    QImage picture() const;
+    void save();
+    void print();
+
+    Options m_options;
+    EditWindowModel m_model;
+    QImage m_background;
+    std::map<int, skin::SkinButton*> m_buttons;
+    QTimer m_saveOkTimer;
+    std::string m_lastSaved;
+};
+
+}  // namespace dvr::player

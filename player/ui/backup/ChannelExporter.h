@@ -1,0 +1,119 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/export/AviWriter.h"
+#include "common/export/ByteSink.h"
+#include "common/export/ExportTime.h"
+#include "common/export/FramePipeline.h"
+#include "player/ui/backup/BackupWindowModel.h"
+#include "player/ui/view/PlayerPictures.h"
+
+namespace dvr::player {
+
+// The export file of a channel: "NN_Capture.avi" (NN = channel + 1) in the folder; when that name is
+// taken, "(01)" goes before the file name's first ".", then "(02)", and so on. Folders are never renamed.
+std::string exportAviName(const std::string& folder, int channel,
+                          const std::function<bool(const std::string&)>& exists);
+
+// Creates the byte sink an export writes to; nullptr with the reason when it cannot be created.
+using ExportSinkFactory =
+    std::function<std::unique_ptr<exporting::ByteSink>(const std::string& path, std::string* reason)>;
+
+struct ExportStart {
+    std::string aviFolder;  // created when missing
+    ExportSettings settings;
+    // The time of the picture on screen when the export starts; without one the first exported
+    // picture's time.
+    std::optional<exporting::ExportTime> startTime;
+    exporting::Stamper* stamper = nullptr;  // drawn on the writer thread only; null: no stamp
+    ExportSinkFactory createSink;           // empty: a file
+    // Called on the writer thread once when a frame cannot be written; the export then writes no more.
+    std::function<void()> onFailure;
+};
+
+struct ExportOutcome {
+    bool ok = false;
+    std::string aviPath;
+    std::string message;  // why it failed (a message box text)
+    uint32_t frames = 0;  // frames in the file (stop)
+};
+
+// A running export of one channel. The window starts and stops it; the playback thread offers every
+// stored picture of the channel, which is copied and handed to a writer thread that scales, stamps,
+// compresses and writes it. The playback thread waits only for the writer (when eight frames are
+// already queued), never for the window.
+class ChannelExporter {
+public:
+    static constexpr size_t kQueueFrames = 8;
+
+    ChannelExporter() = default;
+    ~ChannelExporter();
+    ChannelExporter(const ChannelExporter&) = delete;
+    ChannelExporter& operator=(const ChannelExporter&) = delete;
+
+    // --- window thread
+    // Names and creates the AVI file and starts the writer. On failure nothing runs and the message is
+    // "ERROR : CreateAVIFile." with the path and the reason.
+    ExportOutcome start(const ExportStart& request);
+    // Ends the export: writes what is queued, finishes the AVI file and writes the log beside it with
+    // the end time (without one the last exported picture's time). Ok when nothing was running.
+    ExportOutcome stop(std::optional<exporting::ExportTime> endTime = std::nullopt);
+    // Why frames could not be written, once that happened.
+    std::optional<std::string> failure() const;
+
+    // --- any thread
+    bool active() const { return m_active.load(); }
+    int channel() const { return m_channel.load(); }
+
+    // --- playback thread
+    // Hands over one picture (or the channel's part of it) with its record time.
+    void offer(const exporting::PixelSource& part, const exporting::ExportTime& time);
+    // Hands over the channel's part of the picture just stored for it.
+    void offerStored(const PlayerPictures& pictures);
+
+private:
+    struct Frame {
+        std::vector<uint8_t> pixels;  // B, G, R, X rows of width * 4 bytes
+        int width = 0;
+        int height = 0;
+        exporting::ExportTime time;
+    };
+    std::optional<Frame> waitForRoom();
+    static void fill(Frame& frame, const exporting::PixelSource& part, const exporting::ExportTime& time);
+    void push(Frame frame);
+    void writerLoop();
+    void fail(const std::string& reason);
+
+    std::atomic<bool> m_active{false};
+    std::atomic<int> m_channel{-1};
+
+    mutable std::mutex m_mutex;  // guards everything below up to m_writer
+    std::condition_variable m_changed;
+    std::deque<Frame> m_queue;
+    std::vector<Frame> m_spare;
+    bool m_accepting = false;
+    bool m_ending = false;
+    std::optional<std::string> m_failure;
+    std::optional<exporting::ExportTime> m_firstTime;
+    std::optional<exporting::ExportTime> m_lastTime;
+
+    // Set by start before the writer runs, used by the writer thread, and by stop after it ended.
+    ExportStart m_request;
+    std::string m_aviPath;
+    std::unique_ptr<exporting::ByteSink> m_sink;
+    exporting::AviWriter m_avi;
+    std::thread m_writer;
+};
+
+}  // namespace dvr::player
