@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "common/export/ExportTime.h"
+#include "common/export/FramePipeline.h"
+
+namespace dvr::zavtool {
+
+enum class ExportPace {
+    Pictures,  // every picture one frame
+    Real,      // frames repeated or dropped by picture time: the clip lasts as long as the recording
+};
+
+struct ChannelExportOptions {
+    std::string backupPath;
+    int channel = 0;  // 0-based
+    std::string aviPath;
+    std::optional<exporting::ExportTime> from;  // inclusive; default: from the file's start
+    std::optional<exporting::ExportTime> to;    // inclusive; default: to the file's end
+    int framesPerSecond = 10;
+    int width = 360;
+    int height = 240;
+    ExportPace pace = ExportPace::Pictures;
+    int decodeThreads = 1;
+    exporting::Stamper* stamper = nullptr;  // null: no stamp
+    // Called on the calling thread now and then with the pictures exported and the share of the file read.
+    std::function<void(int pictures, int percent)> progress;
+};
+
+struct ChannelExportReport {
+    int pictures = 0;        // pictures of the channel exported
+    uint32_t frames = 0;     // frames in the AVI file
+    int decodeFailures = 0;  // records of the channel that did not decode
+    exporting::ExportTime first;
+    exporting::ExportTime last;
+};
+
+struct ChannelExportOutcome {
+    bool ok = false;
+    std::string message;  // one line, when not ok
+    ChannelExportReport report;
+};
+
+// Exports every drawable picture of one channel of a backup file, in file order, to a Motion-JPEG AVI
+// file (that channel's part of pair and quad pictures, fields woven into full-height pictures) and
+// writes the export log beside it. Pictures are decoded by decodeThreads threads; their order is kept.
+// An export that finds no picture removes its AVI file and fails.
+ChannelExportOutcome exportChannel(const ChannelExportOptions& options);
+
+}  // namespace dvr::zavtool
