@@ -296,7 +296,10 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
     DrawablePictures drawable(o.channel);
     ChannelExportReport& report = outcome.report;
     auto emit = [&](std::span<const uint8_t> jpeg) {
+        const uint32_t index = writer.frameCount();
         status = writer.writeVideoFrame(jpeg);
+        if (status.ok() && o.observer)
+            o.observer->frameWritten(index, jpeg);
         return status.ok();
     };
     const int textHeight = exporting::stampTextHeight(o.width > 360);
@@ -317,6 +320,8 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
                 const exporting::Stamp stamp{time, o.channel, textHeight};
                 const auto jpeg = pipeline.encodeFrame(source, o.width, o.height, &stamp);
                 if (!jpeg.empty()) {
+                    if (o.observer)
+                        o.observer->pictureMade(time, r->job.offset, jpeg);
                     if (report.pictures == 0)
                         report.first = time;
                     report.last = time;
