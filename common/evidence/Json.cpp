@@ -76,7 +76,7 @@ private:
 
     bool parseValue(JsonValue& out, int depth) {
         m_failPos = m_pos;
-        if (depth > kMaxDepth)
+        if (depth >= kMaxDepth)
             return fail("nested too deep");
         switch (peek()) {
             case '{':
