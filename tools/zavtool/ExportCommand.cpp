@@ -147,7 +147,7 @@ int runExportCommand(int argc, char** argv) {
     // The manifest beside the AVI file records every frame written and where it came from.
     evidence::ManifestBuilder manifest =
         evidence::ManifestBuilder::fromBackup("zavtool", options.backupPath, options.channel);
-    ManifestRecorder recorder(manifest);
+    ManifestRecorder recorder(manifest, options.pace, options.framesPerSecond);
     options.observer = &recorder;
     const ChannelExportOutcome outcome = exportChannel(options);
     if (progress)

@@ -24,34 +24,52 @@ std::string manifestTimeText(const exporting::ExportTime& t) {
 }
 
 void ManifestRecorder::pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
-                                   std::span<const uint8_t> jpeg) {
-    m_waiting.push_back({evidence::sha256(jpeg), manifestTimeText(time), sourceOffset});
-    m_lastBytes = jpeg.data();
-    m_lastSize = jpeg.size();
+                                   std::span<const uint8_t>) {
+    const uint64_t number = m_firstPicture + m_pictures.size();
+    m_pictures.push_back({manifestTimeText(time), sourceOffset});
+    if (m_pace == ExportPace::Pictures) {
+        m_expected.push_back(number);
+        return;
+    }
+    // The export paces by the picture's second, or the last valid one's for a picture without a time.
+    if (exporting::parseExportTime(m_pictures.back().time))
+        m_lastSecond = exporting::secondsOf(time);
+    std::array<uint8_t, 8> tag{};
+    std::memcpy(tag.data(), &number, tag.size());
+    m_shadow.add(m_lastSecond, tag, [this](std::span<const uint8_t> t) {
+        uint64_t n = 0;
+        std::memcpy(&n, t.data(), sizeof n);
+        m_expected.push_back(n);
+        return true;
+    });
 }
 
 void ManifestRecorder::frameWritten(uint32_t, std::span<const uint8_t> jpeg) {
-    // Written straight from the picture just made (every picture once): its digest is known.
-    const bool justMade = jpeg.data() == m_lastBytes && jpeg.size() == m_lastSize && !m_waiting.empty();
-    m_lastBytes = nullptr;
-    if (justMade) {
-        while (m_waiting.size() > 1)
-            m_waiting.pop_front();
-    } else {
-        const evidence::Digest digest = evidence::sha256(jpeg);
-        // Pictures older than the one written were dropped; the one written stays for its repeats.
-        size_t i = 0;
-        while (i < m_waiting.size() && m_waiting[i].digest != digest)
-            ++i;
-        if (i == m_waiting.size()) {
-            // Not a picture this export made: recorded without a source.
-            m_builder.addFrame(std::string(), -1, jpeg);
-            return;
-        }
-        m_waiting.erase(m_waiting.begin(), m_waiting.begin() + std::ptrdiff_t(i));
+    if (m_expected.empty() && m_pace == ExportPace::Real && !m_shadowFinished) {
+        // The export's last second is being written.
+        m_shadowFinished = true;
+        m_shadow.finish([this](std::span<const uint8_t> t) {
+            uint64_t n = 0;
+            std::memcpy(&n, t.data(), sizeof n);
+            m_expected.push_back(n);
+            return true;
+        });
     }
-    const Picture& p = m_waiting.front();
-    m_builder.addFrameDigest(p.time, int64_t(p.sourceOffset), p.digest);
+    if (m_expected.empty() || m_expected.front() < m_firstPicture ||
+        m_expected.front() >= m_firstPicture + m_pictures.size()) {
+        // Not a frame of a picture this export made: recorded without a source.
+        m_builder.addFrame(std::string(), -1, jpeg);
+        return;
+    }
+    const uint64_t number = m_expected.front();
+    m_expected.pop_front();
+    // Pictures before this one are done with.
+    while (m_firstPicture < number) {
+        m_pictures.pop_front();
+        ++m_firstPicture;
+    }
+    const Picture& p = m_pictures.front();
+    m_builder.addFrame(p.time, int64_t(p.sourceOffset), jpeg);
 }
 
 struct BackupRecordCheck::State {

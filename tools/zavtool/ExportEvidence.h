@@ -9,6 +9,7 @@
 #include "common/evidence/ManifestBuilder.h"
 #include "common/evidence/Verify.h"
 #include "common/export/ExportTime.h"
+#include "common/export/RealTimePacer.h"
 #include "tools/zavtool/ChannelExport.h"
 
 namespace dvr::zavtool {
@@ -17,11 +18,12 @@ namespace dvr::zavtool {
 std::string manifestTimeText(const exporting::ExportTime& time);
 
 // Records every written frame of a channel export in a manifest builder, with the picture it was made
-// from: with real pacing a picture may be written several times or not at all, and frames follow the
-// pictures' order, so each frame is matched to the oldest waiting picture with the same bytes.
+// from. With real pacing a picture may be written several times or not at all: a pacer of its own,
+// fed with picture numbers instead of pictures, tells which picture each frame is.
 class ManifestRecorder final : public ExportObserver {
 public:
-    explicit ManifestRecorder(evidence::ManifestBuilder& builder) : m_builder(builder) {}
+    ManifestRecorder(evidence::ManifestBuilder& builder, ExportPace pace, int framesPerSecond)
+        : m_builder(builder), m_pace(pace), m_shadow(framesPerSecond) {}
 
     void pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
                      std::span<const uint8_t> jpeg) override;
@@ -29,14 +31,17 @@ public:
 
 private:
     struct Picture {
-        evidence::Digest digest;
         std::string time;
         uint64_t sourceOffset;
     };
     evidence::ManifestBuilder& m_builder;
-    std::deque<Picture> m_waiting;
-    const uint8_t* m_lastBytes = nullptr;  // the last picture's bytes, while they may be written as they are
-    size_t m_lastSize = 0;
+    const ExportPace m_pace;
+    exporting::RealTimePacer m_shadow;
+    bool m_shadowFinished = false;
+    int64_t m_lastSecond = 0;
+    std::deque<Picture> m_pictures;   // pictures that may still be written
+    uint64_t m_firstPicture = 0;      // the number of m_pictures.front()
+    std::deque<uint64_t> m_expected;  // numbers of the pictures of the next frames, in order
 };
 
 // Checks a frame entry against the backup file: the record at its source position is read and decoded
