@@ -128,7 +128,7 @@ private:
             JsonValue value;
             if (!parseValue(value, depth + 1))
                 return false;
-            out.members.emplace_back(std::move(name), std::move(value));
+            out.members.push_back({std::move(name), std::move(value)});
             skipSpace();
             if (peek() == ',') {
                 ++m_pos;

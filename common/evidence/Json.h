@@ -5,10 +5,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace dvr::evidence {
+
+struct JsonMember;
 
 // A JSON value as the strict reader gives it. Numbers keep whether they were whole numbers in the
 // 64-bit range; only those are read as integers.
@@ -16,13 +17,18 @@ struct JsonValue {
     enum class Kind { Null, Bool, Number, String, Array, Object };
     Kind kind = Kind::Null;
     bool boolean = false;
-    std::optional<int64_t> integer;                          // numbers without fraction or exponent that fit
-    std::string text;                                        // strings, UTF-8
-    std::vector<JsonValue> items;                            // arrays
-    std::vector<std::pair<std::string, JsonValue>> members;  // objects, in file order, names unique
+    std::optional<int64_t> integer;   // numbers without fraction or exponent that fit
+    std::string text;                 // strings, UTF-8
+    std::vector<JsonValue> items;     // arrays
+    std::vector<JsonMember> members;  // objects, in file order, names unique
 
     // The member of an object by name; null when absent or not an object.
     const JsonValue* member(std::string_view name) const;
+};
+
+struct JsonMember {
+    std::string name;
+    JsonValue value;
 };
 
 struct JsonParse {
