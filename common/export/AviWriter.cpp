@@ -15,11 +15,9 @@ constexpr uint8_t kIndexOfIndexes = 0x00;
 constexpr uint8_t kIndexOfChunks = 0x01;
 constexpr uint32_t kBitmapInfoHeaderBytes = 40;
 constexpr uint32_t kDmlhBytes = 248;
-constexpr uint32_t kSuperIndexHeaderBytes = 24;
 constexpr uint32_t kSuperIndexEntryBytes = 16;
 constexpr uint32_t kChunkIndexHeaderBytes = 24;
 constexpr uint32_t kChunkIndexEntryBytes = 8;
-constexpr uint32_t kLegacyIndexEntryBytes = 16;
 
 // Little-endian fields appended to a buffer; chunk and list sizes are filled in when they end.
 class Fields {

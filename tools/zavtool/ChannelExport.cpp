@@ -25,9 +25,9 @@
 
 namespace dvr::zavtool {
 
-namespace {
-
 using exporting::ExportTime;
+
+namespace {
 
 ExportTime exportTimeOf(const media::RecordTime& t) {
     return ExportTime{t.year(), int(t.month), int(t.day), int(t.hour), int(t.minute), int(t.second)};
@@ -214,52 +214,47 @@ private:
 
 }  // namespace
 
-ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
-    ChannelExportOutcome outcome;
-    auto failed = [&](std::string message) {
-        outcome.ok = false;
-        outcome.message = std::move(message);
-        return outcome;
-    };
-
+std::string ChannelPass::prepare(const std::string& backupPath, int channel, std::optional<ExportTime> from,
+                                 std::optional<ExportTime> to) {
+    m_backupPath = backupPath;
+    m_channel = channel;
     ScanMessages messages;
-    const media::ScanOutcome scan = media::openAndScan(o.backupPath, messages);
+    const media::ScanOutcome scan = media::openAndScan(backupPath, messages);
     if (!scan.ok()) {
         std::string line = messages.first.empty() ? std::string(media::kUnknownCdMessage) : messages.first;
         if (scan.error == media::ScanError::CannotOpen)
-            line += "(" + o.backupPath + ": " + scan.detail + ")";
-        return failed(line);
+            line += "(" + backupPath + ": " + scan.detail + ")";
+        return line;
     }
+    m_channelCount = scan.result.channelCount;
+    m_endOffset = scan.result.endOffset;
+    m_fileSize = scan.result.fileSize;
     const media::ScanResult& file = scan.result;
-    if (o.channel < 0 || o.channel >= file.channelCount)
-        return failed("unknown channel " + std::to_string(o.channel) + ": the file has channels 0 to " +
-                      std::to_string(file.channelCount - 1));
-
-    std::optional<int64_t> fromSecond;
-    std::optional<int64_t> toSecond;
-    if (o.from)
-        fromSecond = exporting::secondsOf(*o.from);
-    if (o.to)
-        toSecond = exporting::secondsOf(*o.to);
+    if (channel < 0 || channel >= file.channelCount)
+        return "unknown channel " + std::to_string(channel) + ": the file has channels 0 to " +
+               std::to_string(file.channelCount - 1);
+    if (from)
+        m_fromSecond = exporting::secondsOf(*from);
+    if (to)
+        m_toSecond = exporting::secondsOf(*to);
     const bool startValid = file.startTime.isValid();
     const bool endValid = file.endTimeValid && file.endTime.isValid();
-    if ((fromSecond && toSecond && *fromSecond > *toSecond) ||
-        (toSecond && startValid && *toSecond < exporting::secondsOf(exportTimeOf(file.startTime))) ||
-        (fromSecond && endValid && *fromSecond > exporting::secondsOf(exportTimeOf(file.endTime))))
-        return failed("empty range: the file holds " + file.startTime.text() + " to " + file.endTime.text());
+    if ((m_fromSecond && m_toSecond && *m_fromSecond > *m_toSecond) ||
+        (m_toSecond && startValid && *m_toSecond < exporting::secondsOf(exportTimeOf(file.startTime))) ||
+        (m_fromSecond && endValid && *m_fromSecond > exporting::secondsOf(exportTimeOf(file.endTime))))
+        return "empty range: the file holds " + file.startTime.text() + " to " + file.endTime.text();
+    return {};
+}
 
-    exporting::AviWriter writer;
-    const std::string streamName = o.aviPath.substr(o.aviPath.find_last_of('/') + 1);
-    exporting::Status status = writer.open(o.aviPath, {o.width, o.height, o.framesPerSecond, streamName});
-    if (!status.ok())
-        return failed(status.reason());
-
+void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelPicture&)>& onPicture,
+                      const std::function<void(int percent)>& onProgress) {
+    m_decodeFailures = 0;
     PictureStock stock;
     std::vector<std::unique_ptr<frame::FrameDecoder>> decoders;
-    const int threads = o.decodeThreads < 1 ? 1 : o.decodeThreads;
+    const int threads = decodeThreads < 1 ? 1 : decodeThreads;
     for (int i = 0; i < threads; ++i)
         decoders.push_back(std::make_unique<frame::FrameDecoder>());
-    const int channelCount = file.channelCount;
+    const int channelCount = m_channelCount;
     DecodePool pool(threads, size_t(threads) * 3, [&](DecodeJob& job, int worker) {
         DecodeResult r;
         r.picture = stock.take();
@@ -276,11 +271,11 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
 
     media::PlaybackShared shared;
     media::ManualPlaybackClock clock;
-    ExportSink sink(shared, pool, o.channel, file.endOffset, fromSecond, toSecond);
+    ExportSink sink(shared, pool, m_channel, m_endOffset, m_fromSecond, m_toSecond);
     player::PlayerEngine engine(shared, sink, clock, player::PlayerEngine::Options{.paced = false});
     media::PlaybackThread thread(shared, sink, engine, clock);
     shared.setMode(media::PlayMode::GoToStart);
-    thread.start({o.backupPath, file.channelCount, file.endOffset});
+    thread.start({m_backupPath, m_channelCount, m_endOffset});
     // Drives the playback thread from the start to the end of the file, then ends the decoders' input.
     std::thread driver([&] {
         if (sink.waitForPause(thread, false)) {
@@ -291,9 +286,54 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
         pool.close();
     });
 
+    DrawablePictures drawable(m_channel);
+    bool going = true;
+    int taken = 0;
+    while (std::optional<DecodeResult> r = pool.next()) {
+        if (going && !r->decoded) {
+            ++m_decodeFailures;
+        } else if (going) {
+            if (const frame::DecodedPicture* picture = drawable.take(*r)) {
+                const media::BackupHeader& h = r->job.header;
+                ChannelPicture p;
+                p.picture = picture;
+                p.rect = frame::channelSourceRect(h.pictureFlags, m_channel, picture->width, picture->height);
+                p.time = exportTimeOf(h.time);
+                p.timeValid = h.time.isValid();
+                p.sourceOffset = r->job.offset;
+                going = onPicture(p);
+                if (onProgress && ++taken % 16 == 0)
+                    onProgress(int(m_fileSize ? sink.offset() * 100 / m_fileSize : 0));
+            }
+            if (!going) {
+                sink.cancel();
+                pool.cancel();
+            }
+        }
+        stock.give(std::move(r->picture));
+    }
+    driver.join();
+}
+
+ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
+    ChannelExportOutcome outcome;
+    auto failed = [&](std::string message) {
+        outcome.ok = false;
+        outcome.message = std::move(message);
+        return outcome;
+    };
+    ChannelPass pass;
+    if (std::string refusal = pass.prepare(o.backupPath, o.channel, o.from, o.to); !refusal.empty())
+        return failed(refusal);
+
+    exporting::AviWriter writer;
+    const std::string streamName = o.aviPath.substr(o.aviPath.find_last_of('/') + 1);
+    exporting::Status status = writer.open(o.aviPath, {o.width, o.height, o.framesPerSecond, streamName});
+    if (!status.ok())
+        return failed(status.reason());
+
     exporting::FramePipeline pipeline(o.stamper);
     exporting::RealTimePacer pacer(o.framesPerSecond);
-    DrawablePictures drawable(o.channel);
     ChannelExportReport& report = outcome.report;
     auto emit = [&](std::span<const uint8_t> jpeg) {
         const uint32_t index = writer.frameCount();
@@ -302,51 +342,36 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
             o.observer->frameWritten(index, jpeg);
         return status.ok();
     };
+    // The stamp's text height follows the frame width (20 pixels up to 360, else 25) from the first frame.
     const int textHeight = exporting::stampTextHeight(o.width > 360);
     int64_t lastSecond = 0;
-    bool writing = true;
-    while (std::optional<DecodeResult> r = pool.next()) {
-        if (writing && !r->decoded) {
-            ++report.decodeFailures;
-        } else if (writing) {
-            if (const frame::DecodedPicture* picture = drawable.take(*r)) {
-                const media::BackupHeader& h = r->job.header;
-                const frame::PixelRect rect =
-                    frame::channelSourceRect(h.pictureFlags, o.channel, picture->width, picture->height);
-                const exporting::PixelSource source{
-                    picture->pixels.data() + size_t(rect.y) * picture->stride() + size_t(rect.x) * 4,
-                    rect.width, rect.height, picture->stride(), 4};
-                const ExportTime time = exportTimeOf(h.time);
-                const exporting::Stamp stamp{time, o.channel, textHeight};
-                const auto jpeg = pipeline.encodeFrame(source, o.width, o.height, &stamp);
-                if (!jpeg.empty()) {
-                    if (o.observer)
-                        o.observer->pictureMade(time, r->job.offset, jpeg);
-                    if (report.pictures == 0)
-                        report.first = time;
-                    report.last = time;
-                    ++report.pictures;
-                    if (o.pace == ExportPace::Pictures) {
-                        writing = emit(jpeg);
-                    } else {
-                        if (h.time.isValid())
-                            lastSecond = exporting::secondsOf(time);
-                        writing = pacer.add(lastSecond, jpeg, emit);
-                    }
-                    if (o.progress && report.pictures % 16 == 0)
-                        o.progress(report.pictures,
-                                   int(file.fileSize ? sink.offset() * 100 / file.fileSize : 0));
-                }
-            }
-            if (!writing) {
-                sink.cancel();
-                pool.cancel();
-            }
-        }
-        stock.give(std::move(r->picture));
-    }
-    driver.join();
-    if (writing && o.pace == ExportPace::Real)
+    pass.run(
+        o.decodeThreads,
+        [&](const ChannelPicture& p) {
+            const frame::DecodedPicture& picture = *p.picture;
+            const exporting::PixelSource source{
+                picture.pixels.data() + size_t(p.rect.y) * picture.stride() + size_t(p.rect.x) * 4,
+                p.rect.width, p.rect.height, picture.stride(), 4};
+            const exporting::Stamp stamp{p.time, o.channel, textHeight};
+            const auto jpeg = pipeline.encodeFrame(source, o.width, o.height, &stamp);
+            if (jpeg.empty())
+                return true;  // a frame that does not compress is skipped
+            if (o.observer)
+                o.observer->pictureMade(p.time, p.sourceOffset, jpeg);
+            if (report.pictures == 0)
+                report.first = p.time;
+            report.last = p.time;
+            ++report.pictures;
+            if (o.pace == ExportPace::Pictures)
+                return emit(jpeg);
+            if (p.timeValid)
+                lastSecond = exporting::secondsOf(p.time);
+            return pacer.add(lastSecond, jpeg, emit);
+        },
+        o.progress ? std::function<void(int)>([&](int percent) { o.progress(report.pictures, percent); })
+                   : std::function<void(int)>());
+    report.decodeFailures = pass.decodeFailures();
+    if (status.ok() && o.pace == ExportPace::Real)
         pacer.finish(emit);
     report.frames = writer.frameCount();
     const exporting::Status closed = writer.close();

@@ -53,6 +53,10 @@ constexpr const char* kUsage = R"(Usage:
       stamp, and the export log X.log beside it; --pace pictures (default) writes each picture once,
       --pace real repeats or drops pictures so the clip lasts as long as the recording; K decoding
       threads (default: the number of cores); X.avi.manifest.json beside it records the export
+  zavtool still FILE --channel N [--at T] [--filter LIST] --out X.jpg|X.png
+      the first drawable picture of channel N at or after T, its channel's part at its own size,
+      through the filters of LIST in order (comma-separated: bright, dark, sharpen, blur, contrast-up,
+      contrast-down), as JPEG (quality 80) or lossless PNG; X.jpg.manifest.json beside it
   zavtool verify FILE [--source BACKUP.zav] [--key PUBLIC.pem] [--json]
       checks an exported file against FILE.manifest.json: the file's SHA-256, each frame's SHA-256
       and their chain; --source: the backup file and each frame's record; --key: the signature.
@@ -438,6 +442,8 @@ int main(int argc, char** argv) {
     }
     if (command == "export")
         return zavtool::runExportCommand(argc, argv);
+    if (command == "still")
+        return zavtool::runStillCommand(argc, argv);
     if (command == "verify")
         return zavtool::runVerifyCommand(argc, argv);
     if (command == "keygen")

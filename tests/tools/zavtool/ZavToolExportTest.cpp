@@ -2,6 +2,7 @@
 // ffmpeg judge the AVI file and every frame shows the channel's signature colour.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -165,6 +166,37 @@ TEST_F(ZavToolExport, RefusalsAreOneLineWithAnErrorStatus) {
         EXPECT_EQ(r.out, c.message) << c.args;
     }
     EXPECT_FALSE(std::filesystem::exists(avi)) << "a failed export leaves no file";
+}
+
+TEST_F(ZavToolExport, StillsAreTheChannelsPartThroughTheFilters) {
+    generate("--channels 4 --layout pair --duration 120 --interval 2");
+    auto still = [&](const std::string& args) {
+        return runCommand(program("zavtool") + " still " + file + " --channel 3 " + args + " 2>&1");
+    };
+    const CommandOutcome plain = still("--at \"2026-05-17 12:00:09\" --out " + dir.file("a.png"));
+    ASSERT_EQ(plain.status, 0) << plain.out;
+    EXPECT_NE(plain.out.find("at 2026/05/17 12:00:10, 360 x 240"), std::string::npos) << plain.out;
+    ASSERT_EQ(still("--at \"2026-05-17 12:00:09\" --filter bright,bright --out " + dir.file("b.png")).status,
+              0);
+    ASSERT_EQ(still("--out " + dir.file("c.jpg")).status, 0);
+
+    // PNG keeps every value: the filtered picture is the plain one brightened twice.
+    const auto a = decodeAvi(dir.file("a.png"), 360, 240);
+    const auto b = decodeAvi(dir.file("b.png"), 360, 240);
+    ASSERT_EQ(a.size(), 1u);
+    ASSERT_EQ(b.size(), 1u);
+    for (size_t i = 0; i < a[0].size(); ++i)
+        ASSERT_EQ(int(b[0][i]), std::min(255, int(a[0][i]) + 20)) << i;
+    EXPECT_TRUE(nearColour(pixelAt(a[0], 360, 335, 108), dvr::synth::signatureColour(3), 24));
+    const auto c = decodeAvi(dir.file("c.jpg"), 360, 240);
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_TRUE(nearColour(pixelAt(c[0], 360, 335, 108), dvr::synth::signatureColour(3), 24));
+
+    EXPECT_EQ(still("--out " + dir.file("x.bmp")).out, "zavtool: still needs --out X.jpg or X.png\n");
+    EXPECT_EQ(
+        still("--filter brighter --out " + dir.file("x.jpg")).out,
+        "zavtool: unknown filter \"brighter\" (bright, dark, sharpen, blur, contrast-up, contrast-down)\n");
+    EXPECT_EQ(still("--at \"2026-05-18 00:00:00\" --out " + dir.file("x.jpg")).status, 1);
 }
 
 }  // namespace

@@ -89,6 +89,26 @@ TEST_F(ZavToolVerify, EveryExportVerifiesWithItsSource) {
     EXPECT_EQ(manifest(dir.file("range.avi")).firstPictureTime, "2026-05-17 12:00:10");
 }
 
+TEST_F(ZavToolVerify, AStillPictureVerifiesAndAChangedByteFails) {
+    generate(file, "--channels 4 --duration 20 --interval 2");
+    const std::string still = dir.file("s.jpg");
+    const CommandOutcome made = zavtool("still " + file + " --channel 2 --filter bright --out " + still);
+    ASSERT_EQ(made.status, 0) << made.out;
+    const evidence::Manifest m = manifest(still);
+    EXPECT_FALSE(m.hasFrames);
+    EXPECT_EQ(m.channel, 2);
+    EXPECT_EQ(m.firstPictureTime, "2026-05-17 12:00:00");
+    CommandOutcome r = zavtool("verify " + still + " --source " + file);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("one picture of channel 2 (CH3)"), std::string::npos) << r.out;
+    std::string bytes = readAll(still);
+    bytes[bytes.size() / 2] ^= 0x10;
+    writeAll(still, bytes);
+    r = zavtool("verify " + still);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("file SHA-256 differs"), std::string::npos) << r.out;
+}
+
 TEST_F(ZavToolVerify, DamageIsTheFirstMismatchWithExitOne) {
     generate(file, "--channels 4 --duration 30 --interval 2");
     exportClip("--channel 1", avi);
