@@ -238,7 +238,7 @@ ManifestParse parseManifest(std::string_view text) {
                 const std::string path = "frames[" + std::to_string(i) + "].";
                 ManifestFrame f;
                 if (e.kind != JsonValue::Kind::Object) {
-                    ok = r.fail(path + " is not an object");
+                    ok = r.fail("frames[" + std::to_string(i) + "] is not an object");
                     break;
                 }
                 ok = r.integer(e, "index", 0, UINT32_MAX, n, path);

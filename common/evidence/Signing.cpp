@@ -41,11 +41,15 @@ bool readWhole(const std::string& path, std::string& out, std::string* reason) {
         const ssize_t got = ::read(fd, block.data(), block.size());
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0 || out.size() > (1 << 16)) {
+        if (got < 0 || out.size() > (1 << 16)) {
+            if (reason)
+                *reason = path + ": " + (got < 0 ? std::strerror(errno) : "too large for a key file");
             ::close(fd);
-            if (got < 0 && reason)
-                *reason = path + ": " + std::strerror(errno);
-            return got == 0;
+            return false;
+        }
+        if (got == 0) {
+            ::close(fd);
+            return true;
         }
         out.append(block.data(), size_t(got));
     }
