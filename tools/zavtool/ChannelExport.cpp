@@ -300,6 +300,7 @@ void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelP
                 p.rect = frame::channelSourceRect(h.pictureFlags, m_channel, picture->width, picture->height);
                 p.time = exportTimeOf(h.time);
                 p.timeValid = h.time.isValid();
+                p.sourceOffset = r->job.offset;
                 going = onPicture(p);
                 if (onProgress && ++taken % 16 == 0)
                     onProgress(int(m_fileSize ? sink.offset() * 100 / m_fileSize : 0));
@@ -335,7 +336,10 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
     exporting::RealTimePacer pacer(o.framesPerSecond);
     ChannelExportReport& report = outcome.report;
     auto emit = [&](std::span<const uint8_t> jpeg) {
+        const uint32_t index = writer.frameCount();
         status = writer.writeVideoFrame(jpeg);
+        if (status.ok() && o.observer)
+            o.observer->frameWritten(index, jpeg);
         return status.ok();
     };
     // The stamp's text height follows the frame width (20 pixels up to 360, else 25) from the first frame.
@@ -352,6 +356,8 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
             const auto jpeg = pipeline.encodeFrame(source, o.width, o.height, &stamp);
             if (jpeg.empty())
                 return true;  // a frame that does not compress is skipped
+            if (o.observer)
+                o.observer->pictureMade(p.time, p.sourceOffset, jpeg);
             if (report.pictures == 0)
                 report.first = p.time;
             report.last = p.time;

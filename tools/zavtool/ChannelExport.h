@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "common/export/ExportTime.h"
@@ -15,6 +16,19 @@ namespace dvr::zavtool {
 enum class ExportPace {
     Pictures,  // every picture one frame
     Real,      // frames repeated or dropped by picture time: the clip lasts as long as the recording
+};
+
+// Told, on the exporting thread, about each picture made and each frame written, in order (a record
+// of the evidence manifest, say).
+class ExportObserver {
+public:
+    virtual ~ExportObserver() = default;
+    // A picture made from the record at sourceOffset; it is written as the next frames (once, repeated
+    // or, with real pacing, dropped).
+    virtual void pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
+                             std::span<const uint8_t> jpeg) = 0;
+    // Frame `index` of the AVI file was written with these bytes.
+    virtual void frameWritten(uint32_t index, std::span<const uint8_t> jpeg) = 0;
 };
 
 struct ChannelExportOptions {
@@ -31,6 +45,7 @@ struct ChannelExportOptions {
     exporting::Stamper* stamper = nullptr;  // null: no stamp
     // Called on the calling thread now and then with the pictures exported and the share of the file read.
     std::function<void(int pictures, int percent)> progress;
+    ExportObserver* observer = nullptr;  // null: nobody is told
 };
 
 struct ChannelExportReport {
@@ -52,7 +67,8 @@ struct ChannelPicture {
     const frame::DecodedPicture* picture = nullptr;
     frame::PixelRect rect;  // the channel's part of the picture
     exporting::ExportTime time;
-    bool timeValid = false;  // a calendar date and time of day
+    bool timeValid = false;     // a calendar date and time of day
+    uint64_t sourceOffset = 0;  // the record's header offset in the backup file
 };
 
 // One run through a backup file: every drawable picture of one channel inside a time range, in file

@@ -10,7 +10,9 @@
 #include <string_view>
 #include <thread>
 
+#include "common/evidence/ManifestBuilder.h"
 #include "tools/zavtool/ChannelExport.h"
+#include "tools/zavtool/ExportEvidence.h"
 
 #ifdef DVR_EXPORT_STAMP
 #include <QtGui/QGuiApplication>
@@ -142,11 +144,18 @@ int runExportCommand(int argc, char** argv) {
             std::fprintf(stderr, "\rzavtool: %d pictures, %3d%% of the file", pictures, percent);
         };
     }
+    // The manifest beside the AVI file records every frame written and where it came from.
+    evidence::ManifestBuilder manifest =
+        evidence::ManifestBuilder::fromBackup("zavtool", options.backupPath, options.channel);
+    ManifestRecorder recorder(manifest, options.pace, options.framesPerSecond);
+    options.observer = &recorder;
     const ChannelExportOutcome outcome = exportChannel(options);
     if (progress)
         std::fputc('\n', stderr);
     if (!outcome.ok)
         return fail(outcome.message);
+    if (const evidence::ManifestWrite written = manifest.write(options.aviPath); !written.ok)
+        return fail("manifest not written: " + written.message);
     std::printf("%s: %d pictures of channel %d, %u frames at %d per second, %dx%d\n", options.aviPath.c_str(),
                 outcome.report.pictures, options.channel, outcome.report.frames, options.framesPerSecond,
                 options.width, options.height);

@@ -7,10 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/evidence/ManifestBuilder.h"
 #include "common/export/ImageFilters.h"
 #include "common/export/StillImage.h"
 #include "tools/zavtool/ChannelExport.h"
 #include "tools/zavtool/ExportCommand.h"
+#include "tools/zavtool/ExportEvidence.h"
 
 #ifdef DVR_EXPORT_STAMP
 #include <QtGui/QGuiApplication>
@@ -148,6 +150,10 @@ int runStillCommand(int argc, char** argv) {
         png ? writePng(out, history.current()) : exporting::writeStillJpeg(out, history.current());
     if (!status.ok())
         return fail(status.reason());
+    const evidence::ManifestWrite manifest = evidence::ManifestBuilder::fromBackup("zavtool", file, channel)
+                                                 .writeStill(out, manifestTimeText(time));
+    if (!manifest.ok)
+        return fail("manifest not written: " + manifest.message);
     std::printf("%s: channel %d at %s, %d x %d%s%s\n", out.c_str(), channel,
                 exporting::stampText(time).c_str(), history.current().width, history.current().height,
                 filters.empty() ? "" : ", filters ", filterText.c_str());

@@ -29,6 +29,7 @@
 #include "player/ui/engine/PlayerEngine.h"
 #include "tools/cli/JsonText.h"
 #include "tools/zavgen/BackupWriter.h"
+#include "tools/zavtool/EvidenceCommands.h"
 #include "tools/zavtool/ExportCommand.h"
 
 namespace {
@@ -51,11 +52,18 @@ constexpr const char* kUsage = R"(Usage:
       file order, as a Motion-JPEG AVI file at R frames per second (default 10, 360x240) with the time
       stamp, and the export log X.log beside it; --pace pictures (default) writes each picture once,
       --pace real repeats or drops pictures so the clip lasts as long as the recording; K decoding
-      threads (default: the number of cores)
+      threads (default: the number of cores); X.avi.manifest.json beside it records the export
   zavtool still FILE --channel N [--at T] [--filter LIST] --out X.jpg|X.png
       the first drawable picture of channel N at or after T, its channel's part at its own size,
       through the filters of LIST in order (comma-separated: bright, dark, sharpen, blur, contrast-up,
-      contrast-down), as JPEG (quality 80) or lossless PNG
+      contrast-down), as JPEG (quality 80) or lossless PNG; X.jpg.manifest.json beside it
+  zavtool verify FILE [--source BACKUP.zav] [--key PUBLIC.pem] [--json]
+      checks an exported file against FILE.manifest.json: the file's SHA-256, each frame's SHA-256
+      and their chain; --source: the backup file and each frame's record; --key: the signature.
+      Exit 0 OK, 1 at the first mismatch, 2 for a missing or damaged manifest or key
+  zavtool keygen [--force]
+      makes the Ed25519 key that signs manifests: manifest-key.pem (mode 0600) and
+      manifest-key.pub.pem in $XDG_CONFIG_HOME/Discoro (or ~/.config/Discoro)
   zavtool --help
 )";
 
@@ -436,6 +444,10 @@ int main(int argc, char** argv) {
         return zavtool::runExportCommand(argc, argv);
     if (command == "still")
         return zavtool::runStillCommand(argc, argv);
+    if (command == "verify")
+        return zavtool::runVerifyCommand(argc, argv);
+    if (command == "keygen")
+        return zavtool::runKeygenCommand(argc, argv);
     std::string file;
     std::string out;
     std::string mode = "forward";

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dvr::evidence {
+
+struct JsonMember;
+
+// A JSON value as the strict reader gives it. Numbers keep whether they were whole numbers in the
+// 64-bit range; only those are read as integers.
+struct JsonValue {
+    enum class Kind { Null, Bool, Number, String, Array, Object };
+    Kind kind = Kind::Null;
+    bool boolean = false;
+    std::optional<int64_t> integer;   // numbers without fraction or exponent that fit
+    std::string text;                 // strings, UTF-8
+    std::vector<JsonValue> items;     // arrays
+    std::vector<JsonMember> members;  // objects, in file order, names unique
+
+    // The member of an object by name; null when absent or not an object.
+    const JsonValue* member(std::string_view name) const;
+};
+
+struct JsonMember {
+    std::string name;
+    JsonValue value;
+};
+
+struct JsonParse {
+    std::optional<JsonValue> value;
+    std::string error;  // "line L column C: what", when value is empty
+};
+
+// Reads one JSON document (RFC 8259): whitespace around it only, no trailing commas, no comments,
+// strings valid UTF-8 without raw control characters, object member names unique, nesting at most
+// 64 deep.
+JsonParse parseJson(std::string_view text);
+
+// The text as a JSON string literal, quotes included: quote, backslash and control characters escaped.
+std::string jsonString(std::string_view text);
+
+}  // namespace dvr::evidence

@@ -1,0 +1,82 @@
+// The strict JSON reader: what it takes, what it refuses, and where it says the fault is.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/evidence/Json.h"
+
+namespace {
+
+using dvr::evidence::jsonString;
+using dvr::evidence::JsonValue;
+using dvr::evidence::parseJson;
+
+TEST(Json, ReadsNestedValuesEscapesAndWholeNumbers) {
+    const auto r = parseJson(
+        " {\"a\": [1, -0, 2.5, 1e3, 9223372036854775807, 9223372036854775808], \"s\": "
+        "\"q\\\"\\\\\\/\\n\\u00e9\\ud83d\\ude00"
+        "\xc3\xa9\", \"t\": true, \"f\": false, \"n\": null, \"o\": {}} \n");
+    ASSERT_TRUE(r.value) << r.error;
+    const JsonValue& a = *r.value->member("a");
+    ASSERT_EQ(a.items.size(), 6u);
+    EXPECT_EQ(a.items[0].integer, 1);
+    EXPECT_EQ(a.items[1].integer, 0);
+    EXPECT_FALSE(a.items[2].integer);  // fractions and exponents are not whole numbers here
+    EXPECT_FALSE(a.items[3].integer);
+    EXPECT_EQ(a.items[4].integer, INT64_MAX);
+    EXPECT_FALSE(a.items[5].integer);  // out of range
+    EXPECT_EQ(r.value->member("s")->text, "q\"\\/\n\xc3\xa9\xf0\x9f\x98\x80\xc3\xa9");
+    EXPECT_TRUE(r.value->member("t")->boolean);
+    EXPECT_EQ(r.value->member("n")->kind, JsonValue::Kind::Null);
+    EXPECT_EQ(r.value->member("o")->kind, JsonValue::Kind::Object);
+    EXPECT_EQ(r.value->member("missing"), nullptr);
+}
+
+TEST(Json, RefusesWhatIsNotStrictJson) {
+    for (const std::string& bad : std::vector<std::string>{"",
+                                                           "{",
+                                                           "{\"a\":1,}",
+                                                           "[1,]",
+                                                           "{\"a\":1}x",
+                                                           "{\"a\":1,\"a\":2}",
+                                                           "{a:1}",
+                                                           "[01]",
+                                                           "[1.]",
+                                                           "[-]",
+                                                           "[1e]",
+                                                           "\"\\ud800\"",
+                                                           "\"\\udc00\"",
+                                                           "\"\\ud800\\u0041\"",
+                                                           "\"tab\there\"",
+                                                           "\"\\x\"",
+                                                           "\"\xc3\"",
+                                                           "\"\xc0\xaf\"",
+                                                           "\"\xed\xa0\x80\"",
+                                                           "\"\xf5\x80\x80\x80\"",
+                                                           "[tru]",
+                                                           "// c\n1",
+                                                           "\"unterminated",
+                                                           std::string("\"nul\0\"", 6),
+                                                           std::string(65, '[') + std::string(65, ']')}) {
+        const auto r = parseJson(bad);
+        EXPECT_FALSE(r.value) << bad;
+        EXPECT_FALSE(r.error.empty()) << bad;
+    }
+    EXPECT_TRUE(parseJson(std::string(64, '[') + std::string(64, ']')).value);
+}
+
+TEST(Json, ErrorsNameLineAndColumn) {
+    const auto r = parseJson("{\n  \"a\": 1,\n  \"b\" 2\n}");
+    ASSERT_FALSE(r.value);
+    EXPECT_EQ(r.error.rfind("line 3 column ", 0), 0u) << r.error;
+}
+
+TEST(Json, QuotedTextReadsBackUnchanged) {
+    const std::string text = std::string("a\"b\\c\n\r\t\x01\x1f ") + "\xc3\xa9/";
+    const auto r = parseJson(jsonString(text));
+    ASSERT_TRUE(r.value) << r.error;
+    EXPECT_EQ(r.value->text, text);
+}
+
+}  // namespace

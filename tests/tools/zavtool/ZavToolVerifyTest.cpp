@@ -1,0 +1,217 @@
+// zavtool export writes a manifest that zavtool verify accepts; keygen, signatures, sources and every
+// kind of damage end in the right exit status and message.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "common/evidence/AviReader.h"
+#include "common/evidence/Manifest.h"
+#include "tests/common/export/AviCheck.h"
+
+namespace {
+
+using namespace dvr::testing;
+namespace evidence = dvr::evidence;
+
+std::string program(const char* name) {
+    const char* dir = std::getenv("DVR_BIN_DIR");
+    return std::string(dir ? dir : DVR_BIN_DIR_DEFAULT) + "/" + name;
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeAll(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class ZavToolVerify : public ::testing::Test {
+protected:
+    ScratchDir dir;
+    std::string file = dir.file("f.zav");
+    std::string avi = dir.file("clip.avi");
+
+    // zavtool with a settings folder of its own; standard error joins the output.
+    CommandOutcome zavtool(const std::string& args, const std::string& config = "config") {
+        return runCommand("HOME=" + dir.file("home") + " XDG_CONFIG_HOME=" + dir.file(config) + " " +
+                          program("zavtool") + " " + args + " 2>&1");
+    }
+    void generate(const std::string& path, const std::string& options) {
+        ASSERT_EQ(runCommand(program("zavgen") + " " + path + " " + options + " >/dev/null 2>&1").status, 0);
+    }
+    void exportClip(const std::string& args, const std::string& out) {
+        const CommandOutcome r = zavtool("export " + file + " --out " + out + " --no-stamp " + args);
+        ASSERT_EQ(r.status, 0) << r.out;
+    }
+    evidence::Manifest manifest(const std::string& path) {
+        const auto parsed = evidence::parseManifest(readAll(path + ".manifest.json"));
+        EXPECT_TRUE(parsed.manifest) << parsed.error;
+        return parsed.manifest.value_or(evidence::Manifest{});
+    }
+};
+
+TEST_F(ZavToolVerify, EveryExportVerifiesWithItsSource) {
+    generate(file, "--channels 4 --layout quad --duration 60 --interval 2");
+    struct Case {
+        const char* name;
+        const char* args;
+    };
+    for (const Case c :
+         {Case{"pictures", "--channel 2 --threads 2"}, Case{"real", "--channel 1 --pace real --fps 4"},
+          Case{"range", "--channel 2 --from \"2026-05-17 12:00:10\" --to \"2026-05-17 12:00:20\""}}) {
+        SCOPED_TRACE(c.name);
+        const std::string out = dir.file(std::string(c.name) + ".avi");
+        exportClip(c.args, out);
+        const evidence::Manifest m = manifest(out);
+        EXPECT_EQ(long(m.frames.size()), probeAvi(out).frames);
+        EXPECT_EQ(m.source.path, file);
+        const CommandOutcome r = zavtool("verify " + out + " --source " + file);
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(r.out.rfind("OK\n", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("(checked)"), std::string::npos) << r.out;
+    }
+    // Real pace repeats pictures (a picture every two seconds at four frames a second): repeated frames
+    // name the same record and time.
+    const evidence::Manifest real = manifest(dir.file("real.avi"));
+    ASSERT_GE(real.frames.size(), 9u);
+    EXPECT_EQ(real.frames[7].sourcePosition, real.frames[0].sourcePosition);
+    EXPECT_EQ(real.frames[7].time, real.frames[0].time);
+    EXPECT_NE(real.frames[8].sourcePosition, real.frames[0].sourcePosition);
+    EXPECT_NE(real.frames[8].time, real.frames[0].time);
+    EXPECT_EQ(manifest(dir.file("range.avi")).firstPictureTime, "2026-05-17 12:00:10");
+}
+
+TEST_F(ZavToolVerify, AStillPictureVerifiesAndAChangedByteFails) {
+    generate(file, "--channels 4 --duration 20 --interval 2");
+    const std::string still = dir.file("s.jpg");
+    const CommandOutcome made = zavtool("still " + file + " --channel 2 --filter bright --out " + still);
+    ASSERT_EQ(made.status, 0) << made.out;
+    const evidence::Manifest m = manifest(still);
+    EXPECT_FALSE(m.hasFrames);
+    EXPECT_EQ(m.channel, 2);
+    EXPECT_EQ(m.firstPictureTime, "2026-05-17 12:00:00");
+    CommandOutcome r = zavtool("verify " + still + " --source " + file);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("one picture of channel 2 (CH3)"), std::string::npos) << r.out;
+    std::string bytes = readAll(still);
+    bytes[bytes.size() / 2] ^= 0x10;
+    writeAll(still, bytes);
+    r = zavtool("verify " + still);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("file SHA-256 differs"), std::string::npos) << r.out;
+}
+
+TEST_F(ZavToolVerify, DamageIsTheFirstMismatchWithExitOne) {
+    generate(file, "--channels 4 --duration 30 --interval 2");
+    exportClip("--channel 1", avi);
+    const std::string original = readAll(avi);
+    const auto frames = evidence::readAviFrames(
+        std::span(reinterpret_cast<const uint8_t*>(original.data()), original.size()));
+    ASSERT_TRUE(frames.frames) << frames.error;
+    ASSERT_GE(frames.frames->frames.size(), 4u);
+    const evidence::Manifest m = manifest(avi);
+
+    std::string flipped = original;
+    flipped[frames.frames->frames[3].offsetBytes + 100] ^= 0x20;
+    writeAll(avi, flipped);
+    CommandOutcome r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "MISMATCH: " + avi + ": frame 3 (" + m.frames[3].time +
+                         "): the picture differs from the manifest\n");
+
+    writeAll(avi, original.substr(0, original.size() / 2));
+    r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("file size differs"), std::string::npos) << r.out;
+
+    // The manifest's times edited.
+    writeAll(avi, original);
+    std::string text = readAll(avi + ".manifest.json");
+    const std::string manifestText = text;
+    const size_t at = text.find("\"time\": \"" + m.frames[2].time);
+    ASSERT_NE(at, std::string::npos);
+    text[at + 26] = text[at + 26] == '1' ? '2' : '1';  // a digit of the hour
+    writeAll(avi + ".manifest.json", text);
+    r = zavtool("verify " + avi + " --json");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("\"ok\": false, \"status\": 1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("frame 2 ("), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("chain hash"), std::string::npos) << r.out;
+
+    // A damaged or missing manifest, a missing key: exit 2 with a message, never a crash.
+    writeAll(avi + ".manifest.json", manifestText.substr(0, 300));
+    r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("damaged manifest"), std::string::npos) << r.out;
+    std::filesystem::remove(avi + ".manifest.json");
+    r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("no manifest"), std::string::npos) << r.out;
+    writeAll(avi + ".manifest.json", manifestText);
+    r = zavtool("verify " + avi + " --key " + dir.file("none.pem"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(zavtool("verify " + avi).status, 0);
+}
+
+TEST_F(ZavToolVerify, SourcesAreCheckedFileAndRecord) {
+    generate(file, "--channels 4 --duration 30 --interval 2");
+    exportClip("--channel 1", avi);
+    // Another backup file: not the one the manifest names.
+    const std::string other = dir.file("other.zav");
+    generate(other, "--channels 4 --duration 32 --interval 2");
+    CommandOutcome r = zavtool("verify " + avi + " --source " + other);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("source differs"), std::string::npos) << r.out;
+
+    // A manifest, chain intact, whose frame names a record of another channel.
+    exportClip("--channel 3", dir.file("three.avi"));
+    evidence::Manifest m = manifest(avi);
+    m.frames[1].sourcePosition = manifest(dir.file("three.avi")).frames[1].sourcePosition;
+    std::string previous = evidence::firstPreviousChain();
+    for (auto& f : m.frames) {
+        f.chain = evidence::chainHash(previous, f);
+        previous = f.chain;
+    }
+    writeAll(avi + ".manifest.json", evidence::manifestJson(m));
+    EXPECT_EQ(zavtool("verify " + avi).status, 0);  // without the source nothing is wrong
+    r = zavtool("verify " + avi + " --source " + file);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("frame 1 (" + m.frames[1].time + "): the record at "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("shows channel 3, not channel 1"), std::string::npos) << r.out;
+}
+
+TEST_F(ZavToolVerify, KeygenSignsLaterExportsAndAnotherKeyFails) {
+    generate(file, "--channels 4 --duration 20 --interval 2");
+    CommandOutcome r = zavtool("keygen");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string key = dir.file("config/Discoro/manifest-key.pem");
+    const std::string publicKey = dir.file("config/Discoro/manifest-key.pub.pem");
+    struct stat s {};
+    ASSERT_EQ(::stat(key.c_str(), &s), 0);
+    EXPECT_EQ(s.st_mode & 0777, 0600u);
+    EXPECT_NE(zavtool("keygen").status, 0);  // the key is kept
+    const std::string kept = readAll(key);
+    ASSERT_EQ(zavtool("keygen --force").status, 0);
+    EXPECT_NE(readAll(key), kept);
+
+    exportClip("--channel 0", avi);
+    EXPECT_FALSE(manifest(avi).signature.empty());
+    r = zavtool("verify " + avi + " --key " + publicKey);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("signature: good"), std::string::npos) << r.out;
+
+    ASSERT_EQ(zavtool("keygen", "other").status, 0);
+    r = zavtool("verify " + avi + " --key " + dir.file("other/Discoro/manifest-key.pub.pem"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("made with another key"), std::string::npos) << r.out;
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#include "tools/zavtool/EvidenceCommands.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/evidence/Signing.h"
+#include "common/evidence/Verify.h"
+#include "tools/cli/JsonText.h"
+#include "tools/zavtool/ExportEvidence.h"
+
+namespace dvr::zavtool {
+
+namespace {
+
+constexpr int kUsageStatus = 2;
+
+int usage(const std::string& message) {
+    std::fprintf(stderr, "zavtool: %s\n", message.c_str());
+    return kUsageStatus;
+}
+
+}  // namespace
+
+int runKeygenCommand(int argc, char** argv) {
+    bool replace = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--force")
+            replace = true;
+        else
+            return usage("unknown option " + std::string(arg) + " (see --help)");
+    }
+    const evidence::KeyFiles keys = evidence::generateKeyPair(evidence::settingsFolder(), replace);
+    if (!keys.ok) {
+        std::fprintf(stderr, "zavtool: %s\n", keys.message.c_str());
+        return 1;
+    }
+    const auto key = evidence::Ed25519Key::load(keys.publicPath, false, nullptr);
+    std::printf("private key %s\npublic key %s\nfingerprint %s\n", keys.privatePath.c_str(),
+                keys.publicPath.c_str(), key ? key->fingerprint().c_str() : "?");
+    return 0;
+}
+
+int runVerifyCommand(int argc, char** argv) {
+    evidence::VerifyOptions options;
+    bool json = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--json") {
+            json = true;
+        } else if (arg == "--source" || arg == "--key") {
+            if (!value)
+                return usage(std::string(arg) + " needs a path");
+            (arg == "--source" ? options.sourcePath : options.publicKeyPath) = value;
+            ++i;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return usage("unknown option " + std::string(arg) + " (see --help)");
+        } else if (options.filePath.empty()) {
+            options.filePath = arg;
+        } else {
+            return usage("one file only");
+        }
+    }
+    if (options.filePath.empty())
+        return usage("verify needs the exported file (see --help)");
+    std::optional<BackupRecordCheck> records;
+    if (options.sourcePath) {
+        records.emplace(*options.sourcePath);
+        options.sourceRecords = &*records;
+    }
+    const evidence::VerifyOutcome outcome = evidence::verifyExport(options);
+    const evidence::Manifest* m = outcome.manifest ? &*outcome.manifest : nullptr;
+    const bool ok = outcome.status == evidence::VerifyStatus::Ok;
+    if (json) {
+        std::string out = "{\"ok\": " + std::string(ok ? "true" : "false") +
+                          ", \"status\": " + std::to_string(int(outcome.status)) +
+                          ", \"file\": " + cli::jsonQuote(options.filePath);
+        if (!ok)
+            out += ", \"message\": " + cli::jsonQuote(outcome.message);
+        if (m) {
+            out += ", \"channel\": " + std::to_string(m->channel) + ", \"frames\": " +
+                   (m->hasFrames ? std::to_string(m->frames.size()) : std::string("null")) +
+                   ", \"first\": " + cli::jsonQuote(m->firstPictureTime) +
+                   ", \"last\": " + cli::jsonQuote(m->lastPictureTime) +
+                   ", \"signed\": " + (m->signature.empty() ? "false" : "true");
+        }
+        out += ", \"sourceChecked\": " + std::string(outcome.sourceChecked ? "true" : "false") +
+               ", \"signatureChecked\": " + (outcome.signatureChecked ? "true" : "false") + "}";
+        std::printf("%s\n", out.c_str());
+        return int(outcome.status);
+    }
+    if (outcome.status == evidence::VerifyStatus::Damaged) {
+        std::fprintf(stderr, "zavtool: %s\n", outcome.message.c_str());
+        return int(outcome.status);
+    }
+    if (!ok) {
+        std::printf("MISMATCH: %s: %s\n", options.filePath.c_str(), outcome.message.c_str());
+        return int(outcome.status);
+    }
+    std::string summary = "OK\n" + options.filePath + ": ";
+    if (m->hasFrames)
+        summary += std::to_string(m->frames.size()) + " frames";
+    else
+        summary += "one picture";
+    summary += " of channel " + std::to_string(m->channel) + " (CH" + std::to_string(m->channel + 1) + "), " +
+               m->firstPictureTime + " to " + m->lastPictureTime + "\n";
+    if (m->source.kind == evidence::ManifestSource::Kind::Backup)
+        summary +=
+            "source: backup file " + m->source.path + (outcome.sourceChecked ? " (checked)" : "") + "\n";
+    else
+        summary += "source: recorder " + m->source.address + ":" + std::to_string(m->source.port) + "\n";
+    summary += "made by " + m->program + " " + m->programVersion + " at " + m->created + "\n";
+    if (outcome.signatureChecked)
+        summary += "signature: good (key " + m->keyFingerprint + ")\n";
+    else if (!m->signature.empty())
+        summary += "signature: present, not checked (no --key)\n";
+    else
+        summary += "signature: none\n";
+    std::fputs(summary.c_str(), stdout);
+    return 0;
+}
+
+}  // namespace dvr::zavtool

@@ -1,0 +1,173 @@
+#include "tools/zavtool/ExportEvidence.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "common/evidence/Sha256.h"
+#include "common/frame/FrameDecoder.h"
+#include "common/frame/SourceRect.h"
+#include "player/media/BackupFormat.h"
+#include "player/media/PictureDecode.h"
+
+namespace dvr::zavtool {
+
+std::string manifestTimeText(const exporting::ExportTime& t) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return text;
+}
+
+void ManifestRecorder::pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
+                                   std::span<const uint8_t>) {
+    const uint64_t number = m_firstPicture + m_pictures.size();
+    m_pictures.push_back({manifestTimeText(time), sourceOffset});
+    if (m_pace == ExportPace::Pictures) {
+        m_expected.push_back(number);
+        return;
+    }
+    // The export paces by the picture's second, or the last valid one's for a picture without a time.
+    if (exporting::parseExportTime(m_pictures.back().time))
+        m_lastSecond = exporting::secondsOf(time);
+    std::array<uint8_t, 8> tag{};
+    std::memcpy(tag.data(), &number, tag.size());
+    m_shadow.add(m_lastSecond, tag, [this](std::span<const uint8_t> t) {
+        uint64_t n = 0;
+        std::memcpy(&n, t.data(), sizeof n);
+        m_expected.push_back(n);
+        return true;
+    });
+}
+
+void ManifestRecorder::frameWritten(uint32_t, std::span<const uint8_t> jpeg) {
+    if (m_expected.empty() && m_pace == ExportPace::Real && !m_shadowFinished) {
+        // The export's last second is being written.
+        m_shadowFinished = true;
+        m_shadow.finish([this](std::span<const uint8_t> t) {
+            uint64_t n = 0;
+            std::memcpy(&n, t.data(), sizeof n);
+            m_expected.push_back(n);
+            return true;
+        });
+    }
+    if (m_expected.empty() || m_expected.front() < m_firstPicture ||
+        m_expected.front() >= m_firstPicture + m_pictures.size()) {
+        // Not a frame of a picture this export made: recorded without a source.
+        m_builder.addFrame(std::string(), -1, jpeg);
+        return;
+    }
+    const uint64_t number = m_expected.front();
+    m_expected.pop_front();
+    // Pictures before this one are done with.
+    while (m_firstPicture < number) {
+        m_pictures.pop_front();
+        ++m_firstPicture;
+    }
+    const Picture& p = m_pictures.front();
+    m_builder.addFrame(p.time, int64_t(p.sourceOffset), jpeg);
+}
+
+struct BackupRecordCheck::State {
+    int fd = -1;
+    std::string openError;
+    frame::FrameDecoder decoder;
+    std::vector<uint8_t> data;
+    // The last record checked: repeated frames name the same record.
+    int64_t lastPosition = -1;
+    int lastChannel = -1;
+    std::string lastResult;
+};
+
+BackupRecordCheck::BackupRecordCheck(const std::string& backupPath) : m_state(std::make_unique<State>()) {
+    m_state->fd = ::open(backupPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_state->fd < 0)
+        m_state->openError = backupPath + ": " + std::strerror(errno);
+}
+
+BackupRecordCheck::~BackupRecordCheck() {
+    if (m_state->fd >= 0)
+        ::close(m_state->fd);
+}
+
+namespace {
+
+bool readAt(int fd, uint8_t* out, size_t size, uint64_t offset) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, out + done, size - done, off_t(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += size_t(got);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int channel) {
+    State& s = *m_state;
+    if (s.fd < 0)
+        return s.openError;
+    if (entry.sourcePosition == s.lastPosition && channel == s.lastChannel)
+        return s.lastResult;
+    s.lastPosition = entry.sourcePosition;
+    s.lastChannel = channel;
+    std::string& result = s.lastResult;
+    result.clear();
+    if (entry.sourcePosition < 0)
+        return result = "no source record";
+    const uint64_t at = uint64_t(entry.sourcePosition);
+    std::array<uint8_t, media::kSectorBytes> sector{};
+    if (!readAt(s.fd, sector.data(), sector.size(), at) || !media::hasRecordSignature(sector))
+        return result = "no record at source position " + std::to_string(at);
+    const media::BackupHeader header = *media::parseBackupHeader(sector);
+    const uint32_t n = header.sectorCount - 1;
+    if (header.sectorCount < 1 || n <= 5 || n > 100)
+        return result = "the record at " + std::to_string(at) + " holds no picture";
+    std::array<uint8_t, media::kSubHeaderBytes> subHeader{};
+    const size_t dataBytes = size_t(n) * media::kSectorBytes;
+    s.data.assign(dataBytes, 0);
+    if (!readAt(s.fd, subHeader.data(), subHeader.size(), at + media::kSectorBytes) ||
+        !readAt(s.fd, s.data.data(), dataBytes - media::kSubHeaderBytes,
+                at + media::kSectorBytes + media::kSubHeaderBytes))
+        return result = "the record at " + std::to_string(at) + " is cut short";
+    media::swapWords(subHeader);
+    media::swapWords(s.data);
+    // The codestream ends at its end marker, searched from 32 bytes before the picture length.
+    int64_t found = -1;
+    if (header.endSearchLength() >= 32) {
+        for (int64_t i = std::max<int64_t>(header.endSearchLength() - 32, 1); i <= int64_t(dataBytes) - 17;
+             ++i) {
+            if (s.data[size_t(i - 1)] == 0xFF && s.data[size_t(i)] == 0xD9) {
+                found = i;
+                break;
+            }
+        }
+    }
+    if (found < 0)
+        return result = "the record at " + std::to_string(at) + " holds no complete picture";
+    const std::span<const uint8_t> codestream(s.data.data(), size_t(found) + 1);
+    const frame::DecodedFrame decoded =
+        s.decoder.decodeCodestream(media::frameHeaderOf(header, subHeader), codestream,
+                                   uint32_t(codestream.size()), media::playerDecodeOptions(header));
+    if (!decoded.ok())
+        return result = "the record at " + std::to_string(at) + " does not decode";
+    const int first = decoded.channel;
+    if (first < 0 || channel < first || channel >= first + frame::channelsPerPicture(header.pictureFlags))
+        return result = "the record at " + std::to_string(at) + " shows channel " + std::to_string(first) +
+                        ", not channel " + std::to_string(channel);
+    const exporting::ExportTime time{header.time.year(),    int(header.time.month),  int(header.time.day),
+                                     int(header.time.hour), int(header.time.minute), int(header.time.second)};
+    if (manifestTimeText(time) != entry.time)
+        return result = "the record at " + std::to_string(at) + " is of " + manifestTimeText(time);
+    return result;
+}
+
+}  // namespace dvr::zavtool
