@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include <filesystem>
 #include <functional>
@@ -206,6 +207,9 @@ TEST_F(PtzWindow, HoldingTheRightButtonMovesBetweenLivePicturesAndReleasingSends
     const size_t before = ptzCount();
     QTest::mousePress(right, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return ptzCount() >= before + 3; }));
+    if (const char* dump = std::getenv("VISTREL_TEST_DUMP")) {
+        view().grab().save(QString::fromLocal8Bit(dump) + QStringLiteral("/ptz-right-held.png"));
+    }
     const int requestsWhileHeld = liveRequests();
     QTest::mouseRelease(right, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return stopPhaseOver(); }));
