@@ -168,6 +168,8 @@ public:
     void ptzKeyReleased(int code);
     // The window lost the keyboard: a key-held move is released.
     void ptzKeysLost();
+    // The code of the move key held down, 0 for none.
+    int ptzKeyHeld() const { return m_ptzKey; }
     // "Ptz Type" chosen in the setup dialog: sending switches to it at once (the table is rebuilt).
     void setPtzType(int ptzType);
     // "Ptz Baudrate" chosen in the setup dialog: used from the next send.

@@ -235,6 +235,14 @@ TEST_F(PtzWindow, AnArrowKeyMovesWhileHeldAndItsAutoRepeatIsNoRelease) {
     ASSERT_TRUE(waitFor([&] { return stopPhaseOver(); }));
     expectMovesThenStops(before, m_left, 3);
     expectOnePtzPerTurn();
+
+    // Plus typed with Shift, Shift let go first: the key-up reads as '=' but is the same key.
+    QKeyEvent plusDown(QEvent::KeyPress, Qt::Key_Plus, Qt::ShiftModifier, 21, 0, 0, QStringLiteral("+"));
+    QApplication::sendEvent(&view(), &plusDown);
+    EXPECT_EQ(view().controller().ptz().pending(), ptz::kZoomIn);
+    QKeyEvent equalUp(QEvent::KeyRelease, Qt::Key_Equal, Qt::NoModifier, 21, 0, 0, QStringLiteral("="));
+    QApplication::sendEvent(&view(), &equalUp);
+    EXPECT_EQ(view().controller().ptz().pending(), ptz::kPendingStopPhase);
 }
 
 }  // namespace

@@ -488,13 +488,19 @@ void VistrelView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (!event->isAutoRepeat()) {
+        m_ptzKeyScanCode = event->nativeScanCode();
         m_controller->ptzKeyPressed(code);
     }
     event->accept();
 }
 
 void VistrelView::keyReleaseEvent(QKeyEvent* event) {
-    const int code = ptzCodeForKey(*event);
+    int code = ptzCodeForKey(*event);
+    // The same physical key may read differently on release (plus typed with Shift, Shift let go
+    // first): the key that went down is recognised by its scan code.
+    if (event->nativeScanCode() != 0 && event->nativeScanCode() == m_ptzKeyScanCode) {
+        code = m_controller->ptzKeyHeld();
+    }
     if (code == 0) {
         QWidget::keyReleaseEvent(event);
         return;

@@ -150,6 +150,7 @@ private:
     std::array<skin::SkinButton*, kModeButtonCount> m_modeButtons{};
     std::array<skin::SkinButton*, kChannelCount> m_channelButtons{};
     std::array<skin::SkinButton*, 8> m_ptzDirectionButtons{};
+    quint32 m_ptzKeyScanCode = 0;  // the scan code of the move key that went down last
 };
 
 }  // namespace dvr::live
