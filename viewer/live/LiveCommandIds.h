@@ -13,6 +13,10 @@ inline constexpr int kChannelFirst = 1026;  // 1026..1041: channels 0..15
 inline constexpr int kPlayback = 1042;
 inline constexpr int kRotate = 1043;
 inline constexpr int kWheel = 1044;
+// 1087..1094: the eight PTZ directions (up, then counter-clockwise); 1095..1098: zoom in, zoom out, focus
+// in, focus out.
+inline constexpr int kPtzFirst = 1087;
+inline constexpr int kPtzLast = 1098;
 inline constexpr int kPtzChannelPlus = 1099;
 inline constexpr int kPtzChannelMinus = 1101;
 inline constexpr int kAboutVersionLine = 1105;

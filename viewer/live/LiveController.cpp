@@ -16,6 +16,37 @@ constexpr const char* kEventFile = "AlarmEvent.am";
 
 }  // namespace
 
+// The PTZ control's way out: commands go to the recorder through the session, the pause after a send
+// runs on the window's PtzPause timer, and its messages reach the window's message box.
+class LiveController::PtzBridge : public ptz::PtzHost {
+public:
+    explicit PtzBridge(LiveController& live) : m_live(live) {}
+
+    void sendPtz(int /*code*/, std::span<const uint8_t> bytes, uint32_t baudRateCode) override {
+        if (m_live.m_session) {
+            m_live.m_session->sendPtz(bytes, baudRateCode);
+        }
+    }
+    void startPauseTimer(int milliseconds) override {
+        m_live.m_timers.start(LiveTimer::PtzPause, milliseconds);
+    }
+    void resumeLiveLoop() override {
+        if (m_live.m_session) {
+            m_live.m_session->releaseLiveRequest();
+        }
+    }
+    void showMessage(const ptz::PtzMessage& message) override {
+        const std::string text =
+            message.text.empty()
+                ? m_live.m_language.text(ptz::kMessageSection, message.key, message.defaultText)
+                : message.text;
+        m_live.m_screen.showMessage(text, std::string(ptz::kMessageCaption));
+    }
+
+private:
+    LiveController& m_live;
+};
+
 LocalTime SystemClock::now() const {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -32,12 +63,19 @@ LiveController::LiveController(LiveControllerOptions options, LiveScreen& screen
       m_clock(clock),
       m_language(m_options.programFolder),
       m_settings(m_options.settingsFilePath, m_options.programFolder),
-      m_buffers(kChannelCount) {}
+      m_buffers(kChannelCount) {
+    // No protocol until the settings are read: the table starts empty.
+    m_ptzBridge = std::make_unique<PtzBridge>(*this);
+    m_ptz = std::make_unique<ptz::PtzController>(
+        *m_ptzBridge, ptz::PtzFolders{m_options.programFolder, ptz::defaultUserDataFolder()},
+        ptz::PtzSettings{-1, 1, ptz::kDefaultMaxStopCount});
+}
 
 LiveController::~LiveController() {
     m_timers.stop(LiveTimer::Clock);
     m_timers.stop(LiveTimer::DragRearm);
     m_timers.stop(LiveTimer::Watchdog);
+    m_timers.stop(LiveTimer::PtzPause);
     destroySession();
 }
 
@@ -59,6 +97,7 @@ void LiveController::destroySession() {
 
 void LiveController::loadSettings() {
     m_settings.loadSettings();
+    syncPtzSettings();
 }
 
 void LiveController::start(PaneRect overlay) {
@@ -136,11 +175,21 @@ void LiveController::onHold(uint32_t value, int state) {
         m_screen.repaint(area::kSpeedValue);
         return;
     }
-    // The PTZ channel buttons act on press, and not while channels rotate.
-    if (state == 1 && (value == kPtzChannelPlusValue || value == kPtzChannelMinusValue) &&
-        !m_layout.rotating()) {
-        m_ptzChannel = stepPtzChannel(m_ptzChannel, value == kPtzChannelPlusValue ? 1 : -1);
-        m_screen.repaint(area::kPtzChannel);
+    // The PTZ channel buttons act on press, and not while channels rotate; the table follows the camera.
+    if (value == kPtzChannelPlusValue || value == kPtzChannelMinusValue) {
+        if (state == 1 && (value == kPtzChannelPlusValue ? m_ptz->cameraUp(m_layout.rotating())
+                                                         : m_ptz->cameraDown(m_layout.rotating()))) {
+            m_screen.repaint(area::kPtzChannel);
+        }
+        return;
+    }
+    // A PTZ move button holds its move while pressed; any release starts the stop phase.
+    if (ptz::ptzCodeForButton(int(value))) {
+        if (state == 1) {
+            m_ptz->pressButton(int(value));
+        } else {
+            m_ptz->release();
+        }
     }
 }
 
@@ -166,6 +215,10 @@ void LiveController::onTimer(LiveTimer timer) {
             if (m_session) {
                 m_session->onWatchdogTick();
             }
+            break;
+        case LiveTimer::PtzPause:
+            m_timers.stop(LiveTimer::PtzPause);
+            m_ptz->onPauseElapsed();
             break;
     }
 }
@@ -218,6 +271,7 @@ void LiveController::pressDisconnect() {
         m_session->disconnect();
     }
     m_connectChecked = false;
+    stopPtzPause();
     if (m_options.arpTable != nullptr) {
         link::clearArpCache(*m_options.arpTable);
     }
@@ -241,6 +295,7 @@ void LiveController::exitProgram() {
         m_session->disconnect();
     }
     m_timers.stop(LiveTimer::Watchdog);
+    stopPtzPause();
     destroySession();
     m_screen.closeWindow();
 }
@@ -253,6 +308,7 @@ void LiveController::applySettings() {
     m_settings.readNetworkSpeed();
     pushRequestValues();
     m_screen.repaint(area::kSpeedValue);
+    syncPtzSettings();
 }
 
 // --- remote playback --------------------------------------------------------------------------------------
@@ -270,6 +326,61 @@ void LiveController::resumeLive() {
         pushRequestValues();
         m_session->request(link::RequestKind::LivePicture);
     }
+}
+
+// --- PTZ --------------------------------------------------------------------------------------------------
+
+void LiveController::ptzKeyPressed(int code) {
+    if (m_exiting || code == m_ptzKey || code < ptz::kLeft || code >= ptz::kPtzMoveCodes) {
+        return;
+    }
+    m_ptzKey = code;
+    m_ptz->pressCode(code);
+}
+
+void LiveController::ptzKeyReleased(int code) {
+    if (code == 0 || code != m_ptzKey) {
+        return;
+    }
+    m_ptzKey = 0;
+    m_ptz->release();
+}
+
+void LiveController::ptzKeysLost() {
+    ptzKeyReleased(m_ptzKey);
+}
+
+void LiveController::setPtzType(int ptzType) {
+    if (ptzType != m_ptz->settings().ptzType) {
+        m_ptz->setPtzType(ptzType);
+    }
+}
+
+void LiveController::setPtzBaudRate(uint32_t code) {
+    m_ptz->setBaudRateCode(code);
+}
+
+bool LiveController::operatePtz(const ptz::PtzCommand& command) {
+    if (m_exiting || m_livePaused || !m_session || !m_session->connected() || command.empty()) {
+        return false;
+    }
+    m_ptz->operateOnce(command);
+    return true;
+}
+
+// The protocol, baud-rate code and stop repeats of the stored settings; the table is rebuilt only when
+// the protocol changed.
+void LiveController::syncPtzSettings() {
+    const ViewerSettings& settings = m_settings.settings();
+    m_ptz->setBaudRateCode(settings.ptzBaudRateIndex);
+    m_ptz->setMaxStopCount(m_settings.options().maxStopCount);
+    setPtzType(settings.ptzProtocolIndex);
+}
+
+// The live loop stopped: a running pause is forgotten, so no held live request goes out later.
+void LiveController::stopPtzPause() {
+    m_timers.stop(LiveTimer::PtzPause);
+    m_ptz->cancelPause();
 }
 
 // --- helpers ----------------------------------------------------------------------------------------------
@@ -469,6 +580,15 @@ void LiveController::afterLivePicture() {
     }
     m_layout.setLayoutCode(m_session->live().layoutCode());
     m_session->live().setDisplayedChannelMask(m_layout.displayedMask());
+    // A pending PTZ command goes out here, between a whole reply and the next live request; nothing
+    // while the live loop is stopped (remote playback has the session).
+    if (!m_exiting && !m_livePaused && !playbackActive()) {
+        m_ptz->afterLivePicture();
+    }
+}
+
+bool LiveController::holdLiveRequest() {
+    return m_ptz->pausing();
 }
 
 void LiveController::showMessage(const link::MessageText& message) {

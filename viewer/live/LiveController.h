@@ -21,6 +21,7 @@
 #include "viewer/link/SessionHost.h"
 #include "viewer/live/LiveLayout.h"
 #include "viewer/live/LiveTexts.h"
+#include "viewer/ptz/PtzController.h"
 
 namespace dvr::live {
 
@@ -29,6 +30,7 @@ enum class LiveTimer : uint8_t {
     Clock,      // every second: clock texts, frame rate, rotation
     DragRearm,  // every second: allows the next window drag
     Watchdog,   // while the session asks for it: the session's traffic check
+    PtzPause,   // single shot after a PTZ send: the held live request goes out when it expires
 };
 
 // Local wall-clock time, as the clock texts show it.
@@ -159,6 +161,28 @@ public:
     void resumeLive();
     bool livePaused() const { return m_livePaused; }
 
+    // --- PTZ ----------------------------------------------------------------------------------------
+    // A move key (command code 1..12) went down or up; the window passes the first key-down only. A
+    // key-up of another key than the one held changes nothing.
+    void ptzKeyPressed(int code);
+    void ptzKeyReleased(int code);
+    // The window lost the keyboard: a key-held move is released.
+    void ptzKeysLost();
+    // The code of the move key held down, 0 for none.
+    int ptzKeyHeld() const { return m_ptzKey; }
+    // "Ptz Type" chosen in the setup dialog: sending switches to it at once (the table is rebuilt).
+    void setPtzType(int ptzType);
+    // "Ptz Baudrate" chosen in the setup dialog: used from the next send.
+    void setPtzBaudRate(uint32_t code);
+    // Sends `command` once after the next live picture; false (nothing queued) while not streaming.
+    bool operatePtz(const ptz::PtzCommand& command);
+    // The current PTZ command file path (written to the settings at exit).
+    const std::string& ptzCommandFilePath() const { return m_settings.settings().ptzCommandFilePath; }
+    void setPtzCommandFilePath(std::string path) {
+        m_settings.settings().ptzCommandFilePath = std::move(path);
+    }
+    const ptz::PtzController& ptz() const { return *m_ptz; }
+
     // --- state --------------------------------------------------------------------------------------
     link::RecorderSession* session() { return m_session.get(); }
     const link::RecorderSession* session() const { return m_session.get(); }
@@ -193,7 +217,7 @@ public:
     const std::string& qualityText() const { return m_qualityText; }
     const std::string& recordPositionText() const { return m_recordText; }
     const std::string& playPositionText() const { return m_playText; }
-    int ptzChannel() const { return m_ptzChannel; }
+    int ptzChannel() const { return m_ptz->camera(); }
     // The network-speed value of the current pane count.
     int networkSpeed() const { return m_settings.options().networkSpeed(m_layout.splitCode()); }
 
@@ -216,6 +240,7 @@ public:
     void livePicture(int channel, const frame::FrameHeader& header,
                      const frame::DecodedPicture& picture) override;
     void afterLivePicture() override;
+    bool holdLiveRequest() override;
     void showMessage(const link::MessageText& message) override;
 
     bool playbackActive() const override;
@@ -242,6 +267,8 @@ private:
     void updateClockTexts();
     void syncSpeedControls();
     void destroySession();
+    void syncPtzSettings();
+    void stopPtzPause();
 
     LiveControllerOptions m_options;
     LiveScreen& m_screen;
@@ -252,6 +279,10 @@ private:
     link::RecorderTransport* m_transport = nullptr;
     std::unique_ptr<link::RecorderSession> m_session;
     link::SessionHost* m_playbackHost = nullptr;
+    class PtzBridge;
+    std::unique_ptr<PtzBridge> m_ptzBridge;
+    std::unique_ptr<ptz::PtzController> m_ptz;
+    int m_ptzKey = 0;  // the code of the move key held down, 0 for none
 
     LiveLayout m_layout;
     frame::FormatText m_quality{frame::FormatTextStyle::Live};
@@ -270,7 +301,6 @@ private:
     bool m_activityShown = false;
     int m_wheelImage = 3;
     bool m_speedControlsShown = true;
-    int m_ptzChannel = 0;
     uint64_t m_picturesShown = 0;
 
     std::string m_dateText, m_timeText, m_frameText, m_qualityText, m_recordText, m_playText;

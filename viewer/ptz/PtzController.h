@@ -91,8 +91,13 @@ public:
     // holds the next live request until onPauseElapsed()).
     bool afterLivePicture();
     void onPauseElapsed();
-    // The live loop stopped (disconnect): a running pause is forgotten.
-    void cancelPause() { m_pausing = false; }
+    // The live loop stopped (disconnect): a running pause is forgotten, and
+    // an operated command not yet sent is dropped (it must not reach the
+    // camera on a later connection).
+    void cancelPause() {
+        m_pausing = false;
+        m_once.reset();
+    }
 
     // --- state -----------------------------------------------------------
     int camera() const { return m_camera; }

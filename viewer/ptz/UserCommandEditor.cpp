@@ -181,6 +181,8 @@ EditorMessage UserCommandEditor::addCommand() {
         return problem;
     m_entries.push_back(commandFromCells(m_name.substr(0, kPtzMaxNameChars)));
     m_selection = static_cast<int>(m_entries.size()) - 1;
+    // The new entry is selected: the cells show its bytes as they were read.
+    showEntry(m_entries.back());
     m_newMode = false;
     m_name.clear();
     m_selectedMode = true;

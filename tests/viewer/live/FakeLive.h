@@ -60,7 +60,7 @@ private:
         int64_t dueMs = 0;
         int starts = 0;
     };
-    std::array<Entry, 3> m_entries{};
+    std::array<Entry, 4> m_entries{};
 };
 
 }  // namespace dvr::live::testing

@@ -1,6 +1,8 @@
 #include "viewer/live/widgets/VistrelView.h"
 
+#include <QFocusEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -87,8 +89,57 @@ public:
     void stop(LiveTimer timer) override { m_timers[size_t(timer)]->stop(); }
 
 private:
-    std::array<QTimer*, 3> m_timers{};
+    std::array<QTimer*, 4> m_timers{};
 };
+
+// The PTZ move a key stands for (command code), 0 for none: the arrow keys, the numeric keypad (with or
+// without Num Lock) and plus and minus for the zoom.
+int ptzCodeForKey(const QKeyEvent& event) {
+    const bool keypad = (event.modifiers() & Qt::KeypadModifier) != 0;
+    switch (event.key()) {
+        case Qt::Key_Left:
+            return ptz::kLeft;
+        case Qt::Key_Right:
+            return ptz::kRight;
+        case Qt::Key_Up:
+            return ptz::kUp;
+        case Qt::Key_Down:
+            return ptz::kDown;
+        case Qt::Key_Plus:
+            return ptz::kZoomIn;
+        case Qt::Key_Minus:
+            return ptz::kZoomOut;
+        default:
+            break;
+    }
+    if (!keypad) {
+        return 0;
+    }
+    switch (event.key()) {
+        case Qt::Key_4:
+            return ptz::kLeft;
+        case Qt::Key_6:
+            return ptz::kRight;
+        case Qt::Key_8:
+            return ptz::kUp;
+        case Qt::Key_2:
+            return ptz::kDown;
+        case Qt::Key_7:
+        case Qt::Key_Home:
+            return ptz::kLeftUp;
+        case Qt::Key_9:
+        case Qt::Key_PageUp:
+            return ptz::kRightUp;
+        case Qt::Key_3:
+        case Qt::Key_PageDown:
+            return ptz::kRightDown;
+        case Qt::Key_1:
+        case Qt::Key_End:
+            return ptz::kLeftDown;
+        default:
+            return 0;
+    }
+}
 
 }  // namespace
 
@@ -99,6 +150,8 @@ VistrelView::VistrelView(ViewOptions options, ViewerNotifier& notifier, QWidget*
       m_skin(m_options.programFolder, &notifier) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
+    // The keyboard drives the PTZ moves.
+    setFocusPolicy(Qt::StrongFocus);
     m_logo.load(QString::fromStdString(ProgramFolder::join(m_options.programFolder, kLogoFile)));
 
     LiveTimers* timers = m_options.timers;
@@ -223,6 +276,8 @@ void VistrelView::createButtons() {
         m_buttons.push_back(button);
     }
 
+    createPtzButtons();
+
     static constexpr std::array<const char*, kModeButtonCount> kModeNames{"1",  "4",  "7", "9",
                                                                           "10", "13", "16"};
     for (int k = 0; k < kModeButtonCount; ++k) {
@@ -241,6 +296,42 @@ void VistrelView::createButtons() {
         const std::string position = "POS_CH" + std::to_string(c + 1);
         m_channelButtons[size_t(c)] = makeButton(section.c_str(), "CH POS", position.c_str(),
                                                  command::kChannelFirst + c, skin::ButtonKind::Toggle);
+    }
+}
+
+// The twelve PTZ move buttons: press holds the move, release starts the stop phase. A cancel from any of
+// them (the button was let go away from where it was pressed) releases a direction still held down.
+void VistrelView::createPtzButtons() {
+    static constexpr std::array<std::pair<const char*, const char*>, 12> kPtzButtons{{
+        {"BTN_PTZ_0", "POS_PTZ_0"},
+        {"BTN_PTZ_45", "POS_PTZ_45"},
+        {"BTN_PTZ_90", "POS_PTZ_90"},
+        {"BTN_PTZ_135", "POS_PTZ_135"},
+        {"BTN_PTZ_180", "POS_PTZ_180"},
+        {"BTN_PTZ_225", "POS_PTZ_225"},
+        {"BTN_PTZ_270", "POS_PTZ_270"},
+        {"BTN_PTZ_315", "POS_PTZ_315"},
+        {"BTN_PTZ_ZOOM_IN", "POS_PTZ_ZOOM_IN"},
+        {"BTN_PTZ_ZOOM_OUT", "POS_PTZ_ZOOM_OUT"},
+        {"BTN_PTZ_FOCUS_IN", "POS_PTZ_FOCUS_IN"},
+        {"BTN_PTZ_FOCUS_OUT", "POS_PTZ_FOCUS_OUT"},
+    }};
+    for (size_t i = 0; i < kPtzButtons.size(); ++i) {
+        auto* button = new skin::SkinButton(this);
+        skin::SkinButtonLoader::loadPtz(*button, m_skin, kPtzButtons[i].first, command::kPtzFirst + int(i));
+        button->place(toQRect(m_skin.readPosition("PTZ POS", kPtzButtons[i].second)));
+        connect(button, &skin::SkinButton::hold, this,
+                [this](quint32 value, int state) { m_controller->onHold(value, state); });
+        connect(button, &skin::SkinButton::cancel, this, [this](int, int) {
+            for (skin::SkinButton* direction : m_ptzDirectionButtons) {
+                direction->cancelPress();
+            }
+        });
+        button->show();
+        m_buttons.push_back(button);
+        if (i < m_ptzDirectionButtons.size()) {
+            m_ptzDirectionButtons[i] = button;
+        }
     }
 }
 
@@ -385,6 +476,45 @@ void VistrelView::mouseDoubleClickEvent(QMouseEvent* event) {
     }
     const QPoint point = event->position().toPoint();
     m_controller->onDoubleClick(point.x(), point.y());
+}
+
+// --- keyboard: a move key holds its move until it is let go; auto-repeat is not a new press
+// --------------------------------------------------------------------------------------------------
+
+void VistrelView::keyPressEvent(QKeyEvent* event) {
+    const int code = ptzCodeForKey(*event);
+    if (code == 0) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (!event->isAutoRepeat()) {
+        m_ptzKeyScanCode = event->nativeScanCode();
+        m_controller->ptzKeyPressed(code);
+    }
+    event->accept();
+}
+
+void VistrelView::keyReleaseEvent(QKeyEvent* event) {
+    int code = ptzCodeForKey(*event);
+    // The same physical key may read differently on release (plus typed with Shift, Shift let go
+    // first): the key that went down is recognised by its scan code.
+    if (event->nativeScanCode() != 0 && event->nativeScanCode() == m_ptzKeyScanCode) {
+        code = m_controller->ptzKeyHeld();
+    }
+    if (code == 0) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    if (!event->isAutoRepeat()) {
+        m_controller->ptzKeyReleased(code);
+    }
+    event->accept();
+}
+
+void VistrelView::focusOutEvent(QFocusEvent* event) {
+    // The key-up would go elsewhere: a key-held move is released now.
+    m_controller->ptzKeysLost();
+    QWidget::focusOutEvent(event);
 }
 
 // --- painting

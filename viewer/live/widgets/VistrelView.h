@@ -117,9 +117,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void createButtons();
+    void createPtzButtons();
     skin::SkinButton* makeButton(const char* section, const char* positionSection, const char* positionKey,
                                  int commandId, skin::ButtonKind kind);
 
@@ -145,6 +149,8 @@ private:
     std::vector<skin::SkinButton*> m_buttons;
     std::array<skin::SkinButton*, kModeButtonCount> m_modeButtons{};
     std::array<skin::SkinButton*, kChannelCount> m_channelButtons{};
+    std::array<skin::SkinButton*, 8> m_ptzDirectionButtons{};
+    quint32 m_ptzKeyScanCode = 0;  // the scan code of the move key that went down last
 };
 
 }  // namespace dvr::live
