@@ -71,7 +71,7 @@ public:
     const LiveLayout& layout() const { return m_controller->layout(); }
     link::ConnectionState connectionState() const { return m_controller->connectionState(); }
     link::RecorderSession* session() { return m_controller->session(); }
-    SettingsStore& settingsStore() { return m_controller->settingsStore(); }
+    config::SettingsStore& settingsStore() { return m_controller->settingsStore(); }
     const LanguageFile& language() const { return m_controller->language(); }
     bool fullScreenSetting() const { return m_controller->fullScreenSetting(); }
     // Pane rectangle of a channel in view coordinates (empty without a pane).

@@ -47,7 +47,7 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
     : QWidget(parent), m_controller(controller), m_language(programFolder), m_skin(programFolder, nullptr) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
-    m_skin.open(ProgramFolder::join(programFolder, kSkinFile));
+    m_skin.open(skin::ProgramFolder::join(programFolder, kSkinFile));
     if (const auto path = m_skin.readBitmapPath("MAIN", "PLAYBACK_SKIN"))
         m_background.load(QString::fromStdString(*path));
     resize(
