@@ -254,13 +254,52 @@ uint32_t Recording::positionMillionths(int64_t slot) const {
     return static_cast<uint32_t>((secondsOf(slot) - m_start) * 1000000 / span);
 }
 
+// --- Pacing -------------------------------------------------------------------
+
+namespace {
+
+class SteadySimClock final : public SimClock {
+public:
+    int64_t nowNs() override {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+};
+
+}  // namespace
+
+SimClock& steadySimClock() {
+    static SteadySimClock clock;
+    return clock;
+}
+
+int64_t PicturePacer::intervalNs(uint32_t pacing) const {
+    if (m_fps <= 0)
+        return 0;
+    const int64_t p = pacing >= 1 && pacing <= 10 ? pacing : 1;
+    // fps * (11 - p) / 10 pictures a second.
+    return int64_t(10) * 1000000000 / (int64_t(m_fps) * (11 - p));
+}
+
+int64_t PicturePacer::schedule(int64_t nowNs, uint32_t pacing) {
+    int64_t due = nowNs;
+    if (m_lastNs)
+        due = std::max(nowNs, *m_lastNs + intervalNs(pacing));
+    m_lastNs = due;
+    return due;
+}
+
 // --- SimConnection -----------------------------------------------------------
 
-SimConnection::SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id)
+SimConnection::SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id,
+                             SimClock& clock)
     : m_options(options),
       m_records(records),
       m_log(std::move(log)),
       m_id(id),
+      m_clock(clock),
+      m_pacer(options.fps),
       m_framer(1 << 20),
       m_version(link::makeVersionText(options.versionText)),
       m_recording(options) {}
@@ -326,13 +365,14 @@ void SimConnection::logPacket(const link::PacketHeader& header, const ParamBlock
     m_log(line);
 }
 
-void SimConnection::queue(std::vector<uint8_t> bytes) {
+void SimConnection::queue(std::vector<uint8_t> bytes, int64_t dueNs) {
     if (!bytes.empty())
-        m_outgoing.push_back(std::move(bytes));
+        m_outgoing.push_back({std::move(bytes), dueNs});
 }
 
-void SimConnection::queueReply(uint32_t command, const ParamBlock& params, std::span<const uint8_t> payload) {
-    queue(link::makePacket(m_version, 1, command, params, payload));
+void SimConnection::queueReply(uint32_t command, const ParamBlock& params, std::span<const uint8_t> payload,
+                               int64_t dueNs) {
+    queue(link::makePacket(m_version, 1, command, params, payload), dueNs);
 }
 
 frame::PictureKind SimConnection::currentKind() const {
@@ -407,16 +447,17 @@ bool SimConnection::beforePicture() {
     return true;
 }
 
-void SimConnection::sendLivePicture(uint32_t mask) {
+void SimConnection::sendLivePicture(uint32_t mask, uint32_t pacing) {
     if (!beforePicture())
         return;
+    const int64_t dueNs = m_options.fps > 0 ? m_pacer.schedule(m_clock.nowNs(), pacing) : 0;
     const frame::PictureKind kind = currentKind();
     const auto record = m_records.record(kind, nextChannel(mask, kind));
     ParamBlock p;
     p.p[0] = m_options.playPosition;
     p.p[4] = m_options.recordPosition;
     p.p[5] = m_options.visibility;
-    queueReply(link::command::LivePictureReply, p, *record);
+    queueReply(link::command::LivePictureReply, p, *record, dueNs);
     ++m_pictures;
 }
 
@@ -441,6 +482,8 @@ void SimConnection::sendPlaybackPicture() {
     }
     if (!beforePicture())
         return;
+    // Played-back pictures come at the full rate.
+    const int64_t dueNs = m_options.fps > 0 ? m_pacer.schedule(m_clock.nowNs(), 1) : 0;
     const RecorderTime t = fromSeconds(m_recording.secondsOf(m_playSlot));
     const frame::PictureKind kind = m_recording.kindOf(m_playSlot);
     const auto shared = m_records.record(kind, m_recording.channelOf(m_playSlot, kind));
@@ -455,7 +498,7 @@ void SimConnection::sendPlaybackPicture() {
     p.p[1] = link::packPictureTimeWord(t);
     p.p[3] = 1;
     p.p[4] = m_recording.positionMillionths(m_playSlot);
-    queueReply(link::command::PlaybackPictureReply, p, record);
+    queueReply(link::command::PlaybackPictureReply, p, record, dueNs);
     ++m_pictures;
     ++m_playbackPictures;
     m_playSlot = m_recording.step(m_playSlot, m_playStride, m_playBackward);
@@ -482,7 +525,7 @@ void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& p
             break;
         }
         case cmd::LivePicture:
-            sendLivePicture(params.p[2]);
+            sendLivePicture(params.p[2], params.p[3]);
             break;
         case cmd::Stop:
             queueReply(cmd::StopReply, p);
@@ -553,8 +596,8 @@ void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& p
 
 // --- RecorderSimulator -------------------------------------------------------
 
-RecorderSimulator::RecorderSimulator(SimOptions options, LogSink log)
-    : m_options(std::move(options)), m_log(std::move(log)), m_records(m_options) {}
+RecorderSimulator::RecorderSimulator(SimOptions options, LogSink log, SimClock& clock)
+    : m_options(std::move(options)), m_log(std::move(log)), m_clock(clock), m_records(m_options) {}
 
 RecorderSimulator::~RecorderSimulator() {
     stop();
@@ -683,13 +726,18 @@ void RecorderSimulator::run() {
                 events |= POLLIN;
             const bool hasData = !c.sending.empty() || !c.connection->outgoing().empty();
             if (hasData) {
-                if (c.nextSend <= now)
+                // A paced picture waits for its time, and what was queued after it waits behind it.
+                const int64_t waitNs =
+                    c.sending.empty() ? c.connection->outgoing().front().dueNs - m_clock.nowNs() : 0;
+                if (c.nextSend <= now && waitNs <= 0)
                     events |= POLLOUT;
-                else
+                else if (c.nextSend > now)
                     timeoutMs = std::min<int>(
                         timeoutMs, 1 + static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                                             c.nextSend - now)
                                                             .count()));
+                else
+                    timeoutMs = std::min<int>(timeoutMs, 1 + static_cast<int>(waitNs / 1000000));
             }
             fds.push_back({c.fd, events, 0});
         }
@@ -711,7 +759,7 @@ void RecorderSimulator::run() {
                 c.fd = fd;
                 const int id = nextId++;
                 c.id = id;
-                c.connection = std::make_unique<SimConnection>(m_options, m_records, m_log, id);
+                c.connection = std::make_unique<SimConnection>(m_options, m_records, m_log, id, m_clock);
                 if (m_log)
                     m_log("{\"event\":\"connect\",\"connection\":" + std::to_string(id) + "}");
                 clients.push_back(std::move(c));
@@ -735,7 +783,7 @@ void RecorderSimulator::run() {
                 }
                 if (!drop && (revents & POLLOUT)) {
                     if (c.sending.empty() && !c.connection->outgoing().empty()) {
-                        c.sending = std::move(c.connection->outgoing().front());
+                        c.sending = std::move(c.connection->outgoing().front().bytes);
                         c.connection->outgoing().pop_front();
                         c.sentBytes = 0;
                     }

@@ -64,6 +64,9 @@ struct SimOptions {
     // waits is read and logged when the simulator stops. -1 = off.
     int stopReadingAfter = -1;
     bool once = false;  // stop after the first connection ends
+    // Picture rate: at most this many pictures a second per connection, fewer as the live request's
+    // pacing value asks (see PicturePacer). 0: every request is answered at once.
+    int fps = 0;
 };
 
 // Every playback picture's record carries its recording time at these header
@@ -103,6 +106,35 @@ private:
     std::vector<std::pair<int64_t, int64_t>> m_gaps;
 };
 
+// The clock the simulator paces pictures by.
+class SimClock {
+public:
+    virtual ~SimClock() = default;
+    // Nanoseconds on a monotonic scale.
+    virtual int64_t nowNs() = 0;
+};
+
+// The machine's steady clock (one instance serves everyone).
+SimClock& steadySimClock();
+
+// Spaces one connection's pictures like a recorder that sends at most `fps` pictures a second. A live
+// request's pacing value p (1 fastest ... 10 slowest, what the viewer sends as 11 - its speed) lowers
+// the rate to fps * (11 - p) / 10; other values count as 1. A picture asked for later than its interval
+// goes at once; none is sent ahead to catch up.
+class PicturePacer {
+public:
+    explicit PicturePacer(int fps) : m_fps(fps) {}
+    // The spacing of pictures for a pacing value; 0 when the rate is 0 (unpaced).
+    int64_t intervalNs(uint32_t pacing) const;
+    // The time the next picture may go, and from then on the time of the last picture: an interval after
+    // the last one, and not before nowNs.
+    int64_t schedule(int64_t nowNs, uint32_t pacing);
+
+private:
+    int m_fps;
+    std::optional<int64_t> m_lastNs;
+};
+
 // Parses "YYYY-MM-DD HH:MM:SS".
 std::optional<link::RecorderTime> parseTimeText(const std::string& text);
 // Synthesised event list: n events spread over the recording range.
@@ -127,12 +159,19 @@ private:
     std::map<std::pair<int, int>, std::shared_ptr<const std::vector<uint8_t>>> m_records;
 };
 
-// One connection's protocol state: received bytes in, replies out. Pure.
+// One connection's protocol state: received bytes in, replies out. Pure apart from reading the clock it
+// is given (pictures are stamped with the time they may go).
 class SimConnection {
 public:
     using LogSink = std::function<void(const std::string&)>;
 
-    SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id);
+    struct Reply {
+        std::vector<uint8_t> bytes;
+        int64_t dueNs = 0;  // not to be sent before this time of the connection's clock
+    };
+
+    SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id,
+                  SimClock& clock = steadySimClock());
 
     // Handles received bytes. Bytes dropped between packets (a packet cut
     // short by the next one) are logged as a "torn" event.
@@ -141,8 +180,8 @@ public:
     bool endsMidPacket() const { return !m_framer.atPacketBoundary(); }
     int packetsReceived() const { return m_packetsReceived; }
 
-    // Replies waiting to be sent, in order.
-    std::deque<std::vector<uint8_t>>& outgoing() { return m_outgoing; }
+    // Replies waiting to be sent, in order; none overtakes a reply that is not due yet.
+    std::deque<Reply>& outgoing() { return m_outgoing; }
     bool closeRequested() const { return m_close; }
     int picturesSent() const { return m_pictures; }
 
@@ -151,11 +190,12 @@ private:
                 std::span<const uint8_t> payload);
     void logPacket(const link::PacketHeader& header, const link::ParamBlock& params,
                    std::span<const uint8_t> payload);
-    void queue(std::vector<uint8_t> bytes);
-    void queueReply(uint32_t command, const link::ParamBlock& params, std::span<const uint8_t> payload = {});
+    void queue(std::vector<uint8_t> bytes, int64_t dueNs = 0);
+    void queueReply(uint32_t command, const link::ParamBlock& params, std::span<const uint8_t> payload = {},
+                    int64_t dueNs = 0);
     // Faults before a picture; false when the picture is not to be sent.
     bool beforePicture();
-    void sendLivePicture(uint32_t mask);
+    void sendLivePicture(uint32_t mask, uint32_t pacing);
     void sendPlaybackPicture();
     frame::PictureKind currentKind() const;
     int nextChannel(uint32_t mask, frame::PictureKind kind);
@@ -164,10 +204,12 @@ private:
     RecordSource& m_records;
     LogSink m_log;
     int m_id;
+    SimClock& m_clock;
+    PicturePacer m_pacer;
     link::PacketFramer m_framer;
     link::PacketHeader m_header;
     link::ParamBlock m_params;
-    std::deque<std::vector<uint8_t>> m_outgoing;
+    std::deque<Reply> m_outgoing;
     link::VersionText m_version;
     bool m_close = false;
     bool m_silent = false;
@@ -190,7 +232,7 @@ class RecorderSimulator {
 public:
     using LogSink = SimConnection::LogSink;
 
-    explicit RecorderSimulator(SimOptions options, LogSink log = {});
+    explicit RecorderSimulator(SimOptions options, LogSink log = {}, SimClock& clock = steadySimClock());
     ~RecorderSimulator();
     RecorderSimulator(const RecorderSimulator&) = delete;
     RecorderSimulator& operator=(const RecorderSimulator&) = delete;
@@ -214,6 +256,7 @@ public:
 private:
     SimOptions m_options;
     LogSink m_log;
+    SimClock& m_clock;
     RecordSource m_records;
     int m_listenFd = -1;
     int m_wakeFd = -1;       // read end of the stop pipe

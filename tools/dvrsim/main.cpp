@@ -44,6 +44,8 @@ const char* kUsage =
     "  --play-fail-after N    answer playback picture requests with ERROR after N pictures\n"
     "  --prewarm              synthesise every picture before listening\n"
     "  --once                 exit when the first connection ends\n"
+    "  --fps N                at most N pictures a second per connection, fewer as the live request's\n"
+    "                         pacing value asks (N x (11 - p3) / 10); 0 = answer at once (default)\n"
     "faults (N counts pictures sent on a connection):\n"
     "  --split BYTES          send replies in pieces of at most BYTES\n"
     "  --split-delay-ms MS    pause between pieces (default 1)\n"
@@ -178,6 +180,11 @@ int main(int argc, char** argv) {
             options.playFailAfter = static_cast<int>(number());
         } else if (arg == "--prewarm") {
             prewarm = true;
+        } else if (arg == "--fps") {
+            const long long fps = number();
+            if (fps < 0 || fps > 1000)
+                fail("--fps takes 0 to 1000: " + std::to_string(fps));
+            options.fps = static_cast<int>(fps);
         } else if (arg == "--once") {
             options.once = true;
         } else if (arg == "--split") {

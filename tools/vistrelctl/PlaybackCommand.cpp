@@ -1,4 +1,5 @@
 #include "tools/vistrelctl/PlaybackCommand.h"
+#include "tools/vistrelctl/RecorderClient.h"
 
 #include "tools/cli/JsonText.h"
 
@@ -216,13 +217,11 @@ public:
     std::string runUntil(const std::function<bool()>& done, std::optional<Clock::time_point> deadline) {
         for (;;) {
             if (m_host.ended)
-                return reasonText(*m_host.ended);
+                return disconnectReasonText(*m_host.ended);
             if (done())
                 return {};
             if (!m_session.hasSocket())
                 return "connection closed";
-            if (m_session.peerClosed())
-                return "the recorder closed the connection";
             const auto now = Clock::now();
             if (deadline && now >= *deadline)
                 return "no answer";
@@ -241,20 +240,6 @@ public:
     }
 
 private:
-    static std::string reasonText(link::DisconnectReason reason) {
-        switch (reason) {
-            case link::DisconnectReason::ConnectFailed:
-                return "connection refused";
-            case link::DisconnectReason::LoginRefused:
-                return "login refused";
-            case link::DisconnectReason::NoTraffic:
-                return "no answer";
-            case link::DisconnectReason::RecorderEnded:
-                return "the recorder ended the session";
-        }
-        return "disconnected";
-    }
-
     const ClientOptions& m_options;
     link::RecorderSocket m_socket;
     // The link refers to the session declared below; nothing uses it before

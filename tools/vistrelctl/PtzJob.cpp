@@ -1,4 +1,5 @@
 #include "tools/vistrelctl/PtzJob.h"
+#include "tools/vistrelctl/RecorderClient.h"
 
 #include "common/skin/ProgramFolder.h"
 #include "viewer/config/SettingsStore.h"
@@ -109,20 +110,6 @@ private:
     const PtzJobOptions& m_options;
 };
 
-std::string reasonText(link::DisconnectReason reason) {
-    switch (reason) {
-        case link::DisconnectReason::ConnectFailed:
-            return "connection refused";
-        case link::DisconnectReason::LoginRefused:
-            return "login refused";
-        case link::DisconnectReason::NoTraffic:
-            return "no answer";
-        case link::DisconnectReason::RecorderEnded:
-            return "the recorder ended the session";
-    }
-    return "disconnected";
-}
-
 int failWith(std::ostream& err, const std::string& line) {
     err << "vistrelctl: " << line << "\n";
     return 1;
@@ -173,17 +160,13 @@ int runPtz(const PtzJobOptions& options, std::ostream& out, std::ostream& err) {
     std::string error;
     for (;;) {
         if (host.ended) {
-            error = reasonText(*host.ended);
+            error = disconnectReasonText(*host.ended);
             break;
         }
         if (host.done && !controller.pausing())
             break;
         if (!session.hasSocket()) {
             error = "connection closed";
-            break;
-        }
-        if (session.peerClosed()) {
-            error = "the recorder closed the connection";
             break;
         }
         const auto now = Clock::now();

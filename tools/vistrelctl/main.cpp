@@ -1,7 +1,7 @@
 // vistrelctl: a headless recorder client for scripts (info, live snapshots, events).
 #include "common/frame/MallocTuning.h"
-#include "tools/vistrelctl/PtzJob.h"
 #include "tools/vistrelctl/PlaybackCommand.h"
+#include "tools/vistrelctl/PtzJob.h"
 #include "tools/vistrelctl/RecorderClient.h"
 
 #include <cerrno>

@@ -126,6 +126,8 @@ public:
 
     const PacketFramer& framer() const { return m_framer; }
     const frame::FrameDecoder& decoder() const { return m_decoder; }
+    // Decodes pictures with `decoder` instead of the built-in one (nullptr: back to it).
+    void setPictureDecoder(frame::PictureDecoder* decoder) { m_decoder.setPictureDecoder(decoder); }
 
     // Handles a block of received bytes as onReadable() does after reading.
     void receiveBytes(std::span<const uint8_t> block);
