@@ -245,8 +245,8 @@ QRect PlayerView::skinRect(const char* section, const char* key) const {
 }
 
 void PlayerView::loadSkin() {
-    m_skin = std::make_unique<PlayerSkinReader>(m_options.programFolder, m_notifier);
-    const std::optional<SkinRect> main = m_skin->readMainFramePosition();
+    m_skin = std::make_unique<skin::PlayerSkinReader>(m_options.programFolder, m_notifier);
+    const std::optional<skin::SkinRect> main = m_skin->readMainFramePosition();
     if (!main) {
         return;
     }

@@ -510,7 +510,7 @@ bool buttonStates(const std::string& home, const QString& out) {
     if (!viewer.open(home + "/ini/res.ini"))
         return false;
     dvr::skin::PlayerSkinReader player(home, &notifier);
-    std::vector<ButtonImageFiles> rows;
+    std::vector<dvr::skin::ButtonImageFiles> rows;
     for (const char* s : {"BTN_CONNECT", "BTN_LIVE_EXIT", "BTN_PTZ_0", "BTN_PTZ_ZOOM_IN", "BTN_MODE4",
                           "BTN_CH5", "BTN_SCAL_TXT", "BTN_WHEEL", "BTN_FPLAY", "BTN_SAVE_AVI", "BTN_PB_EXIT"})
         rows.push_back(viewer.readButtonImages(s));

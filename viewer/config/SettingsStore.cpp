@@ -77,7 +77,7 @@ std::optional<int> decodeInteger(std::string_view stored) {
 // Reads the "Setting" values of a parsed settings file; missing or mistyped values give the default.
 class SettingsReader {
 public:
-    explicit SettingsReader(const std::optional<IniDocument>& document) : m_document(document) {}
+    explicit SettingsReader(const std::optional<skin::IniDocument>& document) : m_document(document) {}
 
     std::string string(const char* name, std::string_view defaultValue, std::size_t maxChars) const {
         std::optional<std::string> value;
@@ -103,7 +103,7 @@ private:
     std::optional<std::string> raw(const char* name) const {
         return m_document ? m_document->value(SettingsStore::kSectionName, name) : std::nullopt;
     }
-    const std::optional<IniDocument>& m_document;
+    const std::optional<skin::IniDocument>& m_document;
 };
 
 }  // namespace
@@ -128,7 +128,7 @@ std::string SettingsStore::defaultSettingsFilePath() {
 }
 
 void SettingsStore::readSettingsFile() {
-    const std::optional<IniDocument> document = skin::IniFile(m_settingsFilePath).load();
+    const std::optional<skin::IniDocument> document = skin::IniFile(m_settingsFilePath).load();
     const SettingsReader reader(document);
     const ViewerSettings defaults;
     ViewerSettings& s = m_settings;
@@ -207,7 +207,7 @@ bool SettingsStore::saveSettings() const {
 }
 
 void SettingsStore::readDisplayOptions() {
-    const std::optional<IniDocument> document = skin::IniFile(m_optionsFilePath).load();
+    const std::optional<skin::IniDocument> document = skin::IniFile(m_optionsFilePath).load();
     const auto readInt = [&](const char* section, const char* key, int defaultValue) {
         const auto value = document ? document->value(section, key) : std::nullopt;
         return (value && !value->empty()) ? skin::parseProfileInt(*value) : defaultValue;
@@ -220,7 +220,7 @@ void SettingsStore::readDisplayOptions() {
 }
 
 void SettingsStore::readNetworkSpeed() {
-    const std::optional<IniDocument> document = skin::IniFile(m_optionsFilePath).load();
+    const std::optional<skin::IniDocument> document = skin::IniFile(m_optionsFilePath).load();
     // Pacing values outside 1 to 10 (a hand-edited file) are brought into that range: the request
     // sends 11 minus the value, and the setup page can only show 1 to 10.
     const auto readSpeed = [&](const char* key, int defaultValue) {

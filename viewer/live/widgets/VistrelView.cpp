@@ -45,10 +45,6 @@ QColor textColour() {
     return QColor(6, 179, 255);
 }
 
-QRect toQRect(const skin::SkinRect& r) {
-    return skin::toQRect(r);
-}
-
 QRect toQRect(const PaneRect& r) {
     return r.isEmpty() ? QRect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }

@@ -29,8 +29,8 @@ constexpr const char* kRecordPos = "IMG REC INFO";
 constexpr const char* kStatusSection = "STATUS_STRING";
 
 // Button kinds: 0 latching, 3 push.
-constexpr int kLatching = 0;
-constexpr int kPush = 3;
+constexpr skin::ButtonKind kLatching = skin::ButtonKind::Toggle;
+constexpr skin::ButtonKind kPush = skin::ButtonKind::Momentary;
 
 QColor textColour() {
     return QColor(6, 181, 255);
@@ -131,7 +131,7 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
 PlaybackWindow::~PlaybackWindow() = default;
 
 skin::SkinButton* PlaybackWindow::makeButton(const char* section, const char* positionSection,
-                                             const char* positionKey, int commandId, int kind) {
+                                             const char* positionKey, int commandId, skin::ButtonKind kind) {
     auto* b = new skin::SkinButton(this);
     skin::SkinButtonLoader::loadStandard(*b, m_skin, section, commandId, kind);
     b->place(skin::toQRect(m_skin.readPosition(positionSection, positionKey)));
