@@ -12,7 +12,7 @@
 #include "common/skin/ProgramFolder.h"
 #include "player/ui/PlayerView.h"
 #include "player/ui/RecentFiles.h"
-#include "player/ui/SingleInstance.h"
+#include "common/skin/widgets/SingleInstanceLock.h"
 #include "player/ui/view/PlayerCommandLine.h"
 
 int main(int argc, char** argv) {
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Discoro"));
 
-    dvr::player::SingleInstance instance(QStringLiteral("Discoro"));
+    dvr::skin::SingleInstanceLock instance(QStringLiteral("Discoro"));
     if (!instance.acquire()) {
         std::fprintf(stderr, "discoro: Another instance of this program exists\n");
         QMessageBox::critical(nullptr, QStringLiteral("ERROR"),
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     }
 
     dvr::player::PlayerView::Options options;
-    options.programFolder = ProgramFolder::resolve(line.home, ProgramFolder::kPlayerHomeVariable);
+    options.programFolder = dvr::skin::ProgramFolder::resolve(line.home, dvr::skin::ProgramFolder::kPlayerHomeVariable);
     options.settingsPath = dvr::player::RecentFiles::defaultSettingsPath();
     options.openFolder = [](const std::string& folder) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));

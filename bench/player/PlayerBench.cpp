@@ -22,6 +22,8 @@
 #include "player/ui/engine/PlayerEngine.h"
 #include "tools/zavgen/BackupGenerator.h"
 
+using namespace dvr::skin;
+
 namespace {
 
 using namespace dvr;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace dvr::skin {
+
 namespace {
 
 bool isBlank(char c) {
@@ -271,3 +273,5 @@ std::string IniDocument::serialize() const {
     }
     return TextCodec::encode(text, m_encoding);
 }
+
+}  // namespace dvr::skin

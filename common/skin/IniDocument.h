@@ -9,6 +9,8 @@
 
 #include "common/skin/TextCodec.h"
 
+namespace dvr::skin {
+
 // Reads an integer the way the private-profile functions do: leading blanks, an optional sign, then
 // decimal digits up to the first other character; no digits gives 0. The result wraps to 32 bits.
 int parseProfileInt(std::string_view text);
@@ -68,3 +70,5 @@ private:
     std::vector<Line> m_lines;
     TextEncoding m_encoding = TextEncoding::Windows1252;
 };
+
+}  // namespace dvr::skin

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <random>
 
+namespace dvr::skin {
+
 namespace {
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -151,3 +153,5 @@ bool IniFile::writeWholeUtf16(const std::string& path, const std::vector<std::st
     }
     return FileBytes::writeAtomically(path, TextCodec::encode(text, TextEncoding::Utf16LeBom), mode);
 }
+
+}  // namespace dvr::skin

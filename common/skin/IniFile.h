@@ -7,6 +7,8 @@
 
 #include "common/skin/IniDocument.h"
 
+namespace dvr::skin {
+
 // Private-profile access to one ini file on disk. Every call reads the file afresh, so the file can be
 // changed by others between calls; a missing or unreadable file reads as an empty one.
 class IniFile {
@@ -55,3 +57,5 @@ public:
     // created when missing.
     static bool writeAtomically(const std::string& path, std::string_view bytes, unsigned mode);
 };
+
+}  // namespace dvr::skin

@@ -6,6 +6,8 @@
 #include "common/skin/IniFile.h"
 #include "common/skin/ProgramFolder.h"
 
+namespace dvr::skin {
+
 namespace {
 
 struct BuiltInMessage {
@@ -61,3 +63,5 @@ std::string LanguageFile::errorMessageKey(int number) {
     std::snprintf(key, sizeof key, "MSG_%03d", number);
     return key;
 }
+
+}  // namespace dvr::skin

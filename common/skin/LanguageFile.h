@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace dvr::skin {
+
 // The viewer's texts (ini/lang.ini in the program folder). Except in ERR_MSG the key of a text is its
 // English wording, which is also its default, so a missing file leaves the program in English. The file
 // is read afresh for every lookup.
@@ -32,3 +34,5 @@ public:
 private:
     std::string m_path;
 };
+
+}  // namespace dvr::skin

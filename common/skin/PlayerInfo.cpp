@@ -2,6 +2,8 @@
 
 #include "common/skin/IniFile.h"
 
+namespace dvr::skin {
+
 namespace {
 constexpr const char* kSection = "INFO";
 }
@@ -37,3 +39,5 @@ bool PlayerInfoStore::write(const std::string& resIniPath, int mode, int pal) {
     document->setValue(kSection, "PAL", std::to_string(pal));
     return file.save(*document);
 }
+
+}  // namespace dvr::skin

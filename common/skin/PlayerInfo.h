@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace dvr::skin {
+
 // The player's stored settings, kept in section INFO of its skin file (res.ini).
 struct PlayerInfo {
     int pal = 0;        // PAL: 1 = PAL skin, else NTSC
@@ -17,3 +19,5 @@ public:
     // failure.
     static bool write(const std::string& resIniPath, int mode, int pal);
 };
+
+}  // namespace dvr::skin

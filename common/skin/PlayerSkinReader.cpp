@@ -3,6 +3,8 @@
 #include "common/skin/IniFile.h"
 #include "common/skin/ProgramFolder.h"
 
+namespace dvr::skin {
+
 PlayerSkinReader::PlayerSkinReader(std::string programFolder, SkinNotifier* notifier)
     : m_programFolder(std::move(programFolder)),
       m_notifier(notifier),
@@ -64,3 +66,5 @@ ButtonImageFiles PlayerSkinReader::readButtonImages(std::string_view section) co
     return ButtonImageFiles{readBitmapPath(section, "NORMAL"), readBitmapPath(section, "DOWN"),
                             readBitmapPath(section, "DISABLE"), readBitmapPath(section, "DNCHECK")};
 }
+
+}  // namespace dvr::skin

@@ -8,6 +8,8 @@
 #include "common/skin/SkinNotifier.h"
 #include "common/skin/SkinValues.h"
 
+namespace dvr::skin {
+
 // The player's skin file (res.ini in the program folder): window geometry, bitmaps and tooltips.
 // The file is read once at construction; a missing file reads as empty.
 class PlayerSkinReader {
@@ -44,3 +46,5 @@ private:
     std::string m_path;
     std::optional<IniDocument> m_document;
 };
+
+}  // namespace dvr::skin

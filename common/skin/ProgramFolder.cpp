@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+namespace dvr::skin {
+
 std::string ProgramFolder::executableFolder() {
     std::string buffer(4096, '\0');
     const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -121,3 +123,5 @@ std::string ProgramFolder::join(std::string_view folder, std::string_view relati
     }
     return head + tail;
 }
+
+}  // namespace dvr::skin

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace dvr::skin {
+
 // Where the program's own files live (ini/, PTZ/, logo/, skins, Backup/, avi/). Every file the programs
 // locate beside themselves or in the working directory is resolved against this folder, so they work
 // from whatever folder they are started in.
@@ -30,3 +32,5 @@ public:
     // `relative` placed inside `folder` (both normalized); an absolute `relative` is returned as it is.
     static std::string join(std::string_view folder, std::string_view relative);
 };
+
+}  // namespace dvr::skin

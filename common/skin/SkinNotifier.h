@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace dvr::skin {
+
 // Shows a message box to the user. The skin readers report through it so that tests can read the
 // messages instead of blocking on a dialog. An empty caption means the program's own title.
 class SkinNotifier {
@@ -26,3 +28,5 @@ public:
 private:
     std::vector<Message> m_messages;
 };
+
+}  // namespace dvr::skin

@@ -3,6 +3,8 @@
 #include "common/skin/IniFile.h"
 #include "common/skin/ProgramFolder.h"
 
+namespace dvr::skin {
+
 SkinReader::SkinReader(std::string programFolder, SkinNotifier* notifier)
     : m_programFolder(std::move(programFolder)), m_notifier(notifier) {}
 
@@ -49,3 +51,5 @@ ButtonImageFiles SkinReader::readButtonImages(std::string_view section) const {
 SkinRect readViewerSkinPosition(const std::string& skinPath, std::string_view section, std::string_view key) {
     return SkinValues::parsePosition(IniFile(skinPath).readString(section, key, SkinValues::kEmpty));
 }
+
+}  // namespace dvr::skin

@@ -8,6 +8,8 @@
 #include "common/skin/SkinNotifier.h"
 #include "common/skin/SkinValues.h"
 
+namespace dvr::skin {
+
 // The viewer's skin file (ini/res.ini). Open it once; lookups then answer from what was read.
 // A reader whose file could not be opened answers nothing: strings come back absent, positions empty
 // and bitmaps absent, and the window still opens.
@@ -44,3 +46,5 @@ private:
 // One position of the viewer's skin file read without a reader object (the main frame's size, the
 // playback window): default "EMPTY", so a missing file or key gives (0, 0, 0, 0) and no message.
 SkinRect readViewerSkinPosition(const std::string& skinPath, std::string_view section, std::string_view key);
+
+}  // namespace dvr::skin

@@ -5,6 +5,8 @@
 
 #include "common/skin/IniDocument.h"
 
+namespace dvr::skin {
+
 SkinRect SkinValues::parsePosition(std::string_view value) {
     // Tokens as the C tokenizer cuts them: runs of '<' and '>' separate, empty tokens do not exist.
     std::array<std::int32_t, 4> numbers{};
@@ -32,3 +34,5 @@ SkinRect SkinValues::parsePosition(std::string_view value) {
 bool SkinValues::isEmptyBitmap(std::string_view value) {
     return value.empty() || value.front() == 'E';
 }
+
+}  // namespace dvr::skin

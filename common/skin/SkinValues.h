@@ -1,21 +1,15 @@
 #pragma once
 
+#include "common/frame/Rect.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
 
-// A skin rectangle: left/top inclusive, right/bottom exclusive, as the window system measures them.
-struct SkinRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
+namespace dvr::skin {
 
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    bool isEmpty() const { return right <= left || bottom <= top; }
-    bool operator==(const SkinRect&) const = default;
-};
+// A skin rectangle (window coordinates, right and bottom exclusive).
+using SkinRect = dvr::Rect;
 
 // The bitmap files of one skin button section (keys NORMAL, DOWN, DISABLE, DNCHECK), each resolved to a
 // path, or nothing for "EMPTY" and missing keys.
@@ -43,3 +37,5 @@ public:
     // name that starts with 'E') or is empty.
     static bool isEmptyBitmap(std::string_view value);
 };
+
+}  // namespace dvr::skin

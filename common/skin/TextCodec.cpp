@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace dvr::skin {
+
 namespace {
 
 // Characters of the Windows-1252 bytes 0x80 to 0x9F. The five unassigned bytes map to the control
@@ -224,3 +226,5 @@ std::string TextCodec::leftChars(std::string_view utf8, std::size_t maxChars) {
     }
     return std::string(utf8);
 }
+
+}  // namespace dvr::skin

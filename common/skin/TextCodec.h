@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace dvr::skin {
+
 // How a text file's bytes map onto characters. Every text inside the program is UTF-8; files on disk
 // are one of these three.
 enum class TextEncoding {
@@ -47,3 +49,5 @@ public:
     static std::string fromUtf16Le(std::string_view bytes);
     static std::string toUtf16Le(std::string_view utf8);
 };
+
+}  // namespace dvr::skin

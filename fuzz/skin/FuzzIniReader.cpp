@@ -10,6 +10,8 @@
 #include "common/skin/SkinValues.h"
 #include "common/skin/TextCodec.h"
 
+using namespace dvr::skin;
+
 namespace {
 
 void check(bool condition) {

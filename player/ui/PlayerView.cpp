@@ -38,7 +38,7 @@ constexpr const char* kAudioFailureCaption = "Error";
 constexpr const char* kFontFamily = "Liberation Sans";
 
 // Shows messages in message boxes (the program's own notifier).
-class MessageBoxNotifier final : public SkinNotifier {
+class MessageBoxNotifier final : public skin::SkinNotifier {
 public:
     explicit MessageBoxNotifier(QWidget* parent) : m_parent(parent) {}
     void showMessage(const std::string& text, const std::string& caption) override {
@@ -57,14 +57,14 @@ private:
 // The opening scan's messages, shown with the program's title.
 class ScanNotifier final : public media::Notifier {
 public:
-    explicit ScanNotifier(SkinNotifier& notifier) : m_notifier(notifier) {}
+    explicit ScanNotifier(skin::SkinNotifier& notifier) : m_notifier(notifier) {}
     void showMessage(std::string_view text) override { m_notifier.showMessage(std::string(text), kTitle); }
 
 private:
-    SkinNotifier& m_notifier;
+    skin::SkinNotifier& m_notifier;
 };
 
-QImage loadImage(const PlayerSkinReader& skin, const char* section, const char* key) {
+QImage loadImage(const skin::PlayerSkinReader& skin, const char* section, const char* key) {
     const std::optional<std::string> path = skin.readBitmapPath(section, key);
     return path ? QImage(QString::fromStdString(*path)) : QImage();
 }
@@ -231,7 +231,7 @@ PlayerView::PlayerView(Options options) : m_options(std::move(options)) {
     m_stateTimer.setInterval(100);
     connect(&m_stateTimer, &QTimer::timeout, this, &PlayerView::showNavigationState);
     m_stateTimer.start();
-    const PlayerInfo info = PlayerInfoStore::read(m_skin->path());
+    const skin::PlayerInfo info = skin::PlayerInfoStore::read(m_skin->path());
     m_tooltipOn = info.tooltipOn;
     for (auto& [id, button] : m_buttons) {
         skin::PlayerToolTips::apply(*button, id, *m_skin, m_tooltipOn != 0);
@@ -249,7 +249,7 @@ PlayerView::~PlayerView() {
     m_exporter.stop();
     stopPlayback();
     if (m_created) {
-        PlayerInfoStore::write(m_skin->path(), m_model.layout(), m_model.pal() ? 1 : 0);
+        skin::PlayerInfoStore::write(m_skin->path(), m_model.layout(), m_model.pal() ? 1 : 0);
     }
     m_sound.destroyOutputs();
 }
@@ -261,8 +261,8 @@ QRect PlayerView::skinRect(const char* section, const char* key) const {
 }
 
 void PlayerView::loadSkin() {
-    m_skin = std::make_unique<PlayerSkinReader>(m_options.programFolder, m_notifier);
-    const std::optional<SkinRect> main = m_skin->readMainFramePosition();
+    m_skin = std::make_unique<skin::PlayerSkinReader>(m_options.programFolder, m_notifier);
+    const std::optional<skin::SkinRect> main = m_skin->readMainFramePosition();
     if (!main) {
         return;
     }
@@ -769,7 +769,7 @@ void PlayerView::paintPanes(QPainter& painter) {
 }
 
 void PlayerView::paintPane(QPainter& painter, int channel, const PaneRect& pane) {
-    if (pane.empty()) {
+    if (pane.isEmpty()) {
         return;
     }
     painter.setPen(QColor(96, 96, 96));

@@ -57,7 +57,7 @@ public:
     struct Options {
         std::string programFolder;
         // Where messages go; nullptr shows message boxes.
-        SkinNotifier* notifier = nullptr;
+        skin::SkinNotifier* notifier = nullptr;
         // Opens the sound device; empty uses SDL.
         AudioDeviceFactory audioFactory;
         // Per-user settings file keeping the recently opened files; empty keeps none.
@@ -160,9 +160,9 @@ private:
 
     Options m_options;
     bool m_created = false;
-    std::unique_ptr<PlayerSkinReader> m_skin;
-    std::unique_ptr<SkinNotifier> m_ownNotifier;
-    SkinNotifier* m_notifier = nullptr;
+    std::unique_ptr<skin::PlayerSkinReader> m_skin;
+    std::unique_ptr<skin::SkinNotifier> m_ownNotifier;
+    skin::SkinNotifier* m_notifier = nullptr;
     int m_tooltipOn = 0;
 
     PlayerViewModel m_model;

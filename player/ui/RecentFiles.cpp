@@ -30,7 +30,7 @@ std::string RecentFiles::defaultSettingsPath() {
 }
 
 std::vector<std::string> RecentFiles::files() const {
-    const IniFile ini(m_path);
+    const skin::IniFile ini(m_path);
     std::vector<std::string> result;
     for (int i = 0; i < kMaxFiles; ++i) {
         std::string value = ini.readString(kSection, key(i), "", 4096);
@@ -46,7 +46,7 @@ bool RecentFiles::add(const std::string& path) const {
     list.erase(std::remove(list.begin(), list.end(), path), list.end());
     list.insert(list.begin(), path);
     list.resize(std::min<size_t>(list.size(), kMaxFiles));
-    const IniFile ini(m_path);
+    const skin::IniFile ini(m_path);
     bool ok = true;
     for (int i = 0; i < kMaxFiles; ++i) {
         ok &= ini.writeString(kSection, key(i), i < int(list.size()) ? list[size_t(i)] : std::string());

@@ -28,7 +28,7 @@ const char* const kUsage =
     "are the values of RES.INI, relative to FOLDER.\n";
 
 struct Renderer {
-    IniDocument ini;
+    dvr::skin::IniDocument ini;
     QString outDir;
     std::map<std::string, QImage> rendered;  // by "Section/Key"
     std::string error;
@@ -66,7 +66,7 @@ struct Renderer {
                 const auto value = iniValue(part.substr(1));
                 if (!value)
                     return fail(s, "no position " + part.substr(1) + " in the skin file");
-                const SkinRect sr = SkinValues::parsePosition(*value);
+                const dvr::skin::SkinRect sr = dvr::skin::SkinValues::parsePosition(*value);
                 r = QRect(sr.left, sr.top, sr.width(), sr.height());
             } else {
                 int x = 0, y = 0, w = 0, h = 0;
@@ -95,7 +95,7 @@ struct Renderer {
     }
 
     bool save(const DescStatement& s, const QImage& image, const std::string& relativePath) {
-        if (SkinValues::isEmptyBitmap(relativePath))
+        if (dvr::skin::SkinValues::isEmptyBitmap(relativePath))
             return true;
         const QString path = outDir + QLatin1Char('/') + QString::fromStdString(relativePath);
         QDir().mkpath(QFileInfo(path).absolutePath());
@@ -212,7 +212,7 @@ struct Renderer {
             int states = 0;
             for (const auto& [key, state] : kStates) {
                 const auto value = ini.value(section, key);
-                if (!value || SkinValues::isEmptyBitmap(*value))
+                if (!value || dvr::skin::SkinValues::isEmptyBitmap(*value))
                     continue;
                 QImage image = SkinPainter::button(r.size(), state, style, icon, label,
                                                    colour(s.option("bg"), SkinPainter::Palette::panel()));
@@ -349,7 +349,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "skinrender: %s: %s\n", descPath.c_str(), parsed.error.c_str());
         return 1;
     }
-    Renderer renderer{IniDocument::parse(*iniText), QString::fromStdString(outDir), {}, {}, 0};
+    Renderer renderer{dvr::skin::IniDocument::parse(*iniText), QString::fromStdString(outDir), {}, {}, 0};
     if (!renderer.run(parsed.statements)) {
         std::fprintf(stderr, "skinrender: %s: %s\n", descPath.c_str(), renderer.error.c_str());
         return 1;

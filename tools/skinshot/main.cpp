@@ -146,7 +146,7 @@ std::vector<QRect> panes(const QRect& area, int n) {
     return out;
 }
 
-SkinButton* viewerButton(QWidget* parent, const SkinReader& reader, const char* section,
+SkinButton* viewerButton(QWidget* parent, const dvr::skin::SkinReader& reader, const char* section,
                          const char* posSection, const std::string& posKey, ButtonKind kind) {
     auto* b = new SkinButton(parent);
     SkinButtonLoader::loadStandard(*b, reader, section, 0, kind);
@@ -155,8 +155,8 @@ SkinButton* viewerButton(QWidget* parent, const SkinReader& reader, const char* 
 }
 
 bool vistrelLive(const std::string& home, const QString& out) {
-    RecordingSkinNotifier notifier;
-    SkinReader reader(home, &notifier);
+    dvr::skin::RecordingSkinNotifier notifier;
+    dvr::skin::SkinReader reader(home, &notifier);
     if (!reader.open(home + "/ini/res.ini"))
         return false;
     ShotWindow w(image(reader.readBitmapPath("MAIN", "LIVE_SKIN")),
@@ -245,8 +245,8 @@ bool vistrelLive(const std::string& home, const QString& out) {
 }
 
 bool vistrelPlayback(const std::string& home, const QString& out) {
-    RecordingSkinNotifier notifier;
-    SkinReader reader(home, &notifier);
+    dvr::skin::RecordingSkinNotifier notifier;
+    dvr::skin::SkinReader reader(home, &notifier);
     if (!reader.open(home + "/ini/res.ini"))
         return false;
     auto at = [&](const char* section, const char* key) {
@@ -331,8 +331,8 @@ bool vistrelPlayback(const std::string& home, const QString& out) {
 }
 
 bool discoroMain(const std::string& home, const QString& out, bool pal) {
-    RecordingSkinNotifier notifier;
-    PlayerSkinReader reader(home, &notifier);
+    dvr::skin::RecordingSkinNotifier notifier;
+    dvr::skin::PlayerSkinReader reader(home, &notifier);
     const auto frame = reader.readMainFramePosition();
     if (!frame)
         return false;
@@ -439,8 +439,8 @@ bool discoroMain(const std::string& home, const QString& out, bool pal) {
 }
 
 bool discoroBackup(const std::string& home, const QString& out) {
-    RecordingSkinNotifier notifier;
-    PlayerSkinReader reader(home, &notifier);
+    dvr::skin::RecordingSkinNotifier notifier;
+    dvr::skin::PlayerSkinReader reader(home, &notifier);
     auto at = [&](const char* key) { return toQRect(reader.readPosition("BACKUP POS", key)); };
     ShotWindow w(image(reader.readBitmapPath("BACKUP", "SKIN")), at("POS_BACKUP_SKIN").size());
     auto list = [&](const char* key, const QStringList& items) {
@@ -462,8 +462,8 @@ bool discoroBackup(const std::string& home, const QString& out) {
 }
 
 bool discoroEdit(const std::string& home, const QString& out, bool pal) {
-    RecordingSkinNotifier notifier;
-    PlayerSkinReader reader(home, &notifier);
+    dvr::skin::RecordingSkinNotifier notifier;
+    dvr::skin::PlayerSkinReader reader(home, &notifier);
     auto at = [&](const char* key) { return toQRect(reader.readPosition("EDIT POS", key)); };
     const QImage background = image(reader.readBitmapPath("ZAV_EDIT", pal ? "PALSKIN" : "NTSKIN"));
     ShotWindow w(background, background.size());
@@ -505,12 +505,12 @@ bool discoroEdit(const std::string& home, const QString& out, bool pal) {
 // A sheet of button states side by side (normal, down, disabled, down
 // checked), twice the size, to compare states at a glance.
 bool buttonStates(const std::string& home, const QString& out) {
-    RecordingSkinNotifier notifier;
-    SkinReader viewer(home, &notifier);
+    dvr::skin::RecordingSkinNotifier notifier;
+    dvr::skin::SkinReader viewer(home, &notifier);
     if (!viewer.open(home + "/ini/res.ini"))
         return false;
-    PlayerSkinReader player(home, &notifier);
-    std::vector<ButtonImageFiles> rows;
+    dvr::skin::PlayerSkinReader player(home, &notifier);
+    std::vector<dvr::skin::ButtonImageFiles> rows;
     for (const char* s : {"BTN_CONNECT", "BTN_LIVE_EXIT", "BTN_PTZ_0", "BTN_PTZ_ZOOM_IN", "BTN_MODE4",
                           "BTN_CH5", "BTN_SCAL_TXT", "BTN_WHEEL", "BTN_FPLAY", "BTN_SAVE_AVI", "BTN_PB_EXIT"})
         rows.push_back(viewer.readButtonImages(s));
@@ -522,7 +522,7 @@ bool buttonStates(const std::string& home, const QString& out) {
     int width = 0;
     int height = gap;
     std::vector<std::array<QImage, 4>> images;
-    for (const ButtonImageFiles& f : rows) {
+    for (const dvr::skin::ButtonImageFiles& f : rows) {
         std::array<QImage, 4> row = {image(f.normal), image(f.down), image(f.disable), image(f.dnCheck)};
         int w = gap;
         int h = 0;
@@ -563,7 +563,7 @@ bool buttonStates(const std::string& home, const QString& out) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv, argv + argc);
     std::string error;
-    const auto home = ProgramFolder::takeHomeOption(args, &error);
+    const auto home = dvr::skin::ProgramFolder::takeHomeOption(args, &error);
     if (!error.empty()) {
         std::fprintf(stderr, "skinshot: %s\n", error.c_str());
         return 2;
@@ -584,7 +584,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const std::string folder = ProgramFolder::resolve(home, nullptr);
+    const std::string folder = dvr::skin::ProgramFolder::resolve(home, nullptr);
     QDir().mkpath(outDir);
     bool ok = vistrelLive(folder, outDir);
     ok = vistrelPlayback(folder, outDir) && ok;

@@ -121,15 +121,15 @@ int runPtz(const PtzJobOptions& options, std::ostream& out, std::ostream& err) {
     if (options.host.empty())
         return failWith(err, "no host given (--host)");
     const std::string home =
-        ProgramFolder::resolve(options.home.empty() ? std::nullopt : std::optional<std::string>(options.home),
-                               ProgramFolder::kViewerHomeVariable);
+        skin::ProgramFolder::resolve(options.home.empty() ? std::nullopt : std::optional<std::string>(options.home),
+                               skin::ProgramFolder::kViewerHomeVariable);
     ptz::PtzFolders folders{
         home, options.userDataFolder.empty() ? ptz::defaultUserDataFolder() : options.userDataFolder};
     ptz::PtzSettings settings;
     settings.ptzType = options.ptzType;
     settings.baudRateCode = options.baudRate;
     // The stop repeats come from the program folder's opt.ini, as the window reads them.
-    SettingsStore store(std::string(), home);
+    config::SettingsStore store(std::string(), home);
     store.readDisplayOptions();
     settings.maxStopCount = store.options().maxStopCount;
 

@@ -10,6 +10,8 @@
 #include "common/skin/IniFile.h"
 #include "common/skin/ProgramFolder.h"
 
+namespace dvr::config {
+
 namespace {
 
 // Stored values carry their type, as registry values do: "sz:" strings in double quotes (so leading and
@@ -69,20 +71,20 @@ std::optional<int> decodeInteger(std::string_view stored) {
     if (stored.find_first_of("0123456789") == std::string_view::npos) {
         return std::nullopt;
     }
-    return parseProfileInt(stored);
+    return skin::parseProfileInt(stored);
 }
 
 // Reads the "Setting" values of a parsed settings file; missing or mistyped values give the default.
 class SettingsReader {
 public:
-    explicit SettingsReader(const std::optional<IniDocument>& document) : m_document(document) {}
+    explicit SettingsReader(const std::optional<skin::IniDocument>& document) : m_document(document) {}
 
     std::string string(const char* name, std::string_view defaultValue, std::size_t maxChars) const {
         std::optional<std::string> value;
         if (const auto stored = raw(name)) {
             value = decodeString(*stored);
         }
-        return TextCodec::leftChars(value ? std::string_view(*value) : defaultValue, maxChars);
+        return skin::TextCodec::leftChars(value ? std::string_view(*value) : defaultValue, maxChars);
     }
     int integer(const char* name, int defaultValue) const {
         if (const auto stored = raw(name)) {
@@ -101,7 +103,7 @@ private:
     std::optional<std::string> raw(const char* name) const {
         return m_document ? m_document->value(SettingsStore::kSectionName, name) : std::nullopt;
     }
-    const std::optional<IniDocument>& m_document;
+    const std::optional<skin::IniDocument>& m_document;
 };
 
 }  // namespace
@@ -109,8 +111,8 @@ private:
 SettingsStore::SettingsStore(std::string settingsFilePath, std::string programFolder)
     : m_settingsFilePath(std::move(settingsFilePath)),
       m_programFolder(std::move(programFolder)),
-      m_optionsFilePath(ProgramFolder::join(m_programFolder, kOptionsFile)) {
-    m_settings.saveFolder = ProgramFolder::join(m_programFolder, "Backup");
+      m_optionsFilePath(skin::ProgramFolder::join(m_programFolder, kOptionsFile)) {
+    m_settings.saveFolder = skin::ProgramFolder::join(m_programFolder, "Backup");
 }
 
 std::string SettingsStore::defaultSettingsFilePath() {
@@ -118,15 +120,15 @@ std::string SettingsStore::defaultSettingsFilePath() {
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/') {
         base = config;
     } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = ProgramFolder::join(home, ".config");
+        base = skin::ProgramFolder::join(home, ".config");
     } else {
         return {};
     }
-    return ProgramFolder::join(base, "Vistrel/Vistrel.ini");
+    return skin::ProgramFolder::join(base, "Vistrel/Vistrel.ini");
 }
 
 void SettingsStore::readSettingsFile() {
-    const std::optional<IniDocument> document = IniFile(m_settingsFilePath).load();
+    const std::optional<skin::IniDocument> document = skin::IniFile(m_settingsFilePath).load();
     const SettingsReader reader(document);
     const ViewerSettings defaults;
     ViewerSettings& s = m_settings;
@@ -134,7 +136,7 @@ void SettingsStore::readSettingsFile() {
     s.password = reader.string("User PSeed", defaults.password, ViewerSettings::kPasswordMaxChars);
     s.recorderAddress =
         reader.string("Host IPAddress", defaults.recorderAddress, ViewerSettings::kRecorderAddressMaxChars);
-    s.saveFolder = reader.string("Record Path", ProgramFolder::join(m_programFolder, "Backup"),
+    s.saveFolder = reader.string("Record Path", skin::ProgramFolder::join(m_programFolder, "Backup"),
                                  ViewerSettings::kSaveFolderMaxChars);
     s.recorderPort = reader.integer("Host Port", defaults.recorderPort);
     s.rotationIntervalIndex = reader.byte("Rotate Interval", defaults.rotationIntervalIndex);
@@ -165,8 +167,8 @@ bool SettingsStore::saveSettings() const {
     if (m_settingsFilePath.empty()) {
         return false;
     }
-    const IniFile file(m_settingsFilePath);
-    IniDocument document = file.load().value_or(IniDocument(TextEncoding::Utf8Bom));
+    const skin::IniFile file(m_settingsFilePath);
+    skin::IniDocument document = file.load().value_or(skin::IniDocument(skin::TextEncoding::Utf8Bom));
     const ViewerSettings& s = m_settings;
     const auto putString = [&](const char* name, const std::string& value) {
         document.setValue(kSectionName, name, encodeString(value));
@@ -201,14 +203,14 @@ bool SettingsStore::saveSettings() const {
             ::chmod(folder.c_str(), 0700);
         }
     }
-    return FileBytes::writeAtomically(m_settingsFilePath, document.serialize(), 0600);
+    return skin::FileBytes::writeAtomically(m_settingsFilePath, document.serialize(), 0600);
 }
 
 void SettingsStore::readDisplayOptions() {
-    const std::optional<IniDocument> document = IniFile(m_optionsFilePath).load();
+    const std::optional<skin::IniDocument> document = skin::IniFile(m_optionsFilePath).load();
     const auto readInt = [&](const char* section, const char* key, int defaultValue) {
         const auto value = document ? document->value(section, key) : std::nullopt;
-        return (value && !value->empty()) ? parseProfileInt(*value) : defaultValue;
+        return (value && !value->empty()) ? skin::parseProfileInt(*value) : defaultValue;
     };
     const ViewerOptions defaults;
     m_options.pixelX = readInt("PIXEL_OFFSET", "PIXEL_X", defaults.pixelX);
@@ -218,12 +220,12 @@ void SettingsStore::readDisplayOptions() {
 }
 
 void SettingsStore::readNetworkSpeed() {
-    const std::optional<IniDocument> document = IniFile(m_optionsFilePath).load();
+    const std::optional<skin::IniDocument> document = skin::IniFile(m_optionsFilePath).load();
     // Pacing values outside 1 to 10 (a hand-edited file) are brought into that range: the request
     // sends 11 minus the value, and the setup page can only show 1 to 10.
     const auto readSpeed = [&](const char* key, int defaultValue) {
         const auto value = document ? document->value("NETWORK_SPEED", key) : std::nullopt;
-        const int speed = (value && !value->empty()) ? parseProfileInt(*value) : defaultValue;
+        const int speed = (value && !value->empty()) ? skin::parseProfileInt(*value) : defaultValue;
         return std::clamp(speed, ViewerOptions::kMinNetworkSpeed, ViewerOptions::kMaxNetworkSpeed);
     };
     const ViewerOptions defaults;
@@ -234,9 +236,11 @@ void SettingsStore::readNetworkSpeed() {
 }
 
 bool SettingsStore::writeNetworkSpeed() const {
-    const IniFile file(m_optionsFilePath);
+    const skin::IniFile file(m_optionsFilePath);
     return file.writeInt("NETWORK_SPEED", "DIVISION1", m_options.division1) &&
            file.writeInt("NETWORK_SPEED", "DIVISION4", m_options.division4) &&
            file.writeInt("NETWORK_SPEED", "DIVISION9", m_options.division9) &&
            file.writeInt("NETWORK_SPEED", "DIVISION16", m_options.division16);
 }
+
+}  // namespace dvr::config

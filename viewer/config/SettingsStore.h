@@ -4,6 +4,8 @@
 
 #include "viewer/config/ViewerSettings.h"
 
+namespace dvr::config {
+
 // Loads and saves the viewer's settings:
 // - the per-user settings file (section "Setting", same value names as the table in ViewerSettings),
 //   written with mode 0600 because it holds the password; strings keep every character, integers are
@@ -54,3 +56,5 @@ private:
     ViewerSettings m_settings;
     ViewerOptions m_options;
 };
+
+}  // namespace dvr::config

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace dvr::config {
+
 std::string ViewerSettings::displayedRecorderAddress() const {
     return recorderAddress == "0.0.0.0" ? std::string(kDefaultRecorderAddress) : recorderAddress;
 }
@@ -40,3 +42,5 @@ void ViewerOptions::setNetworkSpeed(std::uint16_t splitCode, int value) {
             break;
     }
 }
+
+}  // namespace dvr::config

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace dvr::config {
+
 // The viewer's persistent settings in memory, with their stored value names and defaults. Strings are
 // bounded to their field sizes when loaded; one-byte fields keep the low 8 bits of the stored integer.
 struct ViewerSettings {
@@ -57,3 +59,5 @@ struct ViewerOptions {
     int networkSpeed(std::uint16_t splitCode) const;
     void setNetworkSpeed(std::uint16_t splitCode, int value);
 };
+
+}  // namespace dvr::config

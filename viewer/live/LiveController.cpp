@@ -167,7 +167,7 @@ void LiveController::onHold(uint32_t value, int state) {
     }
     // The speed buttons act on release: plus up to 10, minus down to 1, sent with the next live request.
     if (state == 0 && (value == command::kSpeedPlus || value == command::kSpeedMinus)) {
-        ViewerOptions& options = m_settings.options();
+        config::ViewerOptions& options = m_settings.options();
         const int speed = options.networkSpeed(m_layout.splitCode());
         options.setNetworkSpeed(m_layout.splitCode(), value == command::kSpeedPlus ? speedAfterPlus(speed)
                                                                                    : speedAfterMinus(speed));
@@ -277,7 +277,7 @@ void LiveController::pressDisconnect() {
     }
     resetLiveState();
     std::error_code ignored;
-    std::filesystem::remove(ProgramFolder::join(m_options.programFolder, kEventFile), ignored);
+    std::filesystem::remove(skin::ProgramFolder::join(m_options.programFolder, kEventFile), ignored);
     clearPictureBuffers();
     m_screen.buttonsChanged();
     m_screen.repaint(area::kSkin);

@@ -186,9 +186,9 @@ public:
     // --- state --------------------------------------------------------------------------------------
     link::RecorderSession* session() { return m_session.get(); }
     const link::RecorderSession* session() const { return m_session.get(); }
-    SettingsStore& settingsStore() { return m_settings; }
-    const SettingsStore& settingsStore() const { return m_settings; }
-    const ::LanguageFile& language() const { return m_language; }
+    config::SettingsStore& settingsStore() { return m_settings; }
+    const config::SettingsStore& settingsStore() const { return m_settings; }
+    const skin::LanguageFile& language() const { return m_language; }
     const LiveLayout& layout() const { return m_layout; }
     uint16_t splitCode() const { return m_layout.splitCode(); }
     uint32_t layoutCode() const { return m_layout.layoutCode(); }
@@ -274,8 +274,8 @@ private:
     LiveScreen& m_screen;
     LiveTimers& m_timers;
     const LiveClock& m_clock;
-    ::LanguageFile m_language;
-    SettingsStore m_settings;
+    skin::LanguageFile m_language;
+    config::SettingsStore m_settings;
     link::RecorderTransport* m_transport = nullptr;
     std::unique_ptr<link::RecorderSession> m_session;
     link::SessionHost* m_playbackHost = nullptr;

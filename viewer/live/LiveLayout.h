@@ -4,23 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/frame/Rect.h"
 #include "common/frame/SourceRect.h"
 
 namespace dvr::live {
 
-// A rectangle in window coordinates; right and bottom are exclusive. An all-zero rectangle means "no pane".
-struct PaneRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    bool isEmpty() const { return right <= left || bottom <= top; }
-    bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
-    friend bool operator==(const PaneRect&, const PaneRect&) = default;
-};
+// A pane rectangle in window coordinates. An all-zero rectangle means "no pane".
+using PaneRect = dvr::Rect;
 
 // Split codes: high byte the pane count, low byte the index of the mode button that selects it.
 inline constexpr uint16_t kSplitOne = 0x0100;

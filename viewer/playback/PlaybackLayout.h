@@ -6,6 +6,7 @@
 
 #include "common/frame/FormatText.h"
 #include "common/frame/FrameHeader.h"
+#include "common/frame/Rect.h"
 #include "common/frame/SourceRect.h"
 
 #include <array>
@@ -30,17 +31,7 @@ inline constexpr int kSettlePictures = 3;
 uint16_t openingSplitCode(uint32_t layoutCode);
 
 // A rectangle in window coordinates; right and bottom exclusive. Empty hides a pane.
-struct Rect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    bool isEmpty() const { return right <= left || bottom <= top; }
-    bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
-    friend bool operator==(const Rect&, const Rect&) = default;
-};
+using Rect = dvr::Rect;
 
 // Which picture a pane shows: the buffer (a base channel) and the kind and
 // field height of the picture that was stored there for this pane.

@@ -2,7 +2,9 @@
 
 #include <QString>
 
+namespace dvr::skin {
 class PlayerSkinReader;
+}
 class QWidget;
 
 namespace dvr::skin {

@@ -8,8 +8,12 @@
 
 #include <optional>
 
+namespace dvr::skin {
 class SkinReader;
+}
+namespace dvr::skin {
 class PlayerSkinReader;
+}
 
 namespace dvr::skin {
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/frame/Rect.h"
 #include "player/media/PlayMode.h"
 #include "player/ui/view/PlayerControlIds.h"
 
@@ -16,17 +17,7 @@ namespace dvr::player {
 bool recordVisibleIn(int layout, int firstChannel, int channel, uint32_t pictureFlags);
 
 // A pane rectangle in window pixels (right and bottom exclusive).
-struct PaneRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    bool empty() const { return right <= left || bottom <= top; }
-    bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
-    friend bool operator==(const PaneRect&, const PaneRect&) = default;
-};
+using PaneRect = dvr::Rect;
 
 // The navigation state indicators, in the order of their controls (kStateStart + state).
 enum class NavigationState { Start, FastBackward, Backward, Pause, Forward, FastForward, End };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace dvr::skin;
+
 namespace {
 
 const char* const kSample =

@@ -6,6 +6,8 @@
 
 #include "tests/common/skin/TempFolder.h"
 
+using namespace dvr::skin;
+
 namespace {
 
 std::string utf16(const std::string& ascii) {

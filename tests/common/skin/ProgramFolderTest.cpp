@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace dvr::skin;
+
 TEST(ProgramFolderTest, NormalizesTheTextsPaths) {
     struct Case {
         const char* path;

@@ -8,6 +8,8 @@
 #include "common/skin/PlayerSkinReader.h"
 #include "tests/common/skin/TempFolder.h"
 
+using namespace dvr::skin;
+
 TEST(SkinValuesTest, ParsesPositionValues) {
     struct Case {
         const char* value;

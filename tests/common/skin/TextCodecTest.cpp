@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace dvr::skin;
+
 TEST(TextCodecTest, DetectsEncodingByByteOrderMark) {
     struct Case {
         std::string bytes;

@@ -10,6 +10,10 @@
 #include "common/skin/IniFile.h"
 #include "tests/common/skin/TempFolder.h"
 
+using namespace dvr::config;
+
+using namespace dvr::skin;
+
 namespace {
 
 // A program folder and a per-user config folder, both temporary.

@@ -8,7 +8,7 @@
 
 namespace dvr::live {
 
-AboutDialog::AboutDialog(const LanguageFile& language, QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(const skin::LanguageFile& language, QWidget* parent) : QDialog(parent) {
     const QString title = QString::fromStdString(language.text("MAIN", "Vistrel"));
     setWindowTitle(title);
     setObjectName(QStringLiteral("aboutDialog"));

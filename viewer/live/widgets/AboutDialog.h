@@ -2,7 +2,9 @@
 
 #include <QDialog>
 
+namespace dvr::skin {
 class LanguageFile;
+}
 class QLabel;
 class QPushButton;
 
@@ -13,7 +15,7 @@ namespace dvr::live {
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    AboutDialog(const LanguageFile& language, QWidget* parent = nullptr);
+    AboutDialog(const skin::LanguageFile& language, QWidget* parent = nullptr);
 
     QString versionLine() const;
     QString okCaption() const;

@@ -9,7 +9,7 @@ namespace dvr::live {
 
 // Message boxes and the default beep of the viewer, behind an interface so that tests read the
 // messages instead of blocking on a dialog.
-class ViewerNotifier : public SkinNotifier {
+class ViewerNotifier : public skin::SkinNotifier {
 public:
     // A message box with the error icon.
     virtual void showError(const std::string& text, const std::string& caption) = 0;

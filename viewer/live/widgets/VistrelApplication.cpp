@@ -15,7 +15,7 @@
 
 namespace dvr::live {
 
-bool takeSingleInstance(skin::SingleInstanceLock& lock, const ::LanguageFile& language,
+bool takeSingleInstance(skin::SingleInstanceLock& lock, const skin::LanguageFile& language,
                         ViewerNotifier& notifier) {
     if (lock.acquire()) {
         return true;
@@ -37,8 +37,8 @@ int answerCommandLine(const ViewerCommandLine& line, std::ostream& out, std::ost
 }
 
 int runVistrel(const ViewerCommandLine& line, ViewerNotifier& notifier) {
-    const std::string programFolder = ProgramFolder::resolve(line.home, ProgramFolder::kViewerHomeVariable);
-    const ::LanguageFile language(programFolder);
+    const std::string programFolder = skin::ProgramFolder::resolve(line.home, skin::ProgramFolder::kViewerHomeVariable);
+    const skin::LanguageFile language(programFolder);
     skin::SingleInstanceLock lock(QStringLiteral("Vistrel"));
     if (!takeSingleInstance(lock, language, notifier)) {
         return 1;
@@ -47,7 +47,7 @@ int runVistrel(const ViewerCommandLine& line, ViewerNotifier& notifier) {
     link::LinuxArpTable arpTable;
     ViewOptions options;
     options.programFolder = programFolder;
-    options.settingsFilePath = SettingsStore::defaultSettingsFilePath();
+    options.settingsFilePath = config::SettingsStore::defaultSettingsFilePath();
     options.hostOverride = line.host;
     options.portOverride = line.port;
     options.arpTable = line.arpCleanup ? &arpTable : nullptr;

@@ -6,7 +6,9 @@
 
 #include "viewer/live/ViewerCommandLine.h"
 
+namespace dvr::skin {
 class LanguageFile;
+}
 
 namespace dvr::skin {
 class SingleInstanceLock;
@@ -19,7 +21,7 @@ class ViewerNotifier;
 // Takes the single-instance lock. When another copy of the program holds it, shows the language file's
 // MSG_019 ("Another instance of this program exists") with the MSG_020 caption ("ERROR") as an error and
 // returns false; the other copy is left alone.
-bool takeSingleInstance(skin::SingleInstanceLock& lock, const ::LanguageFile& language,
+bool takeSingleInstance(skin::SingleInstanceLock& lock, const skin::LanguageFile& language,
                         ViewerNotifier& notifier);
 
 // Answers --help and a bad command line without a window: prints the usage to `out` (status 0) or a

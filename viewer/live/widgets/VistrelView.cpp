@@ -47,10 +47,6 @@ QColor textColour() {
     return QColor(6, 179, 255);
 }
 
-QRect toQRect(const SkinRect& r) {
-    return skin::toQRect(r);
-}
-
 QRect toQRect(const PaneRect& r) {
     return r.isEmpty() ? QRect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
@@ -152,7 +148,7 @@ VistrelView::VistrelView(ViewOptions options, ViewerNotifier& notifier, QWidget*
     setMouseTracking(false);
     // The keyboard drives the PTZ moves.
     setFocusPolicy(Qt::StrongFocus);
-    m_logo.load(QString::fromStdString(ProgramFolder::join(m_options.programFolder, kLogoFile)));
+    m_logo.load(QString::fromStdString(skin::ProgramFolder::join(m_options.programFolder, kLogoFile)));
 
     LiveTimers* timers = m_options.timers;
     QtLiveTimers* qtTimers = nullptr;
@@ -182,8 +178,8 @@ VistrelView::~VistrelView() {
 }
 
 QSize VistrelView::skinSize(const std::string& programFolder) {
-    const SkinRect rect =
-        readViewerSkinPosition(ProgramFolder::join(programFolder, kSkinFile), kMainPos, "POS_LIVE_SKIN");
+    const skin::SkinRect rect =
+        skin::readViewerSkinPosition(skin::ProgramFolder::join(programFolder, kSkinFile), kMainPos, "POS_LIVE_SKIN");
     return QSize(std::max(0, rect.width()), std::max(0, rect.height()));
 }
 
@@ -198,7 +194,7 @@ void VistrelView::initialUpdate() {
     m_controller->createSession(*m_transport);
 
     // 3. The skin file.
-    m_skin.open(ProgramFolder::join(m_options.programFolder, kSkinFile));
+    m_skin.open(skin::ProgramFolder::join(m_options.programFolder, kSkinFile));
 
     // 4, 5. opt.ini and the stored settings.
     m_controller->loadSettings();
@@ -225,7 +221,7 @@ void VistrelView::initialUpdate() {
     createButtons();
 
     // 9, 10, 12. The 16-pane layout with its network speed, full screen when set, the view timers.
-    const SkinRect overlay = m_skin.readPosition(kMainPos, "POS_OVERLAY_TERM");
+    const skin::SkinRect overlay = m_skin.readPosition(kMainPos, "POS_OVERLAY_TERM");
     m_controller->start(PaneRect{overlay.left, overlay.top, overlay.right, overlay.bottom});
 }
 

@@ -71,8 +71,8 @@ public:
     const LiveLayout& layout() const { return m_controller->layout(); }
     link::ConnectionState connectionState() const { return m_controller->connectionState(); }
     link::RecorderSession* session() { return m_controller->session(); }
-    SettingsStore& settingsStore() { return m_controller->settingsStore(); }
-    const LanguageFile& language() const { return m_controller->language(); }
+    config::SettingsStore& settingsStore() { return m_controller->settingsStore(); }
+    const skin::LanguageFile& language() const { return m_controller->language(); }
     bool fullScreenSetting() const { return m_controller->fullScreenSetting(); }
     // Pane rectangle of a channel in view coordinates (empty without a pane).
     QRect paneRect(int channel) const;
@@ -129,7 +129,7 @@ private:
 
     ViewOptions m_options;
     ViewerNotifier& m_notifier;
-    SkinReader m_skin;
+    skin::SkinReader m_skin;
     SocketNotifierTransport* m_transport = nullptr;
     std::unique_ptr<LiveTimers> m_ownTimers;
     SystemClock m_systemClock;

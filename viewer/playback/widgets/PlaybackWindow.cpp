@@ -29,8 +29,8 @@ constexpr const char* kRecordPos = "IMG REC INFO";
 constexpr const char* kStatusSection = "STATUS_STRING";
 
 // Button kinds: 0 latching, 3 push.
-constexpr int kLatching = 0;
-constexpr int kPush = 3;
+constexpr skin::ButtonKind kLatching = skin::ButtonKind::Toggle;
+constexpr skin::ButtonKind kPush = skin::ButtonKind::Momentary;
 
 QColor textColour() {
     return QColor(6, 181, 255);
@@ -47,7 +47,7 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
     : QWidget(parent), m_controller(controller), m_language(programFolder), m_skin(programFolder, nullptr) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
-    m_skin.open(ProgramFolder::join(programFolder, kSkinFile));
+    m_skin.open(skin::ProgramFolder::join(programFolder, kSkinFile));
     if (const auto path = m_skin.readBitmapPath("MAIN", "PLAYBACK_SKIN"))
         m_background.load(QString::fromStdString(*path));
     resize(
@@ -131,7 +131,7 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
 PlaybackWindow::~PlaybackWindow() = default;
 
 skin::SkinButton* PlaybackWindow::makeButton(const char* section, const char* positionSection,
-                                             const char* positionKey, int commandId, int kind) {
+                                             const char* positionKey, int commandId, skin::ButtonKind kind) {
     auto* b = new skin::SkinButton(this);
     skin::SkinButtonLoader::loadStandard(*b, m_skin, section, commandId, kind);
     b->place(skin::toQRect(m_skin.readPosition(positionSection, positionKey)));

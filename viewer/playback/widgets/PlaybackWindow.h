@@ -87,7 +87,7 @@ protected:
 
 private:
     skin::SkinButton* makeButton(const char* section, const char* positionSection, const char* positionKey,
-                                 int commandId, int kind);
+                                 int commandId, skin::ButtonKind kind);
     void onCommand(int commandId);
     void syncButtons();
     void syncTimers();
@@ -95,8 +95,8 @@ private:
     void drawPane(QPainter& painter, const PaneDraw& draw) const;
 
     PlaybackController& m_controller;
-    LanguageFile m_language;
-    SkinReader m_skin;
+    skin::LanguageFile m_language;
+    skin::SkinReader m_skin;
     QImage m_background;
     QFont m_font;
     QRect m_area;

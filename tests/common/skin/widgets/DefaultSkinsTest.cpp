@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+using namespace dvr::skin;
+
 using dvr::skin::PlayerToolTips;
 
 namespace {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace dvr::skin;
+
 using dvr::skin::ButtonKind;
 using dvr::skin::SkinButton;
 using dvr::skin::SkinButtonLoader;

@@ -11,6 +11,8 @@
 #include "player/ui/view/PlayerControlIds.h"
 #include "tools/zavgen/BackupGenerator.h"
 
+using namespace dvr::skin;
+
 namespace dvr::player {
 namespace {
 
