@@ -23,7 +23,7 @@ QStringList listOf(const std::vector<std::string>& items) {
 
 }  // namespace
 
-BackupWindow::BackupWindow(const PlayerSkinReader& skin, QWidget* parent) : skin::SkinSurface(parent) {
+BackupWindow::BackupWindow(const skin::PlayerSkinReader& skin, QWidget* parent) : skin::SkinSurface(parent) {
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Backup"));
     if (const std::optional<std::string> path = skin.readBitmapPath("BACKUP", "SKIN")) {

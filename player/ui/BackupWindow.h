@@ -19,7 +19,7 @@ namespace dvr::player {
 class BackupWindow : public skin::SkinSurface {
     Q_OBJECT
 public:
-    BackupWindow(const PlayerSkinReader& skin, QWidget* parent);
+    BackupWindow(const skin::PlayerSkinReader& skin, QWidget* parent);
 
     // Fills the lists for a file of channelCount channels and selects the defaults.
     void openFor(int channelCount);

@@ -34,7 +34,7 @@ constexpr EditButton kEditButtons[] = {
     {"BTN_CLOSE_EDIT", "POS_CLOSE", edit::kClose},
 };
 
-QImage loadImage(const PlayerSkinReader& skin, const char* section, const char* key) {
+QImage loadImage(const skin::PlayerSkinReader& skin, const char* section, const char* key) {
     const std::optional<std::string> path = skin.readBitmapPath(section, key);
     return path ? QImage(QString::fromStdString(*path)) : QImage();
 }
@@ -45,7 +45,7 @@ EditWindow::EditWindow(Options options, EditPicture picture)
     : m_options(std::move(options)), m_model(std::move(picture)) {
     setWindowTitle(QStringLiteral("Image Edit"));
     setFocusPolicy(Qt::StrongFocus);
-    const PlayerSkinReader& skin = *m_options.skin;
+    const skin::PlayerSkinReader& skin = *m_options.skin;
     m_background = loadImage(skin, "ZAV_EDIT", m_options.pal ? "PALSKIN" : "NTSKIN");
     setBackground(m_background);
     QRect area = skinRect("POS_OVERLAY_TERM");

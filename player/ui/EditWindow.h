@@ -23,10 +23,10 @@ class EditWindow : public skin::SkinSurface {
     Q_OBJECT
 public:
     struct Options {
-        const PlayerSkinReader* skin = nullptr;
+        const skin::PlayerSkinReader* skin = nullptr;
         bool pal = false;
         std::string programFolder;
-        SkinNotifier* notifier = nullptr;
+        skin::SkinNotifier* notifier = nullptr;
         StillPrinter* printer = nullptr;
         // The backup file's first and last recording, for the printed page.
         exporting::ExportTime backupStart;

@@ -371,7 +371,7 @@ bool LiveController::operatePtz(const ptz::PtzCommand& command) {
 // The protocol, baud-rate code and stop repeats of the stored settings; the table is rebuilt only when
 // the protocol changed.
 void LiveController::syncPtzSettings() {
-    const ViewerSettings& settings = m_settings.settings();
+    const config::ViewerSettings& settings = m_settings.settings();
     m_ptz->setBaudRateCode(settings.ptzBaudRateIndex);
     m_ptz->setMaxStopCount(m_settings.options().maxStopCount);
     setPtzType(settings.ptzProtocolIndex);

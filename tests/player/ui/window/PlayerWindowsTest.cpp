@@ -19,6 +19,8 @@
 #include "tools/synth/Synth.h"
 #include "tools/zavgen/BackupGenerator.h"
 
+using namespace dvr::skin;
+
 namespace dvr::player {
 namespace {
 
