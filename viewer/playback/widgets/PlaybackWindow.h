@@ -8,6 +8,7 @@
 #include "common/frame/FrameHeader.h"
 #include "common/skin/LanguageFile.h"
 #include "common/skin/SkinReader.h"
+#include "common/skin/widgets/SkinButtonLogic.h"
 #include "viewer/playback/PlaybackController.h"
 
 #include <QFont>

@@ -78,7 +78,7 @@ void MessageBoxSink::showMessage(QWidget* parent, const std::string& text, const
 }
 
 UserPtzCommandDialog::UserPtzCommandDialog(const std::string& filePath, PtzFileChooser& files,
-                                           PtzMessageSink& messages, const ::LanguageFile* language,
+                                           PtzMessageSink& messages, const skin::LanguageFile* language,
                                            QWidget* parent)
     : QDialog(parent), m_openedPath(filePath), m_files(files), m_messages(messages), m_language(language) {
     setWindowTitle(QStringLiteral("User PTZ Command"));

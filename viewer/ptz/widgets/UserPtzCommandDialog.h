@@ -73,7 +73,7 @@ public:
     // `language` (may be null) gives the texts of the ERR_MSG messages; without it the built-in English
     // texts are shown.
     UserPtzCommandDialog(const std::string& filePath, PtzFileChooser& files, PtzMessageSink& messages,
-                         const ::LanguageFile* language = nullptr, QWidget* parent = nullptr);
+                         const skin::LanguageFile* language = nullptr, QWidget* parent = nullptr);
     ~UserPtzCommandDialog() override;
 
     void setOperateHandler(std::function<void(const PtzCommand&)> handler) { m_operate = std::move(handler); }
@@ -103,7 +103,7 @@ private:
     std::string m_openedPath;
     PtzFileChooser& m_files;
     PtzMessageSink& m_messages;
-    const ::LanguageFile* m_language;
+    const skin::LanguageFile* m_language;
     std::function<void(const PtzCommand&)> m_operate;
     bool m_refreshing = false;
 
