@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
+#include "player/ui/FileHandOff.h"
 #include "player/ui/PlayerView.h"
 #include "player/ui/RecentFiles.h"
 #include "player/ui/SingleInstance.h"
@@ -19,7 +21,8 @@ constexpr const char* kUsage =
     "\n"
     "  FILE        the backup file to open (relative to the current folder)\n"
     "  --home DIR  program folder holding res.ini and the skin bitmaps\n"
-    "              (default: $DISCORO_HOME, else the folder of the program)\n"
+    "              (default: $DISCORO_HOME, else the folder of the program when it\n"
+    "              holds them, else ../share/discoro beside it)\n"
     "  --help      this text\n";
 
 QString stripQuotes(QString text) {
@@ -70,6 +73,10 @@ int main(int argc, char** argv) {
 
     dvr::player::SingleInstance instance(QStringLiteral("Discoro"));
     if (!instance.acquire()) {
+        // A file opened from the desktop while the player runs goes to the running player.
+        if (!file.isEmpty() && dvr::player::FileHandOff::send(instance.lockPath(), file, 5000)) {
+            return 0;
+        }
         std::fprintf(stderr, "discoro: Another instance of this program exists\n");
         QMessageBox::critical(nullptr, QStringLiteral("ERROR"),
                               QStringLiteral("Another instance of this program exists"));
@@ -77,11 +84,22 @@ int main(int argc, char** argv) {
     }
 
     dvr::player::PlayerView::Options options;
-    options.programFolder = ProgramFolder::resolve(home, ProgramFolder::kPlayerHomeVariable);
+    options.programFolder = ProgramFolder::resolve(home, ProgramFolder::kPlayer);
+    options.userFolder = ProgramFiles::defaultUserFolder(ProgramFolder::kPlayer.userName);
     options.settingsPath = dvr::player::RecentFiles::defaultSettingsPath();
     dvr::player::PlayerView view(options);
     if (!view.created()) {
         return 1;
+    }
+    // Files opened from the desktop while this player runs arrive here.
+    dvr::player::FileHandOff handOff(instance.lockPath());
+    QObject::connect(&handOff, &dvr::player::FileHandOff::fileReceived, &view, [&view](const QString& path) {
+        view.raise();
+        view.activateWindow();
+        view.openFile(path);
+    });
+    if (!handOff.listen()) {
+        std::fprintf(stderr, "discoro: files opened while it runs cannot reach this player\n");
     }
     view.show();
     view.activateWindow();

@@ -238,7 +238,7 @@ PlayerView::PlayerView(Options options) : m_options(std::move(options)) {
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &PlayerView::onSecondTimer);
     m_secondTimer.start();
-    const PlayerInfo info = PlayerInfoStore::read(m_skin->path());
+    const PlayerInfo info = PlayerInfoStore::read(programFiles().readPath(PlayerSkinReader::kFileName));
     m_tooltipOn = info.tooltipOn;
     for (auto& [id, button] : m_buttons) {
         skin::PlayerToolTips::apply(*button, id, *m_skin, m_tooltipOn != 0);
@@ -253,12 +253,20 @@ PlayerView::~PlayerView() {
     m_secondTimer.stop();
     stopPlayback();
     if (m_created) {
-        PlayerInfoStore::write(m_skin->path(), m_model.layout(), m_model.pal() ? 1 : 0);
+        // An installed player keeps its INFO values in a per-user copy of res.ini.
+        const std::string infoPath = programFiles().prepareWrite(PlayerSkinReader::kFileName);
+        if (!infoPath.empty()) {
+            PlayerInfoStore::write(infoPath, m_model.layout(), m_model.pal() ? 1 : 0);
+        }
     }
     m_sound.destroyOutputs();
 }
 
 // ---------------------------------------------------------------- skin and controls
+
+ProgramFiles PlayerView::programFiles() const {
+    return ProgramFiles(m_options.programFolder, m_options.userFolder);
+}
 
 QRect PlayerView::skinRect(const char* section, const char* key) const {
     return skin::toQRect(m_skin->readPosition(section, key));

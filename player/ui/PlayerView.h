@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/skin/PlayerSkinReader.h"
+#include "common/skin/ProgramFiles.h"
 #include "common/skin/SkinNotifier.h"
 #include "common/skin/widgets/SkinSurface.h"
 #include "player/media/BackupScan.h"
@@ -46,6 +47,9 @@ class PlayerView : public skin::SkinSurface {
 public:
     struct Options {
         std::string programFolder;
+        // Per-user folder taking the stored INFO values when the program folder is read-only;
+        // empty keeps them in the program folder's res.ini only.
+        std::string userFolder;
         // Where messages go; nullptr shows message boxes.
         SkinNotifier* notifier = nullptr;
         // Opens the sound device; empty uses SDL.
@@ -124,6 +128,7 @@ private:
     void paintPanes(QPainter& painter);
     void paintPane(QPainter& painter, int channel, const PaneRect& pane);
     void paintTimeInfo(QPainter& painter);
+    ProgramFiles programFiles() const;
     QRect skinRect(const char* section, const char* key) const;
 
     Options m_options;

@@ -36,7 +36,7 @@ int answerCommandLine(const ViewerCommandLine& line, std::ostream& out, std::ost
 }
 
 int runVistrel(const ViewerCommandLine& line, ViewerNotifier& notifier) {
-    const std::string programFolder = ProgramFolder::resolve(line.home, ProgramFolder::kViewerHomeVariable);
+    const std::string programFolder = ProgramFolder::resolve(line.home, ProgramFolder::kViewer);
     const ::LanguageFile language(programFolder);
     InstanceLock lock(QStringLiteral("Vistrel"));
     if (!takeSingleInstance(lock, language, notifier)) {
