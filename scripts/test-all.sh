@@ -82,6 +82,14 @@ for fuzzer in build/fuzz/fuzz/*; do
   fi
 done
 
+section "install, Debian package and desktop files"
+if scripts/check-install.sh build/release; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  overall=1
+fi
+
 echo
 echo "all: $passed passed, $failed failed"
 exit "$overall"
