@@ -76,7 +76,7 @@ done
 
 # A small backup file written by the installed writer.
 sample="$scratch/sample.zav"
-check "zavgen writes a backup file" "$prefix/bin/zavgen" "$sample" --channels 4 --duration 4
+check "zavgen writes a backup file" "$prefix/bin/zavgen" "$sample" --channels 16 --family 3 --duration 8
 check "zavtool reads it" "$prefix/bin/zavtool" info "$sample"
 
 # Discoro finds its skin in share/discoro: only a created window listens for files from a
