@@ -10,8 +10,31 @@ target_compile_definitions(dvr_options INTERFACE
   QT_NO_KEYWORDS)
 target_include_directories(dvr_options INTERFACE "${PROJECT_SOURCE_DIR}")
 
+# Named groups of targets, each built by one custom target made at the end of the configure run:
+# dvr_tests_<label> for the test programs of a label (the sanitizer trees build only the tests they
+# run) and dvr_fuzzers for the libFuzzer targets.
+function(_dvr_make_group_targets)
+  get_property(_groups GLOBAL PROPERTY DVR_TARGET_GROUPS)
+  foreach(_group IN LISTS _groups)
+    get_property(_targets GLOBAL PROPERTY "DVR_GROUP_${_group}")
+    add_custom_target(${_group})
+    add_dependencies(${_group} ${_targets})
+  endforeach()
+endfunction()
+
+function(_dvr_add_to_group group target)
+  get_property(_groups GLOBAL PROPERTY DVR_TARGET_GROUPS)
+  if(NOT _groups)
+    cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL _dvr_make_group_targets)
+  endif()
+  if(NOT group IN_LIST _groups)
+    set_property(GLOBAL APPEND PROPERTY DVR_TARGET_GROUPS ${group})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY "DVR_GROUP_${group}" ${target})
+endfunction()
+
 # dvr_add_test(NAME SOURCES... LIBS ... LABELS ...): one GoogleTest program,
-# registered with CTest. Labels: core (pure, runs under ASan), threads (runs
+# registered with CTest and built by dvr_tests_<label> for each of its labels. Labels: core (pure, runs under ASan), threads (runs
 # under TSan too), qt (offscreen Qt), e2e (end to end over loopback or files).
 # The discovered tests carry one label made of the given ones joined by "_"
 # (say "core_threads"): the discovery script splits list-valued properties, and
@@ -25,6 +48,9 @@ function(dvr_add_test name)
   if(NOT T_LABELS)
     set(T_LABELS core)
   endif()
+  foreach(_one IN LISTS T_LABELS)
+    _dvr_add_to_group(dvr_tests_${_one} ${name})
+  endforeach()
   list(JOIN T_LABELS "_" _label)
   # One environment entry only, for the same reason; the test presets and
   # scripts/test-all.sh set the rest (SDL audio driver, program folder).
@@ -33,7 +59,7 @@ function(dvr_add_test name)
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# dvr_add_fuzzer(NAME SOURCES... LIBS ...): a libFuzzer target (clang only).
+# dvr_add_fuzzer(NAME SOURCES... LIBS ...): a libFuzzer target (clang only), built by dvr_fuzzers.
 function(dvr_add_fuzzer name)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${F_SOURCES})
@@ -41,6 +67,7 @@ function(dvr_add_fuzzer name)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/fuzz")
+  _dvr_add_to_group(dvr_fuzzers ${name})
 endfunction()
 
 # dvr_add_child_folders(): adds every sub-folder of the current folder that has

@@ -4,14 +4,14 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
   libopenjp2-7-dev libopenjp2-tools libturbojpeg0-dev libjpeg62-turbo-dev
-  libsdl2-dev
+  libsdl2-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation2
-  ffmpeg xvfb xauth
+  ffmpeg poppler-utils xvfb xauth
   help2man desktop-file-utils appstream lintian shared-mime-info file
 )
 

@@ -55,7 +55,8 @@ done
 
 # The simulator picks a free loopback port and reports it in its log once it listens.
 sim_log="$scratch/dvrsim.log"
-"$bin/dvrsim" --host 127.0.0.1 --port 0 --channels 16 --kind full --prewarm --log "$sim_log" &
+# Paced like a real recorder: about 30 pictures a second at the fastest request pacing.
+"$bin/dvrsim" --host 127.0.0.1 --port 0 --channels 16 --kind full --prewarm --fps 30 --log "$sim_log" &
 sim_pid=$!
 port=""
 for _ in $(seq 1 300); do

@@ -1,15 +1,55 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds every preset and runs every test:
-#   release: all unit, integration and end-to-end tests (offscreen Qt, dummy audio, loopback only);
-#   asan:    the pure-core tests under AddressSanitizer + UndefinedBehaviorSanitizer;
-#   tsan:    the threaded tests under ThreadSanitizer;
-#   fuzz:    every libFuzzer target for a bounded time on its seed corpus.
+# Installs what is needed, checks the formatting, builds every preset and runs every test:
+#   format:  clang-format over the tree's C++ files (no changes, only a check);
+#   release: everything (programs, tests, benchmarks, the sample backup file) and every test
+#            (offscreen Qt, dummy audio, loopback only);
+#   asan:    only the core and threads test programs, run under AddressSanitizer + UBSan;
+#   tsan:    only the threads test programs, run under ThreadSanitizer;
+#   fuzz:    only the libFuzzer targets, each run for a bounded time on its corpus in fuzz/corpus
+#            (new inputs go to a scratch folder; scripts/fuzz-campaign.sh merges them into the tree).
+# ccache is used when present. Each section prints its wall time; the total follows, then the count.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root="$PWD"
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-30}"
 JOBS="${JOBS:-$(nproc)}"
+
+script_start=$SECONDS
+timings=()
+section_name=""
+section_start=0
+end_section() {
+  if [ -n "$section_name" ]; then
+    local took=$((SECONDS - section_start))
+    timings+=("$(printf '%-28s %4dm%02ds' "$section_name" $((took / 60)) $((took % 60)))")
+    printf -- '---- %s: %dm%02ds\n' "$section_name" $((took / 60)) $((took % 60))
+  fi
+  section_name=""
+}
+section() {
+  end_section
+  section_name="$*"
+  section_start=$SECONDS
+  printf '\n==== %s ====\n' "$*"
+}
+
+section "install-deps"
 bash scripts/install-deps.sh
+
+# The compiler cache, set up from the real home before the tests get their own one below.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  CCACHE_DIR="${CCACHE_DIR:-$(ccache -k cache_dir 2>/dev/null || echo "$HOME/.cache/ccache")}"
+  export CCACHE_DIR
+  config="${XDG_CONFIG_HOME:-$HOME/.config}/ccache/ccache.conf"
+  if [ -z "${CCACHE_CONFIGPATH:-}" ] && [ -f "$config" ]; then
+    export CCACHE_CONFIGPATH="$config"
+  fi
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+configure() { cmake --preset "$1" "${launcher[@]}" >/dev/null; }
 
 # Tests never see the real user's folders.
 scratch="$(mktemp -d)"
@@ -21,6 +61,7 @@ export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 
 passed=0
 failed=0
+overall=0
 run_ctest() {
   local preset="$1" log="$scratch/ctest-$1.log" status=0
   ctest --preset "$preset" -j "$JOBS" 2>&1 | tee "$log" || status=$?
@@ -38,30 +79,35 @@ run_ctest() {
   return "$status"
 }
 
-section() { printf '\n==== %s ====\n' "$*"; }
+section "format check"
+if bash scripts/check-format.sh; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  overall=1
+fi
 
-overall=0
 section "release build"
-cmake --preset release >/dev/null
+configure release
 cmake --build --preset release -j "$JOBS"
 section "release tests"
 run_ctest release || overall=1
 
-section "asan build (pure cores)"
-cmake --preset asan >/dev/null
-cmake --build --preset asan -j "$JOBS"
+section "asan build (core, threads)"
+configure asan
+cmake --build --preset asan -j "$JOBS" --target dvr_tests_core dvr_tests_threads
 section "asan tests"
 ASAN_OPTIONS=detect_leaks=1 run_ctest asan || overall=1
 
-section "tsan build (pure cores)"
-cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$JOBS"
+section "tsan build (threads)"
+configure tsan
+cmake --build --preset tsan -j "$JOBS" --target dvr_tests_threads
 section "tsan tests"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest tsan || overall=1
 
 section "fuzz build"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$JOBS"
+configure fuzz
+cmake --build --preset fuzz -j "$JOBS" --target dvr_fuzzers
 section "fuzz runs (${FUZZ_SECONDS}s each)"
 for fuzzer in build/fuzz/fuzz/*; do
   [ -x "$fuzzer" ] && [ -f "$fuzzer" ] || continue
@@ -69,7 +115,6 @@ for fuzzer in build/fuzz/fuzz/*; do
   corpus="$scratch/corpus-$name"
   mkdir -p "$corpus"
   seeds="fuzz/corpus/$name"
-  [ -d "build/fuzz/fuzz/corpus/$name" ] && seeds="build/fuzz/fuzz/corpus/$name"
   echo "fuzz: $name"
   if "$fuzzer" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
        "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) >"$scratch/$name.log" 2>&1; then
@@ -81,6 +126,7 @@ for fuzzer in build/fuzz/fuzz/*; do
     tail -n 40 "$scratch/$name.log"
   fi
 done
+end_section
 
 section "install, Debian package and desktop files"
 if scripts/check-install.sh build/release; then
@@ -89,7 +135,13 @@ else
   failed=$((failed + 1))
   overall=1
 fi
+end_section
 
+echo
+echo "==== wall time ===="
+printf '%s\n' "${timings[@]}"
+total=$((SECONDS - script_start))
+printf '%-28s %4dm%02ds\n' "total" $((total / 60)) $((total % 60))
 echo
 echo "all: $passed passed, $failed failed"
 exit "$overall"

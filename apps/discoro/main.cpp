@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -12,60 +13,19 @@
 #include "player/ui/PlayerView.h"
 #include "player/ui/RecentFiles.h"
 #include "player/ui/SingleInstance.h"
-
-namespace {
-
-constexpr const char* kUsage =
-    "Usage: discoro [--home DIR] [FILE]\n"
-    "Plays a recorder backup file (ZAV) per channel in 1, 4, 9 or 16 panes.\n"
-    "\n"
-    "  FILE        the backup file to open (relative to the current folder)\n"
-    "  --home DIR  program folder holding res.ini and the skin bitmaps\n"
-    "              (default: $DISCORO_HOME, else the folder of the program when it\n"
-    "              holds them, else ../share/discoro beside it)\n"
-    "  --help      this text\n";
-
-QString stripQuotes(QString text) {
-    text.remove(QLatin1Char('"'));
-    return text;
-}
-
-}  // namespace
+#include "player/ui/view/PlayerCommandLine.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> arguments(argv, argv + argc);
-    for (size_t i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == "--help" || arguments[i] == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-    }
-    std::string error;
-    const std::optional<std::string> home = ProgramFolder::takeHomeOption(arguments, &error);
-    if (!error.empty()) {
-        std::fprintf(stderr, "discoro: %s\n", error.c_str());
-        return 2;
-    }
-    std::vector<std::string> files;
-    for (size_t i = 1; i < arguments.size(); ++i) {
-        if (arguments[i].size() > 1 && arguments[i][0] == '-') {
-            std::fprintf(stderr, "discoro: unknown option %s (see --help)\n", arguments[i].c_str());
-            return 2;
-        }
-        files.push_back(arguments[i]);
-    }
-    if (files.size() > 1) {
-        std::fprintf(stderr, "discoro: one file at a time (see --help)\n");
-        return 2;
+    const dvr::player::PlayerCommandLine line =
+        dvr::player::parsePlayerCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (const int status = dvr::player::answerPlayerCommandLine(line, std::cout, std::cerr); status >= 0) {
+        return status;
     }
     // The file is taken relative to the folder the user started from, before anything else
     // can change it.
     QString file;
-    if (!files.empty()) {
-        file = stripQuotes(QString::fromLocal8Bit(files.front().c_str()));
-        if (!file.isEmpty()) {
-            file = QDir::current().absoluteFilePath(file);
-        }
+    if (line.file) {
+        file = QDir::current().absoluteFilePath(QString::fromLocal8Bit(line.file->c_str()));
     }
 
     QApplication app(argc, argv);
@@ -84,7 +44,7 @@ int main(int argc, char** argv) {
     }
 
     dvr::player::PlayerView::Options options;
-    options.programFolder = ProgramFolder::resolve(home, ProgramFolder::kPlayer);
+    options.programFolder = ProgramFolder::resolve(line.home, ProgramFolder::kPlayer);
     options.userFolder = ProgramFiles::defaultUserFolder(ProgramFolder::kPlayer.userName);
     options.settingsPath = dvr::player::RecentFiles::defaultSettingsPath();
     dvr::player::PlayerView view(options);

@@ -16,6 +16,9 @@ namespace dvr::frame {
 // so decoding into it allocates nothing.
 struct DecodedPicture {
     DecodedPicture() : pixels(kMaxPictureBytes) {}
+    // Without pixels yet: the first decode into it sizes them.
+    struct Unsized {};
+    explicit DecodedPicture(Unsized) {}
 
     std::vector<uint8_t> pixels;
     std::array<uint8_t, kBitmapInfoBytes> bitmapInfo{};

@@ -5,7 +5,7 @@
 
 namespace dvr::frame {
 
-FrameDecoder::FrameDecoder() : m_data(kMaxCodestreamBytes) {}
+FrameDecoder::FrameDecoder() : m_data(new uint8_t[kMaxCodestreamBytes]) {}
 
 DecodedFrame FrameDecoder::prepare(std::span<const uint8_t> record) {
     DecodedFrame frame;
@@ -15,16 +15,16 @@ DecodedFrame FrameDecoder::prepare(std::span<const uint8_t> record) {
         return frame;  // BadLength
     frame.header = *header;
     const std::span<const uint8_t> payload = record.subspan(kFrameHeaderBytes);
-    if (turnedSize(payload.size()) > m_data.size())
+    if (turnedSize(payload.size()) > kMaxCodestreamBytes)
         return frame;  // BadLength
-    m_dataBytes = turnByteOrder(payload, m_data);
+    m_dataBytes = turnByteOrder(payload, {m_data.get(), kMaxCodestreamBytes});
     frame.status = hasPicture(header->marker) ? DecodeStatus::Decoded : DecodeStatus::NoPicture;
     return frame;
 }
 
 DecodedFrame FrameDecoder::decodePrepared(const FrameHeader& header, uint32_t pictureLength,
                                           const FrameDecodeOptions& options, DecodedPicture* into) {
-    return finish(header, {m_data.data(), m_dataBytes}, pictureLength, options, into, true);
+    return finish(header, {m_data.get(), m_dataBytes}, pictureLength, options, into, true);
 }
 
 DecodedFrame FrameDecoder::decodeCodestream(const FrameHeader& header, std::span<const uint8_t> codestream,
@@ -48,7 +48,7 @@ DecodedFrame FrameDecoder::finish(const FrameHeader& header, std::span<const uin
         frame.status = DecodeStatus::NoEndMarker;
         return frame;
     }
-    const bool decoded = m_decoder.decode(codestream, picture);
+    const bool decoded = m_pictureDecoder->decode(codestream, picture);
     if (clearEndMarker) {
         // A later, shorter record must not find this record's end marker in the reused buffer.
         m_data[*end - 1] = 0;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "common/frame/FrameHeader.h"
 #include "common/frame/FrameLimits.h"
 #include "common/frame/J2kDecoder.h"
+#include "common/frame/PictureDecoder.h"
 
 namespace dvr::frame {
 
@@ -41,7 +43,8 @@ struct DecodedFrame {
 
 // The common per-record steps: copy the header aside, turn the byte order of the data after it into the
 // decoder's own data buffer, check the marker, ask the consumer, search the end marker, decode, read the
-// channel. Buffers are allocated once (data buffer and picture of the largest size) and reused.
+// channel. Buffers are allocated once (the data buffer when the decoder is made, its own picture at the
+// largest size on the first decode into it) and reused.
 class FrameDecoder {
 public:
     FrameDecoder();
@@ -82,12 +85,16 @@ public:
                                   uint32_t pictureLength, const FrameDecodeOptions& options,
                                   DecodedPicture* into = nullptr);
 
+    // Decodes codestreams with `decoder` from now on; nullptr goes back to the built-in JPEG 2000
+    // decoder. The given decoder must outlive its use here.
+    void setPictureDecoder(PictureDecoder* decoder) { m_pictureDecoder = decoder ? decoder : &m_decoder; }
+
     // The decoder's own picture (the default target of every decode).
     const DecodedPicture& picture() const { return m_picture; }
     DecodedPicture& picture() { return m_picture; }
 
     // The turned data of the last prepared record.
-    std::span<const uint8_t> data() const { return {m_data.data(), m_dataBytes}; }
+    std::span<const uint8_t> data() const { return {m_data.get(), m_dataBytes}; }
 
 private:
     DecodedFrame finish(const FrameHeader& header, std::span<const uint8_t> codestream,
@@ -95,9 +102,14 @@ private:
                         bool clearEndMarker);
 
     J2kDecoder m_decoder;
-    std::vector<uint8_t> m_data;
+    PictureDecoder* m_pictureDecoder = &m_decoder;
+    // Left uninitialised: only the first m_dataBytes are ever read, and a decoder made per connection
+    // (or per fuzz input) need not touch all of it.
+    std::unique_ptr<uint8_t[]> m_data;
     size_t m_dataBytes = 0;
-    DecodedPicture m_picture;
+    // Sized by its first decode: a decoder made per connection (or per fuzz input) that never decodes
+    // into its own picture does not pay for one.
+    DecodedPicture m_picture{DecodedPicture::Unsized{}};
 };
 
 }  // namespace dvr::frame

@@ -1,7 +1,10 @@
 #include "common/frame/J2kDecoder.h"
 
-#include <immintrin.h>
 #include <openjpeg.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -120,6 +123,7 @@ void packGeneric(const opj_image_t& image, uint32_t width, uint32_t height, uint
 // thread (the GUI's AVX drawing paths, say) left the upper halves of the vector registers dirty, every one
 // of those instructions pays for merging the state: decodes in the viewer window took a third longer than
 // the same decodes in a headless client. Clearing the state before a decode costs one instruction.
+#if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx"))) void clearUpperVectorStateAvx() {
     _mm256_zeroupper();
 }
@@ -129,8 +133,68 @@ void clearUpperVectorState() {
     if (avx)
         clearUpperVectorStateAvx();
 }
+#else
+// Other processors keep no such state.
+void clearUpperVectorState() {}
+#endif
+
+// Sets up the codec and stream over `reader`, reads the main header and applies the guard.
+std::optional<CodestreamShape> openCodestream(MemoryReader& reader, Resources& res) {
+    res.codec = opj_create_decompress(OPJ_CODEC_J2K);
+    if (!res.codec)
+        return std::nullopt;
+    opj_set_info_handler(res.codec, quiet, nullptr);
+    opj_set_warning_handler(res.codec, quiet, nullptr);
+    opj_set_error_handler(res.codec, quiet, nullptr);
+    opj_dparameters_t parameters;
+    opj_set_default_decoder_parameters(&parameters);
+    if (!opj_setup_decoder(res.codec, &parameters))
+        return std::nullopt;
+    // A truncated codestream is a failure, not a partly decoded picture.
+    opj_decoder_set_strict_mode(res.codec, OPJ_TRUE);
+
+    res.stream = opj_stream_create(kStreamBufferBytes, OPJ_TRUE);
+    if (!res.stream)
+        return std::nullopt;
+    opj_stream_set_user_data(res.stream, &reader, nullptr);
+    opj_stream_set_user_data_length(res.stream, reader.size);
+    opj_stream_set_read_function(res.stream, readMemory);
+    opj_stream_set_skip_function(res.stream, skipMemory);
+    opj_stream_set_seek_function(res.stream, seekMemory);
+
+    if (!opj_read_header(res.stream, res.codec, &res.image) || !res.image)
+        return std::nullopt;
+
+    // The declared size decides before anything is decoded.
+    const opj_image_t& header = *res.image;
+    if (header.x1 <= header.x0 || header.y1 <= header.y0)
+        return std::nullopt;
+    CodestreamShape shape;
+    shape.width = header.x1 - header.x0;
+    shape.height = header.y1 - header.y0;
+    shape.components = header.numcomps;
+    if (shape.width > uint32_t(kMaxPictureWidth) || shape.height > uint32_t(kMaxPictureHeight))
+        return std::nullopt;
+    if (shape.components == 0 || shape.components > kMaxComponents)
+        return std::nullopt;
+    if (opj_codestream_info_v2_t* info = opj_get_cstr_info(res.codec)) {
+        shape.tiles = uint64_t(info->tw) * info->th;
+        opj_destroy_cstr_info(&info);
+        if (shape.tiles == 0 || shape.tiles > kMaxTiles)
+            return std::nullopt;
+    }
+    return shape;
+}
 
 }  // namespace
+
+std::optional<CodestreamShape> J2kDecoder::checkCodestream(std::span<const uint8_t> codestream) {
+    if (codestream.size() < 2)
+        return std::nullopt;
+    MemoryReader reader{codestream.data(), codestream.size(), 0};
+    Resources res;
+    return openCodestream(reader, res);
+}
 
 bool J2kDecoder::decode(std::span<const uint8_t> codestream, DecodedPicture& out) {
     out.width = 0;
@@ -141,47 +205,11 @@ bool J2kDecoder::decode(std::span<const uint8_t> codestream, DecodedPicture& out
     clearUpperVectorState();
     MemoryReader reader{codestream.data(), codestream.size(), 0};
     Resources res;
-    res.codec = opj_create_decompress(OPJ_CODEC_J2K);
-    if (!res.codec)
+    const std::optional<CodestreamShape> shape = openCodestream(reader, res);
+    if (!shape)
         return false;
-    opj_set_info_handler(res.codec, quiet, nullptr);
-    opj_set_warning_handler(res.codec, quiet, nullptr);
-    opj_set_error_handler(res.codec, quiet, nullptr);
-    opj_dparameters_t parameters;
-    opj_set_default_decoder_parameters(&parameters);
-    if (!opj_setup_decoder(res.codec, &parameters))
-        return false;
-    // A truncated codestream is a failure, not a partly decoded picture.
-    opj_decoder_set_strict_mode(res.codec, OPJ_TRUE);
-
-    res.stream = opj_stream_create(kStreamBufferBytes, OPJ_TRUE);
-    if (!res.stream)
-        return false;
-    opj_stream_set_user_data(res.stream, &reader, nullptr);
-    opj_stream_set_user_data_length(res.stream, codestream.size());
-    opj_stream_set_read_function(res.stream, readMemory);
-    opj_stream_set_skip_function(res.stream, skipMemory);
-    opj_stream_set_seek_function(res.stream, seekMemory);
-
-    if (!opj_read_header(res.stream, res.codec, &res.image) || !res.image)
-        return false;
-
-    // The declared size decides before anything is decoded.
-    const opj_image_t& header = *res.image;
-    if (header.x1 <= header.x0 || header.y1 <= header.y0)
-        return false;
-    const uint32_t width = header.x1 - header.x0;
-    const uint32_t height = header.y1 - header.y0;
-    if (width > uint32_t(kMaxPictureWidth) || height > uint32_t(kMaxPictureHeight))
-        return false;
-    if (header.numcomps == 0 || header.numcomps > kMaxComponents)
-        return false;
-    if (opj_codestream_info_v2_t* info = opj_get_cstr_info(res.codec)) {
-        const uint64_t tiles = uint64_t(info->tw) * info->th;
-        opj_destroy_cstr_info(&info);
-        if (tiles == 0 || tiles > kMaxTiles)
-            return false;
-    }
+    const uint32_t width = shape->width;
+    const uint32_t height = shape->height;
 
     if (!opj_decode(res.codec, res.stream, res.image) || !opj_end_decompress(res.codec, res.stream))
         return false;

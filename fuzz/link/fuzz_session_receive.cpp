@@ -3,6 +3,8 @@
 // answers; the rest is what the "recorder" sends.
 #include "viewer/link/RecorderSession.h"
 
+#include "fuzz/support/StubPictureDecoder.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -69,6 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Transport transport;
     Host host;
     RecorderSession session(transport, host);
+    static dvr::fuzz::StubPictureDecoder decoder;
+    session.setPictureDecoder(&decoder);
     host.session = &session;
     uint32_t seed = 0;
     std::memcpy(&seed, data, 4);

@@ -1,5 +1,6 @@
 // Runs the opening scan and the playback reader with the player engine over arbitrary bytes taken as
-// the record area of a backup file (the never-read leading 64 KiB are put in front of them).
+// the record area of a backup file (the never-read leading 64 KiB are put in front of them). Delivered
+// pictures go through the player's decode path with the stub decoder (guard checked, no decoding).
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -7,8 +8,10 @@
 #include <memory>
 #include <span>
 
+#include "fuzz/support/StubPictureDecoder.h"
 #include "player/media/BackupScan.h"
 #include "player/media/ByteSource.h"
+#include "player/media/PictureDecode.h"
 #include "player/media/PlaybackClock.h"
 #include "player/media/PlaybackReader.h"
 #include "player/ui/engine/PlayerEngine.h"
@@ -47,7 +50,29 @@ public:
     void showMessage(std::string_view) override {}
 };
 
-// Touches what it is given the way the player window would, without decoding.
+// Time moves only when slept on, without a thread switch. A wait that sleeps the same length again and
+// again (the engine's delay wait sleeps 1 ms at a time) moves it by doubling steps, so a wait of seconds
+// costs a dozen turns instead of thousands; newStep() starts each reader step with exact sleeps again.
+class JumpingClock final : public media::PlaybackClock {
+public:
+    int64_t nowNs() override { return m_nowNs; }
+    void sleepMs(int64_t ms) override {
+        if (ms <= 0)
+            return;
+        m_stepMs = ms == m_lastMs ? std::min<int64_t>(m_stepMs * 2, kMaxStepMs) : ms;
+        m_lastMs = ms;
+        m_nowNs += m_stepMs * 1000000;
+    }
+    void newStep() { m_lastMs = 0; }
+
+private:
+    static constexpr int64_t kMaxStepMs = 60 * 60 * 1000;
+    int64_t m_nowNs = 0;
+    int64_t m_lastMs = 0;
+    int64_t m_stepMs = 0;
+};
+
+// Decodes what it is given the way the player window would (with the stub decoder) and touches the rest.
 class CheckingSink final : public media::PlaybackSink {
 public:
     void drawPicture(const media::DeliveredPicture& picture) override {
@@ -55,6 +80,10 @@ public:
         if (codestream.size() < 2 || codestream[codestream.size() - 2] != 0xFF || codestream.back() != 0xD9)
             __builtin_trap();
         m_sum += codestream.front() + picture.subHeader[11];
+        const frame::DecodedFrame decoded = media::decodeDeliveredPicture(decoder(), picture);
+        if (decoded.ok() && (decoded.picture->width > frame::kMaxPictureWidth ||
+                             decoded.picture->height > frame::kMaxPictureHeight))
+            __builtin_trap();
     }
     void soundBlock(std::span<const uint8_t> block, uint8_t mask, uint16_t, uint32_t) override {
         media::splitSoundBlock(block, mask, m_channels);
@@ -71,6 +100,14 @@ public:
     void showMessage(std::string_view) override {}
 
 private:
+    // One for the whole run: its buffers are large.
+    static frame::FrameDecoder& decoder() {
+        static fuzz::StubPictureDecoder stub;
+        static frame::FrameDecoder decoder;
+        decoder.setPictureDecoder(&stub);
+        return decoder;
+    }
+
     media::SoundChannels m_channels;
     uint64_t m_sum = 0;
 };
@@ -84,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     media::PlaybackShared shared;
     CheckingSink sink;
-    media::ManualPlaybackClock clock;
+    JumpingClock clock;
     player::PlayerEngine engine(shared, sink, clock, {.paced = (size & 1) != 0});
     media::PlaybackReader reader(shared, sink, engine, clock);
     reader.start(std::make_unique<RecordArea>(bytes),
@@ -106,6 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             shared.setMode(mode);
             ++round;
             for (int step = 0; step < 400; ++step) {
+                clock.newStep();
                 if (!reader.step())
                     return 0;
             }

@@ -130,10 +130,6 @@ public:
 
     void drawPicture(const media::DeliveredPicture& delivered) override {
         const media::BackupHeader& header = *delivered.header;
-        const uint32_t mask = header.channelMask();
-        const uint32_t before = m_view.m_presentMask.fetch_or(mask);
-        bool wake = (before | mask) != before;
-
         PictureRecord record;
         record.layoutCode = header.layoutCode;
         record.pictureFlags = header.pictureFlags;
@@ -143,26 +139,8 @@ public:
         record.channelCount = m_view.m_channelCount.load();
         record.time = clockTime(header.time);
         record.codestream = delivered.codestream();
-        const StoreOutcome outcome = m_view.m_pictures.store(record);
-        if (outcome.channel >= 0) {
-            const bool quad = frame::pictureKind(header.pictureFlags) == frame::PictureKind::Quad;
-            wake |= m_view.m_lastQuad.exchange(quad) != quad;
-        }
-        if (outcome.result == StoreResult::Stored) {
-            m_view.m_storedPictures.fetch_add(1);
-            const int carried = frame::channelsPerPicture(header.pictureFlags);
-            const uint32_t channels = ((1u << carried) - 1u) << outcome.channel;
-            m_view.m_dirtyChannels.fetch_or(channels);
-            wake = true;
-        }
-        if (outcome.switchToPal) {
-            const bool pal = *outcome.switchToPal;
-            m_view.m_pictures.setPal(pal);  // ask once, not for every picture until the switch
-            QMetaObject::invokeMethod(
-                &m_view, [view = &m_view, pal] { view->applySkin(pal); }, Qt::QueuedConnection);
-        }
-        if (wake) {
-            requestSync();
+        if (m_view.m_handOff.pictureDelivered(m_view.m_pictures, record, header.channelMask())) {
+            wakeWindow();
         }
     }
 
@@ -174,8 +152,8 @@ public:
     }
 
     void setSlider(int value) override {
-        if (m_view.m_sliderValue.exchange(value) != value) {
-            requestSync();
+        if (m_view.m_handOff.sliderMoved(value)) {
+            wakeWindow();
         }
     }
 
@@ -196,11 +174,9 @@ public:
     }
 
 private:
-    void requestSync() {
-        if (!m_view.m_repaintPending.exchange(true)) {
-            QMetaObject::invokeMethod(
-                &m_view, [view = &m_view] { view->picturesArrived(); }, Qt::QueuedConnection);
-        }
+    void wakeWindow() {
+        QMetaObject::invokeMethod(
+            &m_view, [view = &m_view] { view->picturesArrived(); }, Qt::QueuedConnection);
     }
 
     PlayerView& m_view;
@@ -238,6 +214,9 @@ PlayerView::PlayerView(Options options) : m_options(std::move(options)) {
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &PlayerView::onSecondTimer);
     m_secondTimer.start();
+    m_stateTimer.setInterval(100);
+    connect(&m_stateTimer, &QTimer::timeout, this, &PlayerView::showNavigationState);
+    m_stateTimer.start();
     const PlayerInfo info = PlayerInfoStore::read(programFiles().readPath(PlayerSkinReader::kFileName));
     m_tooltipOn = info.tooltipOn;
     for (auto& [id, button] : m_buttons) {
@@ -251,6 +230,7 @@ PlayerView::PlayerView(Options options) : m_options(std::move(options)) {
 
 PlayerView::~PlayerView() {
     m_secondTimer.stop();
+    m_stateTimer.stop();
     stopPlayback();
     if (m_created) {
         // An installed player keeps its INFO values in a per-user copy of res.ini.
@@ -406,19 +386,12 @@ void PlayerView::applySkin(bool pal) {
 void PlayerView::applyModel() {
     const QSignalBlocker blockSound(m_soundOn);
     for (auto& [id, button] : m_buttons) {
-        bool on = m_model.enabled(id);
-        if (id == control::kEnd && m_scan && !m_scan->endTimeValid) {
-            on = false;
-        }
+        const bool on = m_model.enabled(id);
         if (button->isSkinEnabled() != on) {
             button->enable(on);
         }
     }
-    const bool paused = m_model.fileOpen() && m_shared.mode() == media::PlayMode::Pause;
-    const int active = !m_model.fileOpen() ? -1 : paused ? 3 : m_model.navigationState();
-    for (int i = 0; i < 7; ++i) {
-        m_stateIndicators[static_cast<size_t>(i)]->setImage(i == active ? 1 : 0);
-    }
+    showNavigationState();
     m_slider->setSkinEnabled(m_model.enabled(control::kSlider));
     m_speedValue->setText(QString::fromLatin1(PlayerViewModel::speedLabel(m_model.speedIndex())));
     m_delayValue->setText(QString::fromLatin1(PlayerViewModel::delayLabel(m_model.delayIndex())));
@@ -426,7 +399,7 @@ void PlayerView::applyModel() {
 
     const bool soundVisible = m_model.soundControlsVisible();
     m_soundOn->setVisible(soundVisible);
-    m_soundOn->setEnabled(m_model.enabled(control::kSoundOn) && (m_model.soundOn() || m_sound.hasOutputs()));
+    m_soundOn->setEnabled(m_model.soundSwitchUsable(m_sound.hasOutputs()));
     m_soundOn->setChecked(m_model.soundOn());
     for (int k = 0; k < 4; ++k) {
         QCheckBox* check = m_soundChannels[static_cast<size_t>(k)];
@@ -446,6 +419,18 @@ void PlayerView::applyModel() {
     m_shared.delayIndex.store(m_model.delayIndex());
     m_shared.selectedChannel.store(m_model.firstChannel());
     m_shared.soundOn.store(m_model.soundOn());
+}
+
+void PlayerView::showNavigationState() {
+    const std::optional<NavigationState> shown =
+        m_model.shownNavigationState(m_shared.mode() == media::PlayMode::Pause, m_shared.waiting.load());
+    if (shown == m_shownState) {
+        return;
+    }
+    m_shownState = shown;
+    for (size_t i = 0; i < m_stateIndicators.size(); ++i) {
+        m_stateIndicators[i]->setImage(shown && size_t(*shown) == i ? 1 : 0);
+    }
 }
 
 bool PlayerView::controlEnabled(int id) const {
@@ -545,10 +530,9 @@ void PlayerView::onSoundToggled(bool on) {
 }
 
 void PlayerView::setSoundOn(bool on) {
-    // Without a prepared sound device nothing would hold reading back to the sound's pace, and the
-    // file would race through at full speed: sound stays off.
-    if (!m_model.soundControlsVisible() ||
-        (on && (!m_model.enabled(control::kSoundOn) || !m_sound.hasOutputs()))) {
+    const bool allowed =
+        on ? m_model.soundSwitchUsable(m_sound.hasOutputs()) : m_model.soundControlsVisible();
+    if (!allowed) {
         applyModel();
         return;
     }
@@ -577,9 +561,7 @@ bool PlayerView::openFile(const QString& path) {
     stopPlayback();
     m_model.beginOpen();
     m_pictures.clear();
-    m_presentMask.store(0);
-    m_lastQuad.store(false);
-    m_storedPictures.store(0);
+    m_handOff.reset();
     m_paintedFrames = 0;
     m_scan.reset();
     m_path.clear();
@@ -600,6 +582,7 @@ bool PlayerView::openFile(const QString& path) {
     }
     m_channelCount.store(outcome.result.channelCount);
     m_model.fileOpened(outcome.result.channelCount, outcome.result.soundAvailable);
+    m_model.setEndTimeValid(outcome.result.endTimeValid);
     m_sound.resetState();
     if (outcome.result.soundAvailable) {
         std::string error;
@@ -638,25 +621,20 @@ void PlayerView::showMessage(const std::string& text, const std::string& caption
 // ---------------------------------------------------------------- from the playback thread
 
 void PlayerView::picturesArrived() {
-    m_repaintPending.store(false);
-    const uint32_t present = m_presentMask.load();
-    const bool quadChanged = m_model.setLastPictureQuad(m_lastQuad.load());
-    if ((m_model.presentMask() | present) != m_model.presentMask() || quadChanged) {
-        m_model.addPresentChannels(present);
+    const PlaybackHandOff::Update news = m_handOff.take();
+    if (news.switchToPal) {
+        applySkin(*news.switchToPal);
+    }
+    if (m_model.playbackNews(news.presentMask, news.lastPictureQuad)) {
         applyModel();
         update(pictureArea());
     }
-    m_slider->setValue(m_sliderValue.load());
+    m_slider->setValue(news.sliderValue);
     // Only the panes with new pictures and the current play time are drawn again.
-    const uint32_t dirty = m_dirtyChannels.exchange(0);
-    for (int i = 0; i < m_model.pageChannelCount(); ++i) {
-        const int channel = m_model.pageChannel(i);
-        if (channel >= 0 && channel < PlayerViewModel::kMaxChannels && ((dirty >> channel) & 1u)) {
-            const PaneRect pane = m_model.channelPane(channel);
-            update(pane.left, pane.top, pane.width(), pane.height());
-        }
+    for (const PaneRect& pane : m_model.pagePanes(news.dirtyChannels)) {
+        update(pane.left, pane.top, pane.width(), pane.height());
     }
-    if (dirty != 0) {
+    if (news.dirtyChannels != 0) {
         update(skinRect("TIME INFO POS", "POS_CUR_PLAY_TIME"));
     }
 }

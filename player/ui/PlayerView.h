@@ -23,6 +23,7 @@
 #include "player/media/PlaybackThread.h"
 #include "player/ui/audio/PlayerSound.h"
 #include "player/ui/engine/PlayerEngine.h"
+#include "player/ui/view/PlaybackHandOff.h"
 #include "player/ui/view/PlayerPictures.h"
 #include "player/ui/view/PlayerViewModel.h"
 
@@ -80,7 +81,9 @@ public:
     media::PlaybackShared& shared() { return m_shared; }
     const PlayerSound& sound() const { return m_sound; }
     // Pictures stored since the file was opened.
-    uint64_t storedPictures() const { return m_storedPictures.load(); }
+    uint64_t storedPictures() const { return m_handOff.storedPictures(); }
+    // The navigation state indicator lit (none without a file).
+    std::optional<NavigationState> shownNavigationState() const { return m_shownState; }
     // Rendered frames painted since the file was opened.
     uint64_t paintedFrames() const { return m_paintedFrames; }
     QRect pictureArea() const;
@@ -109,6 +112,7 @@ private:
     skin::SkinButton* addButton(const char* section, const char* posSection, const char* posKey, int id);
     void applySkin(bool pal);
     void applyModel();
+    void showNavigationState();
     void onCommand(int id);
     void onSliderReleased(int value);
     void onSoundToggled(bool on);
@@ -150,13 +154,8 @@ private:
     std::string m_path;
     std::optional<media::ScanResult> m_scan;
     std::atomic<int> m_channelCount{16};
-    std::atomic<uint32_t> m_presentMask{0};
-    std::atomic<bool> m_repaintPending{false};
-    std::atomic<int> m_sliderValue{0};
-    std::atomic<uint64_t> m_storedPictures{0};
-    std::atomic<bool> m_lastQuad{false};
-    // Channels with a new picture since the window last asked for their panes to repaint.
-    std::atomic<uint32_t> m_dirtyChannels{0};
+    PlaybackHandOff m_handOff;
+    std::optional<NavigationState> m_shownState;
     QRegion m_paintRegion;
     uint64_t m_paintedFrames = 0;
 
@@ -186,6 +185,8 @@ private:
     std::array<QCheckBox*, 4> m_soundChannels{};
     QComboBox* m_skipList = nullptr;
     QTimer m_secondTimer;
+    // Polls the delay wait of the playback thread, which shows as PAUSE.
+    QTimer m_stateTimer;
     QPoint m_dragOffset;
     bool m_dragging = false;
     bool m_applying = false;

@@ -6,7 +6,12 @@
 
 namespace dvr::player {
 
-PositionSlider::PositionSlider(QWidget* parent) : QWidget(parent) {}
+PositionSlider::PositionSlider(QWidget* parent) : QWidget(parent) {
+    m_releaseWait.setSingleShot(true);
+    m_releaseWait.setTimerType(Qt::PreciseTimer);
+    m_releaseWait.setInterval(kReleaseWaitMs);
+    connect(&m_releaseWait, &QTimer::timeout, this, [this] { Q_EMIT released(value()); });
+}
 
 void PositionSlider::setImages(const QImage& track, const QImage& thumb) {
     m_track = track;
@@ -19,7 +24,7 @@ int PositionSlider::travel() const {
 }
 
 void PositionSlider::setValue(int value) {
-    if (m_logic.dragging()) {
+    if (holding()) {
         return;
     }
     const int x = std::clamp(value, 0, kMaxValue) * travel() / kMaxValue;
@@ -59,7 +64,7 @@ void PositionSlider::paintEvent(QPaintEvent*) {
 }
 
 void PositionSlider::mousePressEvent(QMouseEvent* event) {
-    if (!m_enabled || event->button() != Qt::LeftButton) {
+    if (!m_enabled || event->button() != Qt::LeftButton || m_releaseWait.isActive()) {
         return;
     }
     m_logic.press(event->position().toPoint().x());
@@ -77,7 +82,7 @@ void PositionSlider::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     update();
-    Q_EMIT released(value());
+    m_releaseWait.start();
 }
 
 }  // namespace dvr::player

@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -154,15 +155,154 @@ void RecordSource::prewarm() {
     }
 }
 
+// --- Recording ---------------------------------------------------------------
+
+Recording::Recording(const SimOptions& options)
+    : m_options(options),
+      m_start(toSeconds(options.rangeStart)),
+      m_end(toSeconds(options.rangeEnd)),
+      m_step(std::max(1, options.recordStepSeconds)),
+      m_slots(m_end >= m_start ? (m_end - m_start) / m_step + 1 : 0) {
+    for (const auto& [from, to] : options.gaps)
+        m_gaps.emplace_back(toSeconds(from), toSeconds(to));
+}
+
+bool Recording::present(int64_t slot) const {
+    if (slot < 0 || slot >= m_slots)
+        return false;
+    const int64_t at = secondsOf(slot);
+    for (const auto& [from, to] : m_gaps)
+        if (at >= from && at <= to)
+            return false;
+    return true;
+}
+
+int64_t Recording::skipGaps(int64_t slot, bool backward) const {
+    while (slot >= 0 && slot < m_slots && !present(slot)) {
+        const int64_t at = secondsOf(slot);
+        int64_t next = backward ? slot - 1 : slot + 1;
+        // Jump over the whole gap that holds this slot.
+        for (const auto& [from, to] : m_gaps) {
+            if (at < from || at > to)
+                continue;
+            if (backward)
+                next = std::min(next, from - 1 >= m_start ? (from - 1 - m_start) / m_step : -1);
+            else
+                next = std::max(next, (to - m_start) / m_step + 1);
+        }
+        slot = next;
+    }
+    return slot >= 0 && slot < m_slots ? slot : -1;
+}
+
+int64_t Recording::search(int64_t seconds, bool backward) const {
+    if (m_slots == 0)
+        return -1;
+    int64_t slot;
+    if (backward) {
+        if (seconds < m_start)
+            return -1;
+        slot = std::min(m_slots - 1, (seconds - m_start) / m_step);
+    } else {
+        if (seconds > secondsOf(m_slots - 1))
+            return -1;
+        slot = seconds <= m_start ? 0 : (seconds - m_start + m_step - 1) / m_step;
+    }
+    return skipGaps(slot, backward);
+}
+
+int64_t Recording::step(int64_t slot, int pictures, bool backward) const {
+    for (int i = 0; i < pictures && slot >= 0; ++i)
+        slot = skipGaps(backward ? slot - 1 : slot + 1, backward);
+    return slot;
+}
+
+frame::PictureKind Recording::kindOf(int64_t slot) const {
+    switch (m_options.pictures) {
+        case PictureMix::Full:
+            return frame::PictureKind::Single;
+        case PictureMix::Pair:
+            return frame::PictureKind::Pair;
+        case PictureMix::Quad:
+            return frame::PictureKind::Quad;
+        case PictureMix::Tall:
+            return frame::PictureKind::FullHeight;
+        case PictureMix::Mixed:
+            break;
+    }
+    static constexpr frame::PictureKind cycle[] = {frame::PictureKind::Single, frame::PictureKind::Pair,
+                                                   frame::PictureKind::Quad};
+    return cycle[(slot / std::max(1, m_options.mixedRun)) % 3];
+}
+
+int Recording::channelOf(int64_t slot, frame::PictureKind kind) const {
+    const int channels = channelCountOf(m_options.channelCode);
+    const int perPicture = frame::channelsPerPicture(synth::pictureFlagsFor(kind));
+    std::vector<int> groups;
+    for (int base = 0; base < channels; base += perPicture) {
+        const uint32_t carried = ((1u << perPicture) - 1) << base;
+        if (m_options.recordedChannels & carried)
+            groups.push_back(base);
+    }
+    if (groups.empty())
+        return 0;
+    return groups[static_cast<size_t>(slot % static_cast<int64_t>(groups.size()))];
+}
+
+uint32_t Recording::positionMillionths(int64_t slot) const {
+    const int64_t span = std::max<int64_t>(1, m_end - m_start);
+    return static_cast<uint32_t>((secondsOf(slot) - m_start) * 1000000 / span);
+}
+
+// --- Pacing -------------------------------------------------------------------
+
+namespace {
+
+class SteadySimClock final : public SimClock {
+public:
+    int64_t nowNs() override {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+};
+
+}  // namespace
+
+SimClock& steadySimClock() {
+    static SteadySimClock clock;
+    return clock;
+}
+
+int64_t PicturePacer::intervalNs(uint32_t pacing) const {
+    if (m_fps <= 0)
+        return 0;
+    const int64_t p = pacing >= 1 && pacing <= 10 ? pacing : 1;
+    // fps * (11 - p) / 10 pictures a second.
+    return int64_t(10) * 1000000000 / (int64_t(m_fps) * (11 - p));
+}
+
+int64_t PicturePacer::schedule(int64_t nowNs, uint32_t pacing) {
+    int64_t due = nowNs;
+    if (m_lastNs)
+        due = std::max(nowNs, *m_lastNs + intervalNs(pacing));
+    m_lastNs = due;
+    return due;
+}
+
 // --- SimConnection -----------------------------------------------------------
 
-SimConnection::SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id)
+SimConnection::SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id,
+                             SimClock& clock)
     : m_options(options),
       m_records(records),
       m_log(std::move(log)),
       m_id(id),
+      m_clock(clock),
+      m_pacer(options.fps),
       m_framer(1 << 20),
-      m_version(link::makeVersionText(options.versionText)) {}
+      m_version(link::makeVersionText(options.versionText)),
+      m_recording(options) {}
 
 void SimConnection::receive(std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
@@ -225,13 +365,14 @@ void SimConnection::logPacket(const link::PacketHeader& header, const ParamBlock
     m_log(line);
 }
 
-void SimConnection::queue(std::vector<uint8_t> bytes) {
+void SimConnection::queue(std::vector<uint8_t> bytes, int64_t dueNs) {
     if (!bytes.empty())
-        m_outgoing.push_back(std::move(bytes));
+        m_outgoing.push_back({std::move(bytes), dueNs});
 }
 
-void SimConnection::queueReply(uint32_t command, const ParamBlock& params, std::span<const uint8_t> payload) {
-    queue(link::makePacket(m_version, 1, command, params, payload));
+void SimConnection::queueReply(uint32_t command, const ParamBlock& params, std::span<const uint8_t> payload,
+                               int64_t dueNs) {
+    queue(link::makePacket(m_version, 1, command, params, payload), dueNs);
 }
 
 frame::PictureKind SimConnection::currentKind() const {
@@ -306,46 +447,61 @@ bool SimConnection::beforePicture() {
     return true;
 }
 
-void SimConnection::sendLivePicture(uint32_t mask) {
+void SimConnection::sendLivePicture(uint32_t mask, uint32_t pacing) {
     if (!beforePicture())
         return;
+    const int64_t dueNs = m_options.fps > 0 ? m_pacer.schedule(m_clock.nowNs(), pacing) : 0;
     const frame::PictureKind kind = currentKind();
     const auto record = m_records.record(kind, nextChannel(mask, kind));
     ParamBlock p;
     p.p[0] = m_options.playPosition;
     p.p[4] = m_options.recordPosition;
     p.p[5] = m_options.visibility;
-    queueReply(link::command::LivePictureReply, p, *record);
+    queueReply(link::command::LivePictureReply, p, *record, dueNs);
     ++m_pictures;
 }
 
 void SimConnection::sendPlaybackPicture() {
-    const int64_t start = toSeconds(m_options.rangeStart);
-    const int64_t end = toSeconds(m_options.rangeEnd);
     ParamBlock p;
     if (!m_playing) {
         p.p[3] = link::playstatus::StopPlayImage;
         queueReply(link::command::PlaybackPictureReply, p);
         return;
     }
-    if (m_playSeconds < start || m_playSeconds > end) {
+    if (m_playSlot < 0 || !m_recording.present(m_playSlot)) {
         m_playing = false;
         p.p[3] = link::playstatus::EndOfPlay;
         queueReply(link::command::PlaybackPictureReply, p);
         return;
     }
+    if (m_options.playFailAfter >= 0 && m_playbackPictures >= m_options.playFailAfter) {
+        m_playing = false;
+        p.p[3] = link::playstatus::Error;
+        queueReply(link::command::PlaybackPictureReply, p);
+        return;
+    }
     if (!beforePicture())
         return;
-    const RecorderTime t = fromSeconds(m_playSeconds);
-    const frame::PictureKind kind = currentKind();
-    const auto record = m_records.record(kind, nextChannel(0xFFFF, kind));
+    // Played-back pictures come at the full rate.
+    const int64_t dueNs = m_options.fps > 0 ? m_pacer.schedule(m_clock.nowNs(), 1) : 0;
+    const RecorderTime t = fromSeconds(m_recording.secondsOf(m_playSlot));
+    const frame::PictureKind kind = m_recording.kindOf(m_playSlot);
+    const auto shared = m_records.record(kind, m_recording.channelOf(m_playSlot, kind));
+    std::vector<uint8_t> record = *shared;
+    if (record.size() >= frame::kFrameHeaderBytes) {
+        const uint32_t stamp[2] = {link::packDateWord(t), link::packTimeWord(t)};
+        for (size_t w = 0; w < 2; ++w)
+            for (size_t b = 0; b < 4; ++b)
+                record[kStampDateOffset + w * 4 + b] = static_cast<uint8_t>(stamp[w] >> (8 * b));
+    }
     p.p[0] = link::packPictureDateWord(t);
     p.p[1] = link::packPictureTimeWord(t);
     p.p[3] = 1;
-    p.p[4] = static_cast<uint32_t>((m_playSeconds - start) * 1000000 / std::max<int64_t>(1, end - start));
-    queueReply(link::command::PlaybackPictureReply, p, *record);
+    p.p[4] = m_recording.positionMillionths(m_playSlot);
+    queueReply(link::command::PlaybackPictureReply, p, record, dueNs);
     ++m_pictures;
-    m_playSeconds += m_playStep;
+    ++m_playbackPictures;
+    m_playSlot = m_recording.step(m_playSlot, m_playStride, m_playBackward);
 }
 
 void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& params,
@@ -369,7 +525,7 @@ void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& p
             break;
         }
         case cmd::LivePicture:
-            sendLivePicture(params.p[2]);
+            sendLivePicture(params.p[2], params.p[3]);
             break;
         case cmd::Stop:
             queueReply(cmd::StopReply, p);
@@ -393,8 +549,10 @@ void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& p
         case cmd::PlaySearch: {
             const RecorderTime t = link::unpackRecorderTime(params.p[1], params.p[2]);
             const uint32_t mode = params.p[3];
-            const int speed = std::max(1, static_cast<int>((mode >> 16) & 0xFF));
-            m_playStep = (mode >> 24) ? -speed : speed;
+            // Mode 2 steps `speed` pictures at a time, mode 1 (and 0) one.
+            m_playStride = ((mode >> 8) & 0xFF) == 2 ? std::max(1, static_cast<int>((mode >> 16) & 0xFF)) : 1;
+            m_playBackward = (mode >> 24) == 1;
+            m_playing = false;
             if (!validTime(t)) {
                 p.p[0] = 0;
                 queueReply(cmd::PlaySearchReply, p);
@@ -403,13 +561,12 @@ void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& p
                 queueReply(cmd::PlaybackPictureReply, status);
                 break;
             }
-            const int64_t at = toSeconds(t);
-            const bool found = at >= toSeconds(m_options.rangeStart) && at <= toSeconds(m_options.rangeEnd);
-            p.p[0] = found ? 1 : 0;
+            const int64_t slot = m_recording.search(toSeconds(t), m_playBackward);
+            p.p[0] = slot >= 0 ? 1 : 0;
             queueReply(cmd::PlaySearchReply, p);
-            if (found) {
+            if (slot >= 0) {
                 m_playing = true;
-                m_playSeconds = at;
+                m_playSlot = slot;
             } else {
                 ParamBlock status;
                 status.p[3] = link::playstatus::NoSearchImage;
@@ -439,8 +596,8 @@ void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& p
 
 // --- RecorderSimulator -------------------------------------------------------
 
-RecorderSimulator::RecorderSimulator(SimOptions options, LogSink log)
-    : m_options(std::move(options)), m_log(std::move(log)), m_records(m_options) {}
+RecorderSimulator::RecorderSimulator(SimOptions options, LogSink log, SimClock& clock)
+    : m_options(std::move(options)), m_log(std::move(log)), m_clock(clock), m_records(m_options) {}
 
 RecorderSimulator::~RecorderSimulator() {
     stop();
@@ -569,13 +726,18 @@ void RecorderSimulator::run() {
                 events |= POLLIN;
             const bool hasData = !c.sending.empty() || !c.connection->outgoing().empty();
             if (hasData) {
-                if (c.nextSend <= now)
+                // A paced picture waits for its time, and what was queued after it waits behind it.
+                const int64_t waitNs =
+                    c.sending.empty() ? c.connection->outgoing().front().dueNs - m_clock.nowNs() : 0;
+                if (c.nextSend <= now && waitNs <= 0)
                     events |= POLLOUT;
-                else
+                else if (c.nextSend > now)
                     timeoutMs = std::min<int>(
                         timeoutMs, 1 + static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                                             c.nextSend - now)
                                                             .count()));
+                else
+                    timeoutMs = std::min<int>(timeoutMs, 1 + static_cast<int>(waitNs / 1000000));
             }
             fds.push_back({c.fd, events, 0});
         }
@@ -597,7 +759,7 @@ void RecorderSimulator::run() {
                 c.fd = fd;
                 const int id = nextId++;
                 c.id = id;
-                c.connection = std::make_unique<SimConnection>(m_options, m_records, m_log, id);
+                c.connection = std::make_unique<SimConnection>(m_options, m_records, m_log, id, m_clock);
                 if (m_log)
                     m_log("{\"event\":\"connect\",\"connection\":" + std::to_string(id) + "}");
                 clients.push_back(std::move(c));
@@ -621,7 +783,7 @@ void RecorderSimulator::run() {
                 }
                 if (!drop && (revents & POLLOUT)) {
                     if (c.sending.empty() && !c.connection->outgoing().empty()) {
-                        c.sending = std::move(c.connection->outgoing().front());
+                        c.sending = std::move(c.connection->outgoing().front().bytes);
                         c.connection->outgoing().pop_front();
                         c.sentBytes = 0;
                     }

@@ -43,7 +43,13 @@ struct SimOptions {
     uint32_t visibility = 0xFFFF0000;  // live reply p5
     size_t codestreamBytes = 0;        // 0: about 20 KB per 240 lines
     std::vector<link::EventRecord> events;
-    bool playError = false;            // answer the playback stop with status 2
+    bool playError = false;  // answer the playback stop with status 2
+    // The recording: a picture every recordStepSeconds from rangeStart to
+    // rangeEnd, none inside a gap, rotating over the recorded channels.
+    int recordStepSeconds = 1;
+    uint32_t recordedChannels = 0xFFFF;                                   // bit n: channel n was recorded
+    std::vector<std::pair<link::RecorderTime, link::RecorderTime>> gaps;  // inclusive
+    int playFailAfter = -1;            // answer picture requests with status ERROR after N pictures
     uint32_t playPosition = 0;         // live reply p0 (millionths)
     uint32_t recordPosition = 850000;  // live reply p4 (millionths)
     // Faults. Counts are live or playback pictures sent on a connection; -1 = off.
@@ -58,6 +64,75 @@ struct SimOptions {
     // waits is read and logged when the simulator stops. -1 = off.
     int stopReadingAfter = -1;
     bool once = false;  // stop after the first connection ends
+    // Picture rate: at most this many pictures a second per connection, fewer as the live request's
+    // pacing value asks (see PicturePacer). 0: every request is answered at once.
+    int fps = 0;
+};
+
+// Every playback picture's record carries its recording time at these header
+// offsets (packed date word, packed time word), so a test can tell which
+// picture of the recording it got.
+inline constexpr size_t kStampDateOffset = 200;
+inline constexpr size_t kStampTimeOffset = 204;
+
+// The recording the simulator plays back: slot i lies at rangeStart + i *
+// step; slots inside a gap hold no picture.
+class Recording {
+public:
+    explicit Recording(const SimOptions& options);
+    int64_t slots() const { return m_slots; }
+    int64_t secondsOf(int64_t slot) const { return m_start + slot * m_step; }
+    bool present(int64_t slot) const;
+    // The first picture at or after `seconds` (forward) or the last at or
+    // before it (backward); -1 when there is none.
+    int64_t search(int64_t seconds, bool backward) const;
+    // The slot `pictures` pictures further on (backward: earlier); -1 past
+    // either end.
+    int64_t step(int64_t slot, int pictures, bool backward) const;
+    // Which channel group (its base channel) and kind a slot's picture shows.
+    int channelOf(int64_t slot, frame::PictureKind kind) const;
+    frame::PictureKind kindOf(int64_t slot) const;
+    uint32_t positionMillionths(int64_t slot) const;
+
+private:
+    // The nearest present slot from `slot` on in a direction; -1 if none.
+    int64_t skipGaps(int64_t slot, bool backward) const;
+
+    const SimOptions& m_options;
+    int64_t m_start;
+    int64_t m_end;
+    int64_t m_step;
+    int64_t m_slots;
+    std::vector<std::pair<int64_t, int64_t>> m_gaps;
+};
+
+// The clock the simulator paces pictures by.
+class SimClock {
+public:
+    virtual ~SimClock() = default;
+    // Nanoseconds on a monotonic scale.
+    virtual int64_t nowNs() = 0;
+};
+
+// The machine's steady clock (one instance serves everyone).
+SimClock& steadySimClock();
+
+// Spaces one connection's pictures like a recorder that sends at most `fps` pictures a second. A live
+// request's pacing value p (1 fastest ... 10 slowest, what the viewer sends as 11 - its speed) lowers
+// the rate to fps * (11 - p) / 10; other values count as 1. A picture asked for later than its interval
+// goes at once; none is sent ahead to catch up.
+class PicturePacer {
+public:
+    explicit PicturePacer(int fps) : m_fps(fps) {}
+    // The spacing of pictures for a pacing value; 0 when the rate is 0 (unpaced).
+    int64_t intervalNs(uint32_t pacing) const;
+    // The time the next picture may go, and from then on the time of the last picture: an interval after
+    // the last one, and not before nowNs.
+    int64_t schedule(int64_t nowNs, uint32_t pacing);
+
+private:
+    int m_fps;
+    std::optional<int64_t> m_lastNs;
 };
 
 // Parses "YYYY-MM-DD HH:MM:SS".
@@ -84,12 +159,19 @@ private:
     std::map<std::pair<int, int>, std::shared_ptr<const std::vector<uint8_t>>> m_records;
 };
 
-// One connection's protocol state: received bytes in, replies out. Pure.
+// One connection's protocol state: received bytes in, replies out. Pure apart from reading the clock it
+// is given (pictures are stamped with the time they may go).
 class SimConnection {
 public:
     using LogSink = std::function<void(const std::string&)>;
 
-    SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id);
+    struct Reply {
+        std::vector<uint8_t> bytes;
+        int64_t dueNs = 0;  // not to be sent before this time of the connection's clock
+    };
+
+    SimConnection(const SimOptions& options, RecordSource& records, LogSink log, int id,
+                  SimClock& clock = steadySimClock());
 
     // Handles received bytes. Bytes dropped between packets (a packet cut
     // short by the next one) are logged as a "torn" event.
@@ -98,8 +180,8 @@ public:
     bool endsMidPacket() const { return !m_framer.atPacketBoundary(); }
     int packetsReceived() const { return m_packetsReceived; }
 
-    // Replies waiting to be sent, in order.
-    std::deque<std::vector<uint8_t>>& outgoing() { return m_outgoing; }
+    // Replies waiting to be sent, in order; none overtakes a reply that is not due yet.
+    std::deque<Reply>& outgoing() { return m_outgoing; }
     bool closeRequested() const { return m_close; }
     int picturesSent() const { return m_pictures; }
 
@@ -108,11 +190,12 @@ private:
                 std::span<const uint8_t> payload);
     void logPacket(const link::PacketHeader& header, const link::ParamBlock& params,
                    std::span<const uint8_t> payload);
-    void queue(std::vector<uint8_t> bytes);
-    void queueReply(uint32_t command, const link::ParamBlock& params, std::span<const uint8_t> payload = {});
+    void queue(std::vector<uint8_t> bytes, int64_t dueNs = 0);
+    void queueReply(uint32_t command, const link::ParamBlock& params, std::span<const uint8_t> payload = {},
+                    int64_t dueNs = 0);
     // Faults before a picture; false when the picture is not to be sent.
     bool beforePicture();
-    void sendLivePicture(uint32_t mask);
+    void sendLivePicture(uint32_t mask, uint32_t pacing);
     void sendPlaybackPicture();
     frame::PictureKind currentKind() const;
     int nextChannel(uint32_t mask, frame::PictureKind kind);
@@ -121,10 +204,12 @@ private:
     RecordSource& m_records;
     LogSink m_log;
     int m_id;
+    SimClock& m_clock;
+    PicturePacer m_pacer;
     link::PacketFramer m_framer;
     link::PacketHeader m_header;
     link::ParamBlock m_params;
-    std::deque<std::vector<uint8_t>> m_outgoing;
+    std::deque<Reply> m_outgoing;
     link::VersionText m_version;
     bool m_close = false;
     bool m_silent = false;
@@ -134,9 +219,12 @@ private:
     int m_nextChannel = 0;
     uint32_t m_garbageSeed = 12345;
     // Playback.
+    Recording m_recording;
     bool m_playing = false;
-    int64_t m_playSeconds = 0;  // current picture time, seconds since 1970
-    int m_playStep = 1;         // seconds per picture, negative backwards
+    int64_t m_playSlot = 0;  // the next picture's slot of the recording
+    int m_playStride = 1;    // pictures per step
+    bool m_playBackward = false;
+    int m_playbackPictures = 0;
 };
 
 // The TCP server. start() runs it on its own thread; run() on the caller's.
@@ -144,7 +232,7 @@ class RecorderSimulator {
 public:
     using LogSink = SimConnection::LogSink;
 
-    explicit RecorderSimulator(SimOptions options, LogSink log = {});
+    explicit RecorderSimulator(SimOptions options, LogSink log = {}, SimClock& clock = steadySimClock());
     ~RecorderSimulator();
     RecorderSimulator(const RecorderSimulator&) = delete;
     RecorderSimulator& operator=(const RecorderSimulator&) = delete;
@@ -168,6 +256,7 @@ public:
 private:
     SimOptions m_options;
     LogSink m_log;
+    SimClock& m_clock;
     RecordSource m_records;
     int m_listenFd = -1;
     int m_wakeFd = -1;       // read end of the stop pipe

@@ -38,8 +38,14 @@ const char* kUsage =
     "  --events N             an event list of N synthetic events\n"
     "  --events-file FILE     the event list's 16-byte records from FILE\n"
     "  --play-error           answer the playback stop with status 2\n"
+    "  --record-step S        seconds between the recording's pictures (default 1)\n"
+    "  --record-channels MASK channels in the recording, bit n = channel n (default 0xFFFF)\n"
+    "  --gap \"T1,T2\"          no pictures recorded from T1 to T2 (repeatable)\n"
+    "  --play-fail-after N    answer playback picture requests with ERROR after N pictures\n"
     "  --prewarm              synthesise every picture before listening\n"
     "  --once                 exit when the first connection ends\n"
+    "  --fps N                at most N pictures a second per connection, fewer as the live request's\n"
+    "                         pacing value asks (N x (11 - p3) / 10); 0 = answer at once (default)\n"
     "faults (N counts pictures sent on a connection):\n"
     "  --split BYTES          send replies in pieces of at most BYTES\n"
     "  --split-delay-ms MS    pause between pieces (default 1)\n"
@@ -155,8 +161,30 @@ int main(int argc, char** argv) {
             eventsFile = value();
         } else if (arg == "--play-error") {
             options.playError = true;
+        } else if (arg == "--record-step") {
+            options.recordStepSeconds = static_cast<int>(number());
+            if (options.recordStepSeconds < 1)
+                fail("--record-step must be at least 1");
+        } else if (arg == "--record-channels") {
+            options.recordedChannels = static_cast<uint32_t>(number());
+        } else if (arg == "--gap") {
+            const std::string text = value();
+            const size_t comma = text.find(',');
+            const auto from = sim::parseTimeText(text.substr(0, comma));
+            const auto to =
+                comma == std::string::npos ? std::nullopt : sim::parseTimeText(text.substr(comma + 1));
+            if (!from || !to)
+                fail("bad gap (\"YYYY-MM-DD HH:MM:SS,YYYY-MM-DD HH:MM:SS\"): " + text);
+            options.gaps.emplace_back(*from, *to);
+        } else if (arg == "--play-fail-after") {
+            options.playFailAfter = static_cast<int>(number());
         } else if (arg == "--prewarm") {
             prewarm = true;
+        } else if (arg == "--fps") {
+            const long long fps = number();
+            if (fps < 0 || fps > 1000)
+                fail("--fps takes 0 to 1000: " + std::to_string(fps));
+            options.fps = static_cast<int>(fps);
         } else if (arg == "--once") {
             options.once = true;
         } else if (arg == "--split") {

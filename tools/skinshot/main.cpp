@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+using dvr::skin::ButtonKind;
 using dvr::skin::SkinButton;
 using dvr::skin::SkinButtonLoader;
 using dvr::skin::toQRect;
@@ -146,7 +147,7 @@ std::vector<QRect> panes(const QRect& area, int n) {
 }
 
 SkinButton* viewerButton(QWidget* parent, const SkinReader& reader, const char* section,
-                         const char* posSection, const std::string& posKey, int kind) {
+                         const char* posSection, const std::string& posKey, ButtonKind kind) {
     auto* b = new SkinButton(parent);
     SkinButtonLoader::loadStandard(*b, reader, section, 0, kind);
     b->place(toQRect(reader.readPosition(posSection, posKey)));
@@ -188,23 +189,24 @@ bool vistrelLive(const std::string& home, const QString& out) {
     w.addText(at("PTZ POS", "POS_PTZ_CH"), QStringLiteral("001"), text, Qt::AlignCenter, font);
     w.addText(at("MAIN POS", "POS_SCAL_VALUE"), QStringLiteral("8"), text, Qt::AlignCenter, font);
 
-    auto* connect = viewerButton(&w, reader, "BTN_CONNECT", "MAIN POS", "POS_CONNECT", 3);
+    auto* connect = viewerButton(&w, reader, "BTN_CONNECT", "MAIN POS", "POS_CONNECT", ButtonKind::Momentary);
     connect->setChecked(true);
-    viewerButton(&w, reader, "BTN_DISCONNECT", "MAIN POS", "POS_DISCONNECT", 3);
-    viewerButton(&w, reader, "BTN_PLAYBACK", "MAIN POS", "POS_SKAN", 3);
-    viewerButton(&w, reader, "BTN_SETTING", "MAIN POS", "POS_SETTING", 3);
-    viewerButton(&w, reader, "BTN_ROTATE", "MAIN POS", "POS_ROTATE", 3)->enable(false);
-    viewerButton(&w, reader, "BTN_LIVE_EXIT", "MAIN POS", "POS_EXIT", 3);
-    viewerButton(&w, reader, "BTN_SCAL_TXT", "MAIN POS", "POS_SCAL_TXT", 3)->enable(false);
-    viewerButton(&w, reader, "BTN_SCAL_MINUS", "MAIN POS", "POS_SCAL_MINUS", 1);
-    viewerButton(&w, reader, "BTN_SCAL_PLUS", "MAIN POS", "POS_SCAL_PLUS", 1);
-    auto* wheel = viewerButton(&w, reader, "BTN_WHEEL", "MAIN POS", "POS_WHEEL", 3);
+    viewerButton(&w, reader, "BTN_DISCONNECT", "MAIN POS", "POS_DISCONNECT", ButtonKind::Momentary);
+    viewerButton(&w, reader, "BTN_PLAYBACK", "MAIN POS", "POS_SKAN", ButtonKind::Momentary);
+    viewerButton(&w, reader, "BTN_SETTING", "MAIN POS", "POS_SETTING", ButtonKind::Momentary);
+    viewerButton(&w, reader, "BTN_ROTATE", "MAIN POS", "POS_ROTATE", ButtonKind::Momentary)->enable(false);
+    viewerButton(&w, reader, "BTN_LIVE_EXIT", "MAIN POS", "POS_EXIT", ButtonKind::Momentary);
+    viewerButton(&w, reader, "BTN_SCAL_TXT", "MAIN POS", "POS_SCAL_TXT", ButtonKind::Momentary)
+        ->enable(false);
+    viewerButton(&w, reader, "BTN_SCAL_MINUS", "MAIN POS", "POS_SCAL_MINUS", ButtonKind::Hold);
+    viewerButton(&w, reader, "BTN_SCAL_PLUS", "MAIN POS", "POS_SCAL_PLUS", ButtonKind::Hold);
+    auto* wheel = viewerButton(&w, reader, "BTN_WHEEL", "MAIN POS", "POS_WHEEL", ButtonKind::Momentary);
     wheel->enable(false);
     wheel->setImage(3);
     const char* modes[] = {"1", "4", "7", "9", "10", "13", "16"};
     for (const char* m : modes) {
         auto* b = viewerButton(&w, reader, (std::string("BTN_MODE") + m).c_str(), "MODE POS",
-                               std::string("POS_MODE") + m, 3);
+                               std::string("POS_MODE") + m, ButtonKind::Momentary);
         const std::string n = m;
         if (n == "7" || n == "10" || n == "13")
             b->enable(false);
@@ -213,7 +215,7 @@ bool vistrelLive(const std::string& home, const QString& out) {
     }
     for (int i = 1; i <= 16; ++i) {
         auto* b = viewerButton(&w, reader, ("BTN_CH" + std::to_string(i)).c_str(), "CH POS",
-                               "POS_CH" + std::to_string(i), 0);
+                               "POS_CH" + std::to_string(i), ButtonKind::Toggle);
         b->setChecked(true);
         if (i > 12)
             b->setChecked(false);
@@ -284,35 +286,35 @@ bool vistrelPlayback(const std::string& home, const QString& out) {
     w.addText(at("IMG REC INFO", "POS_PB_IMG_FRAME"), QStringLiteral("12 FPS"), text, Qt::AlignVCenter, font);
     w.addText(at("IMG REC INFO", "POS_PB_STATUS"), QStringLiteral("SEARCHING"), text, Qt::TextWordWrap, font);
 
-    auto button = [&](const char* section, const char* posSection, const std::string& key, int kind) {
+    auto button = [&](const char* section, const char* posSection, const std::string& key, ButtonKind kind) {
         auto* b = new SkinButton(&w);
         SkinButtonLoader::loadStandard(*b, reader, section, 0, kind);
         b->place(toQRect(reader.readPosition(posSection, key)));
         return b;
     };
-    button("BTN_PB_EXIT", "PB MAIN POS", "POS_PB_EXIT", 3);
-    auto* wheel = button("BTN_PB_WHEEL", "PB MAIN POS", "POS_PB_WHEEL", 3);
+    button("BTN_PB_EXIT", "PB MAIN POS", "POS_PB_EXIT", ButtonKind::Momentary);
+    auto* wheel = button("BTN_PB_WHEEL", "PB MAIN POS", "POS_PB_WHEEL", ButtonKind::Momentary);
     wheel->enable(false);
-    button("BTN_SAVE", "PB MAIN POS", "POS_PB_SAVE", 3);
-    button("BTN_PRINT", "PB MAIN POS", "POS_PB_PRINT", 3);
-    button("BTN_EVENT", "PB MAIN POS", "POS_PB_EVENT", 3)->enable(false);
-    button("BTN_SAVE_AVI", "PB MAIN POS", "POS_PB_SAVEAVI", 2);
-    button("BTN_PB_MODE1", "PB MODE POS", "POS_PB_MODE1", 3);
-    button("BTN_PB_MODE4", "PB MODE POS", "POS_PB_MODE4", 2)->setChecked(true);
-    button("BTN_PB_MODE_MINUS", "PB MODE POS", "POS_PB_MODE_MINUS", 3);
-    button("BTN_PB_MODE_PLUS", "PB MODE POS", "POS_PB_MODE_PLUS", 3);
+    button("BTN_SAVE", "PB MAIN POS", "POS_PB_SAVE", ButtonKind::Momentary);
+    button("BTN_PRINT", "PB MAIN POS", "POS_PB_PRINT", ButtonKind::Momentary);
+    button("BTN_EVENT", "PB MAIN POS", "POS_PB_EVENT", ButtonKind::Momentary)->enable(false);
+    button("BTN_SAVE_AVI", "PB MAIN POS", "POS_PB_SAVEAVI", ButtonKind::Latch);
+    button("BTN_PB_MODE1", "PB MODE POS", "POS_PB_MODE1", ButtonKind::Momentary);
+    button("BTN_PB_MODE4", "PB MODE POS", "POS_PB_MODE4", ButtonKind::Latch)->setChecked(true);
+    button("BTN_PB_MODE_MINUS", "PB MODE POS", "POS_PB_MODE_MINUS", ButtonKind::Momentary);
+    button("BTN_PB_MODE_PLUS", "PB MODE POS", "POS_PB_MODE_PLUS", ButtonKind::Momentary);
     const char* nav[][2] = {
         {"BTN_START", "POS_START"},   {"BTN_BSTEP_PLAY", "POS_BSTEP_PLAY"}, {"BTN_RWPLAY", "POS_RWPLAY"},
         {"BTN_BPLAY", "POS_BPLAY"},   {"BTN_PAUSE", "POS_PAUSE"},           {"BTN_FPLAY", "POS_FPLAY"},
         {"BTN_FFPLAY", "POS_FFPLAY"}, {"BTN_FSTEP_PLAY", "POS_FSTEP_PLAY"}, {"BTN_END", "POS_END"}};
     for (const auto& [section, key] : nav) {
-        auto* b = button(section, "NAVIGATION POS", key, 2);
+        auto* b = button(section, "NAVIGATION POS", key, ButtonKind::Latch);
         if (std::string(section) == "BTN_FPLAY")
             b->setChecked(true);
     }
     for (int i = 1; i <= 16; ++i) {
         auto* b = button(("BTN_PB_CH" + std::to_string(i)).c_str(), "PB CH POS",
-                         "POS_PB_CH" + std::to_string(i), 2);
+                         "POS_PB_CH" + std::to_string(i), ButtonKind::Latch);
         b->setChecked(i >= 5 && i <= 8);
     }
     auto* slider = new dvr::skin::ViewerSlider(&w);

@@ -97,7 +97,7 @@ public:
         const auto start = Clock::now();
         for (;;) {
             if (m_host.ended)
-                return reasonText(*m_host.ended);
+                return disconnectReasonText(*m_host.ended);
             if (done())
                 return {};
             if (!m_session.hasSocket())
@@ -124,27 +124,6 @@ public:
     void finish() { m_session.disconnect(); }
 
 private:
-    static std::string reasonText(link::DisconnectReason reason) {
-        switch (reason) {
-            case link::DisconnectReason::ConnectFailed:
-                return "connection refused";
-            case link::DisconnectReason::LoginRefused:
-                return "login refused";
-            case link::DisconnectReason::NoTraffic:
-                return "no answer";
-            case link::DisconnectReason::RecorderEnded:
-                return "the recorder ended the session";
-            case link::DisconnectReason::PeerClosed:
-                return "the recorder closed the connection";
-            case link::DisconnectReason::SendFailed:
-                return "the connection broke while sending";
-            case link::DisconnectReason::SendStalled:
-            case link::DisconnectReason::SendOverflow:
-                return "the recorder stopped reading";
-        }
-        return "disconnected";
-    }
-
     const ClientOptions& m_options;
     link::RecorderSocket m_socket;
     ClientHost m_host;
@@ -177,6 +156,27 @@ struct ChannelPicture {
 };
 
 }  // namespace
+
+std::string disconnectReasonText(link::DisconnectReason reason) {
+    switch (reason) {
+        case link::DisconnectReason::ConnectFailed:
+            return "connection refused";
+        case link::DisconnectReason::LoginRefused:
+            return "login refused";
+        case link::DisconnectReason::NoTraffic:
+            return "no answer";
+        case link::DisconnectReason::RecorderEnded:
+            return "the recorder ended the session";
+        case link::DisconnectReason::PeerClosed:
+            return "the recorder closed the connection";
+        case link::DisconnectReason::SendFailed:
+            return "the connection broke while sending";
+        case link::DisconnectReason::SendStalled:
+        case link::DisconnectReason::SendOverflow:
+            return "the recorder stopped reading";
+    }
+    return "disconnected";
+}
 
 int runInfo(const ClientOptions& options, std::ostream& out, std::ostream& err) {
     Client client(options);

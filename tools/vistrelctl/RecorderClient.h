@@ -3,6 +3,8 @@
 // loop, the event list), printing text or one JSON object.
 #pragma once
 
+#include "viewer/link/SessionHost.h"
+
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -33,6 +35,9 @@ struct ClientOptions {
 
 // Each returns the exit status: 0 on success, otherwise 1 after writing one
 // line to `err` (connection refused, login refused, no answer, ...).
+// The one-line reason the tools give when the session ran the view's disconnect.
+std::string disconnectReasonText(link::DisconnectReason reason);
+
 int runInfo(const ClientOptions& options, std::ostream& out, std::ostream& err);
 int runLive(const ClientOptions& options, std::ostream& out, std::ostream& err);
 int runEvents(const ClientOptions& options, std::ostream& out, std::ostream& err);

@@ -1,5 +1,7 @@
 // vistrelctl: a headless recorder client for scripts (info, live snapshots, events).
 #include "common/frame/MallocTuning.h"
+#include "tools/vistrelctl/PlaybackCommand.h"
+#include "tools/vistrelctl/PtzJob.h"
 #include "tools/vistrelctl/RecorderClient.h"
 
 #include <cerrno>
@@ -17,6 +19,12 @@ const char* kUsage =
     "           flag, channel count, key lock and recording range\n"
     "  live     run the live loop and save each channel's latest picture as DIR/chNN.jpg\n"
     "  events   fetch and print the recorder's event list\n"
+    "  ptz      hold one PTZ command during the live loop, release it, print each PTZ packet:\n"
+    "           --type T (0..10) [--baud B (0..7, default 3)] [--home DIR] --camera C (0..15)\n"
+    "           --command NAME [--hold N pictures, default 3]; NAME is stop, left, right, up, down,\n"
+    "           left-up, right-up, right-down, left-down, zoom-in, zoom-out, focus-out, focus-in\n"
+    "  playback play the recording from --from, one line per picture; with --out save each\n"
+    "           channel's latest picture as DIR/chNN.jpg\n"
     "options:\n"
     "  --host H           recorder address or host name (required; a name that does not\n"
     "                     resolve within 5 s ends the run)\n"
@@ -32,6 +40,11 @@ const char* kUsage =
     "  --frames N         stop after N pictures\n"
     "  --seconds S        stop after S seconds\n"
     "  --out DIR          folder for the chNN.jpg files (required)\n"
+    "playback options (also --frames, --seconds, --out):\n"
+    "  --from T           start time \"YYYY-MM-DD HH:MM:SS\" (required)\n"
+    "  --reverse          play backwards\n"
+    "  --fast             fast play (forward or, with --reverse, backward)\n"
+    "  --speed S          speed of fast play (default 3)\n"
     "  --help             show this text\n";
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -59,9 +72,14 @@ int main(int argc, char** argv) {
         std::cout << kUsage;
         return 0;
     }
-    if (command != "info" && command != "live" && command != "events")
+    if (command == "ptz") {
+        std::signal(SIGPIPE, SIG_IGN);
+        return ctl::ptzMain(argc, argv, std::cout, std::cerr);
+    }
+    if (command != "info" && command != "live" && command != "events" && command != "playback")
         usageError("unknown command: " + command);
     ctl::ClientOptions options;
+    ctl::PlaybackOptions playbackOptions;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -101,6 +119,12 @@ int main(int argc, char** argv) {
             options.seconds = parseNumber(arg, value());
         } else if (arg == "--out") {
             options.outDir = value();
+        } else if (command == "playback" && arg == "--from") {
+            playbackOptions.from = value();
+        } else if (command == "playback" && arg == "--reverse") {
+            playbackOptions.reverse = true;
+        } else if (command == "playback" && arg == "--fast") {
+            playbackOptions.fast = true;
         } else {
             usageError("unknown option: " + arg);
         }
@@ -111,6 +135,12 @@ int main(int argc, char** argv) {
     frame::tuneHeapForPictureDecoding();
     if (command == "info")
         return ctl::runInfo(options, std::cout, std::cerr);
+    if (command == "playback") {
+        playbackOptions.client = options;
+        if (options.speed > 0)
+            playbackOptions.speed = options.speed;
+        return ctl::runPlayback(playbackOptions, std::cout, std::cerr);
+    }
     if (command == "live")
         return ctl::runLive(options, std::cout, std::cerr);
     return ctl::runEvents(options, std::cout, std::cerr);

@@ -22,11 +22,23 @@ struct Slot {
     int fieldCode = media::kWholeFrame;
 };
 
+// The kind of pictures of one group.
+PictureLayout groupLayout(const GeneratorOptions& o, int group) {
+    if (o.layout != PictureLayout::Mixed) {
+        return o.layout;
+    }
+    // Every ordered change between two kinds occurs once in the cycle.
+    static constexpr PictureLayout kCycle[] = {PictureLayout::Quad, PictureLayout::Full, PictureLayout::Pair,
+                                               PictureLayout::Quad, PictureLayout::Pair, PictureLayout::Full};
+    return kCycle[group % 6];
+}
+
 // The records of one time slot.
-std::vector<Slot> slotsOf(const GeneratorOptions& o) {
+std::vector<Slot> slotsOf(const GeneratorOptions& o, PictureLayout layout) {
     std::vector<Slot> slots;
-    switch (o.layout) {
+    switch (layout) {
         case PictureLayout::Full:
+        case PictureLayout::Mixed:
             for (int c = 0; c < o.channelCount; ++c)
                 slots.push_back({c, media::kWholeFrame});
             break;
@@ -35,8 +47,14 @@ std::vector<Slot> slotsOf(const GeneratorOptions& o) {
                 slots.push_back({c, media::kWholeFrame});
             break;
         case PictureLayout::Quad:
-            for (int c = 0; c < o.channelCount; c += 4)
-                slots.push_back({c, media::kWholeFrame});
+            for (int c = 0; c < o.channelCount; c += 4) {
+                if (o.quadFieldPairs) {
+                    slots.push_back({c, media::kFirstField});
+                    slots.push_back({c, media::kSecondField});
+                } else {
+                    slots.push_back({c, media::kWholeFrame});
+                }
+            }
             break;
         case PictureLayout::Frame:
             for (int c = 0; c < o.channelCount; ++c) {
@@ -57,6 +75,7 @@ frame::PictureKind kindOf(PictureLayout layout) {
         case PictureLayout::Frame:
             return frame::PictureKind::FullHeight;
         case PictureLayout::Full:
+        case PictureLayout::Mixed:
             break;
     }
     return frame::PictureKind::Single;
@@ -156,14 +175,9 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
         report.error = "duration and group interval must be at least 1 second";
         return false;
     }
-    const std::vector<Slot> slots = slotsOf(o);
     const int fieldRate = o.pal ? 50 : 60;
     const int fieldHeight = o.pal ? 288 : 240;
-    const frame::PictureKind kind = kindOf(o.layout);
-    const uint32_t flags = synth::pictureFlagsFor(kind, o.qualityCode);
     const uint32_t layoutCode = layoutCodeFor(o.channelCount, o.layoutFamily);
-    const int groupRecords = int(slots.size());
-    const int framesPerGroup = o.framesPerGroup >= 0 ? o.framesPerGroup : std::min(groupRecords, 255);
     const size_t codestreamBytes =
         o.codestreamBytes ? o.codestreamBytes : synth::defaultCodestreamBytes(fieldHeight);
     const bool sound = o.sound && o.soundMask != 0;
@@ -177,7 +191,8 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
     synth::CodestreamCache cache;
     std::map<synth::PictureSpec, std::shared_ptr<const std::vector<uint8_t>>> evenCodestreams;
     std::map<int, std::shared_ptr<const std::vector<uint8_t>>> placeholders;
-    auto codestreamFor = [&](int channel) -> std::shared_ptr<const std::vector<uint8_t>> {
+    auto codestreamFor = [&](frame::PictureKind kind,
+                             int channel) -> std::shared_ptr<const std::vector<uint8_t>> {
         if (o.syntheticPictures) {
             synth::PictureSpec shape;
             // Field records of a frame picture are single pictures of the field height.
@@ -211,14 +226,22 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
     };
 
     const int groups = (o.durationSeconds + o.groupIntervalSeconds - 1) / o.groupIntervalSeconds;
-    const int totalPictures = groups * groupRecords;
+    int totalPictures = 0;
+    for (int group = 0; group < groups; ++group)
+        totalPictures += int(slotsOf(o, groupLayout(o, group)).size());
     int pictureIndex = 0;
     for (int group = 0; group < groups; ++group) {
         const int second = group * o.groupIntervalSeconds;
         const media::RecordTime time = addSeconds(o.start, second);
+        const PictureLayout layout = groupLayout(o, group);
+        const std::vector<Slot> slots = slotsOf(o, layout);
+        const frame::PictureKind kind = kindOf(layout);
+        const uint32_t flags = synth::pictureFlagsFor(kind, o.qualityCode);
+        const int groupRecords = int(slots.size());
+        const int framesPerGroup = o.framesPerGroup >= 0 ? o.framesPerGroup : std::min(groupRecords, 255);
         for (int r = 0; r < groupRecords; ++r) {
             const Slot& slot = slots[size_t(r)];
-            const auto codestream = codestreamFor(slot.channel);
+            const auto codestream = codestreamFor(kind, slot.channel);
             if (codestream->empty()) {
                 report.error = "picture encoding failed";
                 return false;

@@ -15,6 +15,7 @@ enum class PictureLayout {
     Pair,   // two channels side by side
     Quad,   // four channels
     Frame,  // a full-height picture stored as two field records (first and second field)
+    Mixed,  // groups of quad, full, pair, quad, pair and full pictures in turn (every change of kind)
 };
 
 // What the never-read leading 64 KiB hold.
@@ -39,6 +40,9 @@ struct GeneratorOptions {
     int channelCount = 16;  // 4, 8 or 16
     int layoutFamily = 1;   // 1, 2 or 3
     PictureLayout layout = PictureLayout::Full;
+    // Quad pictures as a recorder stores them, a first-field and a second-field record each; false
+    // writes each quad once as a whole-frame record.
+    bool quadFieldPairs = true;
     bool pal = false;
     // 2026-05-17 12:00:00.
     media::RecordTime start{30, 5, 17, 12, 0, 0};

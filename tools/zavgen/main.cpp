@@ -20,7 +20,10 @@ Writes a backup file of synthesised pictures (and mu-law tones).
 
   --channels N        4, 8 or 16 channels (default 16)
   --family N          layout family 1, 2 or 3 (default 1; 3 records sound)
-  --layout KIND       full, pair, quad or frame (two-field) pictures (default full)
+  --layout KIND       full, pair, quad, frame (two-field) or mixed pictures (default full);
+                      mixed groups cycle through quad, full and pair pictures
+  --whole-frame-quads each quad picture as one whole-frame record instead of a
+                      first-field and a second-field record
   --pal | --ntsc      50 or 60 fields per second (default ntsc)
   --start TIME        first recording time "YYYY-MM-DD HH:MM:SS" (default 2026-05-17 12:00:00)
   --duration SECONDS  recorded time (default 120)
@@ -111,8 +114,12 @@ int main(int argc, char** argv) {
                 options.layout = dvr::zavgen::PictureLayout::Quad;
             else if (kind == "frame")
                 options.layout = dvr::zavgen::PictureLayout::Frame;
+            else if (kind == "mixed")
+                options.layout = dvr::zavgen::PictureLayout::Mixed;
             else
-                return fail("--layout takes full, pair, quad or frame");
+                return fail("--layout takes full, pair, quad, frame or mixed");
+        } else if (arg == "--whole-frame-quads") {
+            options.quadFieldPairs = false;
         } else if (arg == "--pal") {
             options.pal = true;
         } else if (arg == "--ntsc") {

@@ -29,6 +29,7 @@
 #include "player/ui/engine/PlayerEngine.h"
 #include "tools/cli/JsonText.h"
 #include "tools/zavgen/BackupWriter.h"
+#include "tools/zavtool/ExportCommand.h"
 
 namespace {
 
@@ -44,6 +45,17 @@ constexpr const char* kUsage = R"(Usage:
       picture as DIR/chNN.jpg (NN = channel + 1, as vistrelctl names them); then a summary per channel
   zavtool audio FILE --channel K --out X.wav
       sound channel K (1-4) as 16-bit PCM, 8000 Hz mono
+  zavtool export FILE --channel N --out X.avi [--from T] [--to T] [--fps R] [--size 360x240|720x480]
+                 [--pace pictures|real] [--threads K] [--no-stamp]
+      every drawable picture of channel N (0-based) between the times T ("YYYY-MM-DD HH:MM:SS"), in
+      file order, as a Motion-JPEG AVI file at R frames per second (default 10, 360x240) with the time
+      stamp, and the export log X.log beside it; --pace pictures (default) writes each picture once,
+      --pace real repeats or drops pictures so the clip lasts as long as the recording; K decoding
+      threads (default: the number of cores)
+  zavtool still FILE --channel N [--at T] [--filter LIST] --out X.jpg|X.png
+      the first drawable picture of channel N at or after T, its channel's part at its own size,
+      through the filters of LIST in order (comma-separated: bright, dark, sharpen, blur, contrast-up,
+      contrast-down), as JPEG (quality 80) or lossless PNG
   zavtool --help
 )";
 
@@ -420,6 +432,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (command == "export")
+        return zavtool::runExportCommand(argc, argv);
+    if (command == "still")
+        return zavtool::runStillCommand(argc, argv);
     std::string file;
     std::string out;
     std::string mode = "forward";

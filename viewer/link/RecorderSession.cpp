@@ -65,6 +65,7 @@ void RecorderSession::disconnect() {
     m_framer.reset();
     m_connected = false;
     m_loggedIn = false;
+    m_liveRequestHeld = false;
     m_keyLocked = false;
     m_host.setKeyLock(false);
     m_host.activityOff();
@@ -153,6 +154,18 @@ bool RecorderSession::sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateC
     if (n == 0)
         return false;
     return sendBytes(std::span<const uint8_t>(m_sendBuffer.data(), n));
+}
+
+bool RecorderSession::releaseLiveRequest() {
+    if (!m_liveRequestHeld)
+        return false;
+    m_liveRequestHeld = false;
+    if (!m_transport.isOpen() || m_host.playbackActive())
+        return false;
+    if (!request(RequestKind::LivePicture))
+        return false;
+    m_host.toggleActivity(ActivityTarget::LiveView);
+    return true;
 }
 
 bool RecorderSession::sendSetupQuery() {
@@ -421,6 +434,10 @@ void RecorderSession::continueLiveLoop() {
     m_host.afterLivePicture();
     if (generation != m_generation)
         return;
+    if (m_host.holdLiveRequest()) {
+        m_liveRequestHeld = true;
+        return;
+    }
     if (!m_host.playbackActive() && request(RequestKind::LivePicture))
         m_host.toggleActivity(ActivityTarget::LiveView);
 }

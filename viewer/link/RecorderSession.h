@@ -68,6 +68,11 @@ public:
     bool sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateCode);
     // Sends the set-up query (0x1057); the next received block is its reply.
     bool sendSetupQuery();
+    // Sends the live request the host held back after a live picture (see
+    // SessionHost::holdLiveRequest()); nothing when none is held, the
+    // session is gone or remote playback took over. True when it was sent.
+    bool releaseLiveRequest();
+    bool liveRequestHeld() const { return m_liveRequestHeld; }
 
     // --- readiness, reported by whoever watches the socket ---------------
     // The connect finished: error 0 on success, otherwise the socket error.
@@ -121,6 +126,8 @@ public:
 
     const PacketFramer& framer() const { return m_framer; }
     const frame::FrameDecoder& decoder() const { return m_decoder; }
+    // Decodes pictures with `decoder` instead of the built-in one (nullptr: back to it).
+    void setPictureDecoder(frame::PictureDecoder* decoder) { m_decoder.setPictureDecoder(decoder); }
 
     // Handles a block of received bytes as onReadable() does after reading.
     void receiveBytes(std::span<const uint8_t> block);
@@ -167,6 +174,8 @@ private:
     bool m_disconnecting = false;
     // Set when the connection is unusable: no stop request is sent.
     bool m_linkDead = false;
+    // Set while the host holds the next live request (the pause after a PTZ send).
+    bool m_liveRequestHeld = false;
     // Counts connections and disconnections, so that a handler that
     // disconnected the session ends the handling of the current block.
     uint64_t m_generation = 0;

@@ -82,6 +82,10 @@ public:
     // Called after every completed live payload, before the next live request:
     // the point where a pending PTZ command goes out.
     virtual void afterLivePicture() {}
+    // Asked right after afterLivePicture(): true holds the next live request
+    // back until the host calls RecorderSession::releaseLiveRequest() (the
+    // pause after a PTZ send, kept by a timer).
+    virtual bool holdLiveRequest() { return false; }
 
     // --- remote playback window ------------------------------------------
     // Whether remote playback replaces the live loop now.

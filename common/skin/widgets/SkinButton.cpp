@@ -8,7 +8,7 @@
 namespace dvr::skin {
 
 SkinButton::SkinButton(QWidget* parent, bool momentaryAllowed)
-    : QWidget(parent), m_logic(0, momentaryAllowed) {
+    : QWidget(parent), m_logic(ButtonKind::Toggle, momentaryAllowed) {
     // Moves are needed without a pressed button to ask for the leave report.
     setMouseTracking(true);
     setAttribute(Qt::WA_NoSystemBackground);

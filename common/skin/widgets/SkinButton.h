@@ -24,8 +24,8 @@ public:
 
     void setSlotImage(int slot, const QImage& image);
     QImage slotImage(int slot) const;
-    void setKind(int kind) { m_logic.setKind(kind); }
-    int kind() const { return m_logic.kind(); }
+    void setKind(ButtonKind kind) { m_logic.setKind(kind); }
+    ButtonKind kind() const { return m_logic.kind(); }
     void setNotificationValue(quint32 value) { m_logic.setValue(value); }
     quint32 notificationValue() const { return m_logic.value(); }
     void setCommandId(int id) { m_commandId = id; }

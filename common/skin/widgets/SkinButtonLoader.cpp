@@ -41,7 +41,7 @@ void fill(SkinButton& button, const QImage& s0, const QImage& s1, const QImage& 
     button.setSlotImage(SlotDisabled, s4);
 }
 
-void finish(SkinButton& button, int commandId, int kind, quint32 value) {
+void finish(SkinButton& button, int commandId, ButtonKind kind, quint32 value) {
     button.setCommandId(commandId);
     button.setKind(kind);
     button.setNotificationValue(value);
@@ -49,18 +49,18 @@ void finish(SkinButton& button, int commandId, int kind, quint32 value) {
     button.setImage(SlotReleased);
 }
 
-constexpr int kHoldKind = static_cast<int>(ButtonKind::Hold);
+constexpr ButtonKind kHoldKind = ButtonKind::Hold;
 }  // namespace
 
 void SkinButtonLoader::loadStandard(SkinButton& button, const ButtonImageFiles& files, int commandId,
-                                    int kind) {
+                                    ButtonKind kind) {
     const Slots s(files);
     fill(button, s.normal, s.down, s.down, s.disable, s.disable);
     finish(button, commandId, kind, static_cast<quint32>(commandId));
 }
 
 void SkinButtonLoader::loadStandard(SkinButton& button, const SkinReader& reader, const char* section,
-                                    int commandId, int kind) {
+                                    int commandId, ButtonKind kind) {
     loadStandard(button, reader.readButtonImages(section), commandId, kind);
 }
 

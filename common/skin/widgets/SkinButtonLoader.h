@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/skin/SkinValues.h"
+#include "common/skin/widgets/SkinButtonLogic.h"
 
 #include <QRect>
 #include <QtGlobal>
@@ -27,9 +28,10 @@ class SkinButton;
 class SkinButtonLoader {
 public:
     // Viewer buttons of every kind.
-    static void loadStandard(SkinButton& button, const ButtonImageFiles& files, int commandId, int kind);
+    static void loadStandard(SkinButton& button, const ButtonImageFiles& files, int commandId,
+                             ButtonKind kind);
     static void loadStandard(SkinButton& button, const SkinReader& reader, const char* section, int commandId,
-                             int kind);
+                             ButtonKind kind);
 
     // Viewer PTZ buttons (kind 1). Without an explicit value the notification
     // value follows from the command id (ptzNotificationValue).

@@ -3,10 +3,10 @@
 namespace dvr::skin {
 
 namespace {
-constexpr int kToggle = static_cast<int>(ButtonKind::Toggle);
-constexpr int kHold = static_cast<int>(ButtonKind::Hold);
-constexpr int kLatch = static_cast<int>(ButtonKind::Latch);
-constexpr int kMomentary = static_cast<int>(ButtonKind::Momentary);
+constexpr ButtonKind kToggle = ButtonKind::Toggle;
+constexpr ButtonKind kHold = ButtonKind::Hold;
+constexpr ButtonKind kLatch = ButtonKind::Latch;
+constexpr ButtonKind kMomentary = ButtonKind::Momentary;
 
 ButtonEvent hold(std::uint32_t value, int state) {
     return {ButtonEvent::Type::Hold, value, state};
@@ -16,14 +16,14 @@ ButtonEvent holdSync(std::uint32_t value, int state) {
 }
 }  // namespace
 
-SkinButtonLogic::SkinButtonLogic(int kind, bool momentaryAllowed)
+SkinButtonLogic::SkinButtonLogic(ButtonKind kind, bool momentaryAllowed)
     : m_kind(kind), m_momentaryAllowed(momentaryAllowed) {}
 
-void SkinButtonLogic::setKind(int kind) {
+void SkinButtonLogic::setKind(ButtonKind kind) {
     m_kind = kind;
 }
 
-int SkinButtonLogic::effectiveKind() const {
+ButtonKind SkinButtonLogic::effectiveKind() const {
     if (m_kind == kMomentary && !m_momentaryAllowed)
         return kToggle;
     return m_kind;
@@ -43,7 +43,7 @@ void SkinButtonLogic::mouseMove() {
 
 ButtonEvents SkinButtonLogic::leftDown() {
     ButtonEvents events;
-    const int kind = effectiveKind();
+    const ButtonKind kind = effectiveKind();
     if (!m_enabled || (kind == kLatch && m_checked))
         return events;
     m_pressed = true;
@@ -77,7 +77,7 @@ ButtonEvents SkinButtonLogic::leftUp() {
         return events;
     }
     m_pressed = false;
-    const int kind = effectiveKind();
+    const ButtonKind kind = effectiveKind();
     switch (kind) {
         case kHold:
             setImage(SlotReleased);
@@ -130,7 +130,7 @@ ButtonEvents SkinButtonLogic::cancelPress() {
 
 ButtonEvents SkinButtonLogic::setChecked(bool checked) {
     ButtonEvents events;
-    const int kind = effectiveKind();
+    const ButtonKind kind = effectiveKind();
     if (kind == kLatch && !m_enabled)
         return events;
     switch (kind) {

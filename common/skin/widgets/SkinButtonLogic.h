@@ -47,10 +47,10 @@ using ButtonEvents = std::vector<ButtonEvent>;
 class SkinButtonLogic {
 public:
     // momentaryAllowed false: the player's buttons, where kind 3 acts as kind 0.
-    explicit SkinButtonLogic(int kind = 0, bool momentaryAllowed = true);
+    explicit SkinButtonLogic(ButtonKind kind = ButtonKind::Toggle, bool momentaryAllowed = true);
 
-    void setKind(int kind);
-    int kind() const { return m_kind; }
+    void setKind(ButtonKind kind);
+    ButtonKind kind() const { return m_kind; }
     void setValue(std::uint32_t value) { m_value = value; }
     std::uint32_t value() const { return m_value; }
 
@@ -77,9 +77,9 @@ public:
 
 private:
     // Kind as it behaves: kind 3 acts as kind 0 when momentary is not allowed.
-    int effectiveKind() const;
+    ButtonKind effectiveKind() const;
 
-    int m_kind = 0;
+    ButtonKind m_kind = ButtonKind::Toggle;
     bool m_momentaryAllowed = true;
     std::uint32_t m_value = 0;
     bool m_checked = false;

@@ -10,6 +10,12 @@
 
 namespace dvr::player {
 
+namespace {
+
+constexpr uint32_t kQuadAnyFieldLayout = 0x20016;
+
+}  // namespace
+
 PlayerPictures::PlayerPictures() {
     for (auto& slot : m_sourceSlot) {
         slot.store(-1);
@@ -90,9 +96,10 @@ StoreOutcome PlayerPictures::store(const PictureRecord& record) {
     m_lastStandard.store(record.videoStandard);
 
     const frame::PictureKind kind = frame::pictureKind(record.pictureFlags);
-    // Quad pictures come as field pairs from most recorders; only the first field is kept
-    // (whole-frame quads too, which have no second field to pair with).
-    if (kind == frame::PictureKind::Quad && record.fieldCode == 1 && record.layoutCode != 0x20016) {
+    // Quad pictures come as field pairs: only the first field is kept, except from the recorders
+    // of layout code 0x20016, whose quads are kept whatever their field code.
+    if (kind == frame::PictureKind::Quad && record.fieldCode != 0 &&
+        record.layoutCode != kQuadAnyFieldLayout) {
         outcome.result = StoreResult::Dropped;
         return outcome;
     }
@@ -138,8 +145,14 @@ void PlayerPictures::keep(int channel, const PictureRecord& record, frame::Decod
             m_hasTime[static_cast<size_t>(c)] = true;
         }
     }
-    for (int c = channel; c < std::min(channel + carried, kChannels); ++c) {
-        m_sourceSlot[static_cast<size_t>(c)].store(channel);
+    for (int c = 0; c < kChannels; ++c) {
+        std::atomic<int>& source = m_sourceSlot[static_cast<size_t>(c)];
+        if (c >= channel && c < channel + carried) {
+            source.store(channel);
+        } else if (source.load() == channel) {
+            // The slot held a pair or quad picture that carried c; its new picture does not.
+            source.store(-1);
+        }
     }
     m_counting[index].fetch_add(1);
     m_lastChannel.store(channel);

@@ -9,6 +9,7 @@
 
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/J2kDecoder.h"
+#include "common/frame/SourceRect.h"
 #include "player/ui/view/FieldInterleaver.h"
 #include "player/ui/view/PaneDrawing.h"
 
@@ -129,7 +130,9 @@ void PlayerPictures::withPaneSource(int channel, F&& f) const {
     }
     const Slot& slot = m_slots[static_cast<size_t>(slotIndex)];
     std::lock_guard lock(slot.mutex);
-    if (!slot.valid) {
+    // The link may be older than the slot's picture: show the picture only when it carries the
+    // channel, never another channel's picture in its place.
+    if (!slot.valid || channel >= slotIndex + frame::channelsPerPicture(slot.pictureFlags)) {
         f(PaneSource{});
         return;
     }

@@ -56,6 +56,7 @@ void PlayerViewModel::beginOpen() {
         setSoundOn(false);
     }
     m_fileOpen = false;
+    m_endTimeValid = true;
     m_presentMask = 0;
     m_lastPictureQuad = false;
     applyLayout(4);
@@ -67,7 +68,7 @@ void PlayerViewModel::fileOpened(int channelCount, bool hasSound) {
     m_channelCount = channelCount == 4 || channelCount == 8 ? channelCount : 16;
     m_soundAvailable = hasSound;
     atStart();
-    m_navState = 0;
+    m_navState = NavigationState::Start;
     setEnabled(control::kBackup, !m_backupOpen);
     for (int id : kLayoutIds) {
         setEnabled(id, true);
@@ -328,47 +329,72 @@ std::optional<ModeRequest> PlayerViewModel::navigationButton(int id) {
             setEnabled(control::kSoundOn, !m_backupOpen);
             setEnabled(control::kPause, false);
             lockForSound();
-            m_navState = 3;
+            m_navState = NavigationState::Pause;
             break;
         case control::kFPlay:
             request.mode = media::PlayMode::Forward;
             setEnabled(control::kSoundOn, true);
             setEnabled(control::kFPlay, false);
             lockForSound();
-            m_navState = 4;
+            m_navState = NavigationState::Forward;
             break;
         case control::kFfPlay:
             request.mode = media::PlayMode::FastForward;
             setEnabled(control::kSoundOn, false);
             setEnabled(control::kFfPlay, false);
-            m_navState = 5;
+            m_navState = NavigationState::FastForward;
             break;
         case control::kBPlay:
             request.mode = media::PlayMode::Backward;
             setEnabled(control::kSoundOn, false);
             setEnabled(control::kBPlay, false);
-            m_navState = 2;
+            m_navState = NavigationState::Backward;
             break;
         case control::kRwPlay:
             request.mode = media::PlayMode::FastBackward;
             setEnabled(control::kSoundOn, false);
             setEnabled(control::kRwPlay, false);
-            m_navState = 1;
+            m_navState = NavigationState::FastBackward;
             break;
         case control::kStart:
             request.mode = media::PlayMode::GoToStart;
             atStart();
-            m_navState = 0;
+            m_navState = NavigationState::Start;
             break;
         case control::kEnd:
             request.mode = media::PlayMode::GoToEnd;
             atEnd();
-            m_navState = 6;
+            m_navState = NavigationState::End;
             break;
         default:
             return std::nullopt;
     }
     return request;
+}
+
+bool PlayerViewModel::playbackNews(uint32_t presentMask, bool lastPictureQuad) {
+    const bool quadChanged = setLastPictureQuad(lastPictureQuad);
+    const bool newChannels = (m_presentMask | presentMask) != m_presentMask;
+    addPresentChannels(presentMask);
+    return quadChanged || newChannels;
+}
+
+std::vector<PaneRect> PlayerViewModel::pagePanes(uint32_t channels) const {
+    std::vector<PaneRect> panes;
+    for (int i = 0; i < pageChannelCount(); ++i) {
+        const int channel = pageChannel(i);
+        if (channel >= 0 && channel < kMaxChannels && ((channels >> channel) & 1u)) {
+            panes.push_back(channelPane(channel));
+        }
+    }
+    return panes;
+}
+
+std::optional<NavigationState> PlayerViewModel::shownNavigationState(bool paused, bool delayWaiting) const {
+    if (!m_fileOpen) {
+        return std::nullopt;
+    }
+    return paused || delayWaiting ? NavigationState::Pause : m_navState;
 }
 
 std::optional<ModeRequest> PlayerViewModel::spaceKey(media::PlayMode playMode) {
@@ -543,6 +569,9 @@ void PlayerViewModel::setNavigationEnabled(bool on) {
 bool PlayerViewModel::enabled(int id) const {
     if (id < control::kFirstId || id > control::kLastId) {
         return true;
+    }
+    if (id == control::kEnd && !m_endTimeValid) {
+        return false;
     }
     return m_enabled[static_cast<size_t>(id - control::kFirstId)];
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "player/media/PlayMode.h"
 #include "player/ui/view/PlayerControlIds.h"
@@ -26,6 +27,9 @@ struct PaneRect {
     bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
     friend bool operator==(const PaneRect&, const PaneRect&) = default;
 };
+
+// The navigation state indicators, in the order of their controls (kStateStart + state).
+enum class NavigationState { Start, FastBackward, Backward, Pause, Forward, FastForward, End };
 
 // What a key press or button asks of the playback thread.
 struct ModeRequest {
@@ -59,6 +63,8 @@ public:
     // The file opened and scanned: channelCount 4, 8 or 16; hasSound when its recorder
     // records sound. Applies the default layout of the channel count.
     void fileOpened(int channelCount, bool hasSound);
+    // The end scan met a header without a valid date: the END button stays disabled for this file.
+    void setEndTimeValid(bool valid) { m_endTimeValid = valid; }
     // The scan failed: no file, navigation disabled.
     void openFailed();
     bool fileOpen() const { return m_fileOpen; }
@@ -96,6 +102,13 @@ public:
     // half-size rectangle. Returns true when the pane rectangles changed.
     bool setLastPictureQuad(bool quad);
 
+    // --- news from the playback thread
+    // The channels seen in the file so far and the kind of the last picture. True when the channel
+    // buttons or the pane rectangles changed (the controls and the picture area want repainting).
+    bool playbackNews(uint32_t presentMask, bool lastPictureQuad);
+    // The panes of the current page whose channel is in channels (bit c = channel c).
+    std::vector<PaneRect> pagePanes(uint32_t channels) const;
+
     // --- mouse
     // Double-click at a window point; returns true when it changed the layout or page.
     // hitLogo: the point lies on the logo (the window shows the About box then).
@@ -113,9 +126,11 @@ public:
     void atStart();
     // Returns true when reaching the end switched sound off.
     bool atEnd();
-    // Navigation state indicator 0..6 (START, RW, BP, PAUSE, FP, FF, END).
-    int navigationState() const { return m_navState; }
-    void setNavigationState(int state) { m_navState = state; }
+    // The state of the last navigation button.
+    NavigationState navigationState() const { return m_navState; }
+    // The indicator to light: none without a file; PAUSE while playback is paused or waits out
+    // the delay between two groups; else the state of the last navigation button.
+    std::optional<NavigationState> shownNavigationState(bool paused, bool delayWaiting) const;
 
     // --- speed and delay
     void speedUp();
@@ -143,6 +158,12 @@ public:
     bool checked(int id) const;
     // Sound controls are shown only for files whose recorder records sound.
     bool soundControlsVisible() const { return m_fileOpen && m_soundAvailable; }
+    // The sound switch can be pressed: shown, enabled, and, to switch sound on, a sound device is
+    // ready (without one nothing would hold reading back to the sound's pace and the file would
+    // race through at full speed).
+    bool soundSwitchUsable(bool deviceReady) const {
+        return soundControlsVisible() && enabled(control::kSoundOn) && (m_soundOn || deviceReady);
+    }
 
 private:
     void setEnabled(int id, bool on);
@@ -163,6 +184,7 @@ private:
     bool m_fileOpen = false;
     int m_channelCount = 16;
     bool m_soundAvailable = false;
+    bool m_endTimeValid = true;
     uint32_t m_presentMask = 0;
 
     int m_layout = 4;
@@ -173,7 +195,7 @@ private:
     bool m_lastPictureQuad = false;
     std::array<PaneRect, kMaxChannels> m_panes{};
 
-    int m_navState = 0;
+    NavigationState m_navState = NavigationState::Start;
     int m_rememberedPlayButton = 0;
     int m_speedIndex = 2;
     int m_delayIndex = 1;

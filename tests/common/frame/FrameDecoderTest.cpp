@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/frame/Bytes.h"
 #include "common/frame/SourceRect.h"
 #include "tools/synth/Synth.h"
@@ -192,6 +194,57 @@ TEST(FrameDecoder, ConsumerDecidesAndPicturesGoWhereAsked) {
     EXPECT_EQ(6, f.channel);
     EXPECT_EQ(720, mine.width);
     EXPECT_EQ(0, decoder.picture().width) << "the decoder's own picture is untouched";
+}
+
+TEST(FrameDecoder, AnotherPictureDecoderTakesOverUntilReset) {
+    // Fills a small picture of channel 0's face; counts its calls and can be told to fail.
+    class FakeDecoder final : public PictureDecoder {
+    public:
+        bool decode(std::span<const uint8_t> codestream, DecodedPicture& out) override {
+            ++calls;
+            lastBytes = codestream.size();
+            out.width = 0;
+            out.height = 0;
+            if (fail)
+                return false;
+            out.width = 32;
+            out.height = 16;
+            if (out.pixels.size() < out.imageBytes())
+                out.pixels.resize(kMaxPictureBytes);
+            std::fill_n(out.pixels.begin(), out.imageBytes(), uint8_t(0x40));
+            out.bitmapInfo = makeBitmapInfo(out.width, out.height);
+            return true;
+        }
+        int calls = 0;
+        size_t lastBytes = 0;
+        bool fail = false;
+    };
+
+    const auto cs = cache().get({PictureKind::Single, 2, 16, 240}, defaultCodestreamBytes(240));
+    RecordSpec r;
+    r.pictureFlags = pictureFlagsFor(PictureKind::Single, 3);
+    const auto record = buildWireRecord(makeHeader(r, cs->size()), *cs);
+    FrameDecoder decoder;
+    FakeDecoder fake;
+    decoder.setPictureDecoder(&fake);
+
+    const DecodedFrame f = decoder.decodeRecord(record, {});
+    ASSERT_TRUE(f.ok());
+    EXPECT_EQ(1, fake.calls);
+    EXPECT_GE(fake.lastBytes, cs->size()) << "the codestream after its turn, end marker included";
+    EXPECT_EQ(32, f.picture->width);
+    EXPECT_EQ(16, f.picture->height);
+
+    fake.fail = true;
+    EXPECT_EQ(DecodeStatus::DecodeFailed, decoder.decodeRecord(record, {}).status);
+    EXPECT_EQ(2, fake.calls);
+
+    decoder.setPictureDecoder(nullptr);
+    const DecodedFrame real = decoder.decodeRecord(record, {});
+    ASSERT_TRUE(real.ok());
+    EXPECT_EQ(2, fake.calls) << "the built-in decoder is back";
+    EXPECT_EQ(720, real.picture->width);
+    EXPECT_EQ(2, real.channel);
 }
 
 TEST(FrameDecoder, BackupFileRecordDecodesAfterItsOwnTurn) {

@@ -72,7 +72,24 @@ TEST(J2kDecoder, RefusesDeclaredSizesAboveTheLargestPicture) {
         J2kDecoder decoder;
         EXPECT_FALSE(decoder.decode(cs, out)) << w << "x" << h;
         EXPECT_EQ(0, out.width);
+        EXPECT_FALSE(J2kDecoder::checkCodestream(cs)) << "the guard alone refuses " << w << "x" << h;
     }
+}
+
+TEST(J2kDecoder, GuardAloneReadsTheDeclaredShape) {
+    const auto& good = smallCodestream();
+    const auto shape = J2kDecoder::checkCodestream(good);
+    ASSERT_TRUE(shape);
+    EXPECT_EQ(64u, shape->width);
+    EXPECT_EQ(48u, shape->height);
+    EXPECT_EQ(3u, shape->components);
+    EXPECT_GE(shape->tiles, 1u);
+    // Only the main header is read: a codestream cut after it still passes the guard, though it cannot
+    // be decoded.
+    const std::vector<uint8_t> cut(good.begin(), good.begin() + std::ptrdiff_t(good.size() / 2));
+    EXPECT_TRUE(J2kDecoder::checkCodestream(cut));
+    EXPECT_FALSE(J2kDecoder::checkCodestream(std::vector<uint8_t>{0xFF, 0x4F}));
+    EXPECT_FALSE(J2kDecoder::checkCodestream(std::vector<uint8_t>(4096, 0x5A)));
 }
 
 TEST(J2kDecoder, BadCodestreamsGiveNoPicture) {

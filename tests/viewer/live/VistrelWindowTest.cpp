@@ -20,13 +20,14 @@
 #include <mutex>
 #include <string>
 
+#include "common/skin/widgets/SingleInstanceLock.h"
 #include "common/skin/widgets/SkinButton.h"
+#include "tests/viewer/live/FakeLive.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "tools/synth/Synth.h"
 #include "viewer/link/ArpCache.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/widgets/AboutDialog.h"
-#include "viewer/live/widgets/InstanceLock.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/live/widgets/VistrelApplication.h"
@@ -108,8 +109,9 @@ int channelShown(const QImage& window, const QRect& pane) {
 
 class VistrelWindow : public ::testing::Test {
 protected:
-    void startRecorder(sim::PictureMix pictures, bool newerProtocol = true) {
+    void startRecorder(sim::PictureMix pictures, bool newerProtocol = true, bool keyLock = false) {
         sim::SimOptions options;
+        options.keyLock = keyLock;
         options.host = "127.0.0.1";
         options.port = 0;
         options.pictures = pictures;
@@ -135,6 +137,8 @@ protected:
         options.hostOverride = "127.0.0.1";
         options.portOverride = m_recorder ? m_recorder->port() : uint16_t(1);
         options.arpTable = &m_arp;
+        options.timers = &m_timers;
+        options.clock = &m_clock;
         m_frame = std::make_unique<MainFrame>(std::move(options), m_notifier);
         m_frame->view()->initialUpdate();
         m_frame->show();
@@ -222,6 +226,8 @@ protected:
     std::unique_ptr<QTemporaryDir> m_home;
     RecordingViewerNotifier m_notifier;
     FakeArpTable m_arp;
+    testing::FakeLiveTimers m_timers;
+    testing::FakeClock m_clock;
     std::unique_ptr<MainFrame> m_frame;
 };
 
@@ -289,6 +295,25 @@ TEST_F(VistrelWindow, StatusTextsAndSpeedControlsFollowTheConnection) {
     for (int c = 0; c < kChannelCount; ++c) {
         EXPECT_FALSE(view().layout().bufferFilled(c));
     }
+}
+
+TEST_F(VistrelWindow, KeyLockNoticeGivesWayToTheConnectionStateOnRepaint) {
+    startRecorder(sim::PictureMix::Full, true, true);
+    openWindow();
+    connectAndWaitForPictures();
+    ASSERT_TRUE(
+        waitFor([this] { return view().paintedStatusText().startsWith(QStringLiteral("KEY LOCK!!")); }));
+    view().repaint();
+    EXPECT_EQ(view().paintedStatusText(), QStringLiteral("CONNECTION ESTABLISHED."));
+    EXPECT_EQ(view().statusText(), QStringLiteral("CONNECTION ESTABLISHED."));
+
+    // The playback button while the keys are locked shows the notice again, until the next repaint.
+    click(command::kPlayback);
+    EXPECT_TRUE(view().statusText().startsWith(QStringLiteral("KEY LOCK!!")));
+    ASSERT_TRUE(
+        waitFor([this] { return view().paintedStatusText().startsWith(QStringLiteral("KEY LOCK!!")); }));
+    view().repaint();
+    EXPECT_EQ(view().paintedStatusText(), QStringLiteral("CONNECTION ESTABLISHED."));
 }
 
 TEST_F(VistrelWindow, AboutOpensFromTheHiddenAreaWhileIdle) {
@@ -423,13 +448,13 @@ TEST_F(VistrelWindow, WindowDragIsArmedOncePerSecond) {
     QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, background);
     QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, background);
     EXPECT_EQ(drags.count(), 1);
-    QTest::qWait(1100);
+    m_timers.advance(1000, view().controller());
     QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, background);
     QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, background);
     EXPECT_EQ(drags.count(), 2);
 
     view().settingsStore().settings().fullScreen = 1;
-    QTest::qWait(1100);
+    m_timers.advance(1000, view().controller());
     QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, background);
     QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, background);
     EXPECT_EQ(drags.count(), 2);
@@ -458,8 +483,8 @@ TEST(VistrelStart, SecondInstanceIsRefusedAndTheFirstKeepsItsLock) {
     language.write("[ERR_MSG]\r\nMSG_019=Vistrel runs already\r\n");
     language.close();
 
-    InstanceLock first(QStringLiteral("Vistrel"));
-    ASSERT_TRUE(first.tryLock());
+    skin::SingleInstanceLock first(QStringLiteral("Vistrel"));
+    ASSERT_TRUE(first.acquire());
 
     RecordingViewerNotifier notifier;
     ViewerCommandLine line;
@@ -469,17 +494,17 @@ TEST(VistrelStart, SecondInstanceIsRefusedAndTheFirstKeepsItsLock) {
     EXPECT_EQ(notifier.messages()[0].text, "Vistrel runs already");
     EXPECT_EQ(notifier.messages()[0].caption, "ERROR");
     EXPECT_TRUE(notifier.messages()[0].error);
-    EXPECT_TRUE(first.isLocked());
-    EXPECT_TRUE(QFile::exists(first.path()));
+    EXPECT_TRUE(first.isHeld());
+    EXPECT_TRUE(QFile::exists(first.lockPath()));
 }
 
 TEST(VistrelStart, LockIsReleasedWhenTheCopyEnds) {
     {
-        InstanceLock first(QStringLiteral("Vistrel"));
-        ASSERT_TRUE(first.tryLock());
+        skin::SingleInstanceLock first(QStringLiteral("Vistrel"));
+        ASSERT_TRUE(first.acquire());
     }
-    InstanceLock second(QStringLiteral("Vistrel"));
-    EXPECT_TRUE(second.tryLock());
+    skin::SingleInstanceLock second(QStringLiteral("Vistrel"));
+    EXPECT_TRUE(second.acquire());
 }
 
 }  // namespace

@@ -7,16 +7,17 @@
 
 #include "common/skin/LanguageFile.h"
 #include "common/skin/ProgramFolder.h"
+#include "common/skin/widgets/SingleInstanceLock.h"
 #include "viewer/config/SettingsStore.h"
 #include "viewer/link/ArpCache.h"
-#include "viewer/live/widgets/InstanceLock.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 
 namespace dvr::live {
 
-bool takeSingleInstance(InstanceLock& lock, const ::LanguageFile& language, ViewerNotifier& notifier) {
-    if (lock.tryLock()) {
+bool takeSingleInstance(skin::SingleInstanceLock& lock, const ::LanguageFile& language,
+                        ViewerNotifier& notifier) {
+    if (lock.acquire()) {
         return true;
     }
     notifier.showError(language.errorMessage(19), language.text("ERR_MSG", "MSG_020", "ERROR"));
@@ -38,7 +39,7 @@ int answerCommandLine(const ViewerCommandLine& line, std::ostream& out, std::ost
 int runVistrel(const ViewerCommandLine& line, ViewerNotifier& notifier) {
     const std::string programFolder = ProgramFolder::resolve(line.home, ProgramFolder::kViewer);
     const ::LanguageFile language(programFolder);
-    InstanceLock lock(QStringLiteral("Vistrel"));
+    skin::SingleInstanceLock lock(QStringLiteral("Vistrel"));
     if (!takeSingleInstance(lock, language, notifier)) {
         return 1;
     }

@@ -8,15 +8,19 @@
 
 class LanguageFile;
 
+namespace dvr::skin {
+class SingleInstanceLock;
+}
+
 namespace dvr::live {
 
 class ViewerNotifier;
-class InstanceLock;
 
 // Takes the single-instance lock. When another copy of the program holds it, shows the language file's
 // MSG_019 ("Another instance of this program exists") with the MSG_020 caption ("ERROR") as an error and
 // returns false; the other copy is left alone.
-bool takeSingleInstance(InstanceLock& lock, const ::LanguageFile& language, ViewerNotifier& notifier);
+bool takeSingleInstance(skin::SingleInstanceLock& lock, const ::LanguageFile& language,
+                        ViewerNotifier& notifier);
 
 // Answers --help and a bad command line without a window: prints the usage to `out` (status 0) or a
 // one-line error to `err` (status 2). Returns -1 when the program is to start.

@@ -4,11 +4,9 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
-#include <cstring>
-#include <ctime>
-#include <filesystem>
 
 #include "common/skin/ProgramFolder.h"
 #include "common/skin/widgets/SkinButton.h"
@@ -25,7 +23,6 @@ namespace {
 
 constexpr const char* kSkinFile = "ini/res.ini";
 constexpr const char* kLogoFile = "logo/slogo.bmp";
-constexpr const char* kEventFile = "AlarmEvent.am";
 constexpr const char* kMainPos = "MAIN POS";
 constexpr const char* kInfoPos = "IMAGE INFO POS";
 
@@ -56,10 +53,14 @@ QRect toQRect(const PaneRect& r) {
     return r.isEmpty() ? QRect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
+QString toQString(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
 // Draws a text with an opaque black background behind the glyphs, when its rectangle is being repainted.
-void drawOpaqueText(QPainter& painter, const QRect& dirty, const QRect& rect, int flags,
+void drawOpaqueText(QPainter& painter, const QRegion& dirty, const QRect& rect, int flags,
                     const QString& text) {
-    if (!rect.intersects(dirty) || text.isEmpty()) {
+    if (!dirty.intersects(rect) || text.isEmpty()) {
         return;
     }
     const QRect bounds = painter.boundingRect(rect, flags, text).intersected(rect);
@@ -67,40 +68,64 @@ void drawOpaqueText(QPainter& painter, const QRect& dirty, const QRect& rect, in
     painter.drawText(rect, flags, text);
 }
 
+// The view's timers as Qt timers on the user-interface thread.
+class QtLiveTimers : public LiveTimers {
+public:
+    explicit QtLiveTimers(QObject* owner) {
+        for (size_t i = 0; i < m_timers.size(); ++i) {
+            m_timers[i] = new QTimer(owner);
+        }
+    }
+    // Expiries go to `controller` from now on.
+    void connectTo(LiveController& controller) {
+        for (size_t i = 0; i < m_timers.size(); ++i) {
+            QObject::connect(m_timers[i], &QTimer::timeout, m_timers[i],
+                             [&controller, i] { controller.onTimer(LiveTimer(i)); });
+        }
+    }
+    void start(LiveTimer timer, int periodMs) override { m_timers[size_t(timer)]->start(periodMs); }
+    void stop(LiveTimer timer) override { m_timers[size_t(timer)]->stop(); }
+
+private:
+    std::array<QTimer*, 3> m_timers{};
+};
+
 }  // namespace
 
 VistrelView::VistrelView(ViewOptions options, ViewerNotifier& notifier, QWidget* parent)
     : QWidget(parent),
       m_options(std::move(options)),
       m_notifier(notifier),
-      m_language(m_options.programFolder),
-      m_skin(m_options.programFolder, &notifier),
-      m_settings(m_options.settingsFilePath, m_options.programFolder),
-      m_buffers(kChannelCount) {
+      m_skin(m_options.programFolder, &notifier) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     m_logo.load(QString::fromStdString(ProgramFolder::join(m_options.programFolder, kLogoFile)));
 
-    m_clockTimer.setInterval(kClockPeriodMs);
-    connect(&m_clockTimer, &QTimer::timeout, this, &VistrelView::onClockTick);
-    m_dragTimer.setInterval(kDragPeriodMs);
-    connect(&m_dragTimer, &QTimer::timeout, this, [this] { m_dragArmed = true; });
-    m_watchdogTimer.setInterval(link::kWatchdogPeriodMs);
-    connect(&m_watchdogTimer, &QTimer::timeout, this, [this] {
-        if (m_session) {
-            m_session->onWatchdogTick();
-        }
-    });
+    LiveTimers* timers = m_options.timers;
+    QtLiveTimers* qtTimers = nullptr;
+    if (timers == nullptr) {
+        auto own = std::make_unique<QtLiveTimers>(this);
+        qtTimers = own.get();
+        timers = qtTimers;
+        m_ownTimers = std::move(own);
+    }
+    LiveControllerOptions live;
+    live.programFolder = m_options.programFolder;
+    live.settingsFilePath = m_options.settingsFilePath;
+    live.hostOverride = m_options.hostOverride;
+    live.portOverride = m_options.portOverride;
+    live.arpTable = m_options.arpTable;
+    m_controller = std::make_unique<LiveController>(std::move(live), *this, *timers,
+                                                    m_options.clock ? *m_options.clock : m_systemClock);
+    if (qtTimers != nullptr) {
+        qtTimers->connectTo(*m_controller);
+    }
 }
 
 VistrelView::~VistrelView() {
-    m_clockTimer.stop();
-    m_dragTimer.stop();
-    m_watchdogTimer.stop();
-    if (m_session) {
-        m_transport->setSession(nullptr);
-        m_session.reset();
-    }
+    // The controller stops its timers and detaches the session from the socket while the view still
+    // stands.
+    m_controller.reset();
 }
 
 QSize VistrelView::skinSize(const std::string& programFolder) {
@@ -117,14 +142,13 @@ void VistrelView::initialUpdate() {
 
     // 1. The recorder session over a socket watched by notifiers.
     m_transport = new SocketNotifierTransport(this);
-    m_session = std::make_unique<link::RecorderSession>(*m_transport, *this);
-    m_transport->setSession(m_session.get());
+    m_controller->createSession(*m_transport);
 
     // 3. The skin file.
     m_skin.open(ProgramFolder::join(m_options.programFolder, kSkinFile));
 
     // 4, 5. opt.ini and the stored settings.
-    m_settings.loadSettings();
+    m_controller->loadSettings();
 
     // 7. Font and text rectangles.
     m_font = makeScreenFont();
@@ -147,50 +171,42 @@ void VistrelView::initialUpdate() {
     }
     createButtons();
 
-    // 9. The 16-pane layout with its network speed.
+    // 9, 10, 12. The 16-pane layout with its network speed, full screen when set, the view timers.
     const SkinRect overlay = m_skin.readPosition(kMainPos, "POS_OVERLAY_TERM");
-    m_layout.setOverlay(PaneRect{overlay.left, overlay.top, overlay.right, overlay.bottom});
-    m_layout.applyLayout(m_layout.splitCode());
-    layoutChanged();
-    syncButtons();
-    drawStatus(int(m_state));
-    updateClockTexts();
-
-    // 10. Full screen for the live view.
-    if (fullScreenSetting()) {
-        Q_EMIT fullScreenRequested(true);
-    }
-
-    // 12. Clock, frame rate and rotation; drag re-arm.
-    m_clockTimer.start();
-    m_dragTimer.start();
+    m_controller->start(PaneRect{overlay.left, overlay.top, overlay.right, overlay.bottom});
 }
 
 skin::SkinButton* VistrelView::makeButton(const char* section, const char* positionSection,
-                                          const char* positionKey, int commandId, int kind) {
+                                          const char* positionKey, int commandId, skin::ButtonKind kind) {
     auto* button = new skin::SkinButton(this);
     skin::SkinButtonLoader::loadStandard(*button, m_skin, section, commandId, kind);
     button->place(toQRect(m_skin.readPosition(positionSection, positionKey)));
-    connect(button, &skin::SkinButton::command, this, [this](int id, skin::SkinButton*) { onCommand(id); });
-    connect(button, &skin::SkinButton::hold, this, &VistrelView::onHold);
+    connect(button, &skin::SkinButton::command, this,
+            [this](int id, skin::SkinButton*) { m_controller->onCommand(id); });
+    connect(button, &skin::SkinButton::hold, this,
+            [this](quint32 value, int state) { m_controller->onHold(value, state); });
     button->show();
     m_buttons.push_back(button);
     return button;
 }
 
 void VistrelView::createButtons() {
-    makeButton("BTN_LIVE_EXIT", kMainPos, "POS_EXIT", command::kExit, 3);
-    makeButton("BTN_CONNECT", kMainPos, "POS_CONNECT", command::kConnect, 3);
-    makeButton("BTN_DISCONNECT", kMainPos, "POS_DISCONNECT", command::kDisconnect, 3)->setChecked(true);
-    makeButton("BTN_ROTATE", kMainPos, "POS_ROTATE", command::kRotate, 3);
-    makeButton("BTN_SETTING", kMainPos, "POS_SETTING", command::kSetting, 3);
-    makeButton("BTN_PLAYBACK", kMainPos, "POS_SKAN", command::kPlayback, 3);
-    skin::SkinButton* wheel = makeButton("BTN_WHEEL", kMainPos, "POS_WHEEL", command::kWheel, 3);
+    makeButton("BTN_LIVE_EXIT", kMainPos, "POS_EXIT", command::kExit, skin::ButtonKind::Momentary);
+    makeButton("BTN_CONNECT", kMainPos, "POS_CONNECT", command::kConnect, skin::ButtonKind::Momentary);
+    makeButton("BTN_DISCONNECT", kMainPos, "POS_DISCONNECT", command::kDisconnect,
+               skin::ButtonKind::Momentary)
+        ->setChecked(true);
+    makeButton("BTN_ROTATE", kMainPos, "POS_ROTATE", command::kRotate, skin::ButtonKind::Momentary);
+    makeButton("BTN_SETTING", kMainPos, "POS_SETTING", command::kSetting, skin::ButtonKind::Momentary);
+    makeButton("BTN_PLAYBACK", kMainPos, "POS_SKAN", command::kPlayback, skin::ButtonKind::Momentary);
+    skin::SkinButton* wheel =
+        makeButton("BTN_WHEEL", kMainPos, "POS_WHEEL", command::kWheel, skin::ButtonKind::Momentary);
     wheel->enable(false);
-    skin::SkinButton* label = makeButton("BTN_SCAL_TXT", kMainPos, "POS_SCAL_TXT", command::kSpeedLabel, 3);
+    skin::SkinButton* label = makeButton("BTN_SCAL_TXT", kMainPos, "POS_SCAL_TXT", command::kSpeedLabel,
+                                         skin::ButtonKind::Momentary);
     label->setEnabled(false);
-    makeButton("BTN_SCAL_PLUS", kMainPos, "POS_SCAL_PLUS", command::kSpeedPlus, 1);
-    makeButton("BTN_SCAL_MINUS", kMainPos, "POS_SCAL_MINUS", command::kSpeedMinus, 1);
+    makeButton("BTN_SCAL_PLUS", kMainPos, "POS_SCAL_PLUS", command::kSpeedPlus, skin::ButtonKind::Hold);
+    makeButton("BTN_SCAL_MINUS", kMainPos, "POS_SCAL_MINUS", command::kSpeedMinus, skin::ButtonKind::Hold);
     wheel->setImage(3);
 
     // The PTZ channel number buttons (notification values 13 and 14).
@@ -201,7 +217,8 @@ void VistrelView::createButtons() {
         auto* button = new skin::SkinButton(this);
         skin::SkinButtonLoader::loadPtz(*button, m_skin, section, id, value);
         button->place(toQRect(m_skin.readPosition("PTZ POS", key)));
-        connect(button, &skin::SkinButton::hold, this, &VistrelView::onHold);
+        connect(button, &skin::SkinButton::hold, this,
+                [this](quint32 value, int state) { m_controller->onHold(value, state); });
         button->show();
         m_buttons.push_back(button);
     }
@@ -211,8 +228,8 @@ void VistrelView::createButtons() {
     for (int k = 0; k < kModeButtonCount; ++k) {
         const std::string section = std::string("BTN_MODE") + kModeNames[size_t(k)];
         const std::string position = std::string("POS_MODE") + kModeNames[size_t(k)];
-        skin::SkinButton* button =
-            makeButton(section.c_str(), "MODE POS", position.c_str(), command::kModeFirst + k, 3);
+        skin::SkinButton* button = makeButton(section.c_str(), "MODE POS", position.c_str(),
+                                              command::kModeFirst + k, skin::ButtonKind::Momentary);
         const uint16_t split = splitForModeIndex(k);
         if (split == kSplitSeven || split == kSplitTen || split == kSplitThirteen) {
             button->enable(false);
@@ -222,8 +239,8 @@ void VistrelView::createButtons() {
     for (int c = 0; c < kChannelCount; ++c) {
         const std::string section = "BTN_CH" + std::to_string(c + 1);
         const std::string position = "POS_CH" + std::to_string(c + 1);
-        m_channelButtons[size_t(c)] =
-            makeButton(section.c_str(), "CH POS", position.c_str(), command::kChannelFirst + c, 0);
+        m_channelButtons[size_t(c)] = makeButton(section.c_str(), "CH POS", position.c_str(),
+                                                 command::kChannelFirst + c, skin::ButtonKind::Toggle);
     }
 }
 
@@ -237,398 +254,46 @@ skin::SkinButton* VistrelView::button(int commandId) const {
 }
 
 QRect VistrelView::paneRect(int channel) const {
-    return channel >= 0 && channel < kChannelCount ? toQRect(m_layout.paneRect(channel)) : QRect();
+    return channel >= 0 && channel < kChannelCount ? toQRect(layout().paneRect(channel)) : QRect();
 }
 
-QString VistrelView::languageText(std::string_view section, std::string_view key,
-                                  std::string_view fallback) const {
-    return QString::fromStdString(m_language.text(section, key, fallback));
+QString VistrelView::statusText() const {
+    return toQString(m_controller->statusText(m_controller->statusShown()));
 }
 
-// --- buttons
-// ------------------------------------------------------------------------------------------------
+// --- what the controller asks for
+// ----------------------------------------------------------------------------
 
-void VistrelView::onCommand(int commandId) {
-    if (m_exiting) {
+void VistrelView::repaint(uint32_t areas) {
+    const std::pair<uint32_t, const QRect*> rects[] = {
+        {area::kPanes, &m_overlayRect},
+        {area::kStatus, &m_statusRect},
+        {area::kQuality, &m_qualityRect},
+        {area::kClock, &m_dateRect},
+        {area::kClock, &m_timeRect},
+        {area::kFrameRate, &m_frameRect},
+        {area::kPositions, &m_recordRect},
+        {area::kPositions, &m_playRect},
+        {area::kPtzChannel, &m_ptzChannelRect},
+        {area::kSpeedValue, &m_speedValueRect},
+    };
+    if ((areas & area::kSkin) != 0) {
+        update(m_liveSkinRect.isEmpty() ? rect() : m_liveSkinRect);
         return;
     }
-    if (commandId >= command::kModeFirst && commandId < command::kModeFirst + kModeButtonCount) {
-        applyResult(m_layout.onModeButton(commandId - command::kModeFirst));
-        return;
-    }
-    if (commandId >= command::kChannelFirst && commandId < command::kChannelFirst + kChannelCount) {
-        applyResult(m_layout.onChannelButton(commandId - command::kChannelFirst));
-        return;
-    }
-    switch (commandId) {
-        case command::kExit:
-            exitProgram();
-            break;
-        case command::kConnect:
-            pressConnect();
-            break;
-        case command::kDisconnect:
-            pressDisconnect();
-            break;
-        case command::kRotate:
-            applyResult(m_layout.onRotateButton(m_state == link::ConnectionState::Established,
-                                                m_settings.settings().rotationIntervalIndex));
-            break;
-        case command::kPlayback:
-            if (m_keyLock) {
-                drawStatus(int(link::ConnectionState::KeyLock));
-            }
-            break;
-        default:
-            break;
-    }
-}
-
-void VistrelView::onHold(quint32 value, int state) {
-    if (m_exiting) {
-        return;
-    }
-    if (state == 0 && (value == command::kSpeedPlus || value == command::kSpeedMinus)) {
-        ViewerOptions& options = m_settings.options();
-        const int speed = options.networkSpeed(m_layout.splitCode());
-        options.setNetworkSpeed(m_layout.splitCode(), value == command::kSpeedPlus ? speedAfterPlus(speed)
-                                                                                   : speedAfterMinus(speed));
-        pushRequestValues();
-        update(m_speedValueRect);
-        return;
-    }
-    if (state == 1 && (value == kPtzChannelPlusValue || value == kPtzChannelMinusValue) &&
-        !m_layout.rotating()) {
-        m_ptzChannel = stepPtzChannel(m_ptzChannel, value == kPtzChannelPlusValue ? 1 : -1);
-        update(m_ptzChannelRect);
-    }
-}
-
-void VistrelView::applyResult(const LayoutResult& result) {
-    if (result.beep) {
-        m_notifier.beep();
-    }
-    if (result.layoutApplied) {
-        layoutChanged();
-    }
-    syncButtons();
-    if (result.openAbout) {
-        openAbout();
-    }
-}
-
-void VistrelView::layoutChanged() {
-    for (QImage& image : m_paneImages) {
-        image = QImage();
-    }
-    pushRequestValues();
-    update(m_overlayRect);
-    update(m_speedValueRect);
-}
-
-void VistrelView::syncButtons() {
-    if (m_channelButtons[0] == nullptr) {
-        return;
-    }
-    for (int c = 0; c < kChannelCount; ++c) {
-        skin::SkinButton* button = m_channelButtons[size_t(c)];
-        if (button->checked() != m_layout.channelButtonChecked(c)) {
-            button->setChecked(m_layout.channelButtonChecked(c));
-        }
-    }
-    for (int k = 0; k < kModeButtonCount; ++k) {
-        skin::SkinButton* button = m_modeButtons[size_t(k)];
-        if (button->checked() != m_layout.modeButtonChecked(k)) {
-            button->setChecked(m_layout.modeButtonChecked(k));
-        }
-    }
-    if (skin::SkinButton* rotate = button(command::kRotate)) {
-        rotate->setEnabled(m_layout.rotateButtonEnabled());
-        if (rotate->checked() != m_layout.rotateButtonChecked()) {
-            rotate->setChecked(m_layout.rotateButtonChecked());
+    for (const auto& [bit, rect] : rects) {
+        if ((areas & bit) != 0) {
+            update(*rect);
         }
     }
 }
 
-void VistrelView::pushRequestValues() {
-    if (!m_session) {
-        return;
-    }
-    m_session->live().setDisplayedChannelMask(m_layout.displayedMask());
-    m_session->live().setRequestSpeed(m_settings.options().networkSpeed(m_layout.splitCode()));
-}
-
-void VistrelView::pressConnect() {
-    skin::SkinButton* connectButton = button(command::kConnect);
-    skin::SkinButton* disconnectButton = button(command::kDisconnect);
-    if (!m_session || m_exiting) {
-        return;
-    }
-    if (m_state == link::ConnectionState::Connecting || m_session->connected() || m_session->hasSocket()) {
-        if (connectButton != nullptr) {
-            connectButton->setChecked(true);
-        }
-        return;
-    }
-    resetLiveState();
-    m_state = link::ConnectionState::Waiting;
-    if (connectButton != nullptr) {
-        connectButton->setChecked(true);
-    }
-    if (disconnectButton != nullptr) {
-        disconnectButton->setChecked(false);
-    }
-    m_session->setCredentials(m_settings.settings().userId, m_settings.settings().password);
-    const std::string host = m_options.hostOverride.value_or(m_settings.settings().recorderAddress);
-    const uint16_t port = m_options.portOverride.value_or(uint16_t(m_settings.settings().recorderPort));
-    if (m_session->connect(host, port)) {
-        setConnectionState(link::ConnectionState::Connecting);
-    } else {
-        if (connectButton != nullptr) {
-            connectButton->setChecked(false);
-        }
-        if (disconnectButton != nullptr) {
-            disconnectButton->setChecked(true);
-        }
-        drawStatus(int(m_state));
-    }
-}
-
-void VistrelView::pressDisconnect() {
-    if (m_state != link::ConnectionState::Waiting) {
-        setConnectionState(link::ConnectionState::Waiting);
-    }
-    if (m_session) {
-        m_session->disconnect();
-    }
-    if (skin::SkinButton* b = button(command::kConnect)) {
-        b->setChecked(false);
-    }
-    if (skin::SkinButton* b = button(command::kDisconnect)) {
-        b->setChecked(true);
-    }
-    if (m_options.arpTable != nullptr) {
-        link::clearArpCache(*m_options.arpTable);
-    }
-    resetLiveState();
-    std::error_code ignored;
-    std::filesystem::remove(ProgramFolder::join(m_options.programFolder, kEventFile), ignored);
-    clearPictureBuffers();
-    update(m_liveSkinRect.isEmpty() ? rect() : m_liveSkinRect);
-}
-
-void VistrelView::resetLiveState() {
-    m_layout.resetForConnection();
-    m_quality.clear();
-    m_qualityText.clear();
-    m_keyLock = false;
-    if (m_session) {
-        m_session->live().resetPictureState();
-        m_session->live().takeFrameCount();
-    }
-    layoutChanged();
-    syncButtons();
-    update(m_qualityRect);
-}
-
-void VistrelView::clearPictureBuffers() {
-    for (frame::DecodedPicture& buffer : m_buffers) {
-        std::memset(buffer.pixels.data(), 0, buffer.pixels.size());
-    }
-    m_layout.clearBuffers();
-}
-
-void VistrelView::exitProgram() {
-    if (m_exiting) {
-        return;
-    }
-    m_exiting = true;
-    m_clockTimer.stop();
-    m_dragTimer.stop();
-    m_settings.saveSettings();
-    if (m_session && m_session->connected()) {
-        m_session->disconnect();
-    }
-    m_watchdogTimer.stop();
-    if (m_session) {
-        m_transport->setSession(nullptr);
-        m_session.reset();
-    }
-    Q_EMIT exitFinished();
-}
-
-void VistrelView::openAbout() {
-    auto* about = new AboutDialog(m_language, this);
-    about->setAttribute(Qt::WA_DeleteOnClose);
-    about->open();
-}
-
-// --- timers and mouse
-// ---------------------------------------------------------------------------------------
-
-void VistrelView::onClockTick() {
-    updateClockTexts();
-    if (m_session) {
-        m_session->live().takeFrameCount();
-    }
-    if (m_layout.onRotationTick()) {
-        layoutChanged();
-        syncButtons();
-    }
-}
-
-void VistrelView::updateClockTexts() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    m_dateText = QString::fromStdString(dateText(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday));
-    m_timeText = QString::fromStdString(timeText(local.tm_hour, local.tm_min, local.tm_sec));
-    if (m_settings.options().showFrameRate != 0 && m_session) {
-        m_frameText = QString::fromStdString(frameRateText(m_session->live().frameCounter()));
-        update(m_frameRect);
-    }
-    update(m_dateRect);
-    update(m_timeRect);
-}
-
-void VistrelView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && !fullScreenSetting() && m_dragArmed) {
-        m_dragArmed = false;
-        Q_EMIT dragRequested();
-    }
-    QWidget::mousePressEvent(event);
-}
-
-void VistrelView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || m_exiting) {
-        return;
-    }
-    const QPoint point = event->position().toPoint();
-    applyResult(m_layout.onDoubleClick(point.x(), point.y(), m_state == link::ConnectionState::Established));
-}
-
-// --- session host
-// -------------------------------------------------------------------------------------------
-
-void VistrelView::setConnectionState(link::ConnectionState state) {
-    if (state != link::ConnectionState::KeyLock) {
-        m_state = state;
-    }
-    drawStatus(int(state));
-}
-
-void VistrelView::drawStatus(int statusType) {
-    const auto text = live::statusText(statusType);
-    if (!text) {
-        return;
-    }
-    m_statusText = languageText(text->section, text->key, text->fallback);
-    if (statusType == int(link::ConnectionState::Established)) {
-        syncSpeedControls();
-    }
-    update(m_statusRect);
-}
-
-void VistrelView::syncSpeedControls() {
-    const bool show = m_session && m_session->newerProtocol();
-    if (show == m_speedControlsShown) {
-        return;
-    }
-    m_speedControlsShown = show;
-    for (int id : {command::kSpeedLabel, command::kSpeedPlus, command::kSpeedMinus}) {
-        if (skin::SkinButton* b = button(id)) {
-            b->setVisible(show);
-        }
-    }
-    update(m_speedValueRect);
-}
-
-void VistrelView::toggleActivity(link::ActivityTarget) {
-    m_activityShown = !m_activityShown;
-    if (skin::SkinButton* wheel = button(command::kWheel)) {
-        wheel->setImage(m_activityShown ? 1 : 0);
-    }
-}
-
-void VistrelView::activityOff() {
-    m_activityShown = false;
-    if (skin::SkinButton* wheel = button(command::kWheel)) {
-        wheel->setImage(3);
-    }
-}
-
-void VistrelView::runViewDisconnect(link::DisconnectReason) {
-    pressDisconnect();
-}
-
-void VistrelView::setWatchdogRunning(bool running) {
-    if (running) {
-        m_watchdogTimer.start();
-    } else {
-        m_watchdogTimer.stop();
-    }
-}
-
-void VistrelView::livePositions(uint32_t playMillionths, uint32_t recordMillionths) {
-    const std::string recordLabel = m_language.text(kRecordPositionLabel.section, kRecordPositionLabel.key,
-                                                    kRecordPositionLabel.fallback);
-    const std::string playLabel =
-        m_language.text(kPlayPositionLabel.section, kPlayPositionLabel.key, kPlayPositionLabel.fallback);
-    m_recordText = QString::fromStdString(positionText(recordLabel, recordMillionths));
-    m_playText = QString::fromStdString(positionText(playLabel, playMillionths));
-    update(m_recordRect);
-    update(m_playRect);
-    if (m_session) {
-        m_layout.setUnavailableMask(m_session->live().unavailableMask());
-    }
-    if (m_state == link::ConnectionState::Established) {
-        syncSpeedControls();
-    }
-}
-
-void VistrelView::liveFormatChanged(uint32_t pictureFlags, uint32_t videoStandard) {
-    if (!m_quality.update(pictureFlags, videoStandard)) {
-        return;
-    }
-    m_qualityText = QString::fromStdString(m_quality.text());
-    update(m_qualityRect);
-    m_layout.setPictureFormat(pictureFlags, frame::fieldHeight(videoStandard));
-    m_layout.applyLayout(m_layout.splitCode());
-    layoutChanged();
-    syncButtons();
-}
-
-void VistrelView::livePicture(int channel, const frame::FrameHeader& header,
-                              const frame::DecodedPicture& picture) {
-    if (channel < 0 || channel >= kChannelCount || picture.empty() || m_exiting) {
-        return;
-    }
-    frame::DecodedPicture& buffer = m_buffers[size_t(channel)];
-    const size_t bytes = std::min(picture.imageBytes(), buffer.pixels.size());
-    std::memcpy(buffer.pixels.data(), picture.pixels.data(), bytes);
-    buffer.width = picture.width;
-    buffer.height = picture.height;
-    buffer.bitmapInfo = picture.bitmapInfo;
-    m_layout.setLayoutCode(header.layoutCode);
-    m_layout.setPictureFormat(header.pictureFlags, picture.height);
-    m_layout.markBufferFilled(channel);
-
-    const DrawPlan plan = m_layout.planDraw(channel);
-    for (int i = 0; i < plan.count; ++i) {
-        drawPane(plan.draws[size_t(i)]);
-    }
-    if (plan.count > 0) {
-        ++m_picturesShown;
-    }
-}
-
-void VistrelView::drawPane(const PaneDraw& draw) {
+void VistrelView::drawPane(const PaneDraw& draw, const frame::DecodedPicture& buffer) {
     const QSize size(draw.pane.width(), draw.pane.height());
     QImage& target = m_paneImages[size_t(draw.paneChannel)];
     if (target.size() != size) {
         target = QImage(size, QImage::Format_RGB32);
     }
-    const frame::DecodedPicture& buffer = m_buffers[size_t(draw.bufferChannel)];
     const QImage picture(buffer.pixels.data(), buffer.width, buffer.height, qsizetype(buffer.stride()),
                          QImage::Format_RGB32);
     const QRect source = draw.hasSource
@@ -646,17 +311,80 @@ void VistrelView::drawPane(const PaneDraw& draw) {
     update(QRect(QPoint(draw.pane.left, draw.pane.top), size));
 }
 
-void VistrelView::afterLivePicture() {
-    if (!m_session) {
-        return;
+void VistrelView::clearPanes() {
+    for (QImage& image : m_paneImages) {
+        image = QImage();
     }
-    m_layout.setLayoutCode(m_session->live().layoutCode());
-    m_session->live().setDisplayedChannelMask(m_layout.displayedMask());
 }
 
-void VistrelView::showMessage(const link::MessageText& message) {
-    m_notifier.showMessage(m_language.text(message.section, message.key, message.defaultText),
-                           std::string(message.caption));
+void VistrelView::buttonsChanged() {
+    const auto sync = [](skin::SkinButton* button, bool checked) {
+        if (button != nullptr && button->checked() != checked) {
+            button->setChecked(checked);
+        }
+    };
+    const LiveLayout& layout = m_controller->layout();
+    for (int c = 0; c < kChannelCount; ++c) {
+        sync(m_channelButtons[size_t(c)], layout.channelButtonChecked(c));
+    }
+    for (int k = 0; k < kModeButtonCount; ++k) {
+        sync(m_modeButtons[size_t(k)], layout.modeButtonChecked(k));
+    }
+    if (skin::SkinButton* rotate = button(command::kRotate)) {
+        rotate->setEnabled(layout.rotateButtonEnabled());
+        sync(rotate, layout.rotateButtonChecked());
+    }
+    sync(button(command::kConnect), m_controller->connectChecked());
+    sync(button(command::kDisconnect), m_controller->disconnectChecked());
+    // Hidden is asked of the button itself: while the window is hidden no button counts as visible.
+    const bool speedShown = m_controller->speedControlsShown();
+    for (int id : {command::kSpeedLabel, command::kSpeedPlus, command::kSpeedMinus}) {
+        if (skin::SkinButton* b = button(id); b != nullptr && b->isHidden() == speedShown) {
+            b->setVisible(speedShown);
+        }
+    }
+    if (skin::SkinButton* wheel = button(command::kWheel);
+        wheel != nullptr && wheel->image() != m_controller->wheelImage()) {
+        wheel->setImage(m_controller->wheelImage());
+    }
+}
+
+void VistrelView::beep() {
+    m_notifier.beep();
+}
+
+void VistrelView::openAbout() {
+    auto* about = new AboutDialog(m_controller->language(), this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
+}
+
+void VistrelView::showMessage(const std::string& text, const std::string& caption) {
+    m_notifier.showMessage(text, caption);
+}
+
+void VistrelView::sessionChanged(link::RecorderSession* session) {
+    if (m_transport != nullptr) {
+        m_transport->setSession(session);
+    }
+}
+
+// --- mouse
+// --------------------------------------------------------------------------------------------------
+
+void VistrelView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_controller->onLeftPress();
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void VistrelView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const QPoint point = event->position().toPoint();
+    m_controller->onDoubleClick(point.x(), point.y());
 }
 
 // --- painting
@@ -664,9 +392,9 @@ void VistrelView::showMessage(const link::MessageText& message) {
 
 void VistrelView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QRect dirty = event->rect();
-    painter.fillRect(dirty, Qt::black);
-    if (!m_background.isNull() && m_liveSkinRect.intersects(dirty)) {
+    const QRegion& dirty = event->region();
+    painter.fillRect(event->rect(), Qt::black);
+    if (!m_background.isNull() && dirty.intersects(m_liveSkinRect)) {
         painter.save();
         painter.setClipRect(m_liveSkinRect, Qt::IntersectClip);
         painter.drawImage(m_liveSkinRect.topLeft(), m_background);
@@ -675,7 +403,7 @@ void VistrelView::paintEvent(QPaintEvent* event) {
 
     for (int c = 0; c < kChannelCount; ++c) {
         const QRect pane = paneRect(c);
-        if (!pane.isEmpty() && !m_paneImages[size_t(c)].isNull() && pane.intersects(dirty)) {
+        if (!pane.isEmpty() && !m_paneImages[size_t(c)].isNull() && dirty.intersects(pane)) {
             painter.drawImage(pane.topLeft(), m_paneImages[size_t(c)]);
         }
     }
@@ -686,7 +414,7 @@ void VistrelView::paintEvent(QPaintEvent* event) {
             continue;
         }
         const QRect frame = pane.adjusted(-1, -1, 1, 1);
-        if (frame.intersects(dirty)) {
+        if (dirty.intersects(frame)) {
             painter.fillRect(QRect(frame.left(), frame.top(), frame.width(), 1), Qt::white);
             painter.fillRect(QRect(frame.left(), frame.bottom(), frame.width(), 1), Qt::white);
             painter.fillRect(QRect(frame.left(), frame.top(), 1, frame.height()), Qt::white);
@@ -698,30 +426,33 @@ void VistrelView::paintEvent(QPaintEvent* event) {
     painter.setPen(textColour());
     // Texts are laid out only where the window is repainted.
     const int line = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
-    drawOpaqueText(painter, dirty, m_dateRect, line, m_dateText);
-    drawOpaqueText(painter, dirty, m_timeRect, line, m_timeText);
-    if (m_settings.options().showFrameRate != 0) {
-        drawOpaqueText(painter, dirty, m_frameRect, line, m_frameText);
+    const LiveController& live = *m_controller;
+    drawOpaqueText(painter, dirty, m_dateRect, line, toQString(live.dateText()));
+    drawOpaqueText(painter, dirty, m_timeRect, line, toQString(live.timeText()));
+    if (live.frameRateShown()) {
+        drawOpaqueText(painter, dirty, m_frameRect, line, toQString(live.frameRateText()));
     }
-    if (m_statusRect.intersects(dirty)) {
+    if (dirty.intersects(m_statusRect)) {
+        // Every repaint of the line shows the connection state; a key-lock notice only its first one.
+        m_paintedStatusText = toQString(m_controller->statusText(m_controller->takeStatusToPaint()));
         painter.fillRect(m_statusRect, Qt::black);
-        painter.drawText(m_statusRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_statusText);
+        painter.drawText(m_statusRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_paintedStatusText);
     }
     drawOpaqueText(painter, dirty, m_qualityRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                   m_qualityText);
-    drawOpaqueText(painter, dirty, m_recordRect, Qt::AlignLeft | Qt::AlignVCenter, m_recordText);
-    drawOpaqueText(painter, dirty, m_playRect, Qt::AlignLeft | Qt::AlignVCenter, m_playText);
-    if (m_ptzChannelRect.intersects(dirty)) {
+                   toQString(live.qualityText()));
+    drawOpaqueText(painter, dirty, m_recordRect, Qt::AlignLeft | Qt::AlignVCenter,
+                   toQString(live.recordPositionText()));
+    drawOpaqueText(painter, dirty, m_playRect, Qt::AlignLeft | Qt::AlignVCenter,
+                   toQString(live.playPositionText()));
+    if (dirty.intersects(m_ptzChannelRect)) {
         painter.fillRect(m_ptzChannelRect, Qt::black);
-        painter.drawText(m_ptzChannelRect, Qt::AlignCenter,
-                         QString::fromStdString(ptzChannelText(m_ptzChannel)));
+        painter.drawText(m_ptzChannelRect, Qt::AlignCenter, toQString(ptzChannelText(live.ptzChannel())));
     }
-    if (m_speedControlsShown && m_speedValueRect.intersects(dirty)) {
+    if (live.speedControlsShown() && dirty.intersects(m_speedValueRect)) {
         painter.fillRect(m_speedValueRect, Qt::black);
-        painter.drawText(m_speedValueRect, Qt::AlignCenter,
-                         QString::number(m_settings.options().networkSpeed(m_layout.splitCode())));
+        painter.drawText(m_speedValueRect, Qt::AlignCenter, QString::number(live.networkSpeed()));
     }
-    if (!m_logo.isNull() && m_logoRect.intersects(dirty)) {
+    if (!m_logo.isNull() && dirty.intersects(m_logoRect)) {
         painter.save();
         painter.setClipRect(m_logoRect, Qt::IntersectClip);
         painter.drawImage(m_logoRect.topLeft(), m_logo);

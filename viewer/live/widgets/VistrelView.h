@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -15,13 +14,13 @@
 #include <vector>
 
 #include "common/frame/DecodedPicture.h"
-#include "common/frame/FormatText.h"
 #include "common/skin/LanguageFile.h"
 #include "common/skin/SkinReader.h"
+#include "common/skin/widgets/SkinButtonLogic.h"
 #include "viewer/config/SettingsStore.h"
 #include "viewer/link/ArpCache.h"
 #include "viewer/link/RecorderSession.h"
-#include "viewer/link/SessionHost.h"
+#include "viewer/live/LiveController.h"
 #include "viewer/live/LiveLayout.h"
 
 namespace dvr::skin {
@@ -40,12 +39,14 @@ struct ViewOptions {
     std::optional<std::string> hostOverride;  // recorder address for this run only
     std::optional<uint16_t> portOverride;     // recorder port for this run only
     link::ArpTable* arpTable = nullptr;       // ARP clean-up on every disconnect; none: skipped
+    LiveTimers* timers = nullptr;             // none: the view's own Qt timers
+    const LiveClock* clock = nullptr;         // none: the system's local time
 };
 
 // The one view of the main window: the live skin with its buttons, the split-screen picture panes and the
-// on-screen texts. It owns the recorder session (through a socket watched by notifiers), the sixteen
-// picture buffers and the layout model, and is the session's host.
-class VistrelView : public QWidget, public link::SessionHost {
+// on-screen texts. It creates the socket the session runs on, forwards its input to the live controller
+// and paints what the controller holds.
+class VistrelView : public QWidget, public LiveScreen {
     Q_OBJECT
 public:
     VistrelView(ViewOptions options, ViewerNotifier& notifier, QWidget* parent = nullptr);
@@ -59,19 +60,20 @@ public:
     static QSize skinSize(const std::string& programFolder);
 
     // Buttons of the view, as the user presses them.
-    void pressConnect();
-    void pressDisconnect();
+    void pressConnect() { m_controller->pressConnect(); }
+    void pressDisconnect() { m_controller->pressDisconnect(); }
     // The exit sequence: timers stopped, settings saved, session disconnected and destroyed; then
     // exitFinished() asks the frame to close. Runs once.
-    void exitProgram();
+    void exitProgram() { m_controller->exitProgram(); }
 
     // --- state for the window, tests and measurements ----------------------------------------------------
-    const LiveLayout& layout() const { return m_layout; }
-    link::ConnectionState connectionState() const { return m_state; }
-    link::RecorderSession* session() { return m_session.get(); }
-    SettingsStore& settingsStore() { return m_settings; }
-    const LanguageFile& language() const { return m_language; }
-    bool fullScreenSetting() const { return m_settings.settings().fullScreen != 0; }
+    LiveController& controller() { return *m_controller; }
+    const LiveLayout& layout() const { return m_controller->layout(); }
+    link::ConnectionState connectionState() const { return m_controller->connectionState(); }
+    link::RecorderSession* session() { return m_controller->session(); }
+    SettingsStore& settingsStore() { return m_controller->settingsStore(); }
+    const LanguageFile& language() const { return m_controller->language(); }
+    bool fullScreenSetting() const { return m_controller->fullScreenSetting(); }
     // Pane rectangle of a channel in view coordinates (empty without a pane).
     QRect paneRect(int channel) const;
     // Whether the pane of a channel shows a picture drawn since the layout was last applied.
@@ -79,27 +81,29 @@ public:
         return channel >= 0 && channel < kChannelCount && !m_paneImages[size_t(channel)].isNull();
     }
     // Pictures that reached at least one pane since start.
-    uint64_t picturesShown() const { return m_picturesShown; }
-    const QString& statusText() const { return m_statusText; }
-    const QString& qualityText() const { return m_qualityText; }
-    bool speedControlsShown() const { return m_speedControlsShown; }
-    int ptzChannel() const { return m_ptzChannel; }
+    uint64_t picturesShown() const { return m_controller->picturesShown(); }
+    // The status line's text as it stands now, and as it was last painted.
+    QString statusText() const;
+    const QString& paintedStatusText() const { return m_paintedStatusText; }
+    QString qualityText() const { return QString::fromStdString(m_controller->qualityText()); }
+    bool speedControlsShown() const { return m_controller->speedControlsShown(); }
+    int ptzChannel() const { return m_controller->ptzChannel(); }
     skin::SkinButton* button(int commandId) const;
-    bool exiting() const { return m_exiting; }
+    bool exiting() const { return m_controller->exiting(); }
 
-    // --- link::SessionHost ----------------------------------------------------------------------------
-    void setConnectionState(link::ConnectionState state) override;
-    void setKeyLock(bool locked) override { m_keyLock = locked; }
-    void toggleActivity(link::ActivityTarget target) override;
-    void activityOff() override;
-    void runViewDisconnect(link::DisconnectReason reason) override;
-    void setWatchdogRunning(bool running) override;
-    void livePositions(uint32_t playMillionths, uint32_t recordMillionths) override;
-    void liveFormatChanged(uint32_t pictureFlags, uint32_t videoStandard) override;
-    void livePicture(int channel, const frame::FrameHeader& header,
-                     const frame::DecodedPicture& picture) override;
-    void afterLivePicture() override;
-    void showMessage(const link::MessageText& message) override;
+    // --- LiveScreen --------------------------------------------------------------------------------------
+    void repaint(uint32_t areas) override;
+    using QWidget::repaint;
+    void drawPane(const PaneDraw& draw, const frame::DecodedPicture& buffer) override;
+    void clearPanes() override;
+    void buttonsChanged() override;
+    void beep() override;
+    void openAbout() override;
+    void showMessage(const std::string& text, const std::string& caption) override;
+    void setFullScreen(bool on) override { Q_EMIT fullScreenRequested(on); }
+    void startDrag() override { Q_EMIT dragRequested(); }
+    void closeWindow() override { Q_EMIT exitFinished(); }
+    void sessionChanged(link::RecorderSession* session) override;
 
 Q_SIGNALS:
     // The exit sequence finished; the frame closes now.
@@ -117,35 +121,16 @@ protected:
 private:
     void createButtons();
     skin::SkinButton* makeButton(const char* section, const char* positionSection, const char* positionKey,
-                                 int commandId, int kind);
-    void onCommand(int commandId);
-    void onHold(quint32 value, int state);
-    void onClockTick();
-    void openAbout();
-
-    void applyResult(const LayoutResult& result);
-    void layoutChanged();
-    void syncButtons();
-    void pushRequestValues();
-    void resetLiveState();
-    void clearPictureBuffers();
-    void updateClockTexts();
-    void drawStatus(int statusType);
-    void syncSpeedControls();
-    void drawPane(const PaneDraw& draw);
-    QString languageText(std::string_view section, std::string_view key, std::string_view fallback) const;
+                                 int commandId, skin::ButtonKind kind);
 
     ViewOptions m_options;
     ViewerNotifier& m_notifier;
-    LanguageFile m_language;
     SkinReader m_skin;
-    SettingsStore m_settings;
     SocketNotifierTransport* m_transport = nullptr;
-    std::unique_ptr<link::RecorderSession> m_session;
+    std::unique_ptr<LiveTimers> m_ownTimers;
+    SystemClock m_systemClock;
+    std::unique_ptr<LiveController> m_controller;
 
-    LiveLayout m_layout;
-    frame::FormatText m_quality{frame::FormatTextStyle::Live};
-    std::vector<frame::DecodedPicture> m_buffers;
     std::array<QImage, kChannelCount> m_paneImages;
 
     QImage m_background;
@@ -154,26 +139,12 @@ private:
     QRect m_liveSkinRect, m_overlayRect, m_logoRect;
     QRect m_dateRect, m_timeRect, m_statusRect, m_qualityRect, m_recordRect, m_playRect, m_frameRect;
     QRect m_ptzChannelRect, m_speedValueRect;
-
-    link::ConnectionState m_state = link::ConnectionState::Waiting;
-    bool m_keyLock = false;
+    QString m_paintedStatusText;
     bool m_started = false;
-    bool m_exiting = false;
-    bool m_dragArmed = true;
-    bool m_activityShown = false;
-    bool m_speedControlsShown = true;
-    int m_ptzChannel = 0;
-    uint64_t m_picturesShown = 0;
-
-    QString m_dateText, m_timeText, m_frameText, m_statusText, m_qualityText, m_recordText, m_playText;
 
     std::vector<skin::SkinButton*> m_buttons;
     std::array<skin::SkinButton*, kModeButtonCount> m_modeButtons{};
     std::array<skin::SkinButton*, kChannelCount> m_channelButtons{};
-
-    QTimer m_clockTimer;
-    QTimer m_dragTimer;
-    QTimer m_watchdogTimer;
 };
 
 }  // namespace dvr::live

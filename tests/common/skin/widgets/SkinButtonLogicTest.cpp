@@ -9,10 +9,11 @@ using Type = ButtonEvent::Type;
 
 namespace {
 
-constexpr int kToggle = 0;
-constexpr int kHold = 1;
-constexpr int kLatch = 2;
-constexpr int kMomentary = 3;
+using dvr::skin::ButtonKind;
+constexpr ButtonKind kToggle = ButtonKind::Toggle;
+constexpr ButtonKind kHold = ButtonKind::Hold;
+constexpr ButtonKind kLatch = ButtonKind::Latch;
+constexpr ButtonKind kMomentary = ButtonKind::Momentary;
 
 ButtonEvents click(SkinButtonLogic& b) {
     b.mouseMove();
@@ -110,7 +111,7 @@ TEST(SkinButtonLogic, ReleaseOrLeaveWithoutPressPostsCancel) {
 
 TEST(SkinButtonLogic, CancelPressEndsPressWithoutCommand) {
     struct Case {
-        int kind;
+        ButtonKind kind;
         bool checkedBefore;
         ButtonEvents events;
         int image;
@@ -128,9 +129,9 @@ TEST(SkinButtonLogic, CancelPressEndsPressWithoutCommand) {
         if (c.checkedBefore)
             b.setChecked(true);
         b.leftDown();
-        EXPECT_EQ(b.cancelPress(), c.events) << "kind " << c.kind;
-        EXPECT_EQ(b.image(), c.image) << "kind " << c.kind;
-        EXPECT_EQ(b.checked(), c.checkedAfter) << "kind " << c.kind;
+        EXPECT_EQ(b.cancelPress(), c.events) << "kind " << int(c.kind);
+        EXPECT_EQ(b.image(), c.image) << "kind " << int(c.kind);
+        EXPECT_EQ(b.checked(), c.checkedAfter) << "kind " << int(c.kind);
         EXPECT_TRUE(b.cancelPress().empty()) << "a second cancel does nothing";
     }
 }

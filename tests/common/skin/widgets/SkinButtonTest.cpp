@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+using dvr::skin::ButtonKind;
 using dvr::skin::SkinButton;
 using dvr::skin::SkinButtonLoader;
 using dvr::skin::SkinSurface;
@@ -48,7 +49,7 @@ QImage solid(QColor colour) {
 TEST_F(SkinButtonTest, HoldDeliversSynchronousBeforePostedEvents) {
     SkinButton b;
     b.resize(20, 10);
-    b.setKind(1);
+    b.setKind(ButtonKind::Hold);
     b.setNotificationValue(1324);
     b.setCommandId(1087);
     Recorder r(b);
@@ -69,7 +70,7 @@ TEST_F(SkinButtonTest, HoldDeliversSynchronousBeforePostedEvents) {
 TEST_F(SkinButtonTest, HoldLeftWhilePressedReleasesAtTheMomentOfLeaving) {
     SkinButton b;
     b.resize(20, 10);
-    b.setKind(1);
+    b.setKind(ButtonKind::Hold);
     b.setNotificationValue(1330);
     b.setCommandId(1093);
     Recorder r(b);
@@ -98,7 +99,7 @@ TEST_F(SkinButtonTest, HoldLeftWhilePressedReleasesAtTheMomentOfLeaving) {
 TEST_F(SkinButtonTest, ToggleClickedTwicePostsTwoCommands) {
     SkinButton b;
     b.resize(20, 10);
-    b.setKind(0);
+    b.setKind(ButtonKind::Toggle);
     b.setCommandId(1026);
     Recorder r(b);
     for (int i = 0; i < 2; ++i) {
@@ -137,10 +138,10 @@ TEST_F(SkinButtonTest, StandardLoaderFillsSlotsAndEnablingCheckedShowsDisableIma
     files.dnCheck = write("c.bmp", Qt::yellow);
 
     SkinButton b;
-    SkinButtonLoader::loadStandard(b, files, 1042, 3);
+    SkinButtonLoader::loadStandard(b, files, 1042, ButtonKind::Momentary);
     EXPECT_EQ(b.commandId(), 1042);
     EXPECT_EQ(b.notificationValue(), 1042u);
-    EXPECT_EQ(b.kind(), 3);
+    EXPECT_EQ(b.kind(), ButtonKind::Momentary);
     EXPECT_EQ(b.image(), 0);
     const QRgb expected[] = {QColor(Qt::red).rgb(), QColor(Qt::green).rgb(), QColor(Qt::green).rgb(),
                              QColor(Qt::blue).rgb(), QColor(Qt::blue).rgb()};
@@ -181,7 +182,7 @@ TEST_F(SkinButtonTest, LoadersPlaceImagesAndValuesPerTable) {
     SkinButton ptz;
     SkinButtonLoader::loadPtz(ptz, files, 1094);
     EXPECT_EQ(slots(ptz), (Slots{n, d, std::nullopt, c, x}));
-    EXPECT_EQ(ptz.kind(), 1);
+    EXPECT_EQ(ptz.kind(), ButtonKind::Hold);
     EXPECT_EQ(ptz.notificationValue(), 1331u);
 
     SkinButton channel;
@@ -191,7 +192,7 @@ TEST_F(SkinButtonTest, LoadersPlaceImagesAndValuesPerTable) {
     SkinButton main(nullptr, false);
     SkinButtonLoader::loadPlayerMain(main, files, 1013);
     EXPECT_EQ(slots(main), (Slots{n, d, std::nullopt, c, x}));
-    EXPECT_EQ(main.kind(), 1);
+    EXPECT_EQ(main.kind(), ButtonKind::Hold);
     EXPECT_EQ(main.notificationValue(), 0u);
 
     SkinButton dialog(nullptr, false);
@@ -214,7 +215,7 @@ TEST_F(SkinButtonTest, MissingFilesLeaveSlotsEmpty) {
     ButtonImageFiles files;
     files.normal = "/nonexistent/n.bmp";
     SkinButton b;
-    SkinButtonLoader::loadStandard(b, files, 1000, 3);
+    SkinButtonLoader::loadStandard(b, files, 1000, ButtonKind::Momentary);
     for (int s = 0; s < 5; ++s)
         EXPECT_TRUE(b.slotImage(s).isNull());
     EXPECT_TRUE(b.isSkinEnabled());

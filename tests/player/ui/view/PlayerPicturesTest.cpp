@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
 #include "tools/synth/Synth.h"
@@ -93,17 +94,50 @@ TEST(PlayerPictures, PairAndQuadPicturesFeedEveryChannelTheyCarry) {
     }
 }
 
-TEST(PlayerPictures, QuadSecondFieldsAreDroppedUnlessTheRecorderSaysOtherwise) {
+TEST(PlayerPictures, QuadsAreKeptOnlyFromFirstFieldsUnlessTheRecorderSaysOtherwise) {
     struct Case {
         int fieldCode;
         uint32_t layoutCode;
         StoreResult result;
     };
-    for (const Case& k : {Case{0, 0x10016, StoreResult::Stored}, Case{255, 0x10016, StoreResult::Stored},
-                          Case{1, 0x30016, StoreResult::Dropped}, Case{1, 0x20016, StoreResult::Stored}}) {
+    for (const Case& k : {Case{0, 0x10016, StoreResult::Stored}, Case{255, 0x10016, StoreResult::Dropped},
+                          Case{1, 0x30016, StoreResult::Dropped}, Case{1, 0x20016, StoreResult::Stored},
+                          Case{255, 0x20016, StoreResult::Stored}}) {
         PlayerPictures pictures;
         Made quad = make(PictureKind::Quad, 0, 240, k.fieldCode, k.layoutCode);
         EXPECT_EQ(pictures.store(quad.record).result, k.result) << k.fieldCode << " " << k.layoutCode;
+    }
+}
+
+TEST(PlayerPictures, APaneShowsOnlyPicturesThatCarryItsChannel) {
+    PlayerPictures pictures;
+    pictures.setPage(4, 0);
+    // Each step stores one picture; afterwards channels 4 to 7 show their own colour (o) or nothing (-).
+    struct Step {
+        PictureKind kind;
+        int channel;
+        const char* shown;  // channels 4, 5, 6, 7
+    };
+    const Step steps[] = {
+        {PictureKind::Quad, 4, "oooo"},   {PictureKind::Single, 4, "o---"}, {PictureKind::Pair, 4, "oo--"},
+        {PictureKind::Quad, 4, "oooo"},   {PictureKind::Pair, 6, "oooo"},   {PictureKind::Single, 6, "ooo-"},
+        {PictureKind::Single, 4, "o-o-"}, {PictureKind::Pair, 4, "ooo-"},   {PictureKind::Quad, 4, "oooo"},
+    };
+    for (const Step& step : steps) {
+        Made m = make(step.kind, step.channel, 240, 0);
+        ASSERT_EQ(pictures.store(m.record).result, StoreResult::Stored);
+        std::string shown;
+        for (int channel = 4; channel < 8; ++channel) {
+            const uint32_t colour = paneColour(pictures, channel);
+            if (colour == 0xFFFFFFFFu) {
+                shown += '-';
+            } else {
+                EXPECT_EQ(synth::nearestSignatureChannel(colour), channel)
+                    << "after " << int(step.kind) << " at " << step.channel;
+                shown += 'o';
+            }
+        }
+        EXPECT_EQ(shown, step.shown) << "after " << int(step.kind) << " at " << step.channel;
     }
 }
 

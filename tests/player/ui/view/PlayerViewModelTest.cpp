@@ -223,18 +223,19 @@ TEST(PlayerViewModel, SoundOnLocksTheViewToOnePaneAtNormalSpeed) {
 }
 
 TEST(PlayerViewModel, NavigationButtonsDisableTheActiveModeAndSetTheSoundButton) {
+    using N = NavigationState;
     struct Case {
         int button;
         media::PlayMode mode;
-        int state;
+        NavigationState state;
         bool soundButton;
     };
     const Case cases[] = {
-        {c::kFPlay, media::PlayMode::Forward, 4, true},
-        {c::kPause, media::PlayMode::Pause, 3, true},
-        {c::kFfPlay, media::PlayMode::FastForward, 5, false},
-        {c::kBPlay, media::PlayMode::Backward, 2, false},
-        {c::kRwPlay, media::PlayMode::FastBackward, 1, false},
+        {c::kFPlay, media::PlayMode::Forward, N::Forward, true},
+        {c::kPause, media::PlayMode::Pause, N::Pause, true},
+        {c::kFfPlay, media::PlayMode::FastForward, N::FastForward, false},
+        {c::kBPlay, media::PlayMode::Backward, N::Backward, false},
+        {c::kRwPlay, media::PlayMode::FastBackward, N::FastBackward, false},
     };
     for (const Case& k : cases) {
         PlayerViewModel model = openModel(4);
@@ -254,6 +255,55 @@ TEST(PlayerViewModel, NavigationButtonsDisableTheActiveModeAndSetTheSoundButton)
     PlayerViewModel closed;
     EXPECT_FALSE(closed.navigationButton(c::kFPlay));
     EXPECT_FALSE(closed.enabled(c::kFPlay));
+}
+
+TEST(PlayerViewModel, TheIndicatorShowsPauseWhilePausedOrWaitingOutTheDelay) {
+    PlayerViewModel closed;
+    EXPECT_FALSE(closed.shownNavigationState(true, false));
+    PlayerViewModel model = openModel(4);
+    model.navigationButton(c::kFfPlay);
+    EXPECT_EQ(model.shownNavigationState(false, false), NavigationState::FastForward);
+    EXPECT_EQ(model.shownNavigationState(false, true), NavigationState::Pause);
+    EXPECT_EQ(model.shownNavigationState(true, false), NavigationState::Pause);
+}
+
+TEST(PlayerViewModel, PlaybackNewsAddsChannelsAndNamesThePanesToRepaint) {
+    PlayerViewModel model = openModel(16, 0);
+    model.layoutButton(3);
+    EXPECT_TRUE(model.playbackNews(0x0003, false));
+    EXPECT_FALSE(model.playbackNews(0x0001, false));
+    EXPECT_EQ(model.presentMask(), 0x0003u);
+    // Channels 1 and 10: only channel 1 is on the first page of nine panes.
+    const std::vector<PaneRect> panes = model.pagePanes(0x0402);
+    ASSERT_EQ(panes.size(), 1u);
+    EXPECT_EQ(panes[0], model.channelPane(1));
+    // A quad picture shrinks the single pane.
+    model.layoutButton(1);
+    EXPECT_TRUE(model.playbackNews(0x0003, true));
+    EXPECT_EQ(model.channelPane(0).width(), 360);
+}
+
+TEST(PlayerViewModel, EndStaysDisabledForAFileWithoutAValidEndTime) {
+    PlayerViewModel model = openModel(4);
+    model.setEndTimeValid(false);
+    model.navigationButton(c::kFPlay);
+    EXPECT_FALSE(model.enabled(c::kEnd));
+    EXPECT_TRUE(model.enabled(c::kFfPlay));
+    model.beginOpen();
+    model.fileOpened(4, false);
+    EXPECT_TRUE(model.enabled(c::kEnd));
+}
+
+TEST(PlayerViewModel, TheSoundSwitchNeedsAReadyDeviceToSwitchOn) {
+    EXPECT_FALSE(openModel(4).soundSwitchUsable(true)) << "no sound in the file";
+    PlayerViewModel model = openModel(4, 0xF, true);
+    EXPECT_TRUE(model.soundSwitchUsable(true));
+    EXPECT_FALSE(model.soundSwitchUsable(false));
+    model.setSoundOn(true);
+    EXPECT_TRUE(model.soundSwitchUsable(false)) << "switching off needs no device";
+    model.setSoundOn(false);
+    model.navigationButton(c::kFfPlay);
+    EXPECT_FALSE(model.soundSwitchUsable(true)) << "sound plays forward only";
 }
 
 TEST(PlayerViewModel, SpaceRemembersTheDirection) {

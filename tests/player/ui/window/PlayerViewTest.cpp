@@ -8,11 +8,13 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 
+#include "player/ui/PositionSlider.h"
 #include "player/ui/view/PlayerControlIds.h"
 #include "tools/synth/Synth.h"
 #include "tools/zavgen/BackupGenerator.h"
@@ -129,11 +131,15 @@ TEST_F(PlayerViewTest, EveryLayoutShowsEachChannelsColour) {
         const char* name;
         zavgen::PictureLayout layout;
         bool pal;
+        int family = 1;
+        bool sound = false;
     };
     const Case cases[] = {
         {"full.zav", zavgen::PictureLayout::Full, false},
         {"frame.zav", zavgen::PictureLayout::Frame, true},
         {"quad.zav", zavgen::PictureLayout::Quad, false},
+        // The demo's sample file: quad field pairs from a recorder with sound.
+        {"quad-sound.zav", zavgen::PictureLayout::Quad, false, 3, true},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -141,6 +147,8 @@ TEST_F(PlayerViewTest, EveryLayoutShowsEachChannelsColour) {
         options.channelCount = 16;
         options.layout = k.layout;
         options.pal = k.pal;
+        options.layoutFamily = k.family;
+        options.sound = k.sound;
         options.durationSeconds = 12;
         options.groupIntervalSeconds = 4;
         const std::string path = generate(k.name, options);
@@ -178,6 +186,51 @@ TEST_F(PlayerViewTest, EveryLayoutShowsEachChannelsColour) {
     EXPECT_TRUE(m_messages.messages().empty());
 }
 
+TEST_F(PlayerViewTest, EachPaneShowsOnlyItsOwnChannelWhileThePictureKindChanges) {
+    zavgen::GeneratorOptions options;
+    options.channelCount = 16;
+    options.layout = zavgen::PictureLayout::Mixed;
+    options.durationSeconds = 24;  // one of each change of kind
+    options.groupIntervalSeconds = 4;
+    options.framesPerGroup = 2;  // each step shows two records: the kinds change within a step's reach
+    const std::string path = generate("mixed.zav", options);
+    auto view = makeView();
+    ASSERT_TRUE(view->openFile(QString::fromStdString(path)));
+    ASSERT_EQ(view->model().layout(), 4);
+    ASSERT_TRUE(waitFor([&] { return view->storedPictures() >= 1; }));
+    ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    for (int step = 0; step < 31; ++step) {  // the 62 records after the first two
+        SCOPED_TRACE(step);
+        QApplication::sendEvent(view.get(), &right);
+        ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+        const std::vector<int> shown = paneChannels(*view);
+        for (int channel = 0; channel < 16; ++channel) {
+            const int seen = shown[static_cast<size_t>(channel)];
+            EXPECT_TRUE(seen == channel || seen == -1)
+                << "pane " << channel + 1 << " shows channel " << seen + 1;
+        }
+    }
+    // The last group holds full pictures of every channel.
+    EXPECT_EQ(paneChannels(*view), expectedPage(*view));
+}
+
+TEST_F(PlayerViewTest, WholeFrameQuadPicturesAreNotShown) {
+    zavgen::GeneratorOptions options;
+    options.channelCount = 16;
+    options.layout = zavgen::PictureLayout::Quad;
+    options.quadFieldPairs = false;
+    options.durationSeconds = 8;
+    const std::string path = generate("quad-whole.zav", options);
+    auto view = makeView();
+    ASSERT_TRUE(view->openFile(QString::fromStdString(path)));
+    ASSERT_TRUE(waitFor([&] { return view->model().presentMask() == 0xFFFF; }));
+    ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+    EXPECT_EQ(view->storedPictures(), 0u);
+    EXPECT_EQ(paneChannels(*view), std::vector<int>(16, -1));
+}
+
 TEST_F(PlayerViewTest, StepsAndSeeksThroughAFile) {
     zavgen::GeneratorOptions options;
     options.channelCount = 4;
@@ -200,13 +253,65 @@ TEST_F(PlayerViewTest, StepsAndSeeksThroughAFile) {
     // Space in pause plays forward (the remembered direction, forward when none).
     QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
     QApplication::sendEvent(view.get(), &space);
-    EXPECT_EQ(view->model().navigationState(), 4);
+    EXPECT_EQ(view->model().navigationState(), NavigationState::Forward);
     EXPECT_FALSE(view->controlEnabled(control::kFPlay));
 
     view->pressControl(control::kEnd);
     ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
     EXPECT_FALSE(view->controlEnabled(control::kEnd));
     EXPECT_TRUE(view->controlEnabled(control::kBPlay));
+}
+
+TEST_F(PlayerViewTest, TheDelayWaitShowsPause) {
+    zavgen::GeneratorOptions options;
+    options.channelCount = 4;
+    options.durationSeconds = 40;
+    options.groupIntervalSeconds = 1;
+    const std::string path = generate("delay.zav", options);
+    PlayerView::Options viewOptions;
+    viewOptions.programFolder = (s_dir / "home").string();
+    viewOptions.notifier = &m_messages;
+    PlayerView view(viewOptions);  // paced: the delay wait runs
+    view.show();
+    EXPECT_FALSE(view.shownNavigationState());
+    ASSERT_TRUE(view.openFile(QString::fromStdString(path)));
+    // The first group is shown, then playback pauses.
+    ASSERT_TRUE(waitFor([&] { return view.shared().mode() == media::PlayMode::Pause; }));
+    EXPECT_TRUE(waitFor([&] { return view.shownNavigationState() == NavigationState::Pause; }));
+    for (int i = 0; i < 5; ++i) {
+        view.pressControl(control::kDelayUp);  // 32 fields per picture of a group
+    }
+    view.pressControl(control::kFPlay);
+    EXPECT_EQ(view.shownNavigationState(), NavigationState::Forward);
+    // Playing forward, the indicator shows PAUSE while the playback thread waits out the delay.
+    EXPECT_TRUE(waitFor([&] { return view.shownNavigationState() == NavigationState::Pause; }, 10000));
+    EXPECT_EQ(view.shared().mode(), media::PlayMode::Forward);
+    view.pressControl(control::kPause);
+}
+
+TEST_F(PlayerViewTest, TheSliderReportsAReleaseHalfASecondAfterTheButtonComesUp) {
+    PositionSlider slider;
+    slider.resize(728, 16);
+    slider.show();
+    std::vector<int> released;
+    QObject::connect(&slider, &PositionSlider::released, [&](int value) { released.push_back(value); });
+    const auto mouse = [&](QEvent::Type type, int x, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(x, 8), slider.mapToGlobal(QPointF(x, 8)), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&slider, &event);
+    };
+    mouse(QEvent::MouseButtonPress, 9, Qt::LeftButton);  // on the thumb
+    mouse(QEvent::MouseMove, 364, Qt::LeftButton);
+    QElapsedTimer held;
+    held.start();
+    mouse(QEvent::MouseButtonRelease, 364, Qt::NoButton);
+    EXPECT_TRUE(released.empty());
+    slider.setValue(0);  // playback moving on meanwhile does not take the thumb back
+    ASSERT_TRUE(waitFor([&] { return !released.empty(); }, 5000));
+    EXPECT_GE(held.elapsed(), PositionSlider::kReleaseWaitMs - 5);  // a timer may fire a millisecond early
+    ASSERT_EQ(released.size(), 1u);
+    EXPECT_NEAR(released[0], 355, 2);
+    EXPECT_EQ(slider.value(), released[0]);
 }
 
 // A sound device that plays at once and keeps every sample it was given.

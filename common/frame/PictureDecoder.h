@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "common/frame/DecodedPicture.h"
+
+namespace dvr::frame {
+
+// Turns one picture's codestream into pixels. The frame decoder owns a JPEG 2000 decoder and uses it
+// unless given another one (the fuzz targets give a cheap stand-in, so their time goes to our own code).
+class PictureDecoder {
+public:
+    virtual ~PictureDecoder() = default;
+
+    // On success fills out.pixels (sizing them for the largest picture first when they are smaller than
+    // this one), out.bitmapInfo, out.width and out.height and returns true. On failure returns false and
+    // leaves width and height at 0.
+    virtual bool decode(std::span<const uint8_t> codestream, DecodedPicture& out) = 0;
+};
+
+}  // namespace dvr::frame

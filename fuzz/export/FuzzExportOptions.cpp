@@ -1,0 +1,24 @@
+// Feeds arbitrary text to the export's parsers of command-line values: a time must parse only as a real
+// calendar date and time of day, and print back as the same digits; a filter name parses or is refused.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "common/export/ExportTime.h"
+#include "common/export/ImageFilters.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    if (const auto time = dvr::exporting::parseExportTime(text)) {
+        std::string printed = dvr::exporting::stampText(*time);
+        for (char& c : printed)
+            c = c == '/' ? '-' : c;
+        if (printed != text)
+            std::abort();
+        (void)dvr::exporting::secondsOf(*time);
+    }
+    (void)dvr::exporting::parseStillFilter(text);
+    return 0;
+}

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Runs every fuzz target for SECONDS (default 600) on its corpus in fuzz/corpus/NAME, two targets at a
+# time, merges the inputs that reached new code back into fuzz/corpus/NAME, and prints one line per
+# target: inputs run, inputs per second, corpus size afterwards and findings (crashes, leaks, time-outs,
+# out-of-memory), whose inputs are kept in build/fuzz/findings/NAME.
+#   usage: scripts/fuzz-campaign.sh [SECONDS]
+# Builds the fuzz preset's targets first (clang; ccache when present). Commit the grown corpus; fix a
+# finding with a regression test and put its minimised input into the corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds="${1:-600}"
+if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
+  echo "usage: $0 [SECONDS]" >&2
+  exit 2
+fi
+parallel=2
+
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake --preset fuzz "${launcher[@]}" >/dev/null
+cmake --build --preset fuzz --target dvr_fuzzers -j "$parallel" >/dev/null
+
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+
+# One target: a run into a scratch folder beside the corpus, then a merge of what it found.
+campaign() {
+  local fuzzer="$1" name corpus findings fresh log
+  name="$(basename "$fuzzer")"
+  corpus="fuzz/corpus/$name"
+  findings="build/fuzz/findings/$name"
+  fresh="$scratch/new-$name"
+  log="$scratch/$name.log"
+  mkdir -p "$corpus" "$findings" "$fresh"
+  local status=0
+  "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$findings/" "$fresh" "$corpus" >"$log" 2>&1 || status=$?
+  if [ -n "$(ls -A "$fresh")" ]; then
+    "$fuzzer" -merge=1 -timeout=10 -rss_limit_mb=2048 "$corpus" "$fresh" >"$scratch/$name.merge.log" 2>&1 ||
+      echo "fuzz-campaign: merging the new inputs of $name failed (see $scratch/$name.merge.log)" >&2
+  fi
+  local runs rate found size
+  runs="$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -oE '[0-9]+$' | tail -n 1 || true)"
+  rate="$(grep -oE 'stat::average_exec_per_sec: *[0-9]+' "$log" | grep -oE '[0-9]+$' | tail -n 1 || true)"
+  found="$(find "$findings" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
+    -o -name 'oom-*' -o -name 'slow-unit-*' \) | wc -l)"
+  size="$(find "$corpus" -maxdepth 1 -type f | wc -l)"
+  if [ "$status" -ne 0 ] && [ "$found" -eq 0 ]; then
+    found="exit $status"
+    cp "$log" "$findings/last-run.log"
+  elif [ "$status" -ne 0 ]; then
+    cp "$log" "$findings/last-run.log"
+  fi
+  printf '%s\t%s\t%s\t%s\t%s\n' "$name" "${runs:-?}" "${rate:-?}" "$size" "$found" >"$scratch/$name.result"
+}
+
+fuzzers=()
+for fuzzer in build/fuzz/fuzz/*; do
+  [ -x "$fuzzer" ] && [ -f "$fuzzer" ] && fuzzers+=("$fuzzer")
+done
+if [ ${#fuzzers[@]} -eq 0 ]; then
+  echo "fuzz-campaign: no fuzz targets in build/fuzz/fuzz" >&2
+  exit 1
+fi
+echo "fuzz-campaign: ${#fuzzers[@]} targets, ${seconds}s each, $parallel at a time"
+running=0
+for fuzzer in "${fuzzers[@]}"; do
+  if [ "$running" -ge "$parallel" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  campaign "$fuzzer" &
+  running=$((running + 1))
+done
+wait || true
+
+echo
+printf '%-24s %12s %10s %12s %10s\n' "target" "inputs run" "inputs/s" "corpus size" "findings"
+bad=0
+for fuzzer in "${fuzzers[@]}"; do
+  name="$(basename "$fuzzer")"
+  if [ -f "$scratch/$name.result" ]; then
+    IFS=$'\t' read -r n runs rate size found <"$scratch/$name.result"
+    printf '%-24s %12s %10s %12s %10s\n' "$n" "$runs" "$rate" "$size" "$found"
+    [ "$found" = "0" ] || bad=1
+  else
+    printf '%-24s %12s %10s %12s %10s\n' "$name" "?" "?" "?" "no result"
+    bad=1
+  fi
+done
+if [ "$bad" -ne 0 ]; then
+  echo
+  echo "fuzz-campaign: findings are in build/fuzz/findings/NAME"
+fi
+exit "$bad"

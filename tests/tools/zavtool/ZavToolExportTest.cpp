@@ -1,0 +1,202 @@
+// zavtool export end to end: zavgen writes a backup file, zavtool exports one channel, ffprobe and
+// ffmpeg judge the AVI file and every frame shows the channel's signature colour.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "tests/common/export/AviCheck.h"
+#include "tools/synth/Synth.h"
+
+namespace {
+
+using namespace dvr::testing;
+
+std::string program(const char* name) {
+    const char* dir = std::getenv("DVR_BIN_DIR");
+    return std::string(dir ? dir : DVR_BIN_DIR_DEFAULT) + "/" + name;
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+class ZavToolExport : public ::testing::Test {
+protected:
+    ScratchDir dir;
+    std::string file = dir.file("f.zav");
+
+    void generate(const std::string& options) {
+        ASSERT_EQ(runCommand(program("zavgen") + " " + file + " " + options + " >/dev/null 2>&1").status, 0)
+            << options;
+    }
+    // Runs zavtool export with the arguments; standard error joins the output.
+    CommandOutcome exportWith(const std::string& args) {
+        return runCommand(program("zavtool") + " export " + file + " " + args + " 2>&1");
+    }
+    // Every frame of the file shows the channel's signature colour away from its digits and stamp.
+    void expectChannelColour(const std::string& avi, int channel, int width, int height, long frames) {
+        const auto decoded = decodeAvi(avi, width, height);
+        ASSERT_EQ(long(decoded.size()), frames);
+        const uint32_t colour = dvr::synth::signatureColour(channel);
+        for (size_t i = 0; i < decoded.size(); ++i)
+            ASSERT_TRUE(
+                nearColour(pixelAt(decoded[i], width, width * 93 / 100, height * 45 / 100), colour, 24))
+                << avi << " frame " << i << std::hex << " "
+                << pixelAt(decoded[i], width, width * 93 / 100, height * 45 / 100) << " wanted " << colour;
+    }
+};
+
+TEST_F(ZavToolExport, EachLayoutGivesItsChannelsPartAtTheChosenSizeAndRate) {
+    struct Case {
+        const char* layout;
+        int channel;
+        const char* size;
+        int width;
+        int height;
+        int rate;
+    };
+    for (const Case c :
+         {Case{"quad", 2, "360x240", 360, 240, 10}, Case{"pair", 5, "720x480", 720, 480, 15},
+          Case{"frame", 3, "720x480", 720, 480, 25}, Case{"full", 6, "360x240", 360, 240, 1}}) {
+        SCOPED_TRACE(c.layout);
+        generate(std::string("--channels 8 --duration 60 --interval 2 --layout ") + c.layout);
+        const std::string avi = dir.file(std::string(c.layout) + ".avi");
+        const CommandOutcome r = exportWith("--channel " + std::to_string(c.channel) + " --out " + avi +
+                                            " --size " + c.size + " --fps " + std::to_string(c.rate));
+        ASSERT_EQ(r.status, 0) << r.out;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(r.out, m, std::regex(R"((\d+) pictures of channel \d+, (\d+) frames)")))
+            << r.out;
+        const long frames = std::stol(m[2]);
+        EXPECT_EQ(std::stol(m[1]), frames);
+        EXPECT_GE(frames, 10);
+        const AviFacts facts = probeAvi(avi);
+        EXPECT_EQ(facts.errors, "");
+        EXPECT_EQ(facts.codec, "mjpeg");
+        EXPECT_EQ(facts.width, c.width);
+        EXPECT_EQ(facts.height, c.height);
+        EXPECT_EQ(facts.rate, std::to_string(c.rate) + "/1");
+        EXPECT_EQ(facts.frames, frames);
+        EXPECT_NEAR(facts.durationSeconds, double(frames) / c.rate, 0.01);
+        expectChannelColour(avi, c.channel, c.width, c.height, frames);
+        EXPECT_TRUE(std::filesystem::exists(dir.file(std::string(c.layout) + ".log")));
+    }
+}
+
+TEST_F(ZavToolExport, TheLogHoldsTheRangeChannelRateAndSize) {
+    generate("--channels 4 --layout quad --duration 120 --interval 2");
+    const std::string avi = dir.file("cam.avi");
+    const CommandOutcome r = exportWith("--channel 1 --out " + avi +
+                                        " --from \"2026-05-17 12:00:10\" --to \"2026-05-17 12:00:20\"");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readAll(dir.file("cam.log")),
+              "RECORD START : 2026/05/17 12:00:10 \n"
+              "RECORD END   : 2026/05/17 12:00:20 \n"
+              "CHANNEL      : 02 \n"
+              "FRAME RATE   : 10 Frame \n"
+              "RECORD SIZE  : 360 * 240 Pixel \n");
+    EXPECT_EQ(probeAvi(avi).frames, 6);  // one picture every two seconds, both ends included
+}
+
+TEST_F(ZavToolExport, RealPaceLastsAsLongAsTheRecording) {
+    generate("--channels 4 --layout quad --duration 120 --interval 2");
+    const std::string avi = dir.file("real.avi");
+    const CommandOutcome r =
+        exportWith("--channel 0 --out " + avi + " --pace real --fps 5 --to \"2026-05-17 12:00:29\"");
+    ASSERT_EQ(r.status, 0) << r.out;
+    // Pictures at 0, 2, ... 28 seconds: 29 seconds of five frames each.
+    const AviFacts facts = probeAvi(avi);
+    EXPECT_EQ(facts.frames, 29 * 5);
+    EXPECT_NEAR(facts.durationSeconds, 29.0, 0.01);
+    expectChannelColour(avi, 0, 360, 240, 29 * 5);
+}
+
+TEST_F(ZavToolExport, ThreadCountsGiveTheSameFile) {
+    generate("--channels 4 --layout pair --duration 80 --interval 2");
+    // The same file name in two folders: the stream name inside the file is the same too.
+    for (const char* folder : {"one", "three", "plain"})
+        std::filesystem::create_directory(dir.file(folder));
+    ASSERT_EQ(exportWith("--channel 3 --out " + dir.file("one/x.avi") + " --threads 1").status, 0);
+    ASSERT_EQ(exportWith("--channel 3 --out " + dir.file("three/x.avi") + " --threads 3").status, 0);
+    const std::string one = readAll(dir.file("one/x.avi"));
+    EXPECT_GT(one.size(), 10000u);
+    EXPECT_TRUE(one == readAll(dir.file("three/x.avi")));
+    // Without the stamp: as many frames, other pixels.
+    ASSERT_EQ(exportWith("--channel 3 --out " + dir.file("plain/x.avi") + " --no-stamp").status, 0);
+    EXPECT_EQ(probeAvi(dir.file("plain/x.avi")).frames, probeAvi(dir.file("one/x.avi")).frames);
+    EXPECT_FALSE(one == readAll(dir.file("plain/x.avi")));
+}
+
+TEST_F(ZavToolExport, RefusalsAreOneLineWithAnErrorStatus) {
+    generate("--channels 4 --layout quad --duration 60 --interval 2");
+    const std::string avi = dir.file("x.avi");
+    const std::string folder = dir.file("locked");
+    std::filesystem::create_directory(folder);
+    std::filesystem::permissions(folder,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const bool rootIgnoresModes = ::access(folder.c_str(), W_OK) == 0;
+    struct Case {
+        std::string args;
+        std::string message;
+    };
+    std::vector<Case> cases = {
+        {"--channel 4 --out " + avi, "zavtool: unknown channel 4: the file has channels 0 to 3\n"},
+        {"--channel 1 --out " + avi + " --from \"2027-01-01 00:00:00\"",
+         "zavtool: empty range: the file holds 2026-05-17 12:00:00 to 2026-05-17 12:00:58\n"},
+        {"--channel 1 --out " + avi + " --from \"2026-05-17 12:00:11\" --to \"2026-05-17 12:00:11\"",
+         "zavtool: no picture of channel 1 in the range\n"},
+        {"--channel 1 --out " + dir.file("none/x.avi"),
+         "zavtool: cannot create " + dir.file("none/x.avi") + ": No such file or directory\n"},
+        {"--channel 1 --out /dev/full", "zavtool: cannot write the file headers: No space left on device\n"},
+    };
+    if (!rootIgnoresModes)
+        cases.push_back({"--channel 1 --out " + folder + "/x.avi",
+                         "zavtool: cannot create " + folder + "/x.avi: Permission denied\n"});
+    for (const Case& c : cases) {
+        const CommandOutcome r = exportWith(c.args);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.out, c.message) << c.args;
+    }
+    EXPECT_FALSE(std::filesystem::exists(avi)) << "a failed export leaves no file";
+}
+
+TEST_F(ZavToolExport, StillsAreTheChannelsPartThroughTheFilters) {
+    generate("--channels 4 --layout pair --duration 120 --interval 2");
+    auto still = [&](const std::string& args) {
+        return runCommand(program("zavtool") + " still " + file + " --channel 3 " + args + " 2>&1");
+    };
+    const CommandOutcome plain = still("--at \"2026-05-17 12:00:09\" --out " + dir.file("a.png"));
+    ASSERT_EQ(plain.status, 0) << plain.out;
+    EXPECT_NE(plain.out.find("at 2026/05/17 12:00:10, 360 x 240"), std::string::npos) << plain.out;
+    ASSERT_EQ(still("--at \"2026-05-17 12:00:09\" --filter bright,bright --out " + dir.file("b.png")).status,
+              0);
+    ASSERT_EQ(still("--out " + dir.file("c.jpg")).status, 0);
+
+    // PNG keeps every value: the filtered picture is the plain one brightened twice.
+    const auto a = decodeAvi(dir.file("a.png"), 360, 240);
+    const auto b = decodeAvi(dir.file("b.png"), 360, 240);
+    ASSERT_EQ(a.size(), 1u);
+    ASSERT_EQ(b.size(), 1u);
+    for (size_t i = 0; i < a[0].size(); ++i)
+        ASSERT_EQ(int(b[0][i]), std::min(255, int(a[0][i]) + 20)) << i;
+    EXPECT_TRUE(nearColour(pixelAt(a[0], 360, 335, 108), dvr::synth::signatureColour(3), 24));
+    const auto c = decodeAvi(dir.file("c.jpg"), 360, 240);
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_TRUE(nearColour(pixelAt(c[0], 360, 335, 108), dvr::synth::signatureColour(3), 24));
+
+    EXPECT_EQ(still("--out " + dir.file("x.bmp")).out, "zavtool: still needs --out X.jpg or X.png\n");
+    EXPECT_EQ(
+        still("--filter brighter --out " + dir.file("x.jpg")).out,
+        "zavtool: unknown filter \"brighter\" (bright, dark, sharpen, blur, contrast-up, contrast-down)\n");
+    EXPECT_EQ(still("--at \"2026-05-18 00:00:00\" --out " + dir.file("x.jpg")).status, 1);
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+// The controller driving a real RecorderSession over a fake transport.
+#include "../link/FakeLink.h"
+
+#include "tools/synth/Synth.h"
+#include "viewer/playback/PlaybackController.h"
+#include "viewer/playback/PlaybackSessionHost.h"
+#include "viewer/playback/SessionPlaybackLink.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace dvr::playback {
+namespace {
+
+using namespace link;
+using link::testing::FakeTransport;
+using link::testing::params;
+using link::testing::reply;
+
+std::vector<uint8_t> pairRecord(int channel) {
+    static synth::CodestreamCache cache;
+    synth::PictureSpec shape;
+    shape.kind = frame::PictureKind::Pair;
+    shape.channel = channel;
+    const auto codestream = cache.get(shape, 8000);
+    synth::RecordSpec record;
+    record.layoutCode = 0x10016;
+    record.pictureFlags = synth::pictureFlagsFor(frame::PictureKind::Pair);
+    record.channel = uint32_t(channel);
+    return synth::buildWireRecord(synth::makeHeader(record, codestream->size()), *codestream);
+}
+
+class PlaybackSessionTest : public ::testing::Test {
+protected:
+    void deliver(const std::vector<uint8_t>& bytes) {
+        transport.arrive(bytes);
+        while (!transport.incoming.empty())
+            session.onReadable();
+    }
+    size_t count(uint32_t command) const {
+        const auto commands = transport.sentCommands();
+        return size_t(std::count(commands.begin(), commands.end(), command));
+    }
+    std::vector<uint8_t> pictureAt(const RecorderTime& t) {
+        static const auto record = pairRecord(3);
+        return reply(command::PlaybackPictureReply,
+                     params({packPictureDateWord(t), packPictureTimeWord(t), 0, 1, 120000}), record);
+    }
+
+    static constexpr RecorderTime kStart{2006, 1, 2, 3, 4, 5};
+    static constexpr RecorderTime kEnd{2006, 1, 2, 3, 4, 20};
+    FakeTransport transport;
+    // The link refers to the session declared below; it is used only after
+    // the constructors ran.
+    SessionPlaybackLink link{session, "127.0.0.1", 50000};
+    PlaybackController controller{link, [] { return RecorderTime{2010, 1, 1}; }};
+    PlaybackSessionHost host{controller};
+    RecorderSession session{transport, host};
+};
+
+TEST_F(PlaybackSessionTest, OnePictureRequestOutstandingAndChangesQueued) {
+    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    session.onConnectResult(0);
+    deliver(reply(command::LoginReply, params({1, 16, packDateWord(kStart), packTimeWord(kStart),
+                                               packDateWord(kEnd), packTimeWord(kEnd)})));
+    controller.open(openingSplitCode(0x10016), 0x10016);
+    controller.onRangeTimer();
+    EXPECT_EQ(transport.sentCommands().back(), command::RecordingRange);
+    // The window opened paused: the range reply stops any play.
+    deliver(reply(command::RecordingRangeReply, params({0, 0, packDateWord(kStart), packTimeWord(kStart),
+                                                        packDateWord(kEnd), packTimeWord(kEnd)})));
+    EXPECT_EQ(transport.sentCommands().back(), command::StopPlayback);
+
+    controller.onPlayButton(PlayButton::Forward);
+    ASSERT_EQ(transport.sentCommands().back(), command::PlaySearch);
+    const ParamBlock search = transport.sentParams(transport.sent.size() - 1);
+    EXPECT_EQ(search.p[0], 15u);
+    EXPECT_EQ(search.p[1], packDateWord(kStart));
+    EXPECT_EQ(search.p[2], packTimeWord(kStart));
+    EXPECT_EQ(search.p[3], 0x00010100u);
+    deliver(reply(command::PlaySearchReply, params({1})));
+    EXPECT_EQ(count(command::NextPlaybackPicture), 1u);
+
+    deliver(pictureAt({2006, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(count(command::NextPlaybackPicture), 2u);
+    EXPECT_EQ(controller.clockText(), "03:04:05");
+
+    // Fast forward while a picture is in flight: nothing is sent until it
+    // arrives; then the new play request goes out instead of a picture request.
+    const size_t sentBefore = transport.sent.size();
+    controller.onPlayButton(PlayButton::FastForward);
+    EXPECT_EQ(transport.sent.size(), sentBefore);
+    deliver(pictureAt({2006, 1, 2, 3, 4, 6}));
+    ASSERT_EQ(transport.sentCommands().back(), command::PlaySearch);
+    EXPECT_EQ(transport.sentParams(transport.sent.size() - 1).p[3], 0x00030200u);
+    EXPECT_EQ(session.pendingRequest(), RequestKind::NextPlaybackPicture);
+
+    // After the format settled the pair lands in its even channel's panes.
+    for (int s = 9; s < 15; s += 1)
+        deliver(pictureAt({2006, 1, 2, 3, 4, s}));
+    EXPECT_EQ(controller.layout().paneSource(2).buffer, 2);
+    EXPECT_EQ(controller.layout().paneSource(3).buffer, 2);
+
+    // The picture at the recording end queues the stop.
+    deliver(pictureAt(kEnd));
+    EXPECT_EQ(transport.sentCommands().back(), command::StopPlayback);
+    EXPECT_FALSE(controller.playing());
+    deliver(reply(command::StopPlaybackReply, params({1})));
+    EXPECT_EQ(controller.statusText(), "STOP PLAY IMAGE");
+}
+
+}  // namespace
+}  // namespace dvr::playback

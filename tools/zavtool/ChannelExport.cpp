@@ -1,0 +1,389 @@
+#include "tools/zavtool/ChannelExport.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/export/AviWriter.h"
+#include "common/export/ExportLog.h"
+#include "common/export/OrderedPool.h"
+#include "common/export/RealTimePacer.h"
+#include "common/frame/FrameDecoder.h"
+#include "common/frame/FrameHeader.h"
+#include "common/frame/SourceRect.h"
+#include "player/media/BackupScan.h"
+#include "player/media/PictureDecode.h"
+#include "player/media/PlaybackClock.h"
+#include "player/media/PlaybackThread.h"
+#include "player/ui/engine/PlayerEngine.h"
+#include "player/ui/view/FieldInterleaver.h"
+
+namespace dvr::zavtool {
+
+using exporting::ExportTime;
+
+namespace {
+
+ExportTime exportTimeOf(const media::RecordTime& t) {
+    return ExportTime{t.year(), int(t.month), int(t.day), int(t.hour), int(t.minute), int(t.second)};
+}
+
+class ScanMessages final : public media::Notifier {
+public:
+    void showMessage(std::string_view text) override {
+        if (first.empty())
+            first = text;
+    }
+    std::string first;
+};
+
+// Decoded pictures are large (the largest picture the format carries); they are recycled, never freed
+// while the export runs.
+class PictureStock {
+public:
+    std::unique_ptr<frame::DecodedPicture> take() {
+        std::lock_guard lock(m_mutex);
+        if (m_free.empty())
+            return std::make_unique<frame::DecodedPicture>();
+        auto picture = std::move(m_free.back());
+        m_free.pop_back();
+        return picture;
+    }
+    void give(std::unique_ptr<frame::DecodedPicture> picture) {
+        if (!picture)
+            return;
+        std::lock_guard lock(m_mutex);
+        m_free.push_back(std::move(picture));
+    }
+
+private:
+    std::mutex m_mutex;  // guards m_free
+    std::vector<std::unique_ptr<frame::DecodedPicture>> m_free;
+};
+
+// One picture record of the channel, copied out of the playback thread's buffer.
+struct DecodeJob {
+    media::BackupHeader header;
+    std::array<uint8_t, media::kSubHeaderBytes> subHeader{};
+    int fieldCode = media::kWholeFrame;
+    uint64_t offset = 0;
+    std::vector<uint8_t> codestream;
+};
+
+struct DecodeResult {
+    DecodeJob job;
+    bool decoded = false;
+    int channel = -1;
+    std::unique_ptr<frame::DecodedPicture> picture;
+};
+
+using DecodePool = exporting::OrderedPool<DecodeJob, DecodeResult>;
+
+// Takes what the playback thread delivers: the records that carry the channel inside the time range
+// go to the decoders; the driver learns when the thread reached the end of the file.
+class ExportSink final : public media::PlaybackSink {
+public:
+    ExportSink(media::PlaybackShared& shared, DecodePool& pool, int channel, uint64_t endOffset,
+               std::optional<int64_t> fromSecond, std::optional<int64_t> toSecond)
+        : m_shared(shared),
+          m_pool(pool),
+          m_channel(channel),
+          m_endOffset(endOffset),
+          m_from(fromSecond),
+          m_to(toSecond) {}
+
+    void drawPicture(const media::DeliveredPicture& picture) override {
+        const media::BackupHeader& h = *picture.header;
+        m_offset.store(picture.headerOffset);
+        // One run through the file in file order: a record the thread shows again (the first group when
+        // forward play begins, the pictures it shows on reaching the end) and records past the forward
+        // end are not part of it.
+        if (picture.headerOffset >= m_endOffset || (m_anyTaken && picture.headerOffset <= m_lastTaken))
+            return;
+        m_anyTaken = true;
+        m_lastTaken = picture.headerOffset;
+        if (m_cancelled.load() || m_channel >= 32 || !(h.channelMask() & (1u << m_channel)))
+            return;
+        if (m_from || m_to) {
+            if (!h.time.isValid())
+                return;
+            const int64_t second = exporting::secondsOf(exportTimeOf(h.time));
+            if ((m_from && second < *m_from) || (m_to && second > *m_to))
+                return;
+        }
+        DecodeJob job;
+        job.header = h;
+        job.subHeader = picture.subHeader;
+        job.fieldCode = picture.fieldCode;
+        job.offset = picture.headerOffset;
+        const auto codestream = picture.codestream();
+        job.codestream.assign(codestream.begin(), codestream.end());
+        if (!m_pool.submit(std::move(job)))
+            m_cancelled.store(true);
+    }
+    void soundBlock(std::span<const uint8_t>, uint8_t, uint16_t, uint32_t) override {}
+    void setSlider(int) override {}
+    void atStart() override { notify(); }
+    void atEnd() override {
+        m_atEnd.store(true);
+        notify();
+    }
+    void showMessage(std::string_view) override {}
+
+    void cancel() {
+        m_cancelled.store(true);
+        notify();
+    }
+    uint64_t offset() const { return m_offset.load(); }
+
+    // Waits until the thread pauses (with the end reached when `atEnd`), ends, or the export is cancelled.
+    bool waitForPause(const media::PlaybackThread& thread, bool atEnd) {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (thread.ended() || m_cancelled.load())
+                return false;
+            if (m_shared.mode() == media::PlayMode::Pause && (!atEnd || m_atEnd.load()))
+                return true;
+            m_wake.wait_for(lock, std::chrono::milliseconds(5));
+        }
+    }
+
+private:
+    void notify() {
+        std::lock_guard lock(m_mutex);
+        m_wake.notify_all();
+    }
+
+    media::PlaybackShared& m_shared;
+    DecodePool& m_pool;
+    const int m_channel;
+    const uint64_t m_endOffset;
+    const std::optional<int64_t> m_from;
+    const std::optional<int64_t> m_to;
+    std::atomic<bool> m_atEnd{false};
+    std::atomic<bool> m_cancelled{false};
+    bool m_anyTaken = false;  // playback thread only, with m_lastTaken
+    uint64_t m_lastTaken = 0;
+    std::atomic<uint64_t> m_offset{0};
+    std::mutex m_mutex;  // pairs with m_wake; the waited-on words are atomic
+    std::condition_variable m_wake;
+};
+
+// The player's drawing rules, in file order: which decoded records become a picture of the channel.
+class DrawablePictures {
+public:
+    explicit DrawablePictures(int channel) : m_channel(channel) {}
+
+    // The picture to export for a decoded record, or null when it shows nothing of the channel.
+    const frame::DecodedPicture* take(const DecodeResult& r) {
+        const int c = r.channel;
+        if (c < 0 || c > 15)
+            return nullptr;
+        const media::BackupHeader& h = r.job.header;
+        const frame::PictureKind kind = frame::pictureKind(h.pictureFlags);
+        // Quad pictures come as field pairs from most recorders; only the first field is shown.
+        if (kind == frame::PictureKind::Quad && r.job.fieldCode == media::kSecondField &&
+            h.layoutCode != 0x20016)
+            return nullptr;
+        const frame::DecodedPicture* picture = r.picture.get();
+        if (kind == frame::PictureKind::FullHeight) {
+            if (r.job.fieldCode == media::kFirstField) {
+                m_interleaver.firstField(c, *r.picture);
+                return nullptr;
+            }
+            if (r.job.fieldCode != media::kSecondField ||
+                !m_interleaver.secondField(c, *r.picture, h.layoutCode, m_woven))
+                return nullptr;
+            picture = &m_woven;
+        }
+        if (m_channel < c || m_channel >= c + frame::channelsPerPicture(h.pictureFlags))
+            return nullptr;
+        return picture;
+    }
+
+private:
+    int m_channel;
+    player::FieldInterleaver m_interleaver;
+    frame::DecodedPicture m_woven;
+};
+
+}  // namespace
+
+std::string ChannelPass::prepare(const std::string& backupPath, int channel, std::optional<ExportTime> from,
+                                 std::optional<ExportTime> to) {
+    m_backupPath = backupPath;
+    m_channel = channel;
+    ScanMessages messages;
+    const media::ScanOutcome scan = media::openAndScan(backupPath, messages);
+    if (!scan.ok()) {
+        std::string line = messages.first.empty() ? std::string(media::kUnknownCdMessage) : messages.first;
+        if (scan.error == media::ScanError::CannotOpen)
+            line += "(" + backupPath + ": " + scan.detail + ")";
+        return line;
+    }
+    m_channelCount = scan.result.channelCount;
+    m_endOffset = scan.result.endOffset;
+    m_fileSize = scan.result.fileSize;
+    const media::ScanResult& file = scan.result;
+    if (channel < 0 || channel >= file.channelCount)
+        return "unknown channel " + std::to_string(channel) + ": the file has channels 0 to " +
+               std::to_string(file.channelCount - 1);
+    if (from)
+        m_fromSecond = exporting::secondsOf(*from);
+    if (to)
+        m_toSecond = exporting::secondsOf(*to);
+    const bool startValid = file.startTime.isValid();
+    const bool endValid = file.endTimeValid && file.endTime.isValid();
+    if ((m_fromSecond && m_toSecond && *m_fromSecond > *m_toSecond) ||
+        (m_toSecond && startValid && *m_toSecond < exporting::secondsOf(exportTimeOf(file.startTime))) ||
+        (m_fromSecond && endValid && *m_fromSecond > exporting::secondsOf(exportTimeOf(file.endTime))))
+        return "empty range: the file holds " + file.startTime.text() + " to " + file.endTime.text();
+    return {};
+}
+
+void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelPicture&)>& onPicture,
+                      const std::function<void(int percent)>& onProgress) {
+    m_decodeFailures = 0;
+    PictureStock stock;
+    std::vector<std::unique_ptr<frame::FrameDecoder>> decoders;
+    const int threads = decodeThreads < 1 ? 1 : decodeThreads;
+    for (int i = 0; i < threads; ++i)
+        decoders.push_back(std::make_unique<frame::FrameDecoder>());
+    const int channelCount = m_channelCount;
+    DecodePool pool(threads, size_t(threads) * 3, [&](DecodeJob& job, int worker) {
+        DecodeResult r;
+        r.picture = stock.take();
+        frame::FrameDecodeOptions options = media::playerDecodeOptions(job.header);
+        options.channelCount = channelCount;
+        const frame::DecodedFrame decoded = decoders[size_t(worker)]->decodeCodestream(
+            media::frameHeaderOf(job.header, job.subHeader), job.codestream, uint32_t(job.codestream.size()),
+            options, r.picture.get());
+        r.decoded = decoded.ok();
+        r.channel = decoded.channel;
+        r.job = std::move(job);
+        return r;
+    });
+
+    media::PlaybackShared shared;
+    media::ManualPlaybackClock clock;
+    ExportSink sink(shared, pool, m_channel, m_endOffset, m_fromSecond, m_toSecond);
+    player::PlayerEngine engine(shared, sink, clock, player::PlayerEngine::Options{.paced = false});
+    media::PlaybackThread thread(shared, sink, engine, clock);
+    shared.setMode(media::PlayMode::GoToStart);
+    thread.start({m_backupPath, m_channelCount, m_endOffset});
+    // Drives the playback thread from the start to the end of the file, then ends the decoders' input.
+    std::thread driver([&] {
+        if (sink.waitForPause(thread, false)) {
+            shared.setMode(media::PlayMode::Forward);
+            sink.waitForPause(thread, true);
+        }
+        thread.stop();
+        pool.close();
+    });
+
+    DrawablePictures drawable(m_channel);
+    bool going = true;
+    int taken = 0;
+    while (std::optional<DecodeResult> r = pool.next()) {
+        if (going && !r->decoded) {
+            ++m_decodeFailures;
+        } else if (going) {
+            if (const frame::DecodedPicture* picture = drawable.take(*r)) {
+                const media::BackupHeader& h = r->job.header;
+                ChannelPicture p;
+                p.picture = picture;
+                p.rect = frame::channelSourceRect(h.pictureFlags, m_channel, picture->width, picture->height);
+                p.time = exportTimeOf(h.time);
+                p.timeValid = h.time.isValid();
+                going = onPicture(p);
+                if (onProgress && ++taken % 16 == 0)
+                    onProgress(int(m_fileSize ? sink.offset() * 100 / m_fileSize : 0));
+            }
+            if (!going) {
+                sink.cancel();
+                pool.cancel();
+            }
+        }
+        stock.give(std::move(r->picture));
+    }
+    driver.join();
+}
+
+ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
+    ChannelExportOutcome outcome;
+    auto failed = [&](std::string message) {
+        outcome.ok = false;
+        outcome.message = std::move(message);
+        return outcome;
+    };
+    ChannelPass pass;
+    if (std::string refusal = pass.prepare(o.backupPath, o.channel, o.from, o.to); !refusal.empty())
+        return failed(refusal);
+
+    exporting::AviWriter writer;
+    const std::string streamName = o.aviPath.substr(o.aviPath.find_last_of('/') + 1);
+    exporting::Status status = writer.open(o.aviPath, {o.width, o.height, o.framesPerSecond, streamName});
+    if (!status.ok())
+        return failed(status.reason());
+
+    exporting::FramePipeline pipeline(o.stamper);
+    exporting::RealTimePacer pacer(o.framesPerSecond);
+    ChannelExportReport& report = outcome.report;
+    auto emit = [&](std::span<const uint8_t> jpeg) {
+        status = writer.writeVideoFrame(jpeg);
+        return status.ok();
+    };
+    // The stamp's text height follows the frame width (20 pixels up to 360, else 25) from the first frame.
+    const int textHeight = exporting::stampTextHeight(o.width > 360);
+    int64_t lastSecond = 0;
+    pass.run(
+        o.decodeThreads,
+        [&](const ChannelPicture& p) {
+            const frame::DecodedPicture& picture = *p.picture;
+            const exporting::PixelSource source{
+                picture.pixels.data() + size_t(p.rect.y) * picture.stride() + size_t(p.rect.x) * 4,
+                p.rect.width, p.rect.height, picture.stride(), 4};
+            const exporting::Stamp stamp{p.time, o.channel, textHeight};
+            const auto jpeg = pipeline.encodeFrame(source, o.width, o.height, &stamp);
+            if (jpeg.empty())
+                return true;  // a frame that does not compress is skipped
+            if (report.pictures == 0)
+                report.first = p.time;
+            report.last = p.time;
+            ++report.pictures;
+            if (o.pace == ExportPace::Pictures)
+                return emit(jpeg);
+            if (p.timeValid)
+                lastSecond = exporting::secondsOf(p.time);
+            return pacer.add(lastSecond, jpeg, emit);
+        },
+        o.progress ? std::function<void(int)>([&](int percent) { o.progress(report.pictures, percent); })
+                   : std::function<void(int)>());
+    report.decodeFailures = pass.decodeFailures();
+    if (status.ok() && o.pace == ExportPace::Real)
+        pacer.finish(emit);
+    report.frames = writer.frameCount();
+    const exporting::Status closed = writer.close();
+    if (!status.ok())
+        return failed(status.reason());
+    if (!closed.ok())
+        return failed(closed.reason());
+    if (report.pictures == 0) {
+        std::remove(o.aviPath.c_str());
+        return failed("no picture of channel " + std::to_string(o.channel) + " in the range");
+    }
+    const exporting::ExportLog log{report.first, report.last, o.framesPerSecond,
+                                   o.channel,    o.width,     o.height};
+    status = exporting::writeExportLog(o.aviPath, log);
+    if (!status.ok())
+        return failed(status.reason());
+    outcome.ok = true;
+    return outcome;
+}
+
+}  // namespace dvr::zavtool

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "common/export/ExportTime.h"
+#include "common/export/FramePipeline.h"
+#include "common/frame/DecodedPicture.h"
+#include "common/frame/SourceRect.h"
+
+namespace dvr::zavtool {
+
+enum class ExportPace {
+    Pictures,  // every picture one frame
+    Real,      // frames repeated or dropped by picture time: the clip lasts as long as the recording
+};
+
+struct ChannelExportOptions {
+    std::string backupPath;
+    int channel = 0;  // 0-based
+    std::string aviPath;
+    std::optional<exporting::ExportTime> from;  // inclusive; default: from the file's start
+    std::optional<exporting::ExportTime> to;    // inclusive; default: to the file's end
+    int framesPerSecond = 10;
+    int width = 360;
+    int height = 240;
+    ExportPace pace = ExportPace::Pictures;
+    int decodeThreads = 1;
+    exporting::Stamper* stamper = nullptr;  // null: no stamp
+    // Called on the calling thread now and then with the pictures exported and the share of the file read.
+    std::function<void(int pictures, int percent)> progress;
+};
+
+struct ChannelExportReport {
+    int pictures = 0;        // pictures of the channel exported
+    uint32_t frames = 0;     // frames in the AVI file
+    int decodeFailures = 0;  // records of the channel that did not decode
+    exporting::ExportTime first;
+    exporting::ExportTime last;
+};
+
+struct ChannelExportOutcome {
+    bool ok = false;
+    std::string message;  // one line, when not ok
+    ChannelExportReport report;
+};
+
+// One channel's part of a drawable picture, valid during the call that hands it over.
+struct ChannelPicture {
+    const frame::DecodedPicture* picture = nullptr;
+    frame::PixelRect rect;  // the channel's part of the picture
+    exporting::ExportTime time;
+    bool timeValid = false;  // a calendar date and time of day
+};
+
+// One run through a backup file: every drawable picture of one channel inside a time range, in file
+// order (one forward run of the playback thread; records shown again and records past the forward end
+// are left out), decoded by several threads with the order kept, with the player's drawing rules (only
+// the first field of quad field pairs; fields woven into full-height pictures).
+class ChannelPass {
+public:
+    // Scans the file and checks the channel and the range. An empty text when the pass can run, else
+    // the one-line reason.
+    std::string prepare(const std::string& backupPath, int channel, std::optional<exporting::ExportTime> from,
+                        std::optional<exporting::ExportTime> to);
+    // Hands every picture to onPicture on the calling thread until it returns false; onProgress now and
+    // then gets the share of the file read.
+    void run(int decodeThreads, const std::function<bool(const ChannelPicture&)>& onPicture,
+             const std::function<void(int percent)>& onProgress = {});
+    int decodeFailures() const { return m_decodeFailures; }
+
+private:
+    std::string m_backupPath;
+    int m_channel = 0;
+    int m_channelCount = 16;
+    uint64_t m_endOffset = 0;
+    uint64_t m_fileSize = 0;
+    std::optional<int64_t> m_fromSecond;
+    std::optional<int64_t> m_toSecond;
+    int m_decodeFailures = 0;
+};
+
+// Exports every drawable picture of one channel of a backup file, in file order, to a Motion-JPEG AVI
+// file (that channel's part of pair and quad pictures, fields woven into full-height pictures) and
+// writes the export log beside it. Pictures are decoded by decodeThreads threads; their order is kept.
+// An export that finds no picture removes its AVI file and fails.
+ChannelExportOutcome exportChannel(const ChannelExportOptions& options);
+
+}  // namespace dvr::zavtool

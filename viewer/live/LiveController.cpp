@@ -1,0 +1,552 @@
+#include "viewer/live/LiveController.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "common/skin/ProgramFolder.h"
+#include "viewer/live/LiveCommandIds.h"
+
+namespace dvr::live {
+
+namespace {
+
+constexpr const char* kEventFile = "AlarmEvent.am";
+
+}  // namespace
+
+LocalTime SystemClock::now() const {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                     local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+LiveController::LiveController(LiveControllerOptions options, LiveScreen& screen, LiveTimers& timers,
+                               const LiveClock& clock)
+    : m_options(std::move(options)),
+      m_screen(screen),
+      m_timers(timers),
+      m_clock(clock),
+      m_language(m_options.programFolder),
+      m_settings(m_options.settingsFilePath, m_options.programFolder),
+      m_buffers(kChannelCount) {}
+
+LiveController::~LiveController() {
+    m_timers.stop(LiveTimer::Clock);
+    m_timers.stop(LiveTimer::DragRearm);
+    m_timers.stop(LiveTimer::Watchdog);
+    destroySession();
+}
+
+void LiveController::createSession(link::RecorderTransport& transport) {
+    if (m_session) {
+        return;
+    }
+    m_transport = &transport;
+    m_session = std::make_unique<link::RecorderSession>(transport, *this);
+    m_screen.sessionChanged(m_session.get());
+}
+
+void LiveController::destroySession() {
+    if (m_session) {
+        m_screen.sessionChanged(nullptr);
+        m_session.reset();
+    }
+}
+
+void LiveController::loadSettings() {
+    m_settings.loadSettings();
+}
+
+void LiveController::start(PaneRect overlay) {
+    if (m_started) {
+        return;
+    }
+    m_started = true;
+    m_layout.setOverlay(overlay);
+    m_layout.applyLayout(m_layout.splitCode());
+    layoutChanged();
+    m_screen.buttonsChanged();
+    m_screen.repaint(area::kStatus);
+    updateClockTexts();
+    if (fullScreenSetting()) {
+        m_screen.setFullScreen(true);
+    }
+    m_timers.start(LiveTimer::Clock, kClockPeriodMs);
+    m_timers.start(LiveTimer::DragRearm, kDragPeriodMs);
+}
+
+// --- input -----------------------------------------------------------------------------------------------
+
+void LiveController::onCommand(int commandId) {
+    if (m_exiting) {
+        return;
+    }
+    if (commandId >= command::kModeFirst && commandId < command::kModeFirst + kModeButtonCount) {
+        applyResult(m_layout.onModeButton(commandId - command::kModeFirst));
+        return;
+    }
+    if (commandId >= command::kChannelFirst && commandId < command::kChannelFirst + kChannelCount) {
+        applyResult(m_layout.onChannelButton(commandId - command::kChannelFirst));
+        return;
+    }
+    switch (commandId) {
+        case command::kExit:
+            exitProgram();
+            break;
+        case command::kConnect:
+            pressConnect();
+            break;
+        case command::kDisconnect:
+            pressDisconnect();
+            break;
+        case command::kRotate:
+            applyResult(m_layout.onRotateButton(m_state == link::ConnectionState::Established,
+                                                m_settings.settings().rotationIntervalIndex));
+            break;
+        case command::kSetting:
+            m_screen.settingsRequested();
+            break;
+        case command::kPlayback:
+            if (m_keyLock) {
+                setConnectionState(link::ConnectionState::KeyLock);
+            } else if (m_state != link::ConnectionState::Waiting) {
+                m_screen.playbackRequested();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void LiveController::onHold(uint32_t value, int state) {
+    if (m_exiting) {
+        return;
+    }
+    // The speed buttons act on release: plus up to 10, minus down to 1, sent with the next live request.
+    if (state == 0 && (value == command::kSpeedPlus || value == command::kSpeedMinus)) {
+        ViewerOptions& options = m_settings.options();
+        const int speed = options.networkSpeed(m_layout.splitCode());
+        options.setNetworkSpeed(m_layout.splitCode(), value == command::kSpeedPlus ? speedAfterPlus(speed)
+                                                                                   : speedAfterMinus(speed));
+        pushRequestValues();
+        m_screen.repaint(area::kSpeedValue);
+        return;
+    }
+    // The PTZ channel buttons act on press, and not while channels rotate.
+    if (state == 1 && (value == kPtzChannelPlusValue || value == kPtzChannelMinusValue) &&
+        !m_layout.rotating()) {
+        m_ptzChannel = stepPtzChannel(m_ptzChannel, value == kPtzChannelPlusValue ? 1 : -1);
+        m_screen.repaint(area::kPtzChannel);
+    }
+}
+
+void LiveController::onTimer(LiveTimer timer) {
+    switch (timer) {
+        case LiveTimer::Clock:
+            if (m_exiting) {
+                return;
+            }
+            updateClockTexts();
+            if (m_session) {
+                m_session->live().takeFrameCount();
+            }
+            if (m_layout.onRotationTick()) {
+                layoutChanged();
+                m_screen.buttonsChanged();
+            }
+            break;
+        case LiveTimer::DragRearm:
+            m_dragArmed = true;
+            break;
+        case LiveTimer::Watchdog:
+            if (m_session) {
+                m_session->onWatchdogTick();
+            }
+            break;
+    }
+}
+
+void LiveController::onLeftPress() {
+    if (!fullScreenSetting() && m_dragArmed) {
+        m_dragArmed = false;
+        m_screen.startDrag();
+    }
+}
+
+void LiveController::onDoubleClick(int x, int y) {
+    if (m_exiting) {
+        return;
+    }
+    applyResult(m_layout.onDoubleClick(x, y, m_state == link::ConnectionState::Established));
+}
+
+void LiveController::pressConnect() {
+    if (!m_session || m_exiting) {
+        return;
+    }
+    if (m_state == link::ConnectionState::Connecting || m_session->connected() || m_session->hasSocket()) {
+        // Already under way: the button stays down.
+        m_connectChecked = true;
+        m_screen.buttonsChanged();
+        return;
+    }
+    resetLiveState();
+    m_state = link::ConnectionState::Waiting;
+    m_keyLockNotice = KeyLockNotice::None;
+    m_connectChecked = true;
+    m_session->setCredentials(m_settings.settings().userId, m_settings.settings().password);
+    const std::string host = m_options.hostOverride.value_or(m_settings.settings().recorderAddress);
+    const uint16_t port = m_options.portOverride.value_or(uint16_t(m_settings.settings().recorderPort));
+    if (m_session->connect(host, port)) {
+        setConnectionState(link::ConnectionState::Connecting);
+    } else {
+        m_connectChecked = false;
+        m_screen.repaint(area::kStatus);
+    }
+    m_screen.buttonsChanged();
+}
+
+void LiveController::pressDisconnect() {
+    if (m_state != link::ConnectionState::Waiting || m_keyLockNotice != KeyLockNotice::None) {
+        setConnectionState(link::ConnectionState::Waiting);
+    }
+    if (m_session) {
+        m_session->disconnect();
+    }
+    m_connectChecked = false;
+    if (m_options.arpTable != nullptr) {
+        link::clearArpCache(*m_options.arpTable);
+    }
+    resetLiveState();
+    std::error_code ignored;
+    std::filesystem::remove(ProgramFolder::join(m_options.programFolder, kEventFile), ignored);
+    clearPictureBuffers();
+    m_screen.buttonsChanged();
+    m_screen.repaint(area::kSkin);
+}
+
+void LiveController::exitProgram() {
+    if (m_exiting) {
+        return;
+    }
+    m_exiting = true;
+    m_timers.stop(LiveTimer::Clock);
+    m_timers.stop(LiveTimer::DragRearm);
+    m_settings.saveSettings();
+    if (m_session && m_session->connected()) {
+        m_session->disconnect();
+    }
+    m_timers.stop(LiveTimer::Watchdog);
+    destroySession();
+    m_screen.closeWindow();
+}
+
+void LiveController::applySettings() {
+    if (m_exiting) {
+        return;
+    }
+    m_screen.setFullScreen(fullScreenSetting());
+    m_settings.readNetworkSpeed();
+    pushRequestValues();
+    m_screen.repaint(area::kSpeedValue);
+}
+
+// --- remote playback --------------------------------------------------------------------------------------
+
+void LiveController::pauseLive() {
+    m_livePaused = true;
+}
+
+void LiveController::resumeLive() {
+    if (!m_livePaused) {
+        return;
+    }
+    m_livePaused = false;
+    if (m_session && m_session->connected()) {
+        pushRequestValues();
+        m_session->request(link::RequestKind::LivePicture);
+    }
+}
+
+// --- helpers ----------------------------------------------------------------------------------------------
+
+void LiveController::applyResult(const LayoutResult& result) {
+    if (result.beep) {
+        m_screen.beep();
+    }
+    if (result.layoutApplied) {
+        layoutChanged();
+    }
+    m_screen.buttonsChanged();
+    if (result.openAbout) {
+        m_screen.openAbout();
+    }
+}
+
+void LiveController::layoutChanged() {
+    m_screen.clearPanes();
+    pushRequestValues();
+    m_screen.repaint(area::kPanes | area::kSpeedValue);
+}
+
+void LiveController::pushRequestValues() {
+    if (!m_session) {
+        return;
+    }
+    m_session->live().setDisplayedChannelMask(m_layout.displayedMask());
+    m_session->live().setRequestSpeed(networkSpeed());
+}
+
+void LiveController::resetLiveState() {
+    m_layout.resetForConnection();
+    m_quality.clear();
+    m_qualityText.clear();
+    m_keyLock = false;
+    if (m_session) {
+        m_session->live().resetPictureState();
+        m_session->live().takeFrameCount();
+    }
+    layoutChanged();
+    m_screen.buttonsChanged();
+    m_screen.repaint(area::kQuality);
+}
+
+void LiveController::clearPictureBuffers() {
+    for (frame::DecodedPicture& buffer : m_buffers) {
+        std::memset(buffer.pixels.data(), 0, buffer.pixels.size());
+    }
+    m_layout.clearBuffers();
+}
+
+void LiveController::updateClockTexts() {
+    const LocalTime now = m_clock.now();
+    m_dateText = live::dateText(now.year, now.month, now.day);
+    m_timeText = live::timeText(now.hour, now.minute, now.second);
+    uint32_t areas = area::kClock;
+    if (frameRateShown() && m_session) {
+        m_frameText = live::frameRateText(m_session->live().frameCounter());
+        areas |= area::kFrameRate;
+    }
+    m_screen.repaint(areas);
+}
+
+void LiveController::syncSpeedControls() {
+    const bool show = m_session && m_session->newerProtocol();
+    if (show == m_speedControlsShown) {
+        return;
+    }
+    m_speedControlsShown = show;
+    m_screen.buttonsChanged();
+    m_screen.repaint(area::kSpeedValue);
+}
+
+// --- status line ----------------------------------------------------------------------------------------
+
+link::ConnectionState LiveController::statusShown() const {
+    return m_keyLockNotice == KeyLockNotice::None ? m_state : link::ConnectionState::KeyLock;
+}
+
+link::ConnectionState LiveController::takeStatusToPaint() {
+    switch (m_keyLockNotice) {
+        case KeyLockNotice::Pending:
+            m_keyLockNotice = KeyLockNotice::Drawn;
+            return link::ConnectionState::KeyLock;
+        case KeyLockNotice::Drawn:
+            m_keyLockNotice = KeyLockNotice::None;
+            break;
+        case KeyLockNotice::None:
+            break;
+    }
+    return m_state;
+}
+
+std::string LiveController::statusText(link::ConnectionState status) const {
+    const auto text = live::statusText(int(status));
+    return text ? m_language.text(text->section, text->key, text->fallback) : std::string();
+}
+
+// --- session host -----------------------------------------------------------------------------------------
+
+void LiveController::setConnectionState(link::ConnectionState state) {
+    if (state == link::ConnectionState::KeyLock) {
+        // Shown, not kept: the next repaint of the line shows the connection state again.
+        m_keyLockNotice = KeyLockNotice::Pending;
+    } else {
+        m_state = state;
+        m_keyLockNotice = KeyLockNotice::None;
+        if (state == link::ConnectionState::Established) {
+            syncSpeedControls();
+        }
+    }
+    m_screen.repaint(area::kStatus);
+}
+
+void LiveController::toggleActivity(link::ActivityTarget) {
+    m_activityShown = !m_activityShown;
+    m_wheelImage = m_activityShown ? 1 : 0;
+    m_screen.buttonsChanged();
+}
+
+void LiveController::activityOff() {
+    m_activityShown = false;
+    m_wheelImage = 3;
+    m_screen.buttonsChanged();
+}
+
+void LiveController::runViewDisconnect(link::DisconnectReason) {
+    // Every reason ends the same way: back to waiting, buffers cleared.
+    pressDisconnect();
+}
+
+void LiveController::setWatchdogRunning(bool running) {
+    if (running) {
+        m_timers.start(LiveTimer::Watchdog, link::kWatchdogPeriodMs);
+    } else {
+        m_timers.stop(LiveTimer::Watchdog);
+    }
+}
+
+void LiveController::livePositions(uint32_t playMillionths, uint32_t recordMillionths) {
+    const std::string recordLabel = m_language.text(kRecordPositionLabel.section, kRecordPositionLabel.key,
+                                                    kRecordPositionLabel.fallback);
+    const std::string playLabel =
+        m_language.text(kPlayPositionLabel.section, kPlayPositionLabel.key, kPlayPositionLabel.fallback);
+    m_recordText = positionText(recordLabel, recordMillionths);
+    m_playText = positionText(playLabel, playMillionths);
+    m_screen.repaint(area::kPositions);
+    if (m_session) {
+        m_layout.setUnavailableMask(m_session->live().unavailableMask());
+    }
+    if (m_state == link::ConnectionState::Established) {
+        syncSpeedControls();
+    }
+}
+
+void LiveController::liveFormatChanged(uint32_t pictureFlags, uint32_t videoStandard) {
+    if (!m_quality.update(pictureFlags, videoStandard)) {
+        return;
+    }
+    m_qualityText = m_quality.text();
+    m_screen.repaint(area::kQuality);
+    m_layout.setPictureFormat(pictureFlags, frame::fieldHeight(videoStandard));
+    m_layout.applyLayout(m_layout.splitCode());
+    layoutChanged();
+    m_screen.buttonsChanged();
+}
+
+void LiveController::livePicture(int channel, const frame::FrameHeader& header,
+                                 const frame::DecodedPicture& picture) {
+    if (channel < 0 || channel >= kChannelCount || picture.empty() || m_exiting || m_livePaused) {
+        return;
+    }
+    frame::DecodedPicture& buffer = m_buffers[size_t(channel)];
+    const size_t bytes = std::min(picture.imageBytes(), buffer.pixels.size());
+    std::memcpy(buffer.pixels.data(), picture.pixels.data(), bytes);
+    buffer.width = picture.width;
+    buffer.height = picture.height;
+    buffer.bitmapInfo = picture.bitmapInfo;
+    m_layout.setLayoutCode(header.layoutCode);
+    m_layout.setPictureFormat(header.pictureFlags, picture.height);
+    m_layout.markBufferFilled(channel);
+
+    const DrawPlan plan = m_layout.planDraw(channel);
+    for (int i = 0; i < plan.count; ++i) {
+        const PaneDraw& draw = plan.draws[size_t(i)];
+        m_screen.drawPane(draw, m_buffers[size_t(draw.bufferChannel)]);
+    }
+    if (plan.count > 0) {
+        ++m_picturesShown;
+    }
+}
+
+void LiveController::afterLivePicture() {
+    if (!m_session) {
+        return;
+    }
+    m_layout.setLayoutCode(m_session->live().layoutCode());
+    m_session->live().setDisplayedChannelMask(m_layout.displayedMask());
+}
+
+void LiveController::showMessage(const link::MessageText& message) {
+    m_screen.showMessage(m_language.text(message.section, message.key, message.defaultText),
+                         std::string(message.caption));
+}
+
+// --- the playback half, passed to the playback window when there is one -----------------------------------
+
+bool LiveController::playbackActive() const {
+    return m_playbackHost != nullptr && m_playbackHost->playbackActive();
+}
+
+int LiveController::playState() const {
+    return m_playbackHost != nullptr ? m_playbackHost->playState() : 0;
+}
+
+bool LiveController::playing() const {
+    return m_playbackHost != nullptr && m_playbackHost->playing();
+}
+
+void LiveController::setPlaying(bool on) {
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->setPlaying(on);
+    }
+}
+
+void LiveController::recordingRange(const link::RecordingRange& range) {
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->recordingRange(range);
+    }
+}
+
+void LiveController::playbackPictureTime(uint32_t dateWord, uint32_t timeWord) {
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->playbackPictureTime(dateWord, timeWord);
+    }
+}
+
+void LiveController::playbackPosition(uint32_t millionths) {
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->playbackPosition(millionths);
+    }
+}
+
+void LiveController::playbackStatus(uint32_t code) {
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->playbackStatus(code);
+    }
+}
+
+bool LiveController::acceptPlaybackPicture(const frame::FrameHeader& header) {
+    return m_playbackHost == nullptr || m_playbackHost->acceptPlaybackPicture(header);
+}
+
+void LiveController::playbackPicture(int channel, const frame::FrameHeader& header,
+                                     const frame::DecodedPicture& picture) {
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->playbackPicture(channel, header, picture);
+    }
+}
+
+void LiveController::eventList(std::span<const uint8_t> records) {
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->eventList(records);
+    }
+}
+
+void LiveController::eventListAnnounced(uint32_t records) {
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->eventListAnnounced(records);
+    }
+}
+
+void LiveController::setupReply(std::span<const uint8_t> bytes) {
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->setupReply(bytes);
+    }
+}
+
+}  // namespace dvr::live

@@ -1,0 +1,279 @@
+// The live window's logic without a toolkit: the connect and disconnect sequences, the connection state
+// and the status line, the sixteen picture buffers and the layout they are drawn through, the on-screen
+// texts, the network-speed and PTZ-channel buttons, window dragging and the exit sequence. It is the
+// recorder session's host. The clock and the timers are injected; the window forwards its events here
+// and paints what the controller holds.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/frame/DecodedPicture.h"
+#include "common/frame/FormatText.h"
+#include "common/skin/LanguageFile.h"
+#include "viewer/config/SettingsStore.h"
+#include "viewer/link/ArpCache.h"
+#include "viewer/link/RecorderSession.h"
+#include "viewer/link/SessionHost.h"
+#include "viewer/live/LiveLayout.h"
+#include "viewer/live/LiveTexts.h"
+
+namespace dvr::live {
+
+// The timers of the live window.
+enum class LiveTimer : uint8_t {
+    Clock,      // every second: clock texts, frame rate, rotation
+    DragRearm,  // every second: allows the next window drag
+    Watchdog,   // while the session asks for it: the session's traffic check
+};
+
+// Local wall-clock time, as the clock texts show it.
+struct LocalTime {
+    int year = 1970;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// Where the controller reads the time of day.
+class LiveClock {
+public:
+    virtual ~LiveClock() = default;
+    virtual LocalTime now() const = 0;
+};
+
+// The system's local time.
+class SystemClock : public LiveClock {
+public:
+    LocalTime now() const override;
+};
+
+// Starts and stops the window's periodic timers; each expiry is reported through
+// LiveController::onTimer(). Starting a running timer restarts it.
+class LiveTimers {
+public:
+    virtual ~LiveTimers() = default;
+    virtual void start(LiveTimer timer, int periodMs) = 0;
+    virtual void stop(LiveTimer timer) = 0;
+};
+
+// Areas of the window to repaint, as bits.
+namespace area {
+inline constexpr uint32_t kPanes = 1u << 0;       // the picture area
+inline constexpr uint32_t kStatus = 1u << 1;      // the connection status line
+inline constexpr uint32_t kQuality = 1u << 2;     // quality and picture size
+inline constexpr uint32_t kClock = 1u << 3;       // date and time
+inline constexpr uint32_t kFrameRate = 1u << 4;   // pictures per second
+inline constexpr uint32_t kPositions = 1u << 5;   // R-POS and P-POS
+inline constexpr uint32_t kPtzChannel = 1u << 6;  // the PTZ channel number
+inline constexpr uint32_t kSpeedValue = 1u << 7;  // the network-speed value
+inline constexpr uint32_t kSkin = 1u << 8;        // the whole live skin
+}  // namespace area
+
+// What the controller asks of the window showing it.
+class LiveScreen {
+public:
+    virtual ~LiveScreen() = default;
+    // Repaints the areas (bits of `area`) from the controller's state.
+    virtual void repaint(uint32_t areas) = 0;
+    // Stretches part of a channel's picture buffer into a pane; the pane keeps it until clearPanes().
+    virtual void drawPane(const PaneDraw& draw, const frame::DecodedPicture& buffer) = 0;
+    // The layout changed: every pane drops its picture.
+    virtual void clearPanes() = 0;
+    // Checked, enabled and shown states of the buttons or the wheel image changed: read them again.
+    virtual void buttonsChanged() = 0;
+    virtual void beep() {}
+    virtual void openAbout() {}
+    virtual void showMessage(const std::string& /*text*/, const std::string& /*caption*/) {}
+    // Full screen for the live view on or off.
+    virtual void setFullScreen(bool /*on*/) {}
+    // The window follows the mouse until the button is released.
+    virtual void startDrag() {}
+    // The user asked for remote playback while connected and unlocked.
+    virtual void playbackRequested() {}
+    // The user asked for the setup dialog.
+    virtual void settingsRequested() {}
+    // The exit sequence finished; the window closes now.
+    virtual void closeWindow() {}
+    // The session was created (or destroyed: nullptr); whoever watches its socket reports to it.
+    virtual void sessionChanged(link::RecorderSession* /*session*/) {}
+};
+
+// Where the controller finds its files and which recorder it talks to.
+struct LiveControllerOptions {
+    std::string programFolder;
+    std::string settingsFilePath;             // the per-user settings file
+    std::optional<std::string> hostOverride;  // recorder address for this run only
+    std::optional<uint16_t> portOverride;     // recorder port for this run only
+    link::ArpTable* arpTable = nullptr;       // ARP clean-up on every disconnect; none: skipped
+};
+
+class LiveController : public link::SessionHost {
+public:
+    LiveController(LiveControllerOptions options, LiveScreen& screen, LiveTimers& timers,
+                   const LiveClock& clock);
+    ~LiveController() override;
+    LiveController(const LiveController&) = delete;
+    LiveController& operator=(const LiveController&) = delete;
+
+    // --- start-up, in this order ---------------------------------------------------------------------
+    // Creates the recorder session over `transport` (kept for the controller's life).
+    void createSession(link::RecorderTransport& transport);
+    // Reads opt.ini and the stored settings.
+    void loadSettings();
+    // Applies the 16-pane layout in `overlay`, shows the clock, asks for full screen when set and starts
+    // the clock and drag timers. Runs once.
+    void start(PaneRect overlay);
+
+    // --- input, forwarded by the window --------------------------------------------------------------
+    // A button's command (command ids of LiveCommandIds.h).
+    void onCommand(int commandId);
+    // A hold button's press (state 1) or release (state 0) with its notification value.
+    void onHold(uint32_t value, int state);
+    void onTimer(LiveTimer timer);
+    // Left button pressed on the window background.
+    void onLeftPress();
+    // Left double-click at a window point.
+    void onDoubleClick(int x, int y);
+    void pressConnect();
+    void pressDisconnect();
+    // Timers stopped, settings saved, session disconnected and destroyed, then closeWindow(). Runs once.
+    void exitProgram();
+    // The setup dialog was confirmed: full screen follows the setting and the network-speed values are
+    // read again.
+    void applySettings();
+
+    // --- remote playback ----------------------------------------------------------------------------
+    // The playback window: receives the playback half of the session's calls. nullptr: none.
+    void setPlaybackHost(link::SessionHost* host) { m_playbackHost = host; }
+    // The playback window took the session over: live pictures are no longer drawn.
+    void pauseLive();
+    // The playback window closed: live pictures are drawn again and, when connected, one live request
+    // restarts the live loop.
+    void resumeLive();
+    bool livePaused() const { return m_livePaused; }
+
+    // --- state --------------------------------------------------------------------------------------
+    link::RecorderSession* session() { return m_session.get(); }
+    const link::RecorderSession* session() const { return m_session.get(); }
+    SettingsStore& settingsStore() { return m_settings; }
+    const SettingsStore& settingsStore() const { return m_settings; }
+    const ::LanguageFile& language() const { return m_language; }
+    const LiveLayout& layout() const { return m_layout; }
+    uint16_t splitCode() const { return m_layout.splitCode(); }
+    uint32_t layoutCode() const { return m_layout.layoutCode(); }
+    link::ConnectionState connectionState() const { return m_state; }
+    bool keyLocked() const { return m_keyLock; }
+    bool fullScreenSetting() const { return m_settings.settings().fullScreen != 0; }
+    bool started() const { return m_started; }
+    bool exiting() const { return m_exiting; }
+    bool dragArmed() const { return m_dragArmed; }
+    // The picture buffer of a channel (its latest live picture).
+    const frame::DecodedPicture& pictureBuffer(int channel) const { return m_buffers[size_t(channel)]; }
+    uint64_t picturesShown() const { return m_picturesShown; }
+
+    // The status the line shows now: the connection state, or KeyLock while that notice is up.
+    link::ConnectionState statusShown() const;
+    // For the painter of the status line: the status to draw. A key-lock notice is drawn once; the next
+    // repaint of the line shows the connection state again.
+    link::ConnectionState takeStatusToPaint();
+    std::string statusText(link::ConnectionState status) const;
+
+    // On-screen texts.
+    const std::string& dateText() const { return m_dateText; }
+    const std::string& timeText() const { return m_timeText; }
+    bool frameRateShown() const { return m_settings.options().showFrameRate != 0; }
+    const std::string& frameRateText() const { return m_frameText; }
+    const std::string& qualityText() const { return m_qualityText; }
+    const std::string& recordPositionText() const { return m_recordText; }
+    const std::string& playPositionText() const { return m_playText; }
+    int ptzChannel() const { return m_ptzChannel; }
+    // The network-speed value of the current pane count.
+    int networkSpeed() const { return m_settings.options().networkSpeed(m_layout.splitCode()); }
+
+    // Button states.
+    bool connectChecked() const { return m_connectChecked; }
+    bool disconnectChecked() const { return !m_connectChecked; }
+    bool speedControlsShown() const { return m_speedControlsShown; }
+    // The wheel's image: 3 idle, else 0 and 1 alternately with the traffic.
+    int wheelImage() const { return m_wheelImage; }
+
+    // --- link::SessionHost --------------------------------------------------------------------------
+    void setConnectionState(link::ConnectionState state) override;
+    void setKeyLock(bool locked) override { m_keyLock = locked; }
+    void toggleActivity(link::ActivityTarget target) override;
+    void activityOff() override;
+    void runViewDisconnect(link::DisconnectReason reason) override;
+    void setWatchdogRunning(bool running) override;
+    void livePositions(uint32_t playMillionths, uint32_t recordMillionths) override;
+    void liveFormatChanged(uint32_t pictureFlags, uint32_t videoStandard) override;
+    void livePicture(int channel, const frame::FrameHeader& header,
+                     const frame::DecodedPicture& picture) override;
+    void afterLivePicture() override;
+    void showMessage(const link::MessageText& message) override;
+
+    bool playbackActive() const override;
+    int playState() const override;
+    bool playing() const override;
+    void setPlaying(bool on) override;
+    void recordingRange(const link::RecordingRange& range) override;
+    void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override;
+    void playbackPosition(uint32_t millionths) override;
+    void playbackStatus(uint32_t code) override;
+    bool acceptPlaybackPicture(const frame::FrameHeader& header) override;
+    void playbackPicture(int channel, const frame::FrameHeader& header,
+                         const frame::DecodedPicture& picture) override;
+    void eventList(std::span<const uint8_t> records) override;
+    void eventListAnnounced(uint32_t records) override;
+    void setupReply(std::span<const uint8_t> bytes) override;
+
+private:
+    void applyResult(const LayoutResult& result);
+    void layoutChanged();
+    void pushRequestValues();
+    void resetLiveState();
+    void clearPictureBuffers();
+    void updateClockTexts();
+    void syncSpeedControls();
+    void destroySession();
+
+    LiveControllerOptions m_options;
+    LiveScreen& m_screen;
+    LiveTimers& m_timers;
+    const LiveClock& m_clock;
+    ::LanguageFile m_language;
+    SettingsStore m_settings;
+    link::RecorderTransport* m_transport = nullptr;
+    std::unique_ptr<link::RecorderSession> m_session;
+    link::SessionHost* m_playbackHost = nullptr;
+
+    LiveLayout m_layout;
+    frame::FormatText m_quality{frame::FormatTextStyle::Live};
+    std::vector<frame::DecodedPicture> m_buffers;
+
+    link::ConnectionState m_state = link::ConnectionState::Waiting;
+    // A key-lock notice over the status line: none, not yet drawn, drawn once.
+    enum class KeyLockNotice : uint8_t { None, Pending, Drawn };
+    KeyLockNotice m_keyLockNotice = KeyLockNotice::None;
+    bool m_keyLock = false;
+    bool m_started = false;
+    bool m_exiting = false;
+    bool m_livePaused = false;
+    bool m_dragArmed = true;
+    bool m_connectChecked = false;
+    bool m_activityShown = false;
+    int m_wheelImage = 3;
+    bool m_speedControlsShown = true;
+    int m_ptzChannel = 0;
+    uint64_t m_picturesShown = 0;
+
+    std::string m_dateText, m_timeText, m_frameText, m_qualityText, m_recordText, m_playText;
+};
+
+}  // namespace dvr::live

@@ -1,0 +1,53 @@
+#include "viewer/playback/SessionPlaybackLink.h"
+
+#include "viewer/link/RecorderSession.h"
+
+namespace dvr::playback {
+
+SessionPlaybackLink::SessionPlaybackLink(link::RecorderSession& session, std::string address, uint16_t port)
+    : m_session(session), m_address(std::move(address)), m_port(port) {}
+
+void SessionPlaybackLink::setAddress(std::string address, uint16_t port) {
+    m_address = std::move(address);
+    m_port = port;
+}
+
+bool SessionPlaybackLink::request(RequestKind kind) {
+    // The session logs in by itself as soon as a connection is established;
+    // a second log-in on the same connection would only repeat the range
+    // request.
+    if (kind == RequestKind::Login && m_session.connected() &&
+        (m_session.requestState() == link::RequestState::Login || m_session.loggedIn()))
+        return true;
+    return m_session.request(kind);
+}
+
+void SessionPlaybackLink::setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint32_t playModeWord) {
+    m_session.setPlayRequest(dateWord, timeWord, playModeWord);
+}
+
+void SessionPlaybackLink::setFollowUp(RequestKind kind) {
+    m_session.setPendingRequest(kind);
+}
+
+RequestKind SessionPlaybackLink::followUp() const {
+    return m_session.pendingRequest();
+}
+
+bool SessionPlaybackLink::connected() const {
+    return m_session.connected();
+}
+
+bool SessionPlaybackLink::connect() {
+    return m_session.connect(m_address, m_port);
+}
+
+void SessionPlaybackLink::disconnect() {
+    m_session.disconnect();
+}
+
+int SessionPlaybackLink::protocolLevel() const {
+    return m_session.protocolLevel();
+}
+
+}  // namespace dvr::playback

@@ -1,0 +1,32 @@
+// The playback window's link over a RecorderSession and the recorder address
+// of the settings.
+#pragma once
+
+#include "viewer/playback/PlaybackLink.h"
+
+#include <string>
+
+namespace dvr::playback {
+
+class SessionPlaybackLink : public PlaybackLink {
+public:
+    SessionPlaybackLink(link::RecorderSession& session, std::string address, uint16_t port);
+
+    bool request(RequestKind kind) override;
+    void setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint32_t playModeWord) override;
+    void setFollowUp(RequestKind kind) override;
+    RequestKind followUp() const override;
+    bool connected() const override;
+    bool connect() override;
+    void disconnect() override;
+    int protocolLevel() const override;
+
+    void setAddress(std::string address, uint16_t port);
+
+private:
+    link::RecorderSession& m_session;
+    std::string m_address;
+    uint16_t m_port;
+};
+
+}  // namespace dvr::playback

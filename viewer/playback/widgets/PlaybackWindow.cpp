@@ -1,0 +1,356 @@
+#include "viewer/playback/widgets/PlaybackWindow.h"
+
+#include "common/skin/ProgramFolder.h"
+#include "common/skin/widgets/DateCalendar.h"
+#include "common/skin/widgets/SkinButton.h"
+#include "common/skin/widgets/SkinButtonLoader.h"
+#include "common/skin/widgets/ViewerSlider.h"
+
+#include <QDate>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstring>
+
+namespace dvr::playback {
+
+namespace {
+
+constexpr const char* kSkinFile = "ini/res.ini";
+constexpr const char* kMainPos = "PB MAIN POS";
+constexpr const char* kModePos = "PB MODE POS";
+constexpr const char* kNavigationPos = "NAVIGATION POS";
+constexpr const char* kChannelPos = "PB CH POS";
+constexpr const char* kTimePos = "IMG TIME INFO";
+constexpr const char* kRecordPos = "IMG REC INFO";
+constexpr const char* kStatusSection = "STATUS_STRING";
+
+// Button kinds: 0 latching, 3 push.
+constexpr int kLatching = 0;
+constexpr int kPush = 3;
+
+QColor textColour() {
+    return QColor(6, 181, 255);
+}
+
+QRect toQRect(const Rect& r) {
+    return r.isEmpty() ? QRect() : QRect(r.left, r.top, r.width(), r.height());
+}
+
+}  // namespace
+
+PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string& programFolder,
+                               QWidget* parent)
+    : QWidget(parent), m_controller(controller), m_language(programFolder), m_skin(programFolder, nullptr) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    m_skin.open(ProgramFolder::join(programFolder, kSkinFile));
+    if (const auto path = m_skin.readBitmapPath("MAIN", "PLAYBACK_SKIN"))
+        m_background.load(QString::fromStdString(*path));
+    resize(
+        skin::toQRect(m_skin.readPosition(kMainPos, "POS_PLAYBACK_SKIN")).size().expandedTo(QSize(64, 64)));
+
+    m_font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    m_font.setPixelSize(12);
+    m_font.setBold(true);
+
+    m_area = skin::toQRect(m_skin.readPosition(kMainPos, "POS_PB_OVERLAY_TERM"));
+    m_clockRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_P_TIME"));
+    m_startTextRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_S_TEXT"));
+    m_startRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_S_DT"));
+    m_endTextRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_E_TEXT"));
+    m_endRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_E_DT"));
+    m_requestTextRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_R_TEXT"));
+    m_requestRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_R_DT"));
+    m_recordTextRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_REC_TXT"));
+    m_recordRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_REC_PERCENT"));
+    m_playTextRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_PLAY_TXT"));
+    m_playRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_PLAY_PERCENT"));
+    m_qualityRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_IMG_QUALITY"));
+    m_statusRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_STATUS"));
+    m_controller.layout().setArea(Rect{m_area.left(), m_area.top(), m_area.right() + 1, m_area.bottom() + 1});
+
+    makeButton("BTN_PB_EXIT", kMainPos, "POS_PB_EXIT", command::kExit, kPush);
+    makeButton("BTN_PB_WHEEL", kMainPos, "POS_PB_WHEEL", command::kWheel, kPush)->enable(false);
+    makeButton("BTN_PB_MODE_PLUS", kModePos, "POS_PB_MODE_PLUS", command::kModePlus, kPush);
+    makeButton("BTN_PB_MODE_MINUS", kModePos, "POS_PB_MODE_MINUS", command::kModeMinus, kPush);
+    makeButton("BTN_PB_MODE1", kModePos, "POS_PB_MODE1", command::kModeOne, kPush);
+    makeButton("BTN_PB_MODE4", kModePos, "POS_PB_MODE4", command::kModeFour, kPush);
+    for (int c = 0; c < kPaneCount; ++c) {
+        const std::string section = "BTN_PB_CH" + std::to_string(c + 1);
+        const std::string position = "POS_PB_CH" + std::to_string(c + 1);
+        makeButton(section.c_str(), kChannelPos, position.c_str(), command::kChannelFirst + c, kLatching);
+    }
+    const char* play[] = {"RWPLAY", "BPLAY", "PAUSE", "FPLAY", "FFPLAY"};
+    for (int k = 0; k < 5; ++k) {
+        const std::string section = std::string("BTN_") + play[k];
+        const std::string position = std::string("POS_") + play[k];
+        makeButton(section.c_str(), kNavigationPos, position.c_str(), command::kPlayFirst + k, kLatching);
+    }
+    makeButton("BTN_START", kNavigationPos, "POS_START", command::kStart, kPush);
+    makeButton("BTN_BSTEP_PLAY", kNavigationPos, "POS_BSTEP_PLAY", command::kHourBack, kPush);
+    makeButton("BTN_FSTEP_PLAY", kNavigationPos, "POS_FSTEP_PLAY", command::kHourForward, kPush);
+    makeButton("BTN_END", kNavigationPos, "POS_END", command::kEnd, kPush);
+
+    m_slider = new skin::ViewerSlider(this);
+    const auto track = m_skin.readBitmapPath("MAIN", "SLIDERUP");
+    const auto thumb = m_skin.readBitmapPath("MAIN", "SLIDERDN");
+    m_slider->load(QString::fromStdString(track.value_or("")), QString::fromStdString(thumb.value_or("")));
+    m_slider->setRange(0, 86399);
+    m_slider->setGeometry(skin::toQRect(m_skin.readPosition(kMainPos, "POS_SLIDE")));
+    connect(m_slider, &skin::ViewerSlider::horizontalScroll, this,
+            [this](int, int, skin::ViewerSlider* slider) {
+                m_controller.onSliderScrolled(slider->position());
+                refresh();
+            });
+
+    m_calendar = new skin::DateCalendar(this);
+    m_calendar->setGeometry(skin::toQRect(m_skin.readPosition(kMainPos, "POS_CALENDER")));
+    connect(m_calendar, &skin::DateCalendar::dateChosen, this, [this](const QDate& date) {
+        m_controller.onCalendarDate(date.year(), date.month(), date.day());
+        refresh();
+    });
+
+    m_idleTimer.setInterval(kIdleWatchMs);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        m_controller.onIdleTick();
+        refresh();
+    });
+    m_rangeTimer.setSingleShot(true);
+    m_rangeTimer.setInterval(kRangeTimerMs);
+    connect(&m_rangeTimer, &QTimer::timeout, this, [this] {
+        m_controller.onRangeTimer();
+        refresh();
+    });
+    refresh();
+}
+
+PlaybackWindow::~PlaybackWindow() = default;
+
+skin::SkinButton* PlaybackWindow::makeButton(const char* section, const char* positionSection,
+                                             const char* positionKey, int commandId, int kind) {
+    auto* b = new skin::SkinButton(this);
+    skin::SkinButtonLoader::loadStandard(*b, m_skin, section, commandId, kind);
+    b->place(skin::toQRect(m_skin.readPosition(positionSection, positionKey)));
+    connect(b, &skin::SkinButton::command, this, [this](int id, skin::SkinButton*) { onCommand(id); });
+    m_buttons[commandId] = b;
+    return b;
+}
+
+skin::SkinButton* PlaybackWindow::button(int commandId) const {
+    const auto it = m_buttons.find(commandId);
+    return it == m_buttons.end() ? nullptr : it->second;
+}
+
+QRect PlaybackWindow::paneRect(int channel) const {
+    return toQRect(m_controller.layout().paneRect(channel));
+}
+
+void PlaybackWindow::press(int commandId) {
+    onCommand(commandId);
+}
+
+void PlaybackWindow::onCommand(int commandId) {
+    PlaybackLayout& layout = m_controller.layout();
+    const bool busy = m_controller.busy();
+    bool repaintArea = false;
+    if (commandId >= command::kChannelFirst && commandId < command::kChannelFirst + kPaneCount) {
+        repaintArea = layout.onChannelButton(commandId - command::kChannelFirst, busy);
+    } else if (commandId >= command::kPlayFirst && commandId < command::kPlayFirst + 5) {
+        m_controller.onPlayButton(static_cast<PlayButton>(commandId - command::kPlayFirst));
+    } else {
+        switch (commandId) {
+            case command::kExit:
+                m_controller.onExit();
+                break;
+            case command::kModePlus:
+                repaintArea = layout.onModePlus(busy);
+                break;
+            case command::kModeMinus:
+                repaintArea = layout.onModeMinus(busy);
+                break;
+            case command::kModeOne:
+                repaintArea = layout.onModeOne(busy);
+                break;
+            case command::kModeFour:
+                repaintArea = layout.onModeFour(busy);
+                break;
+            case command::kStart:
+                m_controller.onStart();
+                break;
+            case command::kEnd:
+                m_controller.onEnd();
+                break;
+            case command::kHourBack:
+                m_controller.onHourBack();
+                break;
+            case command::kHourForward:
+                m_controller.onHourForward();
+                break;
+            default:
+                break;
+        }
+    }
+    if (repaintArea)
+        update(m_area);
+    refresh();
+}
+
+void PlaybackWindow::syncButtons() {
+    const PlaybackLayout& layout = m_controller.layout();
+    for (int c = 0; c < kPaneCount; ++c)
+        if (skin::SkinButton* b = button(command::kChannelFirst + c);
+            b && b->checked() != layout.isVisible(c))
+            b->setChecked(layout.isVisible(c));
+    for (int k = 0; k < 5; ++k) {
+        const bool checked = int(m_controller.checkedButton()) == k;
+        if (skin::SkinButton* b = button(command::kPlayFirst + k); b && b->checked() != checked)
+            b->setChecked(checked);
+    }
+    if (skin::SkinButton* b = button(command::kModeOne); b && b->checked() != layout.modeOneChecked())
+        b->setChecked(layout.modeOneChecked());
+    if (skin::SkinButton* b = button(command::kModeFour); b && b->checked() != layout.modeFourChecked())
+        b->setChecked(layout.modeFourChecked());
+    m_slider->setEnabled(m_controller.sliderEnabled());
+    m_calendar->setEnabled(m_controller.calendarEnabled());
+    const QDate date(m_controller.calendarYear(), m_controller.calendarMonth(), m_controller.calendarDay());
+    if (date.isValid() && date != m_calendar->date())
+        m_calendar->setDate(date);
+    if (!m_slider->dragging() && m_slider->position() != m_controller.sliderValue())
+        m_slider->setPosition(m_controller.sliderValue());
+}
+
+void PlaybackWindow::syncTimers() {
+    if (m_controller.idleWatchRunning() != m_idleTimer.isActive()) {
+        if (m_controller.idleWatchRunning())
+            m_idleTimer.start();
+        else
+            m_idleTimer.stop();
+    }
+    if (m_controller.rangeTimerPending() && !m_rangeTimer.isActive())
+        m_rangeTimer.start();
+}
+
+void PlaybackWindow::refresh() {
+    syncButtons();
+    syncTimers();
+    update();
+}
+
+QString PlaybackWindow::text(const char* key) const {
+    return QString::fromStdString(m_language.text(kStatusSection, key, key));
+}
+
+void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
+                                 const frame::DecodedPicture& picture, const PaneDrawList& draws) {
+    if (channel < 0 || channel >= kPaneCount || picture.empty())
+        return;
+    const int base = frame::baseChannel(channel, header.pictureFlags);
+    // The decoded rows are B, G, R, X bytes: the layout of a 32-bit RGB image here.
+    QImage copy(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y)
+        std::memcpy(copy.scanLine(y), picture.pixels.data() + size_t(y) * picture.stride(), picture.stride());
+    m_buffers[size_t(base)] = std::move(copy);
+    if (skin::SkinButton* wheel = button(command::kWheel))
+        wheel->setImage(m_controller.layout().wheelUp() ? 1 : 0);
+    for (int i = 0; i < draws.count; ++i)
+        update(toQRect(draws.draws[size_t(i)].pane));
+    update(m_clockRect.united(m_qualityRect).united(m_playRect).united(m_statusRect));
+}
+
+void PlaybackWindow::drawPane(QPainter& painter, const PaneDraw& draw) const {
+    const QImage& image = m_buffers[size_t(draw.buffer)];
+    const QRect pane = toQRect(draw.pane);
+    if (image.isNull() || pane.isEmpty())
+        return;
+    if (!draw.hasSource) {
+        painter.fillRect(pane, Qt::black);
+        return;
+    }
+    const QRect source(draw.source.x, draw.source.y, draw.source.width, draw.source.height);
+    painter.drawImage(pane, image, source.intersected(image.rect()));
+}
+
+void PlaybackWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (!m_background.isNull())
+        painter.drawImage(0, 0, m_background);
+    else
+        painter.fillRect(rect(), Qt::black);
+    painter.fillRect(m_area, Qt::black);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const PaneDrawList panes = m_controller.layout().repaintAll();
+    for (int i = 0; i < panes.count; ++i)
+        drawPane(painter, panes.draws[size_t(i)]);
+    painter.setPen(Qt::white);
+    for (int c = 0; c < kPaneCount; ++c)
+        if (const QRect pane = paneRect(c); !pane.isEmpty())
+            painter.drawRect(pane.adjusted(-1, -1, 0, 0));
+
+    painter.setFont(m_font);
+    auto field = [&](const QRect& r, const QString& s) {
+        if (r.isEmpty())
+            return;
+        painter.fillRect(r, Qt::black);
+        painter.setPen(textColour());
+        painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, s);
+    };
+    field(m_clockRect, QString::fromStdString(m_controller.clockText()));
+    field(m_startTextRect, text("START TIME") + QStringLiteral("  "));
+    field(m_startRect, QString::fromStdString(m_controller.startText()));
+    field(m_endTextRect, text("END TIME") + QStringLiteral("  "));
+    field(m_endRect, QString::fromStdString(m_controller.endText()));
+    field(m_requestTextRect, text("REQUEST TIME") + QStringLiteral("  "));
+    field(m_requestRect, QString::fromStdString(m_controller.requestText()));
+    field(m_recordTextRect, text("R-POSITION") + QStringLiteral(" : "));
+    field(m_recordRect, QString::fromStdString(formatPercent(m_controller.recordPercent())));
+    field(m_playTextRect, text("P-POSITION") + QStringLiteral(" : "));
+    field(m_playRect, QString::fromStdString(formatPercent(m_controller.playPercent())));
+    field(m_qualityRect, QString::fromStdString(m_controller.layout().formatText()).trimmed());
+    // The status text's key is its first word group; the searching text keeps its blanks.
+    const std::string& status = m_controller.statusText();
+    const QString statusKey = QString::fromStdString(status).trimmed();
+    field(m_statusRect, statusKey.isEmpty() ? QString() : text(statusKey.toUtf8().constData()));
+}
+
+void PlaybackWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton &&
+        m_controller.layout().onDoubleClick(p.x(), p.y(), m_controller.playing()))
+        update(m_area);
+    refresh();
+}
+
+void PlaybackWindow::mouseMoveEvent(QMouseEvent* event) {
+    m_controller.onUserActivity();
+    QWidget::mouseMoveEvent(event);
+}
+
+void PlaybackWindow::keyPressEvent(QKeyEvent* event) {
+    m_controller.onUserActivity();
+    QWidget::keyPressEvent(event);
+}
+
+void PlaybackWindow::panesCleared() {
+    for (QImage& image : m_buffers)
+        image = QImage();
+    update(m_area);
+}
+
+void PlaybackWindow::showMessage(const link::MessageText& message) {
+    Q_EMIT messageRequested(
+        QString::fromStdString(m_language.text(message.section, message.key, message.defaultText)),
+        QString::fromStdString(std::string(message.caption)));
+}
+
+void PlaybackWindow::windowClosed() {
+    m_idleTimer.stop();
+    m_rangeTimer.stop();
+    hide();
+    Q_EMIT closed();
+}
+
+}  // namespace dvr::playback

@@ -1,0 +1,114 @@
+// The remote playback window: the playback skin, its buttons and time slider,
+// the picture panes and the time and status texts. It forwards every click,
+// scroll and timer to the PlaybackController and paints what the controller
+// and its layout say; it keeps only the sixteen picture buffers.
+#pragma once
+
+#include "common/frame/DecodedPicture.h"
+#include "common/frame/FrameHeader.h"
+#include "common/skin/LanguageFile.h"
+#include "common/skin/SkinReader.h"
+#include "viewer/playback/PlaybackController.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <map>
+#include <string>
+
+namespace dvr::skin {
+class DateCalendar;
+class SkinButton;
+class ViewerSlider;
+}  // namespace dvr::skin
+
+namespace dvr::playback {
+
+// Command ids of the window's controls.
+namespace command {
+inline constexpr int kExit = 1049;
+inline constexpr int kModePlus = 1053;
+inline constexpr int kModeMinus = 1054;
+inline constexpr int kModeOne = 1057;
+inline constexpr int kModeFour = 1058;
+inline constexpr int kChannelFirst = 1059;  // to 1074
+inline constexpr int kPlayFirst = 1075;     // fast reverse, reverse, pause, forward, fast forward
+inline constexpr int kStart = 1080;
+inline constexpr int kHourBack = 1081;
+inline constexpr int kHourForward = 1082;
+inline constexpr int kEnd = 1083;
+inline constexpr int kWheel = 1084;
+}  // namespace command
+
+class PlaybackWindow : public QWidget, public PlaybackView {
+    Q_OBJECT
+public:
+    // `programFolder` holds ini/res.ini and the skin's bitmaps.
+    PlaybackWindow(PlaybackController& controller, const std::string& programFolder,
+                   QWidget* parent = nullptr);
+    ~PlaybackWindow() override;
+
+    // A decoded picture the session handed over: copied into its base
+    // channel's buffer and drawn into the panes the controller named.
+    void showPicture(int channel, const frame::FrameHeader& header, const frame::DecodedPicture& picture,
+                     const PaneDrawList& draws);
+    // Brings buttons, slider, timers and texts up to the controller's state
+    // (after calls that did not come through this window).
+    void refresh();
+
+    // Presses a control as a click would (for the program and tests).
+    void press(int commandId);
+    skin::SkinButton* button(int commandId) const;
+    QRect paneRect(int channel) const;
+    const QImage& buffer(int baseChannel) const { return m_buffers[size_t(baseChannel)]; }
+    bool idleTimerActive() const { return m_idleTimer.isActive(); }
+    skin::DateCalendar* calendar() const { return m_calendar; }
+
+    // PlaybackView
+    void panesCleared() override;
+    void showMessage(const link::MessageText& message) override;
+    void windowClosed() override;
+
+Q_SIGNALS:
+    // The window closed; the live view takes over again.
+    void closed();
+    // A message box to show: text and caption (language texts).
+    void messageRequested(const QString& text, const QString& caption);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    skin::SkinButton* makeButton(const char* section, const char* positionSection, const char* positionKey,
+                                 int commandId, int kind);
+    void onCommand(int commandId);
+    void syncButtons();
+    void syncTimers();
+    QString text(const char* key) const;
+    void drawPane(QPainter& painter, const PaneDraw& draw) const;
+
+    PlaybackController& m_controller;
+    LanguageFile m_language;
+    SkinReader m_skin;
+    QImage m_background;
+    QFont m_font;
+    QRect m_area;
+    QRect m_clockRect, m_startTextRect, m_startRect, m_endTextRect, m_endRect, m_requestTextRect,
+        m_requestRect;
+    QRect m_recordTextRect, m_recordRect, m_playTextRect, m_playRect, m_qualityRect, m_statusRect;
+    std::map<int, skin::SkinButton*> m_buttons;
+    skin::ViewerSlider* m_slider = nullptr;
+    skin::DateCalendar* m_calendar = nullptr;
+    QTimer m_idleTimer;
+    QTimer m_rangeTimer;
+    std::array<QImage, kPaneCount> m_buffers;
+};
+
+}  // namespace dvr::playback

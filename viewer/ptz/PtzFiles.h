@@ -1,0 +1,45 @@
+// Where block command files live and how a missing one is handled: a file is
+// read from the program folder's PTZ/ and then from the per-user data
+// folder's PTZ/; a file found in neither is created empty (in the program
+// folder while it is writable, else in the per-user folder) so the user is
+// told once and can fill it in.
+#pragma once
+
+#include "viewer/ptz/PtzCommandTable.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace dvr::ptz {
+
+inline constexpr std::string_view kPtzFolderName = "PTZ";
+
+struct PtzFolders {
+    std::string programFolder;   // the folder the shipped PTZ/ lives in
+    std::string userDataFolder;  // per-user fallback ($XDG_DATA_HOME/Vistrel); may be empty
+};
+
+// The per-user data folder of the viewer: $XDG_DATA_HOME/Vistrel, else
+// $HOME/.local/share/Vistrel; empty when neither variable is set.
+std::string defaultUserDataFolder();
+
+enum class PtzFileOutcome {
+    Loaded,        // the file was read
+    CreatedEmpty,  // not found; an empty file was created (the user is told)
+    Unavailable,   // not found and could not be created anywhere
+};
+
+struct PtzFileResult {
+    PtzFileOutcome outcome = PtzFileOutcome::Unavailable;
+    std::string path;  // the file read or created
+};
+
+// Reads the whole of a file; nothing when it cannot be opened.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+// Finds `fileName` in the PTZ folders and reads it into the table (cameras
+// the file names are filled, the others kept).
+PtzFileResult loadPtzFile(const PtzFolders& folders, std::string_view fileName, PtzCommandTable& table);
+
+}  // namespace dvr::ptz
