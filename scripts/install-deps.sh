@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation2
   ffmpeg poppler-utils xvfb xauth
+  help2man desktop-file-utils appstream lintian shared-mime-info file
 )
 
 missing=()

@@ -128,6 +128,15 @@ for fuzzer in build/fuzz/fuzz/*; do
 done
 end_section
 
+section "install, Debian package and desktop files"
+if scripts/check-install.sh build/release; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  overall=1
+fi
+end_section
+
 echo
 echo "==== wall time ===="
 printf '%s\n' "${timings[@]}"

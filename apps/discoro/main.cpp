@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
+#include "player/ui/FileHandOff.h"
 #include "player/ui/PlayerView.h"
 #include "player/ui/RecentFiles.h"
 #include "common/skin/widgets/SingleInstanceLock.h"
@@ -33,6 +35,10 @@ int main(int argc, char** argv) {
 
     dvr::skin::SingleInstanceLock instance(QStringLiteral("Discoro"));
     if (!instance.acquire()) {
+        // A file opened from the desktop while the player runs goes to the running player.
+        if (!file.isEmpty() && dvr::player::FileHandOff::send(instance.lockPath(), file, 5000)) {
+            return 0;
+        }
         std::fprintf(stderr, "discoro: Another instance of this program exists\n");
         QMessageBox::critical(nullptr, QStringLiteral("ERROR"),
                               QStringLiteral("Another instance of this program exists"));
@@ -40,7 +46,8 @@ int main(int argc, char** argv) {
     }
 
     dvr::player::PlayerView::Options options;
-    options.programFolder = dvr::skin::ProgramFolder::resolve(line.home, dvr::skin::ProgramFolder::kPlayerHomeVariable);
+    options.programFolder = dvr::skin::ProgramFolder::resolve(line.home, dvr::skin::ProgramFolder::kPlayer);
+    options.userFolder = dvr::skin::ProgramFiles::defaultUserFolder(dvr::skin::ProgramFolder::kPlayer.userName);
     options.settingsPath = dvr::player::RecentFiles::defaultSettingsPath();
     options.openFolder = [](const std::string& folder) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
@@ -48,6 +55,16 @@ int main(int argc, char** argv) {
     dvr::player::PlayerView view(options);
     if (!view.created()) {
         return 1;
+    }
+    // Files opened from the desktop while this player runs arrive here.
+    dvr::player::FileHandOff handOff(instance.lockPath());
+    QObject::connect(&handOff, &dvr::player::FileHandOff::fileReceived, &view, [&view](const QString& path) {
+        view.raise();
+        view.activateWindow();
+        view.openFile(path);
+    });
+    if (!handOff.listen()) {
+        std::fprintf(stderr, "discoro: files opened while it runs cannot reach this player\n");
     }
     view.show();
     view.activateWindow();

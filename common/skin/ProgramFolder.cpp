@@ -75,6 +75,33 @@ std::string ProgramFolder::resolve(const std::optional<std::string>& homeOption,
     return folder;
 }
 
+std::string ProgramFolder::resolve(const std::optional<std::string>& homeOption, const Program& program) {
+    const bool explicitHome = (homeOption && !homeOption->empty()) || [&] {
+        const char* value = std::getenv(program.homeVariable);
+        return value && *value;
+    }();
+    if (explicitHome) {
+        return resolve(homeOption, program.homeVariable);
+    }
+    return installedFolder(executableFolder(), program);
+}
+
+std::string ProgramFolder::installedFolder(const std::string& executableFolder, const Program& program) {
+    std::error_code error;
+    if (executableFolder.empty() ||
+        std::filesystem::exists(join(executableFolder, program.markerFile), error)) {
+        return executableFolder;
+    }
+    const std::string shared =
+        std::filesystem::path(join(executableFolder, std::string("../share/") + program.shareName))
+            .lexically_normal()
+            .string();
+    if (std::filesystem::exists(join(shared, program.markerFile), error)) {
+        return normalize(shared);
+    }
+    return executableFolder;
+}
+
 std::string ProgramFolder::normalize(std::string_view path) {
     std::string out;
     out.reserve(path.size());

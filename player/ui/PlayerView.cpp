@@ -231,7 +231,7 @@ PlayerView::PlayerView(Options options) : m_options(std::move(options)) {
     m_stateTimer.setInterval(100);
     connect(&m_stateTimer, &QTimer::timeout, this, &PlayerView::showNavigationState);
     m_stateTimer.start();
-    const skin::PlayerInfo info = skin::PlayerInfoStore::read(m_skin->path());
+    const skin::PlayerInfo info = skin::PlayerInfoStore::read(programFiles().readPath(skin::PlayerSkinReader::kFileName));
     m_tooltipOn = info.tooltipOn;
     for (auto& [id, button] : m_buttons) {
         skin::PlayerToolTips::apply(*button, id, *m_skin, m_tooltipOn != 0);
@@ -249,12 +249,20 @@ PlayerView::~PlayerView() {
     m_exporter.stop();
     stopPlayback();
     if (m_created) {
-        skin::PlayerInfoStore::write(m_skin->path(), m_model.layout(), m_model.pal() ? 1 : 0);
+        // An installed player keeps its INFO values in a per-user copy of res.ini.
+        const std::string infoPath = programFiles().prepareWrite(skin::PlayerSkinReader::kFileName);
+        if (!infoPath.empty()) {
+            skin::PlayerInfoStore::write(infoPath, m_model.layout(), m_model.pal() ? 1 : 0);
+        }
     }
     m_sound.destroyOutputs();
 }
 
 // ---------------------------------------------------------------- skin and controls
+
+skin::ProgramFiles PlayerView::programFiles() const {
+    return skin::ProgramFiles(m_options.programFolder, m_options.userFolder);
+}
 
 QRect PlayerView::skinRect(const char* section, const char* key) const {
     return skin::toQRect(m_skin->readPosition(section, key));

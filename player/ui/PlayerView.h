@@ -14,6 +14,7 @@
 #include <string>
 
 #include "common/skin/PlayerSkinReader.h"
+#include "common/skin/ProgramFiles.h"
 #include "common/skin/SkinNotifier.h"
 #include "common/skin/widgets/SkinSurface.h"
 #include "player/media/BackupScan.h"
@@ -56,6 +57,9 @@ class PlayerView : public skin::SkinSurface {
 public:
     struct Options {
         std::string programFolder;
+        // Per-user folder taking the stored INFO values when the program folder is read-only;
+        // empty keeps them in the program folder's res.ini only.
+        std::string userFolder;
         // Where messages go; nullptr shows message boxes.
         skin::SkinNotifier* notifier = nullptr;
         // Opens the sound device; empty uses SDL.
@@ -156,6 +160,7 @@ private:
     void paintPanes(QPainter& painter);
     void paintPane(QPainter& painter, int channel, const PaneRect& pane);
     void paintTimeInfo(QPainter& painter);
+    skin::ProgramFiles programFiles() const;
     QRect skinRect(const char* section, const char* key) const;
 
     Options m_options;

@@ -122,7 +122,7 @@ int runPtz(const PtzJobOptions& options, std::ostream& out, std::ostream& err) {
         return failWith(err, "no host given (--host)");
     const std::string home =
         skin::ProgramFolder::resolve(options.home.empty() ? std::nullopt : std::optional<std::string>(options.home),
-                               skin::ProgramFolder::kViewerHomeVariable);
+                               skin::ProgramFolder::kViewer);
     ptz::PtzFolders folders{
         home, options.userDataFolder.empty() ? ptz::defaultUserDataFolder() : options.userDataFolder};
     ptz::PtzSettings settings;

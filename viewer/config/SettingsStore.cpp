@@ -109,10 +109,13 @@ private:
 }  // namespace
 
 SettingsStore::SettingsStore(std::string settingsFilePath, std::string programFolder)
-    : m_settingsFilePath(std::move(settingsFilePath)),
-      m_programFolder(std::move(programFolder)),
-      m_optionsFilePath(skin::ProgramFolder::join(m_programFolder, kOptionsFile)) {
-    m_settings.saveFolder = skin::ProgramFolder::join(m_programFolder, "Backup");
+    : SettingsStore(std::move(settingsFilePath),
+                    skin::ProgramFiles(std::move(programFolder),
+                                 skin::ProgramFiles::defaultUserFolder(skin::ProgramFolder::kViewer.userName))) {}
+
+SettingsStore::SettingsStore(std::string settingsFilePath, skin::ProgramFiles files)
+    : m_settingsFilePath(std::move(settingsFilePath)), m_files(std::move(files)) {
+    m_settings.saveFolder = m_files.writePath("Backup");
 }
 
 std::string SettingsStore::defaultSettingsFilePath() {
@@ -136,8 +139,8 @@ void SettingsStore::readSettingsFile() {
     s.password = reader.string("User PSeed", defaults.password, ViewerSettings::kPasswordMaxChars);
     s.recorderAddress =
         reader.string("Host IPAddress", defaults.recorderAddress, ViewerSettings::kRecorderAddressMaxChars);
-    s.saveFolder = reader.string("Record Path", skin::ProgramFolder::join(m_programFolder, "Backup"),
-                                 ViewerSettings::kSaveFolderMaxChars);
+    s.saveFolder =
+        reader.string("Record Path", m_files.writePath("Backup"), ViewerSettings::kSaveFolderMaxChars);
     s.recorderPort = reader.integer("Host Port", defaults.recorderPort);
     s.rotationIntervalIndex = reader.byte("Rotate Interval", defaults.rotationIntervalIndex);
     s.reconnectCount = reader.byte("Reconnect Count", defaults.reconnectCount);
@@ -207,7 +210,7 @@ bool SettingsStore::saveSettings() const {
 }
 
 void SettingsStore::readDisplayOptions() {
-    const std::optional<skin::IniDocument> document = skin::IniFile(m_optionsFilePath).load();
+    const std::optional<skin::IniDocument> document = skin::IniFile(m_files.readPath(kOptionsFile)).load();
     const auto readInt = [&](const char* section, const char* key, int defaultValue) {
         const auto value = document ? document->value(section, key) : std::nullopt;
         return (value && !value->empty()) ? skin::parseProfileInt(*value) : defaultValue;
@@ -220,7 +223,7 @@ void SettingsStore::readDisplayOptions() {
 }
 
 void SettingsStore::readNetworkSpeed() {
-    const std::optional<skin::IniDocument> document = skin::IniFile(m_optionsFilePath).load();
+    const std::optional<skin::IniDocument> document = skin::IniFile(m_files.readPath(kOptionsFile)).load();
     // Pacing values outside 1 to 10 (a hand-edited file) are brought into that range: the request
     // sends 11 minus the value, and the setup page can only show 1 to 10.
     const auto readSpeed = [&](const char* key, int defaultValue) {
@@ -236,7 +239,11 @@ void SettingsStore::readNetworkSpeed() {
 }
 
 bool SettingsStore::writeNetworkSpeed() const {
-    const skin::IniFile file(m_optionsFilePath);
+    const std::string path = m_files.prepareWrite(kOptionsFile);
+    if (path.empty()) {
+        return false;
+    }
+    const skin::IniFile file(path);
     return file.writeInt("NETWORK_SPEED", "DIVISION1", m_options.division1) &&
            file.writeInt("NETWORK_SPEED", "DIVISION4", m_options.division4) &&
            file.writeInt("NETWORK_SPEED", "DIVISION9", m_options.division9) &&

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/skin/ProgramFiles.h"
 #include "viewer/config/ViewerSettings.h"
 
 namespace dvr::config {
@@ -10,7 +11,8 @@ namespace dvr::config {
 // - the per-user settings file (section "Setting", same value names as the table in ViewerSettings),
 //   written with mode 0600 because it holds the password; strings keep every character, integers are
 //   stored as decimal numbers and a value of the wrong type reads as missing;
-// - ini/opt.ini beside the program.
+// - ini/opt.ini beside the program (read from, and written to, the per-user copy when the program
+//   folder is read-only).
 // Missing values and keys silently take their defaults.
 class SettingsStore {
 public:
@@ -18,15 +20,17 @@ public:
     static constexpr const char* kOptionsFile = "ini/opt.ini";
 
     // `settingsFilePath` is the per-user file, `programFolder` the folder opt.ini and the default
-    // save folder ("Backup") are resolved against.
+    // save folder ("Backup") are resolved against, with the viewer's default per-user folder.
     SettingsStore(std::string settingsFilePath, std::string programFolder);
+    SettingsStore(std::string settingsFilePath, skin::ProgramFiles files);
 
     // $XDG_CONFIG_HOME/Vistrel/Vistrel.ini (XDG_CONFIG_HOME defaulting to ~/.config); empty when neither
     // XDG_CONFIG_HOME nor HOME is set.
     static std::string defaultSettingsFilePath();
 
     const std::string& settingsFilePath() const { return m_settingsFilePath; }
-    const std::string& optionsFilePath() const { return m_optionsFilePath; }
+    // Where opt.ini is written (and read once it has been written).
+    std::string optionsFilePath() const { return m_files.writePath(kOptionsFile); }
 
     ViewerSettings& settings() { return m_settings; }
     const ViewerSettings& settings() const { return m_settings; }
@@ -51,8 +55,7 @@ private:
     void readSettingsFile();
 
     std::string m_settingsFilePath;
-    std::string m_programFolder;
-    std::string m_optionsFilePath;
+    skin::ProgramFiles m_files;
     ViewerSettings m_settings;
     ViewerOptions m_options;
 };

@@ -56,7 +56,8 @@ std::string_view playerUsage() {
            "\n"
            "  FILE        the backup file to open (relative to the current folder)\n"
            "  --home DIR  program folder holding res.ini and the skin bitmaps\n"
-           "              (default: $DISCORO_HOME, else the folder of the program)\n"
+           "              (default: $DISCORO_HOME, else the folder of the program when it\n"
+           "              holds them, else ../share/discoro beside it)\n"
            "  --help      show this text\n";
 }
 

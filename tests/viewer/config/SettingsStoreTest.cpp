@@ -219,3 +219,28 @@ TEST(SettingsStoreTest, SettingsFileFollowsXdgConfigHome) {
     savedConfig ? ::setenv("XDG_CONFIG_HOME", config.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
     savedHome ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
 }
+
+TEST(SettingsStoreTest, AnInstalledProgramKeepsItsOptionsPerUser) {
+    Fixture f;
+    const std::string shipped = f.programFolder + "/ini/opt.ini";
+    f.folder.write("program/ini/opt.ini", "[DRAW]\r\nFRAM=1\r\n[NETWORK_SPEED]\r\nDIVISION1=10\r\n");
+    const std::string userFolder = f.folder.path() + "/data/Vistrel";
+    const auto installed = [&] {
+        return SettingsStore(f.settingsFile, ProgramFiles(f.programFolder, userFolder,
+                                                          [](const std::string&) { return false; }));
+    };
+
+    SettingsStore store = installed();
+    store.loadSettings();
+    EXPECT_EQ(store.settings().saveFolder, userFolder + "/Backup");
+    EXPECT_TRUE(std::filesystem::is_directory(userFolder + "/Backup"));
+    store.options().setNetworkSpeed(1025, 3);
+    ASSERT_TRUE(store.writeNetworkSpeed());
+    EXPECT_EQ(store.optionsFilePath(), userFolder + "/ini/opt.ini");
+    EXPECT_EQ(TempFolder::read(shipped), "[DRAW]\r\nFRAM=1\r\n[NETWORK_SPEED]\r\nDIVISION1=10\r\n");
+
+    SettingsStore next = installed();
+    next.loadSettings();
+    EXPECT_EQ(next.options().division4, 3);
+    EXPECT_EQ(next.options().showFrameRate, 1);  // the shipped keys came along in the copy
+}

@@ -37,7 +37,7 @@ int answerCommandLine(const ViewerCommandLine& line, std::ostream& out, std::ost
 }
 
 int runVistrel(const ViewerCommandLine& line, ViewerNotifier& notifier) {
-    const std::string programFolder = skin::ProgramFolder::resolve(line.home, skin::ProgramFolder::kViewerHomeVariable);
+    const std::string programFolder = skin::ProgramFolder::resolve(line.home, skin::ProgramFolder::kViewer);
     const skin::LanguageFile language(programFolder);
     skin::SingleInstanceLock lock(QStringLiteral("Vistrel"));
     if (!takeSingleInstance(lock, language, notifier)) {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 
 #include "player/ui/PositionSlider.h"
@@ -127,6 +128,34 @@ protected:
     static inline fs::path s_dir;
     RecordingSkinNotifier m_messages;
 };
+
+TEST_F(PlayerViewTest, StoredValuesStayInThePerUserCopyOnceThereIsOne) {
+    const fs::path shipped = s_dir / "home" / "res.ini";
+    const fs::path user = s_dir / "user";
+    fs::create_directories(user);
+    // The copy holds an old layout; the shipped file must not change.
+    std::ofstream(user / "res.ini") << kResIni << "MODE=1\n";
+    const auto read = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string shippedBefore = read(shipped);
+    int layout = 0;
+    {
+        PlayerView::Options options;
+        options.programFolder = (s_dir / "home").string();
+        options.userFolder = user.string();
+        options.notifier = &m_messages;
+        options.paced = false;
+        PlayerView view(options);
+        ASSERT_TRUE(view.created());
+        layout = view.model().layout();
+    }
+    EXPECT_NE(layout, 1);
+    EXPECT_NE(read(user / "res.ini").find("MODE=" + std::to_string(layout)), std::string::npos);
+    EXPECT_EQ(read(shipped), shippedBefore);
+    fs::remove_all(user);
+}
 
 TEST_F(PlayerViewTest, EveryLayoutShowsEachChannelsColour) {
     struct Case {
