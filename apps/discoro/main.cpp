@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     QObject::connect(&handOff, &dvr::player::FileHandOff::fileReceived, &view, [&view](const QString& path) {
         view.raise();
         view.activateWindow();
-        view.openFile(path);
+        view.openHandedFile(path);
     });
     if (!handOff.listen()) {
         std::fprintf(stderr, "discoro: files opened while it runs cannot reach this player\n");

@@ -636,6 +636,15 @@ void PlayerView::stopPlayback() {
     m_sound.interrupt(false);
 }
 
+void PlayerView::openHandedFile(const QString& path) {
+    const bool editOpen = m_editWindow && m_editWindow->isVisible();
+    if (const auto refusal = m_model.handOffRefusal(editOpen)) {
+        showMessage(*refusal, "Discoro");
+        return;
+    }
+    openFile(path);
+}
+
 void PlayerView::showMessage(const std::string& text, const std::string& caption) {
     m_notifier->showMessage(text, caption);
 }

@@ -83,6 +83,9 @@ public:
     // Opens a backup file, as the OPEN button does after its dialog. False when the scan
     // refused it.
     bool openFile(const QString& path);
+    // Opens a file handed over by a second start, unless the backup or image edit window is open:
+    // then it says why and keeps the current file.
+    void openHandedFile(const QString& path);
     // Presses a control as the user would (navigation, layout, page, channel, speed, delay,
     // sound and exit buttons).
     void pressControl(int id);

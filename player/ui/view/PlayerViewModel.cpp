@@ -614,4 +614,14 @@ void PlayerViewModel::setChecked(int id, bool on) {
     }
 }
 
+std::optional<std::string> PlayerViewModel::handOffRefusal(bool editWindowOpen) const {
+    if (m_backupOpen) {
+        return std::string("The backup window is open. Close it to open another file.");
+    }
+    if (editWindowOpen) {
+        return std::string("The image edit window is open. Close it to open another file.");
+    }
+    return std::nullopt;
+}
+
 }  // namespace dvr::player

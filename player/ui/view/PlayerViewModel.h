@@ -145,6 +145,9 @@ public:
     // While the backup window is open OPEN is disabled; closing it ends any export.
     void setBackupWindowOpen(bool open);
     bool backupWindowOpen() const { return m_backupOpen; }
+    // Why a file handed over by a second start is not opened now (the backup or image edit window
+    // is open and works on the current file); nothing when it may be opened.
+    std::optional<std::string> handOffRefusal(bool editWindowOpen) const;
     // While a channel is exported its pane stays: the layout, channel, page, speed and delay controls
     // are disabled.
     void setExporting(bool on);

@@ -380,3 +380,13 @@ TEST(PlayerViewModel, BackupWindowKeepsTheFileAndAnExportLocksThePane) {
 
 }  // namespace
 }  // namespace dvr::player
+
+TEST(PlayerViewModel, AHandedOverFileWaitsWhileTheBackupOrEditWindowWorksOnTheCurrentOne) {
+    PlayerViewModel model = openModel(4);
+    EXPECT_FALSE(model.handOffRefusal(false));
+    EXPECT_NE(model.handOffRefusal(true)->find("image edit window"), std::string::npos);
+    model.setBackupWindowOpen(true);
+    EXPECT_NE(model.handOffRefusal(false)->find("backup window"), std::string::npos);
+    model.setBackupWindowOpen(false);
+    EXPECT_FALSE(model.handOffRefusal(false));
+}

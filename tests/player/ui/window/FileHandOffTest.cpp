@@ -14,7 +14,7 @@
 #include <functional>
 #include <thread>
 
-#include "player/ui/SingleInstance.h"
+#include "common/skin/widgets/SingleInstanceLock.h"
 
 namespace dvr::player {
 namespace {
@@ -47,7 +47,7 @@ protected:
 QCoreApplication* FileHandOffTest::s_app = nullptr;
 
 TEST_F(FileHandOffTest, TheRunningCopyReceivesEachFileItIsHanded) {
-    SingleInstance running(QStringLiteral("Discoro"));
+    skin::SingleInstanceLock running(QStringLiteral("Discoro"));
     ASSERT_TRUE(running.acquire());
     // A socket left by a player that crashed does not stop the next one from listening.
     QFile stale(FileHandOff::socketPath(running.lockPath()));
@@ -77,7 +77,7 @@ TEST_F(FileHandOffTest, TheRunningCopyReceivesEachFileItIsHanded) {
 }
 
 TEST_F(FileHandOffTest, NobodyListeningIsReportedToTheSender) {
-    SingleInstance running(QStringLiteral("Discoro"));
+    skin::SingleInstanceLock running(QStringLiteral("Discoro"));
     ASSERT_TRUE(running.acquire());
     EXPECT_FALSE(FileHandOff::send(running.lockPath(), QStringLiteral("/tmp/a.zav"), 1000));
 }
@@ -91,7 +91,7 @@ TEST_F(FileHandOffTest, ASecondDiscoroHandsItsFileOverAndEndsQuietly) {
     ASSERT_TRUE(QFile::exists(program)) << program.toStdString();
 
     // This test plays the running player: it holds the lock and listens.
-    SingleInstance running(QStringLiteral("Discoro"));
+    skin::SingleInstanceLock running(QStringLiteral("Discoro"));
     ASSERT_TRUE(running.acquire());
     FileHandOff handOff(running.lockPath());
     ASSERT_TRUE(handOff.listen());
