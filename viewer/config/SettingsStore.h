@@ -25,6 +25,8 @@ public:
 
     const std::string& settingsFilePath() const { return m_settingsFilePath; }
     const std::string& optionsFilePath() const { return m_optionsFilePath; }
+    // Reads and writes opt.ini at `path` from now on (a per-user copy of the shipped file).
+    void setOptionsFilePath(std::string path) { m_optionsFilePath = std::move(path); }
 
     ViewerSettings& settings() { return m_settings; }
     const ViewerSettings& settings() const { return m_settings; }
