@@ -1,6 +1,9 @@
 // vistrelctl: a headless recorder client for scripts (info, live snapshots, events).
 #include "common/frame/MallocTuning.h"
 #include "tools/vistrelctl/RecorderClient.h"
+#ifdef DVR_VISTRELCTL_DDNS
+#include "tools/vistrelctl/DdnsMain.h"
+#endif
 
 #include <cerrno>
 #include <csignal>
@@ -17,6 +20,7 @@ const char* kUsage =
     "           flag, channel count, key lock and recording range\n"
     "  live     run the live loop and save each channel's latest picture as DIR/chNN.jpg\n"
     "  events   fetch and print the recorder's event list\n"
+    "  ddns     look the recorder's address up at a DDNS service (see vistrelctl ddns --help)\n"
     "options:\n"
     "  --host H           recorder address (required)\n"
     "  --port P           recorder TCP port (default 50000)\n"
@@ -58,6 +62,10 @@ int main(int argc, char** argv) {
         std::cout << kUsage;
         return 0;
     }
+#ifdef DVR_VISTRELCTL_DDNS
+    if (command == "ddns")
+        return ctl::runDdnsSubcommand(argc, argv);
+#endif
     if (command != "info" && command != "live" && command != "events")
         usageError("unknown command: " + command);
     ctl::ClientOptions options;
