@@ -224,8 +224,11 @@ LookupAnswer DdnsLookup::judgeAnswer(std::string_view body) {
         const std::size_t open = folded.find("<body>");
         const std::size_t close = open == std::string::npos ? open : folded.find("</body>", open + 6);
         if (close != std::string::npos) {
-            return TextCodec::leftChars(trim(std::string_view(text).substr(open + 6, close - open - 6)),
-                                        kMaxMessageChars);
+            const std::string body = TextCodec::leftChars(
+                trim(std::string_view(text).substr(open + 6, close - open - 6)), kMaxMessageChars);
+            if (!body.empty()) {
+                return body;
+            }
         }
         return text;
     };

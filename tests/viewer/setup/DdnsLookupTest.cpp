@@ -71,6 +71,7 @@ TEST(DdnsLookupTest, AnswerWithoutAColonIsTheServicesMessage) {
               "Grüße");
     EXPECT_FALSE(DdnsLookup::judgeAnswer(" \r\n ").message.empty())
         << "an empty answer is never an empty message";
+    EXPECT_EQ(DdnsLookup::judgeAnswer("<html><body> </body></html>").message, "<html><body> </body></html>");
 }
 
 TEST(DdnsLookupTest, AnswerWithABadAddressOrPortIsRefused) {
