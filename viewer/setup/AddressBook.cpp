@@ -6,6 +6,7 @@
 #include "common/skin/IniFile.h"
 #include "common/skin/TextCodec.h"
 #include "viewer/setup/BookFile.h"
+#include "viewer/setup/IniSection.h"
 
 namespace dvr::setup {
 
@@ -54,9 +55,9 @@ AddressEntry AddressBook::defaultRow() {
 }
 
 AddressBook AddressBook::parse(std::span<const std::uint8_t> bytes) {
-    const IniDocument document = IniDocument::parse(bytes);
+    const IniSection section(IniDocument::parse(bytes), kSection);
     const auto read = [&](const std::string& key, std::size_t maxChars) {
-        return TextCodec::leftChars(document.value(kSection, key).value_or(std::string()), maxChars);
+        return section.value(key, maxChars);
     };
     AddressBook book;
     const int count = std::clamp(parseProfileInt(read("number", IniFile::kMaxTextChars)), 0, kMaxEntries);

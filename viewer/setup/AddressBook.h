@@ -26,7 +26,7 @@ public:
     static constexpr std::size_t kNameMaxChars = 383;
     static constexpr std::size_t kFieldMaxChars = 127;
     // A hand-edited "number" beyond this is not believed.
-    static constexpr int kMaxEntries = 10000;
+    static constexpr int kMaxEntries = 1000;
 
     // The row shown while the book is empty; it is never written.
     static AddressEntry defaultRow();

@@ -4,6 +4,7 @@
 
 #include "common/skin/IniFile.h"
 #include "common/skin/TextCodec.h"
+#include "viewer/setup/IniSection.h"
 
 namespace dvr::setup {
 
@@ -26,10 +27,8 @@ DdnsEntry DdnsList::defaultRow() {
 DdnsList DdnsList::parse(std::span<const std::uint8_t> bytes) {
     DdnsList list;
     list.m_document = IniDocument::parse(bytes);
-    const auto read = [&](const std::string& key) {
-        return TextCodec::leftChars(list.m_document.value(kSection, key).value_or(std::string()),
-                                    kFieldMaxChars);
-    };
+    const IniSection section(list.m_document, kSection);
+    const auto read = [&](const std::string& key) { return section.value(key, kFieldMaxChars); };
     const int count = std::clamp(parseProfileInt(read("number")), 0, kMaxEntries);
     list.m_entries.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {

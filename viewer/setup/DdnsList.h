@@ -27,7 +27,7 @@ class DdnsList {
 public:
     static constexpr const char* kRelativePath = "ini/ddns.ini";
     static constexpr std::size_t kFieldMaxChars = 259;
-    static constexpr int kMaxEntries = 10000;
+    static constexpr int kMaxEntries = 1000;
 
     // The row the Loader shows while the list is empty.
     static DdnsEntry defaultRow();
