@@ -284,9 +284,9 @@ QWidget* SetupDialog::buildDdnsPage() {
     load->setObjectName(QStringLiteral("ddnsLoad"));
     m_connect = new QPushButton(text(kDdns, "CONNECT"), page);
     m_connect->setObjectName(QStringLiteral("connect"));
-    connect(save, &QPushButton::clicked, this, [this] { notify(m_controller.saveDdnsEntry()); });
-    connect(load, &QPushButton::clicked, this, &SetupDialog::openLoader);
-    connect(m_connect, &QPushButton::clicked, this, &SetupDialog::startOrCancelLookup);
+    connect(save, &QPushButton::clicked, this, &SetupDialog::saveEntry);
+    connect(load, &QPushButton::clicked, this, &SetupDialog::loadEntry);
+    connect(m_connect, &QPushButton::clicked, this, &SetupDialog::lookup);
 
     auto* info = new QGroupBox(text(kDdns, "DDNS INFO"), page);
     auto* infoForm = new QFormLayout(info);
@@ -438,7 +438,7 @@ void SetupDialog::applyMode() {
     m_ddnsPage->setEnabled(!manual);
 }
 
-void SetupDialog::startOrCancelLookup() {
+void SetupDialog::lookup() {
     if (m_lookup->running()) {
         m_lookup->cancel();
         return;
@@ -459,7 +459,11 @@ void SetupDialog::onLookupFinished(const DdnsLookupOutcome& outcome) {
     notify(message);
 }
 
-void SetupDialog::openLoader() {
+void SetupDialog::saveEntry() {
+    notify(m_controller.saveDdnsEntry());
+}
+
+void SetupDialog::loadEntry() {
     DdnsLoaderDialog loader(m_controller, *m_services.notifier, this);
     if (loader.exec() == QDialog::Accepted) {
         m_memberId->setText(q(m_controller.ddns().memberId));
@@ -491,8 +495,8 @@ void SetupDialog::reject() {
     QDialog::reject();
 }
 
-SetupResult SetupDialog::run(QWidget* parent, SettingsStore& store, const std::string& programFolder,
-                             SetupServices services) {
+SetupResult SetupDialog::runSetup(QWidget* parent, SettingsStore& store, const std::string& programFolder,
+                                  SetupServices services) {
     SetupDialog dialog(store, programFolder,
                        WritableFolder(programFolder, WritableFolder::defaultUserFolder()),
                        std::move(services), parent);

@@ -65,8 +65,8 @@ public:
     // accepted dialog the settings and their network speeds are updated in `store`; the caller
     // re-applies full screen, the PTZ command set and the network speed of its layout as the changes
     // say, and uses the new address, port and log-in at the next connection.
-    static SetupResult run(QWidget* parent, SettingsStore& store, const std::string& programFolder,
-                           SetupServices services = {});
+    static SetupResult runSetup(QWidget* parent, SettingsStore& store, const std::string& programFolder,
+                                SetupServices services = {});
 
     SetupController& controller() { return m_controller; }
     SetupResult result() const { return {m_controller.confirmed(), m_controller.changes()}; }
@@ -83,9 +83,12 @@ private:
     void fillIpPortFields();
     void fillAddressList();
     void applyMode();
-    void startOrCancelLookup();
+    // CONNECT: starts a lookup, or cancels the running one.
+    void lookup();
     void onLookupFinished(const struct DdnsLookupOutcome& outcome);
-    void openLoader();
+    // SAVE and LOAD of the DDNS page.
+    void saveEntry();
+    void loadEntry();
     void notify(const std::optional<SetupMessage>& message);
     QString text(const char* section, const char* englishText) const;
 
