@@ -16,6 +16,12 @@ public:
     // $XDG_DATA_HOME/Vistrel (XDG_DATA_HOME defaulting to ~/.local/share); empty without either.
     static std::string defaultUserFolder();
 
+    // The viewer's folders: `programFolder` and the default per-user folder. The viewer reads opt.ini at
+    // start-up from forViewer(home).readPath("ini/opt.ini") so that a per-user copy counts.
+    static WritableFolder forViewer(const std::string& programFolder) {
+        return WritableFolder(programFolder, defaultUserFolder());
+    }
+
     const std::string& programFolder() const { return m_programFolder; }
     const std::string& userFolder() const { return m_userFolder; }
 

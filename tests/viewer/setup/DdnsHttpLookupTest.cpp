@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <sstream>
@@ -85,10 +86,10 @@ TEST(DdnsHttpLookupTest, SilentServerTimesOutAndALookupCanBeCancelled) {
     client.start(silent.url("/ip"));
     EXPECT_TRUE(client.running());
     EXPECT_EQ(spy.count(), 0) << "the outcome never arrives inside start()";
-    QTRY_COMPARE_WITH_TIMEOUT(silent.requests().size(), 2, 5000);
+    ASSERT_TRUE(waitUntil([&] { return silent.requests().size() == 2; }));
     client.cancel();
     EXPECT_FALSE(client.running());
-    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
+    ASSERT_TRUE(waitUntil([&] { return spy.count() == 1; }));
     EXPECT_TRUE(spy.front().front().value<DdnsLookupOutcome>().cancelled);
 }
 
@@ -149,6 +150,45 @@ TEST(DdnsHttpLookupTest, CommandPrintsAddressAndPortOrJsonOrTheFailureOnOneLine)
     EXPECT_EQ(runDdnsCommand(options, out, err), 1);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(err.str(), "NO  SUCH\n");
+}
+
+// The command-line tool against the same kind of server: output, exit codes and the usage check.
+TEST(DdnsHttpLookupTest, VistrelctlDdnsPrintsTheAnswerAndExitsWithItsVerdict) {
+    LoopbackHttpServer server([](const QByteArray& path) {
+        return path == "/ip/shop" ? ok("127.0.0.1:8000\r\n") : ok("<html><body>NOT FOUND</body></html>");
+    });
+    struct Run {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+    const auto run = [](const QStringList& arguments) {
+        QProcess process;
+        process.start(QStringLiteral(VISTRELCTL_PROGRAM), arguments);
+        Run result;
+        if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000)) {
+            process.kill();
+            process.waitForFinished();
+            return result;
+        }
+        result.exitCode = process.exitCode();
+        result.out = process.readAllStandardOutput();
+        result.err = process.readAllStandardError();
+        return result;
+    };
+    const QString urlTemplate = QString::fromStdString(server.url("/ip/[1]"));
+    Run result =
+        run({QStringLiteral("ddns"), QStringLiteral("--template"), urlTemplate, QStringLiteral("--member"),
+             QStringLiteral("m"), QStringLiteral("--name"), QStringLiteral("shop")});
+    EXPECT_EQ(result.exitCode, 0) << result.err.constData();
+    EXPECT_EQ(result.out, "127.0.0.1:8000\n");
+    result = run({QStringLiteral("ddns"), QStringLiteral("--template"), urlTemplate, QStringLiteral("--name"),
+                  QStringLiteral("other"), QStringLiteral("--json")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "NOT FOUND\n");
+    result = run({QStringLiteral("ddns"), QStringLiteral("--member"), QStringLiteral("m")});
+    EXPECT_EQ(result.exitCode, 2) << "a missing template is a usage error";
 }
 
 }  // namespace

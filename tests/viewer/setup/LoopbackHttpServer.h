@@ -1,13 +1,28 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <functional>
 
 namespace dvr::setup {
+
+// Runs the event loop until `done` holds or `timeoutMs` passed; true when it holds.
+template <typename Predicate>
+bool waitUntil(Predicate done, int timeoutMs = 5000) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QTest::qWait(5);
+    }
+    return true;
+}
 
 // A tiny HTTP server on 127.0.0.1 for the lookup tests. Each request's head is kept; the handler turns
 // the request path into the whole raw response, or into nothing to keep the connection silent.

@@ -498,7 +498,7 @@ void SetupDialog::reject() {
 SetupResult SetupDialog::runSetup(QWidget* parent, SettingsStore& store, const std::string& programFolder,
                                   SetupServices services) {
     SetupDialog dialog(store, programFolder,
-                       WritableFolder(programFolder, WritableFolder::defaultUserFolder()),
+                       WritableFolder::forViewer(programFolder),
                        std::move(services), parent);
     dialog.QDialog::exec();
     return dialog.result();
