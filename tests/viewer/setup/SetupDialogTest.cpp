@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -162,6 +163,23 @@ TEST_F(SetupDialogTest, DdnsModeLooksTheAddressUpAndOkTakesIt) {
     EXPECT_EQ(options.readString("DDNS_INFO", "NAME", ""), "shop");
     EXPECT_EQ(DdnsList::load(path("program/ini/ddns.ini")).entries(),
               (std::vector<DdnsEntry>{{"shop", "m1", "shop"}}));
+}
+
+TEST_F(SetupDialogTest, RunningLookupCanBeCancelledAndShowsNothing) {
+    LoopbackHttpServer silent([](const QByteArray&) { return QByteArray(); });
+    auto dialog = open();
+    child<QRadioButton>(dialog.get(), "ddnsMode")->click();
+    child<QTabWidget>(dialog.get(), "pages")->setCurrentIndex(1);
+    type(dialog.get(), "ddnsTemplate", silent.url("/ip").c_str());
+    QPushButton* connectButton = child<QPushButton>(dialog.get(), "connect");
+    connectButton->click();
+    EXPECT_EQ(connectButton->text(), QStringLiteral("Cancel"));
+    ASSERT_TRUE(waitUntil([&] { return silent.requests().size() == 1; }));
+    connectButton->click();
+    EXPECT_EQ(connectButton->text(), QStringLiteral("CONNECT"));
+    QCoreApplication::processEvents();  // delivers the cancelled outcome, which must stay silent
+    EXPECT_TRUE(m_notifier.messages().empty());
+    click(dialog.get(), "cancel");
 }
 
 TEST_F(SetupDialogTest, LoaderHandsTheClickedRowBackAndDeletesRows) {

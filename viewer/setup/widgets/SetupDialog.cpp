@@ -441,6 +441,7 @@ void SetupDialog::applyMode() {
 void SetupDialog::lookup() {
     if (m_lookup->running()) {
         m_lookup->cancel();
+        m_connect->setText(text(kDdns, "CONNECT"));
         return;
     }
     m_ddnsAddress->clear();
@@ -449,10 +450,11 @@ void SetupDialog::lookup() {
 }
 
 void SetupDialog::onLookupFinished(const DdnsLookupOutcome& outcome) {
-    m_connect->setText(text(kDdns, "CONNECT"));
-    if (outcome.cancelled) {
+    // A cancelled lookup shows nothing, and the outcome of an earlier lookup never overwrites a newer one.
+    if (outcome.cancelled || m_lookup->running()) {
         return;
     }
+    m_connect->setText(text(kDdns, "CONNECT"));
     const auto message = m_controller.takeLookupAnswer(outcome.answer);
     m_ddnsAddress->setText(q(m_controller.ddns().result.address));
     m_ddnsPort->setText(q(m_controller.ddns().port));
@@ -497,9 +499,8 @@ void SetupDialog::reject() {
 
 SetupResult SetupDialog::runSetup(QWidget* parent, SettingsStore& store, const std::string& programFolder,
                                   SetupServices services) {
-    SetupDialog dialog(store, programFolder,
-                       WritableFolder::forViewer(programFolder),
-                       std::move(services), parent);
+    SetupDialog dialog(store, programFolder, WritableFolder::forViewer(programFolder), std::move(services),
+                       parent);
     dialog.QDialog::exec();
     return dialog.result();
 }
