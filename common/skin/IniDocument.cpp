@@ -199,6 +199,18 @@ std::vector<std::string> IniDocument::keyNames(std::string_view section) const {
     return keys;
 }
 
+std::vector<std::pair<std::string, std::string>> IniDocument::entries(std::string_view section) const {
+    std::vector<std::pair<std::string, std::string>> out;
+    if (const auto range = findSection(section)) {
+        for (std::size_t i = range->header + 1; i < range->end; ++i) {
+            if (const auto entry = entryOf(m_lines[i].text)) {
+                out.emplace_back(entry->key, entry->value);
+            }
+        }
+    }
+    return out;
+}
+
 std::string IniDocument::newLineEnding() const {
     for (const Line& line : m_lines) {
         if (!line.ending.empty()) {

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/skin/TextCodec.h"
@@ -37,6 +38,8 @@ public:
     // Section names in file order (duplicates included) and the keys of the first section of a name.
     std::vector<std::string> sectionNames() const;
     std::vector<std::string> keyNames(std::string_view section) const;
+    // The entries (key, value) of the first section of that name, in file order, duplicates included.
+    std::vector<std::pair<std::string, std::string>> entries(std::string_view section) const;
 
     // Sets key in section to value. An existing entry's line is replaced (its key spelling kept); a new
     // key goes after the last entry of the section; a missing section is appended at the end. Line

@@ -3,6 +3,9 @@
 #include "tools/vistrelctl/PlaybackCommand.h"
 #include "tools/vistrelctl/PtzJob.h"
 #include "tools/vistrelctl/RecorderClient.h"
+#ifdef DVR_VISTRELCTL_DDNS
+#include "tools/vistrelctl/DdnsMain.h"
+#endif
 
 #include <cerrno>
 #include <csignal>
@@ -25,6 +28,7 @@ const char* kUsage =
     "           left-up, right-up, right-down, left-down, zoom-in, zoom-out, focus-out, focus-in\n"
     "  playback play the recording from --from, one line per picture; with --out save each\n"
     "           channel's latest picture as DIR/chNN.jpg\n"
+    "  ddns     look the recorder's address up at a DDNS service (see vistrelctl ddns --help)\n"
     "options:\n"
     "  --host H           recorder address or host name (required; a name that does not\n"
     "                     resolve within 5 s ends the run)\n"
@@ -76,6 +80,10 @@ int main(int argc, char** argv) {
         std::signal(SIGPIPE, SIG_IGN);
         return ctl::ptzMain(argc, argv, std::cout, std::cerr);
     }
+#ifdef DVR_VISTRELCTL_DDNS
+    if (command == "ddns")
+        return ctl::runDdnsSubcommand(argc, argv);
+#endif
     if (command != "info" && command != "live" && command != "events" && command != "playback")
         usageError("unknown command: " + command);
     ctl::ClientOptions options;

@@ -9,11 +9,11 @@ namespace dvr::config {
 // bounded to their field sizes when loaded; one-byte fields keep the low 8 bits of the stored integer.
 struct ViewerSettings {
     static constexpr const char* kDefaultRecorderAddress = "192.168.1.160";
-    static constexpr std::size_t kUserIdMaxChars = 63;           // "User ISeed"
-    static constexpr std::size_t kPasswordMaxChars = 31;         // "User PSeed"
-    static constexpr std::size_t kRecorderAddressMaxChars = 31;  // "Host IPAddress"
-    static constexpr std::size_t kSaveFolderMaxChars = 259;      // "Record Path"
-    static constexpr std::size_t kAddressLabelMaxChars = 31;     // "Ip Label"
+    static constexpr std::size_t kUserIdMaxChars = 63;            // "User ISeed"
+    static constexpr std::size_t kPasswordMaxChars = 31;          // "User PSeed"
+    static constexpr std::size_t kRecorderAddressMaxChars = 255;  // "Host IPAddress": a host name fits
+    static constexpr std::size_t kSaveFolderMaxChars = 259;       // "Record Path"
+    static constexpr std::size_t kAddressLabelMaxChars = 31;      // "Ip Label"
 
     std::string userId = "admin";                           // "User ISeed": log-in user ID
     std::string password;                                   // "User PSeed": log-in password
