@@ -158,6 +158,9 @@ public:
     // restarts the live loop.
     void resumeLive();
     bool livePaused() const { return m_livePaused; }
+    // The recorder a reconnect from the playback window goes to: this run's override, else the settings.
+    std::string recorderHost() const;
+    uint16_t recorderPort() const;
 
     // --- state --------------------------------------------------------------------------------------
     link::RecorderSession* session() { return m_session.get(); }

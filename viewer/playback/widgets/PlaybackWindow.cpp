@@ -27,10 +27,13 @@ constexpr const char* kChannelPos = "PB CH POS";
 constexpr const char* kTimePos = "IMG TIME INFO";
 constexpr const char* kRecordPos = "IMG REC INFO";
 constexpr const char* kStatusSection = "STATUS_STRING";
+constexpr const char* kLogoFile = "logo/blogo.bmp";
+// Where the logo goes on the window, and its size.
+constexpr QRect kLogoRect(840, 90, 165, 65);
 
-// Button kinds: 0 latching, 3 push.
-constexpr int kLatching = 0;
-constexpr int kPush = 3;
+// Latching buttons keep their checked state; push buttons do not.
+constexpr skin::ButtonKind kLatching = skin::ButtonKind::Toggle;
+constexpr skin::ButtonKind kPush = skin::ButtonKind::Momentary;
 
 QColor textColour() {
     return QColor(6, 181, 255);
@@ -71,10 +74,16 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
     m_playRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_PLAY_PERCENT"));
     m_qualityRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_IMG_QUALITY"));
     m_statusRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_STATUS"));
+    m_frameRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_IMG_FRAME"));
+    m_logo.load(QString::fromStdString(ProgramFolder::join(programFolder, kLogoFile)));
     m_controller.layout().setArea(Rect{m_area.left(), m_area.top(), m_area.right() + 1, m_area.bottom() + 1});
 
     makeButton("BTN_PB_EXIT", kMainPos, "POS_PB_EXIT", command::kExit, kPush);
     makeButton("BTN_PB_WHEEL", kMainPos, "POS_PB_WHEEL", command::kWheel, kPush)->enable(false);
+    makeButton("BTN_SAVE", kMainPos, "POS_PB_SAVE", command::kSave, kPush);
+    makeButton("BTN_PRINT", kMainPos, "POS_PB_PRINT", command::kPrint, kPush);
+    makeButton("BTN_EVENT", kMainPos, "POS_PB_EVENT", command::kEvent, kPush);
+    makeButton("BTN_SAVE_AVI", kMainPos, "POS_PB_SAVEAVI", command::kSaveAvi, kLatching);
     makeButton("BTN_PB_MODE_PLUS", kModePos, "POS_PB_MODE_PLUS", command::kModePlus, kPush);
     makeButton("BTN_PB_MODE_MINUS", kModePos, "POS_PB_MODE_MINUS", command::kModeMinus, kPush);
     makeButton("BTN_PB_MODE1", kModePos, "POS_PB_MODE1", command::kModeOne, kPush);
@@ -125,13 +134,22 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
         m_controller.onRangeTimer();
         refresh();
     });
+    // Once a second the pictures counted become the frame-rate text.
+    m_frameTimer.setInterval(1000);
+    connect(&m_frameTimer, &QTimer::timeout, this, [this] {
+        m_framesPerSecond = m_framesThisSecond;
+        m_framesThisSecond = 0;
+        if (m_frameRateShown)
+            update(m_frameRect);
+    });
+    m_frameTimer.start();
     refresh();
 }
 
 PlaybackWindow::~PlaybackWindow() = default;
 
 skin::SkinButton* PlaybackWindow::makeButton(const char* section, const char* positionSection,
-                                             const char* positionKey, int commandId, int kind) {
+                                             const char* positionKey, int commandId, skin::ButtonKind kind) {
     auto* b = new skin::SkinButton(this);
     skin::SkinButtonLoader::loadStandard(*b, m_skin, section, commandId, kind);
     b->place(skin::toQRect(m_skin.readPosition(positionSection, positionKey)));
@@ -210,6 +228,12 @@ void PlaybackWindow::syncButtons() {
         if (skin::SkinButton* b = button(command::kPlayFirst + k); b && b->checked() != checked)
             b->setChecked(checked);
     }
+    // Event list while paused only; AVI recording does not start from here yet, so its button stays up.
+    if (skin::SkinButton* b = button(command::kEvent);
+        b && b->isSkinEnabled() != m_controller.eventButtonEnabled())
+        b->enable(m_controller.eventButtonEnabled());
+    if (skin::SkinButton* b = button(command::kSaveAvi); b && b->checked())
+        b->setChecked(false);
     if (skin::SkinButton* b = button(command::kModeOne); b && b->checked() != layout.modeOneChecked())
         b->setChecked(layout.modeOneChecked());
     if (skin::SkinButton* b = button(command::kModeFour); b && b->checked() != layout.modeFourChecked())
@@ -240,6 +264,21 @@ void PlaybackWindow::refresh() {
     update();
 }
 
+void PlaybackWindow::refreshLater() {
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_refreshPending = false;
+        syncButtons();
+        syncTimers();
+        // The texts and the status; the panes repaint with their pictures.
+        for (const QRect& r : {m_clockRect, m_startRect, m_endRect, m_requestRect, m_recordRect, m_playRect,
+                               m_qualityRect, m_statusRect})
+            update(r);
+    });
+}
+
 QString PlaybackWindow::text(const char* key) const {
     return QString::fromStdString(m_language.text(kStatusSection, key, key));
 }
@@ -256,6 +295,10 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
     m_buffers[size_t(base)] = std::move(copy);
     if (skin::SkinButton* wheel = button(command::kWheel))
         wheel->setImage(m_controller.layout().wheelUp() ? 1 : 0);
+    if (draws.count > 0) {
+        ++m_framesThisSecond;
+        ++m_picturesShown;
+    }
     for (int i = 0; i < draws.count; ++i)
         update(toQRect(draws.draws[size_t(i)].pane));
     update(m_clockRect.united(m_qualityRect).united(m_playRect).united(m_statusRect));
@@ -314,6 +357,10 @@ void PlaybackWindow::paintEvent(QPaintEvent*) {
     const std::string& status = m_controller.statusText();
     const QString statusKey = QString::fromStdString(status).trimmed();
     field(m_statusRect, statusKey.isEmpty() ? QString() : text(statusKey.toUtf8().constData()));
+    if (m_frameRateShown)
+        field(m_frameRect, QStringLiteral("%1 FPS").arg(m_framesPerSecond, 2, 10, QLatin1Char('0')));
+    if (!m_logo.isNull())
+        painter.drawImage(kLogoRect, m_logo);
 }
 
 void PlaybackWindow::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -327,6 +374,12 @@ void PlaybackWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 void PlaybackWindow::mouseMoveEvent(QMouseEvent* event) {
     m_controller.onUserActivity();
     QWidget::mouseMoveEvent(event);
+}
+
+void PlaybackWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !m_controller.busy() && !m_fullScreen)
+        Q_EMIT dragRequested();
+    QWidget::mousePressEvent(event);
 }
 
 void PlaybackWindow::keyPressEvent(QKeyEvent* event) {
