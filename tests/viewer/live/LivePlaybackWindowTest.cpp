@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -133,6 +134,15 @@ protected:
             }
         }
         return -1;
+    }
+
+    std::string logTail() {
+        std::lock_guard lock(m_logMutex);
+        std::string tail;
+        for (size_t i = m_log.size() > 12 ? m_log.size() - 12 : 0; i < m_log.size(); ++i) {
+            tail += m_log[i].substr(0, 140) + "\n";
+        }
+        return tail;
     }
 
     // Opens playback from the live window and waits for the recording range.
@@ -261,6 +271,49 @@ TEST_F(LivePlaybackFlow, ReversePlayGoesBackAndLeavingRestartsLive) {
     EXPECT_TRUE(m_frame->isVisible());
     ASSERT_TRUE(waitFor([&] { return lastPacket("0x1011") > lastPacket("0x1115"); }));
     ASSERT_TRUE(waitFor([&] { return view().picturesShown() > liveBefore + 3; }));
+}
+
+// The idle watch drops the connection; fast forward reconnects, logs in once and plays on from the
+// recording's start (a play other than forward is not stopped by the range reply after the log-in).
+TEST_F(LivePlaybackFlow, FastForwardAfterAnIdleDisconnectReconnects) {
+    startRecorder(sim::PictureMix::Full);
+    openLiveWindow();
+    openPlayback();
+    player().onIdleTick();
+    player().onIdleTick();
+    ASSERT_TRUE(waitFor([this] { return !view().session()->connected(); }));
+    ASSERT_FALSE(m_notifier.messages().empty());
+    EXPECT_EQ(m_notifier.messages().back().text.rfind("Disconnected a socket.", 0), 0u);
+    EXPECT_EQ(player().statusText(), "DISCONNECT");
+
+    const int loginsBefore = [this] {
+        std::lock_guard lock(m_logMutex);
+        return int(std::count_if(m_log.begin(), m_log.end(), [](const std::string& line) {
+            return line.find("\"command\":\"0x1001\"") != std::string::npos;
+        }));
+    }();
+    play(playback::PlayButton::FastForward);
+    std::vector<int64_t> seen;
+    ASSERT_TRUE(waitFor([&] {
+        const link::RecorderTime t = player().pictureTimeValue();
+        const int64_t seconds = t.hour * 3600 + t.minute * 60 + t.second;
+        if (window().picturesShown() > 0 && (seen.empty() || seen.back() != seconds)) {
+            seen.push_back(seconds);
+        }
+        return seen.size() >= 6;
+    })) << "picture times seen: "
+        << ::testing::PrintToString(seen) << " status " << player().statusText() << " reconnecting "
+        << player().reconnecting() << " playing " << player().playing() << "\n"
+        << logTail();
+    for (size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_GT(seen[i], seen[i - 1]) << "sample " << i;
+    }
+    EXPECT_TRUE(player().playing());
+    std::lock_guard lock(m_logMutex);
+    const int logins = int(std::count_if(m_log.begin(), m_log.end(), [](const std::string& line) {
+        return line.find("\"command\":\"0x1001\"") != std::string::npos;
+    }));
+    EXPECT_EQ(logins, loginsBefore + 1);
 }
 
 TEST_F(LivePlaybackFlow, KeyLockedRecorderKeepsTheLiveWindow) {
