@@ -10,6 +10,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -289,10 +290,13 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
         return;
     const int base = frame::baseChannel(channel, header.pictureFlags);
     // The decoded rows are B, G, R, X bytes: the layout of a 32-bit RGB image here.
-    QImage copy(picture.width, picture.height, QImage::Format_RGB32);
+    // The channel's buffer is reused while the picture size stays the same.
+    QImage& buffer = m_buffers[size_t(base)];
+    if (buffer.width() != picture.width || buffer.height() != picture.height)
+        buffer = QImage(picture.width, picture.height, QImage::Format_RGB32);
     for (int y = 0; y < picture.height; ++y)
-        std::memcpy(copy.scanLine(y), picture.pixels.data() + size_t(y) * picture.stride(), picture.stride());
-    m_buffers[size_t(base)] = std::move(copy);
+        std::memcpy(buffer.scanLine(y), picture.pixels.data() + size_t(y) * picture.stride(),
+                    picture.stride());
     if (skin::SkinButton* wheel = button(command::kWheel))
         wheel->setImage(m_controller.layout().wheelUp() ? 1 : 0);
     if (draws.count > 0) {
@@ -317,7 +321,7 @@ void PlaybackWindow::drawPane(QPainter& painter, const PaneDraw& draw) const {
     painter.drawImage(pane, image, source.intersected(image.rect()));
 }
 
-void PlaybackWindow::paintEvent(QPaintEvent*) {
+void PlaybackWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (!m_background.isNull())
         painter.drawImage(0, 0, m_background);
@@ -327,7 +331,8 @@ void PlaybackWindow::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const PaneDrawList panes = m_controller.layout().repaintAll();
     for (int i = 0; i < panes.count; ++i)
-        drawPane(painter, panes.draws[size_t(i)]);
+        if (event->region().intersects(toQRect(panes.draws[size_t(i)].pane)))
+            drawPane(painter, panes.draws[size_t(i)]);
     painter.setPen(Qt::white);
     for (int c = 0; c < kPaneCount; ++c)
         if (const QRect pane = paneRect(c); !pane.isEmpty())
