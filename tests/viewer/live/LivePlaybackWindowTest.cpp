@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <algorithm>
 #include <cstdlib>
@@ -25,6 +27,7 @@
 #include "viewer/live/LivePlayback.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
+#include "viewer/playback/widgets/PlaybackFrame.h"
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
 namespace dvr::live {
@@ -314,6 +317,42 @@ TEST_F(LivePlaybackFlow, FastForwardAfterAnIdleDisconnectReconnects) {
         return line.find("\"command\":\"0x1001\"") != std::string::npos;
     }));
     EXPECT_EQ(logins, loginsBefore + 1);
+}
+
+// With "Use FullScreen" the playback window fills the screen with its skin scaled, and does not drag;
+// without it a left press asks for a drag.
+TEST_F(LivePlaybackFlow, FullScreenSettingScalesTheWindowAndStopsDragging) {
+    startRecorder(sim::PictureMix::Full);
+    openLiveWindow();
+    QSignalSpy drags(&window(), &playback::PlaybackWindow::dragRequested);
+    const QPoint background(window().width() - 4, window().height() - 4);
+    view().settingsStore().settings().fullScreen = 1;
+    openPlayback();
+    playback::PlaybackFrame* frame = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (auto* candidate = qobject_cast<playback::PlaybackFrame*>(top)) {
+            frame = candidate;
+        }
+    }
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->isFullScreen());
+    EXPECT_TRUE(frame->fullScreenShown());
+    QTest::mousePress(&window(), Qt::LeftButton, {}, background);
+    QTest::mouseRelease(&window(), Qt::LeftButton, {}, background);
+    EXPECT_EQ(drags.count(), 0);
+    window().press(playback::command::kExit);
+    ASSERT_FALSE(view().playback()->isOpen());
+
+    view().settingsStore().settings().fullScreen = 0;
+    view().controller().onCommand(command::kPlayback);
+    ASSERT_TRUE(view().playback()->isOpen());
+    EXPECT_FALSE(frame->isFullScreen());
+    EXPECT_FALSE(frame->fullScreenShown());
+    EXPECT_EQ(frame->size(), window().size());
+    EXPECT_EQ(window().parentWidget(), frame);
+    QTest::mousePress(&window(), Qt::LeftButton, {}, background);
+    QTest::mouseRelease(&window(), Qt::LeftButton, {}, background);
+    EXPECT_EQ(drags.count(), 1);
 }
 
 TEST_F(LivePlaybackFlow, KeyLockedRecorderKeepsTheLiveWindow) {
