@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -77,14 +78,18 @@ std::unique_ptr<QTemporaryDir> makeProgramFolder() {
     return folder;
 }
 
+// Runs the event loop, blocked while nothing happens, until `done` holds or the time is up.
 bool runEventLoopUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
+        const qint64 left = timeoutMs - timer.elapsed();
+        if (left <= 0) {
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QEventLoop loop;
+        QTimer::singleShot(int(std::min<qint64>(left, 20)), &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }
