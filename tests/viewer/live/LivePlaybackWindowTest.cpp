@@ -355,6 +355,17 @@ TEST_F(LivePlaybackFlow, FullScreenSettingScalesTheWindowAndStopsDragging) {
     EXPECT_EQ(drags.count(), 1);
 }
 
+// The main window destroyed while playback is open (no exit sequence): the playback window goes first.
+TEST_F(LivePlaybackFlow, DestroyingTheMainWindowDuringPlaybackIsOrderly) {
+    startRecorder(sim::PictureMix::Full);
+    openLiveWindow();
+    openPlayback();
+    play(playback::PlayButton::Forward);
+    ASSERT_TRUE(waitFor([this] { return window().picturesShown() >= 2; }));
+    m_frame.reset();
+    QCoreApplication::processEvents();
+}
+
 TEST_F(LivePlaybackFlow, KeyLockedRecorderKeepsTheLiveWindow) {
     startRecorder(sim::PictureMix::Full, /*keyLock=*/true);
     openLiveWindow();

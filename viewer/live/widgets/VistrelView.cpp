@@ -449,7 +449,10 @@ void VistrelView::createPlayback() {
 }
 
 void VistrelView::destroyPlayback() {
-    m_controller->setPlaybackHost(nullptr);
+    // Also reached from the controller's destructor, when the view no longer holds it.
+    if (m_controller) {
+        m_controller->setPlaybackHost(nullptr);
+    }
     m_playback.reset();
     m_playbackShell.reset();
     m_playbackFrame.reset();
