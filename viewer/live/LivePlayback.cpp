@@ -54,6 +54,10 @@ public:
     }
     void runViewDisconnect(link::DisconnectReason reason) override {
         PlaybackSessionHost::runViewDisconnect(reason);
+        // A recorder that ended the session has said so in its own message.
+        if (reason != link::DisconnectReason::ConnectFailed) {
+            m_controller.onConnectionLost(reason != link::DisconnectReason::RecorderEnded);
+        }
         if (m_controller.isOpen()) {
             m_shell.playbackChanged();
         }

@@ -177,6 +177,36 @@ TEST_F(LivePlaybackTest, ConnectionStatusesReachTheOpenWindow) {
     EXPECT_EQ(m_live->connectionState(), ConnectionState::Waiting);
 }
 
+class CountingView : public playback::PlaybackView {
+public:
+    void showMessage(const link::MessageText& message) override { messages.emplace_back(message.key); }
+    std::vector<std::string> messages;
+};
+
+TEST_F(LivePlaybackTest, AConnectionLostWhilePlayingPausesTheWindow) {
+    CountingView view;
+    player().setView(&view);
+    connectAndLogIn();
+    m_playback->open();
+    player().onRangeTimer();
+    deliver(reply(link::command::RecordingRangeReply,
+                  params({0, 0, link::packDateWord(kStart), link::packTimeWord(kStart),
+                          link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
+    player().onPlayButton(playback::PlayButton::Forward);
+    ASSERT_TRUE(player().playing());
+    // The recorder closes the connection.
+    m_transport.peerClosed = true;
+    m_live->session()->onReadable();
+    EXPECT_FALSE(player().playing());
+    EXPECT_TRUE(player().sliderEnabled());
+    EXPECT_EQ(player().checkedButton(), playback::PlayButton::Pause);
+    EXPECT_EQ(player().statusText(), "DISCONNECT");
+    EXPECT_FALSE(player().idleWatchRunning());
+    EXPECT_EQ(view.messages, std::vector<std::string>{"MSG_003"});
+    EXPECT_TRUE(m_playback->isOpen());
+    player().setView(nullptr);
+}
+
 TEST_F(LivePlaybackTest, LeavingAfterTheWindowDroppedTheConnectionLeavesLiveWaiting) {
     connectAndLogIn();
     m_playback->open();
