@@ -174,8 +174,10 @@ double headlessSlice(double seconds) {
 // Pictures per second the playback window shows over one fresh connection, opened from the live window.
 double windowSlice(dvr::live::MainFrame& frame, double seconds) {
     dvr::live::VistrelView& view = *frame.view();
+    // A live picture of this connection first: the window opens in the layout of the last live picture.
+    const uint64_t liveBefore = view.picturesShown();
     view.pressConnect();
-    if (!runEventLoopUntil([&] { return view.picturesShown() > 0; }, 10000)) {
+    if (!runEventLoopUntil([&] { return view.picturesShown() > liveBefore; }, 10000)) {
         return -1;
     }
     view.controller().onCommand(dvr::live::command::kPlayback);
