@@ -347,6 +347,16 @@ TEST(PlayerViewModel, SpeedAndDelayStayInRange) {
     EXPECT_STREQ(PlayerViewModel::delayLabel(model.delayIndex()), "   1 ");
 }
 
+TEST(PlayerViewModel, AHandedOverFileWaitsWhileTheBackupOrEditWindowWorksOnTheCurrentOne) {
+    PlayerViewModel model = openModel(4);
+    EXPECT_FALSE(model.handOffRefusal(false));
+    EXPECT_NE(model.handOffRefusal(true)->find("image edit window"), std::string::npos);
+    model.setBackupWindowOpen(true);
+    EXPECT_NE(model.handOffRefusal(false)->find("backup window"), std::string::npos);
+    model.setBackupWindowOpen(false);
+    EXPECT_FALSE(model.handOffRefusal(false));
+}
+
 }  // namespace
 }  // namespace dvr::player
 
@@ -378,9 +388,6 @@ TEST(PlayerViewModel, BackupWindowKeepsTheFileAndAnExportLocksThePane) {
     EXPECT_TRUE(model.enabled(control::kSpeedUp));
 }
 
-}  // namespace
-}  // namespace dvr::player
-
 TEST(PlayerViewModel, AHandedOverFileWaitsWhileTheBackupOrEditWindowWorksOnTheCurrentOne) {
     PlayerViewModel model = openModel(4);
     EXPECT_FALSE(model.handOffRefusal(false));
@@ -390,3 +397,6 @@ TEST(PlayerViewModel, AHandedOverFileWaitsWhileTheBackupOrEditWindowWorksOnTheCu
     model.setBackupWindowOpen(false);
     EXPECT_FALSE(model.handOffRefusal(false));
 }
+
+}  // namespace
+}  // namespace dvr::player
