@@ -104,6 +104,7 @@ public:
     void startDrag() override { Q_EMIT dragRequested(); }
     void closeWindow() override { Q_EMIT exitFinished(); }
     void sessionChanged(link::RecorderSession* session) override;
+    void settingsRequested() override { openSetup(); }
 
 Q_SIGNALS:
     // The exit sequence finished; the frame closes now.
@@ -122,6 +123,10 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // The setup dialog, modal; on OK the controller applies what changed.
+    void openSetup();
+    // The "User PTZ Command" editor over `parent`; the file it last loaded or saved becomes current.
+    void editPtzCommands(QWidget* parent);
     void createButtons();
     void createPtzButtons();
     skin::SkinButton* makeButton(const char* section, const char* positionSection, const char* positionKey,
