@@ -86,10 +86,6 @@ ExportOutcome ChannelExporter::start(const ExportStart& request) {
     }
     m_request = request;
     m_aviPath = outcome.aviPath;
-    m_manifest.emplace(
-        request.backupPath.empty()
-            ? evidence::ManifestBuilder(kProgram)
-            : evidence::ManifestBuilder::fromBackup(kProgram, request.backupPath, request.settings.channel));
     {
         std::lock_guard lock(m_mutex);
         m_queue.clear();
@@ -283,6 +279,11 @@ void ChannelExporter::fail(const std::string& reason) {
 }
 
 void ChannelExporter::writerLoop() {
+    // The backup file is hashed here, off the window thread; the first frames wait in the queue meanwhile.
+    m_manifest.emplace(m_request.backupPath.empty()
+                           ? evidence::ManifestBuilder(kProgram)
+                           : evidence::ManifestBuilder::fromBackup(kProgram, m_request.backupPath,
+                                                                   m_request.settings.channel));
     exporting::FramePipeline pipeline(m_request.stamper);
     const ExportSettings settings = m_request.settings;
     for (;;) {

@@ -123,7 +123,8 @@ private:
     std::string m_aviPath;
     std::unique_ptr<exporting::ByteSink> m_sink;
     exporting::AviWriter m_avi;
-    std::optional<evidence::ManifestBuilder> m_manifest;  // every frame written, with its picture
+    // Made and filled by the writer thread (every frame written, with its picture); written by stop.
+    std::optional<evidence::ManifestBuilder> m_manifest;
     std::thread m_writer;
 };
 
