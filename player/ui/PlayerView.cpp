@@ -151,7 +151,7 @@ public:
         // the window.
         const int exported = m_view.m_exporter.channel();
         if (exported >= 0 && (stored >> exported & 1u) != 0) {
-            m_view.m_exporter.offerStored(m_view.m_pictures);
+            m_view.m_exporter.offerStored(m_view.m_pictures, int64_t(delivered.headerOffset));
         }
         if (wake) {
             wakeWindow();
@@ -949,6 +949,7 @@ void PlayerView::startExport(const ExportSettings& settings) {
     ExportStart request;
     request.aviFolder = chooseOutputFolder(m_options.programFolder, playerUserDataFolder(), "avi").path;
     request.settings = settings;
+    request.backupPath = m_path;
     request.stamper = m_stamper.get();
     if (const std::optional<ClockTime> time = m_pictures.channelTime(settings.channel)) {
         request.startTime =
@@ -1027,6 +1028,7 @@ void PlayerView::openEditWindow() {
                             .convertToFormat(QImage::Format_BGR888);
     EditPicture picture;
     picture.channel = channel;
+    picture.backupPath = m_path;
     picture.image.width = shot.width();
     picture.image.height = shot.height();
     picture.image.bgr.resize(size_t(shot.width()) * size_t(shot.height()) * 3);

@@ -311,6 +311,21 @@ void LiveController::applySettings() {
     syncPtzSettings();
 }
 
+void LiveController::setupFinished(bool accepted, bool connectionChanged) {
+    if (m_exiting) {
+        return;
+    }
+    setPtzBaudRate(m_settings.settings().ptzBaudRateIndex);
+    if (!accepted) {
+        return;
+    }
+    if (connectionChanged) {
+        m_options.hostOverride.reset();
+        m_options.portOverride.reset();
+    }
+    applySettings();
+}
+
 // --- remote playback --------------------------------------------------------------------------------------
 
 void LiveController::pauseLive() {

@@ -150,6 +150,10 @@ public:
     // The setup dialog was confirmed: full screen follows the setting and the network-speed values are
     // read again.
     void applySettings();
+    // The setup dialog closed. The baud rate chosen in it is stored even when cancelled and is used from
+    // the next send; an OK applies the settings, and a changed address, port or log-in replaces the
+    // recorder given for this run, so the next connection goes where the user just set.
+    void setupFinished(bool accepted, bool connectionChanged);
 
     // --- remote playback ----------------------------------------------------------------------------
     // The playback window: receives the playback half of the session's calls. nullptr: none.

@@ -15,6 +15,16 @@ exporting::ExportTime exportTimeOf(const ClockTime& t) {
     return {t.year, t.month, t.day, t.hour, t.minute, t.second};
 }
 
+// A picture time as the manifest keeps it: "YYYY-MM-DD HH:MM:SS".
+std::string manifestTime(const exporting::ExportTime& t) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return text;
+}
+
+constexpr const char* kProgram = "Discoro";
+
 }  // namespace
 
 std::string exportAviName(const std::string& folder, int channel,
@@ -135,6 +145,15 @@ ExportOutcome ChannelExporter::stop(std::optional<exporting::ExportTime> endTime
         outcome.ok = false;
         outcome.message = "ERROR : " + exporting::exportLogPath(m_aviPath) + " : " + logged.reason();
     }
+    // The manifest describes a finished file only.
+    if (outcome.ok && m_manifest) {
+        const evidence::ManifestWrite written = m_manifest->write(m_aviPath);
+        if (!written.ok) {
+            outcome.ok = false;
+            outcome.message = "ERROR : " + m_aviPath + ".manifest.json : " + written.message;
+        }
+    }
+    m_manifest.reset();
     m_channel.store(-1);
     return outcome;
 }
@@ -159,7 +178,7 @@ std::optional<ChannelExporter::Frame> ChannelExporter::waitForRoom() {
 }
 
 void ChannelExporter::fill(Frame& frame, const exporting::PixelSource& part,
-                           const exporting::ExportTime& time) {
+                           const exporting::ExportTime& time, int64_t sourceOffset) {
     const size_t rowBytes = size_t(part.width) * 4;
     frame.pixels.resize(rowBytes * size_t(part.height));
     for (int y = 0; y < part.height; ++y) {
@@ -179,6 +198,7 @@ void ChannelExporter::fill(Frame& frame, const exporting::PixelSource& part,
     frame.width = part.width;
     frame.height = part.height;
     frame.time = time;
+    frame.sourceOffset = sourceOffset;
 }
 
 void ChannelExporter::push(Frame frame) {
@@ -196,7 +216,8 @@ void ChannelExporter::push(Frame frame) {
     m_changed.notify_all();
 }
 
-void ChannelExporter::offer(const exporting::PixelSource& part, const exporting::ExportTime& time) {
+void ChannelExporter::offer(const exporting::PixelSource& part, const exporting::ExportTime& time,
+                            int64_t sourceOffset) {
     if (!part.pixels || part.width <= 0 || part.height <= 0) {
         return;
     }
@@ -205,11 +226,11 @@ void ChannelExporter::offer(const exporting::PixelSource& part, const exporting:
         return;
     }
     // Only the playback thread fills frames, so the room found stays free while the copy is made.
-    fill(*frame, part, time);
+    fill(*frame, part, time, sourceOffset);
     push(std::move(*frame));
 }
 
-void ChannelExporter::offerStored(const PlayerPictures& pictures) {
+void ChannelExporter::offerStored(const PlayerPictures& pictures, int64_t sourceOffset) {
     const int channel = m_channel.load();
     if (!m_active.load() || channel < 0) {
         return;
@@ -233,7 +254,7 @@ void ChannelExporter::offerStored(const PlayerPictures& pictures) {
                       size_t(source.rect.x) * 4;
         part.width = source.rect.width;
         part.height = source.rect.height;
-        fill(*frame, part, time ? exportTimeOf(*time) : exporting::ExportTime{});
+        fill(*frame, part, time ? exportTimeOf(*time) : exporting::ExportTime{}, sourceOffset);
         filled = true;
     });
     if (filled) {
@@ -258,6 +279,11 @@ void ChannelExporter::fail(const std::string& reason) {
 }
 
 void ChannelExporter::writerLoop() {
+    // The backup file is hashed here, off the window thread; the first frames wait in the queue meanwhile.
+    m_manifest.emplace(m_request.backupPath.empty()
+                           ? evidence::ManifestBuilder(kProgram)
+                           : evidence::ManifestBuilder::fromBackup(kProgram, m_request.backupPath,
+                                                                   m_request.settings.channel));
     exporting::FramePipeline pipeline(m_request.stamper);
     const ExportSettings settings = m_request.settings;
     for (;;) {
@@ -288,6 +314,8 @@ void ChannelExporter::writerLoop() {
             const exporting::Status written = m_avi.writeVideoFrame(jpeg);
             if (!written.ok()) {
                 fail(written.reason());
+            } else {
+                m_manifest->addFrame(manifestTime(frame.time), frame.sourceOffset, jpeg);
             }
         }
         std::lock_guard lock(m_mutex);

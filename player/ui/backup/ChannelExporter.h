@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/evidence/ManifestBuilder.h"
 #include "common/export/AviWriter.h"
 #include "common/export/ByteSink.h"
 #include "common/export/ExportTime.h"
@@ -33,6 +34,9 @@ using ExportSinkFactory =
 struct ExportStart {
     std::string aviFolder;  // created when missing
     ExportSettings settings;
+    // The backup file the pictures come from, named in the manifest beside the AVI file; empty: the
+    // manifest names no source.
+    std::string backupPath;
     // The time of the picture on screen when the export starts; without one the first exported
     // picture's time.
     std::optional<exporting::ExportTime> startTime;
@@ -67,7 +71,8 @@ public:
     // "ERROR : CreateAVIFile." with the path and the reason.
     ExportOutcome start(const ExportStart& request);
     // Ends the export: writes what is queued, finishes the AVI file and writes the log beside it with
-    // the end time (without one the last exported picture's time). Ok when nothing was running.
+    // the end time (without one the last exported picture's time), then the manifest with every frame
+    // written. Ok when nothing was running.
     ExportOutcome stop(std::optional<exporting::ExportTime> endTime = std::nullopt);
     // Why frames could not be written, once that happened.
     std::optional<std::string> failure() const;
@@ -77,10 +82,13 @@ public:
     int channel() const { return m_channel.load(); }
 
     // --- playback thread
-    // Hands over one picture (or the channel's part of it) with its record time.
-    void offer(const exporting::PixelSource& part, const exporting::ExportTime& time);
-    // Hands over the channel's part of the picture just stored for it.
-    void offerStored(const PlayerPictures& pictures);
+    // Hands over one picture (or the channel's part of it) with its record time and the offset of its
+    // record in the backup file (-1: unknown).
+    void offer(const exporting::PixelSource& part, const exporting::ExportTime& time,
+               int64_t sourceOffset = -1);
+    // Hands over the channel's part of the picture just stored for it, made from the record at
+    // `sourceOffset` of the backup file (-1: unknown).
+    void offerStored(const PlayerPictures& pictures, int64_t sourceOffset = -1);
 
 private:
     struct Frame {
@@ -88,9 +96,11 @@ private:
         int width = 0;
         int height = 0;
         exporting::ExportTime time;
+        int64_t sourceOffset = -1;
     };
     std::optional<Frame> waitForRoom();
-    static void fill(Frame& frame, const exporting::PixelSource& part, const exporting::ExportTime& time);
+    static void fill(Frame& frame, const exporting::PixelSource& part, const exporting::ExportTime& time,
+                     int64_t sourceOffset);
     void push(Frame frame);
     void writerLoop();
     void fail(const std::string& reason);
@@ -113,6 +123,8 @@ private:
     std::string m_aviPath;
     std::unique_ptr<exporting::ByteSink> m_sink;
     exporting::AviWriter m_avi;
+    // Made and filled by the writer thread (every frame written, with its picture); written by stop.
+    std::optional<evidence::ManifestBuilder> m_manifest;
     std::thread m_writer;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "common/evidence/ManifestBuilder.h"
 #include "player/ui/view/PlayerFolders.h"
 
 namespace dvr::player {
@@ -71,7 +72,10 @@ std::string editCommandText(int id) {
 }
 
 EditWindowModel::EditWindowModel(EditPicture picture)
-    : m_history(std::move(picture.image)), m_time(picture.time), m_channel(picture.channel) {}
+    : m_history(std::move(picture.image)),
+      m_time(picture.time),
+      m_channel(picture.channel),
+      m_backupPath(std::move(picture.backupPath)) {}
 
 bool EditWindowModel::command(int id) {
     if (const auto filter = filterOf(id)) {
@@ -109,6 +113,17 @@ std::string EditWindowModel::heightText() const {
     return format("HEIGHT: %d pixel", image().height);
 }
 
+evidence::ManifestWrite EditWindowModel::writeManifest(const std::string& stillPath) const {
+    constexpr const char* kProgram = "Discoro";
+    char time[40];
+    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", m_time.year, m_time.month, m_time.day,
+                  m_time.hour, m_time.minute, m_time.second);
+    evidence::ManifestBuilder builder =
+        m_backupPath.empty() ? evidence::ManifestBuilder(kProgram)
+                             : evidence::ManifestBuilder::fromBackup(kProgram, m_backupPath, m_channel);
+    return builder.writeStill(stillPath, time);
+}
+
 SaveOutcome EditWindowModel::save(const SaveTarget& target,
                                   const std::function<bool(const std::string&)>& exists) {
     m_commandText = editCommandText(edit::kSave);
@@ -129,6 +144,14 @@ SaveOutcome EditWindowModel::save(const SaveTarget& target,
         const exporting::Status written = exporting::writeStillJpeg(outcome.path, image());
         outcome.ok = written.ok();
         reason = written.reason();
+        if (outcome.ok) {
+            const evidence::ManifestWrite manifest = writeManifest(outcome.path);
+            if (!manifest.ok) {
+                outcome.ok = false;
+                outcome.path += ".manifest.json";
+                reason = manifest.message;
+            }
+        }
     }
     if (outcome.ok) {
         outcome.message = target.perUser ? "BACKUP OK! " + target.folder : std::string("BACKUP OK!");

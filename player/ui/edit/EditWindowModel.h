@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "common/evidence/ManifestBuilder.h"
 #include "common/export/ExportTime.h"
 #include "common/export/ImageFilters.h"
 #include "common/export/StillImage.h"
@@ -34,6 +35,7 @@ struct EditPicture {
     exporting::StillImage image;
     exporting::ExportTime time;  // the picture's record time
     int channel = 0;             // 0-based
+    std::string backupPath;      // the file the picture comes from; empty: the manifest names none
 };
 
 // Where SAVE writes: the folder (created when missing) and whether it is the per-user fallback.
@@ -74,17 +76,21 @@ public:
 
     // Writes the picture at its own size as a JPEG file "YYYYMMDD_HHMMSS.jpg" in the target folder,
     // numbered "(1)", "(2)", ... when the name is taken. The confirmation "BACKUP OK!" (followed by the
-    // folder when it is the per-user one) is shown only when the file was written; a failure gives the
-    // path and the reason. exists: the file test (the real file system by default).
+    // folder when it is the per-user one) is shown only when the file and its manifest (FILE.manifest.json,
+    // naming the backup file and the picture's time) were written; a failure gives the path and the
+    // reason. exists: the file test (the real file system by default).
     SaveOutcome save(const SaveTarget& target, const std::function<bool(const std::string&)>& exists = {});
     // The confirmation shown in the message line until hideSaveConfirmation (one second later).
     const std::string& saveConfirmation() const { return m_saveConfirmation; }
     void hideSaveConfirmation() { m_saveConfirmation.clear(); }
 
 private:
+    evidence::ManifestWrite writeManifest(const std::string& stillPath) const;
+
     exporting::EditHistory m_history;
     exporting::ExportTime m_time;
     int m_channel = 0;
+    std::string m_backupPath;
     std::string m_commandText;
     std::string m_saveConfirmation;
 };

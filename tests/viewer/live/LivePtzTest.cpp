@@ -277,5 +277,27 @@ TEST_F(LivePtzTest, AnOperatedCommandGoesOutOnceAndAProtocolChangeRebuildsTheTab
     EXPECT_EQ(live().ptz().table().at(0, ptz::kUp).length, 8);
 }
 
+// The setup dialog closing: its baud rate is used even after Cancel; OK keeps the recorder given for
+// the run unless the dialog changed the connection, and then the next connection goes to the stored one.
+TEST_F(LivePtzTest, SetupFinishedTakesTheBaudRateAndAChangedRecorder) {
+    config::ViewerSettings& settings = live().settingsStore().settings();
+    settings.ptzBaudRateIndex = 5;
+    settings.recorderAddress = "::1";
+    settings.recorderPort = 50999;
+    live().setupFinished(false, true);
+    EXPECT_EQ(live().ptz().settings().baudRateCode, 5u);
+
+    live().setupFinished(true, false);
+    live().pressConnect();
+    EXPECT_EQ(m_transport.lastAddress, "127.0.0.1");
+    EXPECT_EQ(m_transport.lastPort, 50124);
+    live().pressDisconnect();
+
+    live().setupFinished(true, true);
+    live().pressConnect();
+    EXPECT_EQ(m_transport.lastAddress, "::1");
+    EXPECT_EQ(m_transport.lastPort, 50999);
+}
+
 }  // namespace
 }  // namespace dvr::live

@@ -20,6 +20,8 @@
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/playback/widgets/PlaybackFrame.h"
+#include "viewer/ptz/widgets/UserPtzCommandDialog.h"
+#include "viewer/setup/widgets/SetupDialog.h"
 
 namespace dvr::live {
 
@@ -220,8 +222,8 @@ VistrelView::~VistrelView() {
 }
 
 QSize VistrelView::skinSize(const std::string& programFolder) {
-    const skin::SkinRect rect =
-        skin::readViewerSkinPosition(skin::ProgramFolder::join(programFolder, kSkinFile), kMainPos, "POS_LIVE_SKIN");
+    const skin::SkinRect rect = skin::readViewerSkinPosition(
+        skin::ProgramFolder::join(programFolder, kSkinFile), kMainPos, "POS_LIVE_SKIN");
     return QSize(std::max(0, rect.width()), std::max(0, rect.height()));
 }
 
@@ -553,6 +555,31 @@ void VistrelView::playbackRequested() {
     if (m_playback) {
         m_playback->open();
     }
+}
+
+// --- setup
+// --------------------------------------------------------------------------------------------------
+
+void VistrelView::openSetup() {
+    setup::SetupServices services;
+    services.notifier = &m_notifier;
+    services.ptzTypeChosen = [this](int ptzType) { m_controller->setPtzType(ptzType); };
+    services.editPtzCommands = [this](QWidget* parent) { editPtzCommands(parent); };
+    // Inside the full-screen scaler a child dialog would be drawn into the scene: it gets its own window.
+    QWidget* parent = graphicsProxyWidget() != nullptr ? nullptr : this;
+    const setup::SetupResult result = setup::SetupDialog::runSetup(
+        parent, m_controller->settingsStore(), m_options.programFolder, std::move(services));
+    m_controller->setupFinished(result.accepted, result.changes.connectionChanged);
+}
+
+void VistrelView::editPtzCommands(QWidget* parent) {
+    ptz::DialogFileChooser files;
+    ptz::MessageBoxSink messages;
+    LiveController& live = *m_controller;
+    ptz::UserPtzCommandDialog dialog(live.ptzCommandFilePath(), files, messages, &live.language(), parent);
+    dialog.setOperateHandler([&live](const ptz::PtzCommand& command) { live.operatePtz(command); });
+    dialog.exec();
+    live.setPtzCommandFilePath(dialog.filePath());
 }
 
 // --- mouse

@@ -115,6 +115,7 @@ public:
     void closeWindow() override { Q_EMIT exitFinished(); }
     void sessionChanged(link::RecorderSession* session) override;
     void playbackRequested() override;
+    void settingsRequested() override { openSetup(); }
 
 Q_SIGNALS:
     // The exit sequence finished; the frame closes now.
@@ -136,6 +137,10 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // The setup dialog, modal; on OK the controller applies what changed.
+    void openSetup();
+    // The "User PTZ Command" editor over `parent`; the file it last loaded or saved becomes current.
+    void editPtzCommands(QWidget* parent);
     void createButtons();
     void createPtzButtons();
     void createPlayback();

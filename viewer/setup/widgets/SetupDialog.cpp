@@ -96,8 +96,8 @@ std::optional<std::string> DialogFolderChooser::chooseFolder(QWidget* parent,
     return s(folder);
 }
 
-SetupDialog::SetupDialog(config::SettingsStore& store, const std::string& programFolder, skin::ProgramFiles folder,
-                         SetupServices services, QWidget* parent)
+SetupDialog::SetupDialog(config::SettingsStore& store, const std::string& programFolder,
+                         skin::ProgramFiles folder, SetupServices services, QWidget* parent)
     : QDialog(parent),
       m_language(std::make_unique<skin::LanguageFile>(programFolder)),
       m_controller(store, *m_language, std::move(folder), services.ptzTypeChosen),
@@ -322,7 +322,8 @@ QWidget* SetupDialog::buildPtzSavePage() {
     m_scanRate = comboBox(page, "scanRate", SetupController::scanRateItems());
     m_fullScreen = new QCheckBox(text(kPtzSave, "Run in Full Screen Mode"), page);
     m_fullScreen->setObjectName(QStringLiteral("fullScreen"));
-    m_saveFolder = lineEdit(page, "saveFolder", static_cast<int>(config::ViewerSettings::kSaveFolderMaxChars));
+    m_saveFolder =
+        lineEdit(page, "saveFolder", static_cast<int>(config::ViewerSettings::kSaveFolderMaxChars));
     auto* browse = new QPushButton(QStringLiteral("..."), page);
     browse->setObjectName(QStringLiteral("browse"));
 
@@ -353,6 +354,12 @@ QWidget* SetupDialog::buildPtzSavePage() {
     auto* ptzForm = new QFormLayout(ptz);
     ptzForm->addRow(text(kPtzSave, "PTZ Type"), m_ptzType);
     ptzForm->addRow(text(kPtzSave, "PTZ Baudrate"), m_baudRate);
+    if (m_services.editPtzCommands) {
+        auto* commands = new QPushButton(text(kPtzSave, "User PTZ Command"), ptz);
+        commands->setObjectName(QStringLiteral("userPtzCommand"));
+        connect(commands, &QPushButton::clicked, this, [this] { m_services.editPtzCommands(this); });
+        ptzForm->addRow(commands);
+    }
     auto* save = new QGroupBox(text(kPtzSave, "SAVE"), page);
     auto* saveLayout = new QVBoxLayout(save);
     saveLayout->addWidget(new QLabel(text(kPtzSave, "Set Path to Save Downloaded image"), save));
@@ -371,7 +378,8 @@ QWidget* SetupDialog::buildPtzSavePage() {
 QWidget* SetupDialog::buildNetworkSpeedPage() {
     auto* page = new QWidget(this);
     std::vector<std::string> items;
-    for (int value = config::ViewerOptions::kMinNetworkSpeed; value <= config::ViewerOptions::kMaxNetworkSpeed; ++value) {
+    for (int value = config::ViewerOptions::kMinNetworkSpeed;
+         value <= config::ViewerOptions::kMaxNetworkSpeed; ++value) {
         items.push_back(std::to_string(value));
     }
     auto* form = new QFormLayout;
@@ -499,10 +507,12 @@ void SetupDialog::reject() {
     QDialog::reject();
 }
 
-SetupResult SetupDialog::runSetup(QWidget* parent, config::SettingsStore& store, const std::string& programFolder,
-                                  SetupServices services) {
-    SetupDialog dialog(store, programFolder, skin::ProgramFiles(programFolder, skin::ProgramFiles::defaultUserFolder(skin::ProgramFolder::kViewer.userName)), std::move(services),
-                       parent);
+SetupResult SetupDialog::runSetup(QWidget* parent, config::SettingsStore& store,
+                                  const std::string& programFolder, SetupServices services) {
+    SetupDialog dialog(store, programFolder,
+                       skin::ProgramFiles(programFolder, skin::ProgramFiles::defaultUserFolder(
+                                                             skin::ProgramFolder::kViewer.userName)),
+                       std::move(services), parent);
     dialog.QDialog::exec();
     return dialog.result();
 }

@@ -42,9 +42,11 @@ class DialogSetupNotifier;
 
 // What the dialog needs from its caller besides the settings.
 struct SetupServices {
-    skin::SkinNotifier* notifier = nullptr;        // message boxes; null: real message boxes
+    skin::SkinNotifier* notifier = nullptr;  // message boxes; null: real message boxes
     FolderChooser* folderChooser = nullptr;  // null: the system's folder browser
     std::function<void(int)> ptzTypeChosen;  // switches the PTZ protocol for sending at once
+    // Opens the "User PTZ Command" editor over the dialog; null: the PTZ/SAVE page has no button for it.
+    std::function<void(QWidget*)> editPtzCommands;
     int lookupTimeoutMs = 10000;
 };
 
@@ -67,8 +69,8 @@ public:
     // accepted dialog the settings and their network speeds are updated in `store`; the caller
     // re-applies full screen, the PTZ command set and the network speed of its layout as the changes
     // say, and uses the new address, port and log-in at the next connection.
-    static SetupResult runSetup(QWidget* parent, config::SettingsStore& store, const std::string& programFolder,
-                                SetupServices services = {});
+    static SetupResult runSetup(QWidget* parent, config::SettingsStore& store,
+                                const std::string& programFolder, SetupServices services = {});
 
     SetupController& controller() { return m_controller; }
     SetupResult result() const { return {m_controller.confirmed(), m_controller.changes()}; }

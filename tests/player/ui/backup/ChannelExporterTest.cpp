@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "common/evidence/Verify.h"
 #include "common/export/ByteSink.h"
 #include "player/ui/backup/BackupWindowModel.h"
 #include "player/ui/backup/ChannelExporter.h"
@@ -171,6 +172,69 @@ TEST(ChannelExporter, FramesFromThePlaybackThreadReachTheFile) {
     // Offers after the stop are dropped.
     exporting::PixelSource part{pixels.data(), 352, 240, 352 * 4, 4};
     exporter.offer(part, {});
+}
+
+// The manifest beside the AVI file lists every frame with its picture time and record offset, and
+// checks against the file and the backup it names; one written after a failed export would vouch for
+// a broken file, so there is none.
+TEST(ChannelExporter, WritesAManifestThatVerifiesAgainstTheFileAndTheBackup) {
+    TempFolder temp;
+    const std::string backup = temp.path() + "/backup.zav";
+    std::ofstream(backup) << std::string(4096, 'z');
+    ChannelExporter exporter;
+    ExportStart request;
+    request.aviFolder = temp.path();
+    request.backupPath = backup;
+    ASSERT_TRUE(exporter.start(request).ok);
+    const std::vector<uint8_t> pixels = colour(352, 240, 0, 255, 0);
+    std::thread playback([&] {
+        for (int i = 0; i < 5; ++i) {
+            exporting::PixelSource part{pixels.data(), 352, 240, 352 * 4, 4};
+            exporter.offer(part, exporting::ExportTime{2024, 1, 2, 3, 4, i}, 1000 + i * 100);
+        }
+    });
+    playback.join();
+    const ExportOutcome stopped = exporter.stop();
+    ASSERT_TRUE(stopped.ok) << stopped.message;
+
+    evidence::VerifyOptions options;
+    options.filePath = stopped.aviPath;
+    const evidence::VerifyOutcome plain = evidence::verifyExport(options);
+    ASSERT_EQ(plain.status, evidence::VerifyStatus::Ok) << plain.message;
+    ASSERT_TRUE(plain.manifest);
+    ASSERT_EQ(plain.manifest->frames.size(), 5u);
+    EXPECT_EQ(plain.manifest->frames[0].time, "2024-01-02 03:04:00");
+    EXPECT_EQ(plain.manifest->frames[4].time, "2024-01-02 03:04:04");
+    EXPECT_EQ(plain.manifest->frames[4].sourcePosition, 1400);
+    options.sourcePath = backup;
+    const evidence::VerifyOutcome sourced = evidence::verifyExport(options);
+    EXPECT_EQ(sourced.status, evidence::VerifyStatus::Ok) << sourced.message;
+    EXPECT_TRUE(sourced.sourceChecked);
+
+    // Another backup is not the source.
+    std::ofstream(backup, std::ios::app) << "changed";
+    EXPECT_EQ(evidence::verifyExport(options).status, evidence::VerifyStatus::Mismatch);
+
+    // A failed export leaves no manifest.
+    request.createSink = [](const std::string&, std::string*) {
+        auto sink = std::make_unique<exporting::MemorySink>();
+        sink->setLimitBytes(400000);
+        return std::unique_ptr<exporting::ByteSink>(std::move(sink));
+    };
+    ASSERT_TRUE(exporter.start(request).ok);
+    std::vector<uint8_t> noise(360 * 240 * 4);
+    uint32_t seed = 7;
+    for (uint8_t& b : noise) {
+        seed = seed * 1103515245u + 12345u;
+        b = uint8_t(seed >> 16);
+    }
+    for (int i = 0; i < 100; ++i) {
+        exporting::PixelSource part{noise.data(), 360, 240, 360 * 4, 4};
+        exporter.offer(part, {}, i);
+    }
+    const ExportOutcome failed = exporter.stop();
+    EXPECT_FALSE(failed.ok);
+    EXPECT_FALSE(std::filesystem::exists(failed.aviPath + ".manifest.json"));
 }
 
 // A disk that fills up mid-export: the failure is told once, the playback thread is never held up, and

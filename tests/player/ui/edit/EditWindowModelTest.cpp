@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/evidence/Verify.h"
 #include "player/ui/edit/EditWindowModel.h"
 #include "player/ui/edit/PrintPage.h"
 #include "player/ui/view/PlayerFolders.h"
@@ -107,6 +108,33 @@ TEST(EditWindowModel, SaveNumbersTakenNamesAndConfirmsOnlyWrittenFiles) {
     const SaveOutcome perUser = model.save(SaveTarget{temp.path() + "/user/Backup", true});
     ASSERT_TRUE(perUser.ok);
     EXPECT_EQ(model.saveConfirmation(), "BACKUP OK! " + temp.path() + "/user/Backup");
+}
+
+// SAVE leaves a manifest beside the picture naming its time and the backup file it came from.
+TEST(EditWindowModel, SaveWritesAManifestThatVerifies) {
+    TempFolder temp;
+    const std::string backup = temp.path() + "/backup.zav";
+    std::ofstream(backup) << std::string(2048, 'b');
+    EditPicture source = picture(360, 240, 40);
+    source.backupPath = backup;
+    EditWindowModel model(std::move(source));
+    model.command(edit::kBright);
+    const SaveOutcome saved = model.save(SaveTarget{temp.path() + "/Backup", false});
+    ASSERT_TRUE(saved.ok) << saved.message;
+    ASSERT_TRUE(fs::exists(saved.path + ".manifest.json"));
+
+    evidence::VerifyOptions options;
+    options.filePath = saved.path;
+    options.sourcePath = backup;
+    const evidence::VerifyOutcome outcome = evidence::verifyExport(options);
+    ASSERT_EQ(outcome.status, evidence::VerifyStatus::Ok) << outcome.message;
+    EXPECT_TRUE(outcome.sourceChecked);
+    ASSERT_TRUE(outcome.manifest);
+    EXPECT_EQ(outcome.manifest->frames.size(), 0u);
+
+    // The picture changed after SAVE no longer matches.
+    std::ofstream(saved.path, std::ios::app) << "x";
+    EXPECT_EQ(evidence::verifyExport(options).status, evidence::VerifyStatus::Mismatch);
 }
 
 TEST(PlayerFolders, ProgramFolderWhileWritableElsePerUser) {

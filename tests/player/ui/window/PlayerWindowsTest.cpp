@@ -71,8 +71,9 @@ protected:
         }
         s_dir = fs::temp_directory_path() / ("discoro-windows-" + std::to_string(::getpid()));
         fs::create_directories(s_dir);
-        // The per-user folder stays inside the test's folder.
+        // The per-user folders stay inside the test's folder (no signing key of the user's is found).
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString((s_dir / "data").string()));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((s_dir / "config").string()));
     }
     static void TearDownTestSuite() { fs::remove_all(s_dir); }
 
@@ -123,6 +124,17 @@ protected:
         view->pressControl(control::kChannel1 + 1);
         QApplication::processEvents();
         return view;
+    }
+
+    // `zavtool verify` on an exported file, against the backup file when one is given; its exit status.
+    static testing::CommandOutcome verify(const fs::path& exported, const std::string& backup = {}) {
+        const char* dir = std::getenv("DVR_BIN_DIR");
+        std::string command =
+            std::string(dir ? dir : DVR_BIN_DIR_DEFAULT) + "/zavtool verify '" + exported.string() + "'";
+        if (!backup.empty()) {
+            command += " --source '" + backup + "'";
+        }
+        return runCommand(command + " 2>&1");
     }
 
     static std::string readAll(const fs::path& path) {
@@ -201,6 +213,12 @@ TEST_F(PlayerWindowsTest, EditFiltersUndoSaveAndClose) {
     const uint32_t wanted = uint32_t(brightened.bgr[probe + 2]) << 16 |
                             uint32_t(brightened.bgr[probe + 1]) << 8 | brightened.bgr[probe];
     EXPECT_TRUE(nearColour(back & 0xFFFFFF, wanted, 12)) << std::hex << back << " " << wanted;
+    // The manifest beside the picture checks against it and the backup file it came from.
+    ASSERT_TRUE(fs::exists(saved.string() + ".manifest.json"));
+    const testing::CommandOutcome plain = verify(saved);
+    EXPECT_EQ(plain.status, 0) << plain.out;
+    const testing::CommandOutcome sourced = verify(saved, file);
+    EXPECT_EQ(sourced.status, 0) << sourced.out;
     // The confirmation goes after a second.
     ASSERT_TRUE(waitFor([&] { return edit->model().saveConfirmation().empty(); }, 5000));
 
@@ -337,6 +355,11 @@ TEST_F(PlayerWindowsTest, ExportsTheChannelsPartOfQuadPicturesAtTheChosenSize) {
     EXPECT_NE(log.find("CHANNEL      : 03 \nFRAME RATE   : 15 Frame \nRECORD SIZE  : 720 * 480 Pixel \n"),
               std::string::npos)
         << log;
+    // Every frame is in the manifest beside the file, and each names the backup record it was made from.
+    const testing::CommandOutcome plain = verify(avi);
+    EXPECT_EQ(plain.status, 0) << plain.out;
+    const testing::CommandOutcome sourced = verify(avi, file);
+    EXPECT_EQ(sourced.status, 0) << sourced.out;
 }
 
 TEST_F(PlayerWindowsTest, AnAviFolderThatCannotBeMadeIsReported) {
