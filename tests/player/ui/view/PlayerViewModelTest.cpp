@@ -347,16 +347,6 @@ TEST(PlayerViewModel, SpeedAndDelayStayInRange) {
     EXPECT_STREQ(PlayerViewModel::delayLabel(model.delayIndex()), "   1 ");
 }
 
-TEST(PlayerViewModel, AHandedOverFileWaitsWhileTheBackupOrEditWindowWorksOnTheCurrentOne) {
-    PlayerViewModel model = openModel(4);
-    EXPECT_FALSE(model.handOffRefusal(false));
-    EXPECT_NE(model.handOffRefusal(true)->find("image edit window"), std::string::npos);
-    model.setBackupWindowOpen(true);
-    EXPECT_NE(model.handOffRefusal(false)->find("backup window"), std::string::npos);
-    model.setBackupWindowOpen(false);
-    EXPECT_FALSE(model.handOffRefusal(false));
-}
-
 }  // namespace
 }  // namespace dvr::player
 
