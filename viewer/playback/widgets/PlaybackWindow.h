@@ -10,6 +10,7 @@
 #include "common/skin/SkinReader.h"
 #include "common/skin/widgets/SkinButtonLogic.h"
 #include "viewer/playback/PlaybackController.h"
+#include "viewer/playback/widgets/PlaybackExporter.h"
 
 #include <QFont>
 #include <QImage>
@@ -19,6 +20,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace dvr::skin {
@@ -83,6 +85,9 @@ public:
     const QImage& buffer(int baseChannel) const { return m_buffers[size_t(baseChannel)]; }
     bool idleTimerActive() const { return m_idleTimer.isActive(); }
     skin::DateCalendar* calendar() const { return m_calendar; }
+    // Save, Print and AVI recording of the picture area.
+    PlaybackExporter& exporter() { return *m_exporter; }
+    void setExportSetup(ExportSetup setup) { m_exporter->setSetup(std::move(setup)); }
 
     // PlaybackView
     void panesCleared() override;
@@ -137,6 +142,7 @@ private:
     QTimer m_idleTimer;
     QTimer m_rangeTimer;
     std::array<QImage, kPaneCount> m_buffers;
+    std::unique_ptr<PlaybackExporter> m_exporter;
 };
 
 }  // namespace dvr::playback
