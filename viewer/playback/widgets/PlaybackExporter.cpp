@@ -89,6 +89,11 @@ void paintStamp(QImage& image, const std::vector<SnapshotText>& texts) {
     }
 }
 
+// The manifest's channel: the one shown alone, or the first of several panes.
+int manifestChannel(const PlaybackLayout& layout) {
+    return layout.columns() <= 1 ? layout.selectedChannel() : layout.firstChannel();
+}
+
 RecorderTime systemLocalTime() {
     const QDateTime now = QDateTime::currentDateTime();
     return {now.date().year(), now.date().month(),  now.date().day(),
@@ -188,9 +193,9 @@ std::string PlaybackExporter::saveSnapshot() {
         reportFailure(path, written.reason());
         return {};
     }
-    evidence::ManifestBuilder manifest = evidence::ManifestBuilder::fromRecorder(
-        kProgram, m_setup.recorderAddress, m_setup.recorderPort, m_setup.recorderVersion,
-        layout.columns() <= 1 ? layout.selectedChannel() : -1);
+    evidence::ManifestBuilder manifest =
+        evidence::ManifestBuilder::fromRecorder(kProgram, m_setup.recorderAddress, m_setup.recorderPort,
+                                                m_setup.recorderVersion, manifestChannel(layout));
     if (const evidence::ManifestWrite w = manifest.writeStill(path, pictureTimeText()); !w.ok)
         reportFailure(path + ".manifest.json", w.message);
     if (m_setup.desktop)
@@ -292,9 +297,9 @@ exporting::Status PlaybackExporter::open(const std::string& path) {
         m_stamper = std::make_unique<exporting::StampPainter>();
     m_pipeline = std::make_unique<exporting::FramePipeline>(m_stamper.get());
     const PlaybackLayout& layout = m_controller.layout();
-    m_manifest.emplace(evidence::ManifestBuilder::fromRecorder(
-        kProgram, m_setup.recorderAddress, m_setup.recorderPort, m_setup.recorderVersion,
-        layout.columns() <= 1 ? layout.selectedChannel() : -1));
+    m_manifest.emplace(evidence::ManifestBuilder::fromRecorder(kProgram, m_setup.recorderAddress,
+                                                               m_setup.recorderPort, m_setup.recorderVersion,
+                                                               manifestChannel(layout)));
     m_lastJpeg.clear();
     return exporting::Status::success();
 }

@@ -82,6 +82,8 @@ public:
     void press(int commandId);
     skin::SkinButton* button(int commandId) const;
     QRect paneRect(int channel) const;
+    // The picture area all panes lie in.
+    QRect pictureArea() const { return m_area; }
     const QImage& buffer(int baseChannel) const { return m_buffers[size_t(baseChannel)]; }
     bool idleTimerActive() const { return m_idleTimer.isActive(); }
     skin::DateCalendar* calendar() const { return m_calendar; }
