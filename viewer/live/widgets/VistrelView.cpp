@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
@@ -532,6 +533,16 @@ void VistrelView::createPlayback() {
             [this](const QString& text, const QString& caption) {
                 m_notifier.showMessage(text.toStdString(), caption.toStdString());
             });
+    // Save and AVI go to the "Record Path" folder; the manifests name this recorder.
+    playback::ExportSetup exports;
+    exports.saveFolder = m_controller->settingsStore().settings().saveFolder;
+    exports.programFolder = m_options.programFolder;
+    exports.userFolder = skin::ProgramFiles::defaultUserFolder(skin::ProgramFolder::kViewer.userName);
+    exports.recorderAddress = m_controller->recorderHost();
+    exports.recorderPort = m_controller->recorderPort();
+    exports.recorderVersion = link::versionString(m_controller->session()->versionText());
+    exports.desktop = m_options.desktop;
+    window->setExportSetup(std::move(exports));
     m_controller->setPlaybackHost(&m_playback->host());
 }
 

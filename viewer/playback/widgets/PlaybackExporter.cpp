@@ -5,11 +5,13 @@
 #include "common/skin/ProgramFiles.h"
 
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QUrl>
 #include <QWidget>
 
 #include <chrono>
@@ -102,6 +104,10 @@ RecorderTime systemLocalTime() {
 
 }  // namespace
 
+void SystemDesktopServices::openFolder(const std::string& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+}
+
 std::unique_ptr<QPrinter> DialogPrinterChooser::choose(QWidget* parent) {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QPrintDialog dialog(printer.get(), parent);
@@ -157,6 +163,9 @@ std::string PlaybackExporter::pictureTimeText() const {
 }
 
 std::string PlaybackExporter::saveFolder() const {
+    // No "Record Path" set: the program's RECORD folder (per user when the program folder is not writable).
+    if (m_setup.saveFolder.empty() && !m_setup.programFolder.empty())
+        return skin::ProgramFiles(m_setup.programFolder, m_setup.userFolder).writePath(kRecordFolder);
     return m_setup.saveFolder;
 }
 
@@ -271,12 +280,12 @@ void PlaybackExporter::afterRecordingStep() {
     const bool stopped = m_wasRecording && !now;
     const bool failedToStart = !m_wasRecording && !now && !m_recording.failure().empty();
     m_wasRecording = now;
-    if (!m_recording.failure().empty() && (stopped || failedToStart)) {
+    if (!m_recording.failure().empty() && (stopped || failedToStart))
         reportFailure(m_recording.path(), m_recording.failure());
-        return;
-    }
-    if (stopped && m_setup.desktop)
+    else if (stopped && m_setup.desktop)
         m_setup.desktop->openFolder(std::filesystem::path(m_recording.path()).parent_path().string());
+    if ((stopped || failedToStart) && m_changed)
+        m_changed();
 }
 
 exporting::Status PlaybackExporter::open(const std::string& path) {

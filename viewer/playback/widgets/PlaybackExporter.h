@@ -36,6 +36,12 @@ public:
     virtual void openFolder(const std::string& folder) = 0;
 };
 
+// The desktop's file browser (the program only; never in tests).
+class SystemDesktopServices final : public DesktopServices {
+public:
+    void openFolder(const std::string& folder) override;
+};
+
 // Chooses the printer: the print dialog, or a PDF file in tests. Null when the user cancelled.
 class PrinterChooser {
 public:
@@ -83,6 +89,8 @@ public:
     ~PlaybackExporter() override;
 
     void setSetup(ExportSetup setup) { m_setup = std::move(setup); }
+    // Called after the recording started or stopped on its own (a failed write), for the button.
+    void setRecordingChanged(std::function<void()> changed) { m_changed = std::move(changed); }
     const ExportSetup& setup() const { return m_setup; }
 
     // Save: the stamped snapshot into the save folder; the path written, or empty.
@@ -124,6 +132,7 @@ private:
     RecordingController m_recording;
     QTimer m_timer;
     bool m_wasRecording = false;
+    std::function<void()> m_changed;
     std::unique_ptr<exporting::StampPainter> m_stamper;
     std::unique_ptr<exporting::FramePipeline> m_pipeline;
     std::unique_ptr<exporting::AviWriter> m_writer;

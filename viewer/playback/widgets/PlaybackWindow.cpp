@@ -150,6 +150,7 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
         [this](const char* section, const char* key, const char* defaultText) {
             return m_language.text(section, key, defaultText);
         });
+    m_exporter->setRecordingChanged([this] { syncButtons(); });
     refresh();
 }
 
