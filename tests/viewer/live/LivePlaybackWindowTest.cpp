@@ -415,15 +415,17 @@ TEST_F(LivePlaybackFlow, SaveAndRecordingWriteFilesThatVerify) {
     ASSERT_TRUE(waitFor([this] { return window().picturesShown() >= 4; }));
 
     FolderSpy folders;
+    const std::string savedFolder = m_home->filePath(QStringLiteral("saved")).toStdString();
+    view().controller().settingsStore().settings().saveFolder = savedFolder;
     playback::ExportSetup setup = window().exporter().setup();
-    EXPECT_EQ(setup.recorderAddress, "127.0.0.1");
-    EXPECT_EQ(setup.recorderPort, int(m_recorder->port()));
-    setup.saveFolder = m_home->filePath(QStringLiteral("saved")).toStdString();
     setup.desktop = &folders;
     window().setExportSetup(setup);
 
     const std::string jpeg = window().exporter().saveSnapshot();
     ASSERT_FALSE(jpeg.empty());
+    EXPECT_EQ(std::filesystem::path(jpeg).parent_path().string(), savedFolder);
+    EXPECT_EQ(window().exporter().setup().recorderAddress, "127.0.0.1");
+    EXPECT_EQ(window().exporter().setup().recorderPort, int(m_recorder->port()));
     EXPECT_EQ(QImage(QString::fromStdString(jpeg)).size(), window().pictureArea().size());
     std::string said;
     EXPECT_EQ(runTool(toolPath("zavtool") + " verify '" + jpeg + "'", said), 0) << said;

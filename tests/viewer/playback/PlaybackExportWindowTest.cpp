@@ -235,6 +235,24 @@ TEST_F(PlaybackExportWindowTest, PrintHoldsTheTitleAndTimesAndCancelPrintsNothin
     std::string info;
     run("pdfinfo " + quoted(pdf.toStdString()), &info);
     EXPECT_NE(info.find("Vistrel PRINT"), std::string::npos) << info;
+
+    // Busy: no dialog, no page.
+    QFile::remove(pdf);
+    controller.setBusy(true);
+    window->press(command::kPrint);
+    EXPECT_FALSE(QFile::exists(pdf));
+    controller.setBusy(false);
+
+    // A document that cannot be started: the printer-driver message, nothing printed.
+    const QString nowhere = scratch.filePath(QStringLiteral("missing/folder/page.pdf"));
+    PdfPrinterChooser broken(nowhere);
+    setup.printer = &broken;
+    window->setExportSetup(setup);
+    window->press(command::kPrint);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0][0].toString().contains(QStringLiteral("Printer")))
+        << messages[0][0].toString().toStdString();
+    EXPECT_FALSE(QFile::exists(nowhere));
 }
 
 TEST_F(PlaybackExportWindowTest, RecordingGivesAnMjpegFileAtTenFramesASecondThatVerifies) {

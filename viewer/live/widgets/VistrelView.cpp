@@ -535,13 +535,17 @@ void VistrelView::createPlayback() {
             });
     // Save and AVI go to the "Record Path" folder; the manifests name this recorder.
     playback::ExportSetup exports;
-    exports.saveFolder = m_controller->settingsStore().settings().saveFolder;
     exports.programFolder = m_options.programFolder;
     exports.userFolder = skin::ProgramFiles::defaultUserFolder(skin::ProgramFolder::kViewer.userName);
-    exports.recorderAddress = m_controller->recorderHost();
-    exports.recorderPort = m_controller->recorderPort();
-    exports.recorderVersion = link::versionString(m_controller->session()->versionText());
     exports.desktop = m_options.desktop;
+    exports.update = [this](playback::ExportSetup& setup) {
+        setup.saveFolder = m_controller->settingsStore().settings().saveFolder;
+        setup.recorderAddress = m_controller->recorderHost();
+        setup.recorderPort = m_controller->recorderPort();
+        if (const link::RecorderSession* session = m_controller->session()) {
+            setup.recorderVersion = link::versionString(session->versionText());
+        }
+    };
     window->setExportSetup(std::move(exports));
     m_controller->setPlaybackHost(&m_playback->host());
 }

@@ -162,6 +162,11 @@ std::string PlaybackExporter::pictureTimeText() const {
     return text;
 }
 
+void PlaybackExporter::updateSetup() {
+    if (m_setup.update)
+        m_setup.update(m_setup);
+}
+
 std::string PlaybackExporter::saveFolder() const {
     // No "Record Path" set: the program's RECORD folder (per user when the program folder is not writable).
     if (m_setup.saveFolder.empty() && !m_setup.programFolder.empty())
@@ -185,6 +190,7 @@ void PlaybackExporter::reportFailure(const std::string& path, const std::string&
 std::string PlaybackExporter::saveSnapshot() {
     if (m_controller.busy() || m_area.isEmpty())
         return {};
+    updateSetup();
     QImage picture = capture(m_area);
     const PlaybackLayout& layout = m_controller.layout();
     const RecorderTime& time = m_controller.pictureTimeValue();
@@ -215,6 +221,7 @@ std::string PlaybackExporter::saveSnapshot() {
 void PlaybackExporter::printPicture() {
     if (m_controller.busy() || m_area.height() < 2)
         return;
+    updateSetup();
     // The picture area without its top row.
     const QImage picture = capture(m_area.adjusted(0, 1, 0, 0));
     DialogPrinterChooser dialog;
@@ -264,8 +271,10 @@ void PlaybackExporter::printPicture() {
 bool PlaybackExporter::toggleRecording() {
     const bool busy = m_controller.busy();
     std::string path;
-    if (!m_recording.recording() && !busy)
+    if (!m_recording.recording() && !busy) {
+        updateSetup();
         path = recordingFileName(recordFolder(), m_controller.pictureTimeValue());
+    }
     m_recording.onButton(path, busy);
     afterRecordingStep();
     return m_recording.recording();

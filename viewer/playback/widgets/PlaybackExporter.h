@@ -78,6 +78,8 @@ struct ExportSetup {
     std::function<int64_t()> clockMs;         // monotonic milliseconds; null: the steady clock
     std::function<uint64_t()> tickMs;         // the snapshot name's tick; null: the steady clock
     std::function<RecorderTime()> localTime;  // the time of printing; null: the system's local time
+    // Brings folder and recorder up to date before each export (the settings may change meanwhile).
+    std::function<void(ExportSetup&)> update;
 };
 
 class PlaybackExporter final : private RecordingOutput {
@@ -116,6 +118,7 @@ private:
     exporting::Status writeLastFrame() override;
     exporting::Status close() override;
 
+    void updateSetup();
     std::string saveFolder() const;
     std::string recordFolder() const;
     void afterRecordingStep();
