@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -311,6 +312,46 @@ TEST_F(PlaybackExportWindowTest, RecordingThatCannotCreateItsFileReportsAndStays
     EXPECT_TRUE(messages[0][0].toString().contains(QString::fromStdString(taken.string())));
     EXPECT_TRUE(fs::is_directory(taken));
     EXPECT_FALSE(fs::exists(taken.string() + ".manifest.json"));
+    EXPECT_TRUE(desktop.opened.empty());
+}
+
+TEST_F(PlaybackExportWindowTest, FullDiskStopsTheRecordingUnchecksAndReports) {
+    // Sinks that fill up as a full disk would: at once, then after a few frames.
+    setup.openSink = [](const std::string&, std::string*) -> std::unique_ptr<exporting::ByteSink> {
+        auto sink = std::make_unique<exporting::MemorySink>();
+        sink->setLimitBytes(0);
+        return sink;
+    };
+    window->setExportSetup(setup);
+    QSignalSpy messages(window.get(), &PlaybackWindow::messageRequested);
+    window->press(command::kSaveAvi);
+    // Headers do not fit: the file cannot be started.
+    EXPECT_FALSE(window->exporter().recording());
+    ASSERT_EQ(messages.size(), 1);
+
+    setup.openSink = [](const std::string&, std::string*) -> std::unique_ptr<exporting::ByteSink> {
+        auto sink = std::make_unique<exporting::MemorySink>();
+        sink->setLimitBytes(200000);
+        return sink;
+    };
+    window->setExportSetup(setup);
+    window->press(command::kSaveAvi);
+    ASSERT_TRUE(window->exporter().recording());
+    ASSERT_TRUE(window->button(command::kSaveAvi)->checked());
+    // Ticks come from the window's timer, as in the program; the sink fills within a few hundred frames.
+    QTimer guard;
+    guard.setSingleShot(true);
+    guard.start(30000);
+    while (window->exporter().recording() && guard.isActive()) {
+        nowMs += 100;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 150);
+    }
+    EXPECT_FALSE(window->exporter().recording());
+    EXPECT_FALSE(window->exporter().timer().isActive());
+    EXPECT_FALSE(window->button(command::kSaveAvi)->checked());
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1][0].toString().contains(QStringLiteral("2006-01-02 03-04-05.avi")));
+    EXPECT_GT(window->exporter().recordingController().framesWritten(), 0u);
     EXPECT_TRUE(desktop.opened.empty());
 }
 

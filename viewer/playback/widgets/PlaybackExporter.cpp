@@ -309,7 +309,17 @@ exporting::Status PlaybackExporter::open(const std::string& path) {
     format.height = m_area.height();
     format.framesPerSecond = RecordingController::kFramesPerSecond;
     format.streamName = std::filesystem::path(path).filename().string();
-    if (const exporting::Status opened = m_writer->open(path, format); !opened.ok())
+    exporting::Status opened = exporting::Status::success();
+    if (m_setup.openSink) {
+        std::string reason;
+        m_sink = m_setup.openSink(path, &reason);
+        if (!m_sink)
+            return exporting::Status::failure(reason);
+        opened = m_writer->open(*m_sink, format);
+    } else {
+        opened = m_writer->open(path, format);
+    }
+    if (!opened.ok())
         return opened;
     if (!m_stamper)
         m_stamper = std::make_unique<exporting::StampPainter>();

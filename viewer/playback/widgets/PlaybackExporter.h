@@ -78,6 +78,10 @@ struct ExportSetup {
     std::function<int64_t()> clockMs;         // monotonic milliseconds; null: the steady clock
     std::function<uint64_t()> tickMs;         // the snapshot name's tick; null: the steady clock
     std::function<RecorderTime()> localTime;  // the time of printing; null: the system's local time
+    // Where a recording's bytes go; null: the file itself. Returns null with the reason when it cannot be
+    // made.
+    std::function<std::unique_ptr<exporting::ByteSink>(const std::string& path, std::string* reason)>
+        openSink;
     // Brings folder and recorder up to date before each export (the settings may change meanwhile).
     std::function<void(ExportSetup&)> update;
 };
@@ -138,6 +142,8 @@ private:
     std::function<void()> m_changed;
     std::unique_ptr<exporting::StampPainter> m_stamper;
     std::unique_ptr<exporting::FramePipeline> m_pipeline;
+    std::unique_ptr<exporting::ByteSink>
+        m_sink;  // an injected sink; declared first, so the writer goes first
     std::unique_ptr<exporting::AviWriter> m_writer;
     std::optional<evidence::ManifestBuilder> m_manifest;
     std::vector<uint8_t> m_lastJpeg;
