@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -19,6 +20,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
 
 #include "tests/viewer/live/FakeLive.h"
 #include "tools/dvrsim/RecorderSimulator.h"
@@ -375,6 +378,75 @@ TEST_F(LivePlaybackFlow, KeyLockedRecorderKeepsTheLiveWindow) {
     EXPECT_FALSE(window().isVisible());
     EXPECT_EQ(view().statusText(),
               QString::fromStdString(view().controller().statusText(link::ConnectionState::KeyLock)));
+}
+
+// Save and a short AVI recording of what the playback window shows, against the simulator: a JPEG of the
+// picture area's size and an MJPEG file at 10 frames a second, both with manifests zavtool verify accepts.
+class FolderSpy : public playback::DesktopServices {
+public:
+    void openFolder(const std::string& folder) override { opened.push_back(folder); }
+    std::vector<std::string> opened;
+};
+
+int runTool(const std::string& command, std::string& output) {
+    output.clear();
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) {
+        return -1;
+    }
+    char buffer[512];
+    while (const size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) {
+        output.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string toolPath(const char* name) {
+    const char* dir = std::getenv("DVR_BIN_DIR");
+    return "'" + std::string(dir ? dir : DVR_BIN_DIR_DEFAULT) + "/" + name + "'";
+}
+
+TEST_F(LivePlaybackFlow, SaveAndRecordingWriteFilesThatVerify) {
+    startRecorder(sim::PictureMix::Full);
+    openLiveWindow();
+    openPlayback();
+    play(playback::PlayButton::Forward);
+    ASSERT_TRUE(waitFor([this] { return window().picturesShown() >= 4; }));
+
+    FolderSpy folders;
+    const std::string savedFolder = m_home->filePath(QStringLiteral("saved")).toStdString();
+    view().controller().settingsStore().settings().saveFolder = savedFolder;
+    playback::ExportSetup setup = window().exporter().setup();
+    setup.desktop = &folders;
+    window().setExportSetup(setup);
+
+    const std::string jpeg = window().exporter().saveSnapshot();
+    ASSERT_FALSE(jpeg.empty());
+    EXPECT_EQ(std::filesystem::path(jpeg).parent_path().string(), savedFolder);
+    EXPECT_EQ(window().exporter().setup().recorderAddress, "127.0.0.1");
+    EXPECT_EQ(window().exporter().setup().recorderPort, int(m_recorder->port()));
+    EXPECT_EQ(QImage(QString::fromStdString(jpeg)).size(), window().pictureArea().size());
+    std::string said;
+    EXPECT_EQ(runTool(toolPath("zavtool") + " verify '" + jpeg + "'", said), 0) << said;
+
+    window().press(playback::command::kSaveAvi);
+    ASSERT_TRUE(window().exporter().recording());
+    ASSERT_TRUE(waitFor([this] { return window().exporter().recordingController().framesWritten() >= 5; }));
+    play(playback::PlayButton::Pause);
+    EXPECT_FALSE(window().exporter().recording());
+    ASSERT_EQ(folders.opened.size(), 2u);
+    const std::string avi = window().exporter().recordingController().path();
+    ASSERT_EQ(runTool("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
+                      "stream=codec_name,r_frame_rate,nb_read_frames -of default=nw=1 '" +
+                          avi + "'",
+                      said),
+              0)
+        << said;
+    EXPECT_NE(said.find("codec_name=mjpeg"), std::string::npos) << said;
+    EXPECT_NE(said.find("r_frame_rate=10/1"), std::string::npos) << said;
+    EXPECT_EQ(said.find("nb_read_frames=0"), std::string::npos) << said;
+    EXPECT_EQ(runTool(toolPath("zavtool") + " verify '" + avi + "'", said), 0) << said;
 }
 
 }  // namespace

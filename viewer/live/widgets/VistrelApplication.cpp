@@ -12,6 +12,7 @@
 #include "viewer/link/ArpCache.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
+#include "viewer/playback/widgets/PlaybackExporter.h"
 
 namespace dvr::live {
 
@@ -51,6 +52,8 @@ int runVistrel(const ViewerCommandLine& line, ViewerNotifier& notifier) {
     options.hostOverride = line.host;
     options.portOverride = line.port;
     options.arpTable = line.arpCleanup ? &arpTable : nullptr;
+    playback::SystemDesktopServices desktop;
+    options.desktop = &desktop;
 
     MainFrame frame(std::move(options), notifier);
     frame.view()->initialUpdate();

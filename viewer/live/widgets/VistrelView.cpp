@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
@@ -534,6 +535,20 @@ void VistrelView::createPlayback() {
             [this](const QString& text, const QString& caption) {
                 m_notifier.showMessage(text.toStdString(), caption.toStdString());
             });
+    // Save and AVI go to the "Record Path" folder; the manifests name this recorder.
+    playback::ExportSetup exports;
+    exports.programFolder = m_options.programFolder;
+    exports.userFolder = skin::ProgramFiles::defaultUserFolder(skin::ProgramFolder::kViewer.userName);
+    exports.desktop = m_options.desktop;
+    exports.update = [this](playback::ExportSetup& setup) {
+        setup.saveFolder = m_controller->settingsStore().settings().saveFolder;
+        setup.recorderAddress = m_controller->recorderHost();
+        setup.recorderPort = m_controller->recorderPort();
+        if (const link::RecorderSession* session = m_controller->session()) {
+            setup.recorderVersion = link::versionString(session->versionText());
+        }
+    };
+    window->setExportSetup(std::move(exports));
     m_controller->setPlaybackHost(&m_playback->host());
 }
 

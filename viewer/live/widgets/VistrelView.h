@@ -28,6 +28,7 @@ class SkinButton;
 }
 
 namespace dvr::playback {
+class DesktopServices;
 class PlaybackFrame;
 class PlaybackWindow;
 }  // namespace dvr::playback
@@ -48,6 +49,8 @@ struct ViewOptions {
     link::ArpTable* arpTable = nullptr;       // ARP clean-up on every disconnect; none: skipped
     LiveTimers* timers = nullptr;             // none: the view's own Qt timers
     const LiveClock* clock = nullptr;         // none: the system's local time
+    // Opens the folder of a snapshot or recording; none: folders are not opened.
+    playback::DesktopServices* desktop = nullptr;
 };
 
 // The one view of the main window: the live skin with its buttons, the split-screen picture panes and the

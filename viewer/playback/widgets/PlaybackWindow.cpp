@@ -144,6 +144,13 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
             update(m_frameRect);
     });
     m_frameTimer.start();
+    m_exporter = std::make_unique<PlaybackExporter>(
+        *this, m_controller, m_area,
+        [this](const QString& text, const QString& caption) { Q_EMIT messageRequested(text, caption); },
+        [this](const char* section, const char* key, const char* defaultText) {
+            return m_language.text(section, key, defaultText);
+        });
+    m_exporter->setRecordingChanged([this] { syncButtons(); });
     refresh();
 }
 
@@ -179,6 +186,8 @@ void PlaybackWindow::onCommand(int commandId) {
     if (commandId >= command::kChannelFirst && commandId < command::kChannelFirst + kPaneCount) {
         repaintArea = layout.onChannelButton(commandId - command::kChannelFirst, busy);
     } else if (commandId >= command::kPlayFirst && commandId < command::kPlayFirst + 5) {
+        if (commandId - command::kPlayFirst == int(PlayButton::Pause))
+            m_exporter->onPause();
         m_controller.onPlayButton(static_cast<PlayButton>(commandId - command::kPlayFirst));
     } else {
         switch (commandId) {
@@ -196,6 +205,15 @@ void PlaybackWindow::onCommand(int commandId) {
                 break;
             case command::kModeFour:
                 repaintArea = layout.onModeFour(busy);
+                break;
+            case command::kSave:
+                m_exporter->saveSnapshot();
+                break;
+            case command::kPrint:
+                m_exporter->printPicture();
+                break;
+            case command::kSaveAvi:
+                m_exporter->toggleRecording();
                 break;
             case command::kStart:
                 m_controller.onStart();
@@ -229,12 +247,12 @@ void PlaybackWindow::syncButtons() {
         if (skin::SkinButton* b = button(command::kPlayFirst + k); b && b->checked() != checked)
             b->setChecked(checked);
     }
-    // Event list while paused only; AVI recording does not start from here yet, so its button stays up.
+    // Event list while paused only; the AVI button stays down while recording.
     if (skin::SkinButton* b = button(command::kEvent);
         b && b->isSkinEnabled() != m_controller.eventButtonEnabled())
         b->enable(m_controller.eventButtonEnabled());
-    if (skin::SkinButton* b = button(command::kSaveAvi); b && b->checked())
-        b->setChecked(false);
+    if (skin::SkinButton* b = button(command::kSaveAvi); b && b->checked() != m_exporter->recording())
+        b->setChecked(m_exporter->recording());
     if (skin::SkinButton* b = button(command::kModeOne); b && b->checked() != layout.modeOneChecked())
         b->setChecked(layout.modeOneChecked());
     if (skin::SkinButton* b = button(command::kModeFour); b && b->checked() != layout.modeFourChecked())
@@ -405,6 +423,8 @@ void PlaybackWindow::showMessage(const link::MessageText& message) {
 }
 
 void PlaybackWindow::windowClosed() {
+    if (m_exporter->recording())
+        m_exporter->onPause();
     m_idleTimer.stop();
     m_rangeTimer.stop();
     hide();

@@ -10,6 +10,7 @@
 #include "common/skin/SkinReader.h"
 #include "common/skin/widgets/SkinButtonLogic.h"
 #include "viewer/playback/PlaybackController.h"
+#include "viewer/playback/widgets/PlaybackExporter.h"
 
 #include <QFont>
 #include <QImage>
@@ -19,6 +20,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace dvr::skin {
@@ -80,9 +82,14 @@ public:
     void press(int commandId);
     skin::SkinButton* button(int commandId) const;
     QRect paneRect(int channel) const;
+    // The picture area all panes lie in.
+    QRect pictureArea() const { return m_area; }
     const QImage& buffer(int baseChannel) const { return m_buffers[size_t(baseChannel)]; }
     bool idleTimerActive() const { return m_idleTimer.isActive(); }
     skin::DateCalendar* calendar() const { return m_calendar; }
+    // Save, Print and AVI recording of the picture area.
+    PlaybackExporter& exporter() { return *m_exporter; }
+    void setExportSetup(ExportSetup setup) { m_exporter->setSetup(std::move(setup)); }
 
     // PlaybackView
     void panesCleared() override;
@@ -137,6 +144,7 @@ private:
     QTimer m_idleTimer;
     QTimer m_rangeTimer;
     std::array<QImage, kPaneCount> m_buffers;
+    std::unique_ptr<PlaybackExporter> m_exporter;
 };
 
 }  // namespace dvr::playback

@@ -1,0 +1,144 @@
+// The playback window's export decisions without Qt: snapshot stamps, names, the printed page and the
+// AVI recording's timing against a fake clock and output.
+#include "viewer/playback/PlaybackExport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace dvr::playback {
+namespace {
+
+TEST(PlaybackExportTest, NinePaneStampLabelsPanesFromTheFirstChannel) {
+    const RecorderTime t{2006, 1, 2, 3, 4, 5};
+    const auto texts = snapshotStampTexts(3, 7, 255, 640, 480, t);
+    ASSERT_EQ(texts.size(), 10u);
+    EXPECT_EQ(texts[0], (SnapshotText{240, 5, "2006-01-02 03-04-05", false}));
+    for (int i = 0; i < 9; ++i) {
+        char label[8];
+        std::snprintf(label, sizeof label, "CAM%02d", 8 + i);
+        EXPECT_EQ(texts[size_t(i) + 1].text, label);
+    }
+    // Bottom-right pane: column 3, row 3 of 213 x 160 panes.
+    EXPECT_EQ(texts[9].x, 213 / 2 - 25 + 2 * 213);
+    EXPECT_EQ(texts[9].y, 3 * 160 - 20);
+    const auto single = snapshotStampTexts(1, 0, 4, 640, 480, t);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(single[0], (SnapshotText{240, 5, "CAM5 2006-01-02 03-04-05", true}));
+}
+
+TEST(PlaybackExportTest, RecordingNameJoinsFolderOnce) {
+    const RecorderTime t{2006, 11, 12, 13, 14, 15};
+    EXPECT_EQ(recordingFileName("/rec/", t), "/rec/2006-11-12 13-14-15.avi");
+    EXPECT_EQ(recordingFileName("/rec", t), "/rec/2006-11-12 13-14-15.avi");
+}
+
+TEST(PlaybackExportTest, PrintPageTellsThePicturesRealSize) {
+    PagePrintMetrics m{600, 600, 5100, 40, 60};
+    PrintedPicture p;
+    p.title = "Vistrel";
+    p.dateTimeCaption = "PLAY DATE/TIME";
+    p.width = 704;
+    p.height = 479;
+    const PlaybackPrintPage page = playbackPrintPage(m, p);
+    EXPECT_EQ(page.pictureWidth, 5100 - 1500);
+    EXPECT_EQ(page.pictureHeight, page.pictureWidth * 3 / 4);
+    std::vector<std::string> texts;
+    for (const PageText& t : page.texts)
+        texts.push_back(t.text);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "704 * 479 PIXEL"), texts.end());
+    EXPECT_EQ(texts.front(), "Vistrel");
+    EXPECT_EQ(texts.back(), "704 * 479 PIXEL");
+}
+
+class FakeOutput : public RecordingOutput {
+public:
+    exporting::Status open(const std::string& path) override {
+        opened.push_back(path);
+        return openFails ? exporting::Status::failure("Permission denied") : exporting::Status::success();
+    }
+    bool capture() override {
+        ++captured;
+        return true;
+    }
+    exporting::Status writeLastFrame() override {
+        if (int(frames.size()) >= writeLimit)
+            return exporting::Status::failure("No space left on device");
+        frames.push_back(captured);
+        return exporting::Status::success();
+    }
+    exporting::Status close() override {
+        ++closed;
+        return exporting::Status::success();
+    }
+    std::vector<std::string> opened;
+    std::vector<int> frames;  // the capture each written frame came from
+    int captured = 0;
+    int closed = 0;
+    int writeLimit = 1 << 30;
+    bool openFails = false;
+};
+
+struct RecordingFixture : ::testing::Test {
+    FakeOutput output;
+    int64_t nowMs = 1000;
+    RecordingController recording{output, [this] { return nowMs; }};
+    void tickAt(int64_t elapsedMs) {
+        nowMs = 1000 + elapsedMs;
+        recording.onTick();
+    }
+};
+
+TEST_F(RecordingFixture, LateTickRepeatsTheLastFrameToKeepWallTime) {
+    ASSERT_TRUE(recording.onButton("/r/a.avi", false));
+    tickAt(100);
+    tickAt(200);
+    tickAt(550);  // three periods late
+    tickAt(560);  // nothing due yet
+    EXPECT_EQ(output.frames, (std::vector<int>{1, 2, 2, 2, 3}));
+    EXPECT_EQ(recording.framesWritten(), 5u);
+    EXPECT_TRUE(recording.timerRunning());
+    // Stopped within the same period: no frame, a closed file.
+    EXPECT_FALSE(recording.onButton("", false));
+    EXPECT_EQ(output.closed, 1);
+    EXPECT_TRUE(recording.failure().empty());
+}
+
+TEST_F(RecordingFixture, PauseStopsAndBusyOnlyFlipsBack) {
+    EXPECT_FALSE(recording.onButton("/r/a.avi", true));
+    EXPECT_TRUE(output.opened.empty());
+    ASSERT_TRUE(recording.onButton("/r/a.avi", false));
+    EXPECT_TRUE(recording.onButton("", true));  // busy: still recording
+    recording.onPause();
+    EXPECT_FALSE(recording.recording());
+    EXPECT_FALSE(recording.timerRunning());
+    EXPECT_EQ(output.closed, 1);
+    recording.onPause();  // nothing more to close
+    EXPECT_EQ(output.closed, 1);
+}
+
+TEST_F(RecordingFixture, FailuresStopTheRecordingWithTheReason) {
+    output.openFails = true;
+    EXPECT_FALSE(recording.onButton("/r/a.avi", false));
+    EXPECT_EQ(recording.failure(), "Permission denied");
+    EXPECT_EQ(output.closed, 0);
+
+    output.openFails = false;
+    output.writeLimit = 2;
+    ASSERT_TRUE(recording.onButton("/r/b.avi", false));
+    EXPECT_TRUE(recording.failure().empty());
+    tickAt(100);
+    tickAt(200);
+    tickAt(300);
+    EXPECT_FALSE(recording.recording());
+    EXPECT_EQ(recording.failure(), "No space left on device");
+    EXPECT_EQ(output.closed, 1);  // what was written is closed into a consistent file
+    tickAt(400);
+    EXPECT_EQ(output.frames.size(), 2u);
+}
+
+}  // namespace
+}  // namespace dvr::playback
