@@ -384,8 +384,11 @@ void RecorderSession::handleRangeReply(const ParamBlock& params) {
     const auto& p = params.p;
     m_range = RecordingRange{p[2], p[3], p[4], p[5]};
     m_host.recordingRange(m_range);
+    // Forward play resumes, and so does a play the window started while the range was asked for (after a
+    // reconnect's log-in), in its own direction; any other state stops.
     if (m_host.playbackActive())
-        request(m_host.playState() == 1 ? RequestKind::PlaySearch : RequestKind::StopPlayback);
+        request(m_host.playState() == 1 || m_host.playing() ? RequestKind::PlaySearch
+                                                            : RequestKind::StopPlayback);
     else
         request(RequestKind::LivePicture);
 }

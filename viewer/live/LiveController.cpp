@@ -383,6 +383,14 @@ void LiveController::stopPtzPause() {
     m_ptz->cancelPause();
 }
 
+std::string LiveController::recorderHost() const {
+    return m_options.hostOverride.value_or(m_settings.settings().recorderAddress);
+}
+
+uint16_t LiveController::recorderPort() const {
+    return m_options.portOverride.value_or(uint16_t(m_settings.settings().recorderPort));
+}
+
 // --- helpers ----------------------------------------------------------------------------------------------
 
 void LiveController::applyResult(const LayoutResult& result) {
@@ -494,6 +502,10 @@ void LiveController::setConnectionState(link::ConnectionState state) {
         }
     }
     m_screen.repaint(area::kStatus);
+    // The playback window shows the same connection status while it is open.
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->setConnectionState(state);
+    }
 }
 
 void LiveController::toggleActivity(link::ActivityTarget) {
@@ -508,9 +520,13 @@ void LiveController::activityOff() {
     m_screen.buttonsChanged();
 }
 
-void LiveController::runViewDisconnect(link::DisconnectReason) {
+void LiveController::runViewDisconnect(link::DisconnectReason reason) {
     // Every reason ends the same way: back to waiting, buffers cleared.
     pressDisconnect();
+    // A reconnect started by the playback window learns that it failed.
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->runViewDisconnect(reason);
+    }
 }
 
 void LiveController::setWatchdogRunning(bool running) {
@@ -529,6 +545,10 @@ void LiveController::livePositions(uint32_t playMillionths, uint32_t recordMilli
     m_recordText = positionText(recordLabel, recordMillionths);
     m_playText = positionText(playLabel, playMillionths);
     m_screen.repaint(area::kPositions);
+    // The playback window shows the last recording position as its R-POSITION.
+    if (m_playbackHost != nullptr) {
+        m_playbackHost->livePositions(playMillionths, recordMillionths);
+    }
     if (m_session) {
         m_layout.setUnavailableMask(m_session->live().unavailableMask());
     }

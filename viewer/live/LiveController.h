@@ -160,6 +160,9 @@ public:
     // restarts the live loop.
     void resumeLive();
     bool livePaused() const { return m_livePaused; }
+    // The recorder a reconnect from the playback window goes to: this run's override, else the settings.
+    std::string recorderHost() const;
+    uint16_t recorderPort() const;
 
     // --- PTZ ----------------------------------------------------------------------------------------
     // A move key (command code 1..12) went down or up; the window passes the first key-down only. A

@@ -239,6 +239,18 @@ void PlaybackController::onConnectFailed() {
     m_checked = PlayButton::Pause;
 }
 
+void PlaybackController::onConnectionLost(bool showMessage) {
+    if (!m_open || m_reconnecting)
+        return;
+    m_idleWatch = false;
+    m_playing = false;
+    m_controlsEnabled = true;
+    m_checked = PlayButton::Pause;
+    setStatus("DISCONNECT", StatusKind::Connection);
+    if (showMessage && m_view)
+        m_view->showMessage(kSocketDisconnectedMessage);
+}
+
 void PlaybackController::connectionStatus(int code) {
     if (code == 0)
         setStatus("DISCONNECT", StatusKind::Connection);

@@ -113,6 +113,9 @@ public:
     // not from inside the session's callbacks.
     void onConnectionEstablished();
     void onConnectFailed();
+    // The open window's connection broke: paused, "DISCONNECT", and the message box unless the recorder
+    // already said why; the idle watch stops and the next play button reconnects.
+    void onConnectionLost(bool showMessage);
     bool reconnecting() const { return m_reconnecting; }
 
     // --- what the window shows -------------------------------------------

@@ -19,6 +19,13 @@ bool SessionPlaybackLink::request(RequestKind kind) {
     if (kind == RequestKind::Login && m_session.connected() &&
         (m_session.requestState() == link::RequestState::Login || m_session.loggedIn()))
         return true;
+    // While the recorder has not yet answered the range request that follows a log-in (or the window's
+    // opening), the session sends the play request itself with that answer; sent now as well, two picture
+    // requests would be outstanding, and the answer would stop any play but forward.
+    if (kind == RequestKind::PlaySearch && m_session.connected() &&
+        (m_session.requestState() == link::RequestState::Login ||
+         m_session.requestState() == link::RequestState::RecordingRange))
+        return true;
     return m_session.request(kind);
 }
 

@@ -110,5 +110,48 @@ TEST_F(PlaybackSessionTest, OnePictureRequestOutstandingAndChangesQueued) {
     EXPECT_EQ(controller.statusText(), "STOP PLAY IMAGE");
 }
 
+// A play button that finds the connection gone reconnects; the session logs in, asks for the range and
+// then sends one play request in the button's direction, whichever it is.
+TEST_F(PlaybackSessionTest, PlayRestartedByAReconnectKeepsItsDirection) {
+    const auto logIn = [&] {
+        session.onConnectResult(0);
+        deliver(reply(command::LoginReply, params({1, 16, packDateWord(kStart), packTimeWord(kStart),
+                                                   packDateWord(kEnd), packTimeWord(kEnd)})));
+    };
+    const auto rangeReply = [&] {
+        deliver(reply(command::RecordingRangeReply, params({0, 0, packDateWord(kStart), packTimeWord(kStart),
+                                                            packDateWord(kEnd), packTimeWord(kEnd)})));
+    };
+    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    logIn();
+    controller.open(openingSplitCode(0x10016), 0x10016);
+    controller.onRangeTimer();
+    rangeReply();
+    session.disconnect();
+
+    for (const PlayButton button : {PlayButton::Reverse, PlayButton::FastForward, PlayButton::Forward}) {
+        SCOPED_TRACE(int(button));
+        transport.sent.clear();
+        controller.onPlayButton(button);
+        ASSERT_TRUE(controller.reconnecting());
+        logIn();
+        controller.onConnectionEstablished();
+        // Nothing is asked for before the range reply, and the log-in went out once.
+        EXPECT_EQ(count(command::Login), 1u);
+        EXPECT_EQ(count(command::PlaySearch), 0u);
+        rangeReply();
+        EXPECT_EQ(count(command::PlaySearch), 1u);
+        EXPECT_EQ(count(command::StopPlayback), 0u);
+        EXPECT_EQ(transport.sentParams(transport.sent.size() - 1).p[3], controller.playMode());
+        deliver(reply(command::PlaySearchReply, params({1})));
+        deliver(pictureAt({2006, 1, 2, 3, 4, 8}));
+        EXPECT_EQ(transport.sentCommands().back(), command::NextPlaybackPicture);
+        EXPECT_EQ(count(command::PlaySearch), 1u);
+        EXPECT_TRUE(controller.playing());
+        controller.onPlayButton(PlayButton::Pause);
+        session.disconnect();
+    }
+}
+
 }  // namespace
 }  // namespace dvr::playback

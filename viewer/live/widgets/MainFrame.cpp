@@ -35,6 +35,7 @@ MainFrame::MainFrame(ViewOptions options, ViewerNotifier& notifier, QWidget* par
     connect(m_view, &VistrelView::exitFinished, this, &QWidget::close, Qt::QueuedConnection);
     connect(m_view, &VistrelView::dragRequested, this, &MainFrame::startDrag);
     connect(m_view, &VistrelView::fullScreenRequested, this, &MainFrame::setFullScreen);
+    connect(m_view, &VistrelView::playbackShown, this, &MainFrame::showForPlayback);
 }
 
 void MainFrame::setFullScreen(bool on) {
@@ -73,6 +74,16 @@ void MainFrame::setFullScreen(bool on) {
         m_view->show();
         showNormal();
         setFixedSize(m_skinSize);
+    }
+}
+
+void MainFrame::showForPlayback(bool playbackShown) {
+    if (playbackShown) {
+        hide();
+    } else if (m_scaler != nullptr) {
+        showFullScreen();
+    } else {
+        show();
     }
 }
 

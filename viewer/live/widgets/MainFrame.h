@@ -27,6 +27,8 @@ protected:
 
 private:
     void startDrag();
+    // The playback window took the screen over, or gave it back.
+    void showForPlayback(bool playbackShown);
     void fitView();
 
     VistrelView* m_view = nullptr;

@@ -14,10 +14,12 @@
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "viewer/live/LiveCommandIds.h"
+#include "viewer/live/LivePlayback.h"
 #include "viewer/live/LiveTexts.h"
 #include "viewer/live/widgets/AboutDialog.h"
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
+#include "viewer/playback/widgets/PlaybackFrame.h"
 
 namespace dvr::live {
 
@@ -137,6 +139,46 @@ int ptzCodeForKey(const QKeyEvent& event) {
     }
 }
 
+// The playback window's frame as the live playback sees it.
+class FramePlaybackShell : public PlaybackShell {
+public:
+    explicit FramePlaybackShell(VistrelView& view) : m_view(view) {}
+    void setFrame(playback::PlaybackFrame* frame) { m_frame = frame; }
+    void showPlayback(bool fullScreen) override {
+        Q_EMIT m_view.playbackShown(true);
+        if (m_frame != nullptr) {
+            m_frame->showWindow(fullScreen);
+        }
+    }
+    void showLive() override {
+        if (m_frame != nullptr) {
+            m_frame->hide();
+        }
+        Q_EMIT m_view.playbackShown(false);
+    }
+    void playbackPicture(int channel, const frame::FrameHeader& header, const frame::DecodedPicture& picture,
+                         const playback::PaneDrawList& draws) override {
+        if (m_frame != nullptr) {
+            m_frame->playbackWindow()->showPicture(channel, header, picture, draws);
+        }
+    }
+    void playbackChanged() override {
+        if (m_frame != nullptr) {
+            m_frame->playbackWindow()->refreshLater();
+        }
+    }
+    void later(std::function<void()> task) override { QTimer::singleShot(0, &m_view, std::move(task)); }
+
+private:
+    VistrelView& m_view;
+    playback::PlaybackFrame* m_frame = nullptr;
+};
+
+playback::RecorderTime localRecorderTime(const LiveClock& clock) {
+    const LocalTime now = clock.now();
+    return playback::RecorderTime{now.year, now.month, now.day, now.hour, now.minute, now.second};
+}
+
 }  // namespace
 
 VistrelView::VistrelView(ViewOptions options, ViewerNotifier& notifier, QWidget* parent)
@@ -219,6 +261,9 @@ void VistrelView::initialUpdate() {
         m_background.load(QString::fromStdString(*path));
     }
     createButtons();
+
+    // The playback window, hidden until the SEARCH button opens it.
+    createPlayback();
 
     // 9, 10, 12. The 16-pane layout with its network speed, full screen when set, the view timers.
     const skin::SkinRect overlay = m_skin.readPosition(kMainPos, "POS_OVERLAY_TERM");
@@ -451,8 +496,62 @@ void VistrelView::showMessage(const std::string& text, const std::string& captio
 }
 
 void VistrelView::sessionChanged(link::RecorderSession* session) {
+    if (session == nullptr) {
+        // The playback window works through the session: it goes first.
+        destroyPlayback();
+    }
     if (m_transport != nullptr) {
         m_transport->setSession(session);
+    }
+}
+
+// --- remote playback
+// --------------------------------------------------------------------------------------------
+
+void VistrelView::createPlayback() {
+    if (m_playback || m_controller->session() == nullptr) {
+        return;
+    }
+    auto shell = std::make_unique<FramePlaybackShell>(*this);
+    const LiveClock* clock = m_options.clock ? m_options.clock : &m_systemClock;
+    m_playback =
+        std::make_unique<LivePlayback>(*m_controller, *shell, [clock] { return localRecorderTime(*clock); });
+    m_playbackFrame =
+        std::make_unique<playback::PlaybackFrame>(m_playback->controller(), m_options.programFolder);
+    shell->setFrame(m_playbackFrame.get());
+    m_playbackShell = std::move(shell);
+    playback::PlaybackWindow* window = m_playbackFrame->playbackWindow();
+    m_playback->controller().setView(window);
+    window->setFrameRateShown(m_controller->frameRateShown());
+    connect(window, &playback::PlaybackWindow::closed, this, [this] {
+        if (m_playback) {
+            m_playback->closed();
+        }
+    });
+    connect(window, &playback::PlaybackWindow::messageRequested, this,
+            [this](const QString& text, const QString& caption) {
+                m_notifier.showMessage(text.toStdString(), caption.toStdString());
+            });
+    m_controller->setPlaybackHost(&m_playback->host());
+}
+
+void VistrelView::destroyPlayback() {
+    // Also reached from the controller's destructor, when the view no longer holds it.
+    if (m_controller) {
+        m_controller->setPlaybackHost(nullptr);
+    }
+    m_playback.reset();
+    m_playbackShell.reset();
+    m_playbackFrame.reset();
+}
+
+playback::PlaybackWindow* VistrelView::playbackWindow() const {
+    return m_playbackFrame ? m_playbackFrame->playbackWindow() : nullptr;
+}
+
+void VistrelView::playbackRequested() {
+    if (m_playback) {
+        m_playback->open();
     }
 }
 

@@ -27,10 +27,17 @@ namespace dvr::skin {
 class SkinButton;
 }
 
+namespace dvr::playback {
+class PlaybackFrame;
+class PlaybackWindow;
+}  // namespace dvr::playback
+
 namespace dvr::live {
 
 class ViewerNotifier;
 class SocketNotifierTransport;
+class LivePlayback;
+class PlaybackShell;
 
 // Where the view finds its files and which recorder it talks to.
 struct ViewOptions {
@@ -90,6 +97,9 @@ public:
     int ptzChannel() const { return m_controller->ptzChannel(); }
     skin::SkinButton* button(int commandId) const;
     bool exiting() const { return m_controller->exiting(); }
+    // The remote playback window and its link to this view (null before start-up and after exit).
+    LivePlayback* playback() const { return m_playback.get(); }
+    playback::PlaybackWindow* playbackWindow() const;
 
     // --- LiveScreen --------------------------------------------------------------------------------------
     void repaint(uint32_t areas) override;
@@ -104,6 +114,7 @@ public:
     void startDrag() override { Q_EMIT dragRequested(); }
     void closeWindow() override { Q_EMIT exitFinished(); }
     void sessionChanged(link::RecorderSession* session) override;
+    void playbackRequested() override;
 
 Q_SIGNALS:
     // The exit sequence finished; the frame closes now.
@@ -112,6 +123,9 @@ Q_SIGNALS:
     void dragRequested();
     // Full screen for the live view switched on or off.
     void fullScreenRequested(bool on);
+    // The playback window took the screen over (true) or gave it back (false): the main window hides or
+    // shows.
+    void playbackShown(bool shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -124,6 +138,8 @@ protected:
 private:
     void createButtons();
     void createPtzButtons();
+    void createPlayback();
+    void destroyPlayback();
     skin::SkinButton* makeButton(const char* section, const char* positionSection, const char* positionKey,
                                  int commandId, skin::ButtonKind kind);
 
@@ -134,6 +150,9 @@ private:
     std::unique_ptr<LiveTimers> m_ownTimers;
     SystemClock m_systemClock;
     std::unique_ptr<LiveController> m_controller;
+    std::unique_ptr<playback::PlaybackFrame> m_playbackFrame;
+    std::unique_ptr<PlaybackShell> m_playbackShell;
+    std::unique_ptr<LivePlayback> m_playback;
 
     std::array<QImage, kChannelCount> m_paneImages;
 

@@ -10,6 +10,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -27,8 +28,11 @@ constexpr const char* kChannelPos = "PB CH POS";
 constexpr const char* kTimePos = "IMG TIME INFO";
 constexpr const char* kRecordPos = "IMG REC INFO";
 constexpr const char* kStatusSection = "STATUS_STRING";
+constexpr const char* kLogoFile = "logo/blogo.bmp";
+// Where the logo goes on the window, and its size.
+constexpr QRect kLogoRect(840, 90, 165, 65);
 
-// Button kinds: 0 latching, 3 push.
+// Latching buttons keep their checked state; push buttons do not.
 constexpr skin::ButtonKind kLatching = skin::ButtonKind::Toggle;
 constexpr skin::ButtonKind kPush = skin::ButtonKind::Momentary;
 
@@ -71,10 +75,16 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
     m_playRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_PLAY_PERCENT"));
     m_qualityRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_IMG_QUALITY"));
     m_statusRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_STATUS"));
+    m_frameRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_IMG_FRAME"));
+    m_logo.load(QString::fromStdString(skin::ProgramFolder::join(programFolder, kLogoFile)));
     m_controller.layout().setArea(Rect{m_area.left(), m_area.top(), m_area.right() + 1, m_area.bottom() + 1});
 
     makeButton("BTN_PB_EXIT", kMainPos, "POS_PB_EXIT", command::kExit, kPush);
     makeButton("BTN_PB_WHEEL", kMainPos, "POS_PB_WHEEL", command::kWheel, kPush)->enable(false);
+    makeButton("BTN_SAVE", kMainPos, "POS_PB_SAVE", command::kSave, kPush);
+    makeButton("BTN_PRINT", kMainPos, "POS_PB_PRINT", command::kPrint, kPush);
+    makeButton("BTN_EVENT", kMainPos, "POS_PB_EVENT", command::kEvent, kPush);
+    makeButton("BTN_SAVE_AVI", kMainPos, "POS_PB_SAVEAVI", command::kSaveAvi, kLatching);
     makeButton("BTN_PB_MODE_PLUS", kModePos, "POS_PB_MODE_PLUS", command::kModePlus, kPush);
     makeButton("BTN_PB_MODE_MINUS", kModePos, "POS_PB_MODE_MINUS", command::kModeMinus, kPush);
     makeButton("BTN_PB_MODE1", kModePos, "POS_PB_MODE1", command::kModeOne, kPush);
@@ -125,6 +135,15 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
         m_controller.onRangeTimer();
         refresh();
     });
+    // Once a second the pictures counted become the frame-rate text.
+    m_frameTimer.setInterval(1000);
+    connect(&m_frameTimer, &QTimer::timeout, this, [this] {
+        m_framesPerSecond = m_framesThisSecond;
+        m_framesThisSecond = 0;
+        if (m_frameRateShown)
+            update(m_frameRect);
+    });
+    m_frameTimer.start();
     refresh();
 }
 
@@ -210,6 +229,12 @@ void PlaybackWindow::syncButtons() {
         if (skin::SkinButton* b = button(command::kPlayFirst + k); b && b->checked() != checked)
             b->setChecked(checked);
     }
+    // Event list while paused only; AVI recording does not start from here yet, so its button stays up.
+    if (skin::SkinButton* b = button(command::kEvent);
+        b && b->isSkinEnabled() != m_controller.eventButtonEnabled())
+        b->enable(m_controller.eventButtonEnabled());
+    if (skin::SkinButton* b = button(command::kSaveAvi); b && b->checked())
+        b->setChecked(false);
     if (skin::SkinButton* b = button(command::kModeOne); b && b->checked() != layout.modeOneChecked())
         b->setChecked(layout.modeOneChecked());
     if (skin::SkinButton* b = button(command::kModeFour); b && b->checked() != layout.modeFourChecked())
@@ -240,6 +265,21 @@ void PlaybackWindow::refresh() {
     update();
 }
 
+void PlaybackWindow::refreshLater() {
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_refreshPending = false;
+        syncButtons();
+        syncTimers();
+        // The texts and the status; the panes repaint with their pictures.
+        for (const QRect& r : {m_clockRect, m_startRect, m_endRect, m_requestRect, m_recordRect, m_playRect,
+                               m_qualityRect, m_statusRect})
+            update(r);
+    });
+}
+
 QString PlaybackWindow::text(const char* key) const {
     return QString::fromStdString(m_language.text(kStatusSection, key, key));
 }
@@ -250,12 +290,19 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
         return;
     const int base = frame::baseChannel(channel, header.pictureFlags);
     // The decoded rows are B, G, R, X bytes: the layout of a 32-bit RGB image here.
-    QImage copy(picture.width, picture.height, QImage::Format_RGB32);
+    // The channel's buffer is reused while the picture size stays the same.
+    QImage& buffer = m_buffers[size_t(base)];
+    if (buffer.width() != picture.width || buffer.height() != picture.height)
+        buffer = QImage(picture.width, picture.height, QImage::Format_RGB32);
     for (int y = 0; y < picture.height; ++y)
-        std::memcpy(copy.scanLine(y), picture.pixels.data() + size_t(y) * picture.stride(), picture.stride());
-    m_buffers[size_t(base)] = std::move(copy);
+        std::memcpy(buffer.scanLine(y), picture.pixels.data() + size_t(y) * picture.stride(),
+                    picture.stride());
     if (skin::SkinButton* wheel = button(command::kWheel))
         wheel->setImage(m_controller.layout().wheelUp() ? 1 : 0);
+    if (draws.count > 0) {
+        ++m_framesThisSecond;
+        ++m_picturesShown;
+    }
     for (int i = 0; i < draws.count; ++i)
         update(toQRect(draws.draws[size_t(i)].pane));
     update(m_clockRect.united(m_qualityRect).united(m_playRect).united(m_statusRect));
@@ -274,7 +321,7 @@ void PlaybackWindow::drawPane(QPainter& painter, const PaneDraw& draw) const {
     painter.drawImage(pane, image, source.intersected(image.rect()));
 }
 
-void PlaybackWindow::paintEvent(QPaintEvent*) {
+void PlaybackWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (!m_background.isNull())
         painter.drawImage(0, 0, m_background);
@@ -284,7 +331,8 @@ void PlaybackWindow::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const PaneDrawList panes = m_controller.layout().repaintAll();
     for (int i = 0; i < panes.count; ++i)
-        drawPane(painter, panes.draws[size_t(i)]);
+        if (event->region().intersects(toQRect(panes.draws[size_t(i)].pane)))
+            drawPane(painter, panes.draws[size_t(i)]);
     painter.setPen(Qt::white);
     for (int c = 0; c < kPaneCount; ++c)
         if (const QRect pane = paneRect(c); !pane.isEmpty())
@@ -314,6 +362,10 @@ void PlaybackWindow::paintEvent(QPaintEvent*) {
     const std::string& status = m_controller.statusText();
     const QString statusKey = QString::fromStdString(status).trimmed();
     field(m_statusRect, statusKey.isEmpty() ? QString() : text(statusKey.toUtf8().constData()));
+    if (m_frameRateShown)
+        field(m_frameRect, QStringLiteral("%1 FPS").arg(m_framesPerSecond, 2, 10, QLatin1Char('0')));
+    if (!m_logo.isNull())
+        painter.drawImage(kLogoRect, m_logo);
 }
 
 void PlaybackWindow::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -327,6 +379,12 @@ void PlaybackWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 void PlaybackWindow::mouseMoveEvent(QMouseEvent* event) {
     m_controller.onUserActivity();
     QWidget::mouseMoveEvent(event);
+}
+
+void PlaybackWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !m_controller.busy() && !m_fullScreen)
+        Q_EMIT dragRequested();
+    QWidget::mousePressEvent(event);
 }
 
 void PlaybackWindow::keyPressEvent(QKeyEvent* event) {

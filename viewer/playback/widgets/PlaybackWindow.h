@@ -32,6 +32,9 @@ namespace dvr::playback {
 // Command ids of the window's controls.
 namespace command {
 inline constexpr int kExit = 1049;
+inline constexpr int kSave = 1050;
+inline constexpr int kPrint = 1051;
+inline constexpr int kEvent = 1052;
 inline constexpr int kModePlus = 1053;
 inline constexpr int kModeMinus = 1054;
 inline constexpr int kModeOne = 1057;
@@ -43,6 +46,7 @@ inline constexpr int kHourBack = 1081;
 inline constexpr int kHourForward = 1082;
 inline constexpr int kEnd = 1083;
 inline constexpr int kWheel = 1084;
+inline constexpr int kSaveAvi = 1086;
 }  // namespace command
 
 class PlaybackWindow : public QWidget, public PlaybackView {
@@ -60,6 +64,17 @@ public:
     // Brings buttons, slider, timers and texts up to the controller's state
     // (after calls that did not come through this window).
     void refresh();
+    // The same, once, after the current call has returned to the event loop (for the session's calls,
+    // which may come once per picture).
+    void refreshLater();
+    // Whether the "%02d FPS" text is drawn (the frame-rate option of opt.ini).
+    void setFrameRateShown(bool shown) { m_frameRateShown = shown; }
+    // The pictures drawn during the last whole second.
+    int framesPerSecond() const { return m_framesPerSecond; }
+    // Full screen: no dragging.
+    void setFullScreen(bool on) { m_fullScreen = on; }
+    // Pictures drawn since the window was created.
+    quint64 picturesShown() const { return m_picturesShown; }
 
     // Presses a control as a click would (for the program and tests).
     void press(int commandId);
@@ -79,11 +94,14 @@ Q_SIGNALS:
     void closed();
     // A message box to show: text and caption (language texts).
     void messageRequested(const QString& text, const QString& caption);
+    // A left press asked the window to follow the mouse.
+    void dragRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -104,6 +122,15 @@ private:
     QRect m_clockRect, m_startTextRect, m_startRect, m_endTextRect, m_endRect, m_requestTextRect,
         m_requestRect;
     QRect m_recordTextRect, m_recordRect, m_playTextRect, m_playRect, m_qualityRect, m_statusRect;
+    QRect m_frameRect;
+    QImage m_logo;
+    bool m_frameRateShown = false;
+    bool m_fullScreen = false;
+    bool m_refreshPending = false;
+    int m_framesThisSecond = 0;
+    int m_framesPerSecond = 0;
+    quint64 m_picturesShown = 0;
+    QTimer m_frameTimer;
     std::map<int, skin::SkinButton*> m_buttons;
     skin::ViewerSlider* m_slider = nullptr;
     skin::DateCalendar* m_calendar = nullptr;

@@ -1,0 +1,259 @@
+// Pictures per second the playback window shows (opened from the live window, 16 panes, forward play)
+// against the headless playback controller on the same session code, taking turns on the same simulated
+// recorder in the same run.
+//
+// Environment: VISTREL_BENCH_SECONDS and VISTREL_BENCH_ROUNDS (rate slices, default 3 rounds of 4 s each).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/frame/MallocTuning.h"
+#include "tools/dvrsim/RecorderSimulator.h"
+#include "viewer/link/RecorderSession.h"
+#include "viewer/link/RecorderSocket.h"
+#include "viewer/link/SessionPoller.h"
+#include "viewer/live/LiveCommandIds.h"
+#include "viewer/live/LivePlayback.h"
+#include "viewer/live/widgets/MainFrame.h"
+#include "viewer/live/widgets/ViewerNotifier.h"
+#include "viewer/playback/PlaybackController.h"
+#include "viewer/playback/PlaybackSessionHost.h"
+#include "viewer/playback/SessionPlaybackLink.h"
+#include "viewer/playback/widgets/PlaybackWindow.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double fromEnvironment(const char* name, double fallback) {
+    const char* text = std::getenv(name);
+    const double value = text != nullptr ? std::atof(text) : 0.0;
+    return value > 0 ? value : fallback;
+}
+
+// The recorder of this run: 16 channels of full pictures, a recording of an hour at one picture a second.
+dvr::sim::RecorderSimulator& recorder() {
+    static std::unique_ptr<dvr::sim::RecorderSimulator> simulator = [] {
+        dvr::sim::SimOptions options;
+        options.host = "127.0.0.1";
+        options.port = 0;
+        options.pictures = dvr::sim::PictureMix::Full;
+        auto sim = std::make_unique<dvr::sim::RecorderSimulator>(options);
+        std::string error;
+        if (!sim->listen(error)) {
+            std::fprintf(stderr, "playback_bench: %s\n", error.c_str());
+            std::exit(1);
+        }
+        sim->records().prewarm();
+        sim->start();
+        return sim;
+    }();
+    return *simulator;
+}
+
+std::unique_ptr<QTemporaryDir> makeProgramFolder() {
+    auto folder = std::make_unique<QTemporaryDir>();
+    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
+    for (const QString& sub : {QStringLiteral("ini"), QStringLiteral("skin"), QStringLiteral("logo")}) {
+        if (QDir(runtime.filePath(sub)).exists()) {
+            QProcess::execute(QStringLiteral("cp"),
+                              {QStringLiteral("-r"), runtime.filePath(sub), folder->path()});
+        }
+    }
+    return folder;
+}
+
+// Runs the event loop, blocked while nothing happens, until `done` holds or the time is up.
+bool runEventLoopUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        const qint64 left = timeoutMs - timer.elapsed();
+        if (left <= 0) {
+            return false;
+        }
+        QEventLoop loop;
+        QTimer::singleShot(int(std::min<qint64>(left, 20)), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+dvr::link::RecorderTime localNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return dvr::link::RecorderTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                                   tm.tm_hour,        tm.tm_min,     tm.tm_sec};
+}
+
+// The headless side counts what the window would draw: pictures the controller accepted for some pane.
+class CountingHost : public dvr::playback::PlaybackSessionHost {
+public:
+    using PlaybackSessionHost::PlaybackSessionHost;
+    void recordingRange(const dvr::link::RecordingRange& range) override {
+        PlaybackSessionHost::recordingRange(range);
+        ++rangeReplies;
+    }
+    int rangeReplies = 0;
+    uint64_t pictures = 0;
+
+protected:
+    void pictureDrawn(int, const dvr::frame::FrameHeader&, const dvr::frame::DecodedPicture&,
+                      const dvr::playback::PaneDrawList& draws) override {
+        if (draws.count > 0) {
+            ++pictures;
+        }
+    }
+};
+
+// Pictures per second of forward play through the headless controller over one fresh connection.
+double headlessSlice(double seconds) {
+    dvr::link::RecorderSocket socket;
+    dvr::link::RecorderSession* sessionPointer = nullptr;
+    struct Run {
+        dvr::link::RecorderSocket& socket;
+        dvr::playback::SessionPlaybackLink link;
+        dvr::playback::PlaybackController controller;
+        CountingHost host;
+        dvr::link::RecorderSession session;
+        dvr::link::SessionPoller poller;
+        explicit Run(dvr::link::RecorderSocket& s)
+            : socket(s),
+              link(session, "127.0.0.1", recorder().port()),
+              controller(link, localNow),
+              host(controller),
+              session(socket, host),
+              poller(session, socket) {}
+    };
+    auto run = std::make_unique<Run>(socket);
+    sessionPointer = &run->session;
+    const auto pollUntil = [&](const std::function<bool()>& done, double limitSeconds) {
+        const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                            std::chrono::duration<double>(limitSeconds));
+        while (!done() && Clock::now() < end && sessionPointer->hasSocket()) {
+            run->poller.pollOnce(20);
+        }
+        return done();
+    };
+    run->controller.open(dvr::playback::openingSplitCode(0x10016), 0x10016);
+    if (!run->session.connect("127.0.0.1", recorder().port())) {
+        return -1;
+    }
+    run->controller.onRangeTimer();
+    if (!pollUntil([&] { return run->host.rangeReplies >= 2; }, 10)) {
+        return -1;
+    }
+    // The stop answering the range reply.
+    pollUntil([&] { return false; }, 0.1);
+    run->controller.onPlayButton(dvr::playback::PlayButton::Forward);
+    const auto start = Clock::now();
+    const uint64_t before = run->host.pictures;
+    pollUntil([&] { return false; }, seconds);
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    const double rate = double(run->host.pictures - before) / elapsed;
+    run->session.disconnect();
+    return rate;
+}
+
+// Pictures per second the playback window shows over one fresh connection, opened from the live window.
+double windowSlice(dvr::live::MainFrame& frame, double seconds) {
+    dvr::live::VistrelView& view = *frame.view();
+    view.pressConnect();
+    if (!runEventLoopUntil([&] { return view.picturesShown() > 0; }, 10000)) {
+        return -1;
+    }
+    view.controller().onCommand(dvr::live::command::kPlayback);
+    dvr::playback::PlaybackController& controller = view.playback()->controller();
+    dvr::playback::PlaybackWindow& window = *view.playbackWindow();
+    if (!runEventLoopUntil([&] { return controller.rangeValid(); }, 10000)) {
+        return -1;
+    }
+    runEventLoopUntil([] { return false; }, 100);
+    const quint64 before = window.picturesShown();
+    QElapsedTimer timer;
+    timer.start();
+    window.press(dvr::playback::command::kPlayFirst + int(dvr::playback::PlayButton::Forward));
+    runEventLoopUntil([] { return false; }, int(seconds * 1000));
+    const double rate = double(window.picturesShown() - before) / (double(timer.elapsed()) / 1000.0);
+    window.press(dvr::playback::command::kExit);
+    runEventLoopUntil([&] { return !controller.playing(); }, 5000);
+    window.press(dvr::playback::command::kExit);
+    view.pressDisconnect();
+    runEventLoopUntil([] { return false; }, 50);
+    return rate;
+}
+
+void BM_PlaybackWindowAgainstHeadless(benchmark::State& state) {
+    const double seconds = fromEnvironment("VISTREL_BENCH_SECONDS", 4);
+    const int rounds = int(fromEnvironment("VISTREL_BENCH_ROUNDS", 3));
+    auto home = makeProgramFolder();
+    dvr::live::RecordingViewerNotifier notifier;
+    double headless = 0;
+    double window = 0;
+    for (auto _ : state) {
+        dvr::live::ViewOptions options;
+        options.programFolder = home->path().toStdString();
+        options.settingsFilePath = home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
+        options.hostOverride = "127.0.0.1";
+        options.portOverride = recorder().port();
+        dvr::live::MainFrame frame(std::move(options), notifier);
+        frame.view()->initialUpdate();
+        frame.show();
+        for (int round = 0; round < rounds; ++round) {
+            const double h = headlessSlice(seconds);
+            const double w = windowSlice(frame, seconds);
+            if (h < 0 || w < 0) {
+                state.SkipWithError("a slice did not start playing");
+                return;
+            }
+            headless += h / rounds;
+            window += w / rounds;
+        }
+        frame.close();
+        QCoreApplication::processEvents();
+    }
+    state.counters["headless_pictures_per_s"] = headless;
+    state.counters["window_pictures_per_s"] = window;
+    state.counters["ratio_window_to_headless"] = headless > 0 ? window / headless : 0;
+}
+
+}  // namespace
+
+BENCHMARK(BM_PlaybackWindowAgainstHeadless)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+int main(int argc, char** argv) {
+    QTemporaryDir scratch;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
+        const QString path = scratch.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        setenv(name, path.toLocal8Bit().constData(), 1);
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    dvr::frame::tuneHeapForPictureDecoding();
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    recorder().stop();
+    return 0;
+}

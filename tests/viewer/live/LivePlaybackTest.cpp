@@ -1,0 +1,224 @@
+// The live window's remote playback without a toolkit: opening pauses the live pictures, leaving sends one
+// live request, a reconnect from a play button finishes only after the session's own report, and a
+// connection the playback window dropped is not shown as established afterwards.
+#include "viewer/live/LivePlayback.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/viewer/link/FakeLink.h"
+#include "tests/viewer/live/FakeLive.h"
+#include "viewer/live/LiveCommandIds.h"
+#include "viewer/live/LiveController.h"
+
+namespace dvr::live {
+namespace {
+
+using link::ConnectionState;
+using link::RecorderTime;
+using link::testing::FakeTransport;
+using link::testing::params;
+using link::testing::reply;
+
+class QuietScreen : public LiveScreen {
+public:
+    void repaint(uint32_t) override {}
+    void drawPane(const PaneDraw&, const frame::DecodedPicture&) override {}
+    void clearPanes() override {}
+    void buttonsChanged() override {}
+    void playbackRequested() override { ++playbackRequests; }
+    int playbackRequests = 0;
+};
+
+class FakeShell : public PlaybackShell {
+public:
+    void showPlayback(bool fullScreen) override { shown.push_back(fullScreen); }
+    void showLive() override { ++liveShown; }
+    void playbackPicture(int, const frame::FrameHeader&, const frame::DecodedPicture&,
+                         const playback::PaneDrawList&) override {
+        ++pictures;
+    }
+    void playbackChanged() override { ++changes; }
+    void later(std::function<void()> task) override { tasks.push_back(std::move(task)); }
+    void runLater() {
+        auto pending = std::move(tasks);
+        tasks.clear();
+        for (auto& task : pending) {
+            task();
+        }
+    }
+    std::vector<bool> shown;
+    int liveShown = 0;
+    int pictures = 0;
+    int changes = 0;
+    std::vector<std::function<void()>> tasks;
+};
+
+constexpr RecorderTime kStart{2006, 1, 2, 3, 4, 5};
+constexpr RecorderTime kEnd{2006, 1, 2, 4, 4, 5};
+
+class LivePlaybackTest : public ::testing::Test {
+protected:
+    LivePlaybackTest() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "live-playback-XXXXXX").string();
+        m_folder = mkdtemp(pattern.data());
+        LiveControllerOptions options;
+        options.programFolder = m_folder;
+        options.settingsFilePath = m_folder + "/Vistrel.ini";
+        options.hostOverride = "127.0.0.1";
+        options.portOverride = 50123;
+        m_live = std::make_unique<LiveController>(std::move(options), m_screen, m_timers, m_clock);
+        m_live->createSession(m_transport);
+        m_live->loadSettings();
+        m_live->start(PaneRect{8, 8, 728, 488});
+        m_playback = std::make_unique<LivePlayback>(*m_live, m_shell, [] {
+            return RecorderTime{2010, 1, 1};
+        });
+        m_live->setPlaybackHost(&m_playback->host());
+    }
+    ~LivePlaybackTest() override {
+        m_live->setPlaybackHost(nullptr);
+        m_playback.reset();
+        m_live.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+
+    void deliver(const std::vector<uint8_t>& bytes) {
+        m_transport.arrive(bytes);
+        while (!m_transport.incoming.empty()) {
+            m_live->session()->onReadable();
+        }
+    }
+    size_t count(uint32_t command) const {
+        const auto commands = m_transport.sentCommands();
+        return size_t(std::count(commands.begin(), commands.end(), command));
+    }
+    // Connects and logs in; the recorder reports a recording range.
+    void connectAndLogIn() {
+        m_live->pressConnect();
+        m_live->session()->onConnectResult(0);
+        deliver(reply(link::command::LoginReply,
+                      params({1, 16, link::packDateWord(kStart), link::packTimeWord(kStart),
+                              link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
+    }
+    playback::PlaybackController& player() { return m_playback->controller(); }
+
+    std::string m_folder;
+    QuietScreen m_screen;
+    testing::FakeLiveTimers m_timers;
+    testing::FakeClock m_clock;
+    FakeTransport m_transport;
+    FakeShell m_shell;
+    std::unique_ptr<LiveController> m_live;
+    std::unique_ptr<LivePlayback> m_playback;
+};
+
+TEST_F(LivePlaybackTest, OpeningPausesLiveAndLeavingSendsOneLiveRequest) {
+    connectAndLogIn();
+    ASSERT_TRUE(m_playback->open());
+    EXPECT_FALSE(m_playback->open());
+    EXPECT_TRUE(m_live->livePaused());
+    EXPECT_EQ(m_shell.shown, std::vector<bool>{false});
+    EXPECT_EQ(player().layout().splitCode(), playback::openingSplitCode(m_live->layoutCode()));
+    EXPECT_TRUE(m_live->playbackActive());
+
+    const size_t liveBefore = count(link::command::LivePicture);
+    player().onExit();
+    EXPECT_FALSE(m_playback->isOpen());
+    EXPECT_FALSE(m_live->livePaused());
+    EXPECT_EQ(count(link::command::LivePicture), liveBefore + 1);
+    m_playback->closed();
+    EXPECT_EQ(m_shell.liveShown, 1);
+    EXPECT_EQ(m_live->connectionState(), ConnectionState::Established);
+}
+
+TEST_F(LivePlaybackTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsReport) {
+    connectAndLogIn();
+    m_playback->open();
+    player().onRangeTimer();
+    deliver(reply(link::command::RecordingRangeReply,
+                  params({0, 0, link::packDateWord(kStart), link::packTimeWord(kStart),
+                          link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
+    ASSERT_TRUE(player().rangeValid());
+    // The idle watch dropped the connection.
+    m_live->session()->disconnect();
+    m_transport.sent.clear();
+
+    player().onPlayButton(playback::PlayButton::Forward);
+    ASSERT_TRUE(player().reconnecting());
+    EXPECT_EQ(m_transport.lastAddress, "127.0.0.1");
+    m_live->session()->onConnectResult(0);
+    // Still inside the session's report: nothing of the window's yet.
+    EXPECT_TRUE(player().reconnecting());
+    ASSERT_EQ(m_shell.tasks.size(), 1u);
+    m_shell.runLater();
+    EXPECT_FALSE(player().reconnecting());
+    EXPECT_TRUE(player().playing());
+    EXPECT_EQ(count(link::command::Login), 1u);
+}
+
+TEST_F(LivePlaybackTest, ConnectionStatusesReachTheOpenWindow) {
+    connectAndLogIn();
+    m_playback->open();
+    m_live->session()->disconnect();
+
+    // A reconnect that fails: the window says so and the live view waits.
+    player().onPlayButton(playback::PlayButton::Forward);
+    m_live->session()->onConnectResult(111);
+    EXPECT_EQ(player().statusText(), "CONNECTION FAIL");
+    EXPECT_FALSE(player().reconnecting());
+    EXPECT_EQ(m_live->connectionState(), ConnectionState::Waiting);
+}
+
+class CountingView : public playback::PlaybackView {
+public:
+    void showMessage(const link::MessageText& message) override { messages.emplace_back(message.key); }
+    std::vector<std::string> messages;
+};
+
+TEST_F(LivePlaybackTest, AConnectionLostWhilePlayingPausesTheWindow) {
+    CountingView view;
+    player().setView(&view);
+    connectAndLogIn();
+    m_playback->open();
+    player().onRangeTimer();
+    deliver(reply(link::command::RecordingRangeReply,
+                  params({0, 0, link::packDateWord(kStart), link::packTimeWord(kStart),
+                          link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
+    player().onPlayButton(playback::PlayButton::Forward);
+    ASSERT_TRUE(player().playing());
+    // The recorder closes the connection.
+    m_transport.peerClosed = true;
+    m_live->session()->onReadable();
+    EXPECT_FALSE(player().playing());
+    EXPECT_TRUE(player().sliderEnabled());
+    EXPECT_EQ(player().checkedButton(), playback::PlayButton::Pause);
+    EXPECT_EQ(player().statusText(), "DISCONNECT");
+    EXPECT_FALSE(player().idleWatchRunning());
+    EXPECT_EQ(view.messages, std::vector<std::string>{"MSG_003"});
+    EXPECT_TRUE(m_playback->isOpen());
+    player().setView(nullptr);
+}
+
+TEST_F(LivePlaybackTest, LeavingAfterTheWindowDroppedTheConnectionLeavesLiveWaiting) {
+    connectAndLogIn();
+    m_playback->open();
+    player().onIdleTick();
+    player().onIdleTick();
+    ASSERT_FALSE(m_live->session()->connected());
+    EXPECT_EQ(player().statusText(), "DISCONNECT");
+    player().onExit();
+    m_playback->closed();
+    EXPECT_EQ(m_live->connectionState(), ConnectionState::Waiting);
+    EXPECT_FALSE(m_live->livePaused());
+}
+
+}  // namespace
+}  // namespace dvr::live

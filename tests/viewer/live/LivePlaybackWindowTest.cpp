@@ -1,0 +1,397 @@
+// The playback window opened from the live window, against the recorder simulator over loopback on the
+// offscreen platform: every pane shows its own channel in each layout and picture kind, reverse play goes
+// back in time, and leaving stops the playback and restarts the live pictures.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tests/viewer/live/FakeLive.h"
+#include "tools/dvrsim/RecorderSimulator.h"
+#include "tools/synth/Synth.h"
+#include "viewer/live/LiveCommandIds.h"
+#include "viewer/live/LivePlayback.h"
+#include "viewer/live/widgets/MainFrame.h"
+#include "viewer/live/widgets/ViewerNotifier.h"
+#include "viewer/playback/widgets/PlaybackFrame.h"
+#include "viewer/playback/widgets/PlaybackWindow.h"
+
+namespace dvr::live {
+namespace {
+
+constexpr int kWaitMs = 30000;
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+std::unique_ptr<QTemporaryDir> makeProgramFolder() {
+    auto folder = std::make_unique<QTemporaryDir>();
+    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
+    std::error_code error;
+    for (const char* sub : {"ini", "skin/vistrel", "logo"}) {
+        std::filesystem::create_directories(folder->filePath(QString::fromLatin1(sub)).toStdString(), error);
+        std::filesystem::copy(runtime.filePath(QString::fromLatin1(sub)).toStdString(),
+                              folder->filePath(QString::fromLatin1(sub)).toStdString(),
+                              std::filesystem::copy_options::recursive, error);
+    }
+    return folder;
+}
+
+// The channel whose signature colour the pane shows (three samples along its bottom band); -1 when they
+// disagree.
+int channelShown(const QImage& window, const QRect& pane) {
+    int found = -2;
+    for (const double fx : {0.3, 0.5, 0.7}) {
+        const QPoint point(pane.left() + int(pane.width() * fx), pane.top() + int(pane.height() * 0.93));
+        const int channel = synth::nearestSignatureChannel(window.pixel(point) & 0xFFFFFF);
+        if (found != -2 && channel != found) {
+            return -1;
+        }
+        found = channel;
+    }
+    return found;
+}
+
+class LivePlaybackWindow : public ::testing::TestWithParam<sim::PictureMix> {
+protected:
+    void startRecorder(sim::PictureMix pictures, bool keyLock = false) {
+        sim::SimOptions options;
+        options.host = "127.0.0.1";
+        options.port = 0;
+        options.pictures = pictures;
+        options.newerBit = true;
+        options.keyLock = keyLock;
+        m_recorder = std::make_unique<sim::RecorderSimulator>(options, [this](const std::string& line) {
+            std::lock_guard lock(m_logMutex);
+            m_log.push_back(line);
+        });
+        std::string error;
+        ASSERT_TRUE(m_recorder->listen(error)) << error;
+        m_recorder->records().prewarm();
+        m_recorder->start();
+    }
+
+    void openLiveWindow() {
+        m_home = makeProgramFolder();
+        ViewOptions options;
+        options.programFolder = m_home->path().toStdString();
+        options.settingsFilePath = m_home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
+        options.hostOverride = "127.0.0.1";
+        options.portOverride = m_recorder->port();
+        options.timers = &m_timers;
+        options.clock = &m_clock;
+        m_frame = std::make_unique<MainFrame>(std::move(options), m_notifier);
+        m_frame->view()->initialUpdate();
+        m_frame->show();
+        view().pressConnect();
+        ASSERT_TRUE(
+            waitFor([this] { return view().connectionState() == link::ConnectionState::Established; }));
+    }
+
+    void TearDown() override {
+        if (m_frame) {
+            m_frame->close();
+            QCoreApplication::processEvents();
+            m_frame.reset();
+        }
+        if (m_recorder) {
+            m_recorder->stop();
+        }
+    }
+
+    VistrelView& view() { return *m_frame->view(); }
+    playback::PlaybackWindow& window() { return *view().playbackWindow(); }
+    playback::PlaybackController& player() { return view().playback()->controller(); }
+
+    // Packets of one command the simulator logged, and the index of the last one (-1: none).
+    int lastPacket(const char* command) {
+        std::lock_guard lock(m_logMutex);
+        const std::string needle = std::string("\"command\":\"") + command + "\"";
+        for (int i = int(m_log.size()) - 1; i >= 0; --i) {
+            if (m_log[size_t(i)].find("\"event\":\"packet\"") != std::string::npos &&
+                m_log[size_t(i)].find(needle) != std::string::npos) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    std::string logTail() {
+        std::lock_guard lock(m_logMutex);
+        std::string tail;
+        for (size_t i = m_log.size() > 12 ? m_log.size() - 12 : 0; i < m_log.size(); ++i) {
+            tail += m_log[i].substr(0, 140) + "\n";
+        }
+        return tail;
+    }
+
+    // Opens playback from the live window and waits for the recording range.
+    void openPlayback() {
+        ASSERT_TRUE(waitFor([this] { return view().picturesShown() > 0; }));
+        view().controller().onCommand(command::kPlayback);
+        ASSERT_TRUE(view().playback()->isOpen());
+        EXPECT_TRUE(window().isVisible());
+        EXPECT_FALSE(m_frame->isVisible());
+        // The range arrives; the session answers it with a stop request while the window is paused.
+        ASSERT_TRUE(waitFor([this] { return player().rangeValid() && lastPacket("0x1115") >= 0; }));
+    }
+
+    void play(playback::PlayButton button) { window().press(playback::command::kPlayFirst + int(button)); }
+
+    // Waits until every visible pane has a picture of its channel, then checks what each one shows.
+    void expectPanesShowTheirChannels(const std::string& what) {
+        SCOPED_TRACE(what);
+        std::vector<int> visible;
+        for (int c = 0; c < playback::kPaneCount; ++c) {
+            if (!window().paneRect(c).isEmpty()) {
+                visible.push_back(c);
+            }
+        }
+        ASSERT_FALSE(visible.empty());
+        QImage shot;
+        // Pictures keep coming: wait for a grab in which every pane shows its channel, so a slow start
+        // does not fail the test, and report the panes of the last grab otherwise.
+        const bool allRight = waitFor(
+            [&] {
+                shot = window().grab().toImage();
+                for (int c : visible) {
+                    if (channelShown(shot, window().paneRect(c)) != c) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            10000);
+        if (!allRight) {
+            for (int c : visible) {
+                EXPECT_EQ(channelShown(shot, window().paneRect(c)), c) << "pane of channel " << c;
+            }
+        }
+    }
+
+    std::unique_ptr<sim::RecorderSimulator> m_recorder;
+    std::mutex m_logMutex;
+    std::vector<std::string> m_log;
+    std::unique_ptr<QTemporaryDir> m_home;
+    testing::FakeLiveTimers m_timers;
+    testing::FakeClock m_clock;
+    RecordingViewerNotifier m_notifier;
+    std::unique_ptr<MainFrame> m_frame;
+};
+
+TEST_P(LivePlaybackWindow, EveryPaneShowsItsChannelInEveryLayout) {
+    startRecorder(GetParam());
+    openLiveWindow();
+    openPlayback();
+    play(playback::PlayButton::Forward);
+    ASSERT_TRUE(waitFor([this] { return window().picturesShown() >= 24; }));
+    expectPanesShowTheirChannels("16 panes");
+    window().press(playback::command::kModeMinus);
+    expectPanesShowTheirChannels("9 panes");
+    window().press(playback::command::kModeMinus);
+    expectPanesShowTheirChannels("4 panes");
+    window().press(playback::command::kModeMinus);
+    expectPanesShowTheirChannels("1 pane");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LivePlaybackWindow,
+                         ::testing::Values(sim::PictureMix::Full, sim::PictureMix::Pair,
+                                           sim::PictureMix::Quad),
+                         [](const ::testing::TestParamInfo<sim::PictureMix>& info) {
+                             switch (info.param) {
+                                 case sim::PictureMix::Pair:
+                                     return std::string("Pair");
+                                 case sim::PictureMix::Quad:
+                                     return std::string("Quad");
+                                 default:
+                                     return std::string("Full");
+                             }
+                         });
+
+using LivePlaybackFlow = LivePlaybackWindow;
+
+TEST_F(LivePlaybackFlow, ReversePlayGoesBackAndLeavingRestartsLive) {
+    startRecorder(sim::PictureMix::Full);
+    openLiveWindow();
+    openPlayback();
+
+    // Pause at once, move to the recording's end and play backwards.
+    play(playback::PlayButton::Forward);
+    ASSERT_TRUE(waitFor([this] { return window().picturesShown() >= 2; }));
+    play(playback::PlayButton::Pause);
+    // The recorder answers the stop with a play status; a play request sent before it would be stopped by it.
+    ASSERT_TRUE(waitFor([this] { return player().statusKind() == playback::StatusKind::Play; }));
+    window().press(playback::command::kEnd);
+    play(playback::PlayButton::Reverse);
+    std::vector<int64_t> seen;
+    ASSERT_TRUE(waitFor([&] {
+        const link::RecorderTime t = player().pictureTimeValue();
+        const int64_t seconds = t.hour * 3600 + t.minute * 60 + t.second;
+        if (seen.empty() || seen.back() != seconds) {
+            seen.push_back(seconds);
+        }
+        return seen.size() >= 6;
+    })) << "picture times seen: "
+        << ::testing::PrintToString(seen);
+    // The first sample may be the last forward picture; from then on every time is earlier.
+    for (size_t i = 2; i < seen.size(); ++i) {
+        EXPECT_LT(seen[i], seen[i - 1]) << "sample " << i;
+    }
+    EXPECT_GE(seen.back(), 3 * 3600 + 4 * 60 + 5);
+
+    // EXIT while playing pauses with a stop request and keeps the window; a second EXIT leaves.
+    const int stopsBefore = lastPacket("0x1115");
+    window().press(playback::command::kExit);
+    ASSERT_TRUE(waitFor([&] { return lastPacket("0x1115") > stopsBefore; }));
+    EXPECT_TRUE(view().playback()->isOpen());
+    const uint64_t liveBefore = view().picturesShown();
+    window().press(playback::command::kExit);
+    EXPECT_FALSE(view().playback()->isOpen());
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_TRUE(m_frame->isVisible());
+    ASSERT_TRUE(waitFor([&] { return lastPacket("0x1011") > lastPacket("0x1115"); }));
+    ASSERT_TRUE(waitFor([&] { return view().picturesShown() > liveBefore + 3; }));
+}
+
+// The idle watch drops the connection; fast forward reconnects, logs in once and plays on from the
+// recording's start (a play other than forward is not stopped by the range reply after the log-in).
+TEST_F(LivePlaybackFlow, FastForwardAfterAnIdleDisconnectReconnects) {
+    startRecorder(sim::PictureMix::Full);
+    openLiveWindow();
+    openPlayback();
+    player().onIdleTick();
+    player().onIdleTick();
+    ASSERT_TRUE(waitFor([this] { return !view().session()->connected(); }));
+    ASSERT_FALSE(m_notifier.messages().empty());
+    EXPECT_EQ(m_notifier.messages().back().text.rfind("Disconnected a socket.", 0), 0u);
+    EXPECT_EQ(player().statusText(), "DISCONNECT");
+
+    const int loginsBefore = [this] {
+        std::lock_guard lock(m_logMutex);
+        return int(std::count_if(m_log.begin(), m_log.end(), [](const std::string& line) {
+            return line.find("\"command\":\"0x1001\"") != std::string::npos;
+        }));
+    }();
+    play(playback::PlayButton::FastForward);
+    std::vector<int64_t> seen;
+    ASSERT_TRUE(waitFor([&] {
+        const link::RecorderTime t = player().pictureTimeValue();
+        const int64_t seconds = t.hour * 3600 + t.minute * 60 + t.second;
+        if (window().picturesShown() > 0 && (seen.empty() || seen.back() != seconds)) {
+            seen.push_back(seconds);
+        }
+        return seen.size() >= 6;
+    })) << "picture times seen: "
+        << ::testing::PrintToString(seen) << " status " << player().statusText() << " reconnecting "
+        << player().reconnecting() << " playing " << player().playing() << "\n"
+        << logTail();
+    for (size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_GT(seen[i], seen[i - 1]) << "sample " << i;
+    }
+    EXPECT_TRUE(player().playing());
+    std::lock_guard lock(m_logMutex);
+    const int logins = int(std::count_if(m_log.begin(), m_log.end(), [](const std::string& line) {
+        return line.find("\"command\":\"0x1001\"") != std::string::npos;
+    }));
+    EXPECT_EQ(logins, loginsBefore + 1);
+}
+
+// With "Use FullScreen" the playback window fills the screen with its skin scaled, and does not drag;
+// without it a left press asks for a drag.
+TEST_F(LivePlaybackFlow, FullScreenSettingScalesTheWindowAndStopsDragging) {
+    startRecorder(sim::PictureMix::Full);
+    openLiveWindow();
+    QSignalSpy drags(&window(), &playback::PlaybackWindow::dragRequested);
+    const QPoint background(window().width() - 4, window().height() - 4);
+    view().settingsStore().settings().fullScreen = 1;
+    openPlayback();
+    playback::PlaybackFrame* frame = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (auto* candidate = qobject_cast<playback::PlaybackFrame*>(top)) {
+            frame = candidate;
+        }
+    }
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->isFullScreen());
+    EXPECT_TRUE(frame->fullScreenShown());
+    QTest::mousePress(&window(), Qt::LeftButton, {}, background);
+    QTest::mouseRelease(&window(), Qt::LeftButton, {}, background);
+    EXPECT_EQ(drags.count(), 0);
+    window().press(playback::command::kExit);
+    ASSERT_FALSE(view().playback()->isOpen());
+
+    view().settingsStore().settings().fullScreen = 0;
+    view().controller().onCommand(command::kPlayback);
+    ASSERT_TRUE(view().playback()->isOpen());
+    EXPECT_FALSE(frame->isFullScreen());
+    EXPECT_FALSE(frame->fullScreenShown());
+    EXPECT_EQ(frame->size(), window().size());
+    EXPECT_EQ(window().parentWidget(), frame);
+    QTest::mousePress(&window(), Qt::LeftButton, {}, background);
+    QTest::mouseRelease(&window(), Qt::LeftButton, {}, background);
+    EXPECT_EQ(drags.count(), 1);
+}
+
+// The main window destroyed while playback is open (no exit sequence): the playback window goes first.
+TEST_F(LivePlaybackFlow, DestroyingTheMainWindowDuringPlaybackIsOrderly) {
+    startRecorder(sim::PictureMix::Full);
+    openLiveWindow();
+    openPlayback();
+    play(playback::PlayButton::Forward);
+    ASSERT_TRUE(waitFor([this] { return window().picturesShown() >= 2; }));
+    m_frame.reset();
+    QCoreApplication::processEvents();
+}
+
+TEST_F(LivePlaybackFlow, KeyLockedRecorderKeepsTheLiveWindow) {
+    startRecorder(sim::PictureMix::Full, /*keyLock=*/true);
+    openLiveWindow();
+    ASSERT_TRUE(waitFor([this] { return view().controller().keyLocked(); }));
+    view().controller().onCommand(command::kPlayback);
+    EXPECT_FALSE(view().playback()->isOpen());
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_EQ(view().statusText(),
+              QString::fromStdString(view().controller().statusText(link::ConnectionState::KeyLock)));
+}
+
+}  // namespace
+}  // namespace dvr::live
+
+int main(int argc, char** argv) {
+    // Never the user's folders: runtime, config and home folders of this run only.
+    QTemporaryDir scratch;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
+        const QString path = scratch.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        setenv(name, path.toLocal8Bit().constData(), 1);
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    unsetenv("VISTREL_HOME");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

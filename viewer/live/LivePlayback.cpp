@@ -1,0 +1,132 @@
+#include "viewer/live/LivePlayback.h"
+
+#include "viewer/live/LiveController.h"
+
+namespace dvr::live {
+
+// The playback window's requests over the live view's session. The window's request 2 on leaving restarts
+// the live loop through the live controller, which first hands the session the layout's channel mask and
+// speed and lets live pictures be drawn again.
+class LivePlayback::Link : public playback::SessionPlaybackLink {
+public:
+    explicit Link(LiveController& live)
+        : SessionPlaybackLink(*live.session(), live.recorderHost(), live.recorderPort()), m_live(live) {}
+
+    bool request(link::RequestKind kind) override {
+        if (kind == link::RequestKind::LivePicture) {
+            m_live.resumeLive();
+            return m_live.session() != nullptr && m_live.session()->connected();
+        }
+        return SessionPlaybackLink::request(kind);
+    }
+
+    bool connect() override {
+        // The address may have changed in the setup dialog since start-up.
+        setAddress(m_live.recorderHost(), m_live.recorderPort());
+        return SessionPlaybackLink::connect();
+    }
+
+private:
+    LiveController& m_live;
+};
+
+class LivePlayback::Host : public playback::PlaybackSessionHost {
+public:
+    Host(playback::PlaybackController& controller, PlaybackShell& shell)
+        : PlaybackSessionHost(controller), m_shell(shell) {}
+
+    void setConnectionState(link::ConnectionState state) override {
+        if (state == link::ConnectionState::KeyLock) {
+            return;
+        }
+        if (state == link::ConnectionState::Established && m_controller.reconnecting()) {
+            // The session logs in while it reports the connection; the play request follows once that
+            // report has returned, so the log-in goes out once.
+            m_shell.later([this] {
+                m_controller.onConnectionEstablished();
+                m_shell.playbackChanged();
+            });
+        }
+        if (m_controller.isOpen()) {
+            m_controller.connectionStatus(int(state));
+            m_shell.playbackChanged();
+        }
+    }
+    void runViewDisconnect(link::DisconnectReason reason) override {
+        PlaybackSessionHost::runViewDisconnect(reason);
+        // A recorder that ended the session has said so in its own message.
+        if (reason != link::DisconnectReason::ConnectFailed) {
+            m_controller.onConnectionLost(reason != link::DisconnectReason::RecorderEnded);
+        }
+        if (m_controller.isOpen()) {
+            m_shell.playbackChanged();
+        }
+    }
+    void setPlaying(bool on) override {
+        PlaybackSessionHost::setPlaying(on);
+        m_shell.playbackChanged();
+    }
+    void recordingRange(const link::RecordingRange& range) override {
+        PlaybackSessionHost::recordingRange(range);
+        m_shell.playbackChanged();
+    }
+    void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override {
+        PlaybackSessionHost::playbackPictureTime(dateWord, timeWord);
+        m_shell.playbackChanged();
+    }
+    void playbackStatus(uint32_t code) override {
+        PlaybackSessionHost::playbackStatus(code);
+        m_shell.playbackChanged();
+    }
+
+protected:
+    void pictureDrawn(int channel, const frame::FrameHeader& header, const frame::DecodedPicture& picture,
+                      const playback::PaneDrawList& draws) override {
+        m_shell.playbackPicture(channel, header, picture, draws);
+    }
+
+private:
+    PlaybackShell& m_shell;
+};
+
+LivePlayback::LivePlayback(LiveController& live, PlaybackShell& shell,
+                           playback::PlaybackController::LocalTime localTime)
+    : m_live(live),
+      m_shell(shell),
+      m_link(std::make_unique<Link>(live)),
+      m_controller(*m_link, std::move(localTime)),
+      m_host(std::make_unique<Host>(m_controller, shell)) {}
+
+LivePlayback::~LivePlayback() = default;
+
+link::SessionHost& LivePlayback::host() {
+    return *m_host;
+}
+
+bool LivePlayback::open() {
+    if (m_controller.isOpen()) {
+        return false;
+    }
+    const uint32_t layoutCode = m_live.layoutCode();
+    m_controller.setRequestSpeed(m_live.settingsStore().settings().fastPlaySpeedCode);
+    m_live.pauseLive();
+    m_controller.open(playback::openingSplitCode(layoutCode), layoutCode);
+    m_shell.showPlayback(m_live.fullScreenSetting());
+    m_shell.playbackChanged();
+    return true;
+}
+
+void LivePlayback::closed() {
+    // Live pictures are drawn again even when the window left without the live request (no connection).
+    m_live.resumeLive();
+    // A connection the playback window dropped (idle watch) leaves the live view waiting, not showing a
+    // connection that is gone.
+    link::RecorderSession* session = m_live.session();
+    if (session != nullptr && !session->connected() &&
+        m_live.connectionState() != link::ConnectionState::Waiting) {
+        m_live.pressDisconnect();
+    }
+    m_shell.showLive();
+}
+
+}  // namespace dvr::live

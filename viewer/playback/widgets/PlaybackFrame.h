@@ -1,0 +1,40 @@
+// The playback window's own top-level window: frameless, of the playback skin's size and centred on the
+// screen; or filling the screen with the skin scaled up uniformly to the largest size that fits, centred
+// on black (the screen's resolution is never changed). It moves with the mouse when the window asks for a
+// drag.
+#pragma once
+
+#include "viewer/playback/widgets/PlaybackWindow.h"
+
+#include <QWidget>
+
+class QGraphicsScene;
+class QGraphicsView;
+
+namespace dvr::playback {
+
+class PlaybackFrame : public QWidget {
+    Q_OBJECT
+public:
+    PlaybackFrame(PlaybackController& controller, const std::string& programFolder,
+                  QWidget* parent = nullptr);
+
+    PlaybackWindow* playbackWindow() const { return m_window; }
+    // Shows the frame full screen or centred at the skin's size.
+    void showWindow(bool fullScreen);
+    bool fullScreenShown() const { return m_scaler != nullptr; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void setScaled(bool on);
+    void fitWindow();
+
+    PlaybackWindow* m_window = nullptr;
+    QSize m_skinSize;
+    QGraphicsScene* m_scene = nullptr;  // full screen: the scene holding the window
+    QGraphicsView* m_scaler = nullptr;  // full screen: shows the scene scaled
+};
+
+}  // namespace dvr::playback
