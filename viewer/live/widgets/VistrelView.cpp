@@ -168,6 +168,11 @@ public:
         }
     }
     void later(std::function<void()> task) override { QTimer::singleShot(0, &m_view, std::move(task)); }
+    void eventListArrived() override {
+        if (m_frame != nullptr) {
+            m_frame->playbackWindow()->eventListArrived();
+        }
+    }
 
 private:
     VistrelView& m_view;
@@ -220,8 +225,8 @@ VistrelView::~VistrelView() {
 }
 
 QSize VistrelView::skinSize(const std::string& programFolder) {
-    const skin::SkinRect rect =
-        skin::readViewerSkinPosition(skin::ProgramFolder::join(programFolder, kSkinFile), kMainPos, "POS_LIVE_SKIN");
+    const skin::SkinRect rect = skin::readViewerSkinPosition(
+        skin::ProgramFolder::join(programFolder, kSkinFile), kMainPos, "POS_LIVE_SKIN");
     return QSize(std::max(0, rect.width()), std::max(0, rect.height()));
 }
 
@@ -523,6 +528,7 @@ void VistrelView::createPlayback() {
     playback::PlaybackWindow* window = m_playbackFrame->playbackWindow();
     m_playback->controller().setView(window);
     window->setFrameRateShown(m_controller->frameRateShown());
+    window->setEventFile(m_controller->eventFilePath());
     connect(window, &playback::PlaybackWindow::closed, this, [this] {
         if (m_playback) {
             m_playback->closed();
