@@ -85,7 +85,10 @@ FramerEvent PacketFramer::next(std::span<const uint8_t> in, size_t& consumed) {
                 }
                 const ParamBlock params = readParamBlock(prefix.subspan(kPacketHeaderBytes));
                 const uint64_t expected = announcedPayload(header, params);
-                if (expected > m_maxPayloadBytes) {
+                const uint64_t limit = header.command == command::EventListReply
+                                           ? std::max(m_maxPayloadBytes, kMaxEventListBytes)
+                                           : m_maxPayloadBytes;
+                if (expected > limit) {
                     ++m_oversizePackets;
                     dropPrefixFront();
                     event.kind = FramerEvent::Kind::Oversize;

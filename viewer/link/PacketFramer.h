@@ -33,6 +33,9 @@ class PacketFramer {
 public:
     // The payload capacity reserved at the start of each connection.
     static constexpr size_t kInitialPayloadCapacity = 32768;
+    // The event list is bounded by its own size, not the picture bound: up to 1 048 576 records,
+    // far beyond the event log a recorder keeps.
+    static constexpr uint64_t kMaxEventListBytes = uint64_t(1) << 24;
 
     explicit PacketFramer(uint64_t maxPayloadBytes);
 

@@ -5,8 +5,10 @@
 #include <ctime>
 #include <filesystem>
 
+#include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
 #include "viewer/live/LiveCommandIds.h"
+#include "viewer/playback/EventList.h"
 
 namespace dvr::live {
 
@@ -277,7 +279,7 @@ void LiveController::pressDisconnect() {
     }
     resetLiveState();
     std::error_code ignored;
-    std::filesystem::remove(skin::ProgramFolder::join(m_options.programFolder, kEventFile), ignored);
+    std::filesystem::remove(eventFilePath(), ignored);
     clearPictureBuffers();
     m_screen.buttonsChanged();
     m_screen.repaint(area::kSkin);
@@ -686,7 +688,17 @@ void LiveController::playbackPicture(int channel, const frame::FrameHeader& head
     }
 }
 
+std::string LiveController::eventFilePath() const {
+    const skin::ProgramFiles files(m_options.programFolder, skin::ProgramFiles::defaultUserFolder(
+                                                                skin::ProgramFolder::kViewer.userName));
+    return files.writePath(kEventFile);
+}
+
+// The reply is stored whole before the event list is told to reload it.
 void LiveController::eventList(std::span<const uint8_t> records) {
+    const skin::ProgramFiles files(m_options.programFolder, skin::ProgramFiles::defaultUserFolder(
+                                                                skin::ProgramFolder::kViewer.userName));
+    playback::writeEventFile(files.prepareWrite(kEventFile), records);
     if (m_playbackHost != nullptr) {
         m_playbackHost->eventList(records);
     }
@@ -695,6 +707,11 @@ void LiveController::eventList(std::span<const uint8_t> records) {
 void LiveController::eventListAnnounced(uint32_t records) {
     if (m_playbackHost != nullptr) {
         m_playbackHost->eventListAnnounced(records);
+    }
+    // A list of no records brings no body: the stored list is emptied all the same, so an old list is
+    // never shown as the recorder's current one.
+    if (records == 0) {
+        eventList({});
     }
 }
 

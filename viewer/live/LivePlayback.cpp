@@ -35,6 +35,9 @@ public:
     Host(playback::PlaybackController& controller, PlaybackShell& shell)
         : PlaybackSessionHost(controller), m_shell(shell) {}
 
+    // The live controller stored the list before passing it on.
+    void eventList(std::span<const uint8_t>) override { m_shell.eventListArrived(); }
+
     void setConnectionState(link::ConnectionState state) override {
         if (state == link::ConnectionState::KeyLock) {
             return;

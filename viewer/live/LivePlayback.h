@@ -33,6 +33,8 @@ public:
     virtual void playbackChanged() = 0;
     // Runs `task` once the current call has returned to the event loop.
     virtual void later(std::function<void()> task) = 0;
+    // The session stored a new event list.
+    virtual void eventListArrived() {}
 };
 
 class LivePlayback {

@@ -1,5 +1,7 @@
 #include "viewer/playback/PlaybackController.h"
 
+#include "viewer/playback/EventList.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -337,6 +339,35 @@ void PlaybackController::onCalendarDate(int year, int month, int day) {
     const RecorderTime t{year, month, day};
     if (acceptableDate(t))
         m_calendar = t;
+}
+
+bool PlaybackController::openEventList() {
+    if (m_busy || !m_open || !m_eventEnabled || m_playing)
+        return false;
+    m_link.request(RequestKind::EventList);
+    m_busy = true;
+    return true;
+}
+
+void PlaybackController::jumpTo(uint32_t eventTimeWord) {
+    m_busy = false;
+    const RecorderTime t = unpackEventTime(eventTimeWord);
+    if (!acceptableDate(t) || t.hour > 23 || t.minute > 59 || t.second > 59)
+        return;
+    if (m_playing) {
+        if (m_playState == kPlayForward)
+            m_link.setFollowUp(RequestKind::StopPlayback);
+        onPlayButton(PlayButton::Pause);
+    } else {
+        // Already paused: a second stop request would be answered with a play status after the
+        // search below went out, and that status would stop the new play.
+        m_checked = PlayButton::Pause;
+        m_checkJump = true;
+    }
+    m_requestTime = t;
+    m_calendar = RecorderTime{t.year, t.month, t.day};
+    setPosition(t.hour, t.minute, t.second, true);
+    onPlayButton(PlayButton::Forward);
 }
 
 void PlaybackController::onExit() {

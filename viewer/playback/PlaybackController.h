@@ -100,6 +100,15 @@ public:
     // The event list dialog opened or closed.
     void setBusy(bool busy) { m_busy = busy; }
     bool busy() const { return m_busy; }
+    // The event button: false (nothing done) while busy or not paused; else
+    // asks the recorder for its event list without waiting for the answer
+    // and marks the window busy until closeEventList().
+    bool openEventList();
+    void closeEventList() { m_busy = false; }
+    // Plays forwards from an event time word: pauses, sets the request time,
+    // calendar and position to the event and starts forward play. A word
+    // that names no valid date does nothing. Clears the busy mark first.
+    void jumpTo(uint32_t eventTimeWord);
     // The request speed setting for the fast buttons.
     void setRequestSpeed(int speed) { m_requestSpeed = speed; }
 

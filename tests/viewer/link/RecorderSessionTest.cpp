@@ -676,6 +676,18 @@ TEST_F(SessionTest, EventListTakesSixteenBytesPerRecord) {
     EXPECT_EQ(host.announcedEvents, (std::vector<uint32_t>{3, 0}));
 }
 
+TEST_F(SessionTest, AnEventListLargerThanAnyPictureArrivesWhole) {
+    startLive();
+    ASSERT_TRUE(session.request(RequestKind::EventList));
+    const uint32_t records = uint32_t(kMaxPayloadBytes / kEventRecordBytes) + 1000;
+    std::vector<uint8_t> body(size_t(records) * kEventRecordBytes, 0x21);
+    deliver(serializePacket(PacketHeader{makeVersionText("DVRJ PACKET1.44"), 60, 1, command::EventListReply},
+                            params({records}), body));
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].size(), body.size());
+    EXPECT_EQ(session.framer().oversizePackets(), 0u);
+}
+
 TEST_F(SessionTest, PlaybackActiveStopsTheLiveLoopAfterThePictureInFlight) {
     startLive();
     const auto record = liveRecord(frame::PictureKind::Single, 2);

@@ -120,6 +120,24 @@ protected:
     std::unique_ptr<LiveController> m_controller;
 };
 
+TEST_F(LiveControllerTest, AnEventListReplyReplacesTheEventFileAndAnEmptyOneEmptiesIt) {
+    connectEstablished();
+    const std::string path = m_folder.file("AlarmEvent.am");
+    ASSERT_EQ(live().eventFilePath(), path);
+    const std::vector<uint8_t> records(32, 1);
+    live().eventListAnnounced(2);
+    live().eventList(records);
+    EXPECT_EQ(std::filesystem::file_size(path), 32u);
+
+    // No records: no body follows, and the old list must not stay as the current one.
+    live().eventListAnnounced(0);
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+
+    live().pressDisconnect();
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 TEST_F(LiveControllerTest, ConnectGoesToTheOverriddenRecorderAndDisconnectClearsEverything) {
     EXPECT_EQ(m_screen.session, live().session());
     EXPECT_TRUE(live().disconnectChecked());

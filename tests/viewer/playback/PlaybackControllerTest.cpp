@@ -1,3 +1,4 @@
+#include "viewer/playback/EventList.h"
 #include "viewer/playback/PlaybackController.h"
 
 #include <gtest/gtest.h>
@@ -404,6 +405,57 @@ TEST_F(ControllerTest, SliderScrollMovesThePositionAndClearsPictures) {
     EXPECT_EQ(controller.sliderValue(), 86399);
     controller.onPlayButton(PlayButton::Forward);
     EXPECT_EQ(link.timeWord, link::packTimeWord({0, 0, 0, 23, 59, 59}));
+}
+
+}  // namespace
+}  // namespace dvr::playback
+
+namespace dvr::playback {
+namespace {
+
+TEST_F(ControllerTest, TheEventListOpensOnlyWhilePausedAndMakesTheWindowBusy) {
+    openWindow();
+    controller.onPlayButton(PlayButton::Forward);
+    EXPECT_FALSE(controller.openEventList());
+    controller.onPlayButton(PlayButton::Pause);
+    link.requests.clear();
+
+    ASSERT_TRUE(controller.openEventList());
+    EXPECT_EQ(link.requests, std::vector<RequestKind>{RequestKind::EventList});
+    EXPECT_TRUE(controller.busy());
+    EXPECT_FALSE(controller.openEventList());  // once only
+    controller.onPlayButton(PlayButton::Forward);
+    controller.onExit();
+    EXPECT_FALSE(controller.playing());
+    EXPECT_TRUE(controller.isOpen());
+    EXPECT_EQ(link.requests.size(), 1u);
+
+    controller.closeEventList();
+    EXPECT_FALSE(controller.busy());
+}
+
+TEST_F(ControllerTest, JumpToAnEventPlaysForwardsFromItsMoment) {
+    openWindow();
+    ASSERT_TRUE(controller.openEventList());
+    link.requests.clear();
+    const RecorderTime event{2006, 1, 2, 3, 30, 15};
+    controller.jumpTo(packEventTime(event));
+    EXPECT_FALSE(controller.busy());
+    EXPECT_TRUE(controller.playing());
+    EXPECT_EQ(controller.checkedButton(), PlayButton::Forward);
+    EXPECT_EQ(controller.requestTime(), event);
+    EXPECT_EQ(controller.calendarDay(), 2);
+    EXPECT_EQ(controller.clockText(), "03:30:15");
+    EXPECT_EQ(link.dateWord, link::packDateWord(event));
+    EXPECT_EQ(link.timeWord, link::packTimeWord(event));
+    EXPECT_EQ(link.requests.back(), RequestKind::PlaySearch);
+
+    // A word that names no date leaves the window as it is.
+    controller.onPlayButton(PlayButton::Pause);
+    link.requests.clear();
+    controller.jumpTo(packEventTime({2006, 0, 2, 3, 0, 0}));
+    EXPECT_FALSE(controller.playing());
+    EXPECT_TRUE(link.requests.empty());
 }
 
 }  // namespace

@@ -171,6 +171,11 @@ public:
         }
     }
     void later(std::function<void()> task) override { QTimer::singleShot(0, &m_view, std::move(task)); }
+    void eventListArrived() override {
+        if (m_frame != nullptr) {
+            m_frame->playbackWindow()->eventListArrived();
+        }
+    }
 
 private:
     VistrelView& m_view;
@@ -526,6 +531,7 @@ void VistrelView::createPlayback() {
     playback::PlaybackWindow* window = m_playbackFrame->playbackWindow();
     m_playback->controller().setView(window);
     window->setFrameRateShown(m_controller->frameRateShown());
+    window->setEventFile(m_controller->eventFilePath());
     connect(window, &playback::PlaybackWindow::closed, this, [this] {
         if (m_playback) {
             m_playback->closed();

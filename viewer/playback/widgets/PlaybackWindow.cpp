@@ -1,5 +1,8 @@
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
+#include "viewer/playback/EventList.h"
+#include "viewer/playback/widgets/EventListDialog.h"
+
 #include "common/skin/ProgramFolder.h"
 #include "common/skin/widgets/DateCalendar.h"
 #include "common/skin/widgets/SkinButton.h"
@@ -15,6 +18,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 namespace dvr::playback {
 
@@ -48,7 +52,11 @@ QRect toQRect(const Rect& r) {
 
 PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string& programFolder,
                                QWidget* parent)
-    : QWidget(parent), m_controller(controller), m_language(programFolder), m_skin(programFolder, nullptr) {
+    : QWidget(parent),
+      m_controller(controller),
+      m_language(programFolder),
+      m_skin(programFolder, nullptr),
+      m_eventFile(skin::ProgramFolder::join(programFolder, kEventFileName)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     m_skin.open(skin::ProgramFolder::join(programFolder, kSkinFile));
@@ -227,6 +235,9 @@ void PlaybackWindow::onCommand(int commandId) {
             case command::kHourForward:
                 m_controller.onHourForward();
                 break;
+            case command::kEvent:
+                showEventList();
+                break;
             default:
                 break;
         }
@@ -234,6 +245,35 @@ void PlaybackWindow::onCommand(int commandId) {
     if (repaintArea)
         update(m_area);
     refresh();
+}
+
+void PlaybackWindow::showEventList() {
+    std::error_code ignored;
+    const bool stored = std::filesystem::exists(m_eventFile, ignored);
+    if (m_eventDialog || !m_controller.openEventList())
+        return;
+    auto* dialog = new EventListDialog(m_eventFile, m_language, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_eventDialog = dialog;
+    connect(dialog, &EventListDialog::eventPicked, this, [this, dialog](quint32 timeWord) {
+        m_controller.jumpTo(timeWord);
+        dialog->accept();
+        // The play buttons settle a moment after the play request went out.
+        QTimer::singleShot(10, this, [this] { refresh(); });
+    });
+    connect(dialog, &QDialog::finished, this, [this] {
+        m_eventDialog = nullptr;
+        m_controller.closeEventList();
+        refresh();
+    });
+    if (stored)
+        dialog->reload();
+    dialog->open();
+}
+
+void PlaybackWindow::eventListArrived() {
+    if (m_eventDialog)
+        m_eventDialog->reload();
 }
 
 void PlaybackWindow::syncButtons() {

@@ -11,9 +11,11 @@
 #include "common/skin/widgets/SkinButtonLogic.h"
 #include "viewer/playback/PlaybackController.h"
 #include "viewer/playback/widgets/PlaybackExporter.h"
+#include "viewer/playback/widgets/EventListDialog.h"
 
 #include <QFont>
 #include <QImage>
+#include <QPointer>
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
@@ -77,6 +79,17 @@ public:
     void setFullScreen(bool on) { m_fullScreen = on; }
     // Pictures drawn since the window was created.
     quint64 picturesShown() const { return m_picturesShown; }
+
+    // The file the session keeps the event list in (by default the program folder's).
+    void setEventFile(std::string path) { m_eventFile = std::move(path); }
+    const std::string& eventFile() const { return m_eventFile; }
+    // The event button: while paused and not busy, asks for the recorder's list, shows the dialog
+    // (with the stored list at once when there is one) and keeps the window busy until it closes.
+    void showEventList();
+    // The session stored a new event list: an open dialog shows it.
+    void eventListArrived();
+    // The open event list dialog, or null.
+    EventListDialog* eventDialog() const { return m_eventDialog; }
 
     // Presses a control as a click would (for the program and tests).
     void press(int commandId);
@@ -145,6 +158,8 @@ private:
     QTimer m_rangeTimer;
     std::array<QImage, kPaneCount> m_buffers;
     std::unique_ptr<PlaybackExporter> m_exporter;
+    std::string m_eventFile;
+    QPointer<EventListDialog> m_eventDialog;
 };
 
 }  // namespace dvr::playback

@@ -1,0 +1,268 @@
+// The event list opened from the playback window, against the recorder simulator over loopback on the
+// offscreen platform: a stored list shows at once and the recorder's reply replaces it, the window's
+// buttons do nothing while the list is open, a double-click plays from the event, OK removes the file.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tests/viewer/live/FakeLive.h"
+#include "tools/dvrsim/RecorderSimulator.h"
+#include "viewer/live/LiveCommandIds.h"
+#include "viewer/live/LivePlayback.h"
+#include "viewer/live/widgets/MainFrame.h"
+#include "viewer/live/widgets/ViewerNotifier.h"
+#include "viewer/playback/EventList.h"
+#include "viewer/playback/widgets/EventListDialog.h"
+#include "viewer/playback/widgets/PlaybackWindow.h"
+
+namespace dvr::live {
+namespace {
+
+constexpr int kWaitMs = 30000;
+constexpr link::RecorderTime kEvent{2005, 3, 1, 12, 30, 15};
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+std::unique_ptr<QTemporaryDir> makeProgramFolder() {
+    auto folder = std::make_unique<QTemporaryDir>();
+    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
+    std::error_code error;
+    for (const char* sub : {"ini", "skin/vistrel", "logo"}) {
+        std::filesystem::create_directories(folder->filePath(QString::fromLatin1(sub)).toStdString(), error);
+        std::filesystem::copy(runtime.filePath(QString::fromLatin1(sub)).toStdString(),
+                              folder->filePath(QString::fromLatin1(sub)).toStdString(),
+                              std::filesystem::copy_options::recursive, error);
+    }
+    return folder;
+}
+
+class EventListWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::SimOptions options;
+        options.host = "127.0.0.1";
+        options.port = 0;
+        options.newerBit = true;
+        options.rangeStart = {2005, 3, 1, 12, 0, 0};
+        options.rangeEnd = {2005, 3, 1, 13, 0, 0};
+        options.recordStepSeconds = 1;
+        // A few pictures a second, so each playback picture is seen on its own.
+        options.fps = 8;
+        options.events = {{{2005, 3, 1, 12, 10, 0}, 2, 0x84}, {kEvent, 0, 0x80}};
+        m_recorder = std::make_unique<sim::RecorderSimulator>(options, [this](const std::string& line) {
+            std::lock_guard lock(m_logMutex);
+            m_log.push_back(line);
+        });
+        std::string error;
+        ASSERT_TRUE(m_recorder->listen(error)) << error;
+        m_recorder->records().prewarm();
+        m_recorder->start();
+
+        m_home = makeProgramFolder();
+        ViewOptions view;
+        view.programFolder = m_home->path().toStdString();
+        view.settingsFilePath = m_home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
+        view.hostOverride = "127.0.0.1";
+        view.portOverride = m_recorder->port();
+        view.timers = &m_timers;
+        view.clock = &m_clock;
+        m_frame = std::make_unique<MainFrame>(std::move(view), m_notifier);
+        m_frame->view()->initialUpdate();
+        m_frame->show();
+        this->view().pressConnect();
+        ASSERT_TRUE(
+            waitFor([this] { return this->view().connectionState() == link::ConnectionState::Established; }));
+        // The live loop runs (its second request answers the first) before SEARCH.
+        ASSERT_TRUE(waitFor([this] { return packets("0x1011") >= 2; }));
+        this->view().controller().onCommand(command::kPlayback);
+        ASSERT_TRUE(this->view().playback()->isOpen());
+        ASSERT_TRUE(waitFor([this] { return player().rangeValid() && packets("0x1115") > 0; }));
+    }
+
+    void TearDown() override {
+        if (m_frame) {
+            m_frame->close();
+            QCoreApplication::processEvents();
+            m_frame.reset();
+        }
+        if (m_recorder) {
+            m_recorder->stop();
+        }
+    }
+
+    VistrelView& view() { return *m_frame->view(); }
+    playback::PlaybackWindow& window() { return *view().playbackWindow(); }
+    playback::PlaybackController& player() { return view().playback()->controller(); }
+    playback::EventListDialog* dialog() { return window().eventDialog(); }
+
+    int packets(const char* command) {
+        std::lock_guard lock(m_logMutex);
+        const std::string needle = std::string("\"command\":\"") + command + "\"";
+        int n = 0;
+        for (const std::string& line : m_log) {
+            n += line.find("\"event\":\"packet\"") != std::string::npos &&
+                 line.find(needle) != std::string::npos;
+        }
+        return n;
+    }
+
+    // Opens the list and waits for the recorder's two events.
+    void openList() {
+        window().press(playback::command::kEvent);
+        ASSERT_NE(dialog(), nullptr);
+        ASSERT_TRUE(waitFor([this] { return dialog()->table()->rowCount() == 2; }));
+    }
+
+    std::unique_ptr<sim::RecorderSimulator> m_recorder;
+    std::mutex m_logMutex;
+    std::vector<std::string> m_log;
+    std::unique_ptr<QTemporaryDir> m_home;
+    testing::FakeLiveTimers m_timers;
+    testing::FakeClock m_clock;
+    RecordingViewerNotifier m_notifier;
+    std::unique_ptr<MainFrame> m_frame;
+};
+
+TEST_F(EventListWindow, StoredListShowsAtOnceTheReplyReplacesItAndOkRemovesTheFile) {
+    const std::string file = window().eventFile();
+    ASSERT_EQ(file, view().controller().eventFilePath());
+    {
+        std::vector<uint8_t> old(16);
+        link::writeEventRecord(std::span<uint8_t>(old).first<16>(), {{2004, 1, 1, 1, 1, 1}, 5, 0x85});
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(old.data()), 16);
+    }
+    window().press(playback::command::kEvent);
+    ASSERT_NE(dialog(), nullptr);
+    EXPECT_EQ(dialog()->windowTitle(), QStringLiteral("EVENT LIST"));
+    ASSERT_EQ(dialog()->table()->rowCount(), 1);
+    EXPECT_EQ(dialog()->table()->item(0, 0)->text(), QStringLiteral("CH6"));
+    EXPECT_EQ(dialog()->table()->item(0, 1)->text(), QStringLiteral(" MOTION EVENT OFF"));
+
+    // The recorder's list, in the order it sent it.
+    ASSERT_TRUE(waitFor([this] { return dialog()->table()->rowCount() == 2; }));
+    EXPECT_EQ(packets("0x1041"), 1);
+    EXPECT_EQ(dialog()->table()->item(0, 0)->text(), QStringLiteral("CH3"));
+    EXPECT_EQ(dialog()->table()->item(1, 2)->text(), QStringLiteral("[ 2005/03/01 ] 12:30:15"));
+    EXPECT_EQ(std::filesystem::file_size(file), 32u);
+
+    // Sorting and filtering are the user's choice; the file order comes back.
+    dialog()->sortClicked(int(playback::EventColumn::Channel));
+    EXPECT_EQ(dialog()->table()->item(0, 0)->text(), QStringLiteral("CH1"));
+    dialog()->sortClicked(int(playback::EventColumn::Channel));
+    dialog()->sortClicked(int(playback::EventColumn::Channel));
+    EXPECT_EQ(dialog()->table()->item(0, 0)->text(), QStringLiteral("CH3"));
+    dialog()->channelFilter()->setCurrentIndex(1);
+    ASSERT_EQ(dialog()->table()->rowCount(), 1);
+    EXPECT_EQ(dialog()->table()->item(0, 0)->text(), QStringLiteral("CH1"));
+
+    // While the list is open the window's buttons do nothing.
+    const link::RecorderTime requestBefore = player().requestTime();
+    const int searchesBefore = packets("0x1113");
+    for (int button = 0; button < 5; ++button) {
+        window().press(playback::command::kPlayFirst + button);
+    }
+    window().press(playback::command::kEnd);
+    window().press(playback::command::kExit);
+    window().press(playback::command::kEvent);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(player().isOpen());
+    EXPECT_FALSE(player().playing());
+    EXPECT_EQ(player().requestTime(), requestBefore);
+    EXPECT_EQ(player().checkedButton(), playback::PlayButton::Pause);
+    EXPECT_EQ(packets("0x1113"), searchesBefore);
+    EXPECT_EQ(packets("0x1041"), 1);
+
+    QTest::mouseClick(dialog()->okButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([this] { return dialog() == nullptr; }));
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(player().busy());
+    window().press(playback::command::kPlayFirst + int(playback::PlayButton::Forward));
+    EXPECT_TRUE(player().playing());
+}
+
+TEST_F(EventListWindow, DoubleClickPlaysForwardFromTheEvent) {
+    openList();
+    QTableWidget* table = dialog()->table();
+    ASSERT_EQ(table->item(1, 2)->text(), QStringLiteral("[ 2005/03/01 ] 12:30:15"));
+    const link::RecorderTime timeBefore = player().pictureTimeValue();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog()));
+    const QRect cell = table->visualItemRect(table->item(1, 1));
+    ASSERT_FALSE(cell.isEmpty());
+    // A double-click as the user makes it: a click, then the second press that doubles it.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::mousePress(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+
+    EXPECT_EQ(dialog(), nullptr);
+    EXPECT_FALSE(player().busy());
+    EXPECT_TRUE(player().playing());
+    EXPECT_EQ(player().requestTime(), kEvent);
+    EXPECT_EQ(player().clockText(), "12:30:15");
+    // The first picture of the new play is the event's own.
+    ASSERT_TRUE(waitFor([&] { return !(player().pictureTimeValue() == timeBefore); }));
+    EXPECT_EQ(player().pictureTimeValue(), kEvent);
+    EXPECT_EQ(player().checkedButton(), playback::PlayButton::Forward);
+    // The event file stays for the next opening; only OK or a disconnect removes it.
+    EXPECT_TRUE(std::filesystem::exists(window().eventFile()));
+}
+
+TEST_F(EventListWindow, EnterOnTheCurrentRowActsAsADoubleClick) {
+    openList();
+    QTableWidget* table = dialog()->table();
+    table->setFocus();
+    table->setCurrentCell(0, 0);
+    QTest::keyClick(table, Qt::Key_Down);
+    ASSERT_EQ(table->currentRow(), 1);
+    QTest::keyClick(table, Qt::Key_Return);
+    EXPECT_EQ(dialog(), nullptr);
+    EXPECT_TRUE(player().playing());
+    EXPECT_EQ(player().requestTime(), kEvent);
+    // Enter never reaches OK: the file is still there.
+    EXPECT_TRUE(std::filesystem::exists(window().eventFile()));
+}
+
+}  // namespace
+}  // namespace dvr::live
+
+int main(int argc, char** argv) {
+    // Never the user's folders: runtime, config and home folders of this run only.
+    QTemporaryDir scratch;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME", "XDG_DATA_HOME"}) {
+        const QString path = scratch.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        setenv(name, path.toLocal8Bit().constData(), 1);
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    unsetenv("VISTREL_HOME");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
