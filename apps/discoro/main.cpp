@@ -11,10 +11,10 @@
 
 #include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
+#include "common/skin/widgets/SingleInstanceLock.h"
 #include "player/ui/FileHandOff.h"
 #include "player/ui/PlayerView.h"
 #include "player/ui/RecentFiles.h"
-#include "common/skin/widgets/SingleInstanceLock.h"
 #include "player/ui/view/PlayerCommandLine.h"
 
 int main(int argc, char** argv) {
@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
 
     dvr::player::PlayerView::Options options;
     options.programFolder = dvr::skin::ProgramFolder::resolve(line.home, dvr::skin::ProgramFolder::kPlayer);
-    options.userFolder = dvr::skin::ProgramFiles::defaultUserFolder(dvr::skin::ProgramFolder::kPlayer.userName);
+    options.userFolder =
+        dvr::skin::ProgramFiles::defaultUserFolder(dvr::skin::ProgramFolder::kPlayer.userName);
     options.settingsPath = dvr::player::RecentFiles::defaultSettingsPath();
     options.openFolder = [](const std::string& folder) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));

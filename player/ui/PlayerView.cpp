@@ -231,7 +231,8 @@ PlayerView::PlayerView(Options options) : m_options(std::move(options)) {
     m_stateTimer.setInterval(100);
     connect(&m_stateTimer, &QTimer::timeout, this, &PlayerView::showNavigationState);
     m_stateTimer.start();
-    const skin::PlayerInfo info = skin::PlayerInfoStore::read(programFiles().readPath(skin::PlayerSkinReader::kFileName));
+    const skin::PlayerInfo info =
+        skin::PlayerInfoStore::read(programFiles().readPath(skin::PlayerSkinReader::kFileName));
     m_tooltipOn = info.tooltipOn;
     for (auto& [id, button] : m_buttons) {
         skin::PlayerToolTips::apply(*button, id, *m_skin, m_tooltipOn != 0);

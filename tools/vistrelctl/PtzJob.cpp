@@ -120,9 +120,9 @@ int failWith(std::ostream& err, const std::string& line) {
 int runPtz(const PtzJobOptions& options, std::ostream& out, std::ostream& err) {
     if (options.host.empty())
         return failWith(err, "no host given (--host)");
-    const std::string home =
-        skin::ProgramFolder::resolve(options.home.empty() ? std::nullopt : std::optional<std::string>(options.home),
-                               skin::ProgramFolder::kViewer);
+    const std::string home = skin::ProgramFolder::resolve(
+        options.home.empty() ? std::nullopt : std::optional<std::string>(options.home),
+        skin::ProgramFolder::kViewer);
     ptz::PtzFolders folders{
         home, options.userDataFolder.empty() ? ptz::defaultUserDataFolder() : options.userDataFolder};
     ptz::PtzSettings settings;

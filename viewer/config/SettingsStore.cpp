@@ -109,9 +109,10 @@ private:
 }  // namespace
 
 SettingsStore::SettingsStore(std::string settingsFilePath, std::string programFolder)
-    : SettingsStore(std::move(settingsFilePath),
-                    skin::ProgramFiles(std::move(programFolder),
-                                 skin::ProgramFiles::defaultUserFolder(skin::ProgramFolder::kViewer.userName))) {}
+    : SettingsStore(
+          std::move(settingsFilePath),
+          skin::ProgramFiles(std::move(programFolder),
+                             skin::ProgramFiles::defaultUserFolder(skin::ProgramFolder::kViewer.userName))) {}
 
 SettingsStore::SettingsStore(std::string settingsFilePath, skin::ProgramFiles files)
     : m_settingsFilePath(std::move(settingsFilePath)), m_files(std::move(files)) {

@@ -60,7 +60,8 @@ AddressBook AddressBook::parse(std::span<const std::uint8_t> bytes) {
         return section.value(key, maxChars);
     };
     AddressBook book;
-    const int count = std::clamp(skin::parseProfileInt(read("number", skin::IniFile::kMaxTextChars)), 0, kMaxEntries);
+    const int count =
+        std::clamp(skin::parseProfileInt(read("number", skin::IniFile::kMaxTextChars)), 0, kMaxEntries);
     book.m_entries.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const std::string index = std::to_string(i);

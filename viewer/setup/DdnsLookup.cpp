@@ -216,7 +216,8 @@ bool DdnsLookup::isValidHost(std::string_view host) {
 }
 
 LookupAnswer DdnsLookup::judgeAnswer(std::string_view body) {
-    const std::string text = skin::TextCodec::leftChars(skin::TextCodec::fromWindows1252(trim(body)), kMaxAnswerChars);
+    const std::string text =
+        skin::TextCodec::leftChars(skin::TextCodec::fromWindows1252(trim(body)), kMaxAnswerChars);
     LookupAnswer answer;
     // The service's own words: the body element's text of an HTML page, else the whole answer.
     const auto serviceMessage = [&text]() -> std::string {

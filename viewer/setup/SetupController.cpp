@@ -84,8 +84,8 @@ int SetupController::storedSpeedFor(int scanRateItem) {
     return scanRateItem >= 4 ? 5 : std::max(scanRateItem, 0);
 }
 
-SetupController::SetupController(config::SettingsStore& store, const skin::LanguageFile& language, skin::ProgramFiles folder,
-                                 std::function<void(int)> ptzTypeChosen)
+SetupController::SetupController(config::SettingsStore& store, const skin::LanguageFile& language,
+                                 skin::ProgramFiles folder, std::function<void(int)> ptzTypeChosen)
     : m_store(store),
       m_language(language),
       m_folder(std::move(folder)),
@@ -219,7 +219,8 @@ std::optional<SetupMessage> SetupController::saveDdnsEntry() {
     if (!list.save(fieldText(m_ddns.memberId), fieldText(m_ddns.name))) {
         return std::nullopt;
     }
-    return writeFailure(BookFile::writeBytes(writeTarget(m_folder, DdnsList::kRelativePath), list.serialize()));
+    return writeFailure(
+        BookFile::writeBytes(writeTarget(m_folder, DdnsList::kRelativePath), list.serialize()));
 }
 
 DdnsList SetupController::ddnsList() const {
@@ -231,7 +232,8 @@ std::optional<SetupMessage> SetupController::deleteDdnsEntry(std::size_t row) {
     if (!list.remove(row)) {
         return std::nullopt;
     }
-    return writeFailure(BookFile::writeBytes(writeTarget(m_folder, DdnsList::kRelativePath), list.serialize()));
+    return writeFailure(
+        BookFile::writeBytes(writeTarget(m_folder, DdnsList::kRelativePath), list.serialize()));
 }
 
 void SetupController::chooseDdnsEntry(const DdnsEntry& entry) {
@@ -296,14 +298,16 @@ std::optional<SetupMessage> SetupController::confirm() {
     s.userId = skin::TextCodec::leftChars(fieldText(userId), config::ViewerSettings::kUserIdMaxChars);
     // An untouched password field keeps the stored password, however long it is.
     if (passwordEdited) {
-        s.password = skin::TextCodec::leftChars(fieldText(password), config::ViewerSettings::kPasswordMaxChars);
+        s.password =
+            skin::TextCodec::leftChars(fieldText(password), config::ViewerSettings::kPasswordMaxChars);
     }
     if (pageShown(SetupPage::PtzSave)) {
         s.ptzProtocolIndex = static_cast<std::uint8_t>(m_ptzSave.ptzType);
         s.rotationIntervalIndex = static_cast<std::uint8_t>(m_ptzSave.rotationInterval);
         s.fastPlaySpeedCode = static_cast<std::uint8_t>(storedSpeedFor(m_ptzSave.scanRateItem));
         s.fullScreen = m_ptzSave.fullScreen ? 1 : 0;
-        s.saveFolder = skin::TextCodec::leftChars(m_ptzSave.saveFolder, config::ViewerSettings::kSaveFolderMaxChars);
+        s.saveFolder =
+            skin::TextCodec::leftChars(m_ptzSave.saveFolder, config::ViewerSettings::kSaveFolderMaxChars);
     }
     m_changes.fullScreenChanged = s.fullScreen != before.fullScreen;
     m_changes.ptzTypeChanged = s.ptzProtocolIndex != m_ptzTypeAtOpen;
@@ -319,7 +323,8 @@ std::optional<SetupMessage> SetupController::confirm() {
     const std::array<int, 4> previous = {o.division1, o.division4, o.division9, o.division16};
     std::array<int, 4> speeds = m_networkSpeeds;
     for (int& speed : speeds) {
-        speed = std::clamp(speed, config::ViewerOptions::kMinNetworkSpeed, config::ViewerOptions::kMaxNetworkSpeed);
+        speed = std::clamp(speed, config::ViewerOptions::kMinNetworkSpeed,
+                           config::ViewerOptions::kMaxNetworkSpeed);
     }
     o.division1 = speeds[0];
     o.division4 = speeds[1];

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "common/skin/LanguageFile.h"
+#include "common/skin/ProgramFiles.h"
 #include "viewer/config/SettingsStore.h"
 #include "viewer/setup/AddressBook.h"
 #include "viewer/setup/DdnsList.h"
 #include "viewer/setup/DdnsLookup.h"
-#include "common/skin/ProgramFiles.h"
 
 namespace dvr::setup {
 
@@ -86,8 +86,8 @@ public:
 
     // `ptzTypeChosen` is called whenever the user picks a PTZ type (it switches the protocol used for
     // sending at once).
-    SetupController(config::SettingsStore& store, const skin::LanguageFile& language, skin::ProgramFiles folder,
-                    std::function<void(int)> ptzTypeChosen = {});
+    SetupController(config::SettingsStore& store, const skin::LanguageFile& language,
+                    skin::ProgramFiles folder, std::function<void(int)> ptzTypeChosen = {});
 
     // A text of the language file, the key being its English wording.
     std::string text(const char* section, const char* englishText) const;

@@ -50,8 +50,8 @@ protected:
         services.notifier = &m_notifier;
         services.folderChooser = &m_chooser;
         services.lookupTimeoutMs = 2000;
-        auto dialog = std::make_unique<SetupDialog>(*m_store, path("program"),
-                                                    skin::ProgramFiles(path("program"), path("user")), services);
+        auto dialog = std::make_unique<SetupDialog>(
+            *m_store, path("program"), skin::ProgramFiles(path("program"), path("user")), services);
         dialog->show();
         return dialog;
     }

@@ -10,8 +10,8 @@
 #include "common/skin/SkinReader.h"
 #include "common/skin/widgets/SkinButtonLogic.h"
 #include "viewer/playback/PlaybackController.h"
-#include "viewer/playback/widgets/PlaybackExporter.h"
 #include "viewer/playback/widgets/EventListDialog.h"
+#include "viewer/playback/widgets/PlaybackExporter.h"
 
 #include <QFont>
 #include <QImage>
