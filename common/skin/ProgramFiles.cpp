@@ -74,12 +74,17 @@ bool ProgramFiles::writableInProgramFolder(std::string_view relative) const {
         return false;
     }
     const fs::path root(m_programFolder);
-    fs::path step = root / ProgramFolder::normalize(relative);
+    const fs::path target = root / ProgramFolder::normalize(relative);
+    fs::path step = target;
     while (!fs::exists(step, error)) {
         if (step == root || !step.has_parent_path()) {
             return false;
         }
         step = step.parent_path();
+    }
+    // Something on the way that is not a folder (a file where "ini/" should be) blocks the write.
+    if (step != target && !fs::is_directory(step, error)) {
+        return false;
     }
     return m_writable(step.string());
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,10 @@ TEST(ProgramFilesTest, WritabilityIsJudgedOnTheFileOrTheNearestExistingFolder) {
     EXPECT_EQ(asked[0], layout.program + "/ini/opt.ini");
     EXPECT_EQ(asked[1], layout.program);
     EXPECT_EQ(asked[2], layout.program);
+
+    // A file standing where a folder of the path should be blocks the program folder.
+    { std::ofstream(layout.program + "/logo") << "not a folder"; }
+    EXPECT_EQ(files.writePath("logo/new.bmp"), layout.user + "/logo/new.bmp");
 
     // A program folder that does not exist is never written (nor created).
     const ProgramFiles missing(layout.temp.path() + "/nowhere", layout.user);
