@@ -18,7 +18,7 @@ TEST(PlaybackExportTest, NinePaneStampLabelsPanesFromTheFirstChannel) {
     ASSERT_EQ(texts.size(), 10u);
     EXPECT_EQ(texts[0], (SnapshotText{240, 5, "2006-01-02 03-04-05", false}));
     for (int i = 0; i < 9; ++i) {
-        char label[8];
+        char label[16];
         std::snprintf(label, sizeof label, "CAM%02d", 8 + i);
         EXPECT_EQ(texts[size_t(i) + 1].text, label);
     }
