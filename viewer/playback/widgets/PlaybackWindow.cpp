@@ -363,7 +363,9 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
     }
     for (int i = 0; i < draws.count; ++i)
         update(toQRect(draws.draws[size_t(i)].pane));
-    update(m_clockRect.united(m_qualityRect).united(m_playRect).united(m_statusRect));
+    // Each text on its own: their bounding rectangle would cover the picture area and redraw every pane.
+    for (const QRect& r : {m_clockRect, m_qualityRect, m_playRect, m_statusRect})
+        update(r);
 }
 
 void PlaybackWindow::drawPane(QPainter& painter, const PaneDraw& draw) const {
