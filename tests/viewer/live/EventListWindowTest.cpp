@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "tests/viewer/live/FakeLive.h"
+#include "tests/viewer/live/WindowTestSupport.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/LivePlayback.h"
@@ -35,33 +36,11 @@
 namespace dvr::live {
 namespace {
 
-constexpr int kWaitMs = 30000;
+using windowtest::kWaitMs;
+using windowtest::makeProgramFolder;
+using windowtest::waitFor;
+
 constexpr link::RecorderTime kEvent{2005, 3, 1, 12, 30, 15};
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-std::unique_ptr<QTemporaryDir> makeProgramFolder() {
-    auto folder = std::make_unique<QTemporaryDir>();
-    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
-    std::error_code error;
-    for (const char* sub : {"ini", "skin/vistrel", "logo"}) {
-        std::filesystem::create_directories(folder->filePath(QString::fromLatin1(sub)).toStdString(), error);
-        std::filesystem::copy(runtime.filePath(QString::fromLatin1(sub)).toStdString(),
-                              folder->filePath(QString::fromLatin1(sub)).toStdString(),
-                              std::filesystem::copy_options::recursive, error);
-    }
-    return folder;
-}
 
 class EventListWindow : public ::testing::Test {
 protected:

@@ -24,6 +24,7 @@
 #include <sys/wait.h>
 
 #include "tests/viewer/live/FakeLive.h"
+#include "tests/viewer/live/WindowTestSupport.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "tools/synth/Synth.h"
 #include "viewer/live/LiveCommandIds.h"
@@ -36,32 +37,9 @@
 namespace dvr::live {
 namespace {
 
-constexpr int kWaitMs = 30000;
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-std::unique_ptr<QTemporaryDir> makeProgramFolder() {
-    auto folder = std::make_unique<QTemporaryDir>();
-    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
-    std::error_code error;
-    for (const char* sub : {"ini", "skin/vistrel", "logo"}) {
-        std::filesystem::create_directories(folder->filePath(QString::fromLatin1(sub)).toStdString(), error);
-        std::filesystem::copy(runtime.filePath(QString::fromLatin1(sub)).toStdString(),
-                              folder->filePath(QString::fromLatin1(sub)).toStdString(),
-                              std::filesystem::copy_options::recursive, error);
-    }
-    return folder;
-}
+using windowtest::kWaitMs;
+using windowtest::makeProgramFolder;
+using windowtest::waitFor;
 
 // The channel whose signature colour the pane shows (three samples along its bottom band); -1 when they
 // disagree.

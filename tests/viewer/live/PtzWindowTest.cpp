@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "common/skin/widgets/SkinButton.h"
+#include "tests/viewer/live/WindowTestSupport.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/widgets/MainFrame.h"
@@ -33,39 +34,11 @@
 namespace dvr::live {
 namespace {
 
-constexpr int kWaitMs = 30000;
+using windowtest::kWaitMs;
+using windowtest::makeProgramFolder;
+using windowtest::waitFor;
+
 constexpr int kRightButtonId = command::kPtzFirst + 6;  // the 270-degree arrow
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-std::unique_ptr<QTemporaryDir> makeProgramFolder() {
-    auto folder = std::make_unique<QTemporaryDir>();
-    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
-    std::error_code error;
-    if (QFile::exists(runtime.filePath(QStringLiteral("ini/res.ini")))) {
-        for (const char* sub : {"ini", "skin/vistrel"}) {
-            const std::string to = folder->filePath(QString::fromLatin1(sub)).toStdString();
-            std::filesystem::create_directories(to, error);
-            std::filesystem::copy(runtime.filePath(QString::fromLatin1(sub)).toStdString(), to,
-                                  std::filesystem::copy_options::recursive, error);
-        }
-    } else {
-        QDir(folder->path()).mkpath(QStringLiteral("ini"));
-        std::filesystem::copy_file(DVR_SOURCE_DIR "/skins/vistrel/res.ini",
-                                   folder->filePath(QStringLiteral("ini/res.ini")).toStdString(), error);
-    }
-    return folder;
-}
 
 std::string hexOf(const ptz::PtzCommand& command) {
     std::string hex;

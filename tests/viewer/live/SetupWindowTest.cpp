@@ -24,6 +24,7 @@
 
 #include "common/skin/widgets/SkinButton.h"
 #include "tests/viewer/live/FakeLive.h"
+#include "tests/viewer/live/WindowTestSupport.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/widgets/MainFrame.h"
@@ -34,40 +35,11 @@
 namespace dvr::live {
 namespace {
 
-constexpr int kWaitMs = 30000;
+using windowtest::kWaitMs;
+using windowtest::makeProgramFolder;
+using windowtest::waitFor;
+
 constexpr uint16_t kClosedPort = 1;  // nothing listens there on loopback
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-// A program folder with the skin's ini file (and the painted skin when it was built).
-std::unique_ptr<QTemporaryDir> makeProgramFolder() {
-    auto folder = std::make_unique<QTemporaryDir>();
-    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
-    std::error_code error;
-    if (QFile::exists(runtime.filePath(QStringLiteral("ini/res.ini")))) {
-        for (const char* sub : {"ini", "skin/vistrel", "logo"}) {
-            const QString name = QString::fromLatin1(sub);
-            std::filesystem::create_directories(folder->filePath(name).toStdString(), error);
-            std::filesystem::copy(runtime.filePath(name).toStdString(), folder->filePath(name).toStdString(),
-                                  std::filesystem::copy_options::recursive, error);
-        }
-    } else {
-        QDir(folder->path()).mkpath(QStringLiteral("ini"));
-        std::filesystem::copy_file(DVR_SOURCE_DIR "/skins/vistrel/res.ini",
-                                   folder->filePath(QStringLiteral("ini/res.ini")).toStdString(), error);
-    }
-    return folder;
-}
 
 // Runs `drive` on the first modal widget of type T that shows up (inside the dialog's own event loop).
 template <typename T>
