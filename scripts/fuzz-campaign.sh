@@ -1,20 +1,36 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for SECONDS (default 600) on its corpus in fuzz/corpus/NAME, two targets at a
-# time, merges the inputs that reached new code back into fuzz/corpus/NAME, and prints one line per
-# target: inputs run, inputs per second, corpus size afterwards and findings (crashes, leaks, time-outs,
-# out-of-memory), whose inputs are kept in build/fuzz/findings/NAME.
-#   usage: scripts/fuzz-campaign.sh [SECONDS]
+# time (--jobs N for N), merges the inputs that reached new code back into fuzz/corpus/NAME, and prints one line per
+# target: seconds fuzzed, inputs run, inputs per second, corpus size afterwards and findings (crashes,
+# leaks, time-outs, out-of-memory), whose inputs are kept in build/fuzz/findings/NAME. A finding does
+# not end a target's turn: it is kept and the target goes on from its corpus for the time that is left
+# (at most ten findings per target, so an input that fails at once cannot spin).
+#   usage: scripts/fuzz-campaign.sh [--jobs N] [SECONDS]
 # Builds the fuzz preset's targets first (clang; ccache when present). Commit the grown corpus; fix a
 # finding with a regression test and put its minimised input into the corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds="${1:-600}"
-if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
-  echo "usage: $0 [SECONDS]" >&2
+usage() {
+  echo "usage: $0 [--jobs N] [SECONDS]" >&2
   exit 2
-fi
+}
 parallel=2
+case "${1:-}" in
+  -h | --help)
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    exit 0
+    ;;
+  --jobs)
+    [ $# -ge 2 ] || usage
+    parallel="$2"
+    shift 2
+    ;;
+esac
+seconds="${1:-600}"
+if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ] || ! [[ "$parallel" =~ ^[1-9][0-9]*$ ]]; then
+  usage
+fi
 
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
@@ -36,26 +52,39 @@ campaign() {
   fresh="$scratch/new-$name"
   log="$scratch/$name.log"
   mkdir -p "$corpus" "$findings" "$fresh"
-  local status=0
-  "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$findings/" "$fresh" "$corpus" >"$log" 2>&1 || status=$?
+  local status=0 started now left runs=0 part=0 part_runs
+  started="$(date +%s)"
+  touch "$scratch/$name.started"
+  while :; do
+    now="$(date +%s)"
+    left=$((seconds - (now - started)))
+    [ "$left" -ge 1 ] || break
+    part=$((part + 1))
+    status=0
+    "$fuzzer" -max_total_time="$left" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$findings/" "$fresh" "$corpus" >"$log.$part" 2>&1 || status=$?
+    cat "$log.$part" >>"$log"
+    part_runs="$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$log.$part" | grep -oE '[0-9]+$' | tail -n 1 || true)"
+    runs=$((runs + ${part_runs:-0}))
+    [ "$status" -ne 0 ] || break
+    # The input that failed is in the findings folder; the next part goes on with what was learnt.
+    [ "$part" -lt 10 ] || break
+  done
+  local elapsed rate found size
+  elapsed=$(($(date +%s) - started))
+  rate=$((runs / (elapsed > 0 ? elapsed : 1)))
   if [ -n "$(ls -A "$fresh")" ]; then
     "$fuzzer" -merge=1 -timeout=10 -rss_limit_mb=2048 "$corpus" "$fresh" >"$scratch/$name.merge.log" 2>&1 ||
       echo "fuzz-campaign: merging the new inputs of $name failed (see $scratch/$name.merge.log)" >&2
   fi
-  local runs rate found size
-  runs="$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -oE '[0-9]+$' | tail -n 1 || true)"
-  rate="$(grep -oE 'stat::average_exec_per_sec: *[0-9]+' "$log" | grep -oE '[0-9]+$' | tail -n 1 || true)"
-  found="$(find "$findings" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
+  found="$(find "$findings" -maxdepth 1 -type f -newer "$scratch/$name.started" \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
     -o -name 'oom-*' -o -name 'slow-unit-*' \) | wc -l)"
   size="$(find "$corpus" -maxdepth 1 -type f | wc -l)"
   if [ "$status" -ne 0 ] && [ "$found" -eq 0 ]; then
     found="exit $status"
-    cp "$log" "$findings/last-run.log"
-  elif [ "$status" -ne 0 ]; then
-    cp "$log" "$findings/last-run.log"
   fi
-  printf '%s\t%s\t%s\t%s\t%s\n' "$name" "${runs:-?}" "${rate:-?}" "$size" "$found" >"$scratch/$name.result"
+  [ "$status" -eq 0 ] && [ "$found" = "0" ] || cp "$log" "$findings/last-run.log"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$elapsed" "$runs" "$rate" "$size" "$found" >"$scratch/$name.result"
 }
 
 fuzzers=()
@@ -79,16 +108,16 @@ done
 wait || true
 
 echo
-printf '%-24s %12s %10s %12s %10s\n' "target" "inputs run" "inputs/s" "corpus size" "findings"
+printf '%-24s %8s %12s %10s %12s %10s\n' "target" "seconds" "inputs run" "inputs/s" "corpus size" "findings"
 bad=0
 for fuzzer in "${fuzzers[@]}"; do
   name="$(basename "$fuzzer")"
   if [ -f "$scratch/$name.result" ]; then
-    IFS=$'\t' read -r n runs rate size found <"$scratch/$name.result"
-    printf '%-24s %12s %10s %12s %10s\n' "$n" "$runs" "$rate" "$size" "$found"
+    IFS=$'\t' read -r n elapsed runs rate size found <"$scratch/$name.result"
+    printf '%-24s %8s %12s %10s %12s %10s\n' "$n" "$elapsed" "$runs" "$rate" "$size" "$found"
     [ "$found" = "0" ] || bad=1
   else
-    printf '%-24s %12s %10s %12s %10s\n' "$name" "?" "?" "?" "no result"
+    printf '%-24s %8s %12s %10s %12s %10s\n' "$name" "?" "?" "?" "?" "no result"
     bad=1
   fi
 done
