@@ -21,7 +21,7 @@
 #include "player/media/PlaybackClock.h"
 #include "player/media/PlaybackThread.h"
 #include "player/ui/engine/PlayerEngine.h"
-#include "player/ui/view/FieldInterleaver.h"
+#include "player/ui/view/FieldRules.h"
 
 namespace dvr::zavtool {
 
@@ -180,36 +180,23 @@ public:
     explicit DrawablePictures(int channel) : m_channel(channel) {}
 
     // The picture to export for a decoded record, or null when it shows nothing of the channel.
-    const frame::DecodedPicture* take(const DecodeResult& r) {
+    const frame::DecodedPicture* take(DecodeResult& r) {
         const int c = r.channel;
         if (c < 0 || c > 15)
             return nullptr;
         const media::BackupHeader& h = r.job.header;
-        const frame::PictureKind kind = frame::pictureKind(h.pictureFlags);
-        // Quad pictures come as field pairs from most recorders; only the first field is shown.
-        if (kind == frame::PictureKind::Quad && r.job.fieldCode == media::kSecondField &&
-            h.layoutCode != 0x20016)
+        const player::FieldRules::Taken taken =
+            m_fields.take(c, *r.picture, h.pictureFlags, h.layoutCode, r.job.fieldCode);
+        if (taken.verdict != player::FieldRules::Verdict::Keep)
             return nullptr;
-        const frame::DecodedPicture* picture = r.picture.get();
-        if (kind == frame::PictureKind::FullHeight) {
-            if (r.job.fieldCode == media::kFirstField) {
-                m_interleaver.firstField(c, *r.picture);
-                return nullptr;
-            }
-            if (r.job.fieldCode != media::kSecondField ||
-                !m_interleaver.secondField(c, *r.picture, h.layoutCode, m_woven))
-                return nullptr;
-            picture = &m_woven;
-        }
         if (m_channel < c || m_channel >= c + frame::channelsPerPicture(h.pictureFlags))
             return nullptr;
-        return picture;
+        return taken.picture;
     }
 
 private:
     int m_channel;
-    player::FieldInterleaver m_interleaver;
-    frame::DecodedPicture m_woven;
+    player::FieldRules m_fields;
 };
 
 }  // namespace

@@ -10,12 +10,6 @@
 
 namespace dvr::player {
 
-namespace {
-
-constexpr uint32_t kQuadAnyFieldLayout = 0x20016;
-
-}  // namespace
-
 PlayerPictures::PlayerPictures() {
     for (auto& slot : m_sourceSlot) {
         slot.store(-1);
@@ -40,7 +34,7 @@ void PlayerPictures::clear() {
     m_lastChannel.store(-1);
     // The playback thread is stopped while a file is opened: a first field of the last file must not be
     // woven with a second field of the next.
-    m_interleaver.clear();
+    m_fields.clear();
 }
 
 int PlayerPictures::rollPictureCounts() {
@@ -95,29 +89,14 @@ StoreOutcome PlayerPictures::store(const PictureRecord& record) {
     m_lastFlags.store(record.pictureFlags);
     m_lastStandard.store(record.videoStandard);
 
-    const frame::PictureKind kind = frame::pictureKind(record.pictureFlags);
-    // Quad pictures come as field pairs: only the first field is kept, except from the recorders
-    // of layout code 0x20016, whose quads are kept whatever their field code.
-    if (kind == frame::PictureKind::Quad && record.fieldCode != 0 &&
-        record.layoutCode != kQuadAnyFieldLayout) {
-        outcome.result = StoreResult::Dropped;
+    const FieldRules::Taken taken =
+        m_fields.take(channel, m_scratch, record.pictureFlags, record.layoutCode, record.fieldCode);
+    if (taken.verdict != FieldRules::Verdict::Keep) {
+        outcome.result =
+            taken.verdict == FieldRules::Verdict::FieldHeld ? StoreResult::FieldHeld : StoreResult::Dropped;
         return outcome;
     }
-    if (kind == frame::PictureKind::FullHeight) {
-        if (record.fieldCode == 0) {
-            m_interleaver.firstField(channel, m_scratch);
-            outcome.result = StoreResult::FieldHeld;
-            return outcome;
-        }
-        if (record.fieldCode != 1 ||
-            !m_interleaver.secondField(channel, m_scratch, record.layoutCode, m_woven)) {
-            outcome.result = StoreResult::Dropped;
-            return outcome;
-        }
-        keep(channel, record, m_woven);
-    } else {
-        keep(channel, record, m_scratch);
-    }
+    keep(channel, record, *taken.picture);
     outcome.result = StoreResult::Stored;
     return outcome;
 }

@@ -10,7 +10,7 @@
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/J2kDecoder.h"
 #include "common/frame/SourceRect.h"
-#include "player/ui/view/FieldInterleaver.h"
+#include "player/ui/view/FieldRules.h"
 #include "player/ui/view/PaneDrawing.h"
 
 namespace dvr::player {
@@ -113,8 +113,7 @@ private:
     // Playback thread only.
     frame::J2kDecoder m_decoder;
     frame::DecodedPicture m_scratch;
-    frame::DecodedPicture m_woven;
-    FieldInterleaver m_interleaver;
+    FieldRules m_fields;
 };
 
 template <typename F>

@@ -91,6 +91,25 @@ TEST_F(ZavToolExport, EachLayoutGivesItsChannelsPartAtTheChosenSizeAndRate) {
     }
 }
 
+// The export keeps the pictures the player's window shows: quads only from first fields, except from
+// the recorders of layout code 0x20016, which keep every quad.
+TEST_F(ZavToolExport, QuadsFollowTheWindowsFieldRule) {
+    generate("--channels 4 --layout quad --duration 20 --interval 2 --whole-frame-quads");
+    CommandOutcome r = exportWith("--channel 1 --out " + dir.file("dropped.avi"));
+    EXPECT_NE(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("no picture of channel 1"), std::string::npos) << r.out;
+
+    generate("--channels 16 --family 2 --layout quad --duration 20 --interval 2 --whole-frame-quads");
+    r = exportWith("--channel 1 --out " + dir.file("kept.avi"));
+    EXPECT_EQ(r.status, 0) << r.out;
+
+    // Field pairs, ten groups, all before the file's unplayed tail: one picture per pair, never the
+    // second field as a picture of its own.
+    generate("--channels 4 --layout quad --duration 20 --interval 2 --trailing-zeros 655360");
+    r = exportWith("--channel 1 --out " + dir.file("pairs.avi"));
+    EXPECT_NE(r.out.find("10 pictures of channel 1"), std::string::npos) << r.out;
+}
+
 TEST_F(ZavToolExport, TheLogHoldsTheRangeChannelRateAndSize) {
     generate("--channels 4 --layout quad --duration 120 --interval 2");
     const std::string avi = dir.file("cam.avi");
