@@ -106,13 +106,14 @@ ManifestBuilder::ManifestBuilder(std::string program, std::string programVersion
         m_keyPath = folder + "/" + std::string(kPrivateKeyFile);
 }
 
-ManifestBuilder ManifestBuilder::fromBackup(std::string program, const std::string& backupPath, int channel) {
+ManifestBuilder ManifestBuilder::fromBackup(std::string program, const std::string& backupPath, int channel,
+                                            const SourceDigest* digests) {
     ManifestBuilder b(std::move(program));
     b.m_manifest.channel = channel;
     b.m_manifest.source.kind = ManifestSource::Kind::Backup;
     b.m_manifest.source.path = readableText(backupPath);
     std::string reason;
-    if (const auto digest = sha256OfFile(backupPath, &reason)) {
+    if (const auto digest = digests ? digests->of(backupPath, &reason) : sha256OfFile(backupPath, &reason)) {
         b.m_manifest.source.sizeBytes = digest->sizeBytes;
         b.m_manifest.source.sha256 = hexOf(digest->digest);
     } else {

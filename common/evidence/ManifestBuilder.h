@@ -6,6 +6,7 @@
 
 #include "common/evidence/Manifest.h"
 #include "common/evidence/Sha256.h"
+#include "common/evidence/SourceDigest.h"
 
 namespace dvr::evidence {
 
@@ -29,9 +30,10 @@ class ManifestBuilder {
 public:
     explicit ManifestBuilder(std::string program, std::string programVersion = suiteVersion());
 
-    // Pictures from a backup file: its size and SHA-256 are taken now. A file that cannot be read makes
-    // write fail with the reason.
-    static ManifestBuilder fromBackup(std::string program, const std::string& backupPath, int channel);
+    // Pictures from a backup file: its size and SHA-256 are taken now, from `digests` when given (which
+    // may wait for its background work). A file that cannot be read makes write fail with the reason.
+    static ManifestBuilder fromBackup(std::string program, const std::string& backupPath, int channel,
+                                      const SourceDigest* digests = nullptr);
     // Pictures from a recorder (its address, port and version text).
     static ManifestBuilder fromRecorder(std::string program, std::string address, int port,
                                         std::string version, int channel);

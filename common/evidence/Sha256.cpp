@@ -97,7 +97,8 @@ std::optional<std::string> bytesFromHex(std::string_view hex) {
     return out;
 }
 
-std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* reason) {
+std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* reason,
+                                       const std::atomic<bool>* cancel) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (reason)
@@ -108,6 +109,12 @@ std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* rea
     FileDigest out;
     std::vector<uint8_t> block(size_t(1) << 20);
     for (;;) {
+        if (cancel && cancel->load()) {
+            if (reason)
+                *reason = "cancelled";
+            ::close(fd);
+            return std::nullopt;
+        }
         const ssize_t got = ::read(fd, block.data(), block.size());
         if (got < 0 && errno == EINTR)
             continue;

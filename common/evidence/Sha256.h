@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -40,6 +41,8 @@ struct FileDigest {
     uint64_t sizeBytes = 0;
     Digest digest{};
 };
-std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* reason = nullptr);
+// `cancel`, when given, is read between blocks: once it is set the work ends with the reason "cancelled".
+std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* reason = nullptr,
+                                       const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace dvr::evidence

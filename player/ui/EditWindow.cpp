@@ -113,7 +113,16 @@ void EditWindow::keyPressEvent(QKeyEvent* event) {
 
 void EditWindow::save() {
     const OutputFolder folder = chooseOutputFolder(m_options.programFolder, playerUserDataFolder(), "Backup");
+    // The manifest names the backup file's digest; while the work begun at opening still runs, SAVE
+    // waits for it.
+    const bool waits = !m_model.sourceDigestReady();
+    if (waits) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
     const SaveOutcome outcome = m_model.save(SaveTarget{folder.path, folder.perUser});
+    if (waits) {
+        QApplication::restoreOverrideCursor();
+    }
     if (outcome.ok) {
         m_lastSaved = outcome.path;
         QApplication::beep();

@@ -582,6 +582,7 @@ void PlayerView::openWithDialog() {
 
 bool PlayerView::openFile(const QString& path) {
     stopPlayback();
+    m_sourceDigest.stop();
     m_model.beginOpen();
     m_pictures.clear();
     m_handOff.reset();
@@ -600,6 +601,7 @@ bool PlayerView::openFile(const QString& path) {
     }
     m_scan = outcome.result;
     m_path = path.toStdString();
+    m_sourceDigest.start(m_path);
     if (!m_options.settingsPath.empty()) {
         RecentFiles(m_options.settingsPath).add(m_path);
     }
@@ -951,6 +953,7 @@ void PlayerView::startExport(const ExportSettings& settings) {
     request.aviFolder = chooseOutputFolder(m_options.programFolder, playerUserDataFolder(), "avi").path;
     request.settings = settings;
     request.backupPath = m_path;
+    request.sourceDigest = &m_sourceDigest;
     request.stamper = m_stamper.get();
     if (const std::optional<ClockTime> time = m_pictures.channelTime(settings.channel)) {
         request.startTime =
@@ -1030,6 +1033,7 @@ void PlayerView::openEditWindow() {
     EditPicture picture;
     picture.channel = channel;
     picture.backupPath = m_path;
+    picture.sourceDigest = &m_sourceDigest;
     picture.image.width = shot.width();
     picture.image.height = shot.height();
     picture.image.bgr.resize(size_t(shot.width()) * size_t(shot.height()) * 3);

@@ -183,6 +183,9 @@ private:
     std::unique_ptr<media::PlaybackThread> m_thread;
 
     std::string m_path;
+    // The open file's digest for the manifests, worked out from the moment it is opened; declared before
+    // the exporter and the edit window, which read it, so that it outlives them.
+    evidence::SourceDigest m_sourceDigest;
     std::optional<media::ScanResult> m_scan;
     std::atomic<int> m_channelCount{16};
     PlaybackHandOff m_handOff;

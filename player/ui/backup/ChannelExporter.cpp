@@ -279,11 +279,13 @@ void ChannelExporter::fail(const std::string& reason) {
 }
 
 void ChannelExporter::writerLoop() {
-    // The backup file is hashed here, off the window thread; the first frames wait in the queue meanwhile.
+    // The backup file's digest is taken here, off the window thread (waiting, when the file was opened
+    // only just, for the work begun then); the first frames wait in the queue meanwhile.
     m_manifest.emplace(m_request.backupPath.empty()
                            ? evidence::ManifestBuilder(kProgram)
                            : evidence::ManifestBuilder::fromBackup(kProgram, m_request.backupPath,
-                                                                   m_request.settings.channel));
+                                                                   m_request.settings.channel,
+                                                                   m_request.sourceDigest));
     exporting::FramePipeline pipeline(m_request.stamper);
     const ExportSettings settings = m_request.settings;
     for (;;) {

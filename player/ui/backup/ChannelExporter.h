@@ -37,6 +37,8 @@ struct ExportStart {
     // The backup file the pictures come from, named in the manifest beside the AVI file; empty: the
     // manifest names no source.
     std::string backupPath;
+    // The backup file's digest worked out since it was opened; null: the writer hashes the file itself.
+    const evidence::SourceDigest* sourceDigest = nullptr;
     // The time of the picture on screen when the export starts; without one the first exported
     // picture's time.
     std::optional<exporting::ExportTime> startTime;

@@ -75,7 +75,8 @@ EditWindowModel::EditWindowModel(EditPicture picture)
     : m_history(std::move(picture.image)),
       m_time(picture.time),
       m_channel(picture.channel),
-      m_backupPath(std::move(picture.backupPath)) {}
+      m_backupPath(std::move(picture.backupPath)),
+      m_sourceDigest(picture.sourceDigest) {}
 
 bool EditWindowModel::command(int id) {
     if (const auto filter = filterOf(id)) {
@@ -119,9 +120,14 @@ evidence::ManifestWrite EditWindowModel::writeManifest(const std::string& stillP
     std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", m_time.year, m_time.month, m_time.day,
                   m_time.hour, m_time.minute, m_time.second);
     evidence::ManifestBuilder builder =
-        m_backupPath.empty() ? evidence::ManifestBuilder(kProgram)
-                             : evidence::ManifestBuilder::fromBackup(kProgram, m_backupPath, m_channel);
+        m_backupPath.empty()
+            ? evidence::ManifestBuilder(kProgram)
+            : evidence::ManifestBuilder::fromBackup(kProgram, m_backupPath, m_channel, m_sourceDigest);
     return builder.writeStill(stillPath, time);
+}
+
+bool EditWindowModel::sourceDigestReady() const {
+    return m_backupPath.empty() || (m_sourceDigest && m_sourceDigest->ready(m_backupPath));
 }
 
 SaveOutcome EditWindowModel::save(const SaveTarget& target,

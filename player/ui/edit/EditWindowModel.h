@@ -36,6 +36,8 @@ struct EditPicture {
     exporting::ExportTime time;  // the picture's record time
     int channel = 0;             // 0-based
     std::string backupPath;      // the file the picture comes from; empty: the manifest names none
+    // The backup file's digest worked out since it was opened; null: SAVE hashes the file itself.
+    const evidence::SourceDigest* sourceDigest = nullptr;
 };
 
 // Where SAVE writes: the folder (created when missing) and whether it is the per-user fallback.
@@ -74,6 +76,8 @@ public:
     std::string widthText() const;
     std::string heightText() const;
 
+    // False when SAVE must still read the backup file for its manifest (the work begun at opening runs).
+    bool sourceDigestReady() const;
     // Writes the picture at its own size as a JPEG file "YYYYMMDD_HHMMSS.jpg" in the target folder,
     // numbered "(1)", "(2)", ... when the name is taken. The confirmation "BACKUP OK!" (followed by the
     // folder when it is the per-user one) is shown only when the file and its manifest (FILE.manifest.json,
@@ -91,6 +95,7 @@ private:
     exporting::ExportTime m_time;
     int m_channel = 0;
     std::string m_backupPath;
+    const evidence::SourceDigest* m_sourceDigest = nullptr;
     std::string m_commandText;
     std::string m_saveConfirmation;
 };
