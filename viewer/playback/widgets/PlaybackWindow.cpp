@@ -399,31 +399,38 @@ void PlaybackWindow::paintEvent(QPaintEvent* event) {
             painter.drawRect(pane.adjusted(-1, -1, 0, 0));
 
     painter.setFont(m_font);
-    auto field = [&](const QRect& r, const QString& s) {
-        if (r.isEmpty())
+    // A text outside the repainted region is not laid out at all: a picture repaints its panes and four
+    // texts, and laying out the other ten cost as much as drawing a small pane.
+    const QRegion& region = event->region();
+    // `textOf` is asked only for a text that is drawn.
+    auto field = [&](const QRect& r, const auto& textOf) {
+        if (r.isEmpty() || !region.intersects(r))
             return;
         painter.fillRect(r, Qt::black);
         painter.setPen(textColour());
-        painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, s);
+        painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, QString(textOf()));
     };
-    field(m_clockRect, QString::fromStdString(m_controller.clockText()));
-    field(m_startTextRect, text("START TIME") + QStringLiteral("  "));
-    field(m_startRect, QString::fromStdString(m_controller.startText()));
-    field(m_endTextRect, text("END TIME") + QStringLiteral("  "));
-    field(m_endRect, QString::fromStdString(m_controller.endText()));
-    field(m_requestTextRect, text("REQUEST TIME") + QStringLiteral("  "));
-    field(m_requestRect, QString::fromStdString(m_controller.requestText()));
-    field(m_recordTextRect, text("R-POSITION") + QStringLiteral(" : "));
-    field(m_recordRect, QString::fromStdString(formatPercent(m_controller.recordPercent())));
-    field(m_playTextRect, text("P-POSITION") + QStringLiteral(" : "));
-    field(m_playRect, QString::fromStdString(formatPercent(m_controller.playPercent())));
-    field(m_qualityRect, QString::fromStdString(m_controller.layout().formatText()).trimmed());
+    field(m_clockRect, [&] { return QString::fromStdString(m_controller.clockText()); });
+    field(m_startTextRect, [&] { return text("START TIME") + QStringLiteral("  "); });
+    field(m_startRect, [&] { return QString::fromStdString(m_controller.startText()); });
+    field(m_endTextRect, [&] { return text("END TIME") + QStringLiteral("  "); });
+    field(m_endRect, [&] { return QString::fromStdString(m_controller.endText()); });
+    field(m_requestTextRect, [&] { return text("REQUEST TIME") + QStringLiteral("  "); });
+    field(m_requestRect, [&] { return QString::fromStdString(m_controller.requestText()); });
+    field(m_recordTextRect, [&] { return text("R-POSITION") + QStringLiteral(" : "); });
+    field(m_recordRect, [&] { return QString::fromStdString(formatPercent(m_controller.recordPercent())); });
+    field(m_playTextRect, [&] { return text("P-POSITION") + QStringLiteral(" : "); });
+    field(m_playRect, [&] { return QString::fromStdString(formatPercent(m_controller.playPercent())); });
+    field(m_qualityRect,
+          [&] { return QString::fromStdString(m_controller.layout().formatText()).trimmed(); });
     // The status text's key is its first word group; the searching text keeps its blanks.
-    const std::string& status = m_controller.statusText();
-    const QString statusKey = QString::fromStdString(status).trimmed();
-    field(m_statusRect, statusKey.isEmpty() ? QString() : text(statusKey.toUtf8().constData()));
+    field(m_statusRect, [&] {
+        const QString statusKey = QString::fromStdString(m_controller.statusText()).trimmed();
+        return statusKey.isEmpty() ? QString() : text(statusKey.toUtf8().constData());
+    });
     if (m_frameRateShown)
-        field(m_frameRect, QStringLiteral("%1 FPS").arg(m_framesPerSecond, 2, 10, QLatin1Char('0')));
+        field(m_frameRect,
+              [&] { return QStringLiteral("%1 FPS").arg(m_framesPerSecond, 2, 10, QLatin1Char('0')); });
     if (!m_logo.isNull())
         painter.drawImage(kLogoRect, m_logo);
 }
