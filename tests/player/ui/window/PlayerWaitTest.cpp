@@ -37,15 +37,6 @@ constexpr qint64 kPromptMs = 100;
 class PlayerWaitTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "player_wait_test";
-        static char* argv[] = {name, nullptr};
-        // Never a real display or sound device, whatever the caller's environment says.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qputenv("SDL_AUDIODRIVER", "dummy");
-        if (!QApplication::instance()) {
-            s_app = new QApplication(argc, argv);
-        }
         s_dir = fs::temp_directory_path() / ("discoro-wait-" + std::to_string(::getpid()));
         fs::create_directories(s_dir / "home");
         std::ofstream(s_dir / "home" / "res.ini") << kResIni;
@@ -82,7 +73,6 @@ protected:
         return true;
     }
 
-    static inline QApplication* s_app = nullptr;
     static inline fs::path s_dir;
     RecordingSkinNotifier m_messages;
 };
