@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QRect>
@@ -20,6 +19,7 @@
 #include <string>
 #include <utility>
 
+#include "tests/support/EventLoopWait.h"
 #include "tests/support/LoggedSimulator.h"
 #include "tests/viewer/live/FakeLive.h"
 #include "tools/synth/Synth.h"
@@ -32,15 +32,7 @@ inline constexpr int kWaitMs = 30000;
 
 // Runs the event loop until `done` holds; false when `timeoutMs` passed first.
 inline bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return testsupport::runEventsUntil(done, timeoutMs);
 }
 
 // A temporary program folder with the skin's ini files, the painted skin and the logos of the build's

@@ -6,9 +6,11 @@
 #include <QElapsedTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "player/ui/PlayerView.h"
 #include "player/ui/view/PlayerControlIds.h"
+#include "tests/player/ui/window/PlayerWindowTestSupport.h"
 #include "tools/zavgen/BackupGenerator.h"
 
 using namespace dvr::skin;
@@ -53,24 +55,12 @@ protected:
         options.durationSeconds = 12;
         options.syntheticPictures = false;
         options.codestreamBytes = 6000;
-        const fs::path path = s_dir / name;
-        zavgen::GeneratorReport report;
-        EXPECT_TRUE(zavgen::generateBackup(path.string(), options, report)) << report.error;
-        return QString::fromStdString(path.string());
+        return QString::fromStdString(windowtest::generate(s_dir, name, options));
     }
 
-    // Runs the event loop until done() or the time-out.
-    template <typename F>
-    static bool waitFor(F done, int timeoutMs = 20000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > timeoutMs) {
-                return false;
-            }
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        return true;
+    // Runs the event loop in short slices until done() or the time-out.
+    static bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
+        return testsupport::runEventsUntil(done, timeoutMs, 5);
     }
 
     static inline fs::path s_dir;

@@ -5,13 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "player/ui/PlayerView.h"
+#include "tests/support/EventLoopWait.h"
 #include "tools/zavgen/BackupGenerator.h"
 
 namespace dvr::player::windowtest {
@@ -39,15 +40,9 @@ inline std::unique_ptr<PlayerView> makeView(const std::filesystem::path& program
 }
 
 // Runs the event loop until done() or the time-out, then once more so that what done() saw is painted.
-template <typename F>
-bool waitFor(F done, int timeoutMs = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
+    if (!testsupport::runEventsUntil(done, timeoutMs)) {
+        return false;
     }
     QApplication::processEvents();
     return true;
