@@ -33,16 +33,23 @@ function(_dvr_add_to_group group target)
   set_property(GLOBAL APPEND PROPERTY "DVR_GROUP_${group}" ${target})
 endfunction()
 
-# dvr_add_test(NAME SOURCES... LIBS ... LABELS ...): one GoogleTest program,
+# dvr_add_test(NAME [QT_MAIN] SOURCES... LIBS ... LABELS ...): one GoogleTest program,
 # registered with CTest and built by dvr_tests_<label> for each of its labels. Labels: core (pure, runs under ASan), threads (runs
 # under TSan too), qt (offscreen Qt), e2e (end to end over loopback or files).
+# QT_MAIN: the program runs under the shared Qt test main (tests/support/QtTestMain.cpp: one QApplication,
+# offscreen, the run's own runtime, config, data and home folders) instead of GoogleTest's.
 # The discovered tests carry one label made of the given ones joined by "_"
 # (say "core_threads"): the discovery script splits list-valued properties, and
 # ctest's -L takes a regular expression, so "-L core" still selects them.
 function(dvr_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "QT_MAIN" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE dvr_options GTest::gtest GTest::gtest_main ${T_LIBS})
+  if(T_QT_MAIN)
+    set(_main dvr_qt_test_main)
+  else()
+    set(_main GTest::gtest_main)
+  endif()
+  target_link_libraries(${name} PRIVATE dvr_options GTest::gtest ${_main} ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
   target_compile_definitions(${name} PRIVATE DVR_BIN_DIR_DEFAULT="${DVR_RUNTIME_DIR}")
   if(NOT T_LABELS)

@@ -5,7 +5,6 @@
 // VISTREL_BENCH_MEMORY_SECONDS (default 60).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -21,60 +20,17 @@
 #include <sstream>
 #include <string>
 
-#include "common/frame/MallocTuning.h"
-#include "tools/dvrsim/RecorderSimulator.h"
+#include "bench/support/WindowBenchSupport.h"
 #include "tools/vistrelctl/RecorderClient.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 
 namespace {
 
-double secondsFromEnvironment(const char* name, double fallback) {
-    const char* text = std::getenv(name);
-    const double value = text != nullptr ? std::atof(text) : 0.0;
-    return value > 0 ? value : fallback;
-}
-
-// The recorder every benchmark of this run streams from: 16 channels of full pictures.
-dvr::sim::RecorderSimulator& recorder() {
-    static std::unique_ptr<dvr::sim::RecorderSimulator> simulator = [] {
-        dvr::sim::SimOptions options;
-        options.host = "127.0.0.1";
-        options.port = 0;
-        options.pictures = dvr::sim::PictureMix::Full;
-        auto sim = std::make_unique<dvr::sim::RecorderSimulator>(options);
-        std::string error;
-        if (!sim->listen(error)) {
-            std::fprintf(stderr, "live_bench: %s\n", error.c_str());
-            std::exit(1);
-        }
-        sim->records().prewarm();
-        sim->start();
-        return sim;
-    }();
-    return *simulator;
-}
-
-// A program folder with the skin files of the build (or the source skin's ini file).
-std::unique_ptr<QTemporaryDir> makeProgramFolder() {
-    auto folder = std::make_unique<QTemporaryDir>();
-    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
-    bool copied = false;
-    for (const QString& sub : {QStringLiteral("ini"), QStringLiteral("skin"), QStringLiteral("logo")}) {
-        const QString from = runtime.filePath(sub);
-        if (!QDir(from).exists()) {
-            continue;
-        }
-        QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-r"), from, folder->path()});
-        copied = copied || sub == QStringLiteral("ini");
-    }
-    if (!copied || !QFile::exists(folder->filePath(QStringLiteral("ini/res.ini")))) {
-        QDir(folder->path()).mkpath(QStringLiteral("ini"));
-        QFile::copy(QStringLiteral(DVR_SOURCE_DIR "/skins/vistrel/res.ini"),
-                    folder->filePath(QStringLiteral("ini/res.ini")));
-    }
-    return folder;
-}
+using dvr::bench::makeProgramFolder;
+using dvr::bench::numberFromEnvironment;
+using dvr::bench::openMainWindow;
+using dvr::bench::recorder;
 
 void runEventLoopFor(int milliseconds) {
     QEventLoop loop;
@@ -123,22 +79,15 @@ double windowSlice(dvr::live::MainFrame& frame, double seconds) {
 // The window and the headless client take turns on the same recorder, so that both see the same load
 // of the machine; the rates are the means over the rounds.
 void BM_Window16PanesAgainstHeadless(benchmark::State& state) {
-    const double seconds = secondsFromEnvironment("VISTREL_BENCH_SECONDS", 4);
-    const int rounds = int(secondsFromEnvironment("VISTREL_BENCH_ROUNDS", 5));
+    const double seconds = numberFromEnvironment("VISTREL_BENCH_SECONDS", 4);
+    const int rounds = int(numberFromEnvironment("VISTREL_BENCH_ROUNDS", 5));
     auto home = makeProgramFolder();
     QTemporaryDir out;
     dvr::live::RecordingViewerNotifier notifier;
     double headless = 0;
     double window = 0;
     for (auto _ : state) {
-        dvr::live::ViewOptions options;
-        options.programFolder = home->path().toStdString();
-        options.settingsFilePath = home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
-        options.hostOverride = "127.0.0.1";
-        options.portOverride = recorder().port();
-        dvr::live::MainFrame frame(std::move(options), notifier);
-        frame.view()->initialUpdate();
-        frame.show();
+        const std::unique_ptr<dvr::live::MainFrame> frame = openMainWindow(*home, notifier);
         for (int round = 0; round < rounds; ++round) {
             const double h = headlessSlice(seconds, out.path());
             if (h < 0) {
@@ -146,9 +95,9 @@ void BM_Window16PanesAgainstHeadless(benchmark::State& state) {
                 return;
             }
             headless += h / rounds;
-            window += windowSlice(frame, seconds) / rounds;
+            window += windowSlice(*frame, seconds) / rounds;
         }
-        frame.close();
+        frame->close();
         QCoreApplication::processEvents();
     }
     state.counters["headless_pictures_per_s"] = headless;
@@ -158,7 +107,7 @@ void BM_Window16PanesAgainstHeadless(benchmark::State& state) {
 
 // Resident memory of the real program, started on its own with --connect, after streaming.
 void BM_ProgramResidentMemory(benchmark::State& state) {
-    const double seconds = secondsFromEnvironment("VISTREL_BENCH_MEMORY_SECONDS", 60);
+    const double seconds = numberFromEnvironment("VISTREL_BENCH_MEMORY_SECONDS", 60);
     auto home = makeProgramFolder();
     QTemporaryDir scratch;
     double residentMiB = 0;
@@ -211,22 +160,5 @@ BENCHMARK(BM_Window16PanesAgainstHeadless)->Iterations(1)->Unit(benchmark::kSeco
 BENCHMARK(BM_ProgramResidentMemory)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv) {
-    QTemporaryDir scratch;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
-        const QString path = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        setenv(name, path.toLocal8Bit().constData(), 1);
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    dvr::frame::tuneHeapForPictureDecoding();
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    recorder().stop();
-    return 0;
+    return dvr::bench::runWindowBenchmarks(argc, argv);
 }

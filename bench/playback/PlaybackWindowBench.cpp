@@ -5,25 +5,18 @@
 // Environment: VISTREL_BENCH_SECONDS and VISTREL_BENCH_ROUNDS (rate slices, default 3 rounds of 4 s each).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "common/frame/MallocTuning.h"
-#include "tools/dvrsim/RecorderSimulator.h"
+#include "bench/support/WindowBenchSupport.h"
 #include "viewer/link/RecorderSession.h"
 #include "viewer/link/RecorderSocket.h"
 #include "viewer/link/SessionPoller.h"
@@ -40,43 +33,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double fromEnvironment(const char* name, double fallback) {
-    const char* text = std::getenv(name);
-    const double value = text != nullptr ? std::atof(text) : 0.0;
-    return value > 0 ? value : fallback;
-}
-
-// The recorder of this run: 16 channels of full pictures, a recording of an hour at one picture a second.
-dvr::sim::RecorderSimulator& recorder() {
-    static std::unique_ptr<dvr::sim::RecorderSimulator> simulator = [] {
-        dvr::sim::SimOptions options;
-        options.host = "127.0.0.1";
-        options.port = 0;
-        options.pictures = dvr::sim::PictureMix::Full;
-        auto sim = std::make_unique<dvr::sim::RecorderSimulator>(options);
-        std::string error;
-        if (!sim->listen(error)) {
-            std::fprintf(stderr, "playback_bench: %s\n", error.c_str());
-            std::exit(1);
-        }
-        sim->records().prewarm();
-        sim->start();
-        return sim;
-    }();
-    return *simulator;
-}
-
-std::unique_ptr<QTemporaryDir> makeProgramFolder() {
-    auto folder = std::make_unique<QTemporaryDir>();
-    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
-    for (const QString& sub : {QStringLiteral("ini"), QStringLiteral("skin"), QStringLiteral("logo")}) {
-        if (QDir(runtime.filePath(sub)).exists()) {
-            QProcess::execute(QStringLiteral("cp"),
-                              {QStringLiteral("-r"), runtime.filePath(sub), folder->path()});
-        }
-    }
-    return folder;
-}
+using dvr::bench::makeProgramFolder;
+using dvr::bench::numberFromEnvironment;
+using dvr::bench::openMainWindow;
+using dvr::bench::recorder;
 
 // Runs the event loop, blocked while nothing happens, until `done` holds or the time is up.
 bool runEventLoopUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -202,24 +162,17 @@ double windowSlice(dvr::live::MainFrame& frame, double seconds) {
 }
 
 void BM_PlaybackWindowAgainstHeadless(benchmark::State& state) {
-    const double seconds = fromEnvironment("VISTREL_BENCH_SECONDS", 4);
-    const int rounds = int(fromEnvironment("VISTREL_BENCH_ROUNDS", 3));
+    const double seconds = numberFromEnvironment("VISTREL_BENCH_SECONDS", 4);
+    const int rounds = int(numberFromEnvironment("VISTREL_BENCH_ROUNDS", 3));
     auto home = makeProgramFolder();
     dvr::live::RecordingViewerNotifier notifier;
     double headless = 0;
     double window = 0;
     for (auto _ : state) {
-        dvr::live::ViewOptions options;
-        options.programFolder = home->path().toStdString();
-        options.settingsFilePath = home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
-        options.hostOverride = "127.0.0.1";
-        options.portOverride = recorder().port();
-        dvr::live::MainFrame frame(std::move(options), notifier);
-        frame.view()->initialUpdate();
-        frame.show();
+        const std::unique_ptr<dvr::live::MainFrame> frame = openMainWindow(*home, notifier);
         for (int round = 0; round < rounds; ++round) {
             const double h = headlessSlice(seconds);
-            const double w = windowSlice(frame, seconds);
+            const double w = windowSlice(*frame, seconds);
             if (h < 0 || w < 0) {
                 state.SkipWithError("a slice did not start playing");
                 return;
@@ -227,7 +180,7 @@ void BM_PlaybackWindowAgainstHeadless(benchmark::State& state) {
             headless += h / rounds;
             window += w / rounds;
         }
-        frame.close();
+        frame->close();
         QCoreApplication::processEvents();
     }
     state.counters["headless_pictures_per_s"] = headless;
@@ -240,22 +193,5 @@ void BM_PlaybackWindowAgainstHeadless(benchmark::State& state) {
 BENCHMARK(BM_PlaybackWindowAgainstHeadless)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv) {
-    QTemporaryDir scratch;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
-        const QString path = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        setenv(name, path.toLocal8Bit().constData(), 1);
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    dvr::frame::tuneHeapForPictureDecoding();
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    recorder().stop();
-    return 0;
+    return dvr::bench::runWindowBenchmarks(argc, argv);
 }

@@ -2,8 +2,6 @@
 // channel number at the left.
 #include <gtest/gtest.h>
 
-#include <QtGui/QGuiApplication>
-
 #include "common/export/render/StampPainter.h"
 
 namespace {
@@ -29,10 +27,6 @@ Counts countIn(const std::vector<uint8_t>& bgr, int width, int x0, int y0, int x
 }
 
 TEST(StampPainter, DrawsTheTimeBottomRightAndTheChannelBottomLeft) {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name, nullptr};
-    QGuiApplication app(argc, argv);
     StampPainter painter;
     const int w = 360, h = 240;
     for (const int channel : {-1, 4}) {

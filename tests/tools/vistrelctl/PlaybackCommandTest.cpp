@@ -1,5 +1,5 @@
 // vistrelctl playback against the recorder simulator over loopback.
-#include "tools/dvrsim/RecorderSimulator.h"
+#include "tests/support/LoggedSimulator.h"
 #include "tools/vistrelctl/PlaybackCommand.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -20,47 +19,30 @@ namespace {
 
 using link::RecorderTime;
 
-class Simulator {
-public:
-    explicit Simulator(sim::SimOptions options)
-        : m_sim(std::move(options), [this](const std::string& line) {
-              std::lock_guard lock(m_mutex);
-              m_log.push_back(line);
-          }) {
-        std::string error;
-        EXPECT_TRUE(m_sim.listen(error)) << error;
-        m_sim.start();
-    }
-    ~Simulator() { m_sim.stop(); }
-    uint16_t port() const { return m_sim.port(); }
-    // Commands received, in order, once the client's goodbye (0x1013) was
-    // logged or two seconds passed: the simulator logs on its own thread.
-    std::vector<std::string> commandsAfterGoodbye() {
-        for (int i = 0; i < 200; ++i) {
-            const auto all = commands();
-            if (!all.empty() && all.back() == "0x1013")
-                return all;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return commands();
-    }
-    // Commands received so far, in order.
-    std::vector<std::string> commands() {
-        std::lock_guard lock(m_mutex);
-        std::vector<std::string> out;
-        for (const std::string& line : m_log) {
-            const auto at = line.find("\"command\":\"");
-            if (at != std::string::npos)
-                out.push_back(line.substr(at + 11, line.find('"', at + 11) - at - 11));
-        }
-        return out;
-    }
+using testsupport::LoggedSimulator;
 
-private:
-    std::mutex m_mutex;  // guards m_log
-    std::vector<std::string> m_log;
-    sim::RecorderSimulator m_sim;
-};
+// Commands the simulator received so far, in order.
+std::vector<std::string> receivedCommands(LoggedSimulator& simulator) {
+    std::vector<std::string> out;
+    for (const std::string& line : simulator.log()) {
+        const auto at = line.find("\"command\":\"");
+        if (at != std::string::npos)
+            out.push_back(line.substr(at + 11, line.find('"', at + 11) - at - 11));
+    }
+    return out;
+}
+
+// Commands received, in order, once the client's goodbye (0x1013) was logged or two seconds passed: the
+// simulator logs on its own thread.
+std::vector<std::string> commandsAfterGoodbye(LoggedSimulator& simulator) {
+    for (int i = 0; i < 200; ++i) {
+        const auto all = receivedCommands(simulator);
+        if (!all.empty() && all.back() == "0x1013")
+            return all;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return receivedCommands(simulator);
+}
 
 // Four channels of full pictures, 03:00:00 to 03:01:00 every 5 s, a gap
 // from 03:00:20 to 03:00:35.
@@ -117,7 +99,7 @@ std::string lineFor(const sim::SimOptions& o, int64_t slot) {
 
 TEST(PlaybackCommand, ForwardPlaysEveryPictureToTheRangeEnd) {
     const sim::SimOptions options = recording();
-    Simulator simulator(options);
+    LoggedSimulator simulator(options);
     const std::string dir =
         (std::filesystem::temp_directory_path() / ("dvr-playback-" + std::to_string(::getpid()))).string();
     std::filesystem::remove_all(dir);
@@ -137,7 +119,7 @@ TEST(PlaybackCommand, ForwardPlaysEveryPictureToTheRangeEnd) {
     std::filesystem::remove_all(dir);
 
     // One search, then one picture request per picture, and the stop before leaving.
-    const auto commands = simulator.commandsAfterGoodbye();
+    const auto commands = commandsAfterGoodbye(simulator);
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "0x1113"), 1);
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "0x1111"), 8);
     ASSERT_GE(commands.size(), 2u);
@@ -150,7 +132,7 @@ TEST(PlaybackCommand, ReverseAndFastStepThroughTheRecording) {
     // No picture on the range start itself: the recorder ends the play there.
     options.rangeStart = {2006, 1, 2, 2, 59, 58};
     options.gaps.push_back({{2006, 1, 2, 2, 59, 58}, {2006, 1, 2, 2, 59, 59}});
-    Simulator simulator(options);
+    LoggedSimulator simulator(options);
     ctl::PlaybackOptions o = playFrom(simulator.port(), "2006-01-02 03:00:44");
     o.reverse = true;
     o.fast = true;
@@ -177,7 +159,7 @@ TEST(PlaybackCommand, ReverseAndFastStepThroughTheRecording) {
     EXPECT_EQ(limited.lines[1].substr(0, 19), "2006-01-02 03:00:18");
     EXPECT_EQ(limited.lines[2].substr(0, 19), "2006-01-02 03:00:48");
     EXPECT_EQ(limited.lines.back(), "3 pictures");
-    const auto commands = simulator.commandsAfterGoodbye();
+    const auto commands = commandsAfterGoodbye(simulator);
     ASSERT_GE(commands.size(), 2u);
     EXPECT_EQ(commands[commands.size() - 2], "0x1115");
 }
@@ -185,7 +167,7 @@ TEST(PlaybackCommand, ReverseAndFastStepThroughTheRecording) {
 TEST(PlaybackCommand, PlayStatusesGiveTheirExitStatus) {
     sim::SimOptions options = recording();
     options.playFailAfter = 2;
-    Simulator simulator(options);
+    LoggedSimulator simulator(options);
     struct Case {
         std::string from;
         int status;
@@ -226,7 +208,7 @@ TEST(PlaybackCommand, FaultsMidPlaybackEndWithinTheTimeLimit) {
         options.silenceAfter = c.silence;
         options.closeAfter = c.close;
         options.garbageEvery = c.garbage;
-        Simulator simulator(options);
+        LoggedSimulator simulator(options);
         ctl::PlaybackOptions o = playFrom(simulator.port(), "2006-01-02 03:00:00");
         o.client.timeoutSeconds = 3;
         const Result r = play(o);
@@ -241,12 +223,12 @@ TEST(PlaybackCommand, FaultsMidPlaybackEndWithinTheTimeLimit) {
         sim::SimOptions refusing = recording();
         refusing.refuseLogin = !keyLock;
         refusing.keyLock = keyLock;
-        Simulator simulator(refusing);
+        LoggedSimulator simulator(refusing);
         const Result r = play(playFrom(simulator.port(), "2006-01-02 03:00:00"));
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, keyLock ? "vistrelctl: KEY LOCK: the recorder's keys are locked\n"
                                  : "vistrelctl: login refused\n");
-        const auto commands = simulator.commandsAfterGoodbye();
+        const auto commands = commandsAfterGoodbye(simulator);
         EXPECT_EQ(std::count(commands.begin(), commands.end(), "0x1113"), 0);
     }
 }

@@ -3,6 +3,7 @@
 #include "FakeLink.h"
 
 #include "common/frame/SourceRect.h"
+#include "tests/support/LoggedSimulator.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "tools/vistrelctl/RecorderClient.h"
 #include "viewer/link/RecorderSocket.h"
@@ -20,7 +21,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -29,38 +29,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// An in-process simulator on an ephemeral loopback port, with its log kept.
-class Simulator {
-public:
-    explicit Simulator(sim::SimOptions options)
-        : m_sim(std::move(options), [this](const std::string& line) {
-              std::lock_guard lock(m_mutex);
-              m_log.push_back(line);
-          }) {
-        std::string error;
-        EXPECT_TRUE(m_sim.listen(error)) << error;
-        m_sim.start();
-    }
-    ~Simulator() { m_sim.stop(); }
-    // Ends the simulator; its log stays readable.
-    void stop() { m_sim.stop(); }
-    uint16_t port() const { return m_sim.port(); }
-    std::vector<std::string> log() {
-        std::lock_guard lock(m_mutex);
-        return m_log;
-    }
-    size_t countLogged(std::string_view text) {
-        size_t n = 0;
-        for (const std::string& line : log())
-            n += line.find(text) != std::string::npos;
-        return n;
-    }
-
-private:
-    std::mutex m_mutex;  // guards m_log
-    std::vector<std::string> m_log;
-    sim::RecorderSimulator m_sim;
-};
+using testsupport::LoggedSimulator;
 
 struct PictureSeen {
     int channel;
@@ -139,7 +108,7 @@ TEST(LinkEndToEnd, InfoReportsWhatTheRecorderSays) {
         options.versionText = c.version;
         options.channelCode = c.channelCode;
         options.keyLock = c.keyLock;
-        Simulator simulator(options);
+        LoggedSimulator simulator(options);
         std::ostringstream out, err;
         EXPECT_EQ(ctl::runInfo(clientOptions(simulator.port()), out, err), 0) << err.str();
         EXPECT_EQ(out.str(), c.expected + "\n");
@@ -152,7 +121,7 @@ TEST(LinkEndToEnd, InfoFailuresGiveOneLine) {
     {
         sim::SimOptions options;
         options.refuseLogin = true;
-        Simulator simulator(options);
+        LoggedSimulator simulator(options);
         std::ostringstream out, err;
         EXPECT_EQ(ctl::runInfo(clientOptions(simulator.port()), out, err), 1);
         EXPECT_EQ(err.str(), "vistrelctl: login refused\n");
@@ -195,7 +164,7 @@ TEST(LinkEndToEnd, InfoFailuresGiveOneLine) {
         sim::SimOptions options;
         options.silenceAfter = 0;
         options.refuseLogin = false;
-        Simulator simulator(options);
+        LoggedSimulator simulator(options);
         auto o = clientOptions(simulator.port());
         o.watchdogMs = 200;  // a short watchdog for the test
         std::ostringstream out, err;
@@ -226,7 +195,7 @@ TEST(LinkEndToEnd, LiveEveryPictureKindAndBothChannelMethods) {
         options.layoutCode = c.layoutCode;
         options.channelCode = c.channelCode;
         options.codestreamBytes = 6000;
-        Simulator simulator(options);
+        LoggedSimulator simulator(options);
 
         LoopbackClient client;
         ASSERT_TRUE(client.connect(simulator.port()));
@@ -265,7 +234,7 @@ TEST(LinkEndToEnd, LiveEveryPictureKindAndBothChannelMethods) {
 TEST(LinkEndToEnd, LiveLayoutMaskAndPacingReachTheRecorder) {
     sim::SimOptions options;
     options.codestreamBytes = 6000;
-    Simulator simulator(options);
+    LoggedSimulator simulator(options);
     const auto dir = scratchDir("layout");
     auto o = clientOptions(simulator.port());
     o.layout = 4;
@@ -319,7 +288,7 @@ TEST(LinkEndToEnd, FaultsNeverStallTheLoop) {
     }
     for (Case& c : cases) {
         c.options.codestreamBytes = 6000;
-        Simulator simulator(c.options);
+        LoggedSimulator simulator(c.options);
         LoopbackClient client;
         ASSERT_TRUE(client.connect(simulator.port()));
         EXPECT_TRUE(client.runUntil([&] { return client.host.seen.size() >= 3; })) << c.name;
@@ -333,7 +302,7 @@ TEST(LinkEndToEnd, RecorderEndingAndClosing) {
         sim::SimOptions o;
         o.endAfter = 5;
         o.codestreamBytes = 6000;
-        Simulator simulator(o);
+        LoggedSimulator simulator(o);
         LoopbackClient client;
         ASSERT_TRUE(client.connect(simulator.port()));
         ASSERT_TRUE(client.runUntil([&] { return !client.host.disconnects.empty(); }));
@@ -346,7 +315,7 @@ TEST(LinkEndToEnd, RecorderEndingAndClosing) {
         sim::SimOptions o;
         o.closeAfter = 3;
         o.codestreamBytes = 6000;
-        Simulator simulator(o);
+        LoggedSimulator simulator(o);
         LoopbackClient client;
         ASSERT_TRUE(client.connect(simulator.port()));
         // The close shows at once, not after the watchdog.
@@ -368,7 +337,7 @@ TEST(LinkEndToEnd, RecorderEndingAndClosing) {
         sim::SimOptions o;
         o.silenceAfter = 2;
         o.codestreamBytes = 6000;
-        Simulator simulator(o);
+        LoggedSimulator simulator(o);
         LoopbackClient client;
         ASSERT_TRUE(client.connect(simulator.port()));
         // Once the recorder has the third live request, it has sent all it ever will.
@@ -387,7 +356,7 @@ TEST(LinkEndToEnd, ARecorderThatStopsReadingIsADeadLinkWithoutATornPacket) {
     sim::SimOptions o;
     o.codestreamBytes = 6000;
     o.stopReadingAfter = 3;  // login, range and the first live request
-    Simulator simulator(o);
+    LoggedSimulator simulator(o);
     LoopbackClient client;
     ASSERT_TRUE(client.connect(simulator.port()));
     ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() >= 1; }));
@@ -430,7 +399,7 @@ TEST(LinkEndToEnd, ARecorderThatStopsReadingIsADeadLinkWithoutATornPacket) {
 TEST(LinkEndToEnd, QueuedBytesGoOutWhenTheSocketIsWritable) {
     sim::SimOptions o;
     o.codestreamBytes = 6000;
-    Simulator simulator(o);
+    LoggedSimulator simulator(o);
     LoopbackClient client;
     ASSERT_TRUE(client.connect(simulator.port()));
     ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() >= 1; }));
@@ -453,7 +422,7 @@ TEST(LinkEndToEnd, QueuedBytesGoOutWhenTheSocketIsWritable) {
 TEST(LinkEndToEnd, HostNamesResolve) {
     sim::SimOptions o;
     o.codestreamBytes = 6000;
-    Simulator simulator(o);
+    LoggedSimulator simulator(o);
     {
         LoopbackClient client;
         ASSERT_TRUE(client.session.connect("localhost", simulator.port()));
@@ -487,7 +456,7 @@ TEST(LinkEndToEnd, EventsListAsJson) {
         options.events = sim::makeEvents(c.events, options);
         if (c.events > 1)
             options.events[1].type = 0x86;
-        Simulator simulator(options);
+        LoggedSimulator simulator(options);
         ctl::ClientOptions client = clientOptions(simulator.port());
         client.timeoutSeconds = 10;
         std::ostringstream out, err;
@@ -502,7 +471,7 @@ TEST(LinkEndToEnd, RemotePlaybackRunsToTheEndOfTheRecording) {
     options.codestreamBytes = 6000;
     options.pictures = sim::PictureMix::Pair;
     options.playError = true;
-    Simulator simulator(options);
+    LoggedSimulator simulator(options);
     LoopbackClient client;
     ASSERT_TRUE(client.connect(simulator.port()));
     ASSERT_TRUE(client.runUntil([&] { return client.host.ranges.size() >= 2; }));

@@ -5,24 +5,17 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "tests/viewer/live/FakeLive.h"
 #include "tests/viewer/live/WindowTestSupport.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "viewer/live/LiveCommandIds.h"
@@ -36,18 +29,14 @@
 namespace dvr::live {
 namespace {
 
-using windowtest::kWaitMs;
-using windowtest::makeProgramFolder;
 using windowtest::waitFor;
 
 constexpr link::RecorderTime kEvent{2005, 3, 1, 12, 30, 15};
 
-class EventListWindow : public ::testing::Test {
+class EventListWindow : public windowtest::SimulatorWindowTest<> {
 protected:
     void SetUp() override {
         sim::SimOptions options;
-        options.host = "127.0.0.1";
-        options.port = 0;
         options.newerBit = true;
         options.rangeStart = {2005, 3, 1, 12, 0, 0};
         options.rangeEnd = {2005, 3, 1, 13, 0, 0};
@@ -55,25 +44,12 @@ protected:
         // A few pictures a second, so each playback picture is seen on its own.
         options.fps = 8;
         options.events = {{{2005, 3, 1, 12, 10, 0}, 2, 0x84}, {kEvent, 0, 0x80}};
-        m_recorder = std::make_unique<sim::RecorderSimulator>(options, [this](const std::string& line) {
-            std::lock_guard lock(m_logMutex);
-            m_log.push_back(line);
-        });
-        std::string error;
-        ASSERT_TRUE(m_recorder->listen(error)) << error;
-        m_recorder->records().prewarm();
-        m_recorder->start();
+        ASSERT_NO_FATAL_FAILURE(startRecorder(options));
 
-        m_home = makeProgramFolder();
-        ViewOptions view;
-        view.programFolder = m_home->path().toStdString();
-        view.settingsFilePath = m_home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
-        view.hostOverride = "127.0.0.1";
-        view.portOverride = m_recorder->port();
+        ViewOptions view = viewOptions(m_recorder->port());
         view.timers = &m_timers;
         view.clock = &m_clock;
-        m_frame = std::make_unique<MainFrame>(std::move(view), m_notifier);
-        m_frame->view()->initialUpdate();
+        makeFrame(std::move(view));
         m_frame->show();
         this->view().pressConnect();
         ASSERT_TRUE(
@@ -85,32 +61,11 @@ protected:
         ASSERT_TRUE(waitFor([this] { return player().rangeValid() && packets("0x1115") > 0; }));
     }
 
-    void TearDown() override {
-        if (m_frame) {
-            m_frame->close();
-            QCoreApplication::processEvents();
-            m_frame.reset();
-        }
-        if (m_recorder) {
-            m_recorder->stop();
-        }
-    }
-
-    VistrelView& view() { return *m_frame->view(); }
     playback::PlaybackWindow& window() { return *view().playbackWindow(); }
     playback::PlaybackController& player() { return view().playback()->controller(); }
     playback::EventListDialog* dialog() { return window().eventDialog(); }
 
-    int packets(const char* command) {
-        std::lock_guard lock(m_logMutex);
-        const std::string needle = std::string("\"command\":\"") + command + "\"";
-        int n = 0;
-        for (const std::string& line : m_log) {
-            n += line.find("\"event\":\"packet\"") != std::string::npos &&
-                 line.find(needle) != std::string::npos;
-        }
-        return n;
-    }
+    int packets(const char* command) { return int(m_recorder->packets(command).size()); }
 
     // Opens the list and waits for the recorder's two events.
     void openList() {
@@ -118,15 +73,6 @@ protected:
         ASSERT_NE(dialog(), nullptr);
         ASSERT_TRUE(waitFor([this] { return dialog()->table()->rowCount() == 2; }));
     }
-
-    std::unique_ptr<sim::RecorderSimulator> m_recorder;
-    std::mutex m_logMutex;
-    std::vector<std::string> m_log;
-    std::unique_ptr<QTemporaryDir> m_home;
-    testing::FakeLiveTimers m_timers;
-    testing::FakeClock m_clock;
-    RecordingViewerNotifier m_notifier;
-    std::unique_ptr<MainFrame> m_frame;
 };
 
 TEST_F(EventListWindow, StoredListShowsAtOnceTheReplyReplacesItAndOkRemovesTheFile) {
@@ -229,19 +175,3 @@ TEST_F(EventListWindow, EnterOnTheCurrentRowActsAsADoubleClick) {
 
 }  // namespace
 }  // namespace dvr::live
-
-int main(int argc, char** argv) {
-    // Never the user's folders: runtime, config and home folders of this run only.
-    QTemporaryDir scratch;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME", "XDG_DATA_HOME"}) {
-        const QString path = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        setenv(name, path.toLocal8Bit().constData(), 1);
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    unsetenv("VISTREL_HOME");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

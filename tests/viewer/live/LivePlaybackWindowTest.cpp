@@ -4,29 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include <sys/wait.h>
 
-#include "tests/viewer/live/FakeLive.h"
 #include "tests/viewer/live/WindowTestSupport.h"
 #include "tools/dvrsim/RecorderSimulator.h"
-#include "tools/synth/Synth.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/LivePlayback.h"
 #include "viewer/live/widgets/MainFrame.h"
@@ -37,83 +28,40 @@
 namespace dvr::live {
 namespace {
 
-using windowtest::kWaitMs;
-using windowtest::makeProgramFolder;
+using windowtest::channelShown;
 using windowtest::waitFor;
 
-// The channel whose signature colour the pane shows (three samples along its bottom band); -1 when they
-// disagree.
-int channelShown(const QImage& window, const QRect& pane) {
-    int found = -2;
-    for (const double fx : {0.3, 0.5, 0.7}) {
-        const QPoint point(pane.left() + int(pane.width() * fx), pane.top() + int(pane.height() * 0.93));
-        const int channel = synth::nearestSignatureChannel(window.pixel(point) & 0xFFFFFF);
-        if (found != -2 && channel != found) {
-            return -1;
-        }
-        found = channel;
-    }
-    return found;
-}
-
-class LivePlaybackWindow : public ::testing::TestWithParam<sim::PictureMix> {
+class LivePlaybackWindow : public windowtest::SimulatorWindowTest<::testing::TestWithParam<sim::PictureMix>> {
 protected:
     void startRecorder(sim::PictureMix pictures, bool keyLock = false) {
         sim::SimOptions options;
-        options.host = "127.0.0.1";
-        options.port = 0;
         options.pictures = pictures;
         options.newerBit = true;
         options.keyLock = keyLock;
-        m_recorder = std::make_unique<sim::RecorderSimulator>(options, [this](const std::string& line) {
-            std::lock_guard lock(m_logMutex);
-            m_log.push_back(line);
-        });
-        std::string error;
-        ASSERT_TRUE(m_recorder->listen(error)) << error;
-        m_recorder->records().prewarm();
-        m_recorder->start();
+        SimulatorWindowTest::startRecorder(std::move(options));
     }
 
     void openLiveWindow() {
-        m_home = makeProgramFolder();
-        ViewOptions options;
-        options.programFolder = m_home->path().toStdString();
-        options.settingsFilePath = m_home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
-        options.hostOverride = "127.0.0.1";
-        options.portOverride = m_recorder->port();
+        ViewOptions options = viewOptions(m_recorder->port());
         options.timers = &m_timers;
         options.clock = &m_clock;
-        m_frame = std::make_unique<MainFrame>(std::move(options), m_notifier);
-        m_frame->view()->initialUpdate();
+        makeFrame(std::move(options));
         m_frame->show();
         view().pressConnect();
         ASSERT_TRUE(
             waitFor([this] { return view().connectionState() == link::ConnectionState::Established; }));
     }
 
-    void TearDown() override {
-        if (m_frame) {
-            m_frame->close();
-            QCoreApplication::processEvents();
-            m_frame.reset();
-        }
-        if (m_recorder) {
-            m_recorder->stop();
-        }
-    }
-
-    VistrelView& view() { return *m_frame->view(); }
     playback::PlaybackWindow& window() { return *view().playbackWindow(); }
     playback::PlaybackController& player() { return view().playback()->controller(); }
 
     // Packets of one command the simulator logged, and the index of the last one (-1: none).
     int lastPacket(const char* command) {
-        std::lock_guard lock(m_logMutex);
+        const std::vector<std::string> log = m_recorder->log();
         const std::string needle = std::string("\"command\":\"") + command + "\"";
-        for (int i = int(m_log.size()) - 1; i >= 0; --i) {
-            if (m_log[size_t(i)].find("\"event\":\"packet\"") != std::string::npos &&
-                m_log[size_t(i)].find(needle) != std::string::npos) {
+        for (int i = int(log.size()) - 1; i >= 0; --i) {
+            if (log[size_t(i)].find("\"event\":\"packet\"") != std::string::npos &&
+                log[size_t(i)].find(needle) != std::string::npos) {
                 return i;
             }
         }
@@ -121,10 +69,10 @@ protected:
     }
 
     std::string logTail() {
-        std::lock_guard lock(m_logMutex);
+        const std::vector<std::string> log = m_recorder->log();
         std::string tail;
-        for (size_t i = m_log.size() > 12 ? m_log.size() - 12 : 0; i < m_log.size(); ++i) {
-            tail += m_log[i].substr(0, 140) + "\n";
+        for (size_t i = log.size() > 12 ? log.size() - 12 : 0; i < log.size(); ++i) {
+            tail += log[i].substr(0, 140) + "\n";
         }
         return tail;
     }
@@ -172,15 +120,6 @@ protected:
             }
         }
     }
-
-    std::unique_ptr<sim::RecorderSimulator> m_recorder;
-    std::mutex m_logMutex;
-    std::vector<std::string> m_log;
-    std::unique_ptr<QTemporaryDir> m_home;
-    testing::FakeLiveTimers m_timers;
-    testing::FakeClock m_clock;
-    RecordingViewerNotifier m_notifier;
-    std::unique_ptr<MainFrame> m_frame;
 };
 
 TEST_P(LivePlaybackWindow, EveryPaneShowsItsChannelInEveryLayout) {
@@ -270,12 +209,7 @@ TEST_F(LivePlaybackFlow, FastForwardAfterAnIdleDisconnectReconnects) {
     EXPECT_EQ(m_notifier.messages().back().text.rfind("Disconnected a socket.", 0), 0u);
     EXPECT_EQ(player().statusText(), "DISCONNECT");
 
-    const int loginsBefore = [this] {
-        std::lock_guard lock(m_logMutex);
-        return int(std::count_if(m_log.begin(), m_log.end(), [](const std::string& line) {
-            return line.find("\"command\":\"0x1001\"") != std::string::npos;
-        }));
-    }();
+    const size_t loginsBefore = m_recorder->packets("0x1001").size();
     play(playback::PlayButton::FastForward);
     std::vector<int64_t> seen;
     ASSERT_TRUE(waitFor([&] {
@@ -293,11 +227,7 @@ TEST_F(LivePlaybackFlow, FastForwardAfterAnIdleDisconnectReconnects) {
         EXPECT_GT(seen[i], seen[i - 1]) << "sample " << i;
     }
     EXPECT_TRUE(player().playing());
-    std::lock_guard lock(m_logMutex);
-    const int logins = int(std::count_if(m_log.begin(), m_log.end(), [](const std::string& line) {
-        return line.find("\"command\":\"0x1001\"") != std::string::npos;
-    }));
-    EXPECT_EQ(logins, loginsBefore + 1);
+    EXPECT_EQ(m_recorder->packets("0x1001").size(), loginsBefore + 1);
 }
 
 // With "Use FullScreen" the playback window fills the screen with its skin scaled, and does not drag;
@@ -429,19 +359,3 @@ TEST_F(LivePlaybackFlow, SaveAndRecordingWriteFilesThatVerify) {
 
 }  // namespace
 }  // namespace dvr::live
-
-int main(int argc, char** argv) {
-    // Never the user's folders: runtime, config and home folders of this run only.
-    QTemporaryDir scratch;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
-        const QString path = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        setenv(name, path.toLocal8Bit().constData(), 1);
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    unsetenv("VISTREL_HOME");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -4,21 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QKeyEvent>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-
-#include <filesystem>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <regex>
 #include <string>
 #include <vector>
@@ -34,8 +25,6 @@
 namespace dvr::live {
 namespace {
 
-using windowtest::kWaitMs;
-using windowtest::makeProgramFolder;
 using windowtest::waitFor;
 
 constexpr int kRightButtonId = command::kPtzFirst + 6;  // the 270-degree arrow
@@ -50,31 +39,16 @@ std::string hexOf(const ptz::PtzCommand& command) {
     return hex;
 }
 
-class PtzWindow : public ::testing::Test {
+class PtzWindow : public windowtest::SimulatorWindowTest<> {
 protected:
     void SetUp() override {
         sim::SimOptions options;
-        options.host = "127.0.0.1";
-        options.port = 0;
         options.pictures = sim::PictureMix::Full;
-        m_recorder = std::make_unique<sim::RecorderSimulator>(options, [this](const std::string& line) {
-            std::lock_guard lock(m_logMutex);
-            m_log.push_back(line);
-        });
-        std::string error;
-        ASSERT_TRUE(m_recorder->listen(error)) << error;
-        m_recorder->records().prewarm();
-        m_recorder->start();
+        ASSERT_NO_FATAL_FAILURE(startRecorder(options));
 
-        m_home = makeProgramFolder();
-        ViewOptions view;
-        view.programFolder = m_home->path().toStdString();
-        view.settingsFilePath = m_home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
-        view.hostOverride = "127.0.0.1";
-        view.portOverride = m_recorder->port();
+        ViewOptions view = viewOptions(m_recorder->port());
         view.arpTable = &m_arp;
-        m_frame = std::make_unique<MainFrame>(std::move(view), m_notifier);
-        m_frame->view()->initialUpdate();
+        makeFrame(std::move(view));
         m_frame->show();
 
         // Protocol A, camera 0.
@@ -88,19 +62,6 @@ protected:
         ASSERT_TRUE(waitFor([this] { return liveRequests() >= 3; })) << "live pictures never flowed";
     }
 
-    void TearDown() override {
-        if (m_frame) {
-            m_frame->close();
-            QCoreApplication::processEvents();
-            m_frame.reset();
-        }
-        if (m_recorder) {
-            m_recorder->stop();
-        }
-    }
-
-    VistrelView& view() { return *m_frame->view(); }
-
     // The recorder's packet log as command names, and the PTZ payloads in order.
     struct Logged {
         std::vector<std::string> commands;
@@ -110,8 +71,7 @@ protected:
         static const std::regex command("\"command\":\"([^\"]*)\"");
         static const std::regex ptz("\"ptz\":\"([0-9a-f]*)\"");
         Logged out;
-        std::lock_guard lock(m_logMutex);
-        for (const std::string& line : m_log) {
+        for (const std::string& line : m_recorder->log()) {
             std::smatch m;
             if (!std::regex_search(line, m, command)) {
                 continue;
@@ -123,10 +83,7 @@ protected:
         }
         return out;
     }
-    int liveRequests() {
-        const Logged l = logged();
-        return int(std::count(l.commands.begin(), l.commands.end(), "0x1011"));
-    }
+    int liveRequests() { return int(m_recorder->packets("0x1011").size()); }
     size_t ptzCount() { return logged().ptz.size(); }
     bool stopPhaseOver() { return view().controller().ptz().pending() == ptz::kPendingNone; }
 
@@ -159,18 +116,12 @@ protected:
         }
     }
 
-    std::unique_ptr<sim::RecorderSimulator> m_recorder;
-    std::mutex m_logMutex;
-    std::vector<std::string> m_log;
-    std::unique_ptr<QTemporaryDir> m_home;
-    RecordingViewerNotifier m_notifier;
     struct NoArp : link::ArpTable {
         std::optional<std::vector<link::ArpEntry>> read(size_t) override {
             return std::vector<link::ArpEntry>{};
         }
         bool remove(const link::ArpEntry&) override { return true; }
     } m_arp;
-    std::unique_ptr<MainFrame> m_frame;
     std::string m_right, m_left, m_stop;
 };
 
@@ -220,19 +171,3 @@ TEST_F(PtzWindow, AnArrowKeyMovesWhileHeldAndItsAutoRepeatIsNoRelease) {
 
 }  // namespace
 }  // namespace dvr::live
-
-int main(int argc, char** argv) {
-    // Never the user's folders: runtime, config and home folders of this run only.
-    QTemporaryDir scratch;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"}) {
-        const QString path = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        setenv(name, path.toLocal8Bit().constData(), 1);
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    unsetenv("VISTREL_HOME");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -6,24 +6,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "common/skin/widgets/SkinButton.h"
-#include "tests/viewer/live/FakeLive.h"
 #include "tests/viewer/live/WindowTestSupport.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "viewer/live/LiveCommandIds.h"
@@ -35,8 +30,6 @@
 namespace dvr::live {
 namespace {
 
-using windowtest::kWaitMs;
-using windowtest::makeProgramFolder;
 using windowtest::waitFor;
 
 constexpr uint16_t kClosedPort = 1;  // nothing listens there on loopback
@@ -71,48 +64,24 @@ void choose(QComboBox& box, int item) {
     Q_EMIT box.activated(item);
 }
 
-class SetupWindow : public ::testing::Test {
+class SetupWindow : public windowtest::SimulatorWindowTest<> {
 protected:
     void SetUp() override {
         sim::SimOptions options;
-        options.host = "127.0.0.1";
-        options.port = 0;
         options.pictures = sim::PictureMix::Full;
-        m_recorder = std::make_unique<sim::RecorderSimulator>(options, [](const std::string&) {});
-        std::string error;
-        ASSERT_TRUE(m_recorder->listen(error)) << error;
-        m_recorder->start();
+        ASSERT_NO_FATAL_FAILURE(startRecorder(options, Records::OnDemand));
 
         // The run starts on a loopback port nothing listens on, given on the command line and stored.
-        m_home = makeProgramFolder();
-        ViewOptions view;
-        view.programFolder = m_home->path().toStdString();
-        view.settingsFilePath = m_home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
-        view.hostOverride = "127.0.0.1";
-        view.portOverride = kClosedPort;
+        ViewOptions view = viewOptions(kClosedPort);
         view.timers = &m_timers;
         view.clock = &m_clock;
-        m_frame = std::make_unique<MainFrame>(std::move(view), m_notifier);
-        m_frame->view()->initialUpdate();
+        makeFrame(std::move(view));
         config::ViewerSettings& settings = m_frame->view()->settingsStore().settings();
         settings.recorderAddress = "127.0.0.1";
         settings.recorderPort = kClosedPort;
         settings.fullScreen = 0;
         m_frame->show();
     }
-
-    void TearDown() override {
-        if (m_frame) {
-            m_frame->close();
-            QCoreApplication::processEvents();
-            m_frame.reset();
-        }
-        if (m_recorder) {
-            m_recorder->stop();
-        }
-    }
-
-    VistrelView& view() { return *m_frame->view(); }
 
     // Presses SETUP; `drive` fills the dialog and closes it.
     void pressSetup(std::function<void(setup::SetupDialog&)> drive) {
@@ -132,13 +101,6 @@ protected:
         pages.setCurrentIndex(3);
         choose(child<QComboBox>(dialog, "division16"), 6);
     }
-
-    std::unique_ptr<sim::RecorderSimulator> m_recorder;
-    std::unique_ptr<QTemporaryDir> m_home;
-    RecordingViewerNotifier m_notifier;
-    testing::FakeLiveTimers m_timers;
-    testing::FakeClock m_clock;
-    std::unique_ptr<MainFrame> m_frame;
 };
 
 TEST_F(SetupWindow, OkConnectsToTheNewRecorderAndAppliesFullScreenAndSpeed) {
@@ -205,19 +167,3 @@ TEST_F(SetupWindow, PtzPageOpensTheCommandEditorOnTheCurrentFile) {
 
 }  // namespace
 }  // namespace dvr::live
-
-int main(int argc, char** argv) {
-    // Never the user's folders: runtime, config and home folders of this run only.
-    QTemporaryDir scratch;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
-        const QString path = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        setenv(name, path.toLocal8Bit().constData(), 1);
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    unsetenv("VISTREL_HOME");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,19 +1,15 @@
 // The recorder session over the window's socket adapter and event loop,
 // against the simulator on loopback. Every wait is bounded and ends on state.
-#include "tools/dvrsim/RecorderSimulator.h"
+#include "tests/support/LoggedSimulator.h"
 #include "viewer/link/RecorderSession.h"
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -64,34 +60,7 @@ struct Viewer {
     link::RecorderSession session{transport, host};
 };
 
-class LoggedSimulator {
-public:
-    explicit LoggedSimulator(sim::SimOptions options)
-        : m_sim(std::move(options), [this](const std::string& line) {
-              std::lock_guard lock(m_mutex);
-              m_log.push_back(line);
-          }) {
-        std::string error;
-        EXPECT_TRUE(m_sim.listen(error)) << error;
-        m_sim.start();
-    }
-    ~LoggedSimulator() { m_sim.stop(); }
-    uint16_t port() const { return m_sim.port(); }
-    void stop() { m_sim.stop(); }
-    size_t countLogged(const std::string& text) {
-        std::lock_guard lock(m_mutex);
-        size_t n = 0;
-        for (const std::string& line : m_log) {
-            n += line.find(text) != std::string::npos;
-        }
-        return n;
-    }
-
-private:
-    std::mutex m_mutex;  // guards m_log
-    std::vector<std::string> m_log;
-    sim::RecorderSimulator m_sim;
-};
+using testsupport::LoggedSimulator;
 
 sim::SimOptions smallPictures() {
     sim::SimOptions o;
@@ -187,16 +156,3 @@ TEST(SocketNotifierTransport, ARecorderClosingIsSeenAtOnce) {
 
 }  // namespace
 }  // namespace dvr::live
-
-int main(int argc, char** argv) {
-    QTemporaryDir scratch;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
-        const QString path = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        setenv(name, path.toLocal8Bit().constData(), 1);
-    }
-    QCoreApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

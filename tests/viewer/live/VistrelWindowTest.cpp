@@ -4,27 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGraphicsView>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "common/skin/widgets/SingleInstanceLock.h"
 #include "common/skin/widgets/SkinButton.h"
-#include "tests/viewer/live/FakeLive.h"
+#include "tests/viewer/live/WindowTestSupport.h"
 #include "tools/dvrsim/RecorderSimulator.h"
-#include "tools/synth/Synth.h"
 #include "viewer/link/ArpCache.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/widgets/AboutDialog.h"
@@ -35,20 +28,9 @@
 namespace dvr::live {
 namespace {
 
-constexpr int kWaitMs = 30000;
-
-// Runs the event loop until `done` holds or the time is up.
-bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using windowtest::channelShown;
+using windowtest::makeProgramFolder;
+using windowtest::waitFor;
 
 // Counts the rows it is asked to delete; never touches the machine's table.
 class FakeArpTable : public link::ArpTable {
@@ -65,97 +47,27 @@ public:
     int removed = 0;
 };
 
-// Copies a folder tree.
-void copyFolder(const QString& from, const QString& to) {
-    std::error_code error;
-    std::filesystem::create_directories(to.toStdString(), error);
-    std::filesystem::copy(from.toStdString(), to.toStdString(), std::filesystem::copy_options::recursive,
-                          error);
-}
-
-// A program folder with the built default skin (ini files, bitmaps, logo), or the skin's ini file alone
-// when the skin has not been painted.
-std::unique_ptr<QTemporaryDir> makeProgramFolder() {
-    auto folder = std::make_unique<QTemporaryDir>();
-    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
-    if (QFile::exists(runtime.filePath(QStringLiteral("ini/res.ini")))) {
-        copyFolder(runtime.filePath(QStringLiteral("ini")), folder->filePath(QStringLiteral("ini")));
-        copyFolder(runtime.filePath(QStringLiteral("skin/vistrel")),
-                   folder->filePath(QStringLiteral("skin/vistrel")));
-        copyFolder(runtime.filePath(QStringLiteral("logo")), folder->filePath(QStringLiteral("logo")));
-    } else {
-        QDir(folder->path()).mkpath(QStringLiteral("ini"));
-        std::error_code error;
-        std::filesystem::copy_file(DVR_SOURCE_DIR "/skins/vistrel/res.ini",
-                                   folder->filePath(QStringLiteral("ini/res.ini")).toStdString(), error);
-    }
-    return folder;
-}
-
-// The channel whose signature colour the pane shows: three samples along its bottom band, clear of the
-// channel number and the code marks; -1 when they disagree.
-int channelShown(const QImage& window, const QRect& pane) {
-    int found = -2;
-    for (const double fx : {0.3, 0.5, 0.7}) {
-        const QPoint point(pane.left() + int(pane.width() * fx), pane.top() + int(pane.height() * 0.93));
-        const int channel = synth::nearestSignatureChannel(window.pixel(point) & 0xFFFFFF);
-        if (found != -2 && channel != found) {
-            return -1;
-        }
-        found = channel;
-    }
-    return found;
-}
-
-class VistrelWindow : public ::testing::Test {
+class VistrelWindow : public windowtest::SimulatorWindowTest<> {
 protected:
     void startRecorder(sim::PictureMix pictures, bool newerProtocol = true, bool keyLock = false) {
         sim::SimOptions options;
         options.keyLock = keyLock;
-        options.host = "127.0.0.1";
-        options.port = 0;
         options.pictures = pictures;
         options.newerBit = newerProtocol;
         if (!newerProtocol) {
             options.versionText = "DVRJ PACKET1.41";
         }
-        m_recorder = std::make_unique<sim::RecorderSimulator>(options, [this](const std::string& line) {
-            std::lock_guard lock(m_logMutex);
-            m_log.push_back(line);
-        });
-        std::string error;
-        ASSERT_TRUE(m_recorder->listen(error)) << error;
-        m_recorder->records().prewarm();
-        m_recorder->start();
+        SimulatorWindowTest::startRecorder(std::move(options));
     }
 
     void openWindow() {
-        m_home = makeProgramFolder();
-        ViewOptions options;
-        options.programFolder = m_home->path().toStdString();
-        options.settingsFilePath = m_home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
-        options.hostOverride = "127.0.0.1";
-        options.portOverride = m_recorder ? m_recorder->port() : uint16_t(1);
+        ViewOptions options = viewOptions(m_recorder ? m_recorder->port() : uint16_t(1));
         options.arpTable = &m_arp;
         options.timers = &m_timers;
         options.clock = &m_clock;
-        m_frame = std::make_unique<MainFrame>(std::move(options), m_notifier);
-        m_frame->view()->initialUpdate();
+        makeFrame(std::move(options));
         m_frame->show();
     }
-
-    void TearDown() override {
-        if (m_frame) {
-            m_frame->close();
-            QCoreApplication::processEvents();
-            m_frame.reset();
-        }
-        if (m_recorder) {
-            m_recorder->stop();
-        }
-    }
-
-    VistrelView& view() { return *m_frame->view(); }
 
     void click(int commandId) {
         skin::SkinButton* button = view().button(commandId);
@@ -210,25 +122,10 @@ protected:
 
     // Packets the recorder received, one JSON line each (written on the recorder's thread).
     std::vector<std::string> receivedPackets(const std::string& command) {
-        std::lock_guard lock(m_logMutex);
-        std::vector<std::string> lines;
-        for (const std::string& line : m_log) {
-            if (line.find("\"command\":\"" + command + "\"") != std::string::npos) {
-                lines.push_back(line);
-            }
-        }
-        return lines;
+        return m_recorder->packets(command);
     }
 
-    std::mutex m_logMutex;
-    std::vector<std::string> m_log;
-    std::unique_ptr<sim::RecorderSimulator> m_recorder;
-    std::unique_ptr<QTemporaryDir> m_home;
-    RecordingViewerNotifier m_notifier;
     FakeArpTable m_arp;
-    testing::FakeLiveTimers m_timers;
-    testing::FakeClock m_clock;
-    std::unique_ptr<MainFrame> m_frame;
 };
 
 TEST_F(VistrelWindow, FullPicturesReachTheirPanesInEveryLayout) {
@@ -509,19 +406,3 @@ TEST(VistrelStart, LockIsReleasedWhenTheCopyEnds) {
 
 }  // namespace
 }  // namespace dvr::live
-
-int main(int argc, char** argv) {
-    // Never the user's folders: runtime, config and home folders of this run only.
-    QTemporaryDir scratch;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
-        const QString path = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        setenv(name, path.toLocal8Bit().constData(), 1);
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    unsetenv("VISTREL_HOME");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -3,6 +3,7 @@
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
 #include "common/skin/widgets/SkinButton.h"
+#include "tests/viewer/playback/PlaybackWindowTestSupport.h"
 #include "tools/synth/Synth.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -34,30 +34,13 @@ namespace {
 namespace fs = std::filesystem;
 using link::RecorderTime;
 
-class FakeLink : public PlaybackLink {
-public:
-    bool request(RequestKind) override { return true; }
-    void setPlayRequest(uint32_t, uint32_t, uint32_t) override {}
-    void setFollowUp(RequestKind kind) override { follow = kind; }
-    RequestKind followUp() const override { return follow; }
-    bool connected() const override { return true; }
-    bool connect() override { return true; }
-    void disconnect() override {}
-    int protocolLevel() const override { return 3; }
-    RequestKind follow = RequestKind::NextPlaybackPicture;
-};
-
 class FakeDesktop : public DesktopServices {
 public:
     void openFolder(const std::string& folder) override { opened.push_back(folder); }
     std::vector<std::string> opened;
 };
 
-std::string binFolder() {
-    if (const char* dir = std::getenv("DVR_BIN_DIR"))
-        return dir;
-    return DVR_BIN_DIR_DEFAULT;
-}
+using windowtest::binFolder;
 
 // Runs a command; its exit code and output (standard error joined).
 int run(const std::string& command, std::string* output = nullptr) {
@@ -78,18 +61,6 @@ std::string quoted(const std::string& path) {
     return "'" + path + "'";
 }
 
-frame::DecodedPicture decoded(frame::PictureKind kind, int channel) {
-    synth::PictureSpec shape;
-    shape.kind = kind;
-    shape.channel = channel;
-    const synth::Picture picture = synth::drawPicture(shape);
-    frame::DecodedPicture out;
-    out.width = picture.width;
-    out.height = picture.height;
-    std::memcpy(out.pixels.data(), picture.pixels.data(), picture.pixels.size());
-    return out;
-}
-
 std::vector<fs::path> filesEndingIn(const fs::path& folder, const std::string& ending) {
     std::vector<fs::path> found;
     std::error_code error;
@@ -102,18 +73,13 @@ std::vector<fs::path> filesEndingIn(const fs::path& folder, const std::string& e
     return found;
 }
 
-class PlaybackExportWindowTest : public ::testing::Test {
+class PlaybackExportWindowTest : public windowtest::PlaybackWindowFixture {
 protected:
     void SetUp() override {
-        if (!fs::exists(fs::path(binFolder()) / "ini" / "res.ini"))
-            GTEST_SKIP() << "no built skin in " << binFolder();
-        window = std::make_unique<PlaybackWindow>(controller, binFolder());
-        controller.setView(window.get());
+        PlaybackWindowFixture::SetUp();
+        if (!window)
+            return;
         const RecorderTime start{2006, 1, 2, 3, 4, 5};
-        const RecorderTime end{2006, 1, 2, 4, 4, 5};
-        controller.setRecordingRange({link::packDateWord(start), link::packTimeWord(start),
-                                      link::packDateWord(end), link::packTimeWord(end)});
-        controller.open(kSplitFour, 0x20016);
         controller.pictureTime(link::packPictureDateWord(start), (2u << 24) | (3u << 16) | (4u << 8) | 5u);
         window->refresh();
         window->show();
@@ -129,18 +95,6 @@ protected:
         window->setExportSetup(setup);
     }
 
-    void deliver(frame::PictureKind kind, int channel) {
-        frame::FrameHeader header;
-        header.layoutCode = 0x20016;
-        header.pictureFlags = synth::pictureFlagsFor(kind);
-        header.videoStandard = frame::kSixtyFieldStandard;
-        header.channelMaskA = header.channelMaskB = 0xFFFF0000;
-        for (int i = 0; i < 5 && !controller.acceptPicture(header); ++i) {
-        }
-        const PaneDrawList draws = controller.pictureArrived(channel, header);
-        window->showPicture(channel, header, decoded(kind, channel), draws);
-    }
-
     std::string verify(const fs::path& file, int* code) {
         std::string out;
         *code = run(quoted(binFolder() + "/zavtool") + " verify " + quoted(file.string()), &out);
@@ -148,13 +102,10 @@ protected:
     }
 
     QTemporaryDir scratch;
-    FakeLink link;
     FakeDesktop desktop;
     ExportSetup setup;
     int64_t nowMs = 0;
     uint64_t tick = 12345;
-    PlaybackController controller{link, [] { return RecorderTime{2010, 1, 1}; }};
-    std::unique_ptr<PlaybackWindow> window;
 };
 
 TEST_F(PlaybackExportWindowTest, SaveWritesThePictureAreaWithAManifestThatVerifies) {
@@ -357,18 +308,3 @@ TEST_F(PlaybackExportWindowTest, FullDiskStopsTheRecordingUnchecksAndReports) {
 
 }  // namespace
 }  // namespace dvr::playback
-
-int main(int argc, char** argv) {
-    // Never the user's folders: runtime, config and home folders of this run only.
-    QTemporaryDir scratch;
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"}) {
-        const QString path = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        setenv(name, path.toLocal8Bit().constData(), 1);
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

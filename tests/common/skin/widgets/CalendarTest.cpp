@@ -11,10 +11,7 @@ using dvr::skin::CalendarRules;
 using dvr::skin::DateCalendar;
 
 namespace {
-class CalendarTest : public ::testing::Test {
-protected:
-    void SetUp() override { testApp(); }
-};
+class CalendarTest : public ::testing::Test {};
 }  // namespace
 
 TEST(CalendarRules, WeekdayHeaderAsSpelled) {

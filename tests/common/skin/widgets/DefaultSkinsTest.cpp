@@ -5,7 +5,6 @@
 #include "common/skin/PlayerSkinReader.h"
 #include "common/skin/SkinReader.h"
 #include "common/skin/widgets/PlayerToolTips.h"
-#include "tests/common/skin/widgets/QtTestApp.h"
 
 #include <QFile>
 #include <QImage>
@@ -62,7 +61,6 @@ void append(std::vector<Key>& to, const std::string& section, std::initializer_l
 class DefaultSkins : public ::testing::Test {
 protected:
     void SetUp() override {
-        testApp();
         if (binDir().empty())
             GTEST_SKIP() << "no program folder: set DVR_BIN_DIR";
     }

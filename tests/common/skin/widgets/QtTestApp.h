@@ -1,20 +1,10 @@
+// Mouse input for the skin controls as the user gives it (the program's QApplication is made by the shared
+// Qt test main).
 #pragma once
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QWidget>
-
-// One QApplication for the whole test program (offscreen platform). It is
-// never destroyed: tearing it down among the other static objects at exit
-// crashes inside Qt.
-inline QApplication& testApp() {
-    static int argc = 1;
-    static char name[] = "skin_widgets_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // Delivers a mouse event to widget at pos (widget coordinates).
 inline void sendMouse(QWidget& widget, QEvent::Type type, QPoint pos, Qt::MouseButton button,

@@ -35,10 +35,7 @@ struct Recorder {
     }
 };
 
-class SkinButtonTest : public ::testing::Test {
-protected:
-    void SetUp() override { testApp(); }
-};
+class SkinButtonTest : public ::testing::Test {};
 
 QImage solid(QColor colour) {
     QImage image(20, 10, QImage::Format_RGB32);

@@ -9,10 +9,7 @@ using dvr::skin::PlayerSlider;
 using dvr::skin::ViewerSlider;
 
 namespace {
-class SliderWidgetTest : public ::testing::Test {
-protected:
-    void SetUp() override { testApp(); }
-};
+class SliderWidgetTest : public ::testing::Test {};
 
 QImage image(int w, int h, QColor colour) {
     QImage i(w, h, QImage::Format_RGB32);

@@ -30,21 +30,13 @@ bool waitFor(const std::function<bool()>& done) {
 
 class FileHandOffTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "file_hand_off_test";
-        static char* argv[] = {name, nullptr};
-        s_app = new QCoreApplication(argc, argv);
-    }
     void SetUp() override {
         ASSERT_TRUE(m_runtime.isValid());
         qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
     }
 
-    static QCoreApplication* s_app;
     QTemporaryDir m_runtime;
 };
-QCoreApplication* FileHandOffTest::s_app = nullptr;
 
 TEST_F(FileHandOffTest, TheRunningCopyReceivesEachFileItIsHanded) {
     skin::SingleInstanceLock running(QStringLiteral("Discoro"));

@@ -17,6 +17,7 @@
 
 #include "player/ui/PositionSlider.h"
 #include "player/ui/view/PlayerControlIds.h"
+#include "tests/player/ui/window/PlayerWindowTestSupport.h"
 #include "tools/synth/Synth.h"
 #include "tools/zavgen/BackupGenerator.h"
 
@@ -26,6 +27,7 @@ namespace dvr::player {
 namespace {
 
 namespace fs = std::filesystem;
+using windowtest::waitFor;
 
 // A minimal skin: the window, the picture area and the buttons the test presses; no bitmaps.
 constexpr const char* kResIni = R"([MAIN POS]
@@ -44,52 +46,17 @@ PAL=0
 class PlayerViewTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "player_view_test";
-        static char* argv[] = {name, nullptr};
-        // Never a real display or sound device, whatever the caller's environment says.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qputenv("SDL_AUDIODRIVER", "dummy");
-        if (!QApplication::instance()) {
-            s_app = new QApplication(argc, argv);
-        }
         s_dir = fs::temp_directory_path() / ("discoro-view-" + std::to_string(::getpid()));
         fs::create_directories(s_dir / "home");
         std::ofstream(s_dir / "home" / "res.ini") << kResIni;
     }
     static void TearDownTestSuite() { fs::remove_all(s_dir); }
 
-    static std::string generate(const std::string& name, zavgen::GeneratorOptions options) {
-        const fs::path path = s_dir / name;
-        zavgen::GeneratorReport report;
-        EXPECT_TRUE(zavgen::generateBackup(path.string(), options, report)) << report.error;
-        return path.string();
+    static std::string generate(const std::string& name, const zavgen::GeneratorOptions& options) {
+        return windowtest::generate(s_dir, name, options);
     }
 
-    std::unique_ptr<PlayerView> makeView() {
-        PlayerView::Options options;
-        options.programFolder = (s_dir / "home").string();
-        options.notifier = &m_messages;
-        options.paced = false;
-        auto view = std::make_unique<PlayerView>(options);
-        view->show();
-        return view;
-    }
-
-    // Runs the event loop until done() or the time-out.
-    template <typename F>
-    static bool waitFor(F done, int timeoutMs = 20000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > timeoutMs) {
-                return false;
-            }
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        QApplication::processEvents();
-        return true;
-    }
+    std::unique_ptr<PlayerView> makeView() { return windowtest::makeView(s_dir / "home", m_messages); }
 
     // The channel whose signature colour each pane of the current page shows (-1: none).
     static std::vector<int> paneChannels(PlayerView& view) {
@@ -124,7 +91,6 @@ protected:
         return channels;
     }
 
-    static inline QApplication* s_app = nullptr;
     static inline fs::path s_dir;
     RecordingSkinNotifier m_messages;
 };

@@ -6,9 +6,11 @@
 #include <QElapsedTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "player/ui/PlayerView.h"
 #include "player/ui/view/PlayerControlIds.h"
+#include "tests/player/ui/window/PlayerWindowTestSupport.h"
 #include "tools/zavgen/BackupGenerator.h"
 
 using namespace dvr::skin;
@@ -37,15 +39,6 @@ constexpr qint64 kPromptMs = 100;
 class PlayerWaitTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "player_wait_test";
-        static char* argv[] = {name, nullptr};
-        // Never a real display or sound device, whatever the caller's environment says.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qputenv("SDL_AUDIODRIVER", "dummy");
-        if (!QApplication::instance()) {
-            s_app = new QApplication(argc, argv);
-        }
         s_dir = fs::temp_directory_path() / ("discoro-wait-" + std::to_string(::getpid()));
         fs::create_directories(s_dir / "home");
         std::ofstream(s_dir / "home" / "res.ini") << kResIni;
@@ -62,27 +55,14 @@ protected:
         options.durationSeconds = 12;
         options.syntheticPictures = false;
         options.codestreamBytes = 6000;
-        const fs::path path = s_dir / name;
-        zavgen::GeneratorReport report;
-        EXPECT_TRUE(zavgen::generateBackup(path.string(), options, report)) << report.error;
-        return QString::fromStdString(path.string());
+        return QString::fromStdString(windowtest::generate(s_dir, name, options));
     }
 
-    // Runs the event loop until done() or the time-out.
-    template <typename F>
-    static bool waitFor(F done, int timeoutMs = 20000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > timeoutMs) {
-                return false;
-            }
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        return true;
+    // Runs the event loop in short slices until done() or the time-out.
+    static bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
+        return testsupport::runEventsUntil(done, timeoutMs, 5);
     }
 
-    static inline QApplication* s_app = nullptr;
     static inline fs::path s_dir;
     RecordingSkinNotifier m_messages;
 };

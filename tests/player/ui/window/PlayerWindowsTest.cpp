@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include "player/ui/PlayerView.h"
 #include "player/ui/view/PlayerControlIds.h"
 #include "tests/common/export/AviCheck.h"
+#include "tests/player/ui/window/PlayerWindowTestSupport.h"
 #include "tools/synth/Synth.h"
 #include "tools/zavgen/BackupGenerator.h"
 
@@ -30,6 +30,7 @@ using testing::nearColour;
 using testing::pixelAt;
 using testing::probeAvi;
 using testing::runCommand;
+using windowtest::waitFor;
 
 constexpr const char* kResIni = R"([MAIN POS]
 POS_SKIN=<0><0><1000><640>
@@ -61,19 +62,8 @@ PAL=0
 class PlayerWindowsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "player_windows_test";
-        static char* argv[] = {name, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qputenv("SDL_AUDIODRIVER", "dummy");
-        if (!QApplication::instance()) {
-            s_app = new QApplication(argc, argv);
-        }
         s_dir = fs::temp_directory_path() / ("discoro-windows-" + std::to_string(::getpid()));
         fs::create_directories(s_dir);
-        // The per-user folders stay inside the test's folder (no signing key of the user's is found).
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((s_dir / "data").string()));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((s_dir / "config").string()));
     }
     static void TearDownTestSuite() { fs::remove_all(s_dir); }
 
@@ -83,36 +73,12 @@ protected:
         std::ofstream(m_home / "res.ini") << kResIni;
     }
 
-    std::string generate(const std::string& name, zavgen::GeneratorOptions options) {
-        const fs::path path = s_dir / name;
-        zavgen::GeneratorReport report;
-        EXPECT_TRUE(zavgen::generateBackup(path.string(), options, report)) << report.error;
-        return path.string();
+    std::string generate(const std::string& name, const zavgen::GeneratorOptions& options) {
+        return windowtest::generate(s_dir, name, options);
     }
 
     std::unique_ptr<PlayerView> makeView(StillPrinter* printer = nullptr) {
-        PlayerView::Options options;
-        options.programFolder = m_home.string();
-        options.notifier = &m_messages;
-        options.paced = false;
-        options.printer = printer;
-        auto view = std::make_unique<PlayerView>(options);
-        view->show();
-        return view;
-    }
-
-    template <typename F>
-    static bool waitFor(F done, int timeoutMs = 20000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > timeoutMs) {
-                return false;
-            }
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        QApplication::processEvents();
-        return true;
+        return windowtest::makeView(m_home, m_messages, printer);
     }
 
     // A file opened and paused on its first pictures, in the one-pane layout of channel 2.
@@ -144,7 +110,6 @@ protected:
         return s.str();
     }
 
-    static inline QApplication* s_app = nullptr;
     static inline fs::path s_dir;
     fs::path m_home;
     RecordingSkinNotifier m_messages;

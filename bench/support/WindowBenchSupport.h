@@ -1,0 +1,111 @@
+// What the window benchmarks share: the recorder the run streams from, a program folder with the build's
+// skin, the main window on it, and a main() that keeps the run off the user's folders and display.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "common/frame/MallocTuning.h"
+#include "tools/dvrsim/RecorderSimulator.h"
+#include "viewer/live/widgets/MainFrame.h"
+#include "viewer/live/widgets/ViewerNotifier.h"
+
+namespace dvr::bench {
+
+// A positive number from the environment, else `fallback`.
+inline double numberFromEnvironment(const char* name, double fallback) {
+    const char* text = std::getenv(name);
+    const double value = text != nullptr ? std::atof(text) : 0.0;
+    return value > 0 ? value : fallback;
+}
+
+// The recorder every benchmark of this run streams from, on a loopback port: 16 channels of full
+// pictures, every picture synthesised before the first connection. A failed listen ends the run.
+inline sim::RecorderSimulator& recorder() {
+    static std::unique_ptr<sim::RecorderSimulator> simulator = [] {
+        sim::SimOptions options;
+        options.host = "127.0.0.1";
+        options.port = 0;
+        options.pictures = sim::PictureMix::Full;
+        auto sim = std::make_unique<sim::RecorderSimulator>(options);
+        std::string error;
+        if (!sim->listen(error)) {
+            std::fprintf(stderr, "recorder simulator: %s\n", error.c_str());
+            std::exit(1);
+        }
+        sim->records().prewarm();
+        sim->start();
+        return sim;
+    }();
+    return *simulator;
+}
+
+// A program folder with the skin files of the build (or the source skin's ini file).
+inline std::unique_ptr<QTemporaryDir> makeProgramFolder() {
+    auto folder = std::make_unique<QTemporaryDir>();
+    const QDir runtime(QStringLiteral(DVR_RUNTIME_DIR));
+    bool copied = false;
+    for (const QString& sub : {QStringLiteral("ini"), QStringLiteral("skin"), QStringLiteral("logo")}) {
+        const QString from = runtime.filePath(sub);
+        if (!QDir(from).exists()) {
+            continue;
+        }
+        QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-r"), from, folder->path()});
+        copied = copied || sub == QStringLiteral("ini");
+    }
+    if (!copied || !QFile::exists(folder->filePath(QStringLiteral("ini/res.ini")))) {
+        QDir(folder->path()).mkpath(QStringLiteral("ini"));
+        QFile::copy(QStringLiteral(DVR_SOURCE_DIR "/skins/vistrel/res.ini"),
+                    folder->filePath(QStringLiteral("ini/res.ini")));
+    }
+    return folder;
+}
+
+// The main window on `home`, set to the run's recorder, started up and shown.
+inline std::unique_ptr<live::MainFrame> openMainWindow(const QTemporaryDir& home,
+                                                       live::ViewerNotifier& notifier) {
+    live::ViewOptions options;
+    options.programFolder = home.path().toStdString();
+    options.settingsFilePath = home.filePath(QStringLiteral("Vistrel.ini")).toStdString();
+    options.hostOverride = "127.0.0.1";
+    options.portOverride = recorder().port();
+    auto frame = std::make_unique<live::MainFrame>(std::move(options), notifier);
+    frame->view()->initialUpdate();
+    frame->show();
+    return frame;
+}
+
+// The body of a window benchmark's main(): the run's own runtime, config and home folders, the offscreen
+// platform, the heap tuned as the programs tune it, one QApplication; the recorder stops at the end.
+inline int runWindowBenchmarks(int argc, char** argv) {
+    QTemporaryDir scratch;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
+        const QString path = scratch.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        setenv(name, path.toLocal8Bit().constData(), 1);
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    frame::tuneHeapForPictureDecoding();
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    recorder().stop();
+    return 0;
+}
+
+}  // namespace dvr::bench
