@@ -139,7 +139,21 @@ void clearUpperVectorState() {}
 #endif
 
 // Sets up the codec and stream over `reader`, reads the main header and applies the guard.
+// The limits a picture of ours keeps, on what the main header declares.
+bool withinLimits(const CodestreamShape& shape) {
+    return shape.width > 0 && shape.height > 0 && shape.width <= uint32_t(kMaxPictureWidth) &&
+           shape.height <= uint32_t(kMaxPictureHeight) && shape.components > 0 &&
+           shape.components <= kMaxComponents && shape.tiles > 0 && shape.tiles <= kMaxTiles;
+}
+
 std::optional<CodestreamShape> openCodestream(MemoryReader& reader, Resources& res) {
+    // OpenJPEG sets up every tile the header declares while it reads the header (up to 65,535 of them, a
+    // few hundred megabytes); the declared shape is judged from the size segment before it gets there.
+    const std::optional<CodestreamShape> declared =
+        J2kDecoder::declaredShape(std::span<const uint8_t>(reader.data, reader.size));
+    if (!declared || !withinLimits(*declared))
+        return std::nullopt;
+
     res.codec = opj_create_decompress(OPJ_CODEC_J2K);
     if (!res.codec)
         return std::nullopt;
@@ -187,6 +201,30 @@ std::optional<CodestreamShape> openCodestream(MemoryReader& reader, Resources& r
 }
 
 }  // namespace
+
+std::optional<CodestreamShape> J2kDecoder::declaredShape(std::span<const uint8_t> codestream) {
+    // SOC, then the SIZ segment: Lsiz, Rsiz, Xsiz, Ysiz, XOsiz, YOsiz, XTsiz, YTsiz, XTOsiz, YTOsiz, Csiz
+    // (big-endian), which the codestream syntax puts first.
+    constexpr size_t kSizEnd = 2 + 2 + 2 + 2 + 4 * 8 + 2;
+    if (codestream.size() < kSizEnd || codestream[0] != 0xFF || codestream[1] != 0x4F ||
+        codestream[2] != 0xFF || codestream[3] != 0x51)
+        return std::nullopt;
+    auto be16 = [&](size_t at) { return uint32_t(codestream[at]) << 8 | codestream[at + 1]; };
+    auto be32 = [&](size_t at) { return be16(at) << 16 | be16(at + 2); };
+    const uint64_t xSize = be32(8), ySize = be32(12), xOffset = be32(16), yOffset = be32(20);
+    const uint64_t tileWidth = be32(24), tileHeight = be32(28), tileX = be32(32), tileY = be32(36);
+    // The tile grid starts at or before the image and its first tile reaches into it.
+    if (xSize <= xOffset || ySize <= yOffset || tileWidth == 0 || tileHeight == 0 || tileX > xOffset ||
+        tileY > yOffset || tileX + tileWidth <= xOffset || tileY + tileHeight <= yOffset)
+        return std::nullopt;
+    CodestreamShape shape;
+    shape.width = uint32_t(std::min<uint64_t>(xSize - xOffset, UINT32_MAX));
+    shape.height = uint32_t(std::min<uint64_t>(ySize - yOffset, UINT32_MAX));
+    shape.components = be16(40);
+    shape.tiles =
+        ((xSize - tileX + tileWidth - 1) / tileWidth) * ((ySize - tileY + tileHeight - 1) / tileHeight);
+    return shape;
+}
 
 std::optional<CodestreamShape> J2kDecoder::checkCodestream(std::span<const uint8_t> codestream) {
     if (codestream.size() < 2)

@@ -35,6 +35,10 @@ public:
     // the declared shape, or nothing when the header is unreadable or the picture wider than 720,
     // taller than 576, without components or with more than 4, or cut into no tiles or more than 1024.
     static std::optional<CodestreamShape> checkCodestream(std::span<const uint8_t> codestream);
+    // The shape the codestream's size segment declares, read without OpenJPEG (so before any of its
+    // per-tile set-up); nothing when the codestream does not begin with its size segment or the
+    // segment's image and tile grid contradict each other.
+    static std::optional<CodestreamShape> declaredShape(std::span<const uint8_t> codestream);
 };
 
 }  // namespace dvr::frame

@@ -113,3 +113,40 @@ TEST(J2kDecoder, BadCodestreamsGiveNoPicture) {
     DecodedPicture out;
     EXPECT_TRUE(decoder.decode(good, out)) << "a failure must not spoil the decoder";
 }
+
+// A header that cuts the picture into thousands of tiles is refused from its size segment alone:
+// OpenJPEG would set up every declared tile while reading the header (hundreds of megabytes for a
+// hostile picture in a backup file, for every such picture).
+TEST(J2kDecoder, TileGridsAreJudgedBeforeOpenJpegReadsTheHeader) {
+    const auto& good = smallCodestream();
+    const auto declared = J2kDecoder::declaredShape(good);
+    const auto checked = J2kDecoder::checkCodestream(good);
+    ASSERT_TRUE(declared && checked);
+    EXPECT_EQ(declared->width, checked->width);
+    EXPECT_EQ(declared->height, checked->height);
+    EXPECT_EQ(declared->components, checked->components);
+    EXPECT_EQ(declared->tiles, checked->tiles);
+
+    // One-pixel tiles: 64 x 48 of them. XTsiz at 24, YTsiz at 28.
+    auto tiny = good;
+    writeBe32(tiny, 24, 1);
+    writeBe32(tiny, 28, 1);
+    ASSERT_TRUE(J2kDecoder::declaredShape(tiny));
+    EXPECT_EQ(J2kDecoder::declaredShape(tiny)->tiles, 64u * 48u);
+    EXPECT_FALSE(J2kDecoder::checkCodestream(tiny));
+    DecodedPicture out;
+    EXPECT_FALSE(J2kDecoder().decode(tiny, out));
+
+    // Grids that contradict the image: a tile offset past the image offset (XTOsiz at 32), a first tile
+    // that ends before the image begins (XOsiz at 16), tiles of no width.
+    auto pastOffset = good;
+    writeBe32(pastOffset, 32, 5);
+    auto before = good;
+    writeBe32(before, 16, 40);
+    writeBe32(before, 8, 104);
+    writeBe32(before, 24, 32);
+    auto empty = good;
+    writeBe32(empty, 24, 0);
+    for (const auto* cs : {&pastOffset, &before, &empty})
+        EXPECT_FALSE(J2kDecoder::declaredShape(*cs));
+}
