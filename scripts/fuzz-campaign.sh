@@ -5,14 +5,14 @@
 # leaks, time-outs, out-of-memory), whose inputs are kept in build/fuzz/findings/NAME. A finding does
 # not end a target's turn: it is kept and the target goes on from its corpus for the time that is left
 # (at most ten findings per target, so an input that fails at once cannot spin).
-#   usage: scripts/fuzz-campaign.sh [--jobs N] [SECONDS]
+#   usage: scripts/fuzz-campaign.sh [--jobs N] [SECONDS [TARGET...]]   (no TARGET: every target)
 # Builds the fuzz preset's targets first (clang; ccache when present). Commit the grown corpus; fix a
 # finding with a regression test and put its minimised input into the corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 usage() {
-  echo "usage: $0 [--jobs N] [SECONDS]" >&2
+  echo "usage: $0 [--jobs N] [SECONDS [TARGET...]]" >&2
   exit 2
 }
 parallel=2
@@ -28,6 +28,8 @@ case "${1:-}" in
     ;;
 esac
 seconds="${1:-600}"
+[ $# -eq 0 ] || shift
+wanted=("$@")
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ] || ! [[ "$parallel" =~ ^[1-9][0-9]*$ ]]; then
   usage
 fi
@@ -38,7 +40,11 @@ if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake --preset fuzz "${launcher[@]}" >/dev/null
-cmake --build --preset fuzz --target dvr_fuzzers -j "$parallel" >/dev/null
+if [ ${#wanted[@]} -eq 0 ]; then
+  cmake --build --preset fuzz --target dvr_fuzzers -j "$parallel" >/dev/null
+else
+  cmake --build --preset fuzz --target "${wanted[@]}" -j "$parallel" >/dev/null
+fi
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
@@ -88,9 +94,19 @@ campaign() {
 }
 
 fuzzers=()
-for fuzzer in build/fuzz/fuzz/*; do
-  [ -x "$fuzzer" ] && [ -f "$fuzzer" ] && fuzzers+=("$fuzzer")
-done
+if [ ${#wanted[@]} -eq 0 ]; then
+  for fuzzer in build/fuzz/fuzz/*; do
+    [ -x "$fuzzer" ] && [ -f "$fuzzer" ] && fuzzers+=("$fuzzer")
+  done
+else
+  for name in "${wanted[@]}"; do
+    if ! [ -x "build/fuzz/fuzz/$name" ]; then
+      echo "fuzz-campaign: no fuzz target $name in build/fuzz/fuzz" >&2
+      exit 2
+    fi
+    fuzzers+=("build/fuzz/fuzz/$name")
+  done
+fi
 if [ ${#fuzzers[@]} -eq 0 ]; then
   echo "fuzz-campaign: no fuzz targets in build/fuzz/fuzz" >&2
   exit 1
