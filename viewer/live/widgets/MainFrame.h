@@ -2,9 +2,9 @@
 
 #include <QWidget>
 
-class QGraphicsScene;
-class QGraphicsView;
+#include <memory>
 
+#include "common/skin/widgets/ScaledSkinHost.h"
 #include "viewer/live/widgets/VistrelView.h"
 
 namespace dvr::live {
@@ -19,7 +19,7 @@ public:
 
     VistrelView* view() const { return m_view; }
     void setFullScreen(bool on);
-    bool fullScreenShown() const { return m_scaler != nullptr; }
+    bool fullScreenShown() const { return m_scaled->scaled(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -29,12 +29,10 @@ private:
     void startDrag();
     // The playback window took the screen over, or gave it back.
     void showForPlayback(bool playbackShown);
-    void fitView();
 
     VistrelView* m_view = nullptr;
     QSize m_skinSize;
-    QGraphicsScene* m_scene = nullptr;  // full screen: the scene holding the view
-    QGraphicsView* m_scaler = nullptr;  // full screen: shows the scene scaled
+    std::unique_ptr<skin::ScaledSkinHost> m_scaled;  // full screen: the view scaled
 };
 
 }  // namespace dvr::live

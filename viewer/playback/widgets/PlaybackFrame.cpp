@@ -1,13 +1,8 @@
 #include "viewer/playback/widgets/PlaybackFrame.h"
 
-#include <QGraphicsProxyWidget>
-#include <QGraphicsScene>
-#include <QGraphicsView>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
-
-#include <algorithm>
 
 namespace dvr::playback {
 
@@ -23,6 +18,7 @@ PlaybackFrame::PlaybackFrame(PlaybackController& controller, const std::string& 
     m_window->move(0, 0);
     m_skinSize = m_window->size();
     setFixedSize(m_skinSize);
+    m_scaled = std::make_unique<skin::ScaledSkinHost>(*this, *m_window, m_skinSize);
     connect(m_window, &PlaybackWindow::dragRequested, this, [this] {
         if (QWindow* handle = windowHandle())
             handle->startSystemMove();
@@ -34,7 +30,7 @@ void PlaybackFrame::showWindow(bool fullScreen) {
     setScaled(fullScreen);
     if (fullScreen) {
         showFullScreen();
-        fitWindow();
+        m_scaled->fit();
     } else {
         showNormal();
         setFixedSize(m_skinSize);
@@ -50,51 +46,20 @@ void PlaybackFrame::showWindow(bool fullScreen) {
 }
 
 void PlaybackFrame::setScaled(bool on) {
-    if (on == bool(m_scaler))
+    if (on == m_scaled->scaled())
         return;
+    m_scaled->setScaled(on);
     if (on) {
-        // The window goes into a scene shown scaled, so that clicks reach it at the scaled places too.
-        m_window->setParent(nullptr);
-        m_scene = new QGraphicsScene(this);
-        m_scene->setBackgroundBrush(Qt::black);
-        m_scene->addWidget(m_window);
-        m_scene->setSceneRect(QRectF(QPointF(0, 0), QSizeF(m_skinSize)));
-        m_scaler = new QGraphicsView(m_scene, this);
-        m_scaler->setFrameShape(QFrame::NoFrame);
-        m_scaler->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        m_scaler->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        m_scaler->setBackgroundBrush(Qt::black);
-        m_scaler->setRenderHint(QPainter::SmoothPixmapTransform);
-        m_scaler->setAlignment(Qt::AlignCenter);
-        m_scaler->show();
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    } else {
-        if (QGraphicsProxyWidget* proxy = m_window->graphicsProxyWidget())
-            proxy->setWidget(nullptr);
-        delete m_scaler;
-        m_scaler = nullptr;
-        delete m_scene;
-        m_scene = nullptr;
-        m_window->setParent(this);
-        m_window->move(0, 0);
     }
-}
-
-void PlaybackFrame::fitWindow() {
-    if (!m_scaler || m_skinSize.isEmpty())
-        return;
-    m_scaler->setGeometry(rect());
-    // The largest uniform scale at which the whole skin fits, centred on black.
-    const double scale =
-        std::min(double(width()) / m_skinSize.width(), double(height()) / m_skinSize.height());
-    m_scaler->resetTransform();
-    m_scaler->scale(scale, scale);
 }
 
 void PlaybackFrame::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    fitWindow();
+    if (m_scaled) {
+        m_scaled->fit();
+    }
 }
 
 }  // namespace dvr::playback

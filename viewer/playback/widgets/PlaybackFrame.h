@@ -7,9 +7,9 @@
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
 #include <QWidget>
+#include <memory>
 
-class QGraphicsScene;
-class QGraphicsView;
+#include "common/skin/widgets/ScaledSkinHost.h"
 
 namespace dvr::playback {
 
@@ -22,19 +22,17 @@ public:
     PlaybackWindow* playbackWindow() const { return m_window; }
     // Shows the frame full screen or centred at the skin's size.
     void showWindow(bool fullScreen);
-    bool fullScreenShown() const { return m_scaler != nullptr; }
+    bool fullScreenShown() const { return m_scaled->scaled(); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void setScaled(bool on);
-    void fitWindow();
 
     PlaybackWindow* m_window = nullptr;
     QSize m_skinSize;
-    QGraphicsScene* m_scene = nullptr;  // full screen: the scene holding the window
-    QGraphicsView* m_scaler = nullptr;  // full screen: shows the scene scaled
+    std::unique_ptr<skin::ScaledSkinHost> m_scaled;  // full screen: the window scaled
 };
 
 }  // namespace dvr::playback
