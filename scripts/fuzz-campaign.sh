@@ -9,6 +9,9 @@
 # Builds the fuzz preset's targets first (clang; ccache when present). Commit the grown corpus; fix a
 # finding with a regression test and put its minimised input into the corpus.
 set -euo pipefail
+# The whole script is read before it runs (one braced block), so that a checkout or an edit of this file
+# during a campaign of hours cannot change what the running campaign does next.
+{
 cd "$(dirname "$0")/.."
 
 usage() {
@@ -142,3 +145,4 @@ if [ "$bad" -ne 0 ]; then
   echo "fuzz-campaign: findings are in build/fuzz/findings/NAME"
 fi
 exit "$bad"
+}
