@@ -109,6 +109,9 @@ public:
         m_lastTaken = picture.headerOffset;
         if (m_cancelled.load() || m_channel >= 32 || !(h.channelMask() & (1u << m_channel)))
             return;
+        // A quad's second field is never shown: not worth decoding (half the records of a quad file).
+        if (player::FieldRules::dropsUndecoded(h.pictureFlags, h.layoutCode, picture.fieldCode))
+            return;
         if (m_from || m_to) {
             if (!h.time.isValid())
                 return;

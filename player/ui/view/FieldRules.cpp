@@ -4,12 +4,17 @@
 
 namespace dvr::player {
 
+bool FieldRules::dropsUndecoded(uint32_t pictureFlags, uint32_t layoutCode, int fieldCode) {
+    return frame::pictureKind(pictureFlags) == frame::PictureKind::Quad && fieldCode != 0 &&
+           layoutCode != kQuadAnyFieldLayout;
+}
+
 FieldRules::Taken FieldRules::take(int channel, frame::DecodedPicture& decoded, uint32_t pictureFlags,
                                    uint32_t layoutCode, int fieldCode) {
-    const frame::PictureKind kind = frame::pictureKind(pictureFlags);
-    if (kind == frame::PictureKind::Quad && fieldCode != 0 && layoutCode != kQuadAnyFieldLayout) {
+    if (dropsUndecoded(pictureFlags, layoutCode, fieldCode)) {
         return {};
     }
+    const frame::PictureKind kind = frame::pictureKind(pictureFlags);
     if (kind != frame::PictureKind::FullHeight) {
         return {Verdict::Keep, &decoded};
     }

@@ -28,6 +28,10 @@ public:
         frame::DecodedPicture* picture = nullptr;
     };
 
+    // True for a record that `take` drops whatever its pixels hold (a quad's second field): it need not be
+    // decoded at all.
+    static bool dropsUndecoded(uint32_t pictureFlags, uint32_t layoutCode, int fieldCode);
+
     // `channel` is the first channel read from the decoded picture; `fieldCode` 0 first field, 1 second
     // field, anything else a whole frame.
     Taken take(int channel, frame::DecodedPicture& decoded, uint32_t pictureFlags, uint32_t layoutCode,
