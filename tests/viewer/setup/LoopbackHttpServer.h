@@ -1,7 +1,8 @@
 #pragma once
 
+#include "tests/support/EventLoopWait.h"
+
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QTcpServer>
@@ -14,14 +15,7 @@ namespace dvr::setup {
 // Runs the event loop until `done` holds or `timeoutMs` passed; true when it holds.
 template <typename Predicate>
 bool waitUntil(Predicate done, int timeoutMs = 5000) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QTest::qWait(5);
-    }
-    return true;
+    return testsupport::runEventsUntil(done, timeoutMs, 5);
 }
 
 // A tiny HTTP server on 127.0.0.1 for the lookup tests. Each request's head is kept; the handler turns
