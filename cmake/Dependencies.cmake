@@ -2,6 +2,7 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(OPENJP2 REQUIRED IMPORTED_TARGET GLOBAL libopenjp2>=2.5)
 pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET GLOBAL libturbojpeg)
+pkg_check_modules(MICROHTTPD REQUIRED IMPORTED_TARGET GLOBAL libmicrohttpd>=0.9.70)
 
 if(DVR_WITH_QT)
   find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network PrintSupport)
@@ -17,6 +18,7 @@ endif()
 # Short aliases used by the project's targets.
 add_library(dvr::openjp2 ALIAS PkgConfig::OPENJP2)
 add_library(dvr::turbojpeg ALIAS PkgConfig::TURBOJPEG)
+add_library(dvr::microhttpd ALIAS PkgConfig::MICROHTTPD)
 if(DVR_WITH_QT)
   add_library(dvr::sdl2 ALIAS PkgConfig::SDL2)
 endif()

@@ -8,10 +8,10 @@ packages=(
   clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
   libopenjp2-7-dev libopenjp2-tools libturbojpeg0-dev libjpeg62-turbo-dev
-  libsdl2-dev libssl-dev
+  libsdl2-dev libssl-dev libmicrohttpd-dev libcrypt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation2
-  ffmpeg poppler-utils xvfb xauth
+  ffmpeg poppler-utils xvfb xauth chromium systemd
   help2man desktop-file-utils appstream lintian shared-mime-info file
 )
 

@@ -18,6 +18,14 @@ public:
     // for its own timers then).
     bool pollOnce(int timeoutMs);
 
+    // For a loop that polls many descriptors at once: the socket to watch
+    // (-1: none) and the poll events wanted now (0: nothing to watch).
+    int fd() const { return m_socket.fd(); }
+    short events() const;
+    // Reports what poll() found for fd() with events() to the session, as
+    // pollOnce() does.
+    void dispatch(short events, short revents);
+
 private:
     RecorderSession& m_session;
     RecorderSocket& m_socket;
