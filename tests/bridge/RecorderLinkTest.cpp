@@ -174,7 +174,7 @@ TEST_F(BridgeLinkTest, LiveRequestAsksOnlyForWatchedChannelsAtTheirSpeed) {
     EXPECT_EQ(static_cast<uint8_t>(text[body]), 0xFF);
     EXPECT_EQ(static_cast<uint8_t>(text[body + 1]), 0xD8);
     EXPECT_EQ(second.stream->read(buffer), 0u);  // nothing of channel 6 yet
-    EXPECT_EQ(link.feed(2).picturesIn, 1u);
+    EXPECT_EQ(link.feed(2).picturesIn, 2u);
     EXPECT_EQ(link.feed(0).picturesIn, 0u);  // nobody watched channel 1: never encoded
     // Both clients gone: the loop stops after the picture in flight.
     const size_t before = sentLiveRequests().size();
