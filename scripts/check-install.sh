@@ -40,7 +40,7 @@ wait_for() {
   return 1
 }
 
-programs=(vistrel discoro vistrelctl zavtool dvrsim zavgen)
+programs=(vistrel discoro vistrelctl zavtool dvrsim zavgen vistrel-bridge)
 
 # --- staged install, moved to a prefix of its own ---------------------------------------------
 if ! DESTDIR="$scratch/stage" cmake --install "$build" --prefix /usr >"$scratch/install.log" 2>&1; then
