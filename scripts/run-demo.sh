@@ -25,7 +25,12 @@ fi
 scratch="$(mktemp -d)"
 sim_pid=""
 discoro_pid=""
+bridge_pid=""
 cleanup() {
+  if [ -n "$bridge_pid" ] && kill -0 "$bridge_pid" 2>/dev/null; then
+    kill "$bridge_pid" 2>/dev/null || true
+    wait "$bridge_pid" 2>/dev/null || true
+  fi
   if [ -n "$discoro_pid" ] && kill -0 "$discoro_pid" 2>/dev/null; then
     kill "$discoro_pid" 2>/dev/null || true
     wait "$discoro_pid" 2>/dev/null || true
@@ -69,6 +74,29 @@ done
 if [ -z "$port" ]; then
   echo "run-demo: dvrsim did not start listening" >&2
   exit 1
+fi
+
+# ---- vistrel-bridge beside the simulated recorder, on loopback -------------------------------------------
+bridge_url=""
+if [ -x "$bin/vistrel-bridge" ]; then
+  bridge_log="$scratch/bridge.log"
+  "$bin/vistrel-bridge" --host 127.0.0.1 --port "$port" --listen 127.0.0.1 --http-port 0 2>"$bridge_log" &
+  bridge_pid=$!
+  for _ in $(seq 1 100); do
+    bridge_port="$( { sed -n 's/.*listening on 127.0.0.1 port \([0-9]*\) .*/\1/p' "$bridge_log" 2>/dev/null || true; } | head -n 1)"
+    [ -n "$bridge_port" ] && break
+    kill -0 "$bridge_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -n "${bridge_port:-}" ]; then
+    bridge_url="http://127.0.0.1:$bridge_port/"
+    echo "vistrel-bridge: every channel of the simulated recorder in a browser at $bridge_url"
+    echo "  streams: ${bridge_url}stream/dvr/N.mjpeg, snapshots: ${bridge_url}snapshot/dvr/N.jpg (N = 1..16)"
+    echo
+  else
+    echo "run-demo: vistrel-bridge did not start:" >&2
+    cat "$bridge_log" >&2
+  fi
 fi
 
 # ---- Without a display: the same road through the command-line tools ------------------------------------
