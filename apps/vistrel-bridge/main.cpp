@@ -136,6 +136,10 @@ int main(int argc, char** argv) {
     // Room for every stream, the page's snapshot requests and a few probes;
     // beyond it connections are refused at once.
     http.connectionLimit = settings.maxClients * 2 + 64;
+    // Off loopback one address cannot take every connection; on loopback the
+    // one address is usually a local restreamer serving everybody.
+    if (!isLoopbackAddress(settings.listenAddress))
+        http.perAddressLimit = settings.maxClients + 16;
     if (!settings.tlsCert.empty()) {
         if (!readFile(settings.tlsCert, http.tlsCertPem))
             return fail("cannot read " + settings.tlsCert);

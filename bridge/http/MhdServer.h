@@ -19,6 +19,7 @@ struct HttpServerOptions {
     std::string listenAddress = "127.0.0.1";
     uint16_t port = kDefaultHttpPort;  // 0: the system picks one (see port())
     int connectionLimit = 256;
+    int perAddressLimit = 0;  // connections from one address; 0: no limit of its own
     int clientTimeoutS = kDefaultClientTimeoutS;
     std::string tlsCertPem;  // both empty: plain HTTP
     std::string tlsKeyPem;

@@ -583,6 +583,37 @@ TEST_F(BridgeEndToEnd, AuthenticationGuardsTheBridge) {
     EXPECT_EQ(recorder.countLogged("recorder-secret-1"), 1u);
 }
 
+TEST_F(BridgeEndToEnd, ServesHttpsWithTheGivenCertificate) {
+    if (!haveProgram("openssl") || !haveProgram("curl"))
+        GTEST_SKIP() << "openssl or curl not installed";
+    const fs::path cert = dir / "cert.pem";
+    const fs::path key = dir / "key.pem";
+    int status = -1;
+    runCommand("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" +
+                   key.string() + "' -out '" + cert.string() + "' >/dev/null 2>&1",
+               &status);
+    ASSERT_EQ(status, 0);
+    testsupport::LoggedSimulator recorder(simOptions(20), testsupport::LoggedSimulator::Records::Prewarmed);
+    ASSERT_TRUE(recorder.listening());
+    BridgeProcess bridge(dir);
+    auto args = recorderArgs(recorder.port());
+    args.insert(args.end(), {"--tls-cert", cert.string(), "--tls-key", key.string()});
+    ASSERT_TRUE(bridge.start(args)) << bridge.log();
+    EXPECT_NE(bridge.log().find("(HTTPS)"), std::string::npos);
+    const std::string base = "https://127.0.0.1:" + std::to_string(bridge.port());
+    ASSERT_TRUE(waitFor([&] {
+        return runCommand("curl -s -m 5 --cacert '" + cert.string() + "' " + base + "/healthz") == "ok\n";
+    }));
+    const std::string jpeg =
+        runCommand("curl -s -m 10 --cacert '" + cert.string() + "' " + base + "/snapshot/dvr/2.jpg", &status);
+    EXPECT_EQ(status, 0);
+    const auto colour = centreColour(jpeg);
+    ASSERT_TRUE(colour);
+    EXPECT_EQ(synth::nearestSignatureChannel(*colour), 1);
+    // Plain HTTP on the same port is not answered as a page.
+    EXPECT_NE(httpGet(bridge.port(), "/healthz").status, 200);
+}
+
 TEST_F(BridgeEndToEnd, PageShowsEveryChannelInHeadlessChromium) {
     std::string chromium;
     for (const char* name : {"chromium", "chromium-browser"})
