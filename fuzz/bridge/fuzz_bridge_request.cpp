@@ -18,7 +18,8 @@ std::vector<std::string> splitAtNul(std::string_view text) {
     size_t start = 0;
     for (;;) {
         const size_t nul = text.find('\0', start);
-        parts.emplace_back(text.substr(start, nul == std::string_view::npos ? std::string_view::npos : nul - start));
+        parts.emplace_back(
+            text.substr(start, nul == std::string_view::npos ? std::string_view::npos : nul - start));
         if (nul == std::string_view::npos)
             break;
         start = nul + 1;
