@@ -629,12 +629,12 @@ TEST_F(BridgeEndToEnd, PageShowsEveryChannelInHeadlessChromium) {
     ASSERT_TRUE(bridge.start(recorderArgs(recorder.port()))) << bridge.log();
     ASSERT_TRUE(waitFor([&] { return httpGet(bridge.port(), "/healthz").status == 200; }));
     const fs::path shot = dir / "page.png";
-    const std::string command = "HOME='" + dir.string() + "' timeout 90 " + chromium +
-                                " --headless --no-sandbox --disable-gpu --no-first-run --disable-extensions "
-                                "--user-data-dir='" +
-                                (dir / "profile").string() +
-                                "' --window-size=1280,1000 --virtual-time-budget=10000 --screenshot='" +
-                                shot.string() + "' '" + bridge.url("/") + "' >/dev/null 2>&1";
+    const std::string command =
+        "HOME='" + dir.string() + "' timeout 90 " + chromium +
+        " --headless --no-sandbox --disable-gpu --disable-dev-shm-usage --no-first-run --disable-extensions "
+        "--user-data-dir='" +
+        (dir / "profile").string() + "' --window-size=1280,1000 --virtual-time-budget=10000 --screenshot='" +
+        shot.string() + "' '" + bridge.url("/") + "' >/dev/null 2>&1";
     int status = -1;
     runCommand(command, &status);
     ASSERT_TRUE(fs::exists(shot)) << "no screenshot (status " << status << ")";

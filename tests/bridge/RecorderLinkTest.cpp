@@ -354,6 +354,23 @@ TEST_F(BridgeLinkTest, PasswordAppearsNowhereButTheLogin) {
     EXPECT_NE(login.find(kPassword), std::string::npos);
 }
 
+TEST_F(BridgeLinkTest, PageNeedsNothingFromElsewhere) {
+    const HttpReply page = get("/");
+    EXPECT_EQ(page.status, 200);
+    EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
+    // Works offline: no outside address, and the policy forbids loading any.
+    EXPECT_EQ(page.body.find("http:"), std::string::npos);
+    EXPECT_EQ(page.body.find("https:"), std::string::npos);
+    EXPECT_EQ(page.body.find("src=\"//"), std::string::npos);
+    EXPECT_TRUE(std::any_of(page.headers.begin(), page.headers.end(), [](const auto& h) {
+        return h.first == "Content-Security-Policy" && h.second.rfind("default-src 'self';", 0) == 0;
+    }));
+    // Tiles carry alt texts and take the keyboard focus.
+    EXPECT_NE(page.body.find("img.alt = "), std::string::npos);
+    EXPECT_NE(page.body.find("fig.tabIndex = 0"), std::string::npos);
+    EXPECT_NE(page.body.find("e.key === \"Enter\""), std::string::npos);
+}
+
 TEST_F(BridgeLinkTest, StatusAndMetricsDescribeEveryChannel) {
     setTime(0);
     login();
