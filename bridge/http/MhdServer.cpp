@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace dvr::bridge {
 
@@ -29,6 +30,20 @@ struct MhdPictureBox {
 };
 
 struct MhdCallbacks {
+    // A stream's pictures queue in the kernel's send buffer too, where the
+    // newest cannot replace them: keep that buffer to a few pictures, so a
+    // slow client skips pictures here instead of seeing old ones late, and a
+    // client that stops reading shows as stalled within its time-out.
+    static constexpr int kSendBufferBytes = 64 * 1024;
+    static void limitSendBuffer(MHD_Connection* connection) {
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        if (!info)
+            return;
+        const int bytes = kSendBufferBytes;
+        ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+    }
+
     static ssize_t readStream(void* cls, uint64_t /*pos*/, char* buffer, size_t max) {
         auto* box = static_cast<MhdStreamBox*>(cls);
         const size_t n = box->client->read(std::span<uint8_t>(reinterpret_cast<uint8_t*>(buffer), max));
@@ -57,6 +72,7 @@ struct MhdCallbacks {
         if (!state) {
             state = new MhdRequestState;
             state->startedMs = server->m_clock();
+            limitSendBuffer(connection);
             *stateSlot = state;
             return MHD_YES;  // called again once the headers are read
         }

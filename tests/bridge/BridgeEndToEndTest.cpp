@@ -206,10 +206,8 @@ HttpAnswer httpGet(uint16_t port, const std::string& path, const std::string& ex
     if (fd < 0)
         return answer;
     const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" + extraHeaders + "\r\n";
-    if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
-        ::close(fd);
-        return answer;
-    }
+    // A refused request may be answered before it is sent whole: read the answer all the same.
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     std::string all;
     char buffer[16384];
     ssize_t n;
@@ -481,14 +479,7 @@ TEST_F(BridgeEndToEnd, HostileClientsLeaveTheOthersServed) {
     const int stalled = connectTo(bridge.port(), 4096);
     const std::string ask = "GET /stream/dvr/3.mjpeg HTTP/1.0\r\n\r\n";
     ::send(stalled, ask.data(), ask.size(), MSG_NOSIGNAL);
-    // A flood of connections that say nothing.
-    std::vector<int> flood;
-    for (int i = 0; i < 300; ++i) {
-        const int fd = connectTo(bridge.port());
-        if (fd >= 0)
-            flood.push_back(fd);
-    }
-    // A malformed request, a huge one, and more streams than allowed.
+    // A malformed request and a huge one are refused with their status.
     const HttpAnswer garbage = [&] {
         const int fd = connectTo(bridge.port());
         const std::string junk = "\x01\x02 NOT HTTP\r\n\r\n";
@@ -501,9 +492,20 @@ TEST_F(BridgeEndToEnd, HostileClientsLeaveTheOthersServed) {
             a.status = std::atoi(buffer + 9);
         return a;
     }();
-    EXPECT_TRUE(garbage.status == 400 || garbage.status == 0) << garbage.status;
+    EXPECT_EQ(garbage.status, 400);
     const HttpAnswer huge = httpGet(bridge.port(), "/", "X-Filler: " + std::string(200000, 'x') + "\r\n");
-    EXPECT_NE(huge.status, 200);
+    EXPECT_EQ(huge.status, 431);
+    // A flood of connections that say nothing (connects started without waiting for them).
+    std::vector<int> flood;
+    for (int i = 0; i < 300; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(bridge.port());
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        flood.push_back(fd);
+    }
     // Meanwhile the good client keeps receiving.
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(good.next()) << "picture " << i;
