@@ -5,7 +5,10 @@
 #include <chrono>
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace dvr::bridge {
@@ -119,7 +122,16 @@ void BridgeService::run() {
         wanted.clear();
         fds.push_back(pollfd{m_wakeRead, POLLIN, 0});
         fds.push_back(pollfd{m_server.pollFd(), POLLIN, 0});
-        for (const Recorder& r : m_recorders) {
+        for (Recorder& r : m_recorders) {
+            // While nobody watches, only keep-alives go out and nothing comes
+            // back: a recorder that vanished without closing the connection
+            // shows only as bytes it never acknowledges. Let the system end
+            // such a connection after a watchdog period.
+            if (r.socket->fd() >= 0 && r.socket->fd() != r.tunedFd) {
+                const unsigned timeoutMs = static_cast<unsigned>(m_settings.watchdogMs);
+                ::setsockopt(r.socket->fd(), IPPROTO_TCP, TCP_USER_TIMEOUT, &timeoutMs, sizeof timeoutMs);
+                r.tunedFd = r.socket->fd();
+            }
             const short events = r.poller->events();
             fds.push_back(pollfd{events ? r.poller->fd() : -1, events, 0});
             wanted.push_back(events);
