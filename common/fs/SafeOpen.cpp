@@ -103,6 +103,45 @@ UniqueFd openInput(const std::string& path, std::string* reason) {
     return fd;
 }
 
+FileResult checkPrivateFolder(const std::string& folder, unsigned userId) {
+    struct stat status {};
+    if (::lstat(folder.c_str(), &status) != 0) {
+        return FileResult::fromErrno(folder, errno);
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        return FileResult::failure(folder, "not a folder");
+    }
+    if (status.st_uid != userId) {
+        return FileResult::failure(folder, "owned by user " + std::to_string(status.st_uid) +
+                                               ", not by user " + std::to_string(userId));
+    }
+    if ((status.st_mode & 077u) != 0) {
+        return FileResult::failure(folder, "open to other users");
+    }
+    return FileResult::success(folder);
+}
+
+FileResult ensurePrivateFolder(const std::string& folder, unsigned userId) {
+    if (folder.empty()) {
+        return FileResult::failure(folder, "no folder");
+    }
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = slash == std::string::npos ? folder : folder.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            return FileResult::fromErrno(part, errno);
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    struct stat status {};
+    if (::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == userId &&
+        (status.st_mode & 077u) != 0) {
+        ::chmod(folder.c_str(), 0700);
+    }
+    return checkPrivateFolder(folder, userId);
+}
+
 std::optional<std::string> readInput(const std::string& path, std::size_t maxBytes, std::string* reason) {
     const UniqueFd fd = openInput(path, reason);
     if (!fd) {

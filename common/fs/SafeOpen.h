@@ -48,6 +48,13 @@ UniqueFd openInput(const std::string& path, std::string* reason);
 // larger than `maxBytes` ("larger than N bytes").
 std::optional<std::string> readInput(const std::string& path, std::size_t maxBytes, std::string* reason);
 
+// A folder only `userId` may use (locks, local sockets): made with its missing parents, mode 0700, when
+// absent; then it must be a folder (not a link), owned by `userId`, and closed to others (a folder of
+// the user's own that is open to others is closed to 0700 first). Fails with the reason otherwise.
+FileResult ensurePrivateFolder(const std::string& folder, unsigned userId);
+// The same checks without making or changing anything.
+FileResult checkPrivateFolder(const std::string& folder, unsigned userId);
+
 // Writes all bytes, retrying short writes and interruptions; false with errno set.
 bool writeAll(int fd, const void* data, std::size_t size);
 

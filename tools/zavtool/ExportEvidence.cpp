@@ -14,6 +14,8 @@
 #include "player/media/BackupFormat.h"
 #include "player/media/PictureDecode.h"
 
+#include "common/fs/SafeOpen.h"
+
 namespace dvr::zavtool {
 
 std::string manifestTimeText(const exporting::ExportTime& t) {
@@ -84,9 +86,10 @@ struct BackupRecordCheck::State {
 };
 
 BackupRecordCheck::BackupRecordCheck(const std::string& backupPath) : m_state(std::make_unique<State>()) {
-    m_state->fd = ::open(backupPath.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string reason;
+    m_state->fd = fs::openInput(backupPath, &reason).release();
     if (m_state->fd < 0)
-        m_state->openError = backupPath + ": " + std::strerror(errno);
+        m_state->openError = backupPath + ": " + reason;
 }
 
 BackupRecordCheck::~BackupRecordCheck() {

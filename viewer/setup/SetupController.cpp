@@ -33,15 +33,14 @@ std::string writeTarget(const skin::ProgramFiles& folder, std::string_view relat
 }
 
 // Sets keys of one section of an ini file the viewer owns, keeping its other lines: the per-user copy
-// when there is one, else the program folder's file while it is writable.
+// when there is one, else the program folder's file while it is writable. A file that cannot be read is
+// not rewritten. `mode`: the file's mode exactly (nothing keeps the old one).
 FileWriteResult writeKeys(const skin::ProgramFiles& folder, const char* relativePath, const char* section,
-                          const std::vector<std::pair<std::string, std::string>>& values) {
+                          const std::vector<std::pair<std::string, std::string>>& values,
+                          std::optional<unsigned> mode = std::nullopt) {
     const std::string path = writeTarget(folder, relativePath);
-    skin::IniDocument document = skin::IniFile(path).load().value_or(skin::IniDocument());
-    for (const auto& [key, value] : values) {
-        document.setValue(section, key, value);
-    }
-    return BookFile::writeBytes(path, document.serialize());
+    const fs::FileResult result = skin::IniFile(path).setValues(section, values, mode);
+    return {result.ok, result.path, result.reason};
 }
 
 }  // namespace
@@ -195,6 +194,13 @@ const std::string& SetupController::storedPassword() const {
     return m_store.settings().password;
 }
 
+std::string SetupController::credentialsWarning() const {
+    if (!DdnsLookup::sendsCredentialsInClear(m_ddns.urlTemplate)) {
+        return {};
+    }
+    return "Warning: the user name and password in this address are sent unencrypted over http.";
+}
+
 std::string SetupController::lookupUrl() const {
     return DdnsLookup::requestUrl(m_ddns.urlTemplate, m_ddns.memberId, m_ddns.name);
 }
@@ -343,9 +349,12 @@ std::optional<SetupMessage> SetupController::finish() {
     if (!pageShown(SetupPage::Ddns)) {
         return std::nullopt;
     }
+    // A template with a user and password makes opt.ini a secret: only its owner may read it.
+    const std::optional<unsigned> mode =
+        DdnsLookup::hasCredentials(m_ddns.urlTemplate) ? std::optional<unsigned>(0600) : std::nullopt;
     const FileWriteResult result =
         writeKeys(m_folder, kOptionsRelativePath, kDdnsSection,
-                  {{"DDNS", m_ddns.urlTemplate}, {"GROUP", m_ddns.memberId}, {"NAME", m_ddns.name}});
+                  {{"DDNS", m_ddns.urlTemplate}, {"GROUP", m_ddns.memberId}, {"NAME", m_ddns.name}}, mode);
     return writeFailure(result);
 }
 
