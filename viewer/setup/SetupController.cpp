@@ -43,6 +43,27 @@ FileWriteResult writeKeys(const skin::ProgramFiles& folder, const char* relative
     return {result.ok, result.path, result.reason};
 }
 
+// Sets keys of opt.ini. A DDNS template with a user and password makes the file a secret: whenever the
+// file holds one after the write, only its owner may read it.
+FileWriteResult writeOptions(const skin::ProgramFiles& folder, const char* section,
+                             const std::vector<std::pair<std::string, std::string>>& values) {
+    std::string urlTemplate;
+    bool templateWritten = false;
+    for (const auto& [key, value] : values) {
+        if (std::string_view(section) == kDdnsSection && key == "DDNS") {
+            urlTemplate = value;
+            templateWritten = true;
+        }
+    }
+    if (!templateWritten) {
+        urlTemplate = skin::IniFile(folder.readPath(SetupController::kOptionsRelativePath))
+                          .readString(kDdnsSection, "DDNS", "", 4096);
+    }
+    const std::optional<unsigned> mode =
+        DdnsLookup::hasCredentials(urlTemplate) ? std::optional<unsigned>(0600) : std::nullopt;
+    return writeKeys(folder, SetupController::kOptionsRelativePath, section, values, mode);
+}
+
 }  // namespace
 
 const std::vector<std::string>& SetupController::ptzTypeItems() {
@@ -341,7 +362,7 @@ std::optional<SetupMessage> SetupController::confirm() {
     for (std::size_t i = 0; i < speeds.size(); ++i) {
         values.emplace_back(kDivisionKeys[i], std::to_string(speeds[i]));
     }
-    const FileWriteResult result = writeKeys(m_folder, kOptionsRelativePath, "NETWORK_SPEED", values);
+    const FileWriteResult result = writeOptions(m_folder, "NETWORK_SPEED", values);
     return writeFailure(result);
 }
 
@@ -349,12 +370,9 @@ std::optional<SetupMessage> SetupController::finish() {
     if (!pageShown(SetupPage::Ddns)) {
         return std::nullopt;
     }
-    // A template with a user and password makes opt.ini a secret: only its owner may read it.
-    const std::optional<unsigned> mode =
-        DdnsLookup::hasCredentials(m_ddns.urlTemplate) ? std::optional<unsigned>(0600) : std::nullopt;
     const FileWriteResult result =
-        writeKeys(m_folder, kOptionsRelativePath, kDdnsSection,
-                  {{"DDNS", m_ddns.urlTemplate}, {"GROUP", m_ddns.memberId}, {"NAME", m_ddns.name}}, mode);
+        writeOptions(m_folder, kDdnsSection,
+                     {{"DDNS", m_ddns.urlTemplate}, {"GROUP", m_ddns.memberId}, {"NAME", m_ddns.name}});
     return writeFailure(result);
 }
 
