@@ -52,12 +52,12 @@ bool RecentFiles::add(const std::string& path) const {
     list.erase(std::remove(list.begin(), list.end(), path), list.end());
     list.insert(list.begin(), path);
     list.resize(std::min<size_t>(list.size(), kMaxFiles));
-    const skin::IniFile ini(m_path);
-    bool ok = true;
+    std::vector<std::pair<std::string, std::string>> values;
     for (int i = 0; i < kMaxFiles; ++i) {
-        ok &= ini.writeString(kSection, key(i), i < int(list.size()) ? list[size_t(i)] : std::string());
+        values.emplace_back(key(i), i < int(list.size()) ? list[size_t(i)] : std::string());
     }
-    return ok;
+    // One write of the whole list; a settings file that cannot be read is kept as it is.
+    return skin::IniFile(m_path).setValues(kSection, values).ok;
 }
 
 }  // namespace dvr::player

@@ -231,6 +231,8 @@ TEST_F(ZavToolExport, AnExistingOutputOrAPlantedLinkIsReplacedOnlyWhenAskedAndNe
     std::filesystem::create_symlink(victim, jpg);
     std::filesystem::create_symlink(victim, avi);
     std::filesystem::create_symlink(victim, wav);
+    std::filesystem::create_symlink(victim, jpg + ".manifest.json");
+    std::filesystem::create_symlink(victim, avi + ".manifest.json");
     const std::string commands[] = {"still " + file + " --channel 3 --out " + jpg,
                                     "export " + file + " --channel 3 --no-stamp --out " + avi,
                                     "audio " + file + " --channel 1 --out " + wav};
@@ -244,6 +246,9 @@ TEST_F(ZavToolExport, AnExistingOutputOrAPlantedLinkIsReplacedOnlyWhenAskedAndNe
         EXPECT_EQ(replaced.status, 0) << replaced.out;
         EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(outs[i]))) << outs[i];
     }
+    // The manifests beside them replaced the links planted at their names.
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(jpg + ".manifest.json")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(avi + ".manifest.json")));
     std::ifstream in(victim);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
 }
