@@ -74,6 +74,11 @@ for p in "${programs[@]}"; do
   fi
 done
 
+# The installed folders as installed: nothing the programs do below may change them, whoever runs
+# them (this run may well be root, for whom the folders are writable).
+installed_tree() { find "$prefix/share/vistrel" "$prefix/share/discoro" -printf '%p %s %T@\n' | sort; }
+installed_before="$(installed_tree)"
+
 # A small backup file written by the installed writer.
 sample="$scratch/sample.zav"
 check "zavgen writes a backup file" "$prefix/bin/zavgen" "$sample" --channels 16 --family 3 --duration 8
@@ -91,10 +96,11 @@ else
   cat "$scratch/discoro1.log"
 fi
 
-# Vistrel finds its files in share/vistrel: the default save folder appears there.
+# Vistrel finds its files in share/vistrel: the default save folder appears in the per-user folder,
+# never in the installed one.
 "$prefix/bin/vistrel" --host 127.0.0.1 --no-arp-cleanup >"$scratch/vistrel.log" 2>&1 &
 pids+=($!)
-if wait_for '[ -d "$prefix/share/vistrel/Backup" ]'; then
+if wait_for '[ -d "$XDG_DATA_HOME/Vistrel/Backup" ]'; then
   ok "installed Vistrel finds its files"
 else
   fail "installed Vistrel did not find its files"
@@ -102,6 +108,12 @@ else
 fi
 for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
 pids=()
+if [ "$(installed_tree)" = "$installed_before" ]; then
+  ok "the installed folders are left as installed"
+else
+  fail "the programs wrote below the installed folders"
+  diff <(echo "$installed_before") <(installed_tree)
+fi
 
 mv "$away" "$build"
 away=""

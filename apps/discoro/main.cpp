@@ -34,7 +34,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Discoro"));
 
     dvr::skin::SingleInstanceLock instance(QStringLiteral("Discoro"));
-    if (!instance.acquire()) {
+    if (!instance.acquire() && !instance.folderError().isEmpty()) {
+        const QString message =
+            QStringLiteral("No private folder for the program's lock: ") + instance.folderError();
+        std::fprintf(stderr, "discoro: %s\n", message.toLocal8Bit().constData());
+        QMessageBox::critical(nullptr, QStringLiteral("ERROR"), message);
+        return 1;
+    }
+    if (!instance.isHeld()) {
         // A file opened from the desktop while the player runs goes to the running player.
         if (!file.isEmpty() && dvr::player::FileHandOff::send(instance.lockPath(), file, 5000)) {
             return 0;

@@ -13,6 +13,7 @@
 
 #include "common/evidence/Json.h"
 #include "common/evidence/Signing.h"
+#include "common/fs/AtomicFile.h"
 
 #ifndef DVR_SUITE_VERSION
 #define DVR_SUITE_VERSION "0"
@@ -60,36 +61,6 @@ std::string utcNow() {
 
 std::string baseName(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
-}
-
-bool writeFile(const std::string& path, const std::string& text, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        reason = path + ": " + std::strerror(errno);
-        return false;
-    }
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            reason = path + ": " + std::strerror(put < 0 ? errno : ENOSPC);
-            ::close(fd);
-            return false;
-        }
-        done += size_t(put);
-    }
-    if (::fsync(fd) != 0) {
-        reason = path + ": " + std::strerror(errno);
-        ::close(fd);
-        return false;
-    }
-    if (::close(fd) != 0) {
-        reason = path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -196,6 +167,8 @@ ManifestWrite ManifestBuilder::finish(const std::string& exportedPath) {
             out.message = "signing key " + reason;
             return out;
         }
+        // The public key beside it is what others verify with; a mismatched one is rewritten.
+        repairPublicKey(m_keyPath.substr(0, m_keyPath.find_last_of('/')), nullptr);
         m.keyFingerprint = key->fingerprint();
         m.signature = key->sign(signedText(m));
         if (m.signature.empty()) {
@@ -205,14 +178,11 @@ ManifestWrite ManifestBuilder::finish(const std::string& exportedPath) {
         out.isSigned = true;
     }
     out.path = manifestPathOf(exportedPath);
-    const std::string temporary = out.path + ".tmp" + std::to_string(::getpid());
-    if (!writeFile(temporary, manifestJson(m), out.message)) {
-        ::unlink(temporary.c_str());
-        return out;
-    }
-    if (std::rename(temporary.c_str(), out.path.c_str()) != 0) {
-        out.message = out.path + ": " + std::strerror(errno);
-        ::unlink(temporary.c_str());
+    fs::AtomicFile::Options options;
+    options.makeFolder = false;  // beside the exported file
+    const fs::FileResult written = fs::AtomicFile::write(out.path, manifestJson(m), options);
+    if (!written.ok) {
+        out.message = written.describe();
         return out;
     }
     out.ok = true;

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/fs/SafeOpen.h"
+
 namespace dvr::evidence {
 
 namespace {
@@ -99,12 +101,11 @@ std::optional<std::string> bytesFromHex(std::string_view hex) {
 
 std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* reason,
                                        const std::atomic<bool>* cancel) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (reason)
-            *reason = std::strerror(errno);
+    // Non-blocking open, regular files only: a FIFO or device at the path cannot hang the caller.
+    fs::UniqueFd input = fs::openInput(path, reason);
+    if (!input)
         return std::nullopt;
-    }
+    const int fd = input.release();
     Sha256 hasher;
     FileDigest out;
     std::vector<uint8_t> block(size_t(1) << 20);

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "common/evidence/Sha256.h"
+#include "common/fs/AtomicFile.h"
+#include "common/fs/SafeOpen.h"
 
 namespace dvr::evidence {
 
@@ -29,60 +31,23 @@ std::string join(const std::string& folder, std::string_view name) {
 }
 
 bool readWhole(const std::string& path, std::string& out, std::string* reason) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    std::string why;
+    std::optional<std::string> bytes = fs::readInput(path, 1 << 16, &why);
+    if (!bytes) {
         if (reason)
-            *reason = path + ": " + std::strerror(errno);
+            *reason = path + ": " + (why.rfind("larger than", 0) == 0 ? "too large for a key file" : why);
         return false;
     }
-    std::array<char, 4096> block{};
-    out.clear();
-    for (;;) {
-        const ssize_t got = ::read(fd, block.data(), block.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 || out.size() > (1 << 16)) {
-            if (reason)
-                *reason = path + ": " + (got < 0 ? std::strerror(errno) : "too large for a key file");
-            ::close(fd);
-            return false;
-        }
-        if (got == 0) {
-            ::close(fd);
-            return true;
-        }
-        out.append(block.data(), size_t(got));
-    }
+    out = std::move(*bytes);
+    return true;
 }
 
-// Writes the whole text to a new file of the given mode; false with the reason otherwise.
-bool writeNew(const std::string& path, const std::string& text, mode_t mode, bool replace,
-              std::string& reason) {
-    if (replace)
-        ::unlink(path.c_str());
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) {
-        reason = path + ": " + std::strerror(errno);
-        return false;
-    }
-    ::fchmod(fd, mode);
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            reason = path + ": " + std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        done += size_t(put);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        reason = path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+// Replaces a key file whole; false with "path: reason" otherwise.
+bool writeKeyFile(const std::string& path, const std::string& text, unsigned mode, std::string& reason) {
+    const fs::FileResult written = fs::AtomicFile::writeWithMode(path, text, mode);
+    if (!written.ok)
+        reason = written.describe();
+    return written.ok;
 }
 
 std::string pemOf(EVP_PKEY* key, bool privateKey) {
@@ -173,6 +138,34 @@ bool Ed25519Key::verify(std::string_view message, std::string_view signatureHex)
     return ok;
 }
 
+std::string Ed25519Key::publicPem() const {
+    return pemOf(keyOf(m_key), false);
+}
+
+std::string archivedPublicKeyFile(std::string_view fingerprint) {
+    return "manifest-key." + std::string(fingerprint) + ".pub.pem";
+}
+
+bool repairPublicKey(const std::string& folder, std::string* reason) {
+    const std::string privatePath = join(folder, kPrivateKeyFile);
+    const std::string publicPath = join(folder, kPublicKeyFile);
+    const std::optional<Ed25519Key> key = Ed25519Key::load(privatePath, true, reason);
+    if (!key)
+        return false;
+    const std::optional<Ed25519Key> published = Ed25519Key::load(publicPath, false, nullptr);
+    if (published && published->fingerprint() == key->fingerprint())
+        return true;
+    // A public key that does not match was left by a replacement cut short; the private key wins.
+    const std::string pem = key->publicPem();
+    std::string why;
+    if (pem.empty() || !writeKeyFile(publicPath, pem, 0644, why)) {
+        if (reason)
+            *reason = pem.empty() ? std::string("cannot write the key as PEM") : why;
+        return false;
+    }
+    return true;
+}
+
 KeyFiles generateKeyPair(const std::string& folder, bool replace) {
     KeyFiles out;
     if (folder.empty()) {
@@ -208,8 +201,27 @@ KeyFiles generateKeyPair(const std::string& folder, bool replace) {
         out.message = "cannot write the key as PEM";
         return out;
     }
-    if (!writeNew(out.privatePath, privatePem, 0600, replace, out.message) ||
-        !writeNew(out.publicPath, publicPem, 0644, true, out.message))
+    // The old pair is replaced in steps that each leave usable files: the old public key is kept under
+    // its fingerprint first (exports signed with it still verify), then the new private key is renamed
+    // into place, then its public key is written. A run cut short after the second step leaves a public
+    // key that no longer matches, which repairPublicKey (run before every signature) rewrites.
+    if (replace) {
+        std::optional<Ed25519Key> old = Ed25519Key::load(out.publicPath, false, nullptr);
+        if (const auto oldPrivate = Ed25519Key::load(out.privatePath, true, nullptr);
+            oldPrivate && (!old || old->fingerprint() != oldPrivate->fingerprint()))
+            old = oldPrivate;
+        if (old) {
+            const std::string oldPem = old->publicPem();
+            out.archivedPublicPath = join(folder, archivedPublicKeyFile(old->fingerprint()));
+            if (oldPem.empty() || !writeKeyFile(out.archivedPublicPath, oldPem, 0644, out.message)) {
+                if (oldPem.empty())
+                    out.message = "cannot write the old key as PEM";
+                return out;
+            }
+        }
+    }
+    if (!writeKeyFile(out.privatePath, privatePem, 0600, out.message) ||
+        !writeKeyFile(out.publicPath, publicPem, 0644, out.message))
         return out;
     out.ok = true;
     return out;

@@ -27,6 +27,8 @@ public:
     std::string sign(std::string_view message) const;
     // Whether the hex signature is this key's signature of the bytes.
     bool verify(std::string_view message, std::string_view signatureHex) const;
+    // The public half as PEM (empty on failure).
+    std::string publicPem() const;
 
 private:
     std::shared_ptr<void> m_key;  // EVP_PKEY
@@ -37,9 +39,19 @@ struct KeyFiles {
     std::string message;  // the reason, when not ok
     std::string privatePath;
     std::string publicPath;
+    std::string archivedPublicPath;  // where a replaced pair's public key was kept; empty when none
 };
 // Creates a new key pair in the folder (made with mode 0700 when missing): the private key with mode
-// 0600, the public key beside it. An existing private key is kept unless `replace`.
+// 0600, the public key beside it. An existing private key is kept unless `replace`; a replaced pair's
+// public key is kept as archivedPublicKeyFile(its fingerprint), so exports signed with it still verify.
+// Each file is replaced whole; the old files stay as they were when a step fails.
 KeyFiles generateKeyPair(const std::string& folder, bool replace);
+
+// "manifest-key.FINGERPRINT.pub.pem": the name a replaced public key is kept under.
+std::string archivedPublicKeyFile(std::string_view fingerprint);
+
+// Makes the folder's public key match its private key, rewriting the public one when it is missing or
+// belongs to another key. False with the reason when there is no usable private key or the write fails.
+bool repairPublicKey(const std::string& folder, std::string* reason);
 
 }  // namespace dvr::evidence

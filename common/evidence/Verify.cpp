@@ -13,6 +13,8 @@
 #include "common/evidence/Sha256.h"
 #include "common/evidence/Signing.h"
 
+#include "common/fs/SafeOpen.h"
+
 namespace dvr::evidence {
 
 namespace {
@@ -21,14 +23,13 @@ namespace {
 class MappedFile {
 public:
     explicit MappedFile(const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            m_error = std::strerror(errno);
+        // Non-blocking and regular files only: a FIFO at the path cannot hang the verification.
+        const int fd = fs::openInput(path, &m_error).release();
+        if (fd < 0)
             return;
-        }
         struct stat s {};
-        if (::fstat(fd, &s) != 0 || !S_ISREG(s.st_mode)) {
-            m_error = "not a regular file";
+        if (::fstat(fd, &s) != 0) {
+            m_error = std::strerror(errno);
             ::close(fd);
             return;
         }

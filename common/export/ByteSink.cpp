@@ -10,7 +10,8 @@
 namespace dvr::exporting {
 
 std::unique_ptr<FileSink> FileSink::create(const std::string& path, std::string* reason) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A new file only: an existing file or a link at the name is never written through.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
         if (reason)
             *reason = std::strerror(errno);

@@ -40,7 +40,8 @@ public:
 // A file opened for creation (truncated when it exists). Writes go straight to the system, unbuffered.
 class FileSink final : public ByteSink {
 public:
-    // nullptr with the reason in *reason when the file cannot be created.
+    // Creates a new file (never an existing one, nor through a link); nullptr with the reason in
+    // *reason when the file cannot be created.
     static std::unique_ptr<FileSink> create(const std::string& path, std::string* reason);
     ~FileSink() override;
     FileSink(const FileSink&) = delete;

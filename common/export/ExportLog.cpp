@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/fs/AtomicFile.h"
+
 namespace dvr::exporting {
 
 std::string exportLogText(const ExportLog& log) {
@@ -31,18 +33,11 @@ std::string exportLogPath(const std::string& aviPath) {
 
 Status writeExportLog(const std::string& aviPath, const ExportLog& log) {
     const std::string path = exportLogPath(aviPath);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return Status::failure("cannot create " + path + ": " + std::strerror(errno));
-    const std::string text = exportLogText(log);
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    int error = ok ? 0 : errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok)
-        return Status::failure("cannot write " + path + ": " + std::strerror(error));
+    fs::AtomicFile::Options options;
+    options.makeFolder = false;  // beside its AVI file, whose folder is there
+    const fs::FileResult written = fs::AtomicFile::write(path, exportLogText(log), options);
+    if (!written.ok)
+        return Status::failure("cannot write " + path + ": " + written.reason);
     return Status::success();
 }
 

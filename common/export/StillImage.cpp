@@ -7,6 +7,10 @@
 
 #include "common/frame/JpegEncoder.h"
 
+#include <unistd.h>
+
+#include "common/fs/SafeOpen.h"
+
 namespace dvr::exporting {
 
 void flipRows(std::span<uint8_t> pixels, size_t rowBytes, int height) {
@@ -26,17 +30,12 @@ Status writeStillJpeg(const std::string& path, const StillImage& image, int qual
         encoder.encode(image.bgr.data(), image.width, image.height, size_t(image.width) * 3, 3, quality);
     if (jpeg.empty())
         return Status::failure("the picture could not be compressed");
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return Status::failure("cannot create " + path + ": " + std::strerror(errno));
-    bool ok = std::fwrite(jpeg.data(), 1, jpeg.size(), f) == jpeg.size();
-    int error = ok ? 0 : errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok)
-        return Status::failure("cannot write " + path + ": " + std::strerror(error));
+    std::string reason;
+    fs::UniqueFd fd = fs::createNew(path, 0644, &reason);
+    if (!fd)
+        return Status::failure("cannot create " + path + ": " + reason);
+    if (!fs::writeAll(fd.get(), jpeg.data(), jpeg.size()) || ::close(fd.release()) != 0)
+        return Status::failure("cannot write " + path + ": " + std::strerror(errno));
     return Status::success();
 }
 

@@ -27,6 +27,7 @@ void flipRows(std::span<uint8_t> pixels, size_t rowBytes, int height);
 
 // Snapshot and still pictures are JPEG files of three components (YCbCr, 2x2 chroma subsampling).
 inline constexpr int kStillJpegQuality = 80;
+// Writes a new file: an existing file or a link at the path is refused (EEXIST), never written through.
 Status writeStillJpeg(const std::string& path, const StillImage& image, int quality = kStillJpegQuality);
 
 // Turns every run of path separators into one.

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "common/fs/AtomicFile.h"
+
 namespace dvr::frame {
 
 namespace {
@@ -95,11 +97,11 @@ bool writeJpegFile(const std::string& path, const DecodedPicture& picture, Pixel
     const std::span<const uint8_t> jpeg = encoder.encode(picture, rect, quality);
     if (jpeg.empty())
         return false;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
-    if (!file)
-        return false;
-    const bool written = std::fwrite(jpeg.data(), 1, jpeg.size(), file.get()) == jpeg.size();
-    return std::fclose(file.release()) == 0 && written;
+    dvr::fs::AtomicFile::Options options;
+    options.makeFolder = false;
+    return dvr::fs::AtomicFile::write(
+               path, std::string_view(reinterpret_cast<const char*>(jpeg.data()), jpeg.size()), options)
+        .ok;
 }
 
 }  // namespace dvr::frame

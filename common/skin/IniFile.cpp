@@ -1,87 +1,28 @@
 #include "common/skin/IniFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <random>
+#include "common/fs/AtomicFile.h"
+#include "common/fs/SafeOpen.h"
 
 namespace dvr::skin {
 
-namespace {
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-}  // namespace
-
-std::optional<std::string> FileBytes::read(const std::string& path, std::size_t maxBytes) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string bytes;
-    char chunk[8192];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (bytes.size() > maxBytes) {
-            return std::nullopt;
-        }
-    }
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
+std::optional<std::string> FileBytes::read(const std::string& path, std::size_t maxBytes,
+                                           std::string* reason) {
+    return fs::readInput(path, maxBytes, reason);
 }
 
 bool FileBytes::writeAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path target(path);
-    if (target.has_parent_path()) {
-        fs::create_directories(target.parent_path(), error);
-    }
-    static thread_local std::mt19937 generator{std::random_device{}()};
-    const std::string temporary = path + ".tmp" + std::to_string(generator() % 1000000u);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777u);
-    if (fd < 0) {
-        return false;
-    }
-    // The creation mode is filtered by the umask; set it exactly (the settings file must stay private).
-    bool ok = ::fchmod(fd, mode & 07777u) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) {
-        return true;
-    }
-    ::unlink(temporary.c_str());
-    return false;
+    return fs::AtomicFile::writeWithMode(path, bytes, mode).ok;
 }
 
 bool IniFile::exists() const {
-    std::error_code error;
-    return std::filesystem::is_regular_file(m_path, error);
+    struct stat status {};
+    return ::lstat(m_path.c_str(), &status) == 0;
 }
 
-std::optional<IniDocument> IniFile::load() const {
-    const auto bytes = FileBytes::read(m_path);
+std::optional<IniDocument> IniFile::load(std::string* reason) const {
+    const auto bytes = FileBytes::read(m_path, FileBytes::kMaxFileBytes, reason);
     if (!bytes) {
         return std::nullopt;
     }
@@ -111,26 +52,37 @@ int IniFile::readInt(std::string_view section, std::string_view key, int default
 }
 
 bool IniFile::save(const IniDocument& document) const {
-    unsigned mode = 0644;
-    struct stat status {};
-    if (::stat(m_path.c_str(), &status) == 0) {
-        mode = status.st_mode & 07777u;
+    return write(document).ok;
+}
+
+fs::FileResult IniFile::write(const IniDocument& document, std::optional<unsigned> mode) const {
+    fs::AtomicFile::Options options;
+    options.mode = mode;
+    return fs::AtomicFile::write(m_path, document.serialize(), options);
+}
+
+fs::FileResult IniFile::setValues(std::string_view section,
+                                  const std::vector<std::pair<std::string, std::string>>& values,
+                                  std::optional<unsigned> mode, TextEncoding newFileEncoding) const {
+    std::optional<IniDocument> document;
+    if (exists()) {
+        std::string reason;
+        document = load(&reason);
+        if (!document) {
+            // Unreadable or oversized: never replace a file we could not read by one holding only these keys.
+            return fs::FileResult::failure(m_path, "cannot be read (" + reason + "), so it is not rewritten");
+        }
+    } else {
+        document.emplace(newFileEncoding);
     }
-    return FileBytes::writeAtomically(m_path, document.serialize(), mode);
+    for (const auto& [key, value] : values) {
+        document->setValue(section, key, value);
+    }
+    return write(*document, mode);
 }
 
 bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) const {
-    std::optional<IniDocument> document;
-    if (exists()) {
-        document = load();
-        if (!document) {
-            return false;  // unreadable or oversized: never replace a file we could not read
-        }
-    } else {
-        document.emplace(TextEncoding::Windows1252);
-    }
-    document->setValue(section, key, value);
-    return save(*document);
+    return setValues(section, {{std::string(key), std::string(value)}}).ok;
 }
 
 bool IniFile::writeInt(std::string_view section, std::string_view key, int value) const {
@@ -146,12 +98,7 @@ bool IniFile::writeWholeUtf16(const std::string& path, const std::vector<std::st
         }
         text += "\r\n";
     }
-    unsigned mode = 0644;
-    struct stat status {};
-    if (::stat(path.c_str(), &status) == 0) {
-        mode = status.st_mode & 07777u;
-    }
-    return FileBytes::writeAtomically(path, TextCodec::encode(text, TextEncoding::Utf16LeBom), mode);
+    return fs::AtomicFile::write(path, TextCodec::encode(text, TextEncoding::Utf16LeBom)).ok;
 }
 
 }  // namespace dvr::skin

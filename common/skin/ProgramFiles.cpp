@@ -1,11 +1,15 @@
 #include "common/skin/ProgramFiles.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "common/fs/AtomicFile.h"
+#include "common/fs/SafeOpen.h"
+#include "common/skin/IniFile.h"
 #include "common/skin/ProgramFolder.h"
 
 namespace dvr::skin {
@@ -18,10 +22,14 @@ bool isAbsolute(std::string_view path) {
 }
 }  // namespace
 
-ProgramFiles::ProgramFiles(std::string programFolder, std::string userFolder, WritableCheck writable)
+ProgramFiles::ProgramFiles(std::string programFolder, std::string userFolder, WritableCheck writable,
+                           std::optional<bool> installed)
     : m_programFolder(std::move(programFolder)),
       m_userFolder(std::move(userFolder)),
-      m_writable(std::move(writable)) {
+      m_writable(std::move(writable)),
+      m_installed(
+          installed ? *installed
+                    : ProgramFolder::isInstalledFolder(m_programFolder, ProgramFolder::executableFolder())) {
     if (!m_writable) {
         m_writable = [](const std::string& path) {
             return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
@@ -70,7 +78,7 @@ bool ProgramFiles::writableInProgramFolder(std::string_view relative) const {
     // what creating or replacing it needs to write. A program folder that does not exist at all
     // is not ours to create.
     std::error_code error;
-    if (m_programFolder.empty() || !fs::is_directory(m_programFolder, error)) {
+    if (m_installed || m_programFolder.empty() || !fs::is_directory(m_programFolder, error)) {
         return false;
     }
     const fs::path root(m_programFolder);
@@ -100,13 +108,19 @@ std::string ProgramFiles::prepareWrite(std::string_view relative) const {
             return {};
         }
     }
-    if (target != shipped && !fs::exists(target, error) && fs::is_regular_file(shipped, error)) {
-        fs::copy_file(shipped, target, error);
-        if (error) {
+    if (target != shipped && !fs::exists(fs::symlink_status(target, error)) &&
+        fs::is_regular_file(shipped, error)) {
+        const auto bytes = dvr::fs::readInput(shipped, FileBytes::kMaxFileBytes, nullptr);
+        if (!bytes) {
             return {};
         }
         // The shipped file may be read-only; the copy belongs to the user, who must be able to write it.
-        fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, error);
+        struct stat status {};
+        const unsigned mode =
+            ::stat(shipped.c_str(), &status) == 0 ? (status.st_mode & 0777u) | 0600u : 0644u;
+        if (!dvr::fs::AtomicFile::writeWithMode(target, *bytes, mode).ok) {
+            return {};
+        }
     }
     return target;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,11 @@ public:
 
     // `programFolder` holds the shipped files; `userFolder` (may be empty: no per-user files) takes
     // the written ones when the program folder is not writable. `writable` defaults to the file
-    // system's answer for this process.
-    ProgramFiles(std::string programFolder, std::string userFolder, WritableCheck writable = {});
+    // system's answer for this process. An installed program folder (`installed`, by default
+    // ProgramFolder::isInstalledFolder of this executable) is never written, whoever runs the
+    // program: its writes go to the per-user folder.
+    ProgramFiles(std::string programFolder, std::string userFolder, WritableCheck writable = {},
+                 std::optional<bool> installed = std::nullopt);
 
     // $XDG_DATA_HOME/`programName` (XDG_DATA_HOME defaulting to ~/.local/share); empty when neither
     // an absolute XDG_DATA_HOME nor HOME is set.
@@ -48,6 +52,7 @@ private:
     std::string m_programFolder;
     std::string m_userFolder;
     WritableCheck m_writable;
+    bool m_installed = false;
 };
 
 }  // namespace dvr::skin

@@ -102,6 +102,23 @@ std::string ProgramFolder::installedFolder(const std::string& executableFolder, 
     return executableFolder;
 }
 
+bool ProgramFolder::isInstalledFolder(const std::string& folder, const std::string& executableFolder) {
+    if (folder.empty() || executableFolder.empty()) {
+        return false;
+    }
+    namespace fs = std::filesystem;
+    const fs::path given = fs::path(normalize(folder)).lexically_normal();
+    for (const Program* program : {&kViewer, &kPlayer}) {
+        const fs::path shared =
+            fs::path(join(executableFolder, std::string("../share/") + program->shareName))
+                .lexically_normal();
+        if (given == shared || given == shared / "") {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string ProgramFolder::normalize(std::string_view path) {
     std::string out;
     out.reserve(path.size());

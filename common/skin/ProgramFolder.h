@@ -43,6 +43,9 @@ public:
     // else ../share/<shareName> beside it when that holds it (an installed program), else
     // `executableFolder` (whose missing files are then reported as usual).
     static std::string installedFolder(const std::string& executableFolder, const Program& program);
+    // Whether `folder` is the installed files of a program beside `executableFolder`:
+    // <executableFolder>/../share/<shareName> of Vistrel or Discoro.
+    static bool isInstalledFolder(const std::string& folder, const std::string& executableFolder);
 
     // A path of the text in this platform's form: backslashes become '/', doubled separators and "./"
     // steps are collapsed. The case of names is kept.

@@ -8,23 +8,23 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/fs/SafeOpen.h"
+
 namespace dvr::media {
 
 std::unique_ptr<FileByteSource> FileByteSource::open(const std::string& path, std::string* error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    // Opened without blocking and refused at once unless regular: a FIFO or device at the path would
+    // otherwise hold the caller (the window's thread) until someone writes to it.
+    fs::UniqueFd fd = fs::openInput(path, error);
+    if (!fd)
+        return nullptr;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
         if (error)
             *error = std::strerror(errno);
         return nullptr;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (error)
-            *error = S_ISDIR(st.st_mode) ? "is a folder" : std::strerror(errno);
-        ::close(fd);
-        return nullptr;
-    }
-    return std::unique_ptr<FileByteSource>(new FileByteSource(fd, uint64_t(st.st_size)));
+    return std::unique_ptr<FileByteSource>(new FileByteSource(fd.release(), uint64_t(st.st_size)));
 }
 
 FileByteSource::~FileByteSource() {

@@ -1,18 +1,30 @@
 #include "player/ui/FileHandOff.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QVariant>
 #include <algorithm>
 
+#include "player/ui/view/HandOffRequest.h"
+
 namespace dvr::player {
 
 namespace {
 
-// One request: the file path in UTF-8 ended by a line feed; the answer "ok" and a line feed.
-constexpr qsizetype kMaxRequestBytes = 16 * 1024;
-constexpr char kAnswer[] = "ok\n";
+// The user id of the process at the other end of a local socket; nothing when it cannot be told.
+std::optional<unsigned> peerUserId(qintptr descriptor) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (descriptor < 0 || ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 ||
+        size != sizeof credentials) {
+        return std::nullopt;
+    }
+    return unsigned(credentials.uid);
+}
 
 }  // namespace
 
@@ -20,8 +32,12 @@ QString FileHandOff::socketPath(const QString& lockPath) {
     return lockPath + QStringLiteral(".socket");
 }
 
-FileHandOff::FileHandOff(const QString& lockPath, QObject* parent)
-    : QObject(parent), m_socketPath(socketPath(lockPath)) {}
+unsigned FileHandOff::currentUserId() {
+    return ::geteuid();
+}
+
+FileHandOff::FileHandOff(const QString& lockPath, QObject* parent, unsigned peerUserId)
+    : QObject(parent), m_socketPath(socketPath(lockPath)), m_peerUserId(peerUserId) {}
 
 FileHandOff::~FileHandOff() {
     if (m_server) {
@@ -45,31 +61,34 @@ bool FileHandOff::listen() {
 void FileHandOff::onNewConnection() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // Only this user's own programs may hand a file over.
+        if (peerUserId(socket->socketDescriptor()) != m_peerUserId) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            QByteArray pending = socket->property("pending").toByteArray() + socket->readAll();
-            const qsizetype end = pending.indexOf('\n');
-            if (end < 0) {
-                // A sender that never ends its line is dropped instead of growing the buffer.
-                if (pending.size() > kMaxRequestBytes) {
-                    socket->abort();
-                } else {
-                    socket->setProperty("pending", pending);
-                }
+            const QByteArray pending = socket->property("pending").toByteArray() + socket->readAll();
+            const HandOffRequest request =
+                parseHandOffRequest(std::string_view(pending.constData(), size_t(pending.size())));
+            if (request.status == HandOffStatus::Incomplete) {
+                socket->setProperty("pending", pending);
                 return;
             }
-            const QString path = QString::fromUtf8(pending.left(end));
             socket->setProperty("pending", QByteArray());
-            socket->write(kAnswer);
+            if (request.status == HandOffStatus::Refused) {
+                socket->abort();
+                return;
+            }
+            socket->write(kHandOffAnswer.data(), qint64(kHandOffAnswer.size()));
             socket->flush();
             socket->disconnectFromServer();
-            if (!path.isEmpty()) {
-                Q_EMIT fileReceived(path);
-            }
+            Q_EMIT fileReceived(QString::fromStdString(request.path));
         });
     }
 }
 
-bool FileHandOff::send(const QString& lockPath, const QString& filePath, int timeoutMs) {
+bool FileHandOff::send(const QString& lockPath, const QString& filePath, int timeoutMs, unsigned peerUserId) {
     QElapsedTimer elapsed;
     elapsed.start();
     const auto left = [&] { return std::max(0, timeoutMs - static_cast<int>(elapsed.elapsed())); };
@@ -78,7 +97,14 @@ bool FileHandOff::send(const QString& lockPath, const QString& filePath, int tim
     if (!socket.waitForConnected(left())) {
         return false;
     }
-    socket.write(filePath.toUtf8() + '\n');
+    // A listener of another user never learns the path.
+    if (::dvr::player::peerUserId(socket.socketDescriptor()) != peerUserId) {
+        socket.abort();
+        return false;
+    }
+    const QByteArray path = filePath.toUtf8();
+    const std::string request = handOffRequestBytes(std::string_view(path.constData(), size_t(path.size())));
+    socket.write(request.data(), qint64(request.size()));
     if (!socket.waitForBytesWritten(left())) {
         return false;
     }
@@ -89,7 +115,7 @@ bool FileHandOff::send(const QString& lockPath, const QString& filePath, int tim
         }
         answer += socket.readAll();
     }
-    return answer == kAnswer;
+    return std::string_view(answer.constData(), size_t(answer.size())) == kHandOffAnswer;
 }
 
 }  // namespace dvr::player

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "common/skin/IniFile.h"
+#include "common/skin/TextCodec.h"
 
 namespace dvr::player {
 
@@ -29,16 +30,21 @@ std::string RecentFiles::defaultSettingsPath() {
     return folder + "/Discoro/Discoro.ini";
 }
 
-std::vector<std::string> RecentFiles::files() const {
-    const skin::IniFile ini(m_path);
+std::vector<std::string> RecentFiles::parse(std::string_view fileBytes) {
+    const skin::IniDocument document = skin::IniDocument::parse(fileBytes);
     std::vector<std::string> result;
     for (int i = 0; i < kMaxFiles; ++i) {
-        std::string value = ini.readString(kSection, key(i), "", 4096);
-        if (!value.empty()) {
-            result.push_back(std::move(value));
+        const std::optional<std::string> value = document.value(kSection, key(i));
+        if (value && !value->empty()) {
+            result.push_back(skin::TextCodec::leftChars(*value, kMaxPathChars));
         }
     }
     return result;
+}
+
+std::vector<std::string> RecentFiles::files() const {
+    const std::optional<std::string> bytes = skin::FileBytes::read(m_path);
+    return bytes ? parse(*bytes) : std::vector<std::string>();
 }
 
 bool RecentFiles::add(const std::string& path) const {
@@ -46,12 +52,12 @@ bool RecentFiles::add(const std::string& path) const {
     list.erase(std::remove(list.begin(), list.end(), path), list.end());
     list.insert(list.begin(), path);
     list.resize(std::min<size_t>(list.size(), kMaxFiles));
-    const skin::IniFile ini(m_path);
-    bool ok = true;
+    std::vector<std::pair<std::string, std::string>> values;
     for (int i = 0; i < kMaxFiles; ++i) {
-        ok &= ini.writeString(kSection, key(i), i < int(list.size()) ? list[size_t(i)] : std::string());
+        values.emplace_back(key(i), i < int(list.size()) ? list[size_t(i)] : std::string());
     }
-    return ok;
+    // One write of the whole list; a settings file that cannot be read is kept as it is.
+    return skin::IniFile(m_path).setValues(kSection, values).ok;
 }
 
 }  // namespace dvr::player

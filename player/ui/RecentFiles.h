@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dvr::player {
@@ -16,6 +18,12 @@ public:
 
     // The settings file of the current user.
     static std::string defaultSettingsPath();
+
+    // Longest file name kept.
+    static constexpr std::size_t kMaxPathChars = 4096;
+
+    // The list held by the bytes of a settings file (missing and empty entries left out).
+    static std::vector<std::string> parse(std::string_view fileBytes);
 
     std::vector<std::string> files() const;
     // Puts path first, dropping an older entry of the same file and any beyond the fourth.

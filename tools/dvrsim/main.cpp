@@ -1,5 +1,6 @@
 // dvrsim: the recorder simulator on loopback.
 #include "common/frame/MallocTuning.h"
+#include "common/fs/SafeOpen.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace {
@@ -210,18 +212,23 @@ int main(int argc, char** argv) {
     if (eventCount >= 0)
         options.events = sim::makeEvents(eventCount, options);
     if (!eventsFile.empty()) {
-        std::ifstream in(eventsFile, std::ios::binary);
-        if (!in)
-            fail("cannot read " + eventsFile);
-        std::vector<uint8_t> body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string reason;
+        const std::optional<std::string> bytes = dvr::fs::readInput(eventsFile, 64u << 20, &reason);
+        if (!bytes)
+            fail("cannot read " + eventsFile + ": " + reason);
+        const std::vector<uint8_t> body(bytes->begin(), bytes->end());
         options.events = link::parseEventRecords(body);
     }
 
     std::FILE* logFile = stdout;
     if (!logPath.empty() && logPath != "-") {
-        logFile = std::fopen(logPath.c_str(), "w");
+        // A new file in place of any old one; a link at the name is replaced, never written through.
+        std::string reason;
+        dvr::fs::UniqueFd fd = dvr::fs::createReplacing(logPath, 0644, &reason);
+        logFile = fd ? ::fdopen(fd.get(), "w") : nullptr;
         if (!logFile)
-            fail("cannot write " + logPath);
+            fail("cannot write " + logPath + (reason.empty() ? std::string() : ": " + reason));
+        fd.release();
     }
     std::mutex logMutex;
     auto log = [&](const std::string& line) {

@@ -5,6 +5,7 @@
 
 #include "common/frame/JpegEncoder.h"
 #include "common/frame/SourceRect.h"
+#include "common/fs/AtomicFile.h"
 #include "viewer/link/RecorderSession.h"
 #include "viewer/link/RecorderSocket.h"
 #include "viewer/link/SessionPoller.h"
@@ -359,9 +360,11 @@ int runPlayback(const PlaybackOptions& options, std::ostream& out, std::ostream&
             char name[16];
             std::snprintf(name, sizeof name, "ch%02zu.jpg", c + 1);
             const std::filesystem::path path = std::filesystem::path(client.outDir) / name;
-            std::ofstream file(path, std::ios::binary);
-            file.write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
-            if (jpeg.empty() || !file)
+            // Replaced whole; a link at the name is replaced, never followed.
+            if (jpeg.empty() ||
+                !fs::AtomicFile::write(
+                     path.string(), std::string_view(reinterpret_cast<const char*>(jpeg.data()), jpeg.size()))
+                     .ok)
                 return failWith(err, "cannot write " + path.string());
         }
     }

@@ -40,6 +40,8 @@ int runKeygenCommand(int argc, char** argv) {
     const auto key = evidence::Ed25519Key::load(keys.publicPath, false, nullptr);
     std::printf("private key %s\npublic key %s\nfingerprint %s\n", keys.privatePath.c_str(),
                 keys.publicPath.c_str(), key ? key->fingerprint().c_str() : "?");
+    if (!keys.archivedPublicPath.empty())
+        std::printf("previous public key kept as %s\n", keys.archivedPublicPath.c_str());
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "common/evidence/ManifestBuilder.h"
 #include "tools/zavtool/ChannelExport.h"
 #include "tools/zavtool/ExportEvidence.h"
+#include "tools/zavtool/OutputFile.h"
 
 #ifdef DVR_EXPORT_STAMP
 #include <QtGui/QGuiApplication>
@@ -49,6 +50,7 @@ int runExportCommand(int argc, char** argv) {
     if (options.decodeThreads < 1)
         options.decodeThreads = 1;
     bool stamp = true;
+    bool overwrite = false;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
@@ -99,6 +101,8 @@ int runExportCommand(int argc, char** argv) {
             takeValue();
         } else if (arg == "--no-stamp") {
             stamp = false;
+        } else if (arg == "--overwrite") {
+            overwrite = true;
         } else if (!arg.empty() && arg[0] == '-') {
             return fail("unknown option " + std::string(arg) + " (see --help)");
         } else if (options.backupPath.empty()) {
@@ -113,6 +117,8 @@ int runExportCommand(int argc, char** argv) {
         return fail("export needs --channel N");
     if (options.aviPath.empty())
         return fail("export needs --out X.avi");
+    if (const std::string refusal = clearOutput(options.aviPath, overwrite); !refusal.empty())
+        return fail(refusal);
 
 #ifdef DVR_EXPORT_STAMP
     // The stamp's text needs a font rasteriser: QtGui's, without a display.

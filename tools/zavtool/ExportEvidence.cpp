@@ -73,7 +73,7 @@ void ManifestRecorder::frameWritten(uint32_t, std::span<const uint8_t> jpeg) {
 }
 
 struct BackupRecordCheck::State {
-    int fd = -1;
+    std::unique_ptr<media::ByteSource> source;
     std::string openError;
     frame::FrameDecoder decoder;
     std::vector<uint8_t> data;
@@ -84,36 +84,35 @@ struct BackupRecordCheck::State {
 };
 
 BackupRecordCheck::BackupRecordCheck(const std::string& backupPath) : m_state(std::make_unique<State>()) {
-    m_state->fd = ::open(backupPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_state->fd < 0)
-        m_state->openError = backupPath + ": " + std::strerror(errno);
+    // Opened without blocking, regular files only.
+    std::string reason;
+    m_state->source = media::FileByteSource::open(backupPath, &reason);
+    if (!m_state->source)
+        m_state->openError = backupPath + ": " + reason;
 }
 
-BackupRecordCheck::~BackupRecordCheck() {
-    if (m_state->fd >= 0)
-        ::close(m_state->fd);
+BackupRecordCheck::BackupRecordCheck(std::unique_ptr<media::ByteSource> source,
+                                     frame::PictureDecoder* decoder)
+    : m_state(std::make_unique<State>()) {
+    m_state->source = std::move(source);
+    if (!m_state->source)
+        m_state->openError = "no backup file";
+    m_state->decoder.setPictureDecoder(decoder);
 }
+
+BackupRecordCheck::~BackupRecordCheck() = default;
 
 namespace {
 
-bool readAt(int fd, uint8_t* out, size_t size, uint64_t offset) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::pread(fd, out + done, size - done, off_t(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += size_t(got);
-    }
-    return true;
+bool readAt(const media::ByteSource& source, uint8_t* out, size_t size, uint64_t offset) {
+    return source.readAt(offset, std::span(out, size)) == size;
 }
 
 }  // namespace
 
 std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int channel) {
     State& s = *m_state;
-    if (s.fd < 0)
+    if (!s.source)
         return s.openError;
     if (entry.sourcePosition == s.lastPosition && channel == s.lastChannel)
         return s.lastResult;
@@ -125,7 +124,7 @@ std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int c
         return result = "no source record";
     const uint64_t at = uint64_t(entry.sourcePosition);
     std::array<uint8_t, media::kSectorBytes> sector{};
-    if (!readAt(s.fd, sector.data(), sector.size(), at) || !media::hasRecordSignature(sector))
+    if (!readAt(*s.source, sector.data(), sector.size(), at) || !media::hasRecordSignature(sector))
         return result = "no record at source position " + std::to_string(at);
     const media::BackupHeader header = *media::parseBackupHeader(sector);
     const uint32_t n = header.sectorCount - 1;
@@ -134,8 +133,8 @@ std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int c
     std::array<uint8_t, media::kSubHeaderBytes> subHeader{};
     const size_t dataBytes = size_t(n) * media::kSectorBytes;
     s.data.assign(dataBytes, 0);
-    if (!readAt(s.fd, subHeader.data(), subHeader.size(), at + media::kSectorBytes) ||
-        !readAt(s.fd, s.data.data(), dataBytes - media::kSubHeaderBytes,
+    if (!readAt(*s.source, subHeader.data(), subHeader.size(), at + media::kSectorBytes) ||
+        !readAt(*s.source, s.data.data(), dataBytes - media::kSubHeaderBytes,
                 at + media::kSectorBytes + media::kSubHeaderBytes))
         return result = "the record at " + std::to_string(at) + " is cut short";
     media::swapWords(subHeader);

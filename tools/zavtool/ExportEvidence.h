@@ -10,6 +10,8 @@
 #include "common/evidence/Verify.h"
 #include "common/export/ExportTime.h"
 #include "common/export/RealTimePacer.h"
+#include "common/frame/PictureDecoder.h"
+#include "player/media/ByteSource.h"
 #include "tools/zavtool/ChannelExport.h"
 
 namespace dvr::zavtool {
@@ -49,6 +51,9 @@ private:
 class BackupRecordCheck final : public evidence::SourceRecordCheck {
 public:
     explicit BackupRecordCheck(const std::string& backupPath);
+    // Over the bytes of a backup file; `decoder` (not owned) replaces the JPEG 2000 decoder when given.
+    explicit BackupRecordCheck(std::unique_ptr<media::ByteSource> source,
+                               frame::PictureDecoder* decoder = nullptr);
     ~BackupRecordCheck() override;
     std::string check(const evidence::ManifestFrame& frame, int channel) override;
 

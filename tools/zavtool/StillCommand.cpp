@@ -1,6 +1,10 @@
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,11 +14,14 @@
 #include "common/evidence/ManifestBuilder.h"
 #include "common/export/ImageFilters.h"
 #include "common/export/StillImage.h"
+#include "common/fs/SafeOpen.h"
 #include "tools/zavtool/ChannelExport.h"
 #include "tools/zavtool/ExportCommand.h"
 #include "tools/zavtool/ExportEvidence.h"
+#include "tools/zavtool/OutputFile.h"
 
 #ifdef DVR_EXPORT_STAMP
+#include <QtCore/QBuffer>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
 #endif
@@ -47,8 +54,18 @@ exporting::Status writePng(const std::string& path, const exporting::StillImage&
     QGuiApplication application(qtArgc, qtArgv);
     const QImage picture(image.bgr.data(), image.width, image.height, qsizetype(image.width) * 3,
                          QImage::Format_BGR888);
-    if (!picture.save(QString::fromStdString(path), "PNG"))
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG"))
         return exporting::Status::failure("cannot write " + path);
+    // A new file, as the JPEG still is: nothing at the name is written through.
+    std::string reason;
+    fs::UniqueFd fd = fs::createNew(path, 0644, &reason);
+    if (!fd)
+        return exporting::Status::failure("cannot create " + path + ": " + reason);
+    if (!fs::writeAll(fd.get(), bytes.constData(), size_t(bytes.size())) || ::close(fd.release()) != 0)
+        return exporting::Status::failure("cannot write " + path + ": " + std::strerror(errno));
     return exporting::Status::success();
 #else
     (void)image;
@@ -65,6 +82,7 @@ int runStillCommand(int argc, char** argv) {
     std::optional<exporting::ExportTime> at;
     std::vector<exporting::StillFilter> filters;
     std::string filterText;
+    bool overwrite = false;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
@@ -80,6 +98,8 @@ int runStillCommand(int argc, char** argv) {
                 return fail("--out needs a path");
             out = value;
             ++i;
+        } else if (arg == "--overwrite") {
+            overwrite = true;
         } else if (arg == "--at") {
             at = value ? exporting::parseExportTime(value) : std::nullopt;
             if (!at)
@@ -116,6 +136,8 @@ int runStillCommand(int argc, char** argv) {
     const bool png = endsWith(out, ".png");
     if (!png && !endsWith(out, ".jpg"))
         return fail("still needs --out X.jpg or X.png");
+    if (const std::string refusal = clearOutput(out, overwrite); !refusal.empty())
+        return fail(refusal);
 
     ChannelPass pass;
     if (std::string refusal = pass.prepare(file, channel, at, std::nullopt); !refusal.empty())

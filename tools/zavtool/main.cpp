@@ -21,6 +21,8 @@
 #include "common/frame/FrameDecoder.h"
 #include "common/frame/JpegEncoder.h"
 #include "common/frame/SourceRect.h"
+#include "common/fs/AtomicFile.h"
+#include "common/fs/SafeOpen.h"
 #include "player/media/BackupScan.h"
 #include "player/media/ByteSource.h"
 #include "player/media/PictureDecode.h"
@@ -31,6 +33,8 @@
 #include "tools/zavgen/BackupWriter.h"
 #include "tools/zavtool/EvidenceCommands.h"
 #include "tools/zavtool/ExportCommand.h"
+#include "tools/zavtool/OutputFile.h"
+#include "tools/zavtool/SoundTrack.h"
 
 namespace {
 
@@ -44,16 +48,16 @@ constexpr const char* kUsage = R"(Usage:
       picture: header offset, channel read from the pixels (0-based), record time, field code, flags;
       --channel keeps the pictures carrying channel N (0-based); --out writes each channel's latest
       picture as DIR/chNN.jpg (NN = channel + 1, as vistrelctl names them); then a summary per channel
-  zavtool audio FILE --channel K --out X.wav
+  zavtool audio FILE --channel K --out X.wav [--overwrite]
       sound channel K (1-4) as 16-bit PCM, 8000 Hz mono
   zavtool export FILE --channel N --out X.avi [--from T] [--to T] [--fps R] [--size 360x240|720x480]
-                 [--pace pictures|real] [--threads K] [--no-stamp]
+                 [--pace pictures|real] [--threads K] [--no-stamp] [--overwrite]
       every drawable picture of channel N (0-based) between the times T ("YYYY-MM-DD HH:MM:SS"), in
       file order, as a Motion-JPEG AVI file at R frames per second (default 10, 360x240) with the time
       stamp, and the export log X.log beside it; --pace pictures (default) writes each picture once,
       --pace real repeats or drops pictures so the clip lasts as long as the recording; K decoding
       threads (default: the number of cores); X.avi.manifest.json beside it records the export
-  zavtool still FILE --channel N [--at T] [--filter LIST] --out X.jpg|X.png
+  zavtool still FILE --channel N [--at T] [--filter LIST] --out X.jpg|X.png [--overwrite]
       the first drawable picture of channel N at or after T, its channel's part at its own size,
       through the filters of LIST in order (comma-separated: bright, dark, sharpen, blur, contrast-up,
       contrast-down), as JPEG (quality 80) or lossless PNG; X.jpg.manifest.json beside it
@@ -63,8 +67,10 @@ constexpr const char* kUsage = R"(Usage:
       Exit 0 OK, 1 at the first mismatch, 2 for a missing or damaged manifest or key
   zavtool keygen [--force]
       makes the Ed25519 key that signs manifests: manifest-key.pem (mode 0600) and
-      manifest-key.pub.pem in $XDG_CONFIG_HOME/Discoro (or ~/.config/Discoro)
+      manifest-key.pub.pem in $XDG_CONFIG_HOME/Discoro (or ~/.config/Discoro); --force replaces the
+      pair and keeps the old public key as manifest-key.FINGERPRINT.pub.pem
   zavtool --help
+An existing --out file is refused unless --overwrite is given; a --out folder's chNN.jpg are replaced.
 )";
 
 // Progress goes to a terminal on standard error, and not when standard output is piped. While pictures
@@ -236,10 +242,13 @@ public:
                     continue;
                 char name[24];
                 std::snprintf(name, sizeof name, "/ch%02d.jpg", channel + 1);
-                std::FILE* f = std::fopen((outDir + name).c_str(), "wb");
-                bool ok = f && std::fwrite(s.jpeg.data(), 1, s.jpeg.size(), f) == s.jpeg.size();
-                if (f && std::fclose(f) != 0)
-                    ok = false;
+                // The folder's latest pictures are replaced whole; a link at a name is replaced, not
+                // followed.
+                const bool ok =
+                    fs::AtomicFile::write(
+                        outDir + name,
+                        std::string_view(reinterpret_cast<const char*>(s.jpeg.data()), s.jpeg.size()))
+                        .ok;
                 if (!ok) {
                     std::fprintf(stderr, "zavtool: cannot write %s%s\n", outDir.c_str(), name);
                     written = false;
@@ -352,7 +361,9 @@ void putLe16(std::FILE* f, uint16_t v) {
     std::fwrite(b.data(), 1, 2, f);
 }
 
-int runAudio(const std::string& path, int soundChannel, const std::string& outPath) {
+int runAudio(const std::string& path, int soundChannel, const std::string& outPath, bool overwrite) {
+    if (const std::string refusal = zavtool::clearOutput(outPath, overwrite); !refusal.empty())
+        return fail(refusal);
     std::string reason;
     const auto source = media::FileByteSource::open(path, &reason);
     if (!source)
@@ -360,54 +371,20 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
     const uint64_t size = source->size();
     const bool progress = showProgress(false);
 
-    // Every new sound block in file order: sound-only records (3 sectors or type 0xC000) and picture
-    // records ending in a block (type 0x8000).
-    std::vector<int16_t> pcm;
-    std::array<uint8_t, media::kSectorBytes> sector;
-    std::vector<uint8_t> record;
-    media::SoundChannels channels;
-    uint32_t lastSequence = 0;
-    uint64_t offset = media::kDataStart;
-    uint64_t lastReport = 0;
-    while (source->readAt(offset, sector) == sector.size()) {
-        if (!media::hasRecordSignature(sector)) {
-            offset += media::kSectorBytes;
-            continue;
-        }
-        const media::BackupHeader h = *media::parseBackupHeader(sector);
-        const uint32_t type = h.sectorCount == 3 ? media::kSoundOnly : h.soundType();
-        const bool pictureWithBlock =
-            type == media::kSoundTrailingBlock && h.sectorCount > 6 && h.sectorCount <= 101;
-        if ((type == media::kSoundOnly || pictureWithBlock) && h.soundSequence > lastSequence) {
-            const size_t dataBytes = type == media::kSoundOnly
-                                         ? media::kSoundBlockBytes
-                                         : size_t(h.sectorCount - 1) * media::kSectorBytes;
-            record.resize(dataBytes);
-            if (source->readAt(offset + media::kSectorBytes, record) == dataBytes) {
-                // Only the block is needed: it is the data's last 1024 bytes, whole words from the start.
-                std::span<uint8_t> block(record.data() + dataBytes - media::kSoundBlockBytes,
-                                         media::kSoundBlockBytes);
-                media::swapWords(block);
-                media::splitSoundBlock(block, h.soundChannelMask(), channels);
-                for (uint8_t code : channels.channel(soundChannel - 1))
-                    pcm.push_back(zavgen::muLawDecode(code));
-                lastSequence = h.soundSequence;
-            }
-        }
-        const uint64_t sectors =
-            type == media::kSoundOnly ? 3 : (h.sectorCount >= 1 && h.sectorCount <= 101 ? h.sectorCount : 1);
-        offset += sectors * media::kSectorBytes;
-        if (progress && offset - lastReport > (8u << 20)) {
-            lastReport = offset;
+    const std::vector<int16_t> pcm = zavtool::readSoundChannel(*source, soundChannel, [&](uint64_t offset) {
+        if (progress)
             std::fprintf(stderr, "\rzavtool: %3llu%%", static_cast<unsigned long long>(offset * 100 / size));
-        }
-    }
+    });
     if (progress)
         std::fputc('\n', stderr);
 
-    std::FILE* f = std::fopen(outPath.c_str(), "wb");
+    fs::UniqueFd fd = fs::createNew(outPath, 0644, &reason);
+    if (!fd)
+        return fail("cannot create " + outPath + ": " + reason);
+    std::FILE* f = ::fdopen(fd.get(), "wb");
     if (!f)
         return fail("cannot write " + outPath + ": " + std::strerror(errno));
+    fd.release();
     const uint32_t dataBytes = uint32_t(pcm.size() * 2);
     std::fwrite("RIFF", 1, 4, f);
     putLe32(f, 36 + dataBytes);
@@ -453,6 +430,7 @@ int main(int argc, char** argv) {
     std::string mode = "forward";
     int channel = -1;
     bool json = false;
+    bool overwrite = false;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -461,6 +439,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (arg == "--json") {
             json = true;
+        } else if (arg == "--overwrite") {
+            overwrite = true;
         } else if (arg == "--out") {
             const char* v = value();
             if (!v)
@@ -499,7 +479,7 @@ int main(int argc, char** argv) {
             return fail("audio needs --channel 1 to 4");
         if (out.empty())
             return fail("audio needs --out X.wav");
-        return runAudio(file, channel, out);
+        return runAudio(file, channel, out, overwrite);
     }
     return fail("unknown command " + std::string(command) + " (see --help)");
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "common/fs/AtomicFile.h"
 #include "common/skin/IniFile.h"
 #include "common/skin/ProgramFolder.h"
 
@@ -19,7 +20,9 @@ namespace {
 constexpr std::string_view kStringTag = "sz:";
 constexpr std::string_view kIntegerTag = "dword:";
 
-std::string encodeString(std::string_view value) {
+}  // namespace
+
+std::string encodeStoredString(std::string_view value) {
     std::string out(kStringTag);
     out.push_back('"');
     for (const char c : value) {
@@ -42,7 +45,7 @@ std::string encodeString(std::string_view value) {
     return out;
 }
 
-std::optional<std::string> decodeString(std::string_view stored) {
+std::optional<std::string> decodeStoredString(std::string_view stored) {
     if (stored.substr(0, kStringTag.size()) != kStringTag) {
         return std::nullopt;
     }
@@ -63,7 +66,7 @@ std::optional<std::string> decodeString(std::string_view stored) {
     return out;
 }
 
-std::optional<int> decodeInteger(std::string_view stored) {
+std::optional<int> decodeStoredInteger(std::string_view stored) {
     if (stored.substr(0, kIntegerTag.size()) != kIntegerTag) {
         return std::nullopt;
     }
@@ -74,6 +77,8 @@ std::optional<int> decodeInteger(std::string_view stored) {
     return skin::parseProfileInt(stored);
 }
 
+namespace {
+
 // Reads the "Setting" values of a parsed settings file; missing or mistyped values give the default.
 class SettingsReader {
 public:
@@ -82,13 +87,13 @@ public:
     std::string string(const char* name, std::string_view defaultValue, std::size_t maxChars) const {
         std::optional<std::string> value;
         if (const auto stored = raw(name)) {
-            value = decodeString(*stored);
+            value = decodeStoredString(*stored);
         }
         return skin::TextCodec::leftChars(value ? std::string_view(*value) : defaultValue, maxChars);
     }
     int integer(const char* name, int defaultValue) const {
         if (const auto stored = raw(name)) {
-            if (const auto value = decodeInteger(*stored)) {
+            if (const auto value = decodeStoredInteger(*stored)) {
                 return *value;
             }
         }
@@ -167,15 +172,26 @@ void SettingsStore::loadSettings() {
     readNetworkSpeed();
 }
 
-bool SettingsStore::saveSettings() const {
+fs::FileResult SettingsStore::saveSettings() const {
     if (m_settingsFilePath.empty()) {
-        return false;
+        return fs::FileResult::failure(m_settingsFilePath,
+                                       "no settings file (neither XDG_CONFIG_HOME nor HOME is set)");
     }
     const skin::IniFile file(m_settingsFilePath);
-    skin::IniDocument document = file.load().value_or(skin::IniDocument(skin::TextEncoding::Utf8Bom));
+    skin::IniDocument document(skin::TextEncoding::Utf8Bom);
+    if (file.exists()) {
+        std::string reason;
+        auto loaded = file.load(&reason);
+        if (!loaded) {
+            // Lines of the file this store does not own would be lost: a file that cannot be read is kept.
+            return fs::FileResult::failure(m_settingsFilePath,
+                                           "cannot be read (" + reason + "), so it is not rewritten");
+        }
+        document = std::move(*loaded);
+    }
     const ViewerSettings& s = m_settings;
     const auto putString = [&](const char* name, const std::string& value) {
-        document.setValue(kSectionName, name, encodeString(value));
+        document.setValue(kSectionName, name, encodeStoredString(value));
     };
     const auto putInteger = [&](const char* name, int value) {
         document.setValue(kSectionName, name, std::string(kIntegerTag) + std::to_string(value));
@@ -198,16 +214,12 @@ bool SettingsStore::saveSettings() const {
     putString("Ip Label", s.addressLabel);
     putString("Ptz File Path", s.ptzCommandFilePath);
 
-    // The file holds the password: its folder is private to the user, the file readable by the user only.
-    const std::filesystem::path folder = std::filesystem::path(m_settingsFilePath).parent_path();
-    if (!folder.empty()) {
-        std::error_code error;
-        if (!std::filesystem::exists(folder, error)) {
-            std::filesystem::create_directories(folder, error);
-            ::chmod(folder.c_str(), 0700);
-        }
-    }
-    return skin::FileBytes::writeAtomically(m_settingsFilePath, document.serialize(), 0600);
+    // The file holds the password: a folder made for it is private to the user, the file readable by
+    // the user only.
+    fs::AtomicFile::Options options;
+    options.mode = 0600;
+    options.folderMode = 0700;
+    return fs::AtomicFile::write(m_settingsFilePath, document.serialize(), options);
 }
 
 void SettingsStore::readDisplayOptions() {
@@ -239,16 +251,16 @@ void SettingsStore::readNetworkSpeed() {
     m_options.division16 = readSpeed("DIVISION16", defaults.division16);
 }
 
-bool SettingsStore::writeNetworkSpeed() const {
+fs::FileResult SettingsStore::writeNetworkSpeed() const {
     const std::string path = m_files.prepareWrite(kOptionsFile);
     if (path.empty()) {
-        return false;
+        return fs::FileResult::failure(m_files.writePath(kOptionsFile), "cannot make the file or its folder");
     }
-    const skin::IniFile file(path);
-    return file.writeInt("NETWORK_SPEED", "DIVISION1", m_options.division1) &&
-           file.writeInt("NETWORK_SPEED", "DIVISION4", m_options.division4) &&
-           file.writeInt("NETWORK_SPEED", "DIVISION9", m_options.division9) &&
-           file.writeInt("NETWORK_SPEED", "DIVISION16", m_options.division16);
+    return skin::IniFile(path).setValues("NETWORK_SPEED",
+                                         {{"DIVISION1", std::to_string(m_options.division1)},
+                                          {"DIVISION4", std::to_string(m_options.division4)},
+                                          {"DIVISION9", std::to_string(m_options.division9)},
+                                          {"DIVISION16", std::to_string(m_options.division16)}});
 }
 
 }  // namespace dvr::config

@@ -1,11 +1,21 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "common/fs/FileResult.h"
 #include "common/skin/ProgramFiles.h"
 #include "viewer/config/ViewerSettings.h"
 
 namespace dvr::config {
+
+// How the settings file stores its values, as registry values are typed: "sz:" strings in double
+// quotes with backslash, CR and LF escaped, "dword:" decimal integers. Decoding gives nothing for a
+// value of another type.
+std::string encodeStoredString(std::string_view value);
+std::optional<std::string> decodeStoredString(std::string_view stored);
+std::optional<int> decodeStoredInteger(std::string_view stored);
 
 // Loads and saves the viewer's settings:
 // - the per-user settings file (section "Setting", same value names as the table in ViewerSettings),
@@ -41,15 +51,17 @@ public:
     // reads all opt.ini keys.
     void loadSettings();
     // Writes every settings value, "Ptz File Path" included; keeps lines of the file it does not own.
-    // False when the file cannot be written. opt.ini is not written here.
-    bool saveSettings() const;
+    // Fails with the path and reason when the file cannot be written, or exists but cannot be read.
+    // opt.ini is not written here.
+    fs::FileResult saveSettings() const;
 
     // Reads PIXEL_X, PIXEL_Y, FRAM and MAX_STOP_COUNT of opt.ini.
     void readDisplayOptions();
     // Reads the four NETWORK_SPEED keys of opt.ini (also after the setup sheet was confirmed).
     void readNetworkSpeed();
-    // Writes the four NETWORK_SPEED keys as decimal numbers. False when opt.ini cannot be written.
-    bool writeNetworkSpeed() const;
+    // Writes the four NETWORK_SPEED keys as decimal numbers. Fails with the path and reason when
+    // opt.ini cannot be written (or exists but cannot be read).
+    fs::FileResult writeNetworkSpeed() const;
 
 private:
     void readSettingsFile();

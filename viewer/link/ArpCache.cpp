@@ -12,13 +12,20 @@
 
 namespace dvr::link {
 
-size_t clearArpCache(ArpTable& table) {
+size_t clearArpCache(ArpTable& table, std::string_view recorderAddress) {
     const std::optional<std::vector<ArpEntry>> rows = table.read(kArpTableRows);
-    if (!rows || rows->empty())
+    in_addr recorder{};
+    if (!rows || inet_pton(AF_INET, std::string(recorderAddress).c_str(), &recorder) != 1)
         return 0;
-    for (const ArpEntry& row : *rows)
-        table.remove(row);
-    return rows->size();
+    size_t asked = 0;
+    for (const ArpEntry& row : *rows) {
+        in_addr address{};
+        if (inet_pton(AF_INET, row.ipAddress.c_str(), &address) == 1 && address.s_addr == recorder.s_addr) {
+            table.remove(row);
+            ++asked;
+        }
+    }
+    return asked;
 }
 
 std::vector<ArpEntry> parseProcNetArp(std::string_view text) {

@@ -275,7 +275,7 @@ void LiveController::pressDisconnect() {
     m_connectChecked = false;
     stopPtzPause();
     if (m_options.arpTable != nullptr) {
-        link::clearArpCache(*m_options.arpTable);
+        link::clearArpCache(*m_options.arpTable, recorderHost());
     }
     resetLiveState();
     std::error_code ignored;

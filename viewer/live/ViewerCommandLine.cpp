@@ -78,7 +78,7 @@ std::string_view viewerUsage() {
            "  --port P     recorder TCP port for this run only (not stored)\n"
            "  --connect    connect at start-up\n"
            "  --no-arp-cleanup\n"
-           "               keep the machine's ARP table when a connection is dropped\n"
+           "               keep the recorder's ARP entry when a connection is dropped\n"
            "  --help       show this text\n";
 }
 

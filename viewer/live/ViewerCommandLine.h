@@ -10,7 +10,7 @@ namespace dvr::live {
 
 // The viewer's command line: vistrel [--home DIR] [--host H] [--port P] [--connect] [--no-arp-cleanup]
 // [--help]. --host and --port replace the stored recorder for this run only; --connect presses Connect at
-// start-up; --no-arp-cleanup leaves the machine's ARP table alone when a connection is dropped (demos).
+// start-up; --no-arp-cleanup leaves the recorder's ARP entry alone when a connection is dropped (demos).
 struct ViewerCommandLine {
     bool help = false;
     bool connect = false;

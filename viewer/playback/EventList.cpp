@@ -7,6 +7,9 @@
 #include <iterator>
 #include <system_error>
 
+#include "common/fs/AtomicFile.h"
+#include "common/fs/SafeOpen.h"
+
 namespace dvr::playback {
 
 uint32_t packEventTime(const link::RecorderTime& t) {
@@ -51,40 +54,22 @@ std::vector<EventRow> eventRows(std::span<const uint8_t> file) {
 }
 
 std::vector<uint8_t> readEventFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // The event list is a few thousand records; anything far larger is not an event file.
+    constexpr std::size_t kMaxEventFileBytes = 16u * 1024u * 1024u;
+    const std::optional<std::string> bytes = fs::readInput(path, kMaxEventFileBytes, nullptr);
+    if (!bytes)
         return {};
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return {};
-    return bytes;
+    return std::vector<uint8_t>(bytes->begin(), bytes->end());
 }
 
 bool writeEventFile(const std::string& path, std::span<const uint8_t> records) {
     if (path.empty())
         return false;
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(reinterpret_cast<const char*>(records.data()),
-                  static_cast<std::streamsize>(records.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    fs::AtomicFile::Options options;
+    options.makeFolder = false;
+    return fs::AtomicFile::write(
+               path, std::string_view(reinterpret_cast<const char*>(records.data()), records.size()), options)
+        .ok;
 }
 
 void EventListController::load(std::span<const uint8_t> file) {

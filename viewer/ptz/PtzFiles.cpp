@@ -1,5 +1,10 @@
 #include "viewer/ptz/PtzFiles.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -7,15 +12,14 @@
 #include <system_error>
 #include <vector>
 
+#include "common/fs/SafeOpen.h"
+#include "common/skin/ProgramFolder.h"
+
 namespace dvr::ptz {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Largest command file read: 16 blocks of 30 lines of 256 characters fit many
-// times over; anything bigger is not a command file.
-constexpr std::uintmax_t kMaxFileBytes = 4 * 1024 * 1024;
 
 std::string ptzPath(const std::string& folder, std::string_view fileName) {
     return (fs::path(folder) / kPtzFolderName / fs::path(std::string(fileName))).string();
@@ -24,8 +28,10 @@ std::string ptzPath(const std::string& folder, std::string_view fileName) {
 bool createEmpty(const std::string& path) {
     std::error_code ec;
     fs::create_directories(fs::path(path).parent_path(), ec);
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    return static_cast<bool>(out);
+    // An empty file, or the file already there; a link at the name is never followed.
+    const dvr::fs::UniqueFd fd(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+    return fd.valid();
 }
 
 }  // namespace
@@ -39,20 +45,20 @@ std::string defaultUserDataFolder() {
 }
 
 std::optional<std::string> readWholeFile(const std::string& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const dvr::fs::UniqueFd fd = dvr::fs::openInput(path, nullptr);
+    if (!fd)
         return std::nullopt;
     std::string text;
     char buffer[8192];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<size_t>(in.gcount()));
-        if (text.size() > kMaxFileBytes) {
-            text.resize(kMaxFileBytes);
+    while (text.size() < kMaxPtzFileBytes) {
+        const ssize_t got = ::read(fd.get(), buffer, std::min(sizeof buffer, kMaxPtzFileBytes - text.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
             break;
-        }
+        text.append(buffer, static_cast<size_t>(got));
     }
     return text;
 }
@@ -69,10 +75,16 @@ PtzFileResult loadPtzFile(const PtzFolders& folders, std::string_view fileName, 
             return {PtzFileOutcome::Loaded, path};
         }
     }
-    // Not found: create it empty where we may write, first the program folder.
-    for (const std::string& path : candidates)
+    // Not found: create it empty where we may write, first the program folder, unless that is an
+    // installed one (never written, whoever runs the program).
+    const bool installed = skin::ProgramFolder::isInstalledFolder(folders.programFolder,
+                                                                  skin::ProgramFolder::executableFolder());
+    for (const std::string& path : candidates) {
+        if (installed && !folders.programFolder.empty() && path == candidates.front())
+            continue;
         if (createEmpty(path))
             return {PtzFileOutcome::CreatedEmpty, path};
+    }
     return {PtzFileOutcome::Unavailable, candidates.empty() ? std::string() : candidates.front()};
 }
 

@@ -36,6 +36,10 @@ struct PtzFileResult {
 };
 
 // Reads the whole of a file; nothing when it cannot be opened.
+// Largest command file read: 16 blocks of 30 lines of 256 characters fit many
+// times over; anything bigger is not a command file.
+inline constexpr std::size_t kMaxPtzFileBytes = 4 * 1024 * 1024;
+
 std::optional<std::string> readWholeFile(const std::string& path);
 
 // Finds `fileName` in the PTZ folders and reads it into the table (cameras

@@ -10,6 +10,11 @@
 #include <fstream>
 #include <system_error>
 
+#include <sys/stat.h>
+
+#include "common/fs/AtomicFile.h"
+#include "common/fs/SafeOpen.h"
+
 namespace dvr::ptz {
 
 namespace {
@@ -243,41 +248,24 @@ EditorMessage UserCommandEditor::saveCheck() const {
 EditorMessage UserCommandEditor::saveFile(const std::string& path) {
     if (auto message = saveCheck())
         return message;
-    namespace fs = std::filesystem;
-    const std::string existing = readWholeFile(path).value_or(std::string());
+    std::string existing;
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0) {
+        // The other camera blocks of an existing file are kept: a file that cannot be read is not
+        // replaced by one holding this block only.
+        std::string reason;
+        const std::optional<std::string> bytes = fs::readInput(path, kMaxPtzFileBytes, &reason);
+        if (!bytes)
+            return plainMessage("Can not Write File : " + path + " (" + reason + ")");
+        existing = *bytes;
+    }
     const std::string text = replaceEditorBlock(existing, m_entries);
-    // Written beside the target and renamed over it, so a failed write never
-    // leaves the other camera blocks half written.
-    const std::string temporary = path + ".tmp";
-    auto writeTo = [&](const std::string& target) {
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        return static_cast<bool>(out);
-    };
-    errno = 0;
-    bool ok = false;
-    if (writeTo(temporary)) {
-        std::error_code ec;
-        fs::rename(temporary, path, ec);
-        ok = !ec;
-        if (!ok) {
-            fs::remove(temporary, ec);
-            ok = writeTo(path);
-        }
-    } else {
-        std::error_code ec;
-        fs::remove(temporary, ec);
-        errno = 0;
-        ok = writeTo(path);
-    }
-    if (!ok) {
-        const int error = errno;
-        return plainMessage("Can not Write File : " + path + " (" +
-                            (error != 0 ? std::strerror(error) : "write failed") + ")");
-    }
+    // A whole new file replaces the old one in one step: a failure at any point leaves the old file.
+    fs::AtomicFile::Options options;
+    options.makeFolder = false;  // the file chooser named an existing folder
+    const fs::FileResult written = fs::AtomicFile::write(path, text, options);
+    if (!written.ok)
+        return plainMessage("Can not Write File : " + path + " (" + written.reason + ")");
     m_filePath = path;
     return std::nullopt;
 }

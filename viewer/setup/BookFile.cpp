@@ -1,13 +1,10 @@
 #include "viewer/setup/BookFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-
+#include "common/fs/AtomicFile.h"
+#include "common/fs/SafeOpen.h"
+#include "common/skin/IniFile.h"
 #include "common/skin/TextCodec.h"
 
 namespace dvr::setup {
@@ -19,64 +16,17 @@ std::string FileWriteResult::describe() const {
     return path + ": " + reason;
 }
 
-namespace {
-
-FileWriteResult failure(const std::string& path, int error) {
-    return {false, path, std::strerror(error)};
-}
-
-}  // namespace
-
 FileWriteResult BookFile::writeBytes(const std::string& path, std::string_view bytes) {
-    const std::filesystem::path target(path);
-    std::error_code folderError;
-    if (target.has_parent_path()) {
-        std::filesystem::create_directories(target.parent_path(), folderError);
-    }
-    mode_t mode = 0644;
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0) {
-        if (S_ISDIR(existing.st_mode)) {
-            return failure(path, EISDIR);
+    if (::lstat(path.c_str(), &existing) == 0 && !S_ISDIR(existing.st_mode)) {
+        // A book that is there but cannot be read would be replaced by the few rows the dialog knows.
+        std::string reason;
+        if (!fs::readInput(path, skin::FileBytes::kMaxFileBytes, &reason)) {
+            return {false, path, "cannot be read (" + reason + "), so it is not rewritten"};
         }
-        mode = existing.st_mode & 07777;
     }
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return failure(path, errno);
-    }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            const int error = errno;
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return failure(path, error);
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return failure(path, error);
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return failure(path, error);
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return failure(path, error);
-    }
-    return {true, path, {}};
+    const fs::FileResult result = fs::AtomicFile::write(path, bytes);
+    return {result.ok, result.path, result.reason};
 }
 
 std::string BookFile::utf16Text(const std::vector<std::string>& lines) {

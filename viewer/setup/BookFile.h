@@ -18,7 +18,8 @@ struct FileWriteResult {
 
 // Writes of the address-book files. Every write goes to a temporary file in the same folder which then
 // replaces the old file, so a failed write leaves what was stored before; the folder is created when
-// missing and an existing file keeps its permission bits.
+// missing and an existing file keeps its permission bits. A file that exists but cannot be read is
+// never replaced.
 class BookFile {
 public:
     static FileWriteResult writeBytes(const std::string& path, std::string_view bytes);

@@ -110,7 +110,7 @@ std::optional<UrlParts> DdnsLookup::splitUrl(std::string_view url, UrlError* err
         parts.scheme = UrlScheme::Ftp;
         parts.port = 21;
     } else {
-        return fail(error, "Unsupported scheme \"" + parts.schemeText + "\" in " + std::string(url));
+        return fail(error, "Unsupported scheme \"" + parts.schemeText + "\" in " + displayUrl(url));
     }
 
     // The host part ends at the path; a query or fragment straight after the host also ends it.
@@ -139,12 +139,12 @@ std::optional<UrlParts> DdnsLookup::splitUrl(std::string_view url, UrlError* err
     if (!host.empty() && host.front() == '[') {
         const std::size_t close = host.find(']');
         if (close == std::string_view::npos) {
-            return fail(error, "Bad host in " + std::string(url));
+            return fail(error, "Bad host in " + displayUrl(url));
         }
         portText = host.substr(close + 1);
         host = host.substr(1, close - 1);
         if (!portText.empty() && portText.front() != ':') {
-            return fail(error, "Bad host in " + std::string(url));
+            return fail(error, "Bad host in " + displayUrl(url));
         }
     } else if (const std::size_t portColon = host.rfind(':'); portColon != std::string_view::npos) {
         portText = host.substr(portColon);
@@ -153,15 +153,90 @@ std::optional<UrlParts> DdnsLookup::splitUrl(std::string_view url, UrlError* err
     if (!portText.empty()) {
         const auto port = parsePort(portText.substr(1));
         if (!port) {
-            return fail(error, "Bad port in " + std::string(url));
+            return fail(error, "Bad port in " + displayUrl(url));
         }
         parts.port = *port;
     }
     if (host.empty()) {
-        return fail(error, "No host in " + std::string(url));
+        return fail(error, "No host in " + displayUrl(url));
     }
     parts.host = std::string(host);
     return parts;
+}
+
+namespace {
+
+// Where the user information of a URL is: [begin, end) covers "user:password@"; empty when none.
+struct UserInfoSpan {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+UserInfoSpan userInfoOf(std::string_view url) {
+    std::size_t start = 0;
+    const std::size_t colon = url.find(':');
+    if (colon != std::string_view::npos && colon + 1 < url.size() && url[colon + 1] == '/') {
+        start = colon + 1;
+        while (start < url.size() && url[start] == '/') {
+            ++start;
+        }
+    }
+    const std::size_t authorityEnd = std::min(url.find_first_of("/?#", start), url.size());
+    const std::size_t at = url.substr(start, authorityEnd - start).rfind('@');
+    if (at == std::string_view::npos) {
+        return {start, start};
+    }
+    return {start, start + at + 1};
+}
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    if (from.empty()) {
+        return;
+    }
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+}  // namespace
+
+std::string DdnsLookup::displayUrl(std::string_view url) {
+    const UserInfoSpan info = userInfoOf(url);
+    std::string out(url);
+    out.erase(info.begin, info.end - info.begin);
+    return out;
+}
+
+bool DdnsLookup::hasCredentials(std::string_view url) {
+    const UserInfoSpan info = userInfoOf(trim(url));
+    return info.end > info.begin;
+}
+
+bool DdnsLookup::sendsCredentialsInClear(std::string_view url) {
+    url = trim(url);
+    if (!hasCredentials(url)) {
+        return false;
+    }
+    const std::size_t colon = url.find(':');
+    const bool named = colon != std::string_view::npos && colon + 1 < url.size() && url[colon + 1] == '/';
+    return !named || lower(url.substr(0, colon)) == "http";
+}
+
+std::string DdnsLookup::hideCredentials(std::string_view text, std::string_view url) {
+    std::string out(text);
+    const UserInfoSpan info = userInfoOf(url);
+    if (info.end == info.begin) {
+        return out;
+    }
+    replaceAll(out, url, displayUrl(url));
+    const std::string_view userInfo = url.substr(info.begin, info.end - info.begin);
+    replaceAll(out, userInfo, "");
+    const std::size_t split = userInfo.find(':');
+    if (split != std::string_view::npos) {
+        const std::string_view password = userInfo.substr(split + 1, userInfo.size() - split - 2);
+        replaceAll(out, password, "***");
+    }
+    return out;
 }
 
 std::string_view DdnsLookup::trim(std::string_view text) {

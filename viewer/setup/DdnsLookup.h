@@ -56,6 +56,16 @@ public:
     // "/" after the host ("/" when there is none).
     static std::optional<UrlParts> splitUrl(std::string_view url, UrlError* error = nullptr);
 
+    // The URL (or template) without its "user:password@" part, for messages and logs.
+    static std::string displayUrl(std::string_view url);
+    // Whether the URL (or template) carries a user or password before its host.
+    static bool hasCredentials(std::string_view url);
+    // Whether those would travel unencrypted: credentials in an "http" (or scheme-less) address.
+    static bool sendsCredentialsInClear(std::string_view url);
+    // `text` with the user information of `url` taken out wherever it appears: the URL itself becomes
+    // its display form and the password, in any other place, "***".
+    static std::string hideCredentials(std::string_view text, std::string_view url);
+
     // Judges the body of the service's answer (8-bit text): blanks and line breaks around it are
     // dropped; with a ":" the address is the text before the first ":" and the port the text after it,
     // accepted only for a valid host name or IP address and a port from 1 to 65535; without one the

@@ -33,15 +33,35 @@ std::string writeTarget(const skin::ProgramFiles& folder, std::string_view relat
 }
 
 // Sets keys of one section of an ini file the viewer owns, keeping its other lines: the per-user copy
-// when there is one, else the program folder's file while it is writable.
+// when there is one, else the program folder's file while it is writable. A file that cannot be read is
+// not rewritten. `mode`: the file's mode exactly (nothing keeps the old one).
 FileWriteResult writeKeys(const skin::ProgramFiles& folder, const char* relativePath, const char* section,
-                          const std::vector<std::pair<std::string, std::string>>& values) {
+                          const std::vector<std::pair<std::string, std::string>>& values,
+                          std::optional<unsigned> mode = std::nullopt) {
     const std::string path = writeTarget(folder, relativePath);
-    skin::IniDocument document = skin::IniFile(path).load().value_or(skin::IniDocument());
+    const fs::FileResult result = skin::IniFile(path).setValues(section, values, mode);
+    return {result.ok, result.path, result.reason};
+}
+
+// Sets keys of opt.ini. A DDNS template with a user and password makes the file a secret: whenever the
+// file holds one after the write, only its owner may read it.
+FileWriteResult writeOptions(const skin::ProgramFiles& folder, const char* section,
+                             const std::vector<std::pair<std::string, std::string>>& values) {
+    std::string urlTemplate;
+    bool templateWritten = false;
     for (const auto& [key, value] : values) {
-        document.setValue(section, key, value);
+        if (std::string_view(section) == kDdnsSection && key == "DDNS") {
+            urlTemplate = value;
+            templateWritten = true;
+        }
     }
-    return BookFile::writeBytes(path, document.serialize());
+    if (!templateWritten) {
+        urlTemplate = skin::IniFile(folder.readPath(SetupController::kOptionsRelativePath))
+                          .readString(kDdnsSection, "DDNS", "", 4096);
+    }
+    const std::optional<unsigned> mode =
+        DdnsLookup::hasCredentials(urlTemplate) ? std::optional<unsigned>(0600) : std::nullopt;
+    return writeKeys(folder, SetupController::kOptionsRelativePath, section, values, mode);
 }
 
 }  // namespace
@@ -195,6 +215,13 @@ const std::string& SetupController::storedPassword() const {
     return m_store.settings().password;
 }
 
+std::string SetupController::credentialsWarning() const {
+    if (!DdnsLookup::sendsCredentialsInClear(m_ddns.urlTemplate)) {
+        return {};
+    }
+    return "Warning: the user name and password in this address are sent unencrypted over http.";
+}
+
 std::string SetupController::lookupUrl() const {
     return DdnsLookup::requestUrl(m_ddns.urlTemplate, m_ddns.memberId, m_ddns.name);
 }
@@ -335,7 +362,7 @@ std::optional<SetupMessage> SetupController::confirm() {
     for (std::size_t i = 0; i < speeds.size(); ++i) {
         values.emplace_back(kDivisionKeys[i], std::to_string(speeds[i]));
     }
-    const FileWriteResult result = writeKeys(m_folder, kOptionsRelativePath, "NETWORK_SPEED", values);
+    const FileWriteResult result = writeOptions(m_folder, "NETWORK_SPEED", values);
     return writeFailure(result);
 }
 
@@ -344,8 +371,8 @@ std::optional<SetupMessage> SetupController::finish() {
         return std::nullopt;
     }
     const FileWriteResult result =
-        writeKeys(m_folder, kOptionsRelativePath, kDdnsSection,
-                  {{"DDNS", m_ddns.urlTemplate}, {"GROUP", m_ddns.memberId}, {"NAME", m_ddns.name}});
+        writeOptions(m_folder, kDdnsSection,
+                     {{"DDNS", m_ddns.urlTemplate}, {"GROUP", m_ddns.memberId}, {"NAME", m_ddns.name}});
     return writeFailure(result);
 }
 

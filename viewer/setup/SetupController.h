@@ -120,6 +120,9 @@ public:
     std::optional<SetupMessage> takeLookupAnswer(const LookupAnswer& answer);
     // A lookup that never got an answer (transport failure): clears the result, gives the reason.
     SetupMessage takeLookupFailure(const std::string& reason);
+    // The one-line warning the DDNS page shows while its address would send a user and password
+    // unencrypted (plain http); empty otherwise.
+    std::string credentialsWarning() const;
     // SAVE: the member ID and name into ddns.ini.
     std::optional<SetupMessage> saveDdnsEntry();
     DdnsList ddnsList() const;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/skin/ProgramFolder.h"
+
 namespace dvr::player {
 
 std::string playerUserDataFolder() {
@@ -19,6 +21,10 @@ std::string playerUserDataFolder() {
 }
 
 bool folderWritable(const std::string& folder) {
+    // An installed program folder is never written, whoever runs the program (root included).
+    if (skin::ProgramFolder::isInstalledFolder(folder, skin::ProgramFolder::executableFolder())) {
+        return false;
+    }
     std::error_code error;
     return std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }

@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "common/evidence/ManifestBuilder.h"
 #include "common/evidence/Signing.h"
 #include "common/evidence/Verify.h"
 #include "common/export/AviWriter.h"
+#include "common/fs/AtomicFile.h"
 #include "tests/common/export/AviCheck.h"
 
 namespace {
@@ -69,6 +73,7 @@ protected:
     }
     void writeAvi(const std::vector<int>& order) {
         exporting::AviWriter writer;
+        std::filesystem::remove(avi);  // an export is a new file
         ASSERT_TRUE(writer.open(avi, {64, 48, 10, "clip.avi"}).ok());
         for (int i : order)
             ASSERT_TRUE(writer.writeVideoFrame(picture(i)).ok());
@@ -267,6 +272,47 @@ TEST_F(Manifests, SignedWithTheUsersKeyAndCheckedWithItsPublicHalf) {
         unsigned_.addFrame(timeOf(i), 1000 + i, picture(i));
     ASSERT_TRUE(unsigned_.write(avi).ok);
     EXPECT_EQ(verify(keys.publicPath).message, "the manifest is not signed");
+}
+
+TEST_F(Manifests, AReplacedKeyKeepsOldExportsVerifiableAndAnInterruptedOneEndsAsAPair) {
+    const std::string folder = evidence::settingsFolder();
+    const auto first = evidence::generateKeyPair(folder, false);
+    ASSERT_TRUE(first.ok) << first.message;
+    ASSERT_TRUE(exportFrames({0, 1}, {0, 1}).ok);
+    const std::string firstPublic = readText(first.publicPath);
+    const std::string firstFingerprint =
+        evidence::Ed25519Key::load(first.publicPath, false, nullptr)->fingerprint();
+
+    const auto second = evidence::generateKeyPair(folder, true);
+    ASSERT_TRUE(second.ok) << second.message;
+    EXPECT_EQ(second.archivedPublicPath, folder + "/" + evidence::archivedPublicKeyFile(firstFingerprint));
+    EXPECT_EQ(readText(second.archivedPublicPath), firstPublic);
+    EXPECT_EQ(verify(second.archivedPublicPath).status, VerifyStatus::Ok)
+        << "the earlier export still verifies";
+    EXPECT_NE(readText(second.publicPath), firstPublic);
+    struct stat s {};
+    ASSERT_EQ(::stat(second.privatePath.c_str(), &s), 0);
+    EXPECT_EQ(s.st_mode & 0777, 0600u);
+
+    // Cut short at each write: the first (the kept public key) leaves the old pair; a later one leaves
+    // a private key that the next signature repairs the public key for.
+    for (int step = 1; step <= 3; ++step) {
+        const std::string privateBefore = readText(second.privatePath);
+        std::optional<evidence::KeyFiles> cut;
+        {
+            dvr::fs::testing::ScopedFault fault(dvr::fs::testing::Step::Rename, EIO, step);
+            cut = evidence::generateKeyPair(folder, true);
+        }
+        EXPECT_FALSE(cut->ok) << step;
+        EXPECT_EQ(readText(second.privatePath) == privateBefore, step <= 2) << step;
+        const auto written = exportFrames({0}, {0});
+        ASSERT_TRUE(written.ok) << written.message;
+        const auto privateKey = evidence::Ed25519Key::load(second.privatePath, true, nullptr);
+        const auto publicKey = evidence::Ed25519Key::load(second.publicPath, false, nullptr);
+        ASSERT_TRUE(privateKey && publicKey);
+        EXPECT_EQ(publicKey->fingerprint(), privateKey->fingerprint()) << step;
+        EXPECT_EQ(verify(second.publicPath).status, VerifyStatus::Ok) << step;
+    }
 }
 
 TEST_F(Manifests, AStillPictureHasNoFrameList) {

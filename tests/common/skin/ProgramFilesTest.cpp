@@ -95,6 +95,41 @@ TEST(ProgramFilesTest, WritabilityIsJudgedOnTheFileOrTheNearestExistingFolder) {
     EXPECT_EQ(missing.writePath("ini/opt.ini"), layout.user + "/ini/opt.ini");
 }
 
+TEST(ProgramFilesTest, AnInstalledProgramFolderIsNeverWrittenEvenWhenItCouldBe) {
+    const Layout layout;
+    chmod(layout.temp.file("share/vistrel/ini/opt.ini").c_str(), 0444);
+    const ProgramFiles files(
+        layout.program, layout.user, [](const std::string&) { return true; }, true);
+    for (const char* relative : {"ini/opt.ini", "ini/cnn.ini", "AlarmEvent.am", "Backup", "PTZ/user.tl"}) {
+        EXPECT_EQ(files.writePath(relative), layout.user + "/" + relative) << relative;
+    }
+    const std::string copy = files.prepareWrite("ini/opt.ini");
+    EXPECT_EQ(copy, layout.user + "/ini/opt.ini");
+    EXPECT_EQ(TempFolder::read(copy), "[DRAW]\r\nFRAM=1\r\n");
+    struct stat status {};
+    ASSERT_EQ(stat(copy.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0644u) << "the user's copy can be written";
+}
+
+TEST(ProgramFilesTest, AnInstalledFolderIsTheSharedFolderBesideTheProgram) {
+    struct Case {
+        const char* folder;
+        const char* executableFolder;
+        bool installed;
+    };
+    const Case cases[] = {{"/usr/share/vistrel", "/usr/bin", true},
+                          {"/usr/share/discoro/", "/usr/bin", true},
+                          {"/opt/dvr/bin/../share/vistrel", "/opt/dvr/bin", true},
+                          {"/usr/bin", "/usr/bin", false},
+                          {"/home/me/vistrel", "/usr/bin", false},
+                          {"/usr/share/other", "/usr/bin", false},
+                          {"", "/usr/bin", false},
+                          {"/usr/share/vistrel", "", false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProgramFolder::isInstalledFolder(c.folder, c.executableFolder), c.installed) << c.folder;
+    }
+}
+
 TEST(ProgramFilesTest, FileSystemPermissionsDecideWithoutAnInjectedCheck) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root may write anywhere";

@@ -1,6 +1,7 @@
 #include "player/media/BackupScan.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -118,6 +119,16 @@ TEST(BackupScan, FailuresShowUnknownCd) {
     o.durationSeconds = 4;  // one group, one time
     EXPECT_EQ(openAndScan(writeBackup(dir, "one.zav", o), messages).error, ScanError::NoEnd);
     EXPECT_EQ(messages.messages, std::vector<std::string>(3, " Unknown CD "));
+
+    // A FIFO (or a folder) is refused at once, without waiting for a writer that never comes.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.zav").c_str(), 0600), 0);
+    for (const char* name : {"pipe.zav", "."}) {
+        MessageList refused;
+        const ScanOutcome outcome = openAndScan(dir.file(name), refused);
+        EXPECT_EQ(outcome.error, ScanError::CannotOpen) << name;
+        EXPECT_NE(outcome.detail.find("not a regular file"), std::string::npos) << outcome.detail;
+        EXPECT_EQ(refused.messages, std::vector<std::string>{" Unknown CD "});
+    }
 }
 
 TEST(BackupScan, EndScanSkipsHeadersWithInvalidDatesAndRemembersThem) {

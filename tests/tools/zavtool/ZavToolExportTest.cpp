@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -174,7 +175,9 @@ TEST_F(ZavToolExport, RefusalsAreOneLineWithAnErrorStatus) {
          "zavtool: no picture of channel 1 in the range\n"},
         {"--channel 1 --out " + dir.file("none/x.avi"),
          "zavtool: cannot create " + dir.file("none/x.avi") + ": No such file or directory\n"},
-        {"--channel 1 --out /dev/full", "zavtool: cannot write the file headers: No space left on device\n"},
+        // Never written through, nor removed, even with --overwrite.
+        {"--channel 1 --out /dev/full", "zavtool: /dev/full is not a regular file\n"},
+        {"--channel 1 --overwrite --out /dev/full", "zavtool: /dev/full is not a regular file\n"},
     };
     if (!rootIgnoresModes)
         cases.push_back({"--channel 1 --out " + folder + "/x.avi",
@@ -216,6 +219,38 @@ TEST_F(ZavToolExport, StillsAreTheChannelsPartThroughTheFilters) {
         still("--filter brighter --out " + dir.file("x.jpg")).out,
         "zavtool: unknown filter \"brighter\" (bright, dark, sharpen, blur, contrast-up, contrast-down)\n");
     EXPECT_EQ(still("--at \"2026-05-18 00:00:00\" --out " + dir.file("x.jpg")).status, 1);
+}
+
+TEST_F(ZavToolExport, AnExistingOutputOrAPlantedLinkIsReplacedOnlyWhenAskedAndNeverFollowed) {
+    generate("--channels 4 --duration 20 --interval 2");
+    const std::string victim = dir.file("victim");
+    std::ofstream(victim) << "precious";
+    const std::string jpg = dir.file("s.jpg");
+    const std::string avi = dir.file("e.avi");
+    const std::string wav = dir.file("a.wav");
+    std::filesystem::create_symlink(victim, jpg);
+    std::filesystem::create_symlink(victim, avi);
+    std::filesystem::create_symlink(victim, wav);
+    std::filesystem::create_symlink(victim, jpg + ".manifest.json");
+    std::filesystem::create_symlink(victim, avi + ".manifest.json");
+    const std::string commands[] = {"still " + file + " --channel 3 --out " + jpg,
+                                    "export " + file + " --channel 3 --no-stamp --out " + avi,
+                                    "audio " + file + " --channel 1 --out " + wav};
+    const std::string outs[] = {jpg, avi, wav};
+    for (size_t i = 0; i < 3; ++i) {
+        const CommandOutcome refused = runCommand(program("zavtool") + " " + commands[i] + " 2>&1");
+        EXPECT_EQ(refused.status, 1) << commands[i];
+        EXPECT_EQ(refused.out, "zavtool: " + outs[i] + " exists (--overwrite replaces it)\n");
+        const CommandOutcome replaced =
+            runCommand(program("zavtool") + " " + commands[i] + " --overwrite 2>&1");
+        EXPECT_EQ(replaced.status, 0) << replaced.out;
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(outs[i]))) << outs[i];
+    }
+    // The manifests beside them replaced the links planted at their names.
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(jpg + ".manifest.json")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(avi + ".manifest.json")));
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
 }
 
 }  // namespace

@@ -150,6 +150,20 @@ TEST(SettingsStoreTest, SavingKeepsLinesItDoesNotOwn) {
     EXPECT_EQ(TempFolder::read(f.settingsFile).substr(0, 7), "; kept\n");
 }
 
+TEST(SettingsStoreTest, AFileThatCannotBeReadIsKeptAndTheSaveRefusedWithTheReason) {
+    Fixture f;
+    // Over the size limit stands for any file that cannot be read.
+    const std::string big(FileBytes::kMaxFileBytes + 1, ';');
+    f.folder.write("config/Vistrel/Vistrel.ini", big);
+    SettingsStore store = f.store();
+    store.loadSettings();
+    const auto saved = store.saveSettings();
+    EXPECT_FALSE(saved.ok);
+    EXPECT_EQ(saved.path, f.settingsFile);
+    EXPECT_EQ(saved.reason, "cannot be read (larger than 16777216 bytes), so it is not rewritten");
+    EXPECT_EQ(TempFolder::read(f.settingsFile).size(), big.size());
+}
+
 TEST(SettingsStoreTest, ReadsOptIniAndWritesOnlyTheNetworkSpeeds) {
     Fixture f;
     const std::string original =

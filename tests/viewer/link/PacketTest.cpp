@@ -181,23 +181,28 @@ public:
     std::vector<ArpEntry> removed;
 };
 
-TEST(ArpCache, DeletesEveryRowUnlessTheTableIsTooLarge) {
+TEST(ArpCache, AsksToDeleteOnlyTheRecorderEntry) {
+    FakeArpTable table;
+    table.rows = {{"10.0.0.1", "eth0"}, {"127.0.0.1", "lo"}, {"10.0.0.9", "eth0"}, {"10.0.0.90", "wlan0"}};
+    // Refused deletes (an ordinary user) are ignored; other neighbours of the machine are never touched.
+    EXPECT_EQ(clearArpCache(table, "10.0.0.9"), 1u);
+    EXPECT_EQ(table.removed, (std::vector<ArpEntry>{{"10.0.0.9", "eth0"}}));
+
     struct Case {
+        const char* address;
         size_t rows;
         bool readable;
-        size_t deleted;
     };
-    const Case cases[] = {{0, true, 0}, {3, true, 3}, {401, true, 401}, {402, true, 0}, {5, false, 0}};
-    for (const Case& c : cases) {
-        FakeArpTable table;
-        table.readable = c.readable;
+    // A host name or IPv6 address has no row of its own; an unreadable or oversized table is left alone.
+    const Case nothing[] = {{"recorder.example", 3, true}, {"::1", 3, true}, {"10.0.0.1", 402, true},
+                            {"10.0.0.1", 3, false},        {"", 3, true},    {"10.0.0.77", 3, true}};
+    for (const Case& c : nothing) {
+        FakeArpTable other;
+        other.readable = c.readable;
         for (size_t i = 0; i < c.rows; ++i)
-            table.rows.push_back({"10.0.0." + std::to_string(i % 250), "eth0"});
-        EXPECT_EQ(clearArpCache(table), c.deleted) << c.rows;
-        EXPECT_EQ(table.removed.size(), c.deleted);
-        if (c.deleted) {
-            EXPECT_EQ(table.removed.front(), table.rows.front());
-        }
+            other.rows.push_back({"10.0.0." + std::to_string(1 + i % 250), "eth0"});
+        EXPECT_EQ(clearArpCache(other, c.address), 0u) << c.address << " " << c.rows;
+        EXPECT_TRUE(other.removed.empty()) << c.address;
     }
 }
 

@@ -54,12 +54,17 @@ public:
 
 class CountingArpTable : public link::ArpTable {
 public:
+    // The machine's table: the recorder's entry among others of the machine.
     std::optional<std::vector<link::ArpEntry>> read(size_t) override {
         ++reads;
-        return std::vector<link::ArpEntry>{};
+        return std::vector<link::ArpEntry>{{"10.0.0.1", "eth0"}, {"127.0.0.1", "lo"}, {"10.0.0.2", "eth0"}};
     }
-    bool remove(const link::ArpEntry&) override { return true; }
+    bool remove(const link::ArpEntry& entry) override {
+        removed.push_back(entry);
+        return false;  // an ordinary user is refused, silently
+    }
     int reads = 0;
+    std::vector<link::ArpEntry> removed;
 };
 
 // A program folder of this test only, removed afterwards.
@@ -161,6 +166,8 @@ TEST_F(LiveControllerTest, ConnectGoesToTheOverriddenRecorderAndDisconnectClears
     EXPECT_TRUE(live().disconnectChecked());
     EXPECT_FALSE(m_transport.isOpen());
     EXPECT_EQ(m_arp.reads, 1);
+    EXPECT_EQ(m_arp.removed, (std::vector<link::ArpEntry>{{"127.0.0.1", "lo"}}))
+        << "the recorder's entry only";
     EXPECT_FALSE(std::filesystem::exists(m_folder.file("AlarmEvent.am")));
     EXPECT_FALSE(live().layout().bufferFilled(3));
     EXPECT_EQ(live().pictureBuffer(3).pixels[0], 0);

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "common/fs/AtomicFile.h"
+
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -214,6 +219,33 @@ TEST_F(EditorTest, FailuresLeaveTheListAndTheFile) {
     EXPECT_NE(failed->text.find(unwritable), std::string::npos);
     EXPECT_NE(failed->text.find('('), std::string::npos);
     EXPECT_EQ(editor.filePath(), (dir / "in.tl").string());
+}
+
+TEST_F(EditorTest, ASaveThatFailsOrMeetsPlantedLinksLeavesEveryOtherFileAlone) {
+    writeFile(dir / "cameras.tl", "<1>\r\n" + commands(2) + "<2>\r\nOTHER/1/01/\r\n");
+    ASSERT_FALSE(editor.loadFile((dir / "cameras.tl").string()));
+    const std::string before = *readWholeFile((dir / "cameras.tl").string());
+    editor.selectEntry(0);
+    editor.setCellText(6, "ee");
+    ASSERT_FALSE(editor.storeSelected());
+    {
+        // The rename fails: the old file stays whole, and no write in place follows.
+        dvr::fs::testing::ScopedFault fault(dvr::fs::testing::Step::Rename, EIO);
+        const EditorMessage failed = editor.saveFile((dir / "cameras.tl").string());
+        ASSERT_TRUE(failed);
+        EXPECT_NE(failed->text.find(std::strerror(EIO)), std::string::npos) << failed->text;
+    }
+    EXPECT_EQ(*readWholeFile((dir / "cameras.tl").string()), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no temporary left
+
+    // Links planted at the old temporary name and at the target: their targets are never written.
+    writeFile(dir / "victim", "precious");
+    fs::create_symlink(dir / "victim", dir / "cameras.tl.tmp");
+    fs::create_symlink(dir / "victim", dir / "linked.tl");
+    ASSERT_FALSE(editor.saveFile((dir / "cameras.tl").string()));
+    EXPECT_FALSE(editor.saveFile((dir / "linked.tl").string()));
+    EXPECT_EQ(*readWholeFile((dir / "victim").string()), "precious");
+    EXPECT_NE(readWholeFile((dir / "cameras.tl").string())->find("<2>\r\nOTHER/1/01/"), std::string::npos);
 }
 
 TEST(EditorBlock, ReadsTheFirstBlockAndAtMostThirtyLines) {

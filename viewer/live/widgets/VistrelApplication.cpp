@@ -21,6 +21,11 @@ bool takeSingleInstance(skin::SingleInstanceLock& lock, const skin::LanguageFile
     if (lock.acquire()) {
         return true;
     }
+    if (!lock.folderError().isEmpty()) {
+        notifier.showError("No private folder for the program's lock: " + lock.folderError().toStdString(),
+                           language.text("ERR_MSG", "MSG_020", "ERROR"));
+        return false;
+    }
     notifier.showError(language.errorMessage(19), language.text("ERR_MSG", "MSG_020", "ERROR"));
     return false;
 }

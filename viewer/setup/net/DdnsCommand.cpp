@@ -24,7 +24,7 @@ int runDdnsCommand(const DdnsCommandOptions& options, std::ostream& out, std::os
         QJsonObject object;
         object.insert(QStringLiteral("address"), QString::fromStdString(outcome.answer.address));
         object.insert(QStringLiteral("port"), std::stoi(outcome.answer.port));
-        object.insert(QStringLiteral("url"), QString::fromStdString(url));
+        object.insert(QStringLiteral("url"), QString::fromStdString(DdnsLookup::displayUrl(url)));
         out << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << '\n';
     } else {
         out << outcome.answer.address << ':' << outcome.answer.port << '\n';

@@ -58,7 +58,7 @@ void DdnsHttpClient::start(const std::string& url) {
         return;
     }
     if (parts->scheme == UrlScheme::Ftp) {
-        finishWithError("FTP is not supported for DDNS lookups: " + url);
+        finishWithError("FTP is not supported for DDNS lookups: " + DdnsLookup::displayUrl(url));
         return;
     }
     QUrl target;
@@ -73,7 +73,8 @@ void DdnsHttpClient::start(const std::string& url) {
         target.setQuery(QString::fromStdString(parts->path.substr(query + 1)), QUrl::TolerantMode);
     }
     if (!target.isValid()) {
-        finishWithError("Bad DDNS address " + url + ": " + toStd(target.errorString()));
+        finishWithError("Bad DDNS address " + DdnsLookup::displayUrl(url) + ": " +
+                        toStd(target.errorString()));
         return;
     }
     m_timer.start(m_timeoutMs);
@@ -126,12 +127,12 @@ void DdnsHttpClient::onReplyFinished() {
         const QUrl from = reply->url();
         const QUrl to = from.resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
         if (to.scheme().compare(from.scheme(), Qt::CaseInsensitive) != 0) {
-            finishWithError("Redirect from " + toStd(from.toString()) +
-                            " to another scheme refused: " + toStd(to.toString()));
+            finishWithError("Redirect from " + toStd(from.toDisplayString(QUrl::RemoveUserInfo)) +
+                            " to another scheme refused: " + toStd(to.toDisplayString(QUrl::RemoveUserInfo)));
             return;
         }
         if (++m_redirects > kMaxRedirects) {
-            finishWithError("Too many redirects from " + m_url);
+            finishWithError("Too many redirects from " + DdnsLookup::displayUrl(m_url));
             return;
         }
         request(to);
@@ -160,7 +161,7 @@ void DdnsHttpClient::onReplyFinished() {
 void DdnsHttpClient::onTimeout() {
     if (m_running) {
         finishWithError("No answer from the DDNS service within " +
-                        std::to_string((m_timeoutMs + 999) / 1000) + " s: " + m_url);
+                        std::to_string((m_timeoutMs + 999) / 1000) + " s: " + DdnsLookup::displayUrl(m_url));
     }
 }
 
@@ -178,7 +179,10 @@ void DdnsHttpClient::finish(LookupAnswer answer, bool cancelled) {
     m_timer.stop();
     dropReply();
     m_running = false;
-    DdnsLookupOutcome outcome{std::move(answer), cancelled, m_url};
+    // No message, however it came about (the network layer's own texts name the URL), and no URL
+    // handed on shows the user and password of the address.
+    answer.message = DdnsLookup::hideCredentials(answer.message, m_url);
+    DdnsLookupOutcome outcome{std::move(answer), cancelled, DdnsLookup::displayUrl(m_url)};
     // Always from the event loop, so a caller of start() never sees its answer before start() returns.
     QMetaObject::invokeMethod(
         this, [this, outcome] { Q_EMIT finished(outcome); }, Qt::QueuedConnection);

@@ -273,7 +273,14 @@ QWidget* SetupDialog::buildDdnsPage() {
     m_ddnsPort->setValidator(new QIntValidator(0, 65535, m_ddnsPort));
 
     DdnsValues& v = m_controller.ddns();
-    connect(m_template, &QLineEdit::textChanged, this, [&v](const QString& t) { v.urlTemplate = s(t); });
+    auto* warning = new QLabel(page);
+    warning->setObjectName(QStringLiteral("credentialsWarning"));
+    warning->setVisible(false);
+    connect(m_template, &QLineEdit::textChanged, this, [this, &v, warning](const QString& t) {
+        v.urlTemplate = s(t);
+        warning->setText(q(m_controller.credentialsWarning()));
+        warning->setVisible(!warning->text().isEmpty());
+    });
     connect(m_memberId, &QLineEdit::textChanged, this, [&v](const QString& t) { v.memberId = s(t); });
     connect(m_ddnsName, &QLineEdit::textChanged, this, [&v](const QString& t) { v.name = s(t); });
     connect(m_ddnsUserId, &QLineEdit::textChanged, this, [&v](const QString& t) { v.userId = s(t); });
@@ -293,6 +300,7 @@ QWidget* SetupDialog::buildDdnsPage() {
     auto* info = new QGroupBox(text(kDdns, "DDNS INFO"), page);
     auto* infoForm = new QFormLayout(info);
     infoForm->addRow(text(kDdns, "DDNS"), m_template);
+    infoForm->addRow(warning);
     infoForm->addRow(text(kDdns, "Member ID"), m_memberId);
     infoForm->addRow(text(kDdns, "Name"), m_ddnsName);
     auto* infoButtons = new QHBoxLayout;

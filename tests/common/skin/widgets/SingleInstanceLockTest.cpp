@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace dvr::skin {
@@ -41,6 +43,47 @@ TEST(SingleInstanceLock, ASecondCopyIsRefusedUntilTheFirstEndsAndAStaleLockIsTak
     EXPECT_TRUE(fourth.acquire());
 
     qputenv("XDG_RUNTIME_DIR", previous);
+}
+
+TEST(SingleInstanceLock, WithoutAPrivateRuntimeFolderTheLockGoesToAPrivateFolderOfTheUser) {
+    QTemporaryDir cache;
+    QTemporaryDir shared;
+    ASSERT_TRUE(cache.isValid() && shared.isValid());
+    const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray previousCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+    const QString expected = cache.path() + QStringLiteral("/Program/runtime");
+
+    // Unset, and set to a folder others may write to: neither is used.
+    QFile::setPermissions(shared.path(), QFileDevice::Permissions(0x7777));
+    for (const QByteArray& runtime : {QByteArray(), shared.path().toLocal8Bit()}) {
+        if (runtime.isEmpty()) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            qputenv("XDG_RUNTIME_DIR", runtime);
+        }
+        QString error;
+        EXPECT_EQ(SingleInstanceLock::lockFolder(QStringLiteral("Program"), &error), expected);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        EXPECT_EQ(QFileInfo(expected).permissions() & QFileDevice::Permissions(0x0077),
+                  QFileDevice::Permissions());
+    }
+    SingleInstanceLock lock(QStringLiteral("Program"));
+    EXPECT_EQ(lock.lockPath(), expected + QStringLiteral("/Program.lock"));
+    EXPECT_TRUE(lock.acquire());
+
+    // A private folder that turned into something else is refused with the reason, not used.
+    lock.release();
+    QDir(expected).removeRecursively();
+    ASSERT_TRUE(QFile::link(shared.path(), expected));
+    SingleInstanceLock refused(QStringLiteral("Program"));
+    EXPECT_FALSE(refused.acquire());
+    EXPECT_TRUE(refused.lockPath().isEmpty());
+    EXPECT_NE(refused.folderError().indexOf(QStringLiteral("not a folder")), -1)
+        << refused.folderError().toStdString();
+
+    qputenv("XDG_RUNTIME_DIR", previousRuntime);
+    qputenv("XDG_CACHE_HOME", previousCache);
 }
 
 }  // namespace

@@ -1,0 +1,60 @@
+#include "tools/zavtool/SoundTrack.h"
+
+#include <array>
+#include <span>
+
+#include "player/media/BackupFormat.h"
+#include "tools/zavgen/BackupWriter.h"
+
+namespace dvr::zavtool {
+
+std::vector<int16_t> readSoundChannel(const media::ByteSource& source, int soundChannel,
+                                      const std::function<void(uint64_t offset)>& progress) {
+    std::vector<int16_t> pcm;
+    if (soundChannel < 1 || soundChannel > 4)
+        return pcm;
+    std::array<uint8_t, media::kSectorBytes> sector;
+    std::vector<uint8_t> record;
+    media::SoundChannels channels;
+    uint32_t lastSequence = 0;
+    uint64_t offset = media::kDataStart;
+    uint64_t lastReport = 0;
+    while (source.readAt(offset, sector) == sector.size()) {
+        const std::optional<media::BackupHeader> parsed =
+            media::hasRecordSignature(sector) ? media::parseBackupHeader(sector) : std::nullopt;
+        if (!parsed) {
+            offset += media::kSectorBytes;
+            continue;
+        }
+        const media::BackupHeader& h = *parsed;
+        const uint32_t type = h.sectorCount == 3 ? media::kSoundOnly : h.soundType();
+        const bool pictureWithBlock =
+            type == media::kSoundTrailingBlock && h.sectorCount > 6 && h.sectorCount <= 101;
+        if ((type == media::kSoundOnly || pictureWithBlock) && h.soundSequence > lastSequence) {
+            const size_t dataBytes = type == media::kSoundOnly
+                                         ? media::kSoundBlockBytes
+                                         : size_t(h.sectorCount - 1) * media::kSectorBytes;
+            record.resize(dataBytes);
+            if (source.readAt(offset + media::kSectorBytes, record) == dataBytes) {
+                // Only the block is needed: it is the data's last 1024 bytes, whole words from the start.
+                std::span<uint8_t> block(record.data() + dataBytes - media::kSoundBlockBytes,
+                                         media::kSoundBlockBytes);
+                media::swapWords(block);
+                media::splitSoundBlock(block, h.soundChannelMask(), channels);
+                for (uint8_t code : channels.channel(soundChannel - 1))
+                    pcm.push_back(zavgen::muLawDecode(code));
+                lastSequence = h.soundSequence;
+            }
+        }
+        const uint64_t sectors =
+            type == media::kSoundOnly ? 3 : (h.sectorCount >= 1 && h.sectorCount <= 101 ? h.sectorCount : 1);
+        offset += sectors * media::kSectorBytes;
+        if (progress && offset - lastReport > (8u << 20)) {
+            lastReport = offset;
+            progress(offset);
+        }
+    }
+    return pcm;
+}
+
+}  // namespace dvr::zavtool
