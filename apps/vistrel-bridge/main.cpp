@@ -3,13 +3,13 @@
 #include "bridge/BridgeConfig.h"
 #include "bridge/http/BridgeService.h"
 #include "common/frame/MallocTuning.h"
+#include "common/fs/SafeOpen.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,14 +67,14 @@ int fail(const std::string& line) {
     return 1;
 }
 
-bool readFile(const std::string& path, std::string& out) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+// Reads a whole input file (config, password, users, certificate): regular files only, so a FIFO
+// cannot hang the start, and at most 1 MiB. False with the reason in `reason`.
+bool readFile(const std::string& path, std::string& out, std::string& reason) {
+    std::optional<std::string> text = dvr::fs::readInput(path, std::size_t{1} << 20, &reason);
+    if (!text)
         return false;
-    std::ostringstream text;
-    text << file.rdbuf();
-    out = text.str();
-    return static_cast<bool>(file) || file.eof();
+    out = std::move(*text);
+    return true;
 }
 
 }  // namespace
@@ -91,9 +91,9 @@ int main(int argc, char** argv) {
         return fail(command.error);
     BridgeSettings settings = command.settings;
     if (!command.configFile.empty()) {
-        std::string text;
-        if (!readFile(command.configFile, text))
-            return fail("cannot read " + command.configFile);
+        std::string text, reason;
+        if (!readFile(command.configFile, text, reason))
+            return fail("cannot read " + command.configFile + ": " + reason);
         const ConfigResult config = parseRecorderConfig(text);
         if (!config.error.empty())
             return fail(command.configFile + ": " + config.error);
@@ -114,16 +114,16 @@ int main(int argc, char** argv) {
                 return fail(r.name + ": password-credential needs the service manager's credentials");
             path = std::string(dir) + "/" + r.passwordCredential;
         }
-        std::string text;
-        if (!path.empty() && !readFile(path, text))
-            return fail(r.name + ": cannot read the password file " + path);
+        std::string text, reason;
+        if (!path.empty() && !readFile(path, text, reason))
+            return fail(r.name + ": cannot read the password file " + path + ": " + reason);
         passwords.push_back(passwordFromFileText(text));
     }
     std::optional<AuthUsers> users;
     if (!settings.authFile.empty()) {
-        std::string text;
-        if (!readFile(settings.authFile, text))
-            return fail("cannot read " + settings.authFile);
+        std::string text, reason;
+        if (!readFile(settings.authFile, text, reason))
+            return fail("cannot read " + settings.authFile + ": " + reason);
         AuthUsers parsed = parseAuthUsers(text);
         if (!parsed.error.empty())
             return fail(settings.authFile + ": " + parsed.error);
@@ -141,10 +141,11 @@ int main(int argc, char** argv) {
     if (!isLoopbackAddress(settings.listenAddress))
         http.perAddressLimit = settings.maxClients + 16;
     if (!settings.tlsCert.empty()) {
-        if (!readFile(settings.tlsCert, http.tlsCertPem))
-            return fail("cannot read " + settings.tlsCert);
-        if (!readFile(settings.tlsKey, http.tlsKeyPem))
-            return fail("cannot read " + settings.tlsKey);
+        std::string reason;
+        if (!readFile(settings.tlsCert, http.tlsCertPem, reason))
+            return fail("cannot read " + settings.tlsCert + ": " + reason);
+        if (!readFile(settings.tlsKey, http.tlsKeyPem, reason))
+            return fail("cannot read " + settings.tlsKey + ": " + reason);
     }
 
     std::signal(SIGPIPE, SIG_IGN);
