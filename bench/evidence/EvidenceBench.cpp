@@ -49,9 +49,9 @@ class TimedObserver final : public zavtool::ExportObserver {
 public:
     explicit TimedObserver(zavtool::ExportObserver& inner) : m_inner(inner) {}
     void pictureMade(const exporting::ExportTime& time, uint64_t offset,
-                     std::span<const uint8_t> jpeg) override {
+                     const std::array<uint8_t, 32>& source, std::span<const uint8_t> jpeg) override {
         const auto start = Clock::now();
-        m_inner.pictureMade(time, offset, jpeg);
+        m_inner.pictureMade(time, offset, source, jpeg);
         seconds += secondsSince(start);
     }
     void frameWritten(uint32_t index, std::span<const uint8_t> jpeg) override {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -23,10 +24,10 @@ enum class ExportPace {
 class ExportObserver {
 public:
     virtual ~ExportObserver() = default;
-    // A picture made from the record at sourceOffset; it is written as the next frames (once, repeated
-    // or, with real pacing, dropped).
+    // A picture made from the record at sourceOffset, whose codestream has the SHA-256 sourceDigest; it
+    // is written as the next frames (once, repeated or, with real pacing, dropped).
     virtual void pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
-                             std::span<const uint8_t> jpeg) = 0;
+                             const std::array<uint8_t, 32>& sourceDigest, std::span<const uint8_t> jpeg) = 0;
     // Frame `index` of the AVI file was written with these bytes.
     virtual void frameWritten(uint32_t index, std::span<const uint8_t> jpeg) = 0;
 };
@@ -37,6 +38,9 @@ struct ChannelExportOptions {
     std::string aviPath;
     std::optional<exporting::ExportTime> from;  // inclusive; default: from the file's start
     std::optional<exporting::ExportTime> to;    // inclusive; default: to the file's end
+    // Only what the player's forward play reaches (it stops 640 KiB before the end of the file); by
+    // default the export goes on to the file's last picture.
+    bool forwardRangeOnly = false;
     int framesPerSecond = 10;
     int width = 360;
     int height = 240;
@@ -54,6 +58,7 @@ struct ChannelExportReport {
     int decodeFailures = 0;  // records of the channel that did not decode
     exporting::ExportTime first;
     exporting::ExportTime last;
+    int pastForwardRange = 0;  // pictures from records the player's forward play never reaches
 };
 
 struct ChannelExportOutcome {
@@ -69,14 +74,24 @@ struct ChannelPicture {
     exporting::ExportTime time;
     bool timeValid = false;     // a calendar date and time of day
     uint64_t sourceOffset = 0;  // the record's header offset in the backup file
+    // SHA-256 of the record's codestream (byte-swapped, up to and including its end marker).
+    std::array<uint8_t, 32> sourceDigest{};
 };
 
 // One run through a backup file: every drawable picture of one channel inside a time range, in file
-// order (one forward run of the playback thread; records shown again and records past the forward end
-// are left out), decoded by several threads with the order kept, with the player's drawing rules (only
-// the first field of quad field pairs; fields woven into full-height pictures).
+// order, decoded by several threads with the order kept, with the player's drawing rules (only the
+// first field of quad field pairs; fields woven into full-height pictures). The part the player's
+// forward play reaches comes from one forward run of the playback thread (records it shows again are
+// left out); the records after it, up to the file's last picture, are read in file order. Pictures
+// dated before the file's start or before the last picture handed over are left out (a disk copy's
+// tail can hold older recordings), and so are those of the tail without a valid date.
 class ChannelPass {
 public:
+    // Only what the player's forward play reaches.
+    void setForwardRangeOnly(bool only) { m_forwardOnly = only; }
+    // Where the player's forward play ends: pictures from records at or after it are past that range.
+    uint64_t forwardEnd() const { return m_endOffset; }
+
     // Scans the file and checks the channel and the range. An empty text when the pass can run, else
     // the one-line reason.
     std::string prepare(const std::string& backupPath, int channel, std::optional<exporting::ExportTime> from,
@@ -92,7 +107,10 @@ private:
     int m_channel = 0;
     int m_channelCount = 16;
     uint64_t m_endOffset = 0;
+    uint64_t m_endHeaderOffset = 0;
     uint64_t m_fileSize = 0;
+    bool m_forwardOnly = false;
+    std::optional<int64_t> m_startSecond;
     std::optional<int64_t> m_fromSecond;
     std::optional<int64_t> m_toSecond;
     int m_decodeFailures = 0;

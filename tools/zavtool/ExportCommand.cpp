@@ -99,6 +99,8 @@ int runExportCommand(int argc, char** argv) {
             takeValue();
         } else if (arg == "--no-stamp") {
             stamp = false;
+        } else if (arg == "--forward-range") {
+            options.forwardRangeOnly = true;
         } else if (!arg.empty() && arg[0] == '-') {
             return fail("unknown option " + std::string(arg) + " (see --help)");
         } else if (options.backupPath.empty()) {
@@ -147,6 +149,9 @@ int runExportCommand(int argc, char** argv) {
     // The manifest beside the AVI file records every frame written and where it came from.
     evidence::ManifestBuilder manifest =
         evidence::ManifestBuilder::fromBackup("zavtool", options.backupPath, options.channel);
+    manifest.setSettings({options.width, options.height, options.framesPerSecond,
+                          options.pace == ExportPace::Real ? "real" : "pictures", stamp,
+                          exporting::FramePipeline::kJpegQuality, options.decodeThreads});
     ManifestRecorder recorder(manifest, options.pace, options.framesPerSecond);
     options.observer = &recorder;
     const ChannelExportOutcome outcome = exportChannel(options);
@@ -156,9 +161,12 @@ int runExportCommand(int argc, char** argv) {
         return fail(outcome.message);
     if (const evidence::ManifestWrite written = manifest.write(options.aviPath); !written.ok)
         return fail("manifest not written: " + written.message);
+    const ChannelExportReport& report = outcome.report;
     std::printf("%s: %d pictures of channel %d, %u frames at %d per second, %dx%d\n", options.aviPath.c_str(),
-                outcome.report.pictures, options.channel, outcome.report.frames, options.framesPerSecond,
-                options.width, options.height);
+                report.pictures, options.channel, report.frames, options.framesPerSecond, options.width,
+                options.height);
+    std::printf("pictures %s to %s, %d from past the forward range\n", manifestTimeText(report.first).c_str(),
+                manifestTimeText(report.last).c_str(), report.pastForwardRange);
     return 0;
 }
 

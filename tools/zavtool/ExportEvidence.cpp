@@ -24,9 +24,9 @@ std::string manifestTimeText(const exporting::ExportTime& t) {
 }
 
 void ManifestRecorder::pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
-                                   std::span<const uint8_t>) {
+                                   const std::array<uint8_t, 32>& sourceDigest, std::span<const uint8_t>) {
     const uint64_t number = m_firstPicture + m_pictures.size();
-    m_pictures.push_back({manifestTimeText(time), sourceOffset});
+    m_pictures.push_back({manifestTimeText(time), sourceOffset, sourceDigest});
     if (m_pace == ExportPace::Pictures) {
         m_expected.push_back(number);
         return;
@@ -69,7 +69,7 @@ void ManifestRecorder::frameWritten(uint32_t, std::span<const uint8_t> jpeg) {
         ++m_firstPicture;
     }
     const Picture& p = m_pictures.front();
-    m_builder.addFrame(p.time, int64_t(p.sourceOffset), jpeg);
+    m_builder.addFrame(p.time, int64_t(p.sourceOffset), jpeg, p.sourceDigest);
 }
 
 struct BackupRecordCheck::State {
@@ -80,6 +80,8 @@ struct BackupRecordCheck::State {
     // The last record checked: repeated frames name the same record.
     int64_t lastPosition = -1;
     int lastChannel = -1;
+    std::string lastSourceSha256;
+    std::string lastTime;
     std::string lastResult;
 };
 
@@ -111,12 +113,15 @@ bool readAt(int fd, uint8_t* out, size_t size, uint64_t offset) {
 
 }  // namespace
 
-std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int channel) {
+std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int channel, int formatVersion) {
     State& s = *m_state;
     if (s.fd < 0)
         return s.openError;
-    if (entry.sourcePosition == s.lastPosition && channel == s.lastChannel)
+    if (entry.sourcePosition == s.lastPosition && channel == s.lastChannel &&
+        entry.sourceSha256 == s.lastSourceSha256 && entry.time == s.lastTime)
         return s.lastResult;
+    s.lastSourceSha256 = entry.sourceSha256;
+    s.lastTime = entry.time;
     s.lastPosition = entry.sourcePosition;
     s.lastChannel = channel;
     std::string& result = s.lastResult;
@@ -154,6 +159,19 @@ std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int c
     if (found < 0)
         return result = "the record at " + std::to_string(at) + " holds no complete picture";
     const std::span<const uint8_t> codestream(s.data.data(), size_t(found) + 1);
+    const exporting::ExportTime recordTime{header.time.year(),      int(header.time.month),
+                                           int(header.time.day),    int(header.time.hour),
+                                           int(header.time.minute), int(header.time.second)};
+    if (formatVersion >= 2) {
+        // The signature attests how the frame was made from these bytes; here they are the record's.
+        if (entry.sourceSha256.empty())
+            return result = "the entry names no source picture";
+        if (evidence::hexOf(evidence::sha256(codestream)) != entry.sourceSha256)
+            return result = "the record at " + std::to_string(at) + " holds another picture";
+        if (manifestTimeText(recordTime) != entry.time)
+            return result = "the record at " + std::to_string(at) + " is of " + manifestTimeText(recordTime);
+        return result;
+    }
     const frame::DecodedFrame decoded =
         s.decoder.decodeCodestream(media::frameHeaderOf(header, subHeader), codestream,
                                    uint32_t(codestream.size()), media::playerDecodeOptions(header));

@@ -26,13 +26,14 @@ public:
         : m_builder(builder), m_pace(pace), m_shadow(framesPerSecond) {}
 
     void pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
-                     std::span<const uint8_t> jpeg) override;
+                     const std::array<uint8_t, 32>& sourceDigest, std::span<const uint8_t> jpeg) override;
     void frameWritten(uint32_t index, std::span<const uint8_t> jpeg) override;
 
 private:
     struct Picture {
         std::string time;
         uint64_t sourceOffset;
+        evidence::Digest sourceDigest;
     };
     evidence::ManifestBuilder& m_builder;
     const ExportPace m_pace;
@@ -44,13 +45,14 @@ private:
     std::deque<uint64_t> m_expected;  // numbers of the pictures of the next frames, in order
 };
 
-// Checks a frame entry against the backup file: the record at its source position is read and decoded
-// again, and must carry the manifest's channel at the entry's time.
+// Checks a frame entry against the backup file: the record at its source position is read; its picture
+// codestream must have the entry's SHA-256 (version 2; version 1: must decode to a picture of the
+// manifest's channel) and its time must be the entry's.
 class BackupRecordCheck final : public evidence::SourceRecordCheck {
 public:
     explicit BackupRecordCheck(const std::string& backupPath);
     ~BackupRecordCheck() override;
-    std::string check(const evidence::ManifestFrame& frame, int channel) override;
+    std::string check(const evidence::ManifestFrame& frame, int channel, int formatVersion) override;
 
 private:
     struct State;
