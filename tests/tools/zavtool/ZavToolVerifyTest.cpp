@@ -12,6 +12,7 @@
 
 #include "common/evidence/AviReader.h"
 #include "common/evidence/Manifest.h"
+#include "common/evidence/Sha256.h"
 #include "tests/common/export/AviCheck.h"
 
 namespace {
@@ -254,6 +255,48 @@ TEST_F(ZavToolVerify, KeygenSignsLaterExportsAndAnotherKeyFails) {
     r = zavtool("verify " + avi + " --key " + dir.file("other/Discoro/manifest-key.pub.pem"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("made with another key"), std::string::npos) << r.out;
+}
+
+// Every line names the trust reached; the user's own key catches a forgery that keeps an old signature.
+TEST_F(ZavToolVerify, ARehashedForgeryIsCaughtByTheUsersKeyAndNeverCalledSigned) {
+    generate(file, "--channels 4 --duration 20 --interval 2");
+    ASSERT_EQ(zavtool("keygen").status, 0);
+    exportClip("--channel 0", avi);
+    const evidence::Manifest m = manifest(avi);
+    ASSERT_FALSE(m.signature.empty());
+    CommandOutcome r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("INTEGRITY OK, SIGNED by " + m.keyFingerprint + "\n", 0), 0u) << r.out;
+    r = zavtool("verify " + avi, "elsewhere");  // a settings folder without the key
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("INTEGRITY OK, SIGNATURE NOT CHECKED (no key for " + m.keyFingerprint + ")\n", 0),
+              0u)
+        << r.out;
+
+    // Frame 2's bytes changed, its hash, the chain and the file's hash made again; the signature kept.
+    std::string bytes = readAll(avi);
+    const auto frames =
+        evidence::readAviFrames(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    ASSERT_TRUE(frames.frames);
+    const evidence::AviFrame f = frames.frames->frames[2];
+    bytes[f.offsetBytes + f.sizeBytes / 2] ^= 0x40;
+    writeAll(avi, bytes);
+    evidence::Manifest forged = m;
+    forged.frames[2].sha256 = evidence::hexOf(evidence::sha256(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.data()) + f.offsetBytes, f.sizeBytes)));
+    rechain(forged);
+    forged.fileSha256 = evidence::hexOf(evidence::sha256(bytes));
+    writeAll(avi + ".manifest.json", evidence::manifestJson(forged));
+
+    r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("signature does not match the manifest"), std::string::npos) << r.out;
+    r = zavtool("verify " + avi + " --json", "elsewhere");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\"trust\": \"signed-unchecked\", \"signed\": false"), std::string::npos) << r.out;
+    r = zavtool("verify " + avi + " --require-signature", "elsewhere");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("a signature is required: no key here for "), std::string::npos) << r.out;
 }
 
 }  // namespace
