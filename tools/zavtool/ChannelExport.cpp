@@ -15,9 +15,8 @@
 
 #include "common/evidence/Sha256.h"
 #include "common/export/AviWriter.h"
-#include "common/export/ExportLog.h"
 #include "common/export/OrderedPool.h"
-#include "common/export/RealTimePacer.h"
+#include "common/export/channel/ChannelAviOutput.h"
 #include "common/frame/FrameDecoder.h"
 #include "common/frame/FrameHeader.h"
 #include "common/frame/SourceRect.h"
@@ -434,28 +433,28 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
     if (std::string refusal = pass.prepare(o.backupPath, o.channel, o.from, o.to); !refusal.empty())
         return failed(refusal);
 
-    exporting::AviWriter writer;
-    const std::string streamName = o.aviPath.substr(o.aviPath.find_last_of('/') + 1);
-    exporting::Status status = writer.open(o.aviPath, {o.width, o.height, o.framesPerSecond, streamName});
-    if (!status.ok())
-        return failed(status.reason());
+    exporting::ChannelAviSettings settings;
+    settings.channel = o.channel;
+    settings.width = o.width;
+    settings.height = o.height;
+    settings.framesPerSecond = o.framesPerSecond;
+    settings.pace =
+        o.pace == ExportPace::Real ? exporting::ChannelPace::Real : exporting::ChannelPace::Pictures;
+    settings.stamp = o.stamper != nullptr;
+    settings.threads = o.decodeThreads;
+    exporting::ChannelAviOutput output(settings, o.manifest);
+    if (const exporting::Status opened = output.open(o.aviPath); !opened.ok())
+        return failed(opened.reason());
 
     exporting::FramePipeline pipeline(o.stamper);
-    exporting::RealTimePacer pacer(o.framesPerSecond);
     ChannelExportReport& report = outcome.report;
-    auto emit = [&](std::span<const uint8_t> jpeg) {
-        const uint32_t index = writer.frameCount();
-        status = writer.writeVideoFrame(jpeg);
-        if (status.ok() && o.observer)
-            o.observer->frameWritten(index, jpeg);
-        return status.ok();
-    };
     // The stamp's text height follows the frame width (20 pixels up to 360, else 25) from the first frame.
     const int textHeight = exporting::stampTextHeight(o.width > 360);
-    int64_t lastSecond = 0;
     pass.run(
         o.decodeThreads,
         [&](const ChannelPicture& p) {
+            if (!output.admits(int64_t(p.sourceOffset)))
+                return true;
             const frame::DecodedPicture& picture = *p.picture;
             const exporting::PixelSource source{
                 picture.pixels.data() + size_t(p.rect.y) * picture.stride() + size_t(p.rect.x) * 4,
@@ -464,40 +463,26 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
             const auto jpeg = pipeline.encodeFrame(source, o.width, o.height, &stamp);
             if (jpeg.empty())
                 return true;  // a frame that does not compress is skipped
-            if (o.observer)
-                o.observer->pictureMade(p.time, p.sourceOffset, p.sourceDigest, jpeg);
-            if (report.pictures == 0)
-                report.first = p.time;
-            report.last = p.time;
-            ++report.pictures;
             if (p.sourceOffset >= pass.forwardEnd())
                 ++report.pastForwardRange;
-            if (o.pace == ExportPace::Pictures)
-                return emit(jpeg);
-            if (p.timeValid)
-                lastSecond = exporting::secondsOf(p.time);
-            return pacer.add(lastSecond, jpeg, emit);
+            return output.add({p.time, p.timeValid, int64_t(p.sourceOffset), p.sourceDigest, jpeg});
         },
-        o.progress ? std::function<void(int)>([&](int percent) { o.progress(report.pictures, percent); })
+        o.progress ? std::function<void(int)>([&](int percent) { o.progress(output.pictures(), percent); })
                    : std::function<void(int)>());
     report.decodeFailures = pass.decodeFailures();
-    if (status.ok() && o.pace == ExportPace::Real)
-        pacer.finish(emit);
-    report.frames = writer.frameCount();
-    const exporting::Status closed = writer.close();
-    if (!status.ok())
-        return failed(status.reason());
+    const exporting::Status closed = output.close();
+    report.pictures = output.pictures();
+    report.frames = output.frames();
     if (!closed.ok())
         return failed(closed.reason());
     if (report.pictures == 0) {
         std::remove(o.aviPath.c_str());
         return failed("no picture of channel " + std::to_string(o.channel) + " in the range");
     }
-    const exporting::ExportLog log{report.first, report.last, o.framesPerSecond,
-                                   o.channel,    o.width,     o.height};
-    status = exporting::writeExportLog(o.aviPath, log);
-    if (!status.ok())
-        return failed(status.reason());
+    report.first = *output.firstTime();
+    report.last = *output.lastTime();
+    if (const exporting::Status logged = output.writeLog(o.aviPath, report.first, report.last); !logged.ok())
+        return failed(logged.reason());
     outcome.ok = true;
     return outcome;
 }

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "common/evidence/ManifestBuilder.h"
 #include "common/export/ExportTime.h"
 #include "common/export/FramePipeline.h"
 #include "common/frame/DecodedPicture.h"
@@ -17,19 +18,6 @@ namespace dvr::zavtool {
 enum class ExportPace {
     Pictures,  // every picture one frame
     Real,      // frames repeated or dropped by picture time: the clip lasts as long as the recording
-};
-
-// Told, on the exporting thread, about each picture made and each frame written, in order (a record
-// of the evidence manifest, say).
-class ExportObserver {
-public:
-    virtual ~ExportObserver() = default;
-    // A picture made from the record at sourceOffset, whose codestream has the SHA-256 sourceDigest; it
-    // is written as the next frames (once, repeated or, with real pacing, dropped).
-    virtual void pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
-                             const std::array<uint8_t, 32>& sourceDigest, std::span<const uint8_t> jpeg) = 0;
-    // Frame `index` of the AVI file was written with these bytes.
-    virtual void frameWritten(uint32_t index, std::span<const uint8_t> jpeg) = 0;
 };
 
 struct ChannelExportOptions {
@@ -49,7 +37,8 @@ struct ChannelExportOptions {
     exporting::Stamper* stamper = nullptr;  // null: no stamp
     // Called on the calling thread now and then with the pictures exported and the share of the file read.
     std::function<void(int pictures, int percent)> progress;
-    ExportObserver* observer = nullptr;  // null: nobody is told
+    // Records every frame written with the picture it shows; null: no manifest.
+    evidence::ManifestBuilder* manifest = nullptr;
 };
 
 struct ChannelExportReport {
@@ -117,9 +106,10 @@ private:
 };
 
 // Exports every drawable picture of one channel of a backup file, in file order, to a Motion-JPEG AVI
-// file (that channel's part of pair and quad pictures, fields woven into full-height pictures) and
-// writes the export log beside it. Pictures are decoded by decodeThreads threads; their order is kept.
-// An export that finds no picture removes its AVI file and fails.
+// file (that channel's part of pair and quad pictures, fields woven into full-height pictures) through
+// the channel export's output (the order rule, pacing, manifest) and writes the export log beside it.
+// Pictures are decoded by decodeThreads threads; their order is kept. An export that writes no picture
+// removes its AVI file and fails.
 ChannelExportOutcome exportChannel(const ChannelExportOptions& options);
 
 }  // namespace dvr::zavtool

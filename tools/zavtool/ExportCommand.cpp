@@ -149,11 +149,7 @@ int runExportCommand(int argc, char** argv) {
     // The manifest beside the AVI file records every frame written and where it came from.
     evidence::ManifestBuilder manifest =
         evidence::ManifestBuilder::fromBackup("zavtool", options.backupPath, options.channel);
-    manifest.setSettings({options.width, options.height, options.framesPerSecond,
-                          options.pace == ExportPace::Real ? "real" : "pictures", stamp,
-                          exporting::FramePipeline::kJpegQuality, options.decodeThreads});
-    ManifestRecorder recorder(manifest, options.pace, options.framesPerSecond);
-    options.observer = &recorder;
+    options.manifest = &manifest;
     const ChannelExportOutcome outcome = exportChannel(options);
     if (progress)
         std::fputc('\n', stderr);

@@ -23,55 +23,6 @@ std::string manifestTimeText(const exporting::ExportTime& t) {
     return text;
 }
 
-void ManifestRecorder::pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
-                                   const std::array<uint8_t, 32>& sourceDigest, std::span<const uint8_t>) {
-    const uint64_t number = m_firstPicture + m_pictures.size();
-    m_pictures.push_back({manifestTimeText(time), sourceOffset, sourceDigest});
-    if (m_pace == ExportPace::Pictures) {
-        m_expected.push_back(number);
-        return;
-    }
-    // The export paces by the picture's second, or the last valid one's for a picture without a time.
-    if (exporting::parseExportTime(m_pictures.back().time))
-        m_lastSecond = exporting::secondsOf(time);
-    std::array<uint8_t, 8> tag{};
-    std::memcpy(tag.data(), &number, tag.size());
-    m_shadow.add(m_lastSecond, tag, [this](std::span<const uint8_t> t) {
-        uint64_t n = 0;
-        std::memcpy(&n, t.data(), sizeof n);
-        m_expected.push_back(n);
-        return true;
-    });
-}
-
-void ManifestRecorder::frameWritten(uint32_t, std::span<const uint8_t> jpeg) {
-    if (m_expected.empty() && m_pace == ExportPace::Real && !m_shadowFinished) {
-        // The export's last second is being written.
-        m_shadowFinished = true;
-        m_shadow.finish([this](std::span<const uint8_t> t) {
-            uint64_t n = 0;
-            std::memcpy(&n, t.data(), sizeof n);
-            m_expected.push_back(n);
-            return true;
-        });
-    }
-    if (m_expected.empty() || m_expected.front() < m_firstPicture ||
-        m_expected.front() >= m_firstPicture + m_pictures.size()) {
-        // Not a frame of a picture this export made: recorded without a source.
-        m_builder.addFrame(std::string(), -1, jpeg);
-        return;
-    }
-    const uint64_t number = m_expected.front();
-    m_expected.pop_front();
-    // Pictures before this one are done with.
-    while (m_firstPicture < number) {
-        m_pictures.pop_front();
-        ++m_firstPicture;
-    }
-    const Picture& p = m_pictures.front();
-    m_builder.addFrame(p.time, int64_t(p.sourceOffset), jpeg, p.sourceDigest);
-}
-
 struct BackupRecordCheck::State {
     int fd = -1;
     std::string openError;
