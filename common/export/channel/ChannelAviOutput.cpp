@@ -14,8 +14,14 @@ std::string manifestTime(const ExportTime& t) {
 }
 
 ChannelAviOutput::ChannelAviOutput(const ChannelAviSettings& settings, evidence::ManifestBuilder* manifest)
-    : m_settings(settings), m_manifest(manifest), m_pacer(settings.framesPerSecond) {
+    : m_settings(settings), m_pacer(settings.framesPerSecond) {
+    setManifest(manifest);
+}
+
+void ChannelAviOutput::setManifest(evidence::ManifestBuilder* manifest) {
+    m_manifest = manifest;
     if (m_manifest) {
+        const ChannelAviSettings& settings = m_settings;
         evidence::ManifestSettings recorded;
         recorded.width = settings.width;
         recorded.height = settings.height;

@@ -65,6 +65,9 @@ public:
     // The manifest records the frames when given (it outlives the output).
     ChannelAviOutput(const ChannelAviSettings& settings, evidence::ManifestBuilder* manifest);
 
+    // The manifest that records the frames from now on, with the export's settings (null: none).
+    void setManifest(evidence::ManifestBuilder* manifest);
+
     // Starts the AVI file on the sink (which outlives the output), or creates it at the path.
     Status open(ByteSink& sink, const std::string& streamName);
     Status open(const std::string& path);
@@ -99,7 +102,7 @@ private:
     bool emitNumber(uint64_t number);
 
     ChannelAviSettings m_settings;
-    evidence::ManifestBuilder* m_manifest;
+    evidence::ManifestBuilder* m_manifest = nullptr;
     AviWriter m_avi;
     PictureOrder m_order;
     RealTimePacer m_pacer;  // paces picture numbers, not pictures: a frame knows which picture it shows
