@@ -1,5 +1,11 @@
 #include "viewer/playback/widgets/PlaybackExporter.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "common/export/StillImage.h"
 #include "common/export/render/StampPainter.h"
 #include "common/skin/ProgramFiles.h"
@@ -273,7 +279,12 @@ bool PlaybackExporter::toggleRecording() {
     std::string path;
     if (!m_recording.recording() && !busy) {
         updateSetup();
-        path = recordingFileName(recordFolder(), m_controller.pictureTimeValue());
+        path = recordingFileName(
+            recordFolder(), m_controller.pictureTimeValue(),
+            m_setup.localTime ? m_setup.localTime() : systemLocalTime(), [](const std::string& name) {
+                std::error_code error;
+                return std::filesystem::exists(std::filesystem::symlink_status(name, error));
+            });
     }
     m_recording.onButton(path, busy);
     afterRecordingStep();
@@ -310,14 +321,22 @@ exporting::Status PlaybackExporter::open(const std::string& path) {
     format.framesPerSecond = RecordingController::kFramesPerSecond;
     format.streamName = std::filesystem::path(path).filename().string();
     exporting::Status opened = exporting::Status::success();
-    if (m_setup.openSink) {
+    if (!m_setup.openSink) {
+        // The file is made here and only here: never over an existing file (a recording made a moment
+        // earlier with the same picture time), never through a symbolic link.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return exporting::Status::failure("cannot create " + path + ": " + std::strerror(errno));
+        ::close(fd);
+        opened = m_writer->open(path, format);
+        if (!opened.ok())
+            ::unlink(path.c_str());
+    } else {
         std::string reason;
         m_sink = m_setup.openSink(path, &reason);
         if (!m_sink)
             return exporting::Status::failure(reason);
         opened = m_writer->open(*m_sink, format);
-    } else {
-        opened = m_writer->open(path, format);
     }
     if (!opened.ok())
         return opened;
