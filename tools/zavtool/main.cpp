@@ -45,7 +45,8 @@ constexpr const char* kUsage = R"(Usage:
       --channel keeps the pictures carrying channel N (0-based); --out writes each channel's latest
       picture as DIR/chNN.jpg (NN = channel + 1, as vistrelctl names them); then a summary per channel
   zavtool audio FILE --channel K --out X.wav
-      sound channel K (1-4) as 16-bit PCM, 8000 Hz mono
+      sound channel K (1-4) as 16-bit PCM, 8000 Hz mono; refused when longer than a WAV file can
+      hold (its sizes are 32-bit: 4 GiB, about 74 hours)
   zavtool export FILE --channel N --out X.avi [--from T] [--to T] [--fps R] [--size 360x240|720x480]
                  [--pace pictures|real] [--threads K] [--no-stamp] [--forward-range]
       every drawable picture of channel N (0-based) between the times T ("YYYY-MM-DD HH:MM:SS"), in
@@ -363,6 +364,8 @@ void putLe16(std::FILE* f, uint16_t v) {
     std::fwrite(b.data(), 1, 2, f);
 }
 
+constexpr uint64_t kMaxWavDataBytes = 0xFFFFFFFFull - 36;
+
 int runAudio(const std::string& path, int soundChannel, const std::string& outPath) {
     std::string reason;
     const auto source = media::FileByteSource::open(path, &reason);
@@ -400,7 +403,12 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
                                          media::kSoundBlockBytes);
                 media::swapWords(block);
                 media::splitSoundBlock(block, h.soundChannelMask(), channels);
-                for (uint8_t code : channels.channel(soundChannel - 1))
+                const auto codes = channels.channel(soundChannel - 1);
+                // A WAV file's sizes are 32-bit: its RIFF size (36 + the data) must stay below 4 GiB.
+                if ((uint64_t(pcm.size()) + codes.size()) * 2 > kMaxWavDataBytes)
+                    return fail("sound channel " + std::to_string(soundChannel) +
+                                " is longer than a WAV file can hold (4 GiB, about 74 hours at 8000 Hz)");
+                for (uint8_t code : codes)
                     pcm.push_back(zavgen::muLawDecode(code));
                 lastSequence = h.soundSequence;
             }
