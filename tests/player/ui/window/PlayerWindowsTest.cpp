@@ -180,6 +180,8 @@ TEST_F(PlayerWindowsTest, EditFiltersUndoSaveAndClose) {
     const exporting::StillImage brightened = edit->model().image();
 
     edit->pressControl(edit::kSave);
+    // The manifest may wait for the backup file's digest, off the window thread.
+    ASSERT_TRUE(waitFor([&] { return !edit->saving(); }));
     ASSERT_TRUE(m_messages.messages().empty()) << m_messages.messages()[0].text;
     EXPECT_EQ(edit->model().saveConfirmation(), "BACKUP OK!");
     const fs::path saved = edit->lastSaved();
