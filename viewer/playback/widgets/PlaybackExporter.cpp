@@ -347,6 +347,9 @@ exporting::Status PlaybackExporter::open(const std::string& path) {
     m_manifest.emplace(evidence::ManifestBuilder::fromRecorder(kProgram, m_setup.recorderAddress,
                                                                m_setup.recorderPort, m_setup.recorderVersion,
                                                                manifestChannel(layout)));
+    // Frames taken off the screen at a fixed rate, stamped, at quality 70.
+    m_manifest->setSettings(
+        {m_area.width(), m_area.height(), RecordingController::kFramesPerSecond, "capture", true, 70, 1});
     m_lastJpeg.clear();
     return exporting::Status::success();
 }
