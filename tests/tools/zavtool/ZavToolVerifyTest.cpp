@@ -13,6 +13,7 @@
 #include "common/evidence/AviReader.h"
 #include "common/evidence/Manifest.h"
 #include "common/evidence/Sha256.h"
+#include "tests/common/evidence/HostileAvi.h"
 #include "tests/common/export/AviCheck.h"
 
 namespace {
@@ -297,6 +298,27 @@ TEST_F(ZavToolVerify, ARehashedForgeryIsCaughtByTheUsersKeyAndNeverCalledSigned)
     r = zavtool("verify " + avi + " --require-signature", "elsewhere");
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("a signature is required: no key here for "), std::string::npos) << r.out;
+}
+
+// An AVI file of 384 KB whose indexes name one picture 288 million times, with a manifest that names
+// the file: exit 2 at once, within a few hundred megabytes of address space.
+TEST_F(ZavToolVerify, ASelfReferencingAviIsDamagedAndReadInBoundedMemory) {
+    const std::vector<uint8_t> hostile = dvr::testing::selfReferencingAvi();
+    writeAll(avi, std::string(hostile.begin(), hostile.end()));
+    evidence::Manifest m;
+    m.hasFrames = true;
+    m.channelName = "CH1";
+    m.source.sha256 = std::string(64, '0');
+    m.fileName = "clip.avi";
+    m.fileSizeBytes = hostile.size();
+    m.fileSha256 = evidence::hexOf(evidence::sha256(hostile));
+    writeAll(avi + ".manifest.json", evidence::manifestJson(m));
+    const CommandOutcome r =
+        runCommand("ulimit -v 400000; HOME=" + dir.file("home") + " XDG_CONFIG_HOME=" + dir.file("config") +
+                   " " + program("zavtool") + " verify " + avi + " 2>&1");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_EQ(r.out,
+              "zavtool: the file is not a readable AVI file: frame 1 does not follow the frame before it\n");
 }
 
 }  // namespace
