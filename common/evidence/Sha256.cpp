@@ -98,7 +98,7 @@ std::optional<std::string> bytesFromHex(std::string_view hex) {
 }
 
 std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* reason,
-                                       const std::atomic<bool>* cancel) {
+                                       const std::atomic<bool>* cancel, std::atomic<uint64_t>* bytesDone) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (reason)
@@ -128,6 +128,8 @@ std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* rea
             break;
         hasher.add(std::span(block.data(), size_t(got)));
         out.sizeBytes += uint64_t(got);
+        if (bytesDone)
+            bytesDone->store(out.sizeBytes);
     }
     ::close(fd);
     out.digest = hasher.finish();

@@ -67,6 +67,8 @@ EditWindow::EditWindow(Options options, EditPicture picture)
         m_model.hideSaveConfirmation();
         update();
     });
+    m_saveProgressTimer.setInterval(250);
+    connect(&m_saveProgressTimer, &QTimer::timeout, this, &EditWindow::showSaveProgress);
 }
 
 QRect EditWindow::skinRect(const char* key) const {
@@ -133,19 +135,27 @@ void EditWindow::save() {
     }
     // The manifest names the backup file's digest, still being worked out since the file was opened:
     // the picture is written, its manifest follows on a thread of its own when the digest is there.
-    m_model.showSaveProgress("SAVED, MANIFEST WAITS FOR THE BACKUP FILE'S DIGEST...");
-    update();
+    showSaveProgress();
+    m_saveProgressTimer.start();
     m_manifestWriter = std::thread([this, still, target] {
         const evidence::ManifestWrite manifest = m_model.writeManifest(still.path);
         QMetaObject::invokeMethod(
             this,
             [this, still, target, manifest] {
                 m_manifestWriter.join();
+                m_saveProgressTimer.stop();
                 saveFinished(m_model.finishSave(still, manifest, target));
                 update();
             },
             Qt::QueuedConnection);
     });
+}
+
+void EditWindow::showSaveProgress() {
+    const std::optional<int> percent = m_model.sourceDigestPercent();
+    m_model.showSaveProgress("SAVED, MANIFEST WAITS FOR THE BACKUP DIGEST" +
+                             (percent ? " " + std::to_string(*percent) + "%" : std::string("...")));
+    update();
 }
 
 void EditWindow::saveFinished(const SaveOutcome& outcome) {

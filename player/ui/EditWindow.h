@@ -58,6 +58,7 @@ private:
     QImage picture() const;
     void save();
     void saveFinished(const SaveOutcome& outcome);
+    void showSaveProgress();
     void print();
 
     Options m_options;
@@ -66,8 +67,10 @@ private:
     std::map<int, skin::SkinButton*> m_buttons;
     QTimer m_saveOkTimer;
     std::string m_lastSaved;
-    // Writes a saved picture's manifest once the backup file's digest is there.
+    // Writes a saved picture's manifest once the backup file's digest is there; the timer shows how far
+    // the digest has come meanwhile.
     std::thread m_manifestWriter;
+    QTimer m_saveProgressTimer;
 };
 
 }  // namespace dvr::player

@@ -126,6 +126,12 @@ evidence::ManifestWrite EditWindowModel::writeManifest(const std::string& stillP
     return builder.writeStill(stillPath, time);
 }
 
+std::optional<int> EditWindowModel::sourceDigestPercent() const {
+    if (m_backupPath.empty() || !m_sourceDigest)
+        return std::nullopt;
+    return m_sourceDigest->percentDone(m_backupPath);
+}
+
 bool EditWindowModel::sourceDigestReady() const {
     return m_backupPath.empty() || (m_sourceDigest && m_sourceDigest->ready(m_backupPath));
 }

@@ -78,6 +78,8 @@ public:
 
     // False when SAVE must still read the backup file for its manifest (the work begun at opening runs).
     bool sourceDigestReady() const;
+    // How much of the backup file that work has read, 0 to 100 (nullopt: not known).
+    std::optional<int> sourceDigestPercent() const;
     // Writes the picture at its own size as a JPEG file "YYYYMMDD_HHMMSS.jpg" in the target folder,
     // numbered "(1)", "(2)", ... when the name is taken. The confirmation "BACKUP OK!" (followed by the
     // folder when it is the per-user one) is shown only when the file and its manifest (FILE.manifest.json,
