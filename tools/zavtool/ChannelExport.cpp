@@ -483,6 +483,10 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
     report.last = *output.lastTime();
     if (const exporting::Status logged = output.writeLog(o.aviPath, report.first, report.last); !logged.ok())
         return failed(logged.reason());
+    if (o.manifest) {
+        if (const evidence::ManifestWrite written = output.writeManifest(o.aviPath); !written.ok)
+            return failed("manifest not written: " + written.message);
+    }
     outcome.ok = true;
     return outcome;
 }

@@ -37,7 +37,8 @@ struct ChannelExportOptions {
     exporting::Stamper* stamper = nullptr;  // null: no stamp
     // Called on the calling thread now and then with the pictures exported and the share of the file read.
     std::function<void(int pictures, int percent)> progress;
-    // Records every frame written with the picture it shows; null: no manifest.
+    // Records every frame written with the picture it shows, written beside the AVI file at the end;
+    // null: no manifest.
     evidence::ManifestBuilder* manifest = nullptr;
 };
 

@@ -155,8 +155,6 @@ int runExportCommand(int argc, char** argv) {
         std::fputc('\n', stderr);
     if (!outcome.ok)
         return fail(outcome.message);
-    if (const evidence::ManifestWrite written = manifest.write(options.aviPath); !written.ok)
-        return fail("manifest not written: " + written.message);
     const ChannelExportReport& report = outcome.report;
     std::printf("%s: %d pictures of channel %d, %u frames at %d per second, %dx%d\n", options.aviPath.c_str(),
                 report.pictures, options.channel, report.frames, options.framesPerSecond, options.width,

@@ -127,4 +127,13 @@ Status ChannelAviOutput::writeLog(const std::string& aviPath, const ExportTime& 
     return writeExportLog(aviPath, log);
 }
 
+evidence::ManifestWrite ChannelAviOutput::writeManifest(const std::string& aviPath) const {
+    if (!m_manifest) {
+        evidence::ManifestWrite none;
+        none.message = "no manifest was kept";
+        return none;
+    }
+    return m_manifest->write(aviPath);
+}
+
 }  // namespace dvr::exporting

@@ -82,6 +82,9 @@ public:
     Status close();
     // The five-line log beside the AVI file.
     Status writeLog(const std::string& aviPath, const ExportTime& start, const ExportTime& end) const;
+    // The manifest beside the closed AVI file, with every frame written (a failure when there is no
+    // manifest).
+    evidence::ManifestWrite writeManifest(const std::string& aviPath) const;
 
     const Status& status() const { return m_status; }
     int pictures() const { return m_pictures; }

@@ -146,7 +146,7 @@ ExportOutcome ChannelExporter::stop(std::optional<exporting::ExportTime> endTime
     }
     // The manifest describes a finished file only.
     if (outcome.ok && m_manifest) {
-        const evidence::ManifestWrite written = m_manifest->write(m_aviPath);
+        const evidence::ManifestWrite written = m_output->writeManifest(m_aviPath);
         if (!written.ok) {
             outcome.ok = false;
             outcome.message = "ERROR : " + m_aviPath + ".manifest.json : " + written.message;
