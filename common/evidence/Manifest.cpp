@@ -228,16 +228,10 @@ bool knownKeys(const JsonValue& object, std::initializer_list<std::string_view> 
     return true;
 }
 
+// A picture time as exports write it: "YYYY-MM-DD HH:MM:SS" as a rule, but a record's damaged date
+// is written as it reads, so only the length is held to what such a text can take.
 bool isPictureTime(const std::string& t) {
-    if (t.empty())
-        return true;
-    static constexpr std::string_view kShape = "0000-00-00 00:00:00";
-    if (t.size() != kShape.size())
-        return false;
-    for (size_t i = 0; i < t.size(); ++i)
-        if (kShape[i] == '0' ? !(t[i] >= '0' && t[i] <= '9') : t[i] != kShape[i])
-            return false;
-    return true;
+    return t.size() <= 64;
 }
 
 constexpr size_t kMaxValuesBesideFrames = 4096;

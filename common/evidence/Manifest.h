@@ -100,7 +100,7 @@ struct ManifestParse {
     std::string unknownKey;
 };
 // Reads a manifest of version 1 or 2: strict JSON, every field present with its type, hashes as 64 hex
-// digits, picture times as "YYYY-MM-DD HH:MM:SS" (or empty). Frame entries become the frame list as
+// digits, picture times of at most 64 characters. Frame entries become the frame list as
 // they are read; the rest of the document may hold at most a few thousand JSON values.
 ManifestParse parseManifest(std::string_view text);
 
