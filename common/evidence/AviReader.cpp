@@ -1,6 +1,7 @@
 #include "common/evidence/AviReader.h"
 
 #include <cstring>
+#include <unordered_set>
 
 namespace dvr::evidence {
 
@@ -126,13 +127,20 @@ private:
         }
     }
 
-    // A frame at `data` of `size` bytes: inside the file, behind a stream-0 chunk header of that size.
+    // A frame at `data` of `size` bytes: inside the file, behind a stream-0 chunk header of that size,
+    // after the frame before it (so no two frames share bytes and the list stays shorter than the file
+    // size / 8).
     bool addFrame(std::vector<AviFrame>& frames, uint64_t data, uint32_t size) {
+        if (frames.size() >= m_b.size() / 8)
+            return fail("more frames listed than the file can hold");
         if (data < 8 || data > m_b.size() || size > m_b.size() - data)
             return fail("frame " + std::to_string(frames.size()) + " lies outside the file");
+        if (data - 8 < m_nextFree)
+            return fail("frame " + std::to_string(frames.size()) + " does not follow the frame before it");
         if (!isVideoChunkId(m_b, data - 8) || le32(m_b, data - 4) != size)
             return fail("frame " + std::to_string(frames.size()) + " has no matching chunk header");
         frames.push_back({data, size});
+        m_nextFree = data + size;
         return true;
     }
 
@@ -157,6 +165,8 @@ private:
                 return fail("chunk index " + std::to_string(i) + " lies outside the file");
             if (!isFourcc(m_b, at, "ix00"))
                 return fail("chunk index " + std::to_string(i) + " is not where the index says");
+            if (!m_subIndexes.insert(at).second)
+                return fail("chunk index " + std::to_string(i) + " is listed twice");
             const Chunk ix{at, le32(m_b, at + 4)};
             if (ix.size < 24 || ix.data() + ix.size > m_b.size())
                 return fail("chunk index " + std::to_string(i) + " is damaged");
@@ -208,6 +218,8 @@ private:
     std::optional<Chunk> m_superIndex;
     std::optional<Chunk> m_legacyIndex;
     std::optional<uint64_t> m_moviType;  // position of the first part's "movi" list type
+    uint64_t m_nextFree = 0;             // the end of the last frame listed
+    std::unordered_set<uint64_t> m_subIndexes;
     std::string m_error;
 };
 

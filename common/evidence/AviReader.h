@@ -27,7 +27,9 @@ struct AviRead {
 // Lists the frames of stream 0 of an AVI file held in memory: through the stream's two-level index
 // ("indx" pointing at "ix00" chunks, covering every RIFF part) when it has one, else through the legacy
 // index ("idx1"). Every frame must lie inside the file behind a chunk header of stream 0 that gives the
-// same size. Nothing outside the span is read.
+// same size, after the end of the frame before it; each chunk index is listed once. So the list holds
+// fewer than file size / 8 frames and reading it takes time linear in the file's size. Nothing outside
+// the span is read.
 AviRead readAviFrames(std::span<const uint8_t> file);
 
 }  // namespace dvr::evidence

@@ -1,6 +1,7 @@
 #include "common/evidence/Json.h"
 
 #include <charconv>
+#include <unordered_set>
 
 namespace dvr::evidence {
 
@@ -19,7 +20,8 @@ constexpr int kMaxDepth = 64;
 
 class Parser {
 public:
-    explicit Parser(std::string_view text) : m_text(text) {}
+    Parser(std::string_view text, size_t maxValues, const JsonItemHook* hook)
+        : m_text(text), m_maxValues(maxValues), m_hook(hook && hook->take ? hook : nullptr) {}
 
     JsonParse run() {
         JsonParse out;
@@ -78,6 +80,8 @@ private:
         m_failPos = m_pos;
         if (depth >= kMaxDepth)
             return fail("nested too deep");
+        if (++m_values > m_maxValues)
+            return fail("too many values");
         switch (peek()) {
             case '{':
                 return parseObject(out, depth);
@@ -111,6 +115,7 @@ private:
             ++m_pos;
             return true;
         }
+        std::unordered_set<std::string> names;
         for (;;) {
             skipSpace();
             if (peek() != '"')
@@ -118,8 +123,10 @@ private:
             std::string name;
             if (!parseString(name))
                 return false;
-            if (out.member(name))
+            if (!names.insert(name).second)
                 return fail("member name repeated");
+            if (depth == 0)
+                m_topMember = name;
             skipSpace();
             if (peek() != ':')
                 return fail("':' expected");
@@ -153,9 +160,19 @@ private:
         for (;;) {
             skipSpace();
             JsonValue value;
+            const size_t valuesBefore = m_values;
             if (!parseValue(value, depth + 1))
                 return false;
-            out.items.push_back(std::move(value));
+            if (m_hook && depth == 1 && m_topMember == m_hook->member) {
+                std::string error;
+                if (!m_hook->take(std::move(value), error)) {
+                    m_error = error;
+                    return false;
+                }
+                m_values = valuesBefore;
+            } else {
+                out.items.push_back(std::move(value));
+            }
             skipSpace();
             if (peek() == ',') {
                 ++m_pos;
@@ -352,6 +369,10 @@ private:
     }
 
     std::string_view m_text;
+    const size_t m_maxValues;
+    const JsonItemHook* m_hook;
+    size_t m_values = 0;
+    std::string m_topMember;  // the member of the top-level object being read
     size_t m_pos = 0;
     size_t m_failPos = 0;
     std::string m_error;
@@ -359,8 +380,8 @@ private:
 
 }  // namespace
 
-JsonParse parseJson(std::string_view text) {
-    return Parser(text).run();
+JsonParse parseJson(std::string_view text, size_t maxValues, const JsonItemHook* hook) {
+    return Parser(text, maxValues, hook).run();
 }
 
 std::string jsonString(std::string_view text) {

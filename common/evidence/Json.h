@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,10 +38,18 @@ struct JsonParse {
     std::string error;  // "line L column C: what", when value is empty
 };
 
+// Takes the items of one array as they are read (so that a long list never stands as a document): the
+// array that is the value of the top-level object's member `member`. An item handed over is not kept;
+// returning false ends the reading with the error text given.
+struct JsonItemHook {
+    std::string_view member;
+    std::function<bool(JsonValue&& item, std::string& error)> take;
+};
+
 // Reads one JSON document (RFC 8259): whitespace around it only, no trailing commas, no comments,
 // strings valid UTF-8 without raw control characters, object member names unique, nesting at most
-// 64 deep.
-JsonParse parseJson(std::string_view text);
+// 64 deep. At most maxValues values are kept (items handed to the hook are not counted once taken).
+JsonParse parseJson(std::string_view text, size_t maxValues = SIZE_MAX, const JsonItemHook* hook = nullptr);
 
 // The text as a JSON string literal, quotes included: quote, backslash and control characters escaped.
 std::string jsonString(std::string_view text);

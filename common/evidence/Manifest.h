@@ -9,7 +9,7 @@
 
 namespace dvr::evidence {
 
-inline constexpr int kManifestFormatVersion = 1;
+inline constexpr int kManifestFormatVersion = 2;
 inline constexpr std::string_view kManifestFormat = "dvr-export-manifest";
 inline constexpr std::string_view kManifestSuffix = ".manifest.json";
 
@@ -34,8 +34,23 @@ struct ManifestFrame {
     std::string time;            // the picture time, "YYYY-MM-DD HH:MM:SS"
     int64_t sourcePosition = 0;  // record offset in the backup file, or the recorder's playback position
     std::string sha256;          // hex, of the frame's JPEG bytes
-    std::string chain;           // hex, see chainHash
+    // Version 2: hex SHA-256 of the source record's picture codestream the frame was made from; empty
+    // when not known (no source record).
+    std::string sourceSha256;
+    std::string chain;  // hex, see chainHash
     friend bool operator==(const ManifestFrame&, const ManifestFrame&) = default;
+};
+
+// How an AVI export was made (version 2, signed).
+struct ManifestSettings {
+    int width = 0;
+    int height = 0;
+    int framesPerSecond = 0;
+    std::string pace;  // "pictures", "real" or "capture" (frames taken at a fixed rate off the screen)
+    bool stamp = false;
+    int jpegQuality = 0;
+    int threads = 0;
+    friend bool operator==(const ManifestSettings&, const ManifestSettings&) = default;
 };
 
 struct Manifest {
@@ -46,7 +61,9 @@ struct Manifest {
     std::string user;
     std::string host;
     ManifestSource source;
-    int channel = 0;  // 0-based
+    int channel = 0;                           // 0-based
+    std::string channelName;                   // the user's name for it (signed from version 2)
+    std::optional<ManifestSettings> settings;  // version 2 AVI exports
     std::string firstPictureTime;
     std::string lastPictureTime;
     std::string fileName;  // the exported file's name, without folder
@@ -63,9 +80,10 @@ struct Manifest {
 std::string manifestPathOf(const std::string& exportedPath);
 
 // The chain hash of a frame entry: hex SHA-256 of the text
-// "<previous chain hex>\n<index>\n<time>\n<source position>\n<frame sha256 hex>", where the first
-// frame's previous chain is 64 zeros.
-std::string chainHash(std::string_view previousChain, const ManifestFrame& frame);
+// "<previous chain hex>\n<index>\n<time>\n<source position>\n<frame sha256 hex>", followed in version 2
+// by "\n<source sha256 hex>", where the first frame's previous chain is 64 zeros.
+std::string chainHash(std::string_view previousChain, const ManifestFrame& frame,
+                      int formatVersion = kManifestFormatVersion);
 std::string firstPreviousChain();
 
 // The bytes the signature covers: one line per field, see docs/manifest.md.
@@ -77,8 +95,17 @@ std::string manifestJson(const Manifest& manifest);
 struct ManifestParse {
     std::optional<Manifest> manifest;
     std::string error;  // what is damaged, when manifest is empty
+    // A key the manifest's version does not know (the first, with its place), when manifest is read:
+    // someone added it after the fact.
+    std::string unknownKey;
 };
-// Reads a manifest: strict JSON, every field present with its type, hashes as 64 hex digits.
+// Reads a manifest of version 1 or 2: strict JSON, every field present with its type, hashes as 64 hex
+// digits, picture times of at most 64 characters. Frame entries become the frame list as
+// they are read; the rest of the document may hold at most a few thousand JSON values.
 ManifestParse parseManifest(std::string_view text);
+
+// The largest manifest text read for an exported file of the given size: 64 KiB plus 512 bytes for
+// every frame the file could hold (a frame takes at least 8 bytes), at most 1 GiB.
+uint64_t manifestSizeLimit(uint64_t exportedFileBytes);
 
 }  // namespace dvr::evidence

@@ -72,6 +72,7 @@ std::string suiteVersion() {
 ManifestBuilder::ManifestBuilder(std::string program, std::string programVersion) {
     m_manifest.program = std::move(program);
     m_manifest.programVersion = std::move(programVersion);
+    m_manifest.channelName = "CH1";
     const std::string folder = settingsFolder();
     if (!folder.empty())
         m_keyPath = folder + "/" + std::string(kPrivateKeyFile);
@@ -81,6 +82,7 @@ ManifestBuilder ManifestBuilder::fromBackup(std::string program, const std::stri
                                             const SourceDigest* digests) {
     ManifestBuilder b(std::move(program));
     b.m_manifest.channel = channel;
+    b.m_manifest.channelName = "CH" + std::to_string(channel + 1);
     b.m_manifest.source.kind = ManifestSource::Kind::Backup;
     b.m_manifest.source.path = readableText(backupPath);
     std::string reason;
@@ -97,6 +99,7 @@ ManifestBuilder ManifestBuilder::fromRecorder(std::string program, std::string a
                                               std::string version, int channel) {
     ManifestBuilder b(std::move(program));
     b.m_manifest.channel = channel;
+    b.m_manifest.channelName = "CH" + std::to_string(channel + 1);
     b.m_manifest.source.kind = ManifestSource::Kind::Recorder;
     b.m_manifest.source.address = readableText(std::move(address));
     b.m_manifest.source.port = port;
@@ -104,20 +107,27 @@ ManifestBuilder ManifestBuilder::fromRecorder(std::string program, std::string a
     return b;
 }
 
-void ManifestBuilder::addFrame(const std::string& time, int64_t sourcePosition,
-                               std::span<const uint8_t> jpeg) {
-    addFrameDigest(time, sourcePosition, sha256(jpeg));
+void ManifestBuilder::setChannelName(std::string name) {
+    m_manifest.channelName = readableText(std::move(name));
+}
+
+void ManifestBuilder::addFrame(const std::string& time, int64_t sourcePosition, std::span<const uint8_t> jpeg,
+                               const std::optional<Digest>& sourceDigest) {
+    addFrameDigest(time, sourcePosition, sha256(jpeg), sourceDigest);
 }
 
 void ManifestBuilder::addFrameDigest(const std::string& time, int64_t sourcePosition,
-                                     const Digest& jpegDigest) {
+                                     const Digest& jpegDigest, const std::optional<Digest>& sourceDigest) {
     std::vector<ManifestFrame>& frames = m_manifest.frames;
     ManifestFrame f;
     f.index = uint32_t(frames.size());
     f.time = readableText(time);
     f.sourcePosition = sourcePosition;
     f.sha256 = hexOf(jpegDigest);
-    f.chain = chainHash(frames.empty() ? firstPreviousChain() : frames.back().chain, f);
+    if (sourceDigest)
+        f.sourceSha256 = hexOf(*sourceDigest);
+    f.chain =
+        chainHash(frames.empty() ? firstPreviousChain() : frames.back().chain, f, m_manifest.formatVersion);
     frames.push_back(std::move(f));
     m_manifest.hasFrames = true;
 }
@@ -135,6 +145,7 @@ ManifestWrite ManifestBuilder::write(const std::string& exportedPath) {
 ManifestWrite ManifestBuilder::writeStill(const std::string& exportedPath, const std::string& pictureTime) {
     m_manifest.hasFrames = false;
     m_manifest.frames.clear();
+    m_manifest.settings.reset();
     m_manifest.firstPictureTime = m_manifest.lastPictureTime = readableText(pictureTime);
     return finish(exportedPath);
 }

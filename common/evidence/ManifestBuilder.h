@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -39,11 +40,17 @@ public:
                                         std::string version, int channel);
 
     // The next frame of an AVI export: its picture time ("YYYY-MM-DD HH:MM:SS"), where it came from (the
-    // record's offset in the backup file, or the recorder's playback position) and its JPEG bytes. A
-    // repeated frame is added again.
-    void addFrame(const std::string& time, int64_t sourcePosition, std::span<const uint8_t> jpeg);
+    // record's offset in the backup file, or the recorder's playback position), its JPEG bytes and the
+    // SHA-256 of the source record's codestream when known. A repeated frame is added again.
+    void addFrame(const std::string& time, int64_t sourcePosition, std::span<const uint8_t> jpeg,
+                  const std::optional<Digest>& sourceDigest = std::nullopt);
     // The same with the JPEG bytes' SHA-256 already known.
-    void addFrameDigest(const std::string& time, int64_t sourcePosition, const Digest& jpegDigest);
+    void addFrameDigest(const std::string& time, int64_t sourcePosition, const Digest& jpegDigest,
+                        const std::optional<Digest>& sourceDigest = std::nullopt);
+    // How the export was made; signed with the rest.
+    void setSettings(const ManifestSettings& settings) { m_manifest.settings = settings; }
+    // The user's name for the channel (by default "CH" and the channel + 1).
+    void setChannelName(std::string name);
 
     // The private key that signs; by default the user's key in the settings folder, when it exists.
     // Empty: never sign.

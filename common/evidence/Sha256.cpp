@@ -100,7 +100,7 @@ std::optional<std::string> bytesFromHex(std::string_view hex) {
 }
 
 std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* reason,
-                                       const std::atomic<bool>* cancel) {
+                                       const std::atomic<bool>* cancel, std::atomic<uint64_t>* bytesDone) {
     // Non-blocking open, regular files only: a FIFO or device at the path cannot hang the caller.
     fs::UniqueFd input = fs::openInput(path, reason);
     if (!input)
@@ -129,6 +129,8 @@ std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* rea
             break;
         hasher.add(std::span(block.data(), size_t(got)));
         out.sizeBytes += uint64_t(got);
+        if (bytesDone)
+            bytesDone->store(out.sizeBytes);
     }
     ::close(fd);
     out.digest = hasher.finish();

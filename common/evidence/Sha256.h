@@ -42,7 +42,9 @@ struct FileDigest {
     Digest digest{};
 };
 // `cancel`, when given, is read between blocks: once it is set the work ends with the reason "cancelled".
+// `bytesDone`, when given, counts the bytes hashed so far.
 std::optional<FileDigest> sha256OfFile(const std::string& path, std::string* reason = nullptr,
-                                       const std::atomic<bool>* cancel = nullptr);
+                                       const std::atomic<bool>* cancel = nullptr,
+                                       std::atomic<uint64_t>* bytesDone = nullptr);
 
 }  // namespace dvr::evidence

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace dvr::evidence {
@@ -35,6 +36,7 @@ struct SourceDigest::Work {
     std::string path;
     FileStamp stamp;  // taken before reading
     std::atomic<bool> cancel{false};
+    std::atomic<uint64_t> bytesDone{0};
     std::mutex mutex;  // guards done, result, reason
     std::condition_variable finished;
     bool done = false;
@@ -57,7 +59,7 @@ void SourceDigest::start(const std::string& path) {
     }
     m_thread = std::thread([work] {
         std::string reason;
-        std::optional<FileDigest> result = sha256OfFile(work->path, &reason, &work->cancel);
+        std::optional<FileDigest> result = sha256OfFile(work->path, &reason, &work->cancel, &work->bytesDone);
         {
             std::lock_guard lock(work->mutex);
             work->result = std::move(result);
@@ -107,6 +109,16 @@ bool SourceDigest::ready(const std::string& path) const {
         return false;
     std::lock_guard lock(work->mutex);
     return work->done;
+}
+
+std::optional<int> SourceDigest::percentDone(const std::string& path) const {
+    const std::shared_ptr<Work> work = current();
+    if (!work || work->path != path || !(work->stamp == stampOf(path)))
+        return std::nullopt;
+    const uint64_t size = uint64_t(work->stamp.sizeBytes);
+    if (size == 0)
+        return 100;
+    return int(std::min<uint64_t>(100, work->bytesDone.load() * 100 / size));
 }
 
 }  // namespace dvr::evidence

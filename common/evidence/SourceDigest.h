@@ -34,6 +34,9 @@ public:
     std::optional<FileDigest> of(const std::string& path, std::string* reason = nullptr) const;
     // True when `of(path)` would return without reading the file.
     bool ready(const std::string& path) const;
+    // How much of `path` the background work has hashed, 0 to 100; nullopt when no work on this
+    // unchanged file runs or ran.
+    std::optional<int> percentDone(const std::string& path) const;
 
 private:
     struct Work;

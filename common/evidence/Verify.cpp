@@ -76,11 +76,18 @@ VerifyOutcome fail(VerifyOutcome& out, VerifyStatus status, std::string message)
     return out;
 }
 
-// The AVI's frames against the entries: each frame's hash, then the entry's place in the chain.
-std::string checkFrames(const Manifest& m, std::span<const uint8_t> file) {
+std::string baseName(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+// The AVI's frames against the entries: each frame's hash, then the entry's place in the chain. Sets
+// `damaged` when the file is not an AVI file that can be read.
+std::string checkFrames(const Manifest& m, std::span<const uint8_t> file, bool& damaged) {
     const AviRead avi = readAviFrames(file);
-    if (!avi.frames)
+    if (!avi.frames) {
+        damaged = true;
         return "the file is not a readable AVI file: " + avi.error;
+    }
     const std::vector<AviFrame>& frames = avi.frames->frames;
     std::string previous = firstPreviousChain();
     const size_t common = std::min(frames.size(), m.frames.size());
@@ -91,7 +98,7 @@ std::string checkFrames(const Manifest& m, std::span<const uint8_t> file) {
         const AviFrame& f = frames[i];
         if (hexOf(sha256(file.subspan(f.offsetBytes, f.sizeBytes))) != entry.sha256)
             return frameName(entry) + ": the picture differs from the manifest";
-        if (chainHash(previous, entry) != entry.chain)
+        if (chainHash(previous, entry, m.formatVersion) != entry.chain)
             return frameName(entry) +
                    ": the chain hash does not match the entry (entries edited, removed or "
                    "reordered)";
@@ -107,25 +114,79 @@ std::string checkFrames(const Manifest& m, std::span<const uint8_t> file) {
     return {};
 }
 
+// The signature: with the key given, or with a known key of the manifest's fingerprint.
+void checkSignature(const Manifest& m, const std::optional<Ed25519Key>& given, const VerifyOptions& o,
+                    VerifyOutcome& out) {
+    if (m.signature.empty()) {
+        out.trust = Trust::Unsigned;
+        return;
+    }
+    std::optional<Ed25519Key> key;
+    std::string keyPath;
+    if (given) {
+        if (m.keyFingerprint != given->fingerprint()) {
+            fail(out, VerifyStatus::Mismatch,
+                 "signature: made with another key (fingerprint " + m.keyFingerprint + ")");
+            return;
+        }
+        key = given;
+        keyPath = *o.publicKeyPath;
+    } else {
+        for (const std::string& path : o.knownKeyPaths) {
+            std::optional<Ed25519Key> known = Ed25519Key::load(path, false, nullptr);
+            if (known && known->fingerprint() == m.keyFingerprint) {
+                key = std::move(known);
+                keyPath = path;
+                break;
+            }
+        }
+    }
+    if (!key) {
+        out.trust = Trust::SignedUnchecked;
+        return;
+    }
+    if (!key->verify(signedText(m), m.signature)) {
+        fail(out, VerifyStatus::Mismatch,
+             "signature does not match the manifest (checked with " + keyPath + ")");
+        return;
+    }
+    out.trust = Trust::Signed;
+    out.keyPath = keyPath;
+    out.signatureChecked = true;
+}
+
 }  // namespace
 
-VerifyOutcome verifyExport(const VerifyOptions& o) {
+const char* trustName(Trust trust) {
+    switch (trust) {
+        case Trust::Signed:
+            return "signed";
+        case Trust::SignedUnchecked:
+            return "signed-unchecked";
+        case Trust::Unsigned:
+            break;
+    }
+    return "unsigned";
+}
+
+VerifyOutcome verifyExportBytes(std::string_view manifestText, std::span<const uint8_t> bytes,
+                                const VerifyOptions& o) {
     VerifyOutcome out;
     const std::string manifestPath = manifestPathOf(o.filePath);
-    std::string text;
-    {
-        const MappedFile file(manifestPath);
-        if (!file.ok())
-            return fail(out, VerifyStatus::Damaged, "no manifest " + manifestPath + ": " + file.error());
-        if (file.bytes().size() > (size_t(1) << 31))
-            return fail(out, VerifyStatus::Damaged, "damaged manifest " + manifestPath + ": too large");
-        text.assign(reinterpret_cast<const char*>(file.bytes().data()), file.bytes().size());
-    }
-    ManifestParse parsed = parseManifest(text);
+    if (manifestText.size() > manifestSizeLimit(bytes.size()))
+        return fail(out, VerifyStatus::Damaged,
+                    "damaged manifest " + manifestPath + ": " + std::to_string(manifestText.size()) +
+                        " bytes, more than a file of " + std::to_string(bytes.size()) + " bytes can need");
+    ManifestParse parsed = parseManifest(manifestText);
     if (!parsed.manifest)
         return fail(out, VerifyStatus::Damaged, "damaged manifest " + manifestPath + ": " + parsed.error);
     out.manifest = std::move(parsed.manifest);
     const Manifest& m = *out.manifest;
+    if (!m.signature.empty())
+        out.trust = Trust::SignedUnchecked;
+    if (!parsed.unknownKey.empty())
+        return fail(out, VerifyStatus::Mismatch,
+                    "the manifest holds a key its version does not know: " + parsed.unknownKey);
 
     std::optional<Ed25519Key> key;
     if (o.publicKeyPath) {
@@ -135,10 +196,6 @@ VerifyOutcome verifyExport(const VerifyOptions& o) {
             return fail(out, VerifyStatus::Damaged, "key " + reason);
     }
 
-    const MappedFile file(o.filePath);
-    if (!file.ok())
-        return fail(out, VerifyStatus::Mismatch, o.filePath + ": " + file.error());
-    const std::span<const uint8_t> bytes = file.bytes();
     if (bytes.size() != m.fileSizeBytes)
         return fail(out, VerifyStatus::Mismatch,
                     "file size differs: " + std::to_string(bytes.size()) + " bytes, the manifest says " +
@@ -147,13 +204,16 @@ VerifyOutcome verifyExport(const VerifyOptions& o) {
     std::string fileHash;
     std::thread hasher([&] { fileHash = hexOf(sha256(bytes)); });
     std::string mismatch;
+    bool damaged = false;
     if (m.hasFrames)
-        mismatch = checkFrames(m, bytes);
+        mismatch = checkFrames(m, bytes, damaged);
     hasher.join();
     if (!mismatch.empty())
-        return fail(out, VerifyStatus::Mismatch, mismatch);
+        return fail(out, damaged ? VerifyStatus::Damaged : VerifyStatus::Mismatch, mismatch);
     if (fileHash != m.fileSha256)
         return fail(out, VerifyStatus::Mismatch, "file SHA-256 differs from the manifest");
+    if (baseName(o.filePath) != m.fileName)
+        out.notes.push_back("renamed: the manifest names the file " + m.fileName);
 
     if (o.sourcePath) {
         if (m.source.kind != ManifestSource::Kind::Backup)
@@ -162,31 +222,43 @@ VerifyOutcome verifyExport(const VerifyOptions& o) {
         std::string reason;
         const auto source = sha256OfFile(*o.sourcePath, &reason);
         if (!source)
-            return fail(out, VerifyStatus::Mismatch, *o.sourcePath + ": " + reason);
+            return fail(out, VerifyStatus::Damaged, *o.sourcePath + ": " + reason);
         if (source->sizeBytes != m.source.sizeBytes || hexOf(source->digest) != m.source.sha256)
             return fail(out, VerifyStatus::Mismatch,
                         "source differs: " + *o.sourcePath +
                             " is not the backup file the export was made from (" + m.source.path + ")");
         if (o.sourceRecords) {
             for (const ManifestFrame& f : m.frames)
-                if (std::string why = o.sourceRecords->check(f, m.channel); !why.empty())
+                if (std::string why = o.sourceRecords->check(f, m.channel, m.formatVersion); !why.empty())
                     return fail(out, VerifyStatus::Mismatch, frameName(f) + ": " + why);
         }
         out.sourceChecked = true;
     }
 
-    if (key) {
-        if (m.signature.empty())
-            return fail(out, VerifyStatus::Mismatch, "the manifest is not signed");
-        if (m.keyFingerprint != key->fingerprint())
-            return fail(out, VerifyStatus::Mismatch,
-                        "signature: made with another key (fingerprint " + m.keyFingerprint + ")");
-        if (!key->verify(signedText(m), m.signature))
-            return fail(out, VerifyStatus::Mismatch, "signature does not match the manifest");
-        out.signatureChecked = true;
-    }
+    checkSignature(m, key, o, out);
+    if (!out.message.empty())
+        return out;
+    if (o.requireSignature && out.trust != Trust::Signed)
+        return fail(out, VerifyStatus::Mismatch,
+                    out.trust == Trust::Unsigned
+                        ? std::string("a signature is required: the manifest is not signed")
+                        : "a signature is required: no key here for " + m.keyFingerprint);
     out.status = VerifyStatus::Ok;
     return out;
+}
+
+VerifyOutcome verifyExport(const VerifyOptions& o) {
+    VerifyOutcome out;
+    const std::string manifestPath = manifestPathOf(o.filePath);
+    const MappedFile file(o.filePath);
+    if (!file.ok())
+        return fail(out, VerifyStatus::Damaged, o.filePath + ": " + file.error());
+    const MappedFile manifest(manifestPath);
+    if (!manifest.ok())
+        return fail(out, VerifyStatus::Damaged, "no manifest " + manifestPath + ": " + manifest.error());
+    const std::span<const uint8_t> text = manifest.bytes();
+    return verifyExportBytes(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                             file.bytes(), o);
 }
 
 }  // namespace dvr::evidence

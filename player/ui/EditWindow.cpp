@@ -67,6 +67,8 @@ EditWindow::EditWindow(Options options, EditPicture picture)
         m_model.hideSaveConfirmation();
         update();
     });
+    m_saveProgressTimer.setInterval(250);
+    connect(&m_saveProgressTimer, &QTimer::timeout, this, &EditWindow::showSaveProgress);
 }
 
 QRect EditWindow::skinRect(const char* key) const {
@@ -111,18 +113,52 @@ void EditWindow::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+EditWindow::~EditWindow() {
+    // A manifest still waiting for the digest is finished first: the picture never stays without it.
+    if (m_manifestWriter.joinable()) {
+        m_manifestWriter.join();
+    }
+}
+
 void EditWindow::save() {
+    if (m_manifestWriter.joinable()) {
+        return;  // the last SAVE's manifest is still being made
+    }
     const OutputFolder folder = chooseOutputFolder(m_options.programFolder, playerUserDataFolder(), "Backup");
-    // The manifest names the backup file's digest; while the work begun at opening still runs, SAVE
-    // waits for it.
-    const bool waits = !m_model.sourceDigestReady();
-    if (waits) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+    const SaveTarget target{folder.path, folder.perUser};
+    SaveOutcome still = m_model.writeStill(target);
+    if (!still.ok || m_model.sourceDigestReady()) {
+        const evidence::ManifestWrite manifest =
+            still.ok ? m_model.writeManifest(still.path) : evidence::ManifestWrite{};
+        saveFinished(m_model.finishSave(std::move(still), manifest, target));
+        return;
     }
-    const SaveOutcome outcome = m_model.save(SaveTarget{folder.path, folder.perUser});
-    if (waits) {
-        QApplication::restoreOverrideCursor();
-    }
+    // The manifest names the backup file's digest, still being worked out since the file was opened:
+    // the picture is written, its manifest follows on a thread of its own when the digest is there.
+    showSaveProgress();
+    m_saveProgressTimer.start();
+    m_manifestWriter = std::thread([this, still, target] {
+        const evidence::ManifestWrite manifest = m_model.writeManifest(still.path);
+        QMetaObject::invokeMethod(
+            this,
+            [this, still, target, manifest] {
+                m_manifestWriter.join();
+                m_saveProgressTimer.stop();
+                saveFinished(m_model.finishSave(still, manifest, target));
+                update();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void EditWindow::showSaveProgress() {
+    const std::optional<int> percent = m_model.sourceDigestPercent();
+    m_model.showSaveProgress("SAVED, MANIFEST WAITS FOR THE BACKUP DIGEST" +
+                             (percent ? " " + std::to_string(*percent) + "%" : std::string("...")));
+    update();
+}
+
+void EditWindow::saveFinished(const SaveOutcome& outcome) {
     if (outcome.ok) {
         m_lastSaved = outcome.path;
         QApplication::beep();

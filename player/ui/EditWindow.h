@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "common/skin/PlayerSkinReader.h"
 #include "common/skin/SkinNotifier.h"
@@ -34,12 +35,15 @@ public:
     };
 
     EditWindow(Options options, EditPicture picture);
+    ~EditWindow() override;
 
     const EditWindowModel& model() const { return m_model; }
     // Presses a command as the user would.
     void pressControl(int id);
     // The path of the last file SAVE wrote (empty when none).
     const std::string& lastSaved() const { return m_lastSaved; }
+    // A SAVE whose manifest still waits for the backup file's digest.
+    bool saving() const { return m_manifestWriter.joinable(); }
 
 Q_SIGNALS:
     // CLOSE was pressed: the player shows itself again and deletes this window.
@@ -53,6 +57,8 @@ private:
     QRect skinRect(const char* key) const;
     QImage picture() const;
     void save();
+    void saveFinished(const SaveOutcome& outcome);
+    void showSaveProgress();
     void print();
 
     Options m_options;
@@ -61,6 +67,10 @@ private:
     std::map<int, skin::SkinButton*> m_buttons;
     QTimer m_saveOkTimer;
     std::string m_lastSaved;
+    // Writes a saved picture's manifest once the backup file's digest is there; the timer shows how far
+    // the digest has come meanwhile.
+    std::thread m_manifestWriter;
+    QTimer m_saveProgressTimer;
 };
 
 }  // namespace dvr::player

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <filesystem>
 
+#include "common/evidence/Sha256.h"
 #include "common/export/render/StampPainter.h"
 #include "common/frame/FrameHeader.h"
 #include "common/skin/PlayerInfo.h"
@@ -147,11 +148,17 @@ public:
         uint32_t stored = 0;
         const bool wake =
             m_view.m_handOff.pictureDelivered(m_view.m_pictures, record, header.channelMask(), &stored);
-        // An export takes every picture stored for its channel; it may wait for its writer, never for
-        // the window.
+        // An export takes the pictures stored for its channel while playing forwards, each from a record
+        // after the last one taken (never the picture shown again at the end, a step back or backward
+        // play); it may wait for its writer, never for the window.
         const int exported = m_view.m_exporter.channel();
-        if (exported >= 0 && (stored >> exported & 1u) != 0) {
-            m_view.m_exporter.offerStored(m_view.m_pictures, int64_t(delivered.headerOffset));
+        const media::PlayMode mode = m_view.m_shared.mode();
+        const bool forwards = mode == media::PlayMode::Forward || mode == media::PlayMode::FastForward ||
+                              mode == media::PlayMode::StepForward;
+        if (exported >= 0 && forwards && (stored >> exported & 1u) != 0 &&
+            m_view.m_exporter.admits(int64_t(delivered.headerOffset))) {
+            m_view.m_exporter.offerStored(m_view.m_pictures, int64_t(delivered.headerOffset),
+                                          evidence::sha256(delivered.codestream()));
         }
         if (wake) {
             wakeWindow();
@@ -963,9 +970,10 @@ void PlayerView::startExport(const ExportSettings& settings) {
         QMetaObject::invokeMethod(
             this, [this] { exportFailed(); }, Qt::QueuedConnection);
     };
-    // The exported channel's single pane, so that its every picture is decoded and drawn.
+    // The exported channel's single pane, so that its every picture is decoded and drawn, even when no
+    // picture of it has been seen yet.
     m_model.layoutButton(1);
-    m_model.channelButton(settings.channel);
+    m_model.showChannel(settings.channel);
     layoutChanged();
     const ExportOutcome started = m_exporter.start(request);
     if (!started.ok) {
@@ -993,11 +1001,14 @@ void PlayerView::stopExport() {
         end =
             exporting::ExportTime{time->year, time->month, time->day, time->hour, time->minute, time->second};
     }
+    const int channel = m_exporter.channel();
     const ExportOutcome stopped = m_exporter.stop(end);
     m_model.setExporting(false);
     pause();
     if (!stopped.ok) {
         showMessage(stopped.message, kTitle);
+    } else if (stopped.frames == 0) {
+        showMessage(noFrameMessage(channel, stopped.aviPath), kTitle);
     }
     if (m_options.openFolder) {
         m_options.openFolder(fs::path(stopped.aviPath).parent_path().string());

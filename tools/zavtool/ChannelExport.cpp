@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <memory>
@@ -9,16 +10,20 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "common/evidence/Sha256.h"
 #include "common/export/AviWriter.h"
-#include "common/export/ExportLog.h"
 #include "common/export/OrderedPool.h"
-#include "common/export/RealTimePacer.h"
+#include "common/export/channel/ChannelAviOutput.h"
 #include "common/frame/FrameDecoder.h"
 #include "common/frame/FrameHeader.h"
 #include "common/frame/SourceRect.h"
 #include "player/media/BackupScan.h"
 #include "player/media/PictureDecode.h"
 #include "player/media/PlaybackClock.h"
+#include "player/media/PlaybackReader.h"
 #include "player/media/PlaybackThread.h"
 #include "player/ui/engine/PlayerEngine.h"
 #include "player/ui/view/FieldRules.h"
@@ -77,6 +82,7 @@ struct DecodeJob {
 
 struct DecodeResult {
     DecodeJob job;
+    evidence::Digest codestreamDigest{};
     bool decoded = false;
     int channel = -1;
     std::unique_ptr<frame::DecodedPicture> picture;
@@ -101,12 +107,16 @@ public:
         const media::BackupHeader& h = *picture.header;
         m_offset.store(picture.headerOffset);
         // One run through the file in file order: a record the thread shows again (the first group when
-        // forward play begins, the pictures it shows on reaching the end) and records past the forward
-        // end are not part of it.
-        if (picture.headerOffset >= m_endOffset || (m_anyTaken && picture.headerOffset <= m_lastTaken))
+        // forward play begins, the pictures it shows on reaching the end) is not part of it. The forward
+        // run takes what lies before the forward end, the tail what lies from there to the last picture.
+        if (m_tail ? (picture.headerOffset < m_endOffset || picture.headerOffset > m_tailEnd)
+                   : picture.headerOffset >= m_endOffset)
+            return;
+        if (m_anyTaken && picture.headerOffset <= m_lastTaken)
             return;
         m_anyTaken = true;
         m_lastTaken = picture.headerOffset;
+        m_lastTakenEnd = picture.headerOffset + media::kSectorBytes + picture.lengthBytes;
         if (m_cancelled.load() || m_channel >= 32 || !(h.channelMask() & (1u << m_channel)))
             return;
         // A quad's second field is never shown: not worth decoding (half the records of a quad file).
@@ -142,6 +152,14 @@ public:
         m_cancelled.store(true);
         notify();
     }
+    bool cancelled() const { return m_cancelled.load(); }
+    // From now on the records from the forward end up to the record at `lastRecord` are taken; the
+    // playback thread has ended. Returns where their reading starts: after the last record taken.
+    uint64_t beginTail(uint64_t lastRecord) {
+        m_tail = true;
+        m_tailEnd = lastRecord;
+        return m_anyTaken ? m_lastTakenEnd : media::kDataStart;
+    }
     uint64_t offset() const { return m_offset.load(); }
 
     // Waits until the thread pauses (with the end reached when `atEnd`), ends, or the export is cancelled.
@@ -170,12 +188,88 @@ private:
     const std::optional<int64_t> m_to;
     std::atomic<bool> m_atEnd{false};
     std::atomic<bool> m_cancelled{false};
-    bool m_anyTaken = false;  // playback thread only, with m_lastTaken
+    bool m_anyTaken = false;  // playback thread (then the tail's reader) only, down to m_tailEnd
     uint64_t m_lastTaken = 0;
+    uint64_t m_lastTakenEnd = 0;
+    bool m_tail = false;
+    uint64_t m_tailEnd = 0;
     std::atomic<uint64_t> m_offset{0};
     std::mutex m_mutex;  // pairs with m_wake; the waited-on words are atomic
     std::condition_variable m_wake;
 };
+
+bool readAt(int fd, uint8_t* out, size_t size, uint64_t offset) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, out + done, size - done, off_t(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += size_t(got);
+    }
+    return true;
+}
+
+// Reads the records from `from` up to and including the one at `lastRecord` in file order, as forward
+// play reads them (a record without a picture or too long is passed over from the sector after its
+// header; a picture without an end marker is dropped), and hands every complete picture to the sink.
+void readTail(const std::string& path, uint64_t from, uint64_t lastRecord, ExportSink& sink) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    constexpr size_t kMaxData = media::PlaybackReader::kMaxRecordSize * media::kSectorBytes;
+    std::vector<uint8_t> data(kMaxData);
+    std::array<uint8_t, media::kSectorBytes> sector{};
+    uint64_t at = (from + media::kSectorBytes - 1) / media::kSectorBytes * media::kSectorBytes;
+    while (at <= lastRecord && !sink.cancelled()) {
+        if (!readAt(fd, sector.data(), sector.size(), at))
+            break;
+        if (!media::hasRecordSignature(sector)) {
+            at += media::kSectorBytes;
+            continue;
+        }
+        const media::BackupHeader header = *media::parseBackupHeader(sector);
+        const uint32_t n = header.sectorCount - 1;
+        if (header.sectorCount == 0 || n <= media::PlaybackReader::kMinPictureRecordSize ||
+            n > media::PlaybackReader::kMaxRecordSize) {
+            at += media::kSectorBytes;
+            continue;
+        }
+        const size_t dataBytes = size_t(n) * media::kSectorBytes;
+        if (!readAt(fd, data.data(), dataBytes, at + media::kSectorBytes))
+            break;  // cut short by the end of the file
+        media::swapWords({data.data(), dataBytes});
+        std::array<uint8_t, media::kSubHeaderBytes> subHeader{};
+        std::copy_n(data.begin(), subHeader.size(), subHeader.begin());
+        const std::span<const uint8_t> picture(data.data() + media::kSubHeaderBytes,
+                                               dataBytes - media::kSubHeaderBytes);
+        // The end marker FF D9, searched as forward play searches it.
+        int64_t found = -1;
+        if (header.endSearchLength() >= 32) {
+            for (int64_t i = std::max<int64_t>(header.endSearchLength() - 32, 1);
+                 i <= int64_t(dataBytes) - 17; ++i) {
+                if (picture[size_t(i - 1)] == 0xFF && picture[size_t(i)] == 0xD9) {
+                    found = i;
+                    break;
+                }
+            }
+        }
+        if (found >= 0) {
+            media::DeliveredPicture delivered;
+            delivered.header = &header;
+            delivered.headerOffset = at;
+            delivered.fieldCode = media::fieldCode(subHeader);
+            delivered.lengthBytes = uint32_t(dataBytes);
+            delivered.bytes = picture;
+            delivered.endMarkerIndex = size_t(found);
+            delivered.subHeader = subHeader;
+            sink.drawPicture(delivered);
+        }
+        at += media::kSectorBytes + dataBytes;
+    }
+    ::close(fd);
+}
 
 // The player's drawing rules, in file order: which decoded records become a picture of the channel.
 class DrawablePictures {
@@ -218,7 +312,11 @@ std::string ChannelPass::prepare(const std::string& backupPath, int channel, std
     }
     m_channelCount = scan.result.channelCount;
     m_endOffset = scan.result.endOffset;
+    m_endHeaderOffset = scan.result.endHeaderOffset;
     m_fileSize = scan.result.fileSize;
+    m_startSecond.reset();
+    if (scan.result.startTime.isValid())
+        m_startSecond = exporting::secondsOf(exportTimeOf(scan.result.startTime));
     const media::ScanResult& file = scan.result;
     if (channel < 0 || channel >= file.channelCount)
         return "unknown channel " + std::to_string(channel) + ": the file has channels 0 to " +
@@ -255,6 +353,8 @@ void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelP
             options, r.picture.get());
         r.decoded = decoded.ok();
         r.channel = decoded.channel;
+        if (r.decoded)
+            r.codestreamDigest = evidence::sha256(job.codestream);
         r.job = std::move(job);
         return r;
     });
@@ -273,12 +373,15 @@ void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelP
             sink.waitForPause(thread, true);
         }
         thread.stop();
+        if (!m_forwardOnly && !sink.cancelled())
+            readTail(m_backupPath, sink.beginTail(m_endHeaderOffset), m_endHeaderOffset, sink);
         pool.close();
     });
 
     DrawablePictures drawable(m_channel);
     bool going = true;
     int taken = 0;
+    std::optional<int64_t> lastSecond;  // of the last picture handed over
     while (std::optional<DecodeResult> r = pool.next()) {
         if (going && !r->decoded) {
             ++m_decodeFailures;
@@ -291,7 +394,20 @@ void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelP
                 p.time = exportTimeOf(h.time);
                 p.timeValid = h.time.isValid();
                 p.sourceOffset = r->job.offset;
-                going = onPicture(p);
+                p.sourceDigest = r->codestreamDigest;
+                // Picture times never go back: a picture dated before the file's start or before the
+                // last one handed over is an older recording left on the disk.
+                const bool tail = p.sourceOffset >= m_endOffset;
+                std::optional<int64_t> second;
+                if (p.timeValid)
+                    second = exporting::secondsOf(p.time);
+                const bool older = second && ((m_startSecond && *second < *m_startSecond) ||
+                                              (lastSecond && *second < *lastSecond));
+                if (!older && (second || !tail)) {
+                    going = onPicture(p);
+                    if (second)
+                        lastSecond = second;
+                }
                 if (onProgress && ++taken % 16 == 0)
                     onProgress(int(m_fileSize ? sink.offset() * 100 / m_fileSize : 0));
             }
@@ -313,31 +429,32 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
         return outcome;
     };
     ChannelPass pass;
+    pass.setForwardRangeOnly(o.forwardRangeOnly);
     if (std::string refusal = pass.prepare(o.backupPath, o.channel, o.from, o.to); !refusal.empty())
         return failed(refusal);
 
-    exporting::AviWriter writer;
-    const std::string streamName = o.aviPath.substr(o.aviPath.find_last_of('/') + 1);
-    exporting::Status status = writer.open(o.aviPath, {o.width, o.height, o.framesPerSecond, streamName});
-    if (!status.ok())
-        return failed(status.reason());
+    exporting::ChannelAviSettings settings;
+    settings.channel = o.channel;
+    settings.width = o.width;
+    settings.height = o.height;
+    settings.framesPerSecond = o.framesPerSecond;
+    settings.pace =
+        o.pace == ExportPace::Real ? exporting::ChannelPace::Real : exporting::ChannelPace::Pictures;
+    settings.stamp = o.stamper != nullptr;
+    settings.threads = o.decodeThreads;
+    exporting::ChannelAviOutput output(settings, o.manifest);
+    if (const exporting::Status opened = output.open(o.aviPath); !opened.ok())
+        return failed(opened.reason());
 
     exporting::FramePipeline pipeline(o.stamper);
-    exporting::RealTimePacer pacer(o.framesPerSecond);
     ChannelExportReport& report = outcome.report;
-    auto emit = [&](std::span<const uint8_t> jpeg) {
-        const uint32_t index = writer.frameCount();
-        status = writer.writeVideoFrame(jpeg);
-        if (status.ok() && o.observer)
-            o.observer->frameWritten(index, jpeg);
-        return status.ok();
-    };
     // The stamp's text height follows the frame width (20 pixels up to 360, else 25) from the first frame.
     const int textHeight = exporting::stampTextHeight(o.width > 360);
-    int64_t lastSecond = 0;
     pass.run(
         o.decodeThreads,
         [&](const ChannelPicture& p) {
+            if (!output.admits(int64_t(p.sourceOffset)))
+                return true;
             const frame::DecodedPicture& picture = *p.picture;
             const exporting::PixelSource source{
                 picture.pixels.data() + size_t(p.rect.y) * picture.stride() + size_t(p.rect.x) * 4,
@@ -346,38 +463,30 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
             const auto jpeg = pipeline.encodeFrame(source, o.width, o.height, &stamp);
             if (jpeg.empty())
                 return true;  // a frame that does not compress is skipped
-            if (o.observer)
-                o.observer->pictureMade(p.time, p.sourceOffset, jpeg);
-            if (report.pictures == 0)
-                report.first = p.time;
-            report.last = p.time;
-            ++report.pictures;
-            if (o.pace == ExportPace::Pictures)
-                return emit(jpeg);
-            if (p.timeValid)
-                lastSecond = exporting::secondsOf(p.time);
-            return pacer.add(lastSecond, jpeg, emit);
+            if (p.sourceOffset >= pass.forwardEnd())
+                ++report.pastForwardRange;
+            return output.add({p.time, p.timeValid, int64_t(p.sourceOffset), p.sourceDigest, jpeg});
         },
-        o.progress ? std::function<void(int)>([&](int percent) { o.progress(report.pictures, percent); })
+        o.progress ? std::function<void(int)>([&](int percent) { o.progress(output.pictures(), percent); })
                    : std::function<void(int)>());
     report.decodeFailures = pass.decodeFailures();
-    if (status.ok() && o.pace == ExportPace::Real)
-        pacer.finish(emit);
-    report.frames = writer.frameCount();
-    const exporting::Status closed = writer.close();
-    if (!status.ok())
-        return failed(status.reason());
+    const exporting::Status closed = output.close();
+    report.pictures = output.pictures();
+    report.frames = output.frames();
     if (!closed.ok())
         return failed(closed.reason());
     if (report.pictures == 0) {
         std::remove(o.aviPath.c_str());
         return failed("no picture of channel " + std::to_string(o.channel) + " in the range");
     }
-    const exporting::ExportLog log{report.first, report.last, o.framesPerSecond,
-                                   o.channel,    o.width,     o.height};
-    status = exporting::writeExportLog(o.aviPath, log);
-    if (!status.ok())
-        return failed(status.reason());
+    report.first = *output.firstTime();
+    report.last = *output.lastTime();
+    if (const exporting::Status logged = output.writeLog(o.aviPath, report.first, report.last); !logged.ok())
+        return failed(logged.reason());
+    if (o.manifest) {
+        if (const evidence::ManifestWrite written = output.writeManifest(o.aviPath); !written.ok)
+            return failed("manifest not written: " + written.message);
+    }
     outcome.ok = true;
     return outcome;
 }

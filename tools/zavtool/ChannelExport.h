@@ -1,11 +1,13 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "common/evidence/ManifestBuilder.h"
 #include "common/export/ExportTime.h"
 #include "common/export/FramePipeline.h"
 #include "common/frame/DecodedPicture.h"
@@ -18,25 +20,15 @@ enum class ExportPace {
     Real,      // frames repeated or dropped by picture time: the clip lasts as long as the recording
 };
 
-// Told, on the exporting thread, about each picture made and each frame written, in order (a record
-// of the evidence manifest, say).
-class ExportObserver {
-public:
-    virtual ~ExportObserver() = default;
-    // A picture made from the record at sourceOffset; it is written as the next frames (once, repeated
-    // or, with real pacing, dropped).
-    virtual void pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
-                             std::span<const uint8_t> jpeg) = 0;
-    // Frame `index` of the AVI file was written with these bytes.
-    virtual void frameWritten(uint32_t index, std::span<const uint8_t> jpeg) = 0;
-};
-
 struct ChannelExportOptions {
     std::string backupPath;
     int channel = 0;  // 0-based
     std::string aviPath;
     std::optional<exporting::ExportTime> from;  // inclusive; default: from the file's start
     std::optional<exporting::ExportTime> to;    // inclusive; default: to the file's end
+    // Only what the player's forward play reaches (it stops 640 KiB before the end of the file); by
+    // default the export goes on to the file's last picture.
+    bool forwardRangeOnly = false;
     int framesPerSecond = 10;
     int width = 360;
     int height = 240;
@@ -45,7 +37,9 @@ struct ChannelExportOptions {
     exporting::Stamper* stamper = nullptr;  // null: no stamp
     // Called on the calling thread now and then with the pictures exported and the share of the file read.
     std::function<void(int pictures, int percent)> progress;
-    ExportObserver* observer = nullptr;  // null: nobody is told
+    // Records every frame written with the picture it shows, written beside the AVI file at the end;
+    // null: no manifest.
+    evidence::ManifestBuilder* manifest = nullptr;
 };
 
 struct ChannelExportReport {
@@ -54,6 +48,7 @@ struct ChannelExportReport {
     int decodeFailures = 0;  // records of the channel that did not decode
     exporting::ExportTime first;
     exporting::ExportTime last;
+    int pastForwardRange = 0;  // pictures from records the player's forward play never reaches
 };
 
 struct ChannelExportOutcome {
@@ -69,14 +64,24 @@ struct ChannelPicture {
     exporting::ExportTime time;
     bool timeValid = false;     // a calendar date and time of day
     uint64_t sourceOffset = 0;  // the record's header offset in the backup file
+    // SHA-256 of the record's codestream (byte-swapped, up to and including its end marker).
+    std::array<uint8_t, 32> sourceDigest{};
 };
 
 // One run through a backup file: every drawable picture of one channel inside a time range, in file
-// order (one forward run of the playback thread; records shown again and records past the forward end
-// are left out), decoded by several threads with the order kept, with the player's drawing rules (only
-// the first field of quad field pairs; fields woven into full-height pictures).
+// order, decoded by several threads with the order kept, with the player's drawing rules (only the
+// first field of quad field pairs; fields woven into full-height pictures). The part the player's
+// forward play reaches comes from one forward run of the playback thread (records it shows again are
+// left out); the records after it, up to the file's last picture, are read in file order. Pictures
+// dated before the file's start or before the last picture handed over are left out (a disk copy's
+// tail can hold older recordings), and so are those of the tail without a valid date.
 class ChannelPass {
 public:
+    // Only what the player's forward play reaches.
+    void setForwardRangeOnly(bool only) { m_forwardOnly = only; }
+    // Where the player's forward play ends: pictures from records at or after it are past that range.
+    uint64_t forwardEnd() const { return m_endOffset; }
+
     // Scans the file and checks the channel and the range. An empty text when the pass can run, else
     // the one-line reason.
     std::string prepare(const std::string& backupPath, int channel, std::optional<exporting::ExportTime> from,
@@ -92,16 +97,20 @@ private:
     int m_channel = 0;
     int m_channelCount = 16;
     uint64_t m_endOffset = 0;
+    uint64_t m_endHeaderOffset = 0;
     uint64_t m_fileSize = 0;
+    bool m_forwardOnly = false;
+    std::optional<int64_t> m_startSecond;
     std::optional<int64_t> m_fromSecond;
     std::optional<int64_t> m_toSecond;
     int m_decodeFailures = 0;
 };
 
 // Exports every drawable picture of one channel of a backup file, in file order, to a Motion-JPEG AVI
-// file (that channel's part of pair and quad pictures, fields woven into full-height pictures) and
-// writes the export log beside it. Pictures are decoded by decodeThreads threads; their order is kept.
-// An export that finds no picture removes its AVI file and fails.
+// file (that channel's part of pair and quad pictures, fields woven into full-height pictures) through
+// the channel export's output (the order rule, pacing, manifest) and writes the export log beside it.
+// Pictures are decoded by decodeThreads threads; their order is kept. An export that writes no picture
+// removes its AVI file and fails.
 ChannelExportOutcome exportChannel(const ChannelExportOptions& options);
 
 }  // namespace dvr::zavtool

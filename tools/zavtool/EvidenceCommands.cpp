@@ -1,9 +1,12 @@
 #include "tools/zavtool/EvidenceCommands.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/evidence/Signing.h"
 #include "common/evidence/Verify.h"
@@ -45,6 +48,48 @@ int runKeygenCommand(int argc, char** argv) {
     return 0;
 }
 
+namespace {
+
+// The user's own public keys: the current one beside the private key, then the earlier ones that
+// `keygen --force` kept beside it ("manifest-key.FINGERPRINT.pub.pem") and any placed in "public-keys/".
+std::vector<std::string> userPublicKeys() {
+    std::vector<std::string> paths;
+    const std::string folder = evidence::settingsFolder();
+    if (folder.empty())
+        return paths;
+    paths.push_back(folder + "/" + std::string(evidence::kPublicKeyFile));
+    std::error_code error;
+    std::vector<std::string> earlier;
+    const std::string current(evidence::kPublicKeyFile);
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name != current && name.starts_with("manifest-key.") && name.ends_with(".pub.pem"))
+            earlier.push_back(entry.path().string());
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder + "/public-keys", error))
+        if (entry.path().extension() == ".pem")
+            earlier.push_back(entry.path().string());
+    std::sort(earlier.begin(), earlier.end());
+    paths.insert(paths.end(), earlier.begin(), earlier.end());
+    return paths;
+}
+
+// The verdict's first line: what the checks proved, never "OK" alone.
+std::string verdictLine(const evidence::VerifyOutcome& outcome) {
+    const evidence::Manifest& m = *outcome.manifest;
+    switch (outcome.trust) {
+        case evidence::Trust::Signed:
+            return "INTEGRITY OK, SIGNED by " + m.keyFingerprint;
+        case evidence::Trust::SignedUnchecked:
+            return "INTEGRITY OK, SIGNATURE NOT CHECKED (no key for " + m.keyFingerprint + ")";
+        case evidence::Trust::Unsigned:
+            break;
+    }
+    return "INTEGRITY OK, UNSIGNED (shows no accidental damage, not who made it)";
+}
+
+}  // namespace
+
 int runVerifyCommand(int argc, char** argv) {
     evidence::VerifyOptions options;
     bool json = false;
@@ -53,6 +98,8 @@ int runVerifyCommand(int argc, char** argv) {
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (arg == "--json") {
             json = true;
+        } else if (arg == "--require-signature") {
+            options.requireSignature = true;
         } else if (arg == "--source" || arg == "--key") {
             if (!value)
                 return usage(std::string(arg) + " needs a path");
@@ -68,6 +115,8 @@ int runVerifyCommand(int argc, char** argv) {
     }
     if (options.filePath.empty())
         return usage("verify needs the exported file (see --help)");
+    if (!options.publicKeyPath)
+        options.knownKeyPaths = userPublicKeys();
     std::optional<BackupRecordCheck> records;
     if (options.sourcePath) {
         records.emplace(*options.sourcePath);
@@ -83,14 +132,22 @@ int runVerifyCommand(int argc, char** argv) {
         if (!ok)
             out += ", \"message\": " + cli::jsonQuote(outcome.message);
         if (m) {
-            out += ", \"channel\": " + std::to_string(m->channel) + ", \"frames\": " +
+            out += ", \"formatVersion\": " + std::to_string(m->formatVersion) +
+                   ", \"channel\": " + std::to_string(m->channel) + ", \"frames\": " +
                    (m->hasFrames ? std::to_string(m->frames.size()) : std::string("null")) +
                    ", \"first\": " + cli::jsonQuote(m->firstPictureTime) +
                    ", \"last\": " + cli::jsonQuote(m->lastPictureTime) +
-                   ", \"signed\": " + (m->signature.empty() ? "false" : "true");
+                   ", \"trust\": " + cli::jsonQuote(evidence::trustName(outcome.trust)) +
+                   ", \"signed\": " + (outcome.trust == evidence::Trust::Signed ? "true" : "false") +
+                   ", \"keyFingerprint\": " +
+                   (m->keyFingerprint.empty() ? std::string("null") : cli::jsonQuote(m->keyFingerprint));
         }
+        std::string notes = "[";
+        for (size_t i = 0; i < outcome.notes.size(); ++i)
+            notes += (i ? ", " : "") + cli::jsonQuote(outcome.notes[i]);
         out += ", \"sourceChecked\": " + std::string(outcome.sourceChecked ? "true" : "false") +
-               ", \"signatureChecked\": " + (outcome.signatureChecked ? "true" : "false") + "}";
+               ", \"signatureChecked\": " + (outcome.signatureChecked ? "true" : "false") +
+               ", \"notes\": " + notes + "]}";
         std::printf("%s\n", out.c_str());
         return int(outcome.status);
     }
@@ -102,25 +159,23 @@ int runVerifyCommand(int argc, char** argv) {
         std::printf("MISMATCH: %s: %s\n", options.filePath.c_str(), outcome.message.c_str());
         return int(outcome.status);
     }
-    std::string summary = "OK\n" + options.filePath + ": ";
+    std::string summary = verdictLine(outcome) + "\n" + options.filePath + ": ";
     if (m->hasFrames)
         summary += std::to_string(m->frames.size()) + " frames";
     else
         summary += "one picture";
-    summary += " of channel " + std::to_string(m->channel) + " (CH" + std::to_string(m->channel + 1) + "), " +
+    summary += " of channel " + std::to_string(m->channel) + " (" + m->channelName + "), " +
                m->firstPictureTime + " to " + m->lastPictureTime + "\n";
     if (m->source.kind == evidence::ManifestSource::Kind::Backup)
-        summary +=
-            "source: backup file " + m->source.path + (outcome.sourceChecked ? " (checked)" : "") + "\n";
+        summary += "source: backup file " + m->source.path +
+                   (outcome.sourceChecked ? " (checked: every frame's source picture)" : "") + "\n";
     else
         summary += "source: recorder " + m->source.address + ":" + std::to_string(m->source.port) + "\n";
     summary += "made by " + m->program + " " + m->programVersion + " at " + m->created + "\n";
     if (outcome.signatureChecked)
-        summary += "signature: good (key " + m->keyFingerprint + ")\n";
-    else if (!m->signature.empty())
-        summary += "signature: present, not checked (no --key)\n";
-    else
-        summary += "signature: none\n";
+        summary += "signature: good (key " + outcome.keyPath + ")\n";
+    for (const std::string& note : outcome.notes)
+        summary += "note: " + note + "\n";
     std::fputs(summary.c_str(), stdout);
     return 0;
 }

@@ -103,6 +103,8 @@ int runExportCommand(int argc, char** argv) {
             stamp = false;
         } else if (arg == "--overwrite") {
             overwrite = true;
+        } else if (arg == "--forward-range") {
+            options.forwardRangeOnly = true;
         } else if (!arg.empty() && arg[0] == '-') {
             return fail("unknown option " + std::string(arg) + " (see --help)");
         } else if (options.backupPath.empty()) {
@@ -153,18 +155,18 @@ int runExportCommand(int argc, char** argv) {
     // The manifest beside the AVI file records every frame written and where it came from.
     evidence::ManifestBuilder manifest =
         evidence::ManifestBuilder::fromBackup("zavtool", options.backupPath, options.channel);
-    ManifestRecorder recorder(manifest, options.pace, options.framesPerSecond);
-    options.observer = &recorder;
+    options.manifest = &manifest;
     const ChannelExportOutcome outcome = exportChannel(options);
     if (progress)
         std::fputc('\n', stderr);
     if (!outcome.ok)
         return fail(outcome.message);
-    if (const evidence::ManifestWrite written = manifest.write(options.aviPath); !written.ok)
-        return fail("manifest not written: " + written.message);
+    const ChannelExportReport& report = outcome.report;
     std::printf("%s: %d pictures of channel %d, %u frames at %d per second, %dx%d\n", options.aviPath.c_str(),
-                outcome.report.pictures, options.channel, outcome.report.frames, options.framesPerSecond,
-                options.width, options.height);
+                report.pictures, options.channel, report.frames, options.framesPerSecond, options.width,
+                options.height);
+    std::printf("pictures %s to %s, %d from past the forward range\n", manifestTimeText(report.first).c_str(),
+                manifestTimeText(report.last).c_str(), report.pastForwardRange);
     return 0;
 }
 

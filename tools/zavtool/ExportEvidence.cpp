@@ -23,55 +23,6 @@ std::string manifestTimeText(const exporting::ExportTime& t) {
     return text;
 }
 
-void ManifestRecorder::pictureMade(const exporting::ExportTime& time, uint64_t sourceOffset,
-                                   std::span<const uint8_t>) {
-    const uint64_t number = m_firstPicture + m_pictures.size();
-    m_pictures.push_back({manifestTimeText(time), sourceOffset});
-    if (m_pace == ExportPace::Pictures) {
-        m_expected.push_back(number);
-        return;
-    }
-    // The export paces by the picture's second, or the last valid one's for a picture without a time.
-    if (exporting::parseExportTime(m_pictures.back().time))
-        m_lastSecond = exporting::secondsOf(time);
-    std::array<uint8_t, 8> tag{};
-    std::memcpy(tag.data(), &number, tag.size());
-    m_shadow.add(m_lastSecond, tag, [this](std::span<const uint8_t> t) {
-        uint64_t n = 0;
-        std::memcpy(&n, t.data(), sizeof n);
-        m_expected.push_back(n);
-        return true;
-    });
-}
-
-void ManifestRecorder::frameWritten(uint32_t, std::span<const uint8_t> jpeg) {
-    if (m_expected.empty() && m_pace == ExportPace::Real && !m_shadowFinished) {
-        // The export's last second is being written.
-        m_shadowFinished = true;
-        m_shadow.finish([this](std::span<const uint8_t> t) {
-            uint64_t n = 0;
-            std::memcpy(&n, t.data(), sizeof n);
-            m_expected.push_back(n);
-            return true;
-        });
-    }
-    if (m_expected.empty() || m_expected.front() < m_firstPicture ||
-        m_expected.front() >= m_firstPicture + m_pictures.size()) {
-        // Not a frame of a picture this export made: recorded without a source.
-        m_builder.addFrame(std::string(), -1, jpeg);
-        return;
-    }
-    const uint64_t number = m_expected.front();
-    m_expected.pop_front();
-    // Pictures before this one are done with.
-    while (m_firstPicture < number) {
-        m_pictures.pop_front();
-        ++m_firstPicture;
-    }
-    const Picture& p = m_pictures.front();
-    m_builder.addFrame(p.time, int64_t(p.sourceOffset), jpeg);
-}
-
 struct BackupRecordCheck::State {
     std::unique_ptr<media::ByteSource> source;
     std::string openError;
@@ -80,6 +31,8 @@ struct BackupRecordCheck::State {
     // The last record checked: repeated frames name the same record.
     int64_t lastPosition = -1;
     int lastChannel = -1;
+    std::string lastSourceSha256;
+    std::string lastTime;
     std::string lastResult;
 };
 
@@ -110,12 +63,15 @@ bool readAt(const media::ByteSource& source, uint8_t* out, size_t size, uint64_t
 
 }  // namespace
 
-std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int channel) {
+std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int channel, int formatVersion) {
     State& s = *m_state;
     if (!s.source)
         return s.openError;
-    if (entry.sourcePosition == s.lastPosition && channel == s.lastChannel)
+    if (entry.sourcePosition == s.lastPosition && channel == s.lastChannel &&
+        entry.sourceSha256 == s.lastSourceSha256 && entry.time == s.lastTime)
         return s.lastResult;
+    s.lastSourceSha256 = entry.sourceSha256;
+    s.lastTime = entry.time;
     s.lastPosition = entry.sourcePosition;
     s.lastChannel = channel;
     std::string& result = s.lastResult;
@@ -153,6 +109,19 @@ std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int c
     if (found < 0)
         return result = "the record at " + std::to_string(at) + " holds no complete picture";
     const std::span<const uint8_t> codestream(s.data.data(), size_t(found) + 1);
+    const exporting::ExportTime recordTime{header.time.year(),      int(header.time.month),
+                                           int(header.time.day),    int(header.time.hour),
+                                           int(header.time.minute), int(header.time.second)};
+    if (formatVersion >= 2) {
+        // The signature attests how the frame was made from these bytes; here they are the record's.
+        if (entry.sourceSha256.empty())
+            return result = "the entry names no source picture";
+        if (evidence::hexOf(evidence::sha256(codestream)) != entry.sourceSha256)
+            return result = "the record at " + std::to_string(at) + " holds another picture";
+        if (manifestTimeText(recordTime) != entry.time)
+            return result = "the record at " + std::to_string(at) + " is of " + manifestTimeText(recordTime);
+        return result;
+    }
     const frame::DecodedFrame decoded =
         s.decoder.decodeCodestream(media::frameHeaderOf(header, subHeader), codestream,
                                    uint32_t(codestream.size()), media::playerDecodeOptions(header));

@@ -9,8 +9,11 @@
 namespace dvr::zavtool {
 
 std::vector<int16_t> readSoundChannel(const media::ByteSource& source, int soundChannel,
-                                      const std::function<void(uint64_t offset)>& progress) {
+                                      const std::function<void(uint64_t offset)>& progress,
+                                      std::size_t maxSamples, bool* tooLong) {
     std::vector<int16_t> pcm;
+    if (tooLong)
+        *tooLong = false;
     if (soundChannel < 1 || soundChannel > 4)
         return pcm;
     std::array<uint8_t, media::kSectorBytes> sector;
@@ -41,7 +44,13 @@ std::vector<int16_t> readSoundChannel(const media::ByteSource& source, int sound
                                          media::kSoundBlockBytes);
                 media::swapWords(block);
                 media::splitSoundBlock(block, h.soundChannelMask(), channels);
-                for (uint8_t code : channels.channel(soundChannel - 1))
+                const auto codes = channels.channel(soundChannel - 1);
+                if (codes.size() > maxSamples - pcm.size()) {
+                    if (tooLong)
+                        *tooLong = true;
+                    return pcm;
+                }
+                for (uint8_t code : codes)
                     pcm.push_back(zavgen::muLawDecode(code));
                 lastSequence = h.soundSequence;
             }

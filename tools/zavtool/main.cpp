@@ -49,22 +49,36 @@ constexpr const char* kUsage = R"(Usage:
       --channel keeps the pictures carrying channel N (0-based); --out writes each channel's latest
       picture as DIR/chNN.jpg (NN = channel + 1, as vistrelctl names them); then a summary per channel
   zavtool audio FILE --channel K --out X.wav [--overwrite]
-      sound channel K (1-4) as 16-bit PCM, 8000 Hz mono
+      sound channel K (1-4) as 16-bit PCM, 8000 Hz mono; refused when longer than a WAV file can
+      hold (its sizes are 32-bit: 4 GiB, about 74 hours)
   zavtool export FILE --channel N --out X.avi [--from T] [--to T] [--fps R] [--size 360x240|720x480]
-                 [--pace pictures|real] [--threads K] [--no-stamp] [--overwrite]
+                 [--pace pictures|real] [--threads K] [--no-stamp] [--forward-range]
+                 [--overwrite]
       every drawable picture of channel N (0-based) between the times T ("YYYY-MM-DD HH:MM:SS"), in
-      file order, as a Motion-JPEG AVI file at R frames per second (default 10, 360x240) with the time
-      stamp, and the export log X.log beside it; --pace pictures (default) writes each picture once,
-      --pace real repeats or drops pictures so the clip lasts as long as the recording; K decoding
-      threads (default: the number of cores); X.avi.manifest.json beside it records the export
+      file order up to the file's last picture (the end info reports), as a Motion-JPEG AVI file at R
+      frames per second (default 10, 360x240) with the time stamp, and the export log X.log beside it;
+      pictures dated before the file's start or before the last picture written are left out (older
+      recordings on the disk); --forward-range: only what the player's forward play reaches (it stops
+      640 KiB before the end of the file); --pace pictures (default) writes each picture once, --pace
+      real repeats or drops pictures so the clip lasts as long as the recording; K decoding threads
+      (default: the number of cores); X.avi.manifest.json beside it records the export. Prints the
+      picture count, the first and last picture times and how many came from past the forward range;
+      exit 1 when no picture was written
   zavtool still FILE --channel N [--at T] [--filter LIST] --out X.jpg|X.png [--overwrite]
       the first drawable picture of channel N at or after T, its channel's part at its own size,
       through the filters of LIST in order (comma-separated: bright, dark, sharpen, blur, contrast-up,
       contrast-down), as JPEG (quality 80) or lossless PNG; X.jpg.manifest.json beside it
-  zavtool verify FILE [--source BACKUP.zav] [--key PUBLIC.pem] [--json]
+  zavtool verify FILE [--source BACKUP.zav] [--key PUBLIC.pem] [--require-signature] [--json]
       checks an exported file against FILE.manifest.json: the file's SHA-256, each frame's SHA-256
-      and their chain; --source: the backup file and each frame's record; --key: the signature.
-      Exit 0 OK, 1 at the first mismatch, 2 for a missing or damaged manifest or key
+      and their chain; --source: the backup file and that each frame's source record holds the
+      picture bytes the manifest names; the signature with --key, else with the user's own public
+      keys (manifest-key.pub.pem, the earlier manifest-key.FINGERPRINT.pub.pem kept beside it and
+      public-keys/*.pem of the settings folder) when one has its
+      fingerprint. The first line names what was proved: INTEGRITY OK, then SIGNED by the key's
+      fingerprint, SIGNATURE NOT CHECKED when no key here has it, or UNSIGNED; --json gives "trust":
+      signed, signed-unchecked or unsigned. Exit 0 when every integrity check passed (whatever the
+      trust), 1 at the first mismatch (or, with --require-signature, unless signed), 2 for a missing
+      or damaged manifest, key or exported file
   zavtool keygen [--force]
       makes the Ed25519 key that signs manifests: manifest-key.pem (mode 0600) and
       manifest-key.pub.pem in $XDG_CONFIG_HOME/Discoro (or ~/.config/Discoro); --force replaces the
@@ -361,6 +375,9 @@ void putLe16(std::FILE* f, uint16_t v) {
     std::fwrite(b.data(), 1, 2, f);
 }
 
+// A WAV file's sizes are 32-bit: its RIFF size (36 + the data) must stay below 4 GiB.
+constexpr std::size_t kMaxWavSamples = (0xFFFFFFFFull - 36) / 2;
+
 int runAudio(const std::string& path, int soundChannel, const std::string& outPath, bool overwrite) {
     if (const std::string refusal = zavtool::clearOutput(outPath, overwrite); !refusal.empty())
         return fail(refusal);
@@ -371,12 +388,20 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
     const uint64_t size = source->size();
     const bool progress = showProgress(false);
 
-    const std::vector<int16_t> pcm = zavtool::readSoundChannel(*source, soundChannel, [&](uint64_t offset) {
-        if (progress)
-            std::fprintf(stderr, "\rzavtool: %3llu%%", static_cast<unsigned long long>(offset * 100 / size));
-    });
+    bool tooLong = false;
+    const std::vector<int16_t> pcm = zavtool::readSoundChannel(
+        *source, soundChannel,
+        [&](uint64_t offset) {
+            if (progress)
+                std::fprintf(stderr, "\rzavtool: %3llu%%",
+                             static_cast<unsigned long long>(offset * 100 / size));
+        },
+        kMaxWavSamples, &tooLong);
     if (progress)
         std::fputc('\n', stderr);
+    if (tooLong)
+        return fail("sound channel " + std::to_string(soundChannel) +
+                    " is longer than a WAV file can hold (4 GiB, about 74 hours at 8000 Hz)");
 
     fs::UniqueFd fd = fs::createNew(outPath, 0644, &reason);
     if (!fd)

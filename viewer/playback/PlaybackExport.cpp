@@ -34,11 +34,17 @@ std::vector<SnapshotText> snapshotStampTexts(int columns, int firstChannel, int 
     return texts;
 }
 
-std::string recordingFileName(const std::string& folder, const RecorderTime& time) {
-    std::string name = folder;
-    if (!name.empty() && name.back() != '/')
-        name += '/';
-    return name + fileTimeText(time) + ".avi";
+std::string recordingFileName(const std::string& folder, const RecorderTime& pictureTime,
+                              const RecorderTime& localTime,
+                              const std::function<bool(const std::string&)>& exists) {
+    std::string base = folder;
+    if (!base.empty() && base.back() != '/')
+        base += '/';
+    base += fileTimeText(pictureTime.month != 0 ? pictureTime : localTime);
+    std::string name = base + ".avi";
+    for (int n = 1; exists && exists(name); ++n)
+        name = base + "(" + std::to_string(n) + ").avi";
+    return name;
 }
 
 int pagePrintUnit(int n, int dotsPerInchY) {

@@ -34,8 +34,12 @@ struct SnapshotText {
 std::vector<SnapshotText> snapshotStampTexts(int columns, int firstChannel, int selectedChannel,
                                              int areaWidth, int areaHeight, const RecorderTime& time);
 
-// The recording's file name inside its folder: "<time>.avi".
-std::string recordingFileName(const std::string& folder, const RecorderTime& time);
+// The recording's file inside its folder: "<time>.avi" with the picture time, or with the local time
+// before any picture arrived (a picture time without a month); when that name is taken,
+// "<time>(1).avi", "<time>(2).avi", and so on. A recording never replaces a file.
+std::string recordingFileName(const std::string& folder, const RecorderTime& pictureTime,
+                              const RecorderTime& localTime,
+                              const std::function<bool(const std::string&)>& exists = {});
 
 // The printer's resolution and page, and the size of the letter "A" in the page font, in device pixels.
 struct PagePrintMetrics {

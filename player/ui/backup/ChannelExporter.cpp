@@ -15,17 +15,15 @@ exporting::ExportTime exportTimeOf(const ClockTime& t) {
     return {t.year, t.month, t.day, t.hour, t.minute, t.second};
 }
 
-// A picture time as the manifest keeps it: "YYYY-MM-DD HH:MM:SS".
-std::string manifestTime(const exporting::ExportTime& t) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return text;
-}
-
 constexpr const char* kProgram = "Discoro";
 
 }  // namespace
+
+std::string noFrameMessage(int channel, const std::string& aviPath) {
+    char text[96];
+    std::snprintf(text, sizeof text, "No picture of CH%02d was exported: no frame written.\n", channel + 1);
+    return text + aviPath;
+}
 
 std::string exportAviName(const std::string& folder, int channel,
                           const std::function<bool(const std::string&)>& exists) {
@@ -69,14 +67,17 @@ ExportOutcome ChannelExporter::start(const ExportStart& request) {
         outcome.aviPath = request.aviFolder + "/" + name;
     }
     if (m_sink) {
-        exporting::AviVideoFormat format;
-        format.width = request.settings.width;
-        format.height = request.settings.height;
-        format.framesPerSecond = request.settings.framesPerSecond;
-        format.streamName = outcome.aviPath;
-        const exporting::Status opened = m_avi.open(*m_sink, format);
+        exporting::ChannelAviSettings settings;
+        settings.channel = request.settings.channel;
+        settings.width = request.settings.width;
+        settings.height = request.settings.height;
+        settings.framesPerSecond = request.settings.framesPerSecond;
+        settings.stamp = request.stamper != nullptr;
+        m_output.emplace(settings, nullptr);
+        const exporting::Status opened = m_output->open(*m_sink, outcome.aviPath);
         if (!opened.ok()) {
             reason = opened.reason();
+            m_output.reset();
             m_sink.reset();
         }
     }
@@ -94,6 +95,7 @@ ExportOutcome ChannelExporter::start(const ExportStart& request) {
         m_failure.reset();
         m_firstTime.reset();
         m_lastTime.reset();
+        m_order.reset();
     }
     m_channel.store(request.settings.channel);
     m_writer = std::thread([this] { writerLoop(); });
@@ -118,25 +120,22 @@ ExportOutcome ChannelExporter::stop(std::optional<exporting::ExportTime> endTime
     m_writer.join();
 
     outcome.aviPath = m_aviPath;
-    outcome.frames = m_avi.frameCount();
-    const exporting::Status closed = m_avi.close();
+    const exporting::Status closed = m_output->close();
+    outcome.frames = m_output->frames();
     m_sink.reset();
 
-    exporting::ExportLog log;
+    exporting::ExportTime start;
+    exporting::ExportTime end;
     {
         std::lock_guard lock(m_mutex);
-        log.start = m_request.startTime.value_or(m_firstTime.value_or(exporting::ExportTime{}));
-        log.end = endTime.value_or(m_lastTime.value_or(log.start));
+        start = m_request.startTime.value_or(m_firstTime.value_or(exporting::ExportTime{}));
+        end = endTime.value_or(m_lastTime.value_or(start));
         if (m_failure) {
             outcome.ok = false;
             outcome.message = "ERROR : " + m_aviPath + " : " + *m_failure;
         }
     }
-    log.framesPerSecond = m_request.settings.framesPerSecond;
-    log.channel = m_request.settings.channel;
-    log.width = m_request.settings.width;
-    log.height = m_request.settings.height;
-    const exporting::Status logged = exporting::writeExportLog(m_aviPath, log);
+    const exporting::Status logged = m_output->writeLog(m_aviPath, start, end);
     if (outcome.ok && !closed.ok()) {
         outcome.ok = false;
         outcome.message = "ERROR : " + m_aviPath + " : " + closed.reason();
@@ -147,12 +146,13 @@ ExportOutcome ChannelExporter::stop(std::optional<exporting::ExportTime> endTime
     }
     // The manifest describes a finished file only.
     if (outcome.ok && m_manifest) {
-        const evidence::ManifestWrite written = m_manifest->write(m_aviPath);
+        const evidence::ManifestWrite written = m_output->writeManifest(m_aviPath);
         if (!written.ok) {
             outcome.ok = false;
             outcome.message = "ERROR : " + m_aviPath + ".manifest.json : " + written.message;
         }
     }
+    m_output.reset();
     m_manifest.reset();
     m_channel.store(-1);
     return outcome;
@@ -163,8 +163,16 @@ std::optional<std::string> ChannelExporter::failure() const {
     return m_failure;
 }
 
-std::optional<ChannelExporter::Frame> ChannelExporter::waitForRoom() {
+bool ChannelExporter::admits(int64_t sourceOffset) const {
+    std::lock_guard lock(m_mutex);
+    return m_order.admits(sourceOffset);
+}
+
+std::optional<ChannelExporter::Frame> ChannelExporter::waitForRoom(int64_t sourceOffset) {
     std::unique_lock lock(m_mutex);
+    if (!m_order.admits(sourceOffset)) {
+        return std::nullopt;
+    }
     m_changed.wait(lock, [this] { return !m_accepting || m_queue.size() < kQueueFrames; });
     if (!m_accepting || m_failure) {
         return std::nullopt;
@@ -178,7 +186,8 @@ std::optional<ChannelExporter::Frame> ChannelExporter::waitForRoom() {
 }
 
 void ChannelExporter::fill(Frame& frame, const exporting::PixelSource& part,
-                           const exporting::ExportTime& time, int64_t sourceOffset) {
+                           const exporting::ExportTime& time, int64_t sourceOffset,
+                           const std::optional<evidence::Digest>& sourceDigest) {
     const size_t rowBytes = size_t(part.width) * 4;
     frame.pixels.resize(rowBytes * size_t(part.height));
     for (int y = 0; y < part.height; ++y) {
@@ -199,14 +208,16 @@ void ChannelExporter::fill(Frame& frame, const exporting::PixelSource& part,
     frame.height = part.height;
     frame.time = time;
     frame.sourceOffset = sourceOffset;
+    frame.sourceDigest = sourceDigest;
 }
 
 void ChannelExporter::push(Frame frame) {
     {
         std::lock_guard lock(m_mutex);
-        if (!m_accepting) {
+        if (!m_accepting || !m_order.admits(frame.sourceOffset)) {
             return;
         }
+        m_order.taken(frame.sourceOffset);
         if (!m_firstTime) {
             m_firstTime = frame.time;
         }
@@ -217,27 +228,28 @@ void ChannelExporter::push(Frame frame) {
 }
 
 void ChannelExporter::offer(const exporting::PixelSource& part, const exporting::ExportTime& time,
-                            int64_t sourceOffset) {
+                            int64_t sourceOffset, const std::optional<evidence::Digest>& sourceDigest) {
     if (!part.pixels || part.width <= 0 || part.height <= 0) {
         return;
     }
-    std::optional<Frame> frame = waitForRoom();
+    std::optional<Frame> frame = waitForRoom(sourceOffset);
     if (!frame) {
         return;
     }
     // Only the playback thread fills frames, so the room found stays free while the copy is made.
-    fill(*frame, part, time, sourceOffset);
+    fill(*frame, part, time, sourceOffset, sourceDigest);
     push(std::move(*frame));
 }
 
-void ChannelExporter::offerStored(const PlayerPictures& pictures, int64_t sourceOffset) {
+void ChannelExporter::offerStored(const PlayerPictures& pictures, int64_t sourceOffset,
+                                  const std::optional<evidence::Digest>& sourceDigest) {
     const int channel = m_channel.load();
     if (!m_active.load() || channel < 0) {
         return;
     }
     // Room is found first, so the picture's lock (which the window's painting takes too) is held only
     // for the copy, never while the writer catches up.
-    std::optional<Frame> frame = waitForRoom();
+    std::optional<Frame> frame = waitForRoom(sourceOffset);
     if (!frame) {
         return;
     }
@@ -254,7 +266,7 @@ void ChannelExporter::offerStored(const PlayerPictures& pictures, int64_t source
                       size_t(source.rect.x) * 4;
         part.width = source.rect.width;
         part.height = source.rect.height;
-        fill(*frame, part, time ? exportTimeOf(*time) : exporting::ExportTime{}, sourceOffset);
+        fill(*frame, part, time ? exportTimeOf(*time) : exporting::ExportTime{}, sourceOffset, sourceDigest);
         filled = true;
     });
     if (filled) {
@@ -286,6 +298,7 @@ void ChannelExporter::writerLoop() {
                            : evidence::ManifestBuilder::fromBackup(kProgram, m_request.backupPath,
                                                                    m_request.settings.channel,
                                                                    m_request.sourceDigest));
+    m_output->setManifest(&*m_manifest);
     exporting::FramePipeline pipeline(m_request.stamper);
     const ExportSettings settings = m_request.settings;
     for (;;) {
@@ -312,13 +325,9 @@ void ChannelExporter::writerLoop() {
         stamp.textHeightPx = exporting::stampTextHeight(settings.width > 360);
         const auto jpeg = pipeline.encodeFrame(source, settings.width, settings.height,
                                                m_request.stamper ? &stamp : nullptr);
-        if (!jpeg.empty()) {
-            const exporting::Status written = m_avi.writeVideoFrame(jpeg);
-            if (!written.ok()) {
-                fail(written.reason());
-            } else {
-                m_manifest->addFrame(manifestTime(frame.time), frame.sourceOffset, jpeg);
-            }
+        if (!jpeg.empty() &&
+            !m_output->add({frame.time, true, frame.sourceOffset, frame.sourceDigest, jpeg})) {
+            fail(m_output->status().reason());
         }
         std::lock_guard lock(m_mutex);
         if (m_spare.size() < kQueueFrames) {

@@ -17,6 +17,7 @@
 #include "common/export/ByteSink.h"
 #include "common/export/ExportTime.h"
 #include "common/export/FramePipeline.h"
+#include "common/export/channel/ChannelAviOutput.h"
 #include "player/ui/backup/BackupWindowModel.h"
 #include "player/ui/view/PlayerPictures.h"
 
@@ -52,12 +53,17 @@ struct ExportOutcome {
     bool ok = false;
     std::string aviPath;
     std::string message;  // why it failed (a message box text)
-    uint32_t frames = 0;  // frames in the file (stop)
+    uint32_t frames = 0;  // frames in the file (stop); 0: the export wrote no frame
 };
+
+// What the window says when an export ended without a frame written.
+std::string noFrameMessage(int channel, const std::string& aviPath);
 
 // A running export of one channel. The window starts and stops it; the playback thread offers every
 // stored picture of the channel, which is copied and handed to a writer thread that scales, stamps,
-// compresses and writes it. The playback thread waits only for the writer (when eight frames are
+// compresses and writes it through the channel export's output. A picture whose record does not lie
+// after the last one taken is not taken (a picture shown again, a step back, backward play), so the
+// clip never runs backwards. The playback thread waits only for the writer (when eight frames are
 // already queued), never for the window.
 class ChannelExporter {
 public:
@@ -84,13 +90,16 @@ public:
     int channel() const { return m_channel.load(); }
 
     // --- playback thread
-    // Hands over one picture (or the channel's part of it) with its record time and the offset of its
-    // record in the backup file (-1: unknown).
+    // Hands over one picture (or the channel's part of it) with its record time, the offset of its
+    // record in the backup file (-1: unknown) and the SHA-256 of the record's codestream.
     void offer(const exporting::PixelSource& part, const exporting::ExportTime& time,
-               int64_t sourceOffset = -1);
+               int64_t sourceOffset = -1, const std::optional<evidence::Digest>& sourceDigest = std::nullopt);
     // Hands over the channel's part of the picture just stored for it, made from the record at
-    // `sourceOffset` of the backup file (-1: unknown).
-    void offerStored(const PlayerPictures& pictures, int64_t sourceOffset = -1);
+    // `sourceOffset` of the backup file (-1: unknown) whose codestream has the SHA-256 sourceDigest.
+    void offerStored(const PlayerPictures& pictures, int64_t sourceOffset = -1,
+                     const std::optional<evidence::Digest>& sourceDigest = std::nullopt);
+    // Whether a picture from this record would be taken now (the order rule).
+    bool admits(int64_t sourceOffset) const;
 
 private:
     struct Frame {
@@ -99,10 +108,11 @@ private:
         int height = 0;
         exporting::ExportTime time;
         int64_t sourceOffset = -1;
+        std::optional<evidence::Digest> sourceDigest;
     };
-    std::optional<Frame> waitForRoom();
+    std::optional<Frame> waitForRoom(int64_t sourceOffset);
     static void fill(Frame& frame, const exporting::PixelSource& part, const exporting::ExportTime& time,
-                     int64_t sourceOffset);
+                     int64_t sourceOffset, const std::optional<evidence::Digest>& sourceDigest);
     void push(Frame frame);
     void writerLoop();
     void fail(const std::string& reason);
@@ -119,12 +129,13 @@ private:
     std::optional<std::string> m_failure;
     std::optional<exporting::ExportTime> m_firstTime;
     std::optional<exporting::ExportTime> m_lastTime;
+    exporting::PictureOrder m_order;  // of the pictures taken
 
     // Set by start before the writer runs, used by the writer thread, and by stop after it ended.
     ExportStart m_request;
     std::string m_aviPath;
     std::unique_ptr<exporting::ByteSink> m_sink;
-    exporting::AviWriter m_avi;
+    std::optional<exporting::ChannelAviOutput> m_output;
     // Made and filled by the writer thread (every frame written, with its picture); written by stop.
     std::optional<evidence::ManifestBuilder> m_manifest;
     std::thread m_writer;

@@ -126,12 +126,25 @@ evidence::ManifestWrite EditWindowModel::writeManifest(const std::string& stillP
     return builder.writeStill(stillPath, time);
 }
 
+std::optional<int> EditWindowModel::sourceDigestPercent() const {
+    if (m_backupPath.empty() || !m_sourceDigest)
+        return std::nullopt;
+    return m_sourceDigest->percentDone(m_backupPath);
+}
+
 bool EditWindowModel::sourceDigestReady() const {
     return m_backupPath.empty() || (m_sourceDigest && m_sourceDigest->ready(m_backupPath));
 }
 
 SaveOutcome EditWindowModel::save(const SaveTarget& target,
                                   const std::function<bool(const std::string&)>& exists) {
+    SaveOutcome still = writeStill(target, exists);
+    const evidence::ManifestWrite manifest = still.ok ? writeManifest(still.path) : evidence::ManifestWrite{};
+    return finishSave(std::move(still), manifest, target);
+}
+
+SaveOutcome EditWindowModel::writeStill(const SaveTarget& target,
+                                        const std::function<bool(const std::string&)>& exists) {
     m_commandText = editCommandText(edit::kSave);
     SaveOutcome outcome;
     const std::string name = exporting::playerStillName(target.folder, m_time);
@@ -150,23 +163,28 @@ SaveOutcome EditWindowModel::save(const SaveTarget& target,
         const exporting::Status written = exporting::writeStillJpeg(outcome.path, image());
         outcome.ok = written.ok();
         reason = written.reason();
-        if (outcome.ok) {
-            const evidence::ManifestWrite manifest = writeManifest(outcome.path);
-            if (!manifest.ok) {
-                outcome.ok = false;
-                outcome.path += ".manifest.json";
-                reason = manifest.message;
-            }
-        }
     }
-    if (outcome.ok) {
-        outcome.message = target.perUser ? "BACKUP OK! " + target.folder : std::string("BACKUP OK!");
-        m_saveConfirmation = outcome.message;
-    } else {
+    if (!outcome.ok) {
         outcome.message = "Can not save " + outcome.path + " : " + reason;
         m_saveConfirmation.clear();
     }
     return outcome;
+}
+
+SaveOutcome EditWindowModel::finishSave(SaveOutcome still, const evidence::ManifestWrite& manifest,
+                                        const SaveTarget& target) {
+    if (still.ok && !manifest.ok) {
+        still.ok = false;
+        still.path += ".manifest.json";
+        still.message = "Can not save " + still.path + " : " + manifest.message;
+    }
+    if (still.ok) {
+        still.message = target.perUser ? "BACKUP OK! " + target.folder : std::string("BACKUP OK!");
+        m_saveConfirmation = still.message;
+    } else {
+        m_saveConfirmation.clear();
+    }
+    return still;
 }
 
 }  // namespace dvr::player

@@ -78,19 +78,31 @@ public:
 
     // False when SAVE must still read the backup file for its manifest (the work begun at opening runs).
     bool sourceDigestReady() const;
+    // How much of the backup file that work has read, 0 to 100 (nullopt: not known).
+    std::optional<int> sourceDigestPercent() const;
     // Writes the picture at its own size as a JPEG file "YYYYMMDD_HHMMSS.jpg" in the target folder,
     // numbered "(1)", "(2)", ... when the name is taken. The confirmation "BACKUP OK!" (followed by the
     // folder when it is the per-user one) is shown only when the file and its manifest (FILE.manifest.json,
     // naming the backup file and the picture's time) were written; a failure gives the path and the
     // reason. exists: the file test (the real file system by default).
     SaveOutcome save(const SaveTarget& target, const std::function<bool(const std::string&)>& exists = {});
+    // SAVE in two steps, so that the window never waits for the backup file's digest: the picture is
+    // written at once (a failure gives the message box text) ...
+    SaveOutcome writeStill(const SaveTarget& target,
+                           const std::function<bool(const std::string&)>& exists = {});
+    // ... its manifest when the digest is there (this waits for it: call it off the window thread when
+    // sourceDigestReady is false; it reads only what never changes) ...
+    evidence::ManifestWrite writeManifest(const std::string& stillPath) const;
+    // ... and the outcome of both, with the confirmation, on the window thread.
+    SaveOutcome finishSave(SaveOutcome still, const evidence::ManifestWrite& manifest,
+                           const SaveTarget& target);
+    // The message line while the manifest waits for the backup file's digest.
+    void showSaveProgress(std::string text) { m_saveConfirmation = std::move(text); }
     // The confirmation shown in the message line until hideSaveConfirmation (one second later).
     const std::string& saveConfirmation() const { return m_saveConfirmation; }
     void hideSaveConfirmation() { m_saveConfirmation.clear(); }
 
 private:
-    evidence::ManifestWrite writeManifest(const std::string& stillPath) const;
-
     exporting::EditHistory m_history;
     exporting::ExportTime m_time;
     int m_channel = 0;

@@ -210,6 +210,14 @@ bool PlayerViewModel::channelButton(int channel) {
     if (!channelPresent(channel)) {
         return false;
     }
+    showChannel(channel);
+    return true;
+}
+
+void PlayerViewModel::showChannel(int channel) {
+    if (channel < 0 || channel >= kMaxChannels) {
+        return;
+    }
     applyLayout(1);
     m_firstChannel = channel;
     m_page = channel;
@@ -218,7 +226,6 @@ bool PlayerViewModel::channelButton(int channel) {
         setEnabled(control::kNextPage, channel < m_channelCount - 1);
     }
     updateEdit();
-    return true;
 }
 
 std::string PlayerViewModel::pageText() const {

@@ -78,6 +78,9 @@ public:
     void nextPage();
     // A channel button (channel 0 to 15); false when ignored (channel not present).
     bool channelButton(int channel);
+    // The channel's single pane, whether or not a picture of it has been seen (an export shows the
+    // channel it exports, so that its records are decoded).
+    void showChannel(int channel);
     int firstChannel() const { return m_firstChannel; }
     int page() const { return m_page; }
     // The page value text: the 1-based page.

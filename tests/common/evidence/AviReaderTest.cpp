@@ -7,6 +7,7 @@
 
 #include "common/evidence/AviReader.h"
 #include "common/export/AviWriter.h"
+#include "tests/common/evidence/HostileAvi.h"
 
 namespace {
 
@@ -85,6 +86,25 @@ TEST(AviReader, RefusesDamagedFilesWithAReason) {
     ASSERT_TRUE(read.frames);
     std::memcpy(moved.data() + read.frames->frames[3].offsetBytes - 8, "01wb", 4);
     EXPECT_FALSE(evidence::readAviFrames(moved).frames);
+}
+
+// Indexes that name the same bytes again: a chunk index listed twice, a picture listed twice. Read
+// naively the file below lists 288 million frames; it is refused at the second listing.
+TEST(AviReader, EachChunkIndexAndEachFrameIsListedOnce) {
+    const auto hostile = dvr::testing::selfReferencingAvi();
+    EXPECT_LT(hostile.size(), 400000u);
+    auto read = evidence::readAviFrames(hostile);
+    EXPECT_FALSE(read.frames);
+    EXPECT_EQ(read.error, "frame 1 does not follow the frame before it");
+
+    read = evidence::readAviFrames(dvr::testing::selfReferencingAvi(12000, 1));
+    EXPECT_FALSE(read.frames);
+    EXPECT_EQ(read.error, "chunk index 1 is listed twice");
+
+    // One of each reads: the picture behind its chunk header.
+    read = evidence::readAviFrames(dvr::testing::selfReferencingAvi(1, 1));
+    ASSERT_TRUE(read.frames) << read.error;
+    EXPECT_EQ(read.frames->frames.size(), 1u);
 }
 
 }  // namespace

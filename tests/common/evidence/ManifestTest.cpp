@@ -11,10 +11,12 @@
 #include <sstream>
 
 #include "common/evidence/ManifestBuilder.h"
+#include "common/evidence/Sha256.h"
 #include "common/evidence/Signing.h"
 #include "common/evidence/Verify.h"
 #include "common/export/AviWriter.h"
 #include "common/fs/AtomicFile.h"
+#include "tests/common/evidence/HostileAvi.h"
 #include "tests/common/export/AviCheck.h"
 
 namespace {
@@ -86,6 +88,23 @@ protected:
         o.publicKeyPath = std::move(key);
         o.sourcePath = std::move(source);
         return evidence::verifyExport(o);
+    }
+    evidence::Manifest readManifest() {
+        return evidence::parseManifest(readText(avi + ".manifest.json"))
+            .manifest.value_or(evidence::Manifest{});
+    }
+    // Writes the manifest with its chain, file size and file hash made again, as a forger would.
+    void forge(evidence::Manifest m) {
+        std::string previous = evidence::firstPreviousChain();
+        for (auto& f : m.frames) {
+            f.chain = evidence::chainHash(previous, f, m.formatVersion);
+            previous = f.chain;
+        }
+        const auto file = evidence::sha256OfFile(avi);
+        ASSERT_TRUE(file);
+        m.fileSizeBytes = file->sizeBytes;
+        m.fileSha256 = evidence::hexOf(file->digest);
+        writeText(avi + ".manifest.json", evidence::manifestJson(m));
     }
     // Replaces the first occurrence of `from` in the manifest.
     void editManifest(const std::string& from, const std::string& to) {
@@ -179,7 +198,7 @@ TEST_F(Manifests, AFlippedByteOrACutFileFails) {
     EXPECT_EQ(r.message.rfind("file size differs", 0), 0u) << r.message;
 
     std::filesystem::remove(avi);
-    EXPECT_EQ(verify().status, VerifyStatus::Mismatch);
+    EXPECT_EQ(verify().status, VerifyStatus::Damaged);
 }
 
 TEST_F(Manifests, EditedManifestEntriesBreakTheChain) {
@@ -255,7 +274,8 @@ TEST_F(Manifests, SignedWithTheUsersKeyAndCheckedWithItsPublicHalf) {
     const std::string original = readText(avi + ".manifest.json");
     editManifest("\"program\": \"test\"", "\"program\": \"tess\"");
     EXPECT_EQ(verify().status, VerifyStatus::Ok);
-    EXPECT_EQ(verify(keys.publicPath).message, "signature does not match the manifest");
+    EXPECT_EQ(verify().trust, evidence::Trust::SignedUnchecked);
+    EXPECT_EQ(verify(keys.publicPath).message.rfind("signature does not match the manifest", 0), 0u);
     writeText(avi + ".manifest.json", original);
 
     // Another key.
@@ -271,7 +291,9 @@ TEST_F(Manifests, SignedWithTheUsersKeyAndCheckedWithItsPublicHalf) {
     for (int i : {0, 1, 2})
         unsigned_.addFrame(timeOf(i), 1000 + i, picture(i));
     ASSERT_TRUE(unsigned_.write(avi).ok);
-    EXPECT_EQ(verify(keys.publicPath).message, "the manifest is not signed");
+    r = verify(keys.publicPath);
+    EXPECT_EQ(r.status, VerifyStatus::Ok) << r.message;
+    EXPECT_EQ(r.trust, evidence::Trust::Unsigned);
 }
 
 TEST_F(Manifests, AReplacedKeyKeepsOldExportsVerifiableAndAnInterruptedOneEndsAsAPair) {
@@ -333,6 +355,160 @@ TEST_F(Manifests, AStillPictureHasNoFrameList) {
                              .writeStill(dir.file("s.jpg"), timeOf(5));
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.message.find("gone.zav"), std::string::npos);
+}
+
+TEST_F(Manifests, TheTrustLevelSaysWhatTheSignatureProved) {
+    const auto keys = evidence::generateKeyPair(evidence::settingsFolder(), false);
+    ASSERT_TRUE(keys.ok) << keys.message;
+    ASSERT_TRUE(exportFrames({0, 1, 2}, {0, 1, 2}).isSigned);
+    evidence::VerifyOptions o;
+    o.filePath = avi;
+    auto r = evidence::verifyExport(o);
+    ASSERT_EQ(r.status, VerifyStatus::Ok) << r.message;
+    EXPECT_EQ(r.trust, evidence::Trust::SignedUnchecked);
+    EXPECT_FALSE(r.signatureChecked);
+    // The user's own keys are tried by fingerprint; one that cannot be read is passed over.
+    o.knownKeyPaths = {dir.file("gone.pem"), keys.publicPath};
+    r = evidence::verifyExport(o);
+    ASSERT_EQ(r.status, VerifyStatus::Ok) << r.message;
+    EXPECT_EQ(r.trust, evidence::Trust::Signed);
+    EXPECT_EQ(r.keyPath, keys.publicPath);
+
+    // A forgery: frame 1's picture replaced and every hash made again, the old signature kept.
+    evidence::Manifest m = readManifest();
+    writeAvi({0, 5, 2});
+    m.frames[1].sha256 = evidence::hexOf(evidence::sha256(picture(5)));
+    forge(m);
+    r = evidence::verifyExport(o);
+    EXPECT_EQ(r.status, VerifyStatus::Mismatch);
+    EXPECT_EQ(r.message.rfind("signature does not match the manifest", 0), 0u) << r.message;
+    o.knownKeyPaths.clear();
+    r = evidence::verifyExport(o);
+    EXPECT_EQ(r.status, VerifyStatus::Ok) << r.message;  // every hash holds: only the signature could tell
+    EXPECT_EQ(r.trust, evidence::Trust::SignedUnchecked);
+    o.requireSignature = true;
+    r = evidence::verifyExport(o);
+    EXPECT_EQ(r.status, VerifyStatus::Mismatch);
+    EXPECT_EQ(r.message, "a signature is required: no key here for " + m.keyFingerprint);
+
+    // Stripping the signature gains nothing: unsigned, refused when a signature is required.
+    m.signature.clear();
+    m.keyFingerprint.clear();
+    forge(m);
+    r = evidence::verifyExport(o);
+    EXPECT_EQ(r.status, VerifyStatus::Mismatch);
+    EXPECT_EQ(r.message, "a signature is required: the manifest is not signed");
+    o.requireSignature = false;
+    r = evidence::verifyExport(o);
+    EXPECT_EQ(r.status, VerifyStatus::Ok);
+    EXPECT_EQ(r.trust, evidence::Trust::Unsigned);
+}
+
+TEST_F(Manifests, SettingsAndChannelNameAreSigned) {
+    const auto keys = evidence::generateKeyPair(evidence::settingsFolder(), false);
+    ASSERT_TRUE(keys.ok) << keys.message;
+    writeAvi({0, 1});
+    auto builder = evidence::ManifestBuilder::fromBackup("test", backup, 2);
+    builder.setSettings({360, 240, 10, "pictures", true, 70, 2});
+    builder.setChannelName("Gate");
+    evidence::Digest source{};
+    source[0] = 7;
+    for (int i : {0, 1})
+        builder.addFrame(timeOf(i), 1000 + i, picture(i), source);
+    ASSERT_TRUE(builder.write(avi).ok);
+    const evidence::Manifest m = readManifest();
+    ASSERT_TRUE(m.settings);
+    EXPECT_EQ(m.settings->threads, 2);
+    EXPECT_EQ(m.channelName, "Gate");
+    EXPECT_EQ(m.frames[1].sourceSha256, evidence::hexOf(source));
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"\"threads\": 2", "\"threads\": 3"},
+                                   {"\"channelName\": \"Gate\"", "\"channelName\": \"Door\""},
+                                   {"\"stamp\": true", "\"stamp\": false"}}) {
+        const std::string original = readText(avi + ".manifest.json");
+        editManifest(from, to);
+        EXPECT_EQ(verify(keys.publicPath).message.rfind("signature does not match", 0), 0u) << from;
+        writeText(avi + ".manifest.json", original);
+    }
+    // The source picture's hash is inside the chain text.
+    editManifest(evidence::hexOf(source), std::string(64, 'f'));
+    EXPECT_EQ(verify().message.rfind("frame 0 (" + timeOf(0) + "): the chain hash", 0), 0u)
+        << verify().message;
+}
+
+TEST_F(Manifests, AVersionOneManifestStillVerifies) {
+    ASSERT_TRUE(exportFrames({0, 1, 2}, {0, 1, 2}).ok);
+    evidence::Manifest m = readManifest();
+    m.formatVersion = 1;
+    for (auto& f : m.frames)
+        f.sourceSha256.clear();
+    forge(m);
+    const std::string text = readText(avi + ".manifest.json");
+    EXPECT_EQ(text.find("sourceSha256"), std::string::npos);
+    EXPECT_EQ(text.find("settings"), std::string::npos);
+    auto r = verify();
+    ASSERT_EQ(r.status, VerifyStatus::Ok) << r.message;
+    EXPECT_EQ(r.manifest->formatVersion, 1);
+    EXPECT_EQ(r.manifest->frames.size(), 3u);
+    // Its entries are not entries of version 2.
+    editManifest("\"formatVersion\": 1", "\"formatVersion\": 2");
+    r = verify();
+    EXPECT_EQ(r.status, VerifyStatus::Damaged);
+    EXPECT_NE(r.message.find("sourceSha256 is missing"), std::string::npos) << r.message;
+}
+
+TEST_F(Manifests, AddedKeysAreAMismatchAndARenamedFileANote) {
+    ASSERT_TRUE(exportFrames({0, 1}, {0, 1}).ok);
+    const std::string original = readText(avi + ".manifest.json");
+    editManifest("\"user\": ", "\"approvedBy\": \"someone\",\n  \"user\": ");
+    auto r = verify();
+    EXPECT_EQ(r.status, VerifyStatus::Mismatch);
+    EXPECT_EQ(r.message, "the manifest holds a key its version does not know: approvedBy");
+    writeText(avi + ".manifest.json", original);
+    editManifest("\"chain\": ", "\"note\": 1, \"chain\": ");
+    EXPECT_EQ(verify().message, "the manifest holds a key its version does not know: frames[0].note");
+
+    writeText(avi + ".manifest.json", original);
+    std::filesystem::rename(avi, dir.file("renamed.avi"));
+    std::filesystem::rename(avi + ".manifest.json", dir.file("renamed.avi.manifest.json"));
+    avi = dir.file("renamed.avi");
+    r = verify();
+    ASSERT_EQ(r.status, VerifyStatus::Ok) << r.message;
+    EXPECT_EQ(r.notes, std::vector<std::string>{"renamed: the manifest names the file clip.avi"});
+}
+
+// Inputs made to exhaust time or memory end at once with exit 2.
+TEST_F(Manifests, HostileFilesEndFastAsDamaged) {
+    const auto hostile = dvr::testing::selfReferencingAvi();
+    writeText(avi, std::string(hostile.begin(), hostile.end()));
+    evidence::Manifest m;
+    m.hasFrames = true;
+    m.source.sha256 = std::string(64, '0');
+    m.fileName = "clip.avi";
+    forge(m);
+    auto r = verify();
+    EXPECT_EQ(r.status, VerifyStatus::Damaged);
+    EXPECT_EQ(r.message, "the file is not a readable AVI file: frame 1 does not follow the frame before it");
+
+    // A manifest larger than any the file could need is not read.
+    writeText(avi + ".manifest.json", std::string(evidence::manifestSizeLimit(hostile.size()) + 1, ' '));
+    r = verify();
+    EXPECT_EQ(r.status, VerifyStatus::Damaged);
+    EXPECT_NE(r.message.find("more than a file of"), std::string::npos) << r.message;
+
+    // A long list where frame entries belong ends at its first item; a long list elsewhere at the
+    // few thousandth value.
+    std::string list;
+    for (int i = 0; i < 200000; ++i)
+        list += "0,";
+    list += "0";
+    writeText(avi + ".manifest.json", "{\"format\": \"dvr-export-manifest\", \"frames\": [" + list + "]}");
+    r = verify();
+    EXPECT_EQ(r.status, VerifyStatus::Damaged);
+    EXPECT_NE(r.message.find("frames[0] is not an object"), std::string::npos) << r.message;
+    writeText(avi + ".manifest.json", "{\"format\": \"dvr-export-manifest\", \"user\": [" + list + "]}");
+    r = verify();
+    EXPECT_EQ(r.status, VerifyStatus::Damaged);
+    EXPECT_NE(r.message.find("too many values"), std::string::npos) << r.message;
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ TEST(SourceDigest, GivesTheFilesDigestToEveryThreadAndToTheManifest) {
     for (const std::string& hex : seen)
         EXPECT_EQ(hex, hexOfFile(backup));
     EXPECT_TRUE(digest.ready(backup));
+    EXPECT_EQ(digest.percentDone(backup), 100);
+    EXPECT_EQ(digest.percentDone(other), std::nullopt);
 
     // Another file than the one started is read where it is asked for.
     EXPECT_FALSE(digest.ready(other));

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/evidence/Manifest.h"
 #include "tests/common/export/AviCheck.h"
 #include "tools/synth/Synth.h"
 
@@ -251,6 +252,73 @@ TEST_F(ZavToolExport, AnExistingOutputOrAPlantedLinkIsReplacedOnlyWhenAskedAndNe
     EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(avi + ".manifest.json")));
     std::ifstream in(victim);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
+}
+
+// The picture times of an export's manifest, in frame order.
+std::vector<std::string> frameTimes(const std::string& avi) {
+    const auto parsed = dvr::evidence::parseManifest(readAll(avi + ".manifest.json"));
+    EXPECT_TRUE(parsed.manifest) << parsed.error;
+    std::vector<std::string> times;
+    if (parsed.manifest)
+        for (const auto& f : parsed.manifest->frames)
+            times.push_back(f.time);
+    return times;
+}
+
+// A recorder's disk copy holds pictures up to its last sector: the export takes them all, the player's
+// forward play (and --forward-range) stops 640 KiB before the end.
+TEST_F(ZavToolExport, TheWholeRecordingUpToTheFilesLastPicture) {
+    generate("--channels 4 --layout quad --duration 40 --interval 2");
+    const CommandOutcome info = runCommand(program("zavtool") + " info " + file + " 2>&1");
+    ASSERT_NE(info.out.find("end:         2026-05-17 12:00:38"), std::string::npos) << info.out;
+    const std::string avi = dir.file("all.avi");
+    CommandOutcome r = exportWith("--channel 1 --no-stamp --out " + avi);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("20 pictures of channel 1, 20 frames"), std::string::npos) << r.out;
+    EXPECT_NE(
+        r.out.find("pictures 2026-05-17 12:00:00 to 2026-05-17 12:00:38, 15 from past the forward range"),
+        std::string::npos)
+        << r.out;
+    std::vector<std::string> times = frameTimes(avi);
+    ASSERT_EQ(times.size(), 20u);
+    for (size_t i = 0; i < times.size(); ++i)
+        EXPECT_EQ(times[i], "2026-05-17 12:00:" + std::string(i < 5 ? "0" : "") + std::to_string(i * 2)) << i;
+
+    const std::string forward = dir.file("forward.avi");
+    r = exportWith("--channel 1 --no-stamp --forward-range --out " + forward);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("5 pictures of channel 1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("2026-05-17 12:00:08, 0 from past the forward range"), std::string::npos) << r.out;
+}
+
+// A disk copy's tail can hold an older recording between newer ones: its pictures are left out, so
+// picture times never go back.
+TEST_F(ZavToolExport, OlderRecordingsInTheTailAreLeftOut) {
+    const std::string newer = dir.file("newer.zav");
+    const std::string older = dir.file("older.zav");
+    const std::string later = dir.file("later.zav");
+    generate("--channels 4 --layout quad --duration 40 --interval 2");
+    for (const auto& [path, start] :
+         {std::pair<std::string, const char*>{older, "2026-05-17 11:00:00"}, {later, "2026-05-17 12:01:00"}})
+        ASSERT_EQ(runCommand(program("zavgen") + " " + path + " --channels 4 --layout quad --duration 10 " +
+                             "--interval 2 --start \"" + start + "\" >/dev/null 2>&1")
+                      .status,
+                  0);
+    // The records of the older and the later recording appended after the first one's.
+    std::string bytes = readAll(file);
+    bytes += readAll(older).substr(65536);
+    bytes += readAll(later).substr(65536);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+
+    const std::string avi = dir.file("mixed.avi");
+    const CommandOutcome r = exportWith("--channel 2 --no-stamp --out " + avi);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("25 pictures of channel 2"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("pictures 2026-05-17 12:00:00 to 2026-05-17 12:01:08"), std::string::npos) << r.out;
+    const std::vector<std::string> times = frameTimes(avi);
+    ASSERT_EQ(times.size(), 25u);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_EQ(times[20], "2026-05-17 12:01:00");
 }
 
 }  // namespace

@@ -5,11 +5,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 
 #include "common/evidence/AviReader.h"
 #include "common/evidence/Manifest.h"
+#include "common/evidence/Sha256.h"
+#include "tests/common/evidence/HostileAvi.h"
 #include "tests/common/export/AviCheck.h"
 
 namespace {
@@ -51,6 +55,14 @@ protected:
         const CommandOutcome r = zavtool("export " + file + " --out " + out + " --no-stamp " + args);
         ASSERT_EQ(r.status, 0) << r.out;
     }
+    // The chain made again after entries were edited, as a forger would.
+    static void rechain(evidence::Manifest& m) {
+        std::string previous = evidence::firstPreviousChain();
+        for (auto& f : m.frames) {
+            f.chain = evidence::chainHash(previous, f, m.formatVersion);
+            previous = f.chain;
+        }
+    }
     evidence::Manifest manifest(const std::string& path) {
         const auto parsed = evidence::parseManifest(readAll(path + ".manifest.json"));
         EXPECT_TRUE(parsed.manifest) << parsed.error;
@@ -75,8 +87,10 @@ TEST_F(ZavToolVerify, EveryExportVerifiesWithItsSource) {
         EXPECT_EQ(m.source.path, file);
         const CommandOutcome r = zavtool("verify " + out + " --source " + file);
         EXPECT_EQ(r.status, 0) << r.out;
-        EXPECT_EQ(r.out.rfind("OK\n", 0), 0u) << r.out;
-        EXPECT_NE(r.out.find("(checked)"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.rfind("INTEGRITY OK, UNSIGNED (shows no accidental damage, not who made it)\n", 0),
+                  0u)
+            << r.out;
+        EXPECT_NE(r.out.find("(checked: every frame's source picture)"), std::string::npos) << r.out;
     }
     // Real pace repeats pictures (a picture every two seconds at four frames a second): repeated frames
     // name the same record and time.
@@ -173,19 +187,49 @@ TEST_F(ZavToolVerify, SourcesAreCheckedFileAndRecord) {
 
     // A manifest, chain intact, whose frame names a record of another channel.
     exportClip("--channel 3", dir.file("three.avi"));
-    evidence::Manifest m = manifest(avi);
+    const evidence::Manifest original = manifest(avi);
+    evidence::Manifest m = original;
     m.frames[1].sourcePosition = manifest(dir.file("three.avi")).frames[1].sourcePosition;
-    std::string previous = evidence::firstPreviousChain();
-    for (auto& f : m.frames) {
-        f.chain = evidence::chainHash(previous, f);
-        previous = f.chain;
-    }
+    rechain(m);
     writeAll(avi + ".manifest.json", evidence::manifestJson(m));
     EXPECT_EQ(zavtool("verify " + avi).status, 0);  // without the source nothing is wrong
     r = zavtool("verify " + avi + " --source " + file);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("frame 1 (" + m.frames[1].time + "): the record at "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("shows channel 3, not channel 1"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out, "MISMATCH: " + avi + ": frame 1 (" + m.frames[1].time + "): the record at " +
+                         std::to_string(m.frames[1].sourcePosition) + " holds another picture\n");
+}
+
+// A quad file keeps each picture as two field records of the same channels and second; the second
+// field is never shown. With the second field's picture bytes made different, an entry moved to it
+// still names the right channel and time, but not the picture the frame was made from.
+TEST_F(ZavToolVerify, AnotherRecordOfTheSameChannelAndSecondIsNotTheSource) {
+    generate(file, "--channels 4 --layout quad --duration 60 --interval 2");
+    const CommandOutcome frames = zavtool("frames " + file + " --json");
+    ASSERT_EQ(frames.status, 0) << frames.out;
+    const std::regex line(R"re(\{"offset": (\d+), "channel": \d+, "time": "([^"]+)", "field": 1)re");
+    std::map<int64_t, std::string> secondFields;  // by offset
+    for (auto it = std::sregex_iterator(frames.out.begin(), frames.out.end(), line);
+         it != std::sregex_iterator(); ++it)
+        secondFields[std::stoll((*it)[1])] = (*it)[2];
+    ASSERT_GE(secondFields.size(), 2u) << frames.out;
+    const auto [other, time] = *std::next(secondFields.begin());
+    std::string backup = readAll(file);
+    backup[size_t(other) + 512 + 16 + 200] ^= 0x01;  // inside the second field's codestream
+    writeAll(file, backup);
+
+    exportClip("--channel 1", avi);
+    evidence::Manifest m = manifest(avi);
+    ASSERT_GE(m.frames.size(), 3u);
+    ASSERT_EQ(m.frames[1].time, time);
+    ASSERT_NE(m.frames[1].sourcePosition, other);
+    EXPECT_EQ(zavtool("verify " + avi + " --source " + file).status, 0);
+    m.frames[1].sourcePosition = other;
+    rechain(m);
+    writeAll(avi + ".manifest.json", evidence::manifestJson(m));
+    const CommandOutcome r = zavtool("verify " + avi + " --source " + file);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_EQ(r.out, "MISMATCH: " + avi + ": frame 1 (" + time + "): the record at " + std::to_string(other) +
+                         " holds another picture\n");
 }
 
 TEST_F(ZavToolVerify, KeygenSignsLaterExportsAndAnotherKeyFails) {
@@ -212,6 +256,69 @@ TEST_F(ZavToolVerify, KeygenSignsLaterExportsAndAnotherKeyFails) {
     r = zavtool("verify " + avi + " --key " + dir.file("other/Discoro/manifest-key.pub.pem"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("made with another key"), std::string::npos) << r.out;
+}
+
+// Every line names the trust reached; the user's own key catches a forgery that keeps an old signature.
+TEST_F(ZavToolVerify, ARehashedForgeryIsCaughtByTheUsersKeyAndNeverCalledSigned) {
+    generate(file, "--channels 4 --duration 20 --interval 2");
+    ASSERT_EQ(zavtool("keygen").status, 0);
+    exportClip("--channel 0", avi);
+    const evidence::Manifest m = manifest(avi);
+    ASSERT_FALSE(m.signature.empty());
+    CommandOutcome r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("INTEGRITY OK, SIGNED by " + m.keyFingerprint + "\n", 0), 0u) << r.out;
+    r = zavtool("verify " + avi, "elsewhere");  // a settings folder without the key
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("INTEGRITY OK, SIGNATURE NOT CHECKED (no key for " + m.keyFingerprint + ")\n", 0),
+              0u)
+        << r.out;
+
+    // Frame 2's bytes changed, its hash, the chain and the file's hash made again; the signature kept.
+    std::string bytes = readAll(avi);
+    const auto frames =
+        evidence::readAviFrames(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    ASSERT_TRUE(frames.frames);
+    const evidence::AviFrame f = frames.frames->frames[2];
+    bytes[f.offsetBytes + f.sizeBytes / 2] ^= 0x40;
+    writeAll(avi, bytes);
+    evidence::Manifest forged = m;
+    forged.frames[2].sha256 = evidence::hexOf(evidence::sha256(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.data()) + f.offsetBytes, f.sizeBytes)));
+    rechain(forged);
+    forged.fileSha256 = evidence::hexOf(evidence::sha256(bytes));
+    writeAll(avi + ".manifest.json", evidence::manifestJson(forged));
+
+    r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("signature does not match the manifest"), std::string::npos) << r.out;
+    r = zavtool("verify " + avi + " --json", "elsewhere");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\"trust\": \"signed-unchecked\", \"signed\": false"), std::string::npos) << r.out;
+    r = zavtool("verify " + avi + " --require-signature", "elsewhere");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("a signature is required: no key here for "), std::string::npos) << r.out;
+}
+
+// An AVI file of 384 KB whose indexes name one picture 288 million times, with a manifest that names
+// the file: exit 2 at once, within a few hundred megabytes of address space.
+TEST_F(ZavToolVerify, ASelfReferencingAviIsDamagedAndReadInBoundedMemory) {
+    const std::vector<uint8_t> hostile = dvr::testing::selfReferencingAvi();
+    writeAll(avi, std::string(hostile.begin(), hostile.end()));
+    evidence::Manifest m;
+    m.hasFrames = true;
+    m.channelName = "CH1";
+    m.source.sha256 = std::string(64, '0');
+    m.fileName = "clip.avi";
+    m.fileSizeBytes = hostile.size();
+    m.fileSha256 = evidence::hexOf(evidence::sha256(hostile));
+    writeAll(avi + ".manifest.json", evidence::manifestJson(m));
+    const CommandOutcome r =
+        runCommand("ulimit -v 400000; HOME=" + dir.file("home") + " XDG_CONFIG_HOME=" + dir.file("config") +
+                   " " + program("zavtool") + " verify " + avi + " 2>&1");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_EQ(r.out,
+              "zavtool: the file is not a readable AVI file: frame 1 does not follow the frame before it\n");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -30,10 +32,16 @@ TEST(PlaybackExportTest, NinePaneStampLabelsPanesFromTheFirstChannel) {
     EXPECT_EQ(single[0], (SnapshotText{240, 5, "CAM5 2006-01-02 03-04-05", true}));
 }
 
-TEST(PlaybackExportTest, RecordingNameJoinsFolderOnce) {
+TEST(PlaybackExportTest, RecordingNamesNeverRepeatATakenOne) {
     const RecorderTime t{2006, 11, 12, 13, 14, 15};
-    EXPECT_EQ(recordingFileName("/rec/", t), "/rec/2006-11-12 13-14-15.avi");
-    EXPECT_EQ(recordingFileName("/rec", t), "/rec/2006-11-12 13-14-15.avi");
+    const RecorderTime local{2026, 12, 9, 6, 30, 1};
+    EXPECT_EQ(recordingFileName("/rec/", t, local), "/rec/2006-11-12 13-14-15.avi");
+    EXPECT_EQ(recordingFileName("/rec", t, local), "/rec/2006-11-12 13-14-15.avi");
+    // Before any picture arrived: the local time, never "0000-00-00 00-00-00".
+    EXPECT_EQ(recordingFileName("/rec", RecorderTime{}, local), "/rec/2026-12-09 06-30-01.avi");
+    std::set<std::string> taken = {"/rec/2006-11-12 13-14-15.avi", "/rec/2006-11-12 13-14-15(1).avi"};
+    const auto exists = [&](const std::string& name) { return taken.count(name) > 0; };
+    EXPECT_EQ(recordingFileName("/rec", t, local, exists), "/rec/2006-11-12 13-14-15(2).avi");
 }
 
 TEST(PlaybackExportTest, PrintPageTellsThePicturesRealSize) {

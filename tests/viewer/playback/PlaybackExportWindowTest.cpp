@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -251,19 +253,46 @@ TEST_F(PlaybackExportWindowTest, RecordingGivesAnMjpegFileAtTenFramesASecondThat
 }
 
 TEST_F(PlaybackExportWindowTest, RecordingThatCannotCreateItsFileReportsAndStaysUp) {
-    // A folder already holds the recording's name: the file cannot be created.
-    const fs::path taken = fs::path(setup.saveFolder) / "2006-01-02 03-04-05.avi";
-    fs::create_directories(taken);
+    // Files stand where the "Record Path" folder's parent and the program's RECORD folder should be:
+    // no folder can be made for the recording.
+    const fs::path blocked = fs::path(setup.saveFolder).parent_path();
+    std::ofstream(blocked.string()) << "a file in the way";
+    std::ofstream((fs::path(setup.programFolder) / "RECORD").string()) << "a file in the way";
     QSignalSpy messages(window.get(), &PlaybackWindow::messageRequested);
     window->press(command::kSaveAvi);
     EXPECT_FALSE(window->exporter().recording());
     EXPECT_FALSE(window->exporter().timer().isActive());
     EXPECT_FALSE(window->button(command::kSaveAvi)->checked());
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0][0].toString().contains(QString::fromStdString(taken.string())));
-    EXPECT_TRUE(fs::is_directory(taken));
-    EXPECT_FALSE(fs::exists(taken.string() + ".manifest.json"));
+    EXPECT_TRUE(messages[0][0].toString().contains(QStringLiteral("RECORD")))
+        << messages[0][0].toString().toStdString();
+    EXPECT_TRUE(fs::is_regular_file(blocked));
     EXPECT_TRUE(desktop.opened.empty());
+}
+
+// Recording twice while paused (the same picture time): two files, the first kept; a name taken by
+// anything, even a folder, is passed over.
+TEST_F(PlaybackExportWindowTest, RecordingTwiceWhilePausedGivesTwoFiles) {
+    fs::create_directories(fs::path(setup.saveFolder) / "2006-01-02 03-04-05(1).avi");
+    RecordingController& recording = window->exporter().recordingController();
+    for (int take = 0; take < 2; ++take) {
+        window->press(command::kSaveAvi);
+        ASSERT_TRUE(window->exporter().recording());
+        nowMs += 100;
+        recording.onTick();
+        window->press(command::kSaveAvi);
+        ASSERT_FALSE(window->exporter().recording());
+    }
+    const fs::path first = fs::path(setup.saveFolder) / "2006-01-02 03-04-05.avi";
+    const fs::path second = fs::path(setup.saveFolder) / "2006-01-02 03-04-05(2).avi";
+    ASSERT_TRUE(fs::is_regular_file(first));
+    ASSERT_TRUE(fs::is_regular_file(second));
+    EXPECT_EQ(filesEndingIn(setup.saveFolder, ".avi").size(), 3u);  // with the folder
+    for (const fs::path& file : {first, second}) {
+        int code = -1;
+        const std::string said = verify(file, &code);
+        EXPECT_EQ(code, 0) << file << ": " << said;
+    }
 }
 
 TEST_F(PlaybackExportWindowTest, FullDiskStopsTheRecordingUnchecksAndReports) {

@@ -273,7 +273,12 @@ bool PlaybackExporter::toggleRecording() {
     std::string path;
     if (!m_recording.recording() && !busy) {
         updateSetup();
-        path = recordingFileName(recordFolder(), m_controller.pictureTimeValue());
+        path = recordingFileName(
+            recordFolder(), m_controller.pictureTimeValue(),
+            m_setup.localTime ? m_setup.localTime() : systemLocalTime(), [](const std::string& name) {
+                std::error_code error;
+                return std::filesystem::exists(std::filesystem::symlink_status(name, error));
+            });
     }
     m_recording.onButton(path, busy);
     afterRecordingStep();
@@ -310,14 +315,16 @@ exporting::Status PlaybackExporter::open(const std::string& path) {
     format.framesPerSecond = RecordingController::kFramesPerSecond;
     format.streamName = std::filesystem::path(path).filename().string();
     exporting::Status opened = exporting::Status::success();
-    if (m_setup.openSink) {
+    if (!m_setup.openSink) {
+        // The writer makes the file as new: never over an existing file (a recording made a moment
+        // earlier with the same picture time), never through a symbolic link.
+        opened = m_writer->open(path, format);
+    } else {
         std::string reason;
         m_sink = m_setup.openSink(path, &reason);
         if (!m_sink)
             return exporting::Status::failure(reason);
         opened = m_writer->open(*m_sink, format);
-    } else {
-        opened = m_writer->open(path, format);
     }
     if (!opened.ok())
         return opened;
@@ -328,6 +335,9 @@ exporting::Status PlaybackExporter::open(const std::string& path) {
     m_manifest.emplace(evidence::ManifestBuilder::fromRecorder(kProgram, m_setup.recorderAddress,
                                                                m_setup.recorderPort, m_setup.recorderVersion,
                                                                manifestChannel(layout)));
+    // Frames taken off the screen at a fixed rate, stamped, at quality 70.
+    m_manifest->setSettings(
+        {m_area.width(), m_area.height(), RecordingController::kFramesPerSecond, "capture", true, 70, 1});
     m_lastJpeg.clear();
     return exporting::Status::success();
 }

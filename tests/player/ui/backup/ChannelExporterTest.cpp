@@ -237,6 +237,46 @@ TEST(ChannelExporter, WritesAManifestThatVerifiesAgainstTheFileAndTheBackup) {
     EXPECT_FALSE(std::filesystem::exists(failed.aviPath + ".manifest.json"));
 }
 
+// A clip never runs backwards: a picture is taken only from a record after the last one taken (a
+// picture shown again at the end of the file, a step back and backward play are left out).
+TEST(ChannelExporter, OnlyPicturesFromLaterRecordsAreTaken) {
+    TempFolder temp;
+    ChannelExporter exporter;
+    ExportStart request;
+    request.aviFolder = temp.path();
+    request.backupPath = temp.path() + "/backup.zav";
+    std::ofstream(request.backupPath) << std::string(4096, 'z');
+    ASSERT_TRUE(exporter.start(request).ok);
+    const std::vector<uint8_t> pixels = colour(352, 240, 255, 0, 0);
+    const std::vector<std::pair<int64_t, int>> offers = {{1000, 0}, {1100, 1}, {1100, 1}, {900, 2},
+                                                         {1300, 3}, {1200, 4}, {-1, 5},   {1400, 6}};
+    std::thread playback([&] {
+        for (const auto& [offset, second] : offers) {
+            exporting::PixelSource part{pixels.data(), 352, 240, 352 * 4, 4};
+            evidence::Digest digest{};
+            digest[0] = uint8_t(second);
+            exporter.offer(part, exporting::ExportTime{2024, 1, 2, 3, 4, second}, offset, digest);
+        }
+    });
+    playback.join();
+    EXPECT_FALSE(exporter.admits(1400));
+    EXPECT_TRUE(exporter.admits(1401));
+    const ExportOutcome stopped = exporter.stop();
+    ASSERT_TRUE(stopped.ok) << stopped.message;
+    EXPECT_EQ(stopped.frames, 5u);
+    evidence::VerifyOptions options;
+    options.filePath = stopped.aviPath;
+    const evidence::VerifyOutcome r = evidence::verifyExport(options);
+    ASSERT_EQ(r.status, evidence::VerifyStatus::Ok) << r.message;
+    std::vector<int64_t> sources;
+    for (const auto& f : r.manifest->frames)
+        sources.push_back(f.sourcePosition);
+    EXPECT_EQ(sources, (std::vector<int64_t>{1000, 1100, 1300, -1, 1400}));
+    EXPECT_EQ(r.manifest->frames[2].sourceSha256.substr(0, 2), "03");
+    ASSERT_TRUE(r.manifest->settings);
+    EXPECT_EQ(r.manifest->settings->pace, "pictures");
+}
+
 // A disk that fills up mid-export: the failure is told once, the playback thread is never held up, and
 // the stop reports it.
 TEST(ChannelExporter, AFullDiskStopsWritingAndIsReported) {

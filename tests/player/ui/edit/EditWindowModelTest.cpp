@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 #include <unistd.h>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -135,6 +137,42 @@ TEST(EditWindowModel, SaveWritesAManifestThatVerifies) {
     // The picture changed after SAVE no longer matches.
     std::ofstream(saved.path, std::ios::app) << "x";
     EXPECT_EQ(evidence::verifyExport(options).status, evidence::VerifyStatus::Mismatch);
+}
+
+// SAVE in steps, as the window runs it while the backup file's digest is still being worked out: the
+// picture at once (no confirmation yet), the manifest from another thread, then the confirmation.
+TEST(EditWindowModel, TheManifestCanFollowThePictureFromAnotherThread) {
+    TempFolder temp;
+    const std::string backup = temp.path() + "/backup.zav";
+    std::ofstream(backup) << std::string(2048, 'b');
+    EditPicture source = picture(360, 240, 40);
+    source.backupPath = backup;
+    EditWindowModel model(std::move(source));
+    const SaveTarget target{temp.path() + "/Backup", false};
+    SaveOutcome still = model.writeStill(target);
+    ASSERT_TRUE(still.ok) << still.message;
+    EXPECT_TRUE(fs::exists(still.path));
+    EXPECT_FALSE(fs::exists(still.path + ".manifest.json"));
+    model.showSaveProgress("waiting");
+    evidence::ManifestWrite manifest;
+    std::thread writer([&] { manifest = model.writeManifest(still.path); });
+    writer.join();
+    const SaveOutcome done = model.finishSave(still, manifest, target);
+    ASSERT_TRUE(done.ok) << done.message;
+    EXPECT_EQ(model.saveConfirmation(), "BACKUP OK!");
+    evidence::VerifyOptions options;
+    options.filePath = done.path;
+    options.sourcePath = backup;
+    EXPECT_EQ(evidence::verifyExport(options).status, evidence::VerifyStatus::Ok);
+
+    // A manifest that could not be written: the picture's save is reported as failed, by the manifest.
+    evidence::ManifestWrite failed;
+    failed.message = "disk full";
+    const SaveOutcome refused = model.finishSave(model.writeStill(target), failed, target);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.message.rfind("Can not save ", 0), 0u);
+    EXPECT_NE(refused.message.find(".manifest.json : disk full"), std::string::npos) << refused.message;
+    EXPECT_EQ(model.saveConfirmation(), "");
 }
 
 TEST(PlayerFolders, ProgramFolderWhileWritableElsePerUser) {

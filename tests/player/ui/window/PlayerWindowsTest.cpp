@@ -6,10 +6,13 @@
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
+#include "common/evidence/Manifest.h"
 #include "player/ui/BackupWindow.h"
 #include "player/ui/EditWindow.h"
 #include "player/ui/PlayerView.h"
@@ -103,6 +106,18 @@ protected:
         return runCommand(command + " 2>&1");
     }
 
+    // The picture times of an export's frames, from its manifest.
+    static std::vector<std::string> frameTimes(const fs::path& avi) {
+        const auto parsed = evidence::parseManifest(readAll(avi.string() + ".manifest.json"));
+        EXPECT_TRUE(parsed.manifest) << parsed.error;
+        std::vector<std::string> times;
+        if (parsed.manifest) {
+            for (const auto& f : parsed.manifest->frames) {
+                times.push_back(f.time);
+            }
+        }
+        return times;
+    }
     static std::string readAll(const fs::path& path) {
         std::ifstream in(path, std::ios::binary);
         std::stringstream s;
@@ -165,6 +180,8 @@ TEST_F(PlayerWindowsTest, EditFiltersUndoSaveAndClose) {
     const exporting::StillImage brightened = edit->model().image();
 
     edit->pressControl(edit::kSave);
+    // The manifest may wait for the backup file's digest, off the window thread.
+    ASSERT_TRUE(waitFor([&] { return !edit->saving(); }));
     ASSERT_TRUE(m_messages.messages().empty()) << m_messages.messages()[0].text;
     EXPECT_EQ(edit->model().saveConfirmation(), "BACKUP OK!");
     const fs::path saved = edit->lastSaved();
@@ -255,11 +272,13 @@ TEST_F(PlayerWindowsTest, BackupWindowDefaultsAndOpenStaysDisabled) {
     EXPECT_FALSE(view->controlEnabled(control::kOpen));
     EXPECT_FALSE(view->controlEnabled(control::kEdit));
 
-    // Start and stop at once: a valid file without frames.
+    // Start and stop at once: a valid file without frames, and the window says so.
     window->pressControl(backup::kStart);
     ASSERT_TRUE(view->exporter().active());
     window->pressControl(backup::kStop);
     const fs::path avi = m_home / "avi" / "01_Capture.avi";
+    ASSERT_EQ(m_messages.messages().size(), 1u);
+    EXPECT_EQ(m_messages.messages()[0].text, noFrameMessage(0, avi.string()));
     const auto facts = probeAvi(avi.string());
     EXPECT_EQ(facts.codec, "mjpeg") << facts.errors;
     EXPECT_EQ(facts.frames, 0);
@@ -269,13 +288,13 @@ TEST_F(PlayerWindowsTest, BackupWindowDefaultsAndOpenStaysDisabled) {
     view->pressControl(control::kBackup);
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(view->controlEnabled(control::kOpen));
-    EXPECT_TRUE(m_messages.messages().empty());
+    EXPECT_EQ(m_messages.messages().size(), 1u);
 }
 
 TEST_F(PlayerWindowsTest, ExportsTheChannelsPartOfQuadPicturesAtTheChosenSize) {
     zavgen::GeneratorOptions options = fourChannels();
     options.layout = zavgen::PictureLayout::Quad;
-    options.durationSeconds = 30;
+    options.durationSeconds = 60;  // forward play reaches the first 20 or so
     const std::string file = generate("quad.zav", options);
     auto view = makeView();
     ASSERT_TRUE(view->openFile(QString::fromStdString(file)));
@@ -325,6 +344,54 @@ TEST_F(PlayerWindowsTest, ExportsTheChannelsPartOfQuadPicturesAtTheChosenSize) {
     EXPECT_EQ(plain.status, 0) << plain.out;
     const testing::CommandOutcome sourced = verify(avi, file);
     EXPECT_EQ(sourced.status, 0) << sourced.out;
+    // Play to the end: every picture forward play reaches after the one on screen at the start, once, in
+    // file order (never the pictures shown again on reaching the end): all but the first of those
+    // zavtool exports in the forward range.
+    const std::vector<std::string> times = frameTimes(avi);
+    EXPECT_EQ(long(times.size()), facts.frames);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_EQ(std::set<std::string>(times.begin(), times.end()).size(), times.size());
+    const char* bin = std::getenv("DVR_BIN_DIR");
+    const testing::CommandOutcome forward = runCommand(
+        std::string(bin ? bin : DVR_BIN_DIR_DEFAULT) + "/zavtool export '" + file +
+        "' --channel 2 --no-stamp --forward-range --out '" + (m_home / "forward.avi").string() + "' 2>&1");
+    ASSERT_EQ(forward.status, 0) << forward.out;
+    ASSERT_FALSE(times.empty());
+    EXPECT_NE(forward.out.find(": " + std::to_string(times.size() + 1) + " pictures of channel 2"),
+              std::string::npos)
+        << forward.out;
+    EXPECT_EQ(times.front(), "2026-05-17 12:00:02");
+    EXPECT_NE(forward.out.find("to " + times.back() + ", 0 from past"), std::string::npos) << forward.out;
+}
+
+// A channel no picture of which has been shown yet (the first group holds two of four channels) is
+// shown for the export, so its records are decoded and exported.
+TEST_F(PlayerWindowsTest, ExportsAChannelNotSeenYet) {
+    zavgen::GeneratorOptions options = fourChannels();
+    options.framesPerGroup = 2;
+    options.durationSeconds = 60;
+    const std::string file = generate("unseen.zav", options);
+    auto view = makeView();
+    ASSERT_TRUE(view->openFile(QString::fromStdString(file)));
+    ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+    ASSERT_FALSE(view->pictures().channelTime(3).has_value());
+    bool ended = false;
+    QObject::connect(view.get(), &PlayerView::reachedEnd, [&] { ended = true; });
+    view->pressControl(control::kBackup);
+    BackupWindow* window = view->backupWindow();
+    ASSERT_NE(window, nullptr);
+    window->choose(backup::kChannelList, 3);
+    window->pressControl(backup::kStart);
+    ASSERT_TRUE(view->exporter().active());
+    EXPECT_EQ(view->model().firstChannel(), 3);
+    ASSERT_TRUE(waitFor([&] { return ended; }, 60000));
+    window->pressControl(backup::kStop);
+    ASSERT_TRUE(m_messages.messages().empty()) << m_messages.messages()[0].text;
+    const fs::path avi = m_home / "avi" / "04_Capture.avi";
+    const std::vector<std::string> times = frameTimes(avi);
+    ASSERT_FALSE(times.empty());
+    EXPECT_EQ(long(times.size()), probeAvi(avi.string()).frames);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
 }
 
 TEST_F(PlayerWindowsTest, AnAviFolderThatCannotBeMadeIsReported) {
