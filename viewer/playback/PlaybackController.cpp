@@ -69,6 +69,7 @@ void PlaybackController::open(uint16_t splitCode, uint32_t layoutCode) {
         m_rangeEnd = now();
     m_idleWatch = true;
     m_open = true;
+    m_playHeld = false;
     if (m_rangeValid)
         resetToRangeStart();
     clearAllPanes();
@@ -86,6 +87,8 @@ void PlaybackController::onRangeTimer() {
 void PlaybackController::setRecordingRange(const link::RecordingRange& range) {
     const RecorderTime start = link::unpackRecorderTime(range.startDate, range.startTime);
     const RecorderTime end = link::unpackRecorderTime(range.endDate, range.endTime);
+    // The session sends a held play request with this range.
+    m_playHeld = false;
     m_rangeStart = acceptableRangeTime(start) ? start : now();
     m_endKnown = acceptableRangeTime(end);
     m_rangeEnd = m_endKnown ? end : now();
@@ -135,6 +138,9 @@ void PlaybackController::sendPlayWords() {
 }
 
 void PlaybackController::pause() {
+    // Every pause stops an AVI recording: PAUSE, exit while playing, the jump to an event.
+    if (m_view)
+        m_view->pausing();
     m_link.request(RequestKind::StopPlayback);
     m_playing = false;
     m_checked = PlayButton::Pause;
@@ -142,7 +148,12 @@ void PlaybackController::pause() {
 }
 
 void PlaybackController::startPlay(PlayButton button) {
-    m_link.request(RequestKind::PlaySearch);
+    // Before the window has asked for the range, the play request waits for the range reply, which
+    // sends it (as after a reconnect); sent now as well, two picture chains would run.
+    if (m_rangeTimer)
+        m_playHeld = true;
+    else
+        m_link.request(RequestKind::PlaySearch);
     m_link.setFollowUp(RequestKind::NextPlaybackPicture);
     setStatus(std::string("SEARCHING") + kSearchingPadding, StatusKind::Searching);
     m_playing = true;
@@ -194,7 +205,11 @@ void PlaybackController::onPlayButton(PlayButton button) {
             m_checkJump = false;
         }
         if (m_rangeValid) {
-            if (!m_link.connected()) {
+            if (m_reconnecting) {
+                // The socket is still connecting: the play starts once it is established, in the
+                // direction pressed last.
+                m_reconnectButton = button;
+            } else if (!m_link.connected()) {
                 if (m_link.connect()) {
                     // Log-in and play request go out once the connection is
                     // established; a socket still connecting carries nothing.
@@ -206,7 +221,9 @@ void PlaybackController::onPlayButton(PlayButton button) {
                     started = false;
                 }
             } else if (m_playing) {
-                m_link.setFollowUp(RequestKind::PlaySearch);
+                // A held play request carries the new words itself.
+                if (!m_playHeld)
+                    m_link.setFollowUp(RequestKind::PlaySearch);
             } else {
                 startPlay(button);
             }
@@ -359,8 +376,9 @@ void PlaybackController::jumpTo(uint32_t eventTimeWord) {
             m_link.setFollowUp(RequestKind::StopPlayback);
         onPlayButton(PlayButton::Pause);
     } else {
-        // Already paused: a second stop request would be answered with a play status after the
-        // search below went out, and that status would stop the new play.
+        // Already paused: no second stop request, but the jump pauses an AVI recording as PAUSE does.
+        if (m_view)
+            m_view->pausing();
         m_checked = PlayButton::Pause;
         m_checkJump = true;
     }

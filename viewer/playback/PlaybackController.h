@@ -53,6 +53,8 @@ public:
     virtual void showMessage(const link::MessageText&) {}
     // The window closes and the live view takes over again.
     virtual void windowClosed() {}
+    // Playing pauses (PAUSE, exit while playing, the jump to an event): an AVI recording stops.
+    virtual void pausing() {}
 };
 
 class PlaybackController {
@@ -211,6 +213,8 @@ private:
     bool m_rangeTimer = false;
     bool m_idleWatch = false;
     bool m_reconnecting = false;
+    // A play request waits for the range reply (the play was pressed before the range was asked for).
+    bool m_playHeld = false;
     PlayButton m_reconnectButton = PlayButton::Forward;
     int m_paneClears = 0;
 };

@@ -366,6 +366,28 @@ TEST_F(ControllerTest, APlayButtonReconnectsAndPlaysOnlyOnceConnected) {
     EXPECT_EQ(controller.checkedButton(), PlayButton::Pause);
 }
 
+TEST_F(ControllerTest, AnotherPlayPressWhileReconnectingWaitsForTheConnection) {
+    openWindow();
+    link.isConnected = false;
+    controller.onPlayButton(PlayButton::Forward);
+    ASSERT_TRUE(controller.reconnecting());
+    // The socket is still connecting: no second connect, no failure shown, the idle watch runs on.
+    controller.onPlayButton(PlayButton::FastForward);
+    EXPECT_EQ(link.connects, 1);
+    EXPECT_TRUE(controller.reconnecting());
+    EXPECT_NE(controller.statusText(), "CONNECTION FAIL");
+    EXPECT_TRUE(controller.idleWatchRunning());
+    EXPECT_EQ(controller.checkedButton(), PlayButton::FastForward);
+
+    // The connection comes: play starts once, in the direction pressed last.
+    link.isConnected = true;
+    controller.onConnectionEstablished();
+    EXPECT_EQ(link.requests, (std::vector<RequestKind>{RequestKind::Login, RequestKind::PlaySearch}));
+    EXPECT_EQ(link.modeWord, 0x00030200u);
+    EXPECT_EQ(controller.playState(), kPlayFastForward);
+    EXPECT_EQ(controller.checkedButton(), PlayButton::FastForward);
+}
+
 TEST_F(ControllerTest, BusyWindowIgnoresItsButtons) {
     openWindow();
     controller.setBusy(true);

@@ -2,6 +2,8 @@
 // judged by what they hold, what zavtool verify, ffprobe and pdftotext say of them.
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
+#include "viewer/playback/EventList.h"
+
 #include "common/skin/widgets/SkinButton.h"
 #include "tests/viewer/playback/PlaybackWindowTestSupport.h"
 #include "tools/synth/Synth.h"
@@ -248,6 +250,34 @@ TEST_F(PlaybackExportWindowTest, RecordingGivesAnMjpegFileAtTenFramesASecondThat
     const QJsonArray frames =
         QJsonDocument::fromJson(manifest.readAll()).object().value(QLatin1String("frames")).toArray();
     EXPECT_EQ(frames.size(), 10);  // a repeated frame has its own entry
+}
+
+// Exit while playing and the jump to an event pause as PAUSE does, and so stop the recording.
+TEST_F(PlaybackExportWindowTest, EveryPauseStopsTheRecording) {
+    const std::string base = setup.saveFolder;
+    const auto record = [&](const std::string& folder) {
+        setup.saveFolder = base + "/" + folder;
+        window->setExportSetup(setup);
+        window->press(command::kSaveAvi);
+        return window->exporter().recording();
+    };
+    window->press(command::kPlayFirst + int(PlayButton::Forward));
+    ASSERT_TRUE(controller.playing());
+    ASSERT_TRUE(record("exit"));
+    window->press(command::kExit);
+    EXPECT_TRUE(controller.isOpen());
+    EXPECT_FALSE(window->exporter().recording());
+    EXPECT_FALSE(window->button(command::kSaveAvi)->checked());
+
+    // Paused, recording, then an event is picked.
+    ASSERT_TRUE(record("event"));
+    controller.jumpTo(packEventTime({2006, 1, 2, 3, 30, 0}));
+    window->refresh();
+    EXPECT_TRUE(controller.playing());
+    EXPECT_FALSE(window->exporter().recording());
+    EXPECT_FALSE(window->button(command::kSaveAvi)->checked());
+    EXPECT_EQ(filesEndingIn(base + "/exit", ".avi").size(), 1u);
+    EXPECT_EQ(filesEndingIn(base + "/event", ".avi").size(), 1u);
 }
 
 TEST_F(PlaybackExportWindowTest, RecordingThatCannotCreateItsFileReportsAndStaysUp) {

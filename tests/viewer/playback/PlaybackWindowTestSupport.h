@@ -70,6 +70,7 @@ protected:
         controller.setRecordingRange({link::packDateWord(start), link::packTimeWord(start),
                                       link::packDateWord(end), link::packTimeWord(end)});
         controller.open(kSplitFour, 0x20016);
+        controller.onRangeTimer();  // the window asked for the range, as 100 ms after opening
     }
 
     void TearDown() override { window.reset(); }

@@ -108,6 +108,7 @@ public:
     void panesCleared() override;
     void showMessage(const link::MessageText& message) override;
     void windowClosed() override;
+    void pausing() override;
 
 Q_SIGNALS:
     // The window closed; the live view takes over again.
