@@ -313,7 +313,10 @@ void PlaybackController::playStatus(uint32_t code) {
 }
 
 bool PlaybackController::acceptPicture(const frame::FrameHeader& header) {
-    return m_layout.acceptPicture(header);
+    const bool draw = m_layout.acceptPicture(header);
+    if (m_layout.takeFormatRelayout() && m_view)
+        m_view->pictureAreaChanged();
+    return draw;
 }
 
 PaneDrawList PlaybackController::pictureArrived(int channel, const frame::FrameHeader& header) {

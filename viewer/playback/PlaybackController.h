@@ -55,6 +55,8 @@ public:
     virtual void windowClosed() {}
     // Playing pauses (PAUSE, exit while playing, the jump to an event): an AVI recording stops.
     virtual void pausing() {}
+    // The panes were laid out anew for another picture format: repaint the whole picture area.
+    virtual void pictureAreaChanged() {}
 };
 
 class PlaybackController {

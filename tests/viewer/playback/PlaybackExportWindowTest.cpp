@@ -146,6 +146,23 @@ TEST_F(PlaybackExportWindowTest, SaveWritesThePictureAreaWithAManifestThatVerifi
     EXPECT_TRUE(window->exporter().saveSnapshot().empty());
 }
 
+// Four panes are "CAM0"; nine and sixteen are named after the first channel shown, one pane after its
+// channel.
+TEST_F(PlaybackExportWindowTest, SnapshotNamesFollowTheLayout) {
+    const auto name = [&] { return fs::path(window->exporter().saveSnapshot()).filename().string(); };
+    EXPECT_EQ(name().rfind("CAM0_", 0), 0u);
+    window->press(command::kModePlus);  // nine panes
+    EXPECT_EQ(name().rfind("CAM1_", 0), 0u);
+    window->press(command::kChannelFirst + 9);  // channels 8 to 16
+    ASSERT_EQ(controller.layout().firstChannel(), 7);
+    EXPECT_EQ(name().rfind("CAM8_", 0), 0u);
+    window->press(command::kModePlus);  // sixteen
+    EXPECT_EQ(name().rfind("CAM1_", 0), 0u);
+    window->press(command::kModeOne);
+    window->press(command::kChannelFirst + 4);
+    EXPECT_EQ(name().rfind("CAM5_", 0), 0u);
+}
+
 TEST_F(PlaybackExportWindowTest, UnwritableSaveFolderGivesAMessageAndNoFile) {
     const fs::path blocker = fs::path(scratch.path().toStdString()) / "file";
     {
@@ -184,7 +201,13 @@ TEST_F(PlaybackExportWindowTest, PrintHoldsTheTitleAndTimesAndCancelPrintsNothin
     EXPECT_NE(text.find("2006-01-02 03-04-05"), std::string::npos) << text;  // range start
     EXPECT_NE(text.find("2006-01-02 04-04-05"), std::string::npos) << text;  // range end
     EXPECT_NE(text.find("2026-12-08 09-10-11"), std::string::npos) << text;  // time of printing
-    EXPECT_NE(text.find(" PIXEL"), std::string::npos) << text;
+    // The picture area's own size on both size lines, its top row left out of the picture only.
+    const QSize area = window->pictureArea().size();
+    const std::string size = std::to_string(area.width()) + " * " + std::to_string(area.height()) + " PIXEL";
+    EXPECT_NE(text.find(size), std::string::npos) << text;
+    char padded[40];
+    std::snprintf(padded, sizeof padded, "%03d * %03d PIXEL", area.width(), area.height());
+    EXPECT_NE(text.find(padded), std::string::npos) << text;
     EXPECT_EQ(messages.size(), 0);
     std::string info;
     run("pdfinfo " + quoted(pdf.toStdString()), &info);

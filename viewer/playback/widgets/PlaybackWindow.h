@@ -109,6 +109,7 @@ public:
     void showMessage(const link::MessageText& message) override;
     void windowClosed() override;
     void pausing() override;
+    void pictureAreaChanged() override { update(m_area); }
 
 Q_SIGNALS:
     // The window closed; the live view takes over again.
