@@ -7,6 +7,7 @@
 
 #include "viewer/ptz/PtzCommandTable.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,13 @@ struct PtzFileResult {
 
 // Reads the whole of a file; nothing when it cannot be opened.
 std::optional<std::string> readWholeFile(const std::string& path);
+
+// Where saving the command file at `currentPath` starts: the file itself while this user may write it
+// (or, when it does not exist yet, its folder); else the per-user copy `userDataFolder`/PTZ/<name>,
+// whose folder is made. `writable` answers for a path (default: the file system's answer for this
+// process). An empty path or user folder gives `currentPath`.
+std::string ptzSaveStartPath(const std::string& currentPath, const std::string& userDataFolder,
+                             const std::function<bool(const std::string&)>& writable = {});
 
 // Finds `fileName` in the PTZ folders and reads it into the table (cameras
 // the file names are filled, the others kept).
