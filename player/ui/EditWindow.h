@@ -42,12 +42,14 @@ public:
     const std::string& lastSaved() const { return m_lastSaved; }
 
 Q_SIGNALS:
-    // CLOSE was pressed: the player shows itself again and deletes this window.
+    // CLOSE was pressed (or the window manager closed the window): the player shows itself again and
+    // deletes this window.
     void closed();
 
 protected:
     void paintBackground(QPainter& painter) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QRect skinRect(const char* key) const;
