@@ -69,7 +69,7 @@ void PlaybackController::open(uint16_t splitCode, uint32_t layoutCode) {
         m_rangeEnd = now();
     m_idleWatch = true;
     m_open = true;
-    m_playHeld = false;
+    m_rangeAsked = false;
     if (m_rangeValid)
         resetToRangeStart();
     clearAllPanes();
@@ -81,14 +81,14 @@ void PlaybackController::onRangeTimer() {
     if (!m_rangeTimer)
         return;
     m_rangeTimer = false;
-    m_link.request(RequestKind::RecordingRange);
+    m_rangeAsked = m_link.request(RequestKind::RecordingRange);
 }
 
 void PlaybackController::setRecordingRange(const link::RecordingRange& range) {
     const RecorderTime start = link::unpackRecorderTime(range.startDate, range.startTime);
     const RecorderTime end = link::unpackRecorderTime(range.endDate, range.endTime);
-    // The session sends a held play request with this range.
-    m_playHeld = false;
+    // The range reply: the session sends a play request held for it.
+    m_rangeAsked = false;
     m_rangeStart = acceptableRangeTime(start) ? start : now();
     m_endKnown = acceptableRangeTime(end);
     m_rangeEnd = m_endKnown ? end : now();
@@ -148,11 +148,12 @@ void PlaybackController::pause() {
 }
 
 void PlaybackController::startPlay(PlayButton button) {
-    // Before the window has asked for the range, the play request waits for the range reply, which
-    // sends it (as after a reconnect); sent now as well, two picture chains would run.
+    // While the range is asked for, the play request waits for the range reply, which sends it (as
+    // after a reconnect); sent now as well, two picture chains would run. A window that has not yet
+    // asked asks at once.
     if (m_rangeTimer)
-        m_playHeld = true;
-    else
+        onRangeTimer();
+    if (!m_rangeAsked)
         m_link.request(RequestKind::PlaySearch);
     m_link.setFollowUp(RequestKind::NextPlaybackPicture);
     setStatus(std::string("SEARCHING") + kSearchingPadding, StatusKind::Searching);
@@ -221,8 +222,8 @@ void PlaybackController::onPlayButton(PlayButton button) {
                     started = false;
                 }
             } else if (m_playing) {
-                // A held play request carries the new words itself.
-                if (!m_playHeld)
+                // A play request held for the range reply carries the new words itself.
+                if (!m_rangeAsked)
                     m_link.setFollowUp(RequestKind::PlaySearch);
             } else {
                 startPlay(button);
@@ -261,6 +262,7 @@ void PlaybackController::onConnectFailed() {
 void PlaybackController::onConnectionLost(bool showMessage) {
     if (!m_open || m_reconnecting)
         return;
+    m_rangeAsked = false;
     m_idleWatch = false;
     m_playing = false;
     m_controlsEnabled = true;
@@ -412,6 +414,7 @@ void PlaybackController::onIdleTick() {
         return;
     if (m_idle) {
         m_idleWatch = false;
+        m_rangeAsked = false;
         m_link.request(RequestKind::StopPlayback);
         m_link.disconnect();
         m_playing = false;

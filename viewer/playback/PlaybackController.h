@@ -215,8 +215,8 @@ private:
     bool m_rangeTimer = false;
     bool m_idleWatch = false;
     bool m_reconnecting = false;
-    // A play request waits for the range reply (the play was pressed before the range was asked for).
-    bool m_playHeld = false;
+    // The range request went out and its reply has not come: a play request waits for it.
+    bool m_rangeAsked = false;
     PlayButton m_reconnectButton = PlayButton::Forward;
     int m_paneClears = 0;
 };
