@@ -1,6 +1,7 @@
 #include "player/ui/EditWindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QPainter>
@@ -100,6 +101,13 @@ void EditWindow::pressControl(int id) {
             break;
     }
     update();
+}
+
+void EditWindow::closeEvent(QCloseEvent* event) {
+    // The window manager's close (title bar, Alt+F4) is CLOSE: the player shows itself again and
+    // deletes this window.
+    event->ignore();
+    Q_EMIT closed();
 }
 
 void EditWindow::keyPressEvent(QKeyEvent* event) {

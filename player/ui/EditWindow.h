@@ -46,12 +46,14 @@ public:
     bool saving() const { return m_manifestWriter.joinable(); }
 
 Q_SIGNALS:
-    // CLOSE was pressed: the player shows itself again and deletes this window.
+    // CLOSE was pressed (or the window manager closed the window): the player shows itself again and
+    // deletes this window.
     void closed();
 
 protected:
     void paintBackground(QPainter& painter) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QRect skinRect(const char* key) const;

@@ -931,9 +931,13 @@ void PlayerView::toggleBackupWindow() {
     }
     m_model.setBackupWindowOpen(true);
     applyModel();
+    // The window's place and size are POS_BACKUP_WIN's, above the player's picture area.
     const QRect place = skinRect("MAIN POS", "POS_BACKUP_WIN");
     const QPoint origin = mapToGlobal(QPoint(0, 0));
     m_backupWindow->move(origin.x() + place.left(), origin.y() + place.top() - height());
+    if (!place.isEmpty()) {
+        m_backupWindow->setFixedSize(place.size());
+    }
     m_backupWindow->openFor(m_scan->channelCount);
     m_backupWindow->show();
 }

@@ -30,6 +30,7 @@ bool RecorderSession::connect(std::string_view address, uint16_t port) {
         return false;
     }
     ++m_generation;
+    resetStopCounts();
     m_sendQueue.clear();
     m_linkDead = false;
     m_connectReported = false;
@@ -60,6 +61,7 @@ void RecorderSession::disconnect() {
         m_transport.close();
     }
     ++m_generation;
+    resetStopCounts();
     m_sendQueue.clear();
     m_linkDead = false;
     m_framer.reset();
@@ -136,7 +138,10 @@ bool RecorderSession::request(RequestKind kind) {
         case RequestKind::KeepAlive:
             break;
     }
+    if (kind == RequestKind::StopPlayback)
+        ++m_stopsSent;
     if (kind == RequestKind::PlaySearch) {
+        m_stopsBeforePlay = m_stopsSent;
         // Replies are counted when the play mode's kind byte is zero.
         m_playbackCounting = ((m_values.playModeWord >> 8) & 0xFF) == 0;
         m_playbackCount = 0;
@@ -309,6 +314,10 @@ RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& heade
             m_host.showMessage(kDisconnectedMessage);
             return Payload::Stop;
         case command::PlaybackPictureReply:
+            // The last reply of a chain stopped before the play that is waiting now: its time, position
+            // and status would land on the new play.
+            if (playBehindStop())
+                return Payload::Skip;
             m_requestState = RequestState::PlaybackPicture;
             if (m_playbackCounting) {
                 ++m_playbackCount;
@@ -326,11 +335,20 @@ RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& heade
             m_host.playbackPosition(p[4]);
             return Payload::Collect;
         case command::PlaySearchReply:
+            if (stopUnanswered())
+                return Payload::Skip;
             m_requestState = RequestState::PlaybackSearch;
             if (p[0] == 1)
                 request(RequestKind::NextPlaybackPicture);
             return Payload::Skip;
         case command::StopPlaybackReply:
+            if (stopUnanswered()) {
+                ++m_stopsAnswered;
+                // A play request sent after this stop is under way: the stop ended the chain before
+                // it, not the new one.
+                if (m_stopsAnswered <= m_stopsBeforePlay)
+                    return Payload::Skip;
+            }
             m_requestState = RequestState::PlaybackStop;
             m_host.playbackStatus(p[0]);
             if (p[0] == 2)
@@ -457,7 +475,8 @@ void RecorderSession::handlePlaybackPicture(std::span<const uint8_t> record) {
         record, options, [this](const frame::FrameHeader& h) { return m_host.acceptPlaybackPicture(h); });
     if (result.ok())
         m_host.playbackPicture(result.channel, result.header, *result.picture);
-    if (generation != m_generation || !m_host.playing())
+    // A stopped chain is not continued, even when a play pressed since sets the playing flag again.
+    if (generation != m_generation || !m_host.playing() || stopUnanswered())
         return;
     switch (m_pendingRequest) {
         case RequestKind::PlaySearch:

@@ -146,6 +146,11 @@ private:
     // next live request unless remote playback replaced the loop.
     void continueLiveLoop();
     void handlePlaybackPicture(std::span<const uint8_t> record);
+    // A stop request is still unanswered: playback replies now come from a stopped chain.
+    bool stopUnanswered() const { return m_stopsAnswered != m_stopsSent; }
+    // A play request went out after a stop that is still unanswered.
+    bool playBehindStop() const { return m_stopsBeforePlay > m_stopsAnswered; }
+    void resetStopCounts() { m_stopsSent = m_stopsAnswered = m_stopsBeforePlay = 0; }
     // False when the bytes could not be sent and the link was dropped.
     bool sendBytes(std::span<const uint8_t> bytes);
     void afterSend(SendQueue::Outcome outcome);
@@ -179,6 +184,14 @@ private:
     // Counts connections and disconnections, so that a handler that
     // disconnected the session ends the handling of the current block.
     uint64_t m_generation = 0;
+
+    // Stop-playback requests sent and answered on this connection. The recorder answers in order, so
+    // while a stop is unanswered every playback reply belongs to a chain that stop ended.
+    uint32_t m_stopsSent = 0;
+    uint32_t m_stopsAnswered = 0;
+    // m_stopsSent when the last play request went out: the stops up to it were sent before that play,
+    // and their replies must not stop it.
+    uint32_t m_stopsBeforePlay = 0;
 
     RequestKind m_pendingRequest = RequestKind::NextPlaybackPicture;
     RequestValues m_values;

@@ -370,6 +370,11 @@ void LiveController::ptzKeysLost() {
 void LiveController::setPtzType(int ptzType) {
     if (ptzType != m_ptz->settings().ptzType) {
         m_ptz->setPtzType(ptzType);
+        // The file the new table was read from is the current command file (the editor opens on it).
+        if (ptz::ptzSourceForType(ptzType).kind == ptz::PtzSourceKind::File &&
+            !m_ptz->lastFile().path.empty()) {
+            setPtzCommandFilePath(m_ptz->lastFile().path);
+        }
     }
 }
 

@@ -69,6 +69,7 @@ void PlaybackController::open(uint16_t splitCode, uint32_t layoutCode) {
         m_rangeEnd = now();
     m_idleWatch = true;
     m_open = true;
+    m_rangeAsked = false;
     if (m_rangeValid)
         resetToRangeStart();
     clearAllPanes();
@@ -80,12 +81,14 @@ void PlaybackController::onRangeTimer() {
     if (!m_rangeTimer)
         return;
     m_rangeTimer = false;
-    m_link.request(RequestKind::RecordingRange);
+    m_rangeAsked = m_link.request(RequestKind::RecordingRange);
 }
 
 void PlaybackController::setRecordingRange(const link::RecordingRange& range) {
     const RecorderTime start = link::unpackRecorderTime(range.startDate, range.startTime);
     const RecorderTime end = link::unpackRecorderTime(range.endDate, range.endTime);
+    // The range reply: the session sends a play request held for it.
+    m_rangeAsked = false;
     m_rangeStart = acceptableRangeTime(start) ? start : now();
     m_endKnown = acceptableRangeTime(end);
     m_rangeEnd = m_endKnown ? end : now();
@@ -135,6 +138,9 @@ void PlaybackController::sendPlayWords() {
 }
 
 void PlaybackController::pause() {
+    // Every pause stops an AVI recording: PAUSE, exit while playing, the jump to an event.
+    if (m_view)
+        m_view->pausing();
     m_link.request(RequestKind::StopPlayback);
     m_playing = false;
     m_checked = PlayButton::Pause;
@@ -142,7 +148,13 @@ void PlaybackController::pause() {
 }
 
 void PlaybackController::startPlay(PlayButton button) {
-    m_link.request(RequestKind::PlaySearch);
+    // While the range is asked for, the play request waits for the range reply, which sends it (as
+    // after a reconnect); sent now as well, two picture chains would run. A window that has not yet
+    // asked asks at once.
+    if (m_rangeTimer)
+        onRangeTimer();
+    if (!m_rangeAsked)
+        m_link.request(RequestKind::PlaySearch);
     m_link.setFollowUp(RequestKind::NextPlaybackPicture);
     setStatus(std::string("SEARCHING") + kSearchingPadding, StatusKind::Searching);
     m_playing = true;
@@ -194,7 +206,11 @@ void PlaybackController::onPlayButton(PlayButton button) {
             m_checkJump = false;
         }
         if (m_rangeValid) {
-            if (!m_link.connected()) {
+            if (m_reconnecting) {
+                // The socket is still connecting: the play starts once it is established, in the
+                // direction pressed last.
+                m_reconnectButton = button;
+            } else if (!m_link.connected()) {
                 if (m_link.connect()) {
                     // Log-in and play request go out once the connection is
                     // established; a socket still connecting carries nothing.
@@ -206,7 +222,9 @@ void PlaybackController::onPlayButton(PlayButton button) {
                     started = false;
                 }
             } else if (m_playing) {
-                m_link.setFollowUp(RequestKind::PlaySearch);
+                // A play request held for the range reply carries the new words itself.
+                if (!m_rangeAsked)
+                    m_link.setFollowUp(RequestKind::PlaySearch);
             } else {
                 startPlay(button);
             }
@@ -244,6 +262,7 @@ void PlaybackController::onConnectFailed() {
 void PlaybackController::onConnectionLost(bool showMessage) {
     if (!m_open || m_reconnecting)
         return;
+    m_rangeAsked = false;
     m_idleWatch = false;
     m_playing = false;
     m_controlsEnabled = true;
@@ -296,7 +315,10 @@ void PlaybackController::playStatus(uint32_t code) {
 }
 
 bool PlaybackController::acceptPicture(const frame::FrameHeader& header) {
-    return m_layout.acceptPicture(header);
+    const bool draw = m_layout.acceptPicture(header);
+    if (m_layout.takeFormatRelayout() && m_view)
+        m_view->pictureAreaChanged();
+    return draw;
 }
 
 PaneDrawList PlaybackController::pictureArrived(int channel, const frame::FrameHeader& header) {
@@ -359,8 +381,9 @@ void PlaybackController::jumpTo(uint32_t eventTimeWord) {
             m_link.setFollowUp(RequestKind::StopPlayback);
         onPlayButton(PlayButton::Pause);
     } else {
-        // Already paused: a second stop request would be answered with a play status after the
-        // search below went out, and that status would stop the new play.
+        // Already paused: no second stop request, but the jump pauses an AVI recording as PAUSE does.
+        if (m_view)
+            m_view->pausing();
         m_checked = PlayButton::Pause;
         m_checkJump = true;
     }
@@ -391,6 +414,7 @@ void PlaybackController::onIdleTick() {
         return;
     if (m_idle) {
         m_idleWatch = false;
+        m_rangeAsked = false;
         m_link.request(RequestKind::StopPlayback);
         m_link.disconnect();
         m_playing = false;

@@ -53,6 +53,10 @@ public:
     virtual void showMessage(const link::MessageText&) {}
     // The window closes and the live view takes over again.
     virtual void windowClosed() {}
+    // Playing pauses (PAUSE, exit while playing, the jump to an event): an AVI recording stops.
+    virtual void pausing() {}
+    // The panes were laid out anew for another picture format: repaint the whole picture area.
+    virtual void pictureAreaChanged() {}
 };
 
 class PlaybackController {
@@ -211,6 +215,8 @@ private:
     bool m_rangeTimer = false;
     bool m_idleWatch = false;
     bool m_reconnecting = false;
+    // The range request went out and its reply has not come: a play request waits for it.
+    bool m_rangeAsked = false;
     PlayButton m_reconnectButton = PlayButton::Forward;
     int m_paneClears = 0;
 };

@@ -237,8 +237,12 @@ bool PlaybackLayout::acceptPicture(const frame::FrameHeader& header) {
     m_maskA = header.channelMaskA;
     m_maskB = header.channelMaskB;
     m_fieldHeight = frame::fieldHeight(header.videoStandard);
-    if (m_formatText.update(m_flags, m_standard))
+    if (header.layoutCode != 0)
+        m_layoutCode = header.layoutCode;
+    if (m_formatText.update(m_flags, m_standard)) {
         applyLayout(m_split);
+        m_formatRelayout = true;
+    }
     if (m_flags != m_previousFlags) {
         m_previousFlags = m_flags;
         m_settle = 0;

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace dvr::playback {
 
@@ -103,8 +104,12 @@ public:
     // and masks, rebuilds the format text when they changed, and drops
     // pictures until the format settled (the fifth picture after a change of
     // flags is the first drawn). Quad pictures are drawn only for layout
-    // family 2 or with the quad signal word.
+    // family 2 or with the quad signal word. A picture's layout code
+    // replaces the window's (which came from the last live picture, if any).
     bool acceptPicture(const frame::FrameHeader& header);
+    // Whether a change of picture format recomputed the panes since the last
+    // call (the picture area is then repainted whole); clears the mark.
+    bool takeFormatRelayout() { return std::exchange(m_formatRelayout, false); }
 
     // The decoded picture of `channel` was stored in its base channel's buffer:
     // records which panes it feeds and returns the stretches that show it.
@@ -156,6 +161,7 @@ private:
     int m_fieldHeight = 240;
     frame::FormatText m_formatText{frame::FormatTextStyle::Playback};
     bool m_wheel = false;
+    bool m_formatRelayout = false;
 };
 
 }  // namespace dvr::playback

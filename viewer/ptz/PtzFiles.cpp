@@ -63,6 +63,21 @@ std::optional<std::string> readWholeFile(const std::string& path) {
     return text;
 }
 
+std::string ptzSaveStartPath(const std::string& currentPath, const std::string& userDataFolder,
+                             const std::function<bool(const std::string&)>& writable) {
+    if (currentPath.empty() || userDataFolder.empty())
+        return currentPath;
+    std::error_code ec;
+    const fs::path current(currentPath);
+    const std::string checked = fs::exists(current, ec) ? currentPath : current.parent_path().string();
+    const bool mayWrite = writable ? writable(checked) : ::access(checked.c_str(), W_OK) == 0;
+    if (mayWrite)
+        return currentPath;
+    const fs::path folder = fs::path(userDataFolder) / kPtzFolderName;
+    fs::create_directories(folder, ec);
+    return (folder / current.filename()).string();
+}
+
 PtzFileResult loadPtzFile(const PtzFolders& folders, std::string_view fileName, PtzCommandTable& table) {
     std::vector<std::string> candidates;
     if (!folders.programFolder.empty())

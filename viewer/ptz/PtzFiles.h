@@ -7,6 +7,7 @@
 
 #include "viewer/ptz/PtzCommandTable.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,13 @@ struct PtzFileResult {
 inline constexpr std::size_t kMaxPtzFileBytes = 4 * 1024 * 1024;
 
 std::optional<std::string> readWholeFile(const std::string& path);
+
+// Where saving the command file at `currentPath` starts: the file itself while this user may write it
+// (or, when it does not exist yet, its folder); else the per-user copy `userDataFolder`/PTZ/<name>,
+// whose folder is made. `writable` answers for a path (default: the file system's answer for this
+// process). An empty path or user folder gives `currentPath`.
+std::string ptzSaveStartPath(const std::string& currentPath, const std::string& userDataFolder,
+                             const std::function<bool(const std::string&)>& writable = {});
 
 // Finds `fileName` in the PTZ folders and reads it into the table (cameras
 // the file names are filled, the others kept).

@@ -105,11 +105,13 @@ int SetupController::storedSpeedFor(int scanRateItem) {
 }
 
 SetupController::SetupController(config::SettingsStore& store, const skin::LanguageFile& language,
-                                 skin::ProgramFiles folder, std::function<void(int)> ptzTypeChosen)
+                                 skin::ProgramFiles folder, std::function<void(int)> ptzTypeChosen,
+                                 std::function<void(int)> ptzBaudRateChosen)
     : m_store(store),
       m_language(language),
       m_folder(std::move(folder)),
       m_ptzTypeChosen(std::move(ptzTypeChosen)),
+      m_ptzBaudRateChosen(std::move(ptzBaudRateChosen)),
       m_ptzTypeAtOpen(store.settings().ptzProtocolIndex),
       m_manualMode(store.settings().manualAddressMode != 0),
       m_addressBook(AddressBook::load(m_folder.readPath(AddressBook::kRelativePath))) {
@@ -151,6 +153,10 @@ void SetupController::showPage(SetupPage page) {
             m_ptzSave.ptzBaudRate = s.ptzBaudRateIndex;
             m_ptzSave.rotationInterval = s.rotationIntervalIndex;
             m_ptzSave.scanRateItem = scanRateItemFor(s.fastPlaySpeedCode);
+            // A stored speed above 3 is shown one lower and lowered to that at once.
+            if (s.fastPlaySpeedCode > 3) {
+                m_store.settings().fastPlaySpeedCode = static_cast<std::uint8_t>(m_ptzSave.scanRateItem);
+            }
             m_ptzSave.fullScreen = s.fullScreen != 0;
             m_ptzSave.saveFolder = s.saveFolder;
             break;
@@ -226,7 +232,13 @@ std::string SetupController::lookupUrl() const {
     return DdnsLookup::requestUrl(m_ddns.urlTemplate, m_ddns.memberId, m_ddns.name);
 }
 
+void SetupController::lookupStarted() {
+    m_lookupRunning = true;
+    m_ddns.result = LookupAnswer{};
+}
+
 std::optional<SetupMessage> SetupController::takeLookupAnswer(const LookupAnswer& answer) {
+    m_lookupRunning = false;
     m_ddns.result = answer;
     if (!answer.ok) {
         m_ddns.result.address.clear();
@@ -237,6 +249,7 @@ std::optional<SetupMessage> SetupController::takeLookupAnswer(const LookupAnswer
 }
 
 SetupMessage SetupController::takeLookupFailure(const std::string& reason) {
+    m_lookupRunning = false;
     m_ddns.result = LookupAnswer{false, {}, {}, reason};
     return SetupMessage{reason, true};
 }
@@ -279,6 +292,9 @@ void SetupController::choosePtzType(int item) {
 void SetupController::choosePtzBaudRate(int item) {
     m_ptzSave.ptzBaudRate = item;
     m_store.settings().ptzBaudRateIndex = static_cast<std::uint8_t>(item);
+    if (m_ptzBaudRateChosen) {
+        m_ptzBaudRateChosen(item);
+    }
 }
 
 std::string SetupController::fieldText(const std::string& text) const {
@@ -308,7 +324,7 @@ std::optional<SetupMessage> SetupController::confirm() {
         passwordEdited = m_ipPort.passwordEdited;
     } else {
         port = DdnsLookup::parsePort(DdnsLookup::trim(m_ddns.port));
-        if (!m_ddns.result.ok || !port) {
+        if (m_lookupRunning || !m_ddns.result.ok || !port) {
             return SetupMessage{m_language.errorMessage(16), true};
         }
         address = m_ddns.result.address;
@@ -363,7 +379,18 @@ std::optional<SetupMessage> SetupController::confirm() {
         values.emplace_back(kDivisionKeys[i], std::to_string(speeds[i]));
     }
     const FileWriteResult result = writeOptions(m_folder, "NETWORK_SPEED", values);
-    return writeFailure(result);
+    if (result.ok) {
+        return std::nullopt;
+    }
+    // The viewer re-reads opt.ini after OK: the speeds in use stay what the file holds.
+    o.division1 = previous[0];
+    o.division4 = previous[1];
+    o.division9 = previous[2];
+    o.division16 = previous[3];
+    m_changes.networkSpeedChanged = false;
+    return SetupMessage{
+        "The network speeds were not stored; the previous ones stay in use.\n" + writeFailure(result)->text,
+        true};
 }
 
 std::optional<SetupMessage> SetupController::finish() {

@@ -84,17 +84,19 @@ public:
     // The "Request Speed" stored for a Scan Rate item: items 0 to 3 store 0 to 3, "64X" stores 5.
     static int storedSpeedFor(int scanRateItem);
 
-    // `ptzTypeChosen` is called whenever the user picks a PTZ type (it switches the protocol used for
-    // sending at once).
+    // `ptzTypeChosen` and `ptzBaudRateChosen` are called whenever the user picks a PTZ type or baud rate
+    // (sending switches to them at once).
     SetupController(config::SettingsStore& store, const skin::LanguageFile& language,
-                    skin::ProgramFiles folder, std::function<void(int)> ptzTypeChosen = {});
+                    skin::ProgramFiles folder, std::function<void(int)> ptzTypeChosen = {},
+                    std::function<void(int)> ptzBaudRateChosen = {});
 
     // A text of the language file, the key being its English wording.
     std::string text(const char* section, const char* englishText) const;
     const skin::LanguageFile& language() const { return m_language; }
     const skin::ProgramFiles& folder() const { return m_folder; }
 
-    // Fills the page's values from the settings the first time it is shown.
+    // Fills the page's values from the settings the first time it is shown. PTZ/SAVE lowers a stored
+    // "Request Speed" above 3 to the value its Scan Rate item shows.
     void showPage(SetupPage page);
     bool pageShown(SetupPage page) const;
 
@@ -116,6 +118,12 @@ public:
     // DDNS page.
     DdnsValues& ddns() { return m_ddns; }
     std::string lookupUrl() const;
+    // CONNECT started a lookup: the last result is forgotten, and OK in DDNS mode is refused until a
+    // lookup succeeds.
+    void lookupStarted();
+    // The running lookup was cancelled: no result.
+    void lookupCancelled() { m_lookupRunning = false; }
+    bool lookupRunning() const { return m_lookupRunning; }
     // Takes a lookup's outcome; a failed one gives the message to show.
     std::optional<SetupMessage> takeLookupAnswer(const LookupAnswer& answer);
     // A lookup that never got an answer (transport failure): clears the result, gives the reason.
@@ -141,8 +149,8 @@ public:
 
     // OK: checks the fields; on a failed check gives the message and changes nothing. Otherwise stores
     // every shown page's values into the settings, writes the network speeds to opt.ini when that page
-    // was shown (a write failure is the message, with the dialog closing anyway: the values are in use)
-    // and reports the changes through changes().
+    // was shown and reports the changes through changes(). When opt.ini cannot be written the dialog
+    // closes anyway; the message says the speeds were not stored, and the previous ones stay in use.
     std::optional<SetupMessage> confirm();
     bool confirmed() const { return m_confirmed; }
     const SetupChanges& changes() const { return m_changes; }
@@ -158,8 +166,10 @@ private:
     const skin::LanguageFile& m_language;
     skin::ProgramFiles m_folder;
     std::function<void(int)> m_ptzTypeChosen;
+    std::function<void(int)> m_ptzBaudRateChosen;
     int m_ptzTypeAtOpen = 0;
     bool m_manualMode = true;
+    bool m_lookupRunning = false;
     std::array<bool, 4> m_shown{};
     IpPortValues m_ipPort;
     DdnsValues m_ddns;

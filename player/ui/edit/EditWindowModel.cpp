@@ -95,6 +95,10 @@ bool EditWindowModel::command(int id) {
         m_commandText = editCommandText(id);
         return m_history.redo();
     }
+    if (id == edit::kPrint) {
+        // PRINT shows its text; the picture stays as it is.
+        m_commandText = editCommandText(id);
+    }
     return false;
 }
 

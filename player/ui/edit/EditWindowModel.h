@@ -64,7 +64,7 @@ public:
 
     // A command button or key (filters, UNDO, REDO): changes the picture and the command text. False
     // for ids that are not such commands, and for UNDO or REDO with nothing to undo or redo (the text
-    // still changes).
+    // still changes). PRINT only shows its text (false).
     bool command(int id);
     const std::string& commandText() const { return m_commandText; }
     bool canUndo() const { return m_history.canUndo(); }

@@ -63,7 +63,9 @@ void PlayerEngine::setSliderFrom(int64_t position) {
 }
 
 void PlayerEngine::stepGroup() {
-    if (m_groupCounter == 0 && m_framesPerGroup > 1) {
+    // A group begins at counter 0; without grouping (0) every record begins one. (A group byte of 1
+    // already reads as 2.)
+    if (m_groupCounter == 0) {
         restart(m_groupClock, m_displayTimeSeconds - m_delayWaitSeconds);
         m_backwardCountdownSeconds = m_displayTimeSeconds;
     }
@@ -232,8 +234,7 @@ void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, P
             delayWait();
             return;
         }
-        // Divisions by the group size count an ungrouped file as groups of one.
-        const int groupSize = m_framesPerGroup > 0 ? m_framesPerGroup : 1;
+        const int groupSize = this->groupSize();
         const int64_t recordBytes = int64_t(record.recordSize) * 512;
         const int speed = m_shared.speedIndex.load();
         m_backwardCountdownSeconds -= elapsed(m_waitClock);
@@ -277,7 +278,8 @@ void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, P
 
 void PlayerEngine::delayWait() {
     restart(m_delayClock, 0);
-    m_delayWaitSeconds = delayValue(m_shared.delayIndex.load()) * (1.0 / m_fieldRateHz) * m_framesPerGroup;
+    // Per group of records; an ungrouped file waits per record.
+    m_delayWaitSeconds = delayValue(m_shared.delayIndex.load()) * (1.0 / m_fieldRateHz) * groupSize();
     // Up to 32 x 255 / 50 s per group: the window's next request ends it.
     while (elapsed(m_delayClock) < m_delayWaitSeconds && !requested()) {
         m_shared.waiting.store(true);

@@ -56,6 +56,8 @@ private:
     }
 
     void takeRecord(const media::BackupHeader& header);
+    // The records of one group for pacing: an ungrouped file (group byte 0) counts as groups of one.
+    int groupSize() const { return m_framesPerGroup > 0 ? m_framesPerGroup : 1; }
     // Modes 1 to 4: the group clock restarts at a group's first record; the group counter moves on.
     void stepGroup();
     // Mode 7 (and mode 8 after its step): one group, then pause.

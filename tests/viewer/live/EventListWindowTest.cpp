@@ -173,5 +173,42 @@ TEST_F(EventListWindow, EnterOnTheCurrentRowActsAsADoubleClick) {
     EXPECT_TRUE(std::filesystem::exists(window().eventFile()));
 }
 
+// A new user's keys: EVENT, Home, Down, Return, each to whatever has the keyboard focus. The list has
+// the focus from the start, with its first row selected; Return plays the chosen event.
+TEST_F(EventListWindow, KeysPlayTheChosenEventFromTheStart) {
+    openList();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog()));
+    QTableWidget* table = dialog()->table();
+    EXPECT_EQ(QApplication::focusWidget(), table);
+    EXPECT_EQ(table->currentRow(), 0);
+    EXPECT_TRUE(table->item(0, 0)->isSelected());
+    const auto key = [](Qt::Key k) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, k);
+    };
+    const int searches = packets("0x1113");
+    key(Qt::Key_Home);
+    key(Qt::Key_Down);
+    EXPECT_EQ(table->currentRow(), 1);
+    EXPECT_EQ(dialog()->channelFilter()->currentIndex(), 0);
+    key(Qt::Key_Return);
+    EXPECT_EQ(dialog(), nullptr);
+    EXPECT_TRUE(player().playing());
+    EXPECT_EQ(player().requestTime(), kEvent);
+    EXPECT_TRUE(waitFor([&] { return packets("0x1113") > searches; }));
+    EXPECT_TRUE(std::filesystem::exists(window().eventFile()));
+
+    // Escape, and Return on a filter, close nothing that deletes the file.
+    window().press(playback::command::kPlayFirst + int(playback::PlayButton::Pause));
+    openList();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog()));
+    QTest::keyClick(dialog()->channelFilter(), Qt::Key_Return);
+    ASSERT_NE(dialog(), nullptr);
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([this] { return dialog() == nullptr; }));
+    EXPECT_TRUE(std::filesystem::exists(window().eventFile()));
+}
+
 }  // namespace
 }  // namespace dvr::live

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -275,6 +276,26 @@ TEST_F(LivePtzTest, AnOperatedCommandGoesOutOnceAndAProtocolChangeRebuildsTheTab
     // A confirmed setup with the stored type brings the stored protocol back.
     live().applySettings();
     EXPECT_EQ(live().ptz().table().at(0, ptz::kUp).length, 8);
+}
+
+// The command file a PTZ type's table is read from becomes the current command file, so the command
+// editor opens on it; a built-in protocol or a camera change leaves the current file alone.
+TEST_F(LivePtzTest, TheTablesCommandFileBecomesTheCurrentFile) {
+    const std::string file = m_folder + "/PTZ/scc641.tl";
+    std::filesystem::create_directories(m_folder + "/PTZ");
+    std::ofstream(file, std::ios::binary) << "<1>\r\nSTOP/2/a0/00/\r\n";
+    live().setPtzType(2);
+    EXPECT_EQ(live().ptzCommandFilePath(), file);
+    live().setPtzType(10);
+    EXPECT_EQ(live().ptzCommandFilePath(), file);
+    const std::string mine = m_folder + "/mine.tl";
+    live().setPtzCommandFilePath(mine);
+    live().setPtzType(2);
+    EXPECT_EQ(live().ptzCommandFilePath(), file) << "choosing the type again reads its file again";
+    live().setPtzCommandFilePath(mine);
+    live().onHold(kPtzChannelPlusValue, 1);
+    EXPECT_EQ(live().ptz().camera(), 1);
+    EXPECT_EQ(live().ptzCommandFilePath(), mine);
 }
 
 // The setup dialog closing: its baud rate is used even after Cancel; OK keeps the recorder given for

@@ -138,6 +138,24 @@ TEST_F(SetupWindow, CancelKeepsTheRecorderAndTheDisplay) {
 
 // The PTZ/SAVE page opens the command editor on the live window's command file; the file it leaves
 // current becomes the live window's.
+// The PTZ type and baud rate reach sending while the dialog is still open (the command editor's Operate
+// sends with them).
+TEST_F(SetupWindow, PtzTypeAndBaudRateActWhileTheDialogIsOpen) {
+    int typeSeen = -1;
+    uint32_t rateSeen = 0;
+    pressSetup([&](setup::SetupDialog& dialog) {
+        child<QTabWidget>(dialog, "pages").setCurrentIndex(2);
+        choose(child<QComboBox>(dialog, "ptzType"), 9);
+        choose(child<QComboBox>(dialog, "baudRate"), 5);
+        typeSeen = view().controller().ptz().settings().ptzType;
+        rateSeen = view().controller().ptz().settings().baudRateCode;
+        dialog.reject();
+    });
+    EXPECT_EQ(typeSeen, 9);
+    EXPECT_EQ(rateSeen, 5u);
+    EXPECT_EQ(view().controller().ptz().settings().baudRateCode, 5u);
+}
+
 TEST_F(SetupWindow, PtzPageOpensTheCommandEditorOnTheCurrentFile) {
     const std::string file = m_home->filePath(QStringLiteral("cams.tl")).toStdString();
     {

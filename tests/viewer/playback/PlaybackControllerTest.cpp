@@ -61,11 +61,18 @@ link::RecordingRange rangeOf(const RecorderTime& start, const RecorderTime& end)
 
 class ControllerTest : public ::testing::Test {
 protected:
-    ControllerTest() { controller.setRecordingRange(rangeOf(kStart, kEnd)); }
+    ControllerTest() { setRange(kStart, kEnd); }
 
+    // The recorder's range, as the log-in reply and each range reply carry it.
+    void setRange(const RecorderTime& start, const RecorderTime& end) {
+        range = rangeOf(start, end);
+        controller.setRecordingRange(range);
+    }
+    // Opened, asked for the range 100 ms later and answered.
     void openWindow() {
         controller.open(kSplitSixteen, 0x10016);
         controller.onRangeTimer();
+        controller.setRecordingRange(range);
         link.requests.clear();
     }
     // The picture reply's time as the session passes it on.
@@ -81,6 +88,7 @@ protected:
     static constexpr RecorderTime kEnd{2006, 1, 2, 4, 4, 5};
     FakePlaybackLink link;
     RecordingView view;
+    dvr::link::RecordingRange range;
     RecorderTime clock{2010, 5, 6, 7, 8, 9};
     PlaybackController controller{link, [this] { return clock; }, &view};
 };
@@ -105,7 +113,7 @@ TEST_F(ControllerTest, OpeningStartsAtTheRecordingStartAndAsksForTheRange) {
 TEST_F(ControllerTest, RangeAcceptanceRules) {
     // An unacceptable start becomes the local time; an end year before 1996
     // makes the range invalid and the play buttons send nothing.
-    controller.setRecordingRange(rangeOf({2006, 13, 1, 0, 0, 0}, {1995, 3, 4, 5, 6, 7}));
+    setRange({2006, 13, 1, 0, 0, 0}, {1995, 3, 4, 5, 6, 7});
     EXPECT_EQ(controller.rangeStart(), clock);
     EXPECT_TRUE(controller.endKnown());
     EXPECT_FALSE(controller.rangeValid());
@@ -118,7 +126,7 @@ TEST_F(ControllerTest, RangeAcceptanceRules) {
 
     // Hour 24 is accepted in a range; an unknown end on a newer recorder
     // reads as the local time when the window opens.
-    controller.setRecordingRange(rangeOf({2006, 1, 2, 24, 0, 0}, {0, 0, 0, 0, 0, 0}));
+    setRange({2006, 1, 2, 24, 0, 0}, {0, 0, 0, 0, 0, 0});
     EXPECT_EQ(controller.rangeStart(), (RecorderTime{2006, 1, 2, 24, 0, 0}));
     EXPECT_FALSE(controller.endKnown());
     EXPECT_TRUE(controller.rangeValid());
@@ -205,7 +213,7 @@ TEST_F(ControllerTest, PlayStartsFarFromThePreviousOneClearThePanes) {
 }
 
 TEST_F(ControllerTest, HourStepsFollowTheRealCalendar) {
-    controller.setRecordingRange(rangeOf({1999, 1, 1, 0, 0, 0}, {2030, 1, 1, 0, 0, 0}));
+    setRange({1999, 1, 1, 0, 0, 0}, {2030, 1, 1, 0, 0, 0});
     openWindow();
     struct Case {
         RecorderTime from;
@@ -251,7 +259,7 @@ TEST_F(ControllerTest, HourStepsFollowTheRealCalendar) {
 TEST_F(ControllerTest, PlayStopsAtTheRangeEndOfTheWholeDate) {
     // A recording of more than a year: the same month, day and time a year
     // before the end is not the end.
-    controller.setRecordingRange(rangeOf({2005, 3, 1, 12, 0, 0}, {2006, 6, 1, 12, 0, 0}));
+    setRange({2005, 3, 1, 12, 0, 0}, {2006, 6, 1, 12, 0, 0});
     openWindow();
     controller.onPlayButton(PlayButton::Forward);
     pictureAt({2005, 6, 1, 12, 0, 0});
@@ -364,6 +372,28 @@ TEST_F(ControllerTest, APlayButtonReconnectsAndPlaysOnlyOnceConnected) {
     controller.onPlayButton(PlayButton::Forward);
     EXPECT_FALSE(controller.reconnecting());
     EXPECT_EQ(controller.checkedButton(), PlayButton::Pause);
+}
+
+TEST_F(ControllerTest, AnotherPlayPressWhileReconnectingWaitsForTheConnection) {
+    openWindow();
+    link.isConnected = false;
+    controller.onPlayButton(PlayButton::Forward);
+    ASSERT_TRUE(controller.reconnecting());
+    // The socket is still connecting: no second connect, no failure shown, the idle watch runs on.
+    controller.onPlayButton(PlayButton::FastForward);
+    EXPECT_EQ(link.connects, 1);
+    EXPECT_TRUE(controller.reconnecting());
+    EXPECT_NE(controller.statusText(), "CONNECTION FAIL");
+    EXPECT_TRUE(controller.idleWatchRunning());
+    EXPECT_EQ(controller.checkedButton(), PlayButton::FastForward);
+
+    // The connection comes: play starts once, in the direction pressed last.
+    link.isConnected = true;
+    controller.onConnectionEstablished();
+    EXPECT_EQ(link.requests, (std::vector<RequestKind>{RequestKind::Login, RequestKind::PlaySearch}));
+    EXPECT_EQ(link.modeWord, 0x00030200u);
+    EXPECT_EQ(controller.playState(), kPlayFastForward);
+    EXPECT_EQ(controller.checkedButton(), PlayButton::FastForward);
 }
 
 TEST_F(ControllerTest, BusyWindowIgnoresItsButtons) {

@@ -2,6 +2,8 @@
 // judged by what they hold, what zavtool verify, ffprobe and pdftotext say of them.
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
+#include "viewer/playback/EventList.h"
+
 #include "common/skin/widgets/SkinButton.h"
 #include "tests/viewer/playback/PlaybackWindowTestSupport.h"
 #include "tools/synth/Synth.h"
@@ -146,6 +148,23 @@ TEST_F(PlaybackExportWindowTest, SaveWritesThePictureAreaWithAManifestThatVerifi
     EXPECT_TRUE(window->exporter().saveSnapshot().empty());
 }
 
+// Four panes are "CAM0"; nine and sixteen are named after the first channel shown, one pane after its
+// channel.
+TEST_F(PlaybackExportWindowTest, SnapshotNamesFollowTheLayout) {
+    const auto name = [&] { return fs::path(window->exporter().saveSnapshot()).filename().string(); };
+    EXPECT_EQ(name().rfind("CAM0_", 0), 0u);
+    window->press(command::kModePlus);  // nine panes
+    EXPECT_EQ(name().rfind("CAM1_", 0), 0u);
+    window->press(command::kChannelFirst + 9);  // channels 8 to 16
+    ASSERT_EQ(controller.layout().firstChannel(), 7);
+    EXPECT_EQ(name().rfind("CAM8_", 0), 0u);
+    window->press(command::kModePlus);  // sixteen
+    EXPECT_EQ(name().rfind("CAM1_", 0), 0u);
+    window->press(command::kModeOne);
+    window->press(command::kChannelFirst + 4);
+    EXPECT_EQ(name().rfind("CAM5_", 0), 0u);
+}
+
 TEST_F(PlaybackExportWindowTest, UnwritableSaveFolderGivesAMessageAndNoFile) {
     const fs::path blocker = fs::path(scratch.path().toStdString()) / "file";
     {
@@ -184,7 +203,13 @@ TEST_F(PlaybackExportWindowTest, PrintHoldsTheTitleAndTimesAndCancelPrintsNothin
     EXPECT_NE(text.find("2006-01-02 03-04-05"), std::string::npos) << text;  // range start
     EXPECT_NE(text.find("2006-01-02 04-04-05"), std::string::npos) << text;  // range end
     EXPECT_NE(text.find("2026-12-08 09-10-11"), std::string::npos) << text;  // time of printing
-    EXPECT_NE(text.find(" PIXEL"), std::string::npos) << text;
+    // The picture area's own size on both size lines, its top row left out of the picture only.
+    const QSize area = window->pictureArea().size();
+    const std::string size = std::to_string(area.width()) + " * " + std::to_string(area.height()) + " PIXEL";
+    EXPECT_NE(text.find(size), std::string::npos) << text;
+    char padded[40];
+    std::snprintf(padded, sizeof padded, "%03d * %03d PIXEL", area.width(), area.height());
+    EXPECT_NE(text.find(padded), std::string::npos) << text;
     EXPECT_EQ(messages.size(), 0);
     std::string info;
     run("pdfinfo " + quoted(pdf.toStdString()), &info);
@@ -250,6 +275,34 @@ TEST_F(PlaybackExportWindowTest, RecordingGivesAnMjpegFileAtTenFramesASecondThat
     const QJsonArray frames =
         QJsonDocument::fromJson(manifest.readAll()).object().value(QLatin1String("frames")).toArray();
     EXPECT_EQ(frames.size(), 10);  // a repeated frame has its own entry
+}
+
+// Exit while playing and the jump to an event pause as PAUSE does, and so stop the recording.
+TEST_F(PlaybackExportWindowTest, EveryPauseStopsTheRecording) {
+    const std::string base = setup.saveFolder;
+    const auto record = [&](const std::string& folder) {
+        setup.saveFolder = base + "/" + folder;
+        window->setExportSetup(setup);
+        window->press(command::kSaveAvi);
+        return window->exporter().recording();
+    };
+    window->press(command::kPlayFirst + int(PlayButton::Forward));
+    ASSERT_TRUE(controller.playing());
+    ASSERT_TRUE(record("exit"));
+    window->press(command::kExit);
+    EXPECT_TRUE(controller.isOpen());
+    EXPECT_FALSE(window->exporter().recording());
+    EXPECT_FALSE(window->button(command::kSaveAvi)->checked());
+
+    // Paused, recording, then an event is picked.
+    ASSERT_TRUE(record("event"));
+    controller.jumpTo(packEventTime({2006, 1, 2, 3, 30, 0}));
+    window->refresh();
+    EXPECT_TRUE(controller.playing());
+    EXPECT_FALSE(window->exporter().recording());
+    EXPECT_FALSE(window->button(command::kSaveAvi)->checked());
+    EXPECT_EQ(filesEndingIn(base + "/exit", ".avi").size(), 1u);
+    EXPECT_EQ(filesEndingIn(base + "/event", ".avi").size(), 1u);
 }
 
 TEST_F(PlaybackExportWindowTest, RecordingThatCannotCreateItsFileReportsAndStaysUp) {

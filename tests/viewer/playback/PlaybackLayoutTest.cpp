@@ -242,5 +242,21 @@ TEST(PlaybackLayout, DrawingFollowsTheLayout) {
     EXPECT_EQ(layout.pictureStored(2, kPair).count, 0);
 }
 
+// Opened before any live picture (no layout code), the window takes the code from its playback pictures:
+// the pictures are cut and stretched and the channel buttons work.
+TEST(PlaybackLayout, TheLayoutCodeComesFromPlaybackPicturesAsWell) {
+    PlaybackLayout layout;
+    layout.open(kSplitFour, 0);
+    EXPECT_FALSE(layout.onChannelButton(13, false));
+    settle(layout, header(kFull, 0x20016));
+    EXPECT_EQ(layout.layoutCode(), 0x20016u);
+    layout.pictureStored(1, kFull);
+    const PaneDrawList draws = layout.repaintAll();
+    ASSERT_EQ(draws.count, 1);
+    EXPECT_TRUE(draws.draws[0].hasSource);
+    EXPECT_TRUE(layout.onChannelButton(13, false));
+    EXPECT_EQ(visibleChannels(layout), range(12, 15));
+}
+
 }  // namespace
 }  // namespace dvr::playback

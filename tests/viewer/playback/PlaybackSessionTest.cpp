@@ -71,6 +71,7 @@ TEST_F(PlaybackSessionTest, OnePictureRequestOutstandingAndChangesQueued) {
     deliver(reply(command::RecordingRangeReply, params({0, 0, packDateWord(kStart), packTimeWord(kStart),
                                                         packDateWord(kEnd), packTimeWord(kEnd)})));
     EXPECT_EQ(transport.sentCommands().back(), command::StopPlayback);
+    deliver(reply(command::StopPlaybackReply, params({1})));
 
     controller.onPlayButton(PlayButton::Forward);
     ASSERT_EQ(transport.sentCommands().back(), command::PlaySearch);
@@ -108,6 +109,88 @@ TEST_F(PlaybackSessionTest, OnePictureRequestOutstandingAndChangesQueued) {
     EXPECT_FALSE(controller.playing());
     deliver(reply(command::StopPlaybackReply, params({1})));
     EXPECT_EQ(controller.statusText(), "STOP PLAY IMAGE");
+}
+
+// The replies of a stopped picture chain come before the stop's own reply: a play pressed before that
+// reply must outlive it, and the stopped chain's last picture must not start a second chain.
+TEST_F(PlaybackSessionTest, APlayPressedBeforeTheStopReplySurvivesIt) {
+    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    session.onConnectResult(0);
+    deliver(reply(command::LoginReply, params({1, 16, packDateWord(kStart), packTimeWord(kStart),
+                                               packDateWord(kEnd), packTimeWord(kEnd)})));
+    controller.open(openingSplitCode(0x10016), 0x10016);
+    controller.onRangeTimer();
+    deliver(reply(command::RecordingRangeReply, params({0, 0, packDateWord(kStart), packTimeWord(kStart),
+                                                        packDateWord(kEnd), packTimeWord(kEnd)})));
+    ASSERT_EQ(transport.sentCommands().back(), command::StopPlayback);
+
+    // The range reply's stop is still unanswered when FPLAY goes out.
+    controller.onPlayButton(PlayButton::Forward);
+    ASSERT_EQ(transport.sentCommands().back(), command::PlaySearch);
+    deliver(reply(command::StopPlaybackReply, params({1})));
+    EXPECT_TRUE(controller.playing());
+    EXPECT_EQ(controller.checkedButton(), PlayButton::Forward);
+    EXPECT_EQ(controller.statusText(), "SEARCHING                      ");
+    deliver(reply(command::PlaySearchReply, params({1})));
+    deliver(pictureAt({2006, 1, 2, 3, 4, 6}));
+    EXPECT_EQ(count(command::NextPlaybackPicture), 2u);
+    EXPECT_TRUE(controller.playing());
+
+    // PAUSE with a picture in flight, then FFPLAY before the stop reply: the picture in flight and the
+    // stop reply belong to the stopped chain; the new search then runs one chain.
+    controller.onPlayButton(PlayButton::Pause);
+    ASSERT_EQ(transport.sentCommands().back(), command::StopPlayback);
+    controller.onPlayButton(PlayButton::FastForward);
+    ASSERT_EQ(transport.sentCommands().back(), command::PlaySearch);
+    const size_t sentBefore = transport.sent.size();
+    deliver(pictureAt({2006, 1, 2, 3, 4, 7}));
+    deliver(reply(command::StopPlaybackReply, params({1})));
+    EXPECT_EQ(transport.sent.size(), sentBefore);
+    EXPECT_TRUE(controller.playing());
+    EXPECT_EQ(controller.playState(), kPlayFastForward);
+    deliver(reply(command::PlaySearchReply, params({1})));
+    EXPECT_EQ(transport.sentCommands().back(), command::NextPlaybackPicture);
+    EXPECT_EQ(transport.sent.size(), sentBefore + 1);
+    deliver(pictureAt({2006, 1, 2, 3, 4, 11}));
+    EXPECT_EQ(transport.sent.size(), sentBefore + 2);
+
+    // A plain PAUSE still ends in the stop's status.
+    controller.onPlayButton(PlayButton::Pause);
+    deliver(pictureAt({2006, 1, 2, 3, 4, 15}));
+    deliver(reply(command::StopPlaybackReply, params({1})));
+    EXPECT_FALSE(controller.playing());
+    EXPECT_EQ(controller.statusText(), "STOP PLAY IMAGE");
+    EXPECT_EQ(transport.sentCommands().back(), command::StopPlayback);
+}
+
+// A play button pressed before the window asked for the range waits for the range reply, which sends
+// the one play request.
+TEST_F(PlaybackSessionTest, APlayPressedBeforeTheRangeRequestStartsOneChain) {
+    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    session.onConnectResult(0);
+    deliver(reply(command::LoginReply, params({1, 16, packDateWord(kStart), packTimeWord(kStart),
+                                               packDateWord(kEnd), packTimeWord(kEnd)})));
+    deliver(reply(command::RecordingRangeReply, params({0, 0, packDateWord(kStart), packTimeWord(kStart),
+                                                        packDateWord(kEnd), packTimeWord(kEnd)})));
+    controller.open(openingSplitCode(0x10016), 0x10016);
+    transport.sent.clear();
+    for (const PlayButton button : {PlayButton::FastForward, PlayButton::Reverse}) {
+        SCOPED_TRACE(int(button));
+        controller.onPlayButton(button);
+        EXPECT_TRUE(controller.playing());
+        EXPECT_EQ(count(command::PlaySearch), 0u);
+    }
+    controller.onRangeTimer();
+    EXPECT_EQ(transport.sentCommands().back(), command::RecordingRange);
+    deliver(reply(command::RecordingRangeReply, params({0, 0, packDateWord(kStart), packTimeWord(kStart),
+                                                        packDateWord(kEnd), packTimeWord(kEnd)})));
+    ASSERT_EQ(count(command::PlaySearch), 1u);
+    EXPECT_EQ(count(command::StopPlayback), 0u);
+    EXPECT_EQ(transport.sentParams(transport.sent.size() - 1).p[3], 0x01010200u);
+    deliver(reply(command::PlaySearchReply, params({1})));
+    deliver(pictureAt({2006, 1, 2, 3, 4, 8}));
+    EXPECT_EQ(count(command::NextPlaybackPicture), 2u);
+    EXPECT_EQ(count(command::PlaySearch), 1u);
 }
 
 // A play button that finds the connection gone reconnects; the session logs in, asks for the range and

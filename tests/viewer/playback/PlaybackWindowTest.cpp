@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPaintEvent>
 #include <QTest>
 
 #include <vector>
@@ -73,6 +74,34 @@ TEST_F(PlaybackWindowTest, EveryPaneKeepsItsOwnChannelAfterAChangeOfKind) {
     screen = window->grab().toImage();
     for (int c = 0; c < 4; ++c)
         EXPECT_EQ(shownChannel(screen, c), c) << "after the full picture, pane " << c;
+}
+
+// Records the region of every paint the window gets.
+class PaintRegions : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    QRegion painted;
+};
+
+// The single pane shrinks to the centred half when quad pictures replace full ones: the whole picture
+// area is repainted, so nothing of the larger picture stays around the smaller pane.
+TEST_F(PlaybackWindowTest, AChangeOfPictureFormatRepaintsThePictureArea) {
+    window->press(command::kModeOne);
+    deliver(frame::PictureKind::Single, 0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QCoreApplication::processEvents();
+    PaintRegions paints;
+    window->installEventFilter(&paints);
+    deliver(frame::PictureKind::Quad, 0);
+    QCoreApplication::processEvents();
+    window->removeEventFilter(&paints);
+    EXPECT_NE(window->paneRect(0).size(), window->pictureArea().size() - QSize(2, 2));
+    // Every pixel of the picture area was painted again.
+    EXPECT_TRUE((QRegion(window->pictureArea()) - paints.painted).isEmpty());
 }
 
 }  // namespace

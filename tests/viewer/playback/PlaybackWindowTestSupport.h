@@ -67,9 +67,12 @@ protected:
         controller.setView(window.get());
         const link::RecorderTime start{2006, 1, 2, 3, 4, 5};
         const link::RecorderTime end{2006, 1, 2, 4, 4, 5};
-        controller.setRecordingRange({link::packDateWord(start), link::packTimeWord(start),
-                                      link::packDateWord(end), link::packTimeWord(end)});
+        const link::RecordingRange range{link::packDateWord(start), link::packTimeWord(start),
+                                         link::packDateWord(end), link::packTimeWord(end)};
+        controller.setRecordingRange(range);
         controller.open(kSplitFour, 0x20016);
+        controller.onRangeTimer();  // the window asked for the range, as 100 ms after opening
+        controller.setRecordingRange(range);
     }
 
     void TearDown() override { window.reset(); }

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -30,10 +31,12 @@ public:
         ++opens;
         return openAnswer;
     }
-    std::optional<std::string> chooseSave(QWidget*, const std::string&) override {
+    std::optional<std::string> chooseSave(QWidget*, const std::string& currentPath) override {
         ++saves;
+        saveStart = currentPath;
         return saveAnswer;
     }
+    std::string saveStart;
     std::optional<std::string> openAnswer, saveAnswer;
     int opens = 0, saves = 0;
 };
@@ -201,6 +204,24 @@ TEST_F(UserPtzCommandDialogTest, AnUnreadableFileAtOpeningIsReportedOnceTheDialo
     QCoreApplication::processEvents();
     EXPECT_EQ(m_sink.messages, std::vector<std::string>{"Can not Read File : " + path("nowhere.tl")});
     EXPECT_EQ(dialog.commandList()->count(), 0);
+}
+
+// A command file in a folder this user may not write (the installed share folder) is saved as a
+// per-user copy: the save dialog starts there, in a PTZ folder made for it.
+TEST_F(UserPtzCommandDialogTest, SaveOfAFileInAReadOnlyFolderGoesToThePerUserCopy) {
+    const std::string shipped = path("start.tl");
+    const std::string userFolder = path("user");
+    {
+        UserPtzCommandDialog dialog(shipped, m_files, m_sink);
+        dialog.setUserFolder(userFolder, [](const std::string&) { return false; });
+        dialog.runCommand(EditorCommand::SaveFile);
+        EXPECT_EQ(m_files.saveStart, userFolder + "/PTZ/start.tl");
+        EXPECT_TRUE(QFileInfo(QString::fromStdString(userFolder + "/PTZ")).isDir());
+    }
+    UserPtzCommandDialog dialog(shipped, m_files, m_sink);
+    dialog.setUserFolder(userFolder, [](const std::string&) { return true; });
+    dialog.runCommand(EditorCommand::SaveFile);
+    EXPECT_EQ(m_files.saveStart, shipped);
 }
 
 }  // namespace

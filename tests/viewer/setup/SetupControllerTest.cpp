@@ -51,6 +51,7 @@ TEST_F(SetupControllerTest, ScanRateShowsStoredSpeedsAboveThreeOneLowerAnd64XSto
     setup.showPage(SetupPage::PtzSave);
     EXPECT_EQ(SetupController::scanRateItems()[static_cast<std::size_t>(setup.ptzSave().scanRateItem)],
               "16X");
+    EXPECT_EQ(m_store.settings().fastPlaySpeedCode, 3) << "lowered as soon as the page shows";
     ASSERT_FALSE(setup.confirm());
     EXPECT_EQ(m_store.settings().fastPlaySpeedCode, 3);
 
@@ -90,7 +91,8 @@ TEST_F(SetupControllerTest, RefusedOkShowsTheMessageAndStoresNothing) {
     EXPECT_TRUE(badPort.confirm());
     EXPECT_EQ(m_store.settings().addressLabel, before.addressLabel);
     EXPECT_EQ(m_store.settings().fullScreen, before.fullScreen);
-    EXPECT_EQ(m_store.settings().fastPlaySpeedCode, before.fastPlaySpeedCode);
+    ASSERT_EQ(before.fastPlaySpeedCode, 4);
+    EXPECT_EQ(m_store.settings().fastPlaySpeedCode, 3) << "lowered by the shown page; item 0 not stored";
     EXPECT_EQ(m_store.options().division1, optionsBefore.division1);
     EXPECT_FALSE(fs::exists(m_root / "program/ini/opt.ini"));
 
@@ -126,6 +128,47 @@ TEST_F(SetupControllerTest, OkStoresTheFieldsAndNetworkSpeedsAndReportsWhatChang
     EXPECT_EQ(options.readInt("NETWORK_SPEED", "DIVISION16", 0), 10);
 }
 
+// OK closes the dialog even when opt.ini cannot be written, but says the speeds were not stored, and
+// the previous ones stay in use (they are what opt.ini still holds).
+TEST_F(SetupControllerTest, NetworkSpeedsThatCannotBeWrittenAreReportedAsNotStored) {
+    fs::create_directories(m_root / "program/ini/opt.ini");  // a folder where the file should be
+    const ViewerOptions before = m_store.options();
+    SetupController setup = controller();
+    setup.showPage(SetupPage::NetworkSpeed);
+    setup.ipPort().address = "10.0.0.2";
+    setup.networkSpeeds() = {1, 3, 5, 10};
+    const auto message = setup.confirm();
+    EXPECT_TRUE(setup.confirmed());
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->text.rfind("The network speeds were not stored", 0), 0u) << message->text;
+    EXPECT_NE(message->text.find("opt.ini"), std::string::npos) << message->text;
+    EXPECT_EQ(m_store.options().division16, before.division16);
+    EXPECT_FALSE(setup.changes().networkSpeedChanged);
+    EXPECT_EQ(m_store.settings().recorderAddress, "10.0.0.2") << "the rest of OK stands";
+}
+
+// A new lookup forgets the last result: OK in DDNS mode is refused while it runs, after it was
+// cancelled, and until one succeeds.
+TEST_F(SetupControllerTest, ANewLookupForgetsTheLastAddress) {
+    SetupController setup = controller();
+    setup.setManualMode(false);
+    setup.showPage(SetupPage::Ddns);
+    ASSERT_FALSE(setup.takeLookupAnswer(DdnsLookup::judgeAnswer("127.0.0.2:8000")));
+    setup.lookupStarted();
+    EXPECT_TRUE(setup.ddns().result.address.empty());
+    const auto whileRunning = setup.confirm();
+    ASSERT_TRUE(whileRunning);
+    EXPECT_EQ(whileRunning->text, "Please Input correct Member ID or Name.");
+    setup.lookupCancelled();
+    EXPECT_TRUE(setup.confirm());
+    EXPECT_FALSE(setup.confirmed());
+    EXPECT_EQ(m_store.settings().recorderAddress, "10.0.0.1");
+    setup.lookupStarted();
+    ASSERT_FALSE(setup.takeLookupAnswer(DdnsLookup::judgeAnswer("127.0.0.3:8001")));
+    EXPECT_FALSE(setup.confirm());
+    EXPECT_EQ(m_store.settings().recorderAddress, "127.0.0.3");
+}
+
 TEST_F(SetupControllerTest, StoredPasswordLongerThanTheFieldIsKeptUntilTheUserTypesANewOne) {
     m_store.settings().password = "0123456789abc";
     SetupController setup = controller();
@@ -142,12 +185,15 @@ TEST_F(SetupControllerTest, StoredPasswordLongerThanTheFieldIsKeptUntilTheUserTy
 
 TEST_F(SetupControllerTest, PtzTypeAndBaudRateTakeEffectAtOnceEvenWhenCancelled) {
     std::vector<int> chosen;
-    SetupController setup(m_store, m_language, skin::ProgramFiles(program(), user()),
-                          [&](int type) { chosen.push_back(type); });
+    std::vector<int> rates;
+    SetupController setup(
+        m_store, m_language, skin::ProgramFiles(program(), user()), [&](int type) { chosen.push_back(type); },
+        [&](int rate) { rates.push_back(rate); });
     setup.showPage(SetupPage::PtzSave);
     setup.choosePtzType(7);
     setup.choosePtzBaudRate(3);
     EXPECT_EQ(chosen, std::vector<int>{7});
+    EXPECT_EQ(rates, std::vector<int>{3});
     EXPECT_EQ(m_store.settings().ptzProtocolIndex, 7);
     EXPECT_EQ(m_store.settings().ptzBaudRateIndex, 3);
     ASSERT_FALSE(setup.confirm());

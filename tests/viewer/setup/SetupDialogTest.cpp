@@ -130,7 +130,7 @@ TEST_F(SetupDialogTest, OkWithAddress0000StaysOpenWithTheMessageAndCancelKeepsTh
     click(dialog.get(), "cancel");
     EXPECT_FALSE(dialog->result().accepted);
     EXPECT_EQ(m_store->settings().fullScreen, 0);
-    EXPECT_EQ(m_store->settings().fastPlaySpeedCode, 4);
+    EXPECT_EQ(m_store->settings().fastPlaySpeedCode, 3) << "lowered when the page showed";
     EXPECT_EQ(m_store->settings().recorderAddress, "127.0.0.1");
 }
 
@@ -199,6 +199,35 @@ TEST_F(SetupDialogTest, RunningLookupCanBeCancelledAndShowsNothing) {
     EXPECT_EQ(connectButton->text(), QStringLiteral("CONNECT"));
     QCoreApplication::processEvents();  // delivers the cancelled outcome, which must stay silent
     EXPECT_TRUE(m_notifier.messages().empty());
+    click(dialog.get(), "cancel");
+}
+
+// A new lookup forgets the last one's address: OK is refused while it runs and after it was cancelled,
+// and never takes the earlier address.
+TEST_F(SetupDialogTest, OkNeverTakesTheAddressOfAnEarlierLookup) {
+    LoopbackHttpServer server([](const QByteArray& path) {
+        return path == "/ip" ? LoopbackHttpServer::response("200 OK", "127.0.0.2:8000") : QByteArray();
+    });
+    auto dialog = open();
+    child<QRadioButton>(dialog.get(), "ddnsMode")->click();
+    child<QTabWidget>(dialog.get(), "pages")->setCurrentIndex(1);
+    type(dialog.get(), "ddnsTemplate", server.url("/ip").c_str());
+    click(dialog.get(), "connect");
+    ASSERT_TRUE(waitUntil([&] { return !child<QLineEdit>(dialog.get(), "ddnsAddress")->text().isEmpty(); }));
+
+    type(dialog.get(), "ddnsTemplate", server.url("/silent").c_str());
+    click(dialog.get(), "connect");
+    ASSERT_TRUE(waitUntil([&] { return server.requests().size() == 2; }));
+    click(dialog.get(), "ok");  // while the lookup runs
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_EQ(m_notifier.messages().size(), 1u);
+    EXPECT_EQ(m_notifier.messages()[0].text, "Please Input correct Member ID or Name.");
+    click(dialog.get(), "connect");  // cancels it
+    QCoreApplication::processEvents();
+    click(dialog.get(), "ok");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(m_notifier.messages().size(), 2u);
+    EXPECT_EQ(m_store->settings().recorderAddress, "127.0.0.1");
     click(dialog.get(), "cancel");
 }
 

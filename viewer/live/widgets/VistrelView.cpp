@@ -21,6 +21,7 @@
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/playback/widgets/PlaybackFrame.h"
+#include "viewer/ptz/PtzFiles.h"
 #include "viewer/ptz/widgets/UserPtzCommandDialog.h"
 #include "viewer/setup/widgets/SetupDialog.h"
 
@@ -585,6 +586,7 @@ void VistrelView::openSetup() {
     setup::SetupServices services;
     services.notifier = &m_notifier;
     services.ptzTypeChosen = [this](int ptzType) { m_controller->setPtzType(ptzType); };
+    services.ptzBaudRateChosen = [this](int rate) { m_controller->setPtzBaudRate(uint32_t(rate)); };
     services.editPtzCommands = [this](QWidget* parent) { editPtzCommands(parent); };
     // Inside the full-screen scaler a child dialog would be drawn into the scene: it gets its own window.
     QWidget* parent = graphicsProxyWidget() != nullptr ? nullptr : this;
@@ -599,6 +601,7 @@ void VistrelView::editPtzCommands(QWidget* parent) {
     LiveController& live = *m_controller;
     ptz::UserPtzCommandDialog dialog(live.ptzCommandFilePath(), files, messages, &live.language(), parent);
     dialog.setOperateHandler([&live](const ptz::PtzCommand& command) { live.operatePtz(command); });
+    dialog.setUserFolder(ptz::defaultUserDataFolder());
     dialog.exec();
     live.setPtzCommandFilePath(dialog.filePath());
 }

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -67,6 +68,12 @@ EventListDialog::EventListDialog(std::string eventFile, const skin::LanguageFile
     layout->addWidget(m_table);
     layout->addLayout(buttons);
     resize(460, 320);
+    // The keyboard starts in the list (Home, the arrows and Return choose and play an event); Tab
+    // goes on to OK and then to the filters.
+    setTabOrder(m_table, m_ok);
+    setTabOrder(m_ok, m_channelFilter);
+    setTabOrder(m_channelFilter, m_typeFilter);
+    m_table->setFocus();
 
     connect(m_channelFilter, &QComboBox::currentIndexChanged, this, [this] {
         m_list.setChannelFilter(m_channelFilter->currentData().toInt());
@@ -124,8 +131,24 @@ void EventListDialog::showRows() {
             m_table->setItem(int(i), column, item);
         }
     }
+    // The first row is current and selected, so Return plays it at once.
     if (!rows.empty())
-        m_table->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
+        m_table->setCurrentCell(0, 0);
+}
+
+void EventListDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_table->setFocus(Qt::OtherFocusReason);
+}
+
+void EventListDialog::keyPressEvent(QKeyEvent* event) {
+    // Return and Enter that the list did not take (on a filter, on OK) close nothing: only a click on
+    // OK deletes the event file, and only a row plays.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void EventListDialog::fitColumns() {

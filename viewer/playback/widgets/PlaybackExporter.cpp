@@ -202,7 +202,9 @@ std::string PlaybackExporter::saveSnapshot() {
         return {};
     }
     const uint64_t tick = m_setup.tickMs ? m_setup.tickMs() : uint64_t(steadyMs());
-    const int selected = layout.columns() <= 1 ? layout.selectedChannel() : 255;
+    // Several panes name the file after the selected channel as well: 255 ("CAM0") in four panes, the
+    // first channel shown in nine and sixteen.
+    const int selected = layout.selectedChannel();
     const std::string path = exporting::viewerSnapshotName(folder, selected, exportTime(time), tick);
     if (const exporting::Status written = exporting::writeStillJpeg(path, toStill(picture)); !written.ok()) {
         reportFailure(path, written.reason());
@@ -257,8 +259,9 @@ void PlaybackExporter::printPicture() {
     facts.rangeEnd = m_controller.rangeEnd();
     facts.requestTime = m_controller.requestTime();
     facts.printTime = m_setup.localTime ? m_setup.localTime() : systemLocalTime();
-    facts.width = picture.width();
-    facts.height = picture.height();
+    // The size lines name the picture area, not the capture without its top row.
+    facts.width = m_area.width();
+    facts.height = m_area.height();
     const PlaybackPrintPage page = playbackPrintPage(m, facts);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRect(page.pictureX, page.pictureY, page.pictureWidth, page.pictureHeight), picture);

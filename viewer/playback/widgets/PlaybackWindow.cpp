@@ -194,8 +194,6 @@ void PlaybackWindow::onCommand(int commandId) {
     if (commandId >= command::kChannelFirst && commandId < command::kChannelFirst + kPaneCount) {
         repaintArea = layout.onChannelButton(commandId - command::kChannelFirst, busy);
     } else if (commandId >= command::kPlayFirst && commandId < command::kPlayFirst + 5) {
-        if (commandId - command::kPlayFirst == int(PlayButton::Pause))
-            m_exporter->onPause();
         m_controller.onPlayButton(static_cast<PlayButton>(commandId - command::kPlayFirst));
     } else {
         switch (commandId) {
@@ -469,6 +467,11 @@ void PlaybackWindow::showMessage(const link::MessageText& message) {
     Q_EMIT messageRequested(
         QString::fromStdString(m_language.text(message.section, message.key, message.defaultText)),
         QString::fromStdString(std::string(message.caption)));
+}
+
+void PlaybackWindow::pausing() {
+    if (m_exporter->recording())
+        m_exporter->onPause();
 }
 
 void PlaybackWindow::windowClosed() {

@@ -108,6 +108,8 @@ public:
     void panesCleared() override;
     void showMessage(const link::MessageText& message) override;
     void windowClosed() override;
+    void pausing() override;
+    void pictureAreaChanged() override { update(m_area); }
 
 Q_SIGNALS:
     // The window closed; the live view takes over again.

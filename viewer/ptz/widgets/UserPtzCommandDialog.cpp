@@ -1,5 +1,7 @@
 #include "viewer/ptz/widgets/UserPtzCommandDialog.h"
 
+#include "viewer/ptz/PtzFiles.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -226,7 +228,8 @@ void UserPtzCommandDialog::runCommand(EditorCommand command) {
         case EditorCommand::SaveFile:
             if (const EditorMessage refused = m_editor.saveCheck()) {
                 tell(refused);
-            } else if (const auto path = m_files.chooseSave(this, filePath())) {
+            } else if (const auto path =
+                           m_files.chooseSave(this, ptzSaveStartPath(filePath(), m_userFolder, m_writable))) {
                 tell(m_editor.saveFile(*path));
             }
             break;

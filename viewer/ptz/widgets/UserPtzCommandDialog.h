@@ -77,6 +77,12 @@ public:
     ~UserPtzCommandDialog() override;
 
     void setOperateHandler(std::function<void(const PtzCommand&)> handler) { m_operate = std::move(handler); }
+    // The per-user data folder: a current file this user may not write (the installed share folder) is
+    // saved as a copy in its PTZ folder. `writable` answers for a path (default: the file system's).
+    void setUserFolder(std::string folder, std::function<bool(const std::string&)> writable = {}) {
+        m_userFolder = std::move(folder);
+        m_writable = std::move(writable);
+    }
     // The current PTZ command file path: the one the dialog opened with, or the file last loaded or saved.
     std::string filePath() const { return m_editor.filePath().empty() ? m_openedPath : m_editor.filePath(); }
 
@@ -105,6 +111,8 @@ private:
     PtzMessageSink& m_messages;
     const skin::LanguageFile* m_language;
     std::function<void(const PtzCommand&)> m_operate;
+    std::string m_userFolder;
+    std::function<bool(const std::string&)> m_writable;
     bool m_refreshing = false;
 
     QListWidget* m_list = nullptr;

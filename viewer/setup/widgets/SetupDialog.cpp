@@ -100,7 +100,7 @@ SetupDialog::SetupDialog(config::SettingsStore& store, const std::string& progra
                          skin::ProgramFiles folder, SetupServices services, QWidget* parent)
     : QDialog(parent),
       m_language(std::make_unique<skin::LanguageFile>(programFolder)),
-      m_controller(store, *m_language, std::move(folder), services.ptzTypeChosen),
+      m_controller(store, *m_language, std::move(folder), services.ptzTypeChosen, services.ptzBaudRateChosen),
       m_services(std::move(services)) {
     if (!m_services.notifier) {
         m_ownNotifier = std::make_unique<MessageBoxNotifier>(this);
@@ -459,9 +459,12 @@ void SetupDialog::applyMode() {
 void SetupDialog::lookup() {
     if (m_lookup->running()) {
         m_lookup->cancel();
+        m_controller.lookupCancelled();
         m_connect->setText(text(kDdns, "CONNECT"));
         return;
     }
+    // The shown address and the stored result go together: OK takes no earlier lookup's address.
+    m_controller.lookupStarted();
     m_ddnsAddress->clear();
     m_connect->setText(text(kMain, "Cancel"));
     m_lookup->start(m_controller.lookupUrl());

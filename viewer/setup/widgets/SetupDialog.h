@@ -42,9 +42,10 @@ class DialogSetupNotifier;
 
 // What the dialog needs from its caller besides the settings.
 struct SetupServices {
-    skin::SkinNotifier* notifier = nullptr;  // message boxes; null: real message boxes
-    FolderChooser* folderChooser = nullptr;  // null: the system's folder browser
-    std::function<void(int)> ptzTypeChosen;  // switches the PTZ protocol for sending at once
+    skin::SkinNotifier* notifier = nullptr;      // message boxes; null: real message boxes
+    FolderChooser* folderChooser = nullptr;      // null: the system's folder browser
+    std::function<void(int)> ptzTypeChosen;      // switches the PTZ protocol for sending at once
+    std::function<void(int)> ptzBaudRateChosen;  // switches the PTZ baud-rate code for sending at once
     // Opens the "User PTZ Command" editor over the dialog; null: the PTZ/SAVE page has no button for it.
     std::function<void(QWidget*)> editPtzCommands;
     int lookupTimeoutMs = 10000;

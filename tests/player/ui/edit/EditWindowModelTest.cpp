@@ -75,6 +75,15 @@ TEST(EditWindowModel, FiltersUndoAndRedoOverSixteenSteps) {
     EXPECT_EQ(model.image(), original);
 }
 
+TEST(EditWindowModel, PrintShowsItsCommandTextAndLeavesThePicture) {
+    EditWindowModel model(picture(8, 6, 100));
+    const exporting::StillImage original = model.image();
+    model.command(edit::kPrint);
+    EXPECT_EQ(model.commandText(), editCommandText(edit::kPrint));
+    EXPECT_EQ(model.image(), original);
+    EXPECT_FALSE(model.canUndo());
+}
+
 TEST(EditWindowModel, TextsBesideThePicture) {
     EditWindowModel model(picture(720, 480, 0));
     EXPECT_EQ(model.dateText(), "DATE : 2024 / 03 / 07");

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "player/ui/engine/PlaySettings.h"
 #include "tests/player/media/MediaTestSupport.h"
@@ -271,6 +272,36 @@ TEST_F(EngineFixture, ALongWaitIsNotSleptWithDelayIndexOne) {
     const int64_t slept = sleptInLastOfGroups(PlayMode::FastBackward, 3);
     const int64_t delayWaitMs = std::lround(std::ceil(2 * 4 / 60.0 * 1000));
     EXPECT_EQ(slept - delayWaitMs, 1250 / 4);
+}
+
+// Without grouping (group byte 0) every record is a group of its own, and a group byte of 1 counts as 2:
+// paced forward play goes on record by record, each group taking the same time, never falling behind
+// into ever larger jumps.
+TEST_F(EngineFixture, PacedForwardPlayWithoutGroupingKeepsItsPace) {
+    for (const uint32_t groupByte : {0u, 1u}) {
+        SCOPED_TRACE(groupByte);
+        header.groupWord = groupByte;
+        const int group = groupByte == 0 ? 1 : 2;
+        shared.delayIndex.store(2);
+        shared.setMode(PlayMode::Forward);
+        engine.resync();
+        deliver();
+        std::vector<int64_t> groupMs;
+        for (int g = 0; g < 12; ++g) {
+            const int64_t before = clock.nowNs();
+            for (int r = 0; r < group; ++r) {
+                clock.advanceNs(2'000'000);  // the work on a record
+                ASSERT_EQ(deliver(), after()) << "group " << g << ", record " << r;
+            }
+            groupMs.push_back((clock.nowNs() - before) / 1'000'000);
+        }
+        // Delay value 2 at 60 fields a second: each group waits at least its delay of 2 x group / 60 s,
+        // and every group as long as the others.
+        // (The first two groups settle the clock after the restart of play.)
+        EXPECT_GE(groupMs[2], std::lround(2 * 1000.0 * group / 60));
+        for (size_t g = 2; g < groupMs.size(); ++g)
+            EXPECT_NEAR(double(groupMs[g]), double(groupMs[2]), 2.0) << g;
+    }
 }
 
 TEST_F(EngineFixture, DelayWaitIsDelayValueTimesGroupOverFieldRate) {

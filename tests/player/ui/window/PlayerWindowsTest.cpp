@@ -209,6 +209,38 @@ TEST_F(PlayerWindowsTest, EditFiltersUndoSaveAndClose) {
     EXPECT_TRUE(view->isVisible());
 }
 
+// Closed by the window manager (its close button, Alt+F4), the edit window acts as CLOSE: the player
+// comes back.
+TEST_F(PlayerWindowsTest, ClosingTheEditWindowFromTheWindowManagerBringsThePlayerBack) {
+    const std::string file = generate("close.zav", fourChannels());
+    auto view = openedAtChannel(file);
+    view->pressControl(control::kEdit);
+    EditWindow* edit = view->editWindow();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_FALSE(view->isVisible());
+    edit->close();
+    ASSERT_TRUE(waitFor([&] { return view->editWindow() == nullptr; }, 5000));
+    EXPECT_TRUE(view->isVisible());
+}
+
+// The backup window takes its size from POS_BACKUP_WIN, whatever the size of its background.
+TEST_F(PlayerWindowsTest, BackupWindowTakesItsSizeFromItsPlace) {
+    std::string ini = kResIni;
+    const std::string shipped = "POS_BACKUP_WIN=<748><872><244><192>";
+    ini.replace(ini.find(shipped), shipped.size(), "POS_BACKUP_WIN=<748><872><300><210>");
+    std::ofstream(m_home / "res.ini", std::ios::trunc) << ini;
+    const std::string file = generate("place.zav", fourChannels());
+    auto view = makeView();
+    ASSERT_TRUE(view->openFile(QString::fromStdString(file)));
+    ASSERT_TRUE(waitFor([&] { return view->shared().mode() == media::PlayMode::Pause; }));
+    view->pressControl(control::kBackup);
+    BackupWindow* window = view->backupWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->size(), QSize(300, 210));
+    const QPoint origin = view->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(window->pos(), QPoint(origin.x() + 748, origin.y() + 872 - view->height()));
+}
+
 TEST_F(PlayerWindowsTest, SaveIntoABackupFolderThatCannotBeUsedTellsWhyAndWritesNothing) {
     std::ofstream(m_home / "Backup") << "a file where the folder should be";
     const std::string file = generate("edit-blocked.zav", fourChannels());
@@ -236,6 +268,7 @@ TEST_F(PlayerWindowsTest, PrintsThePageToPdfAndACancelledDialogPrintsNothing) {
     edit->pressControl(edit::kPrint);
     EXPECT_FALSE(fs::exists(pdf));
     EXPECT_TRUE(m_messages.messages().empty());
+    EXPECT_EQ(edit->model().commandText(), editCommandText(edit::kPrint));  // the command line shows PRINT
 
     printer.setCancel(false);
     edit->pressControl(edit::kPrint);
