@@ -1,5 +1,7 @@
 #include "bridge/BasicAuth.h"
 
+#include "bridge/BridgeConfig.h"
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -9,14 +11,6 @@
 namespace dvr::bridge {
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 int base64Value(char c) {
     if (c >= 'A' && c <= 'Z')
@@ -72,7 +66,7 @@ AuthUsers parseAuthUsers(std::string_view text) {
     while (!text.empty()) {
         ++lineNumber;
         const size_t newline = text.find('\n');
-        const std::string_view line = trim(text.substr(0, newline));
+        const std::string_view line = trimBlanks(text.substr(0, newline));
         text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
         if (line.empty() || line.front() == '#')
             continue;
@@ -95,7 +89,7 @@ AuthUsers parseAuthUsers(std::string_view text) {
 }
 
 std::optional<BasicCredentials> parseBasicAuthorization(std::string_view value) {
-    value = trim(value);
+    value = trimBlanks(value);
     constexpr std::string_view kScheme = "Basic ";
     if (value.size() <= kScheme.size())
         return std::nullopt;
@@ -107,7 +101,7 @@ std::optional<BasicCredentials> parseBasicAuthorization(std::string_view value) 
     }
     if (value[kScheme.size() - 1] != ' ')
         return std::nullopt;
-    const auto decoded = decodeBase64(trim(value.substr(kScheme.size())));
+    const auto decoded = decodeBase64(trimBlanks(value.substr(kScheme.size())));
     if (!decoded)
         return std::nullopt;
     const size_t colon = decoded->find(':');

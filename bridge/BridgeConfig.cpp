@@ -7,15 +7,15 @@
 
 namespace dvr::bridge {
 
-namespace {
-
-std::string_view trim(std::string_view s) {
+std::string_view trimBlanks(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
 }
+
+namespace {
 
 // A whole decimal number within [low, high].
 std::optional<long> parseNumber(std::string_view text, long low, long high) {
@@ -56,7 +56,7 @@ ConfigResult parseRecorderConfig(std::string_view text) {
     while (!text.empty()) {
         ++lineNumber;
         const size_t newline = text.find('\n');
-        std::string_view line = trim(text.substr(0, newline));
+        std::string_view line = trimBlanks(text.substr(0, newline));
         text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
         if (line.empty() || line.front() == '#' || line.front() == ';')
             continue;
@@ -65,7 +65,7 @@ ConfigResult parseRecorderConfig(std::string_view text) {
                 result.error = lineError(lineNumber, "a section line ends with ]");
                 return result;
             }
-            const std::string_view name = trim(line.substr(1, line.size() - 2));
+            const std::string_view name = trimBlanks(line.substr(1, line.size() - 2));
             if (!validRecorderName(name)) {
                 result.error = lineError(lineNumber, "bad recorder name (1 to 32 of A-Z a-z 0-9 _ - .)");
                 return result;
@@ -95,8 +95,8 @@ ConfigResult parseRecorderConfig(std::string_view text) {
             result.error = lineError(lineNumber, "a key before the first [recorder] section");
             return result;
         }
-        const std::string_view key = trim(line.substr(0, equals));
-        const std::string_view value = trim(line.substr(equals + 1));
+        const std::string_view key = trimBlanks(line.substr(0, equals));
+        const std::string_view value = trimBlanks(line.substr(equals + 1));
         if (key == "host") {
             if (value.empty()) {
                 result.error = lineError(lineNumber, "empty host");

@@ -56,6 +56,9 @@ struct BridgeSettings {
 // A recorder name: 1 to 32 of A-Z a-z 0-9 _ - . and not starting with a dot.
 bool validRecorderName(std::string_view name);
 
+// `s` without the blanks (spaces, tabs, carriage returns) at either end: config and users file lines.
+std::string_view trimBlanks(std::string_view s);
+
 struct ConfigResult {
     std::vector<RecorderConfig> recorders;
     std::string error;  // "line N: reason"; empty on success

@@ -11,27 +11,6 @@ namespace dvr::bridge {
 
 namespace {
 
-std::string reasonText(link::DisconnectReason reason) {
-    switch (reason) {
-        case link::DisconnectReason::ConnectFailed:
-            return "connection refused";
-        case link::DisconnectReason::LoginRefused:
-            return "login refused";
-        case link::DisconnectReason::NoTraffic:
-            return "no answer";
-        case link::DisconnectReason::RecorderEnded:
-            return "the recorder ended the session";
-        case link::DisconnectReason::PeerClosed:
-            return "the recorder closed the connection";
-        case link::DisconnectReason::SendFailed:
-            return "the connection broke while sending";
-        case link::DisconnectReason::SendStalled:
-        case link::DisconnectReason::SendOverflow:
-            return "the recorder stopped reading";
-    }
-    return "disconnected";
-}
-
 // The panes a viewer would show for this many channels: the request speed follows them.
 int panesFor(int channels) {
     if (channels <= 1)
@@ -125,7 +104,7 @@ void RecorderLink::linkDown(const std::string& reason) {
 }
 
 void RecorderLink::runViewDisconnect(link::DisconnectReason reason) {
-    linkDown(reasonText(reason));
+    linkDown(link::disconnectReasonText(reason));
 }
 
 void RecorderLink::setWatchdogRunning(bool on) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 
+#include "fuzz/support/RecordArea.h"
 #include "fuzz/support/StubPictureDecoder.h"
 #include "player/media/BackupScan.h"
 #include "player/media/ByteSource.h"
@@ -19,31 +20,6 @@
 namespace {
 
 using namespace dvr;
-
-class RecordArea final : public media::ByteSource {
-public:
-    explicit RecordArea(std::span<const uint8_t> bytes) : m_bytes(bytes) {}
-    uint64_t size() const override { return media::kDataStart + m_bytes.size(); }
-    size_t readAt(uint64_t offset, std::span<uint8_t> out) const override {
-        size_t done = 0;
-        while (done < out.size() && offset + done < size()) {
-            const uint64_t at = offset + done;
-            if (at < media::kDataStart) {
-                const size_t count = size_t(std::min<uint64_t>(out.size() - done, media::kDataStart - at));
-                std::memset(out.data() + done, 0, count);
-                done += count;
-            } else {
-                const size_t count = size_t(std::min<uint64_t>(out.size() - done, size() - at));
-                std::memcpy(out.data() + done, m_bytes.data() + (at - media::kDataStart), count);
-                done += count;
-            }
-        }
-        return done;
-    }
-
-private:
-    std::span<const uint8_t> m_bytes;
-};
 
 class Quiet final : public media::Notifier {
 public:
@@ -117,14 +93,14 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
     Quiet quiet;
-    const media::ScanOutcome outcome = media::scanBackup(RecordArea(bytes), quiet);
+    const media::ScanOutcome outcome = media::scanBackup(fuzz::RecordArea(bytes), quiet);
 
     media::PlaybackShared shared;
     CheckingSink sink;
     JumpingClock clock;
     player::PlayerEngine engine(shared, sink, clock, {.paced = (size & 1) != 0});
     media::PlaybackReader reader(shared, sink, engine, clock);
-    reader.start(std::make_unique<RecordArea>(bytes),
+    reader.start(std::make_unique<fuzz::RecordArea>(bytes),
                  outcome.ok() ? outcome.result.endOffset : media::kDataStart);
 
     // Every mode in turn, with sound off and on, for a bounded number of steps each.

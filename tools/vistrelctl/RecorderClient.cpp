@@ -158,27 +158,6 @@ struct ChannelPicture {
 
 }  // namespace
 
-std::string disconnectReasonText(link::DisconnectReason reason) {
-    switch (reason) {
-        case link::DisconnectReason::ConnectFailed:
-            return "connection refused";
-        case link::DisconnectReason::LoginRefused:
-            return "login refused";
-        case link::DisconnectReason::NoTraffic:
-            return "no answer";
-        case link::DisconnectReason::RecorderEnded:
-            return "the recorder ended the session";
-        case link::DisconnectReason::PeerClosed:
-            return "the recorder closed the connection";
-        case link::DisconnectReason::SendFailed:
-            return "the connection broke while sending";
-        case link::DisconnectReason::SendStalled:
-        case link::DisconnectReason::SendOverflow:
-            return "the recorder stopped reading";
-    }
-    return "disconnected";
-}
-
 int runInfo(const ClientOptions& options, std::ostream& out, std::ostream& err) {
     Client client(options);
     // The login reply and then the recording-range reply.

@@ -35,8 +35,7 @@ struct ClientOptions {
 
 // Each returns the exit status: 0 on success, otherwise 1 after writing one
 // line to `err` (connection refused, login refused, no answer, ...).
-// The one-line reason the tools give when the session ran the view's disconnect.
-std::string disconnectReasonText(link::DisconnectReason reason);
+using link::disconnectReasonText;
 
 int runInfo(const ClientOptions& options, std::ostream& out, std::ostream& err);
 int runLive(const ClientOptions& options, std::ostream& out, std::ostream& err);

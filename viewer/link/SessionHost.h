@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace dvr::link {
@@ -33,6 +34,9 @@ enum class DisconnectReason {
     SendStalled,    // bytes waited to be sent for a whole watchdog period
     SendOverflow,   // more bytes waited to be sent than the send queue holds
 };
+
+// The one-line reason the headless programs give for a disconnect ("connection refused", "no answer", ...).
+std::string disconnectReasonText(DisconnectReason reason);
 
 // Which activity indicators a toggle concerns.
 enum class ActivityTarget { LiveView, LiveAndPlayback };
