@@ -258,6 +258,23 @@ TEST_F(ZavToolVerify, KeygenSignsLaterExportsAndAnotherKeyFails) {
     EXPECT_NE(r.out.find("made with another key"), std::string::npos) << r.out;
 }
 
+// A replaced key is kept beside the new one, so an export signed before the replacement is still
+// checked by the user's own keys, without --key.
+TEST_F(ZavToolVerify, ExportsSignedBeforeAKeyWasReplacedStillVerifyAsSigned) {
+    generate(file, "--channels 4 --duration 20 --interval 2");
+    ASSERT_EQ(zavtool("keygen").status, 0);
+    exportClip("--channel 0", avi);
+    const std::string fingerprint = manifest(avi).keyFingerprint;
+    ASSERT_FALSE(fingerprint.empty());
+    const CommandOutcome replaced = zavtool("keygen --force");
+    ASSERT_EQ(replaced.status, 0) << replaced.out;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("config/Discoro/manifest-key." + fingerprint + ".pub.pem")));
+
+    const CommandOutcome r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "INTEGRITY OK, SIGNED by " + fingerprint) << r.out;
+}
+
 // Every line names the trust reached; the user's own key catches a forgery that keeps an old signature.
 TEST_F(ZavToolVerify, ARehashedForgeryIsCaughtByTheUsersKeyAndNeverCalledSigned) {
     generate(file, "--channels 4 --duration 20 --interval 2");
