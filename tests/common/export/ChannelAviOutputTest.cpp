@@ -36,7 +36,7 @@ std::string readAll(const std::string& path) {
 
 class ChannelOutput : public ::testing::Test {
 protected:
-    dvr::testing::ScratchDir dir;
+    dvr::testsupport::TempFolder dir;
     std::string avi = dir.file("clip.avi");
     std::string backup = dir.file("b.zav");
     void SetUp() override { std::ofstream(backup) << std::string(1000, 'b'); }

@@ -144,7 +144,7 @@ TEST(ExportLog, FiveLinesWithAlignedColonsAndABlankBeforeEachBreak) {
     EXPECT_EQ(exportLogPath("clip.AVI"), "clip.log");
     EXPECT_EQ(exportLogPath("clip"), "clip.log");
 
-    dvr::testing::ScratchDir dir;
+    dvr::testsupport::TempFolder dir;
     ASSERT_TRUE(writeExportLog(dir.file("x.avi"), log).ok());
     std::ifstream in(dir.file("x.log"), std::ios::binary);
     std::stringstream bytes;

@@ -129,7 +129,7 @@ TEST(StillImage, FlipsRowsAndWritesThreeComponentJpeg) {
     flipRows(image.bgr, 2 * 3, 3);
     EXPECT_EQ(values(image), (std::vector<int>{5, 6, 3, 4, 1, 2}));
 
-    dvr::testing::ScratchDir dir;
+    dvr::testsupport::TempFolder dir;
     StillImage picture{64, 32, std::vector<uint8_t>(64 * 32 * 3)};
     for (size_t i = 0; i < picture.bgr.size(); i += 3) {
         picture.bgr[i] = 0x20;      // blue

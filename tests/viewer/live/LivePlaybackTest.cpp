@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempFolder.h"
 #include "tests/viewer/link/FakeLink.h"
 #include "tests/viewer/live/FakeLive.h"
 #include "viewer/live/LiveCommandIds.h"
@@ -66,11 +67,9 @@ constexpr RecorderTime kEnd{2006, 1, 2, 4, 4, 5};
 class LivePlaybackTest : public ::testing::Test {
 protected:
     LivePlaybackTest() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "live-playback-XXXXXX").string();
-        m_folder = mkdtemp(pattern.data());
         LiveControllerOptions options;
-        options.programFolder = m_folder;
-        options.settingsFilePath = m_folder + "/Vistrel.ini";
+        options.programFolder = m_folder.path();
+        options.settingsFilePath = m_folder.file("Vistrel.ini");
         options.hostOverride = "127.0.0.1";
         options.portOverride = 50123;
         m_live = std::make_unique<LiveController>(std::move(options), m_screen, m_timers, m_clock);
@@ -86,8 +85,6 @@ protected:
         m_live->setPlaybackHost(nullptr);
         m_playback.reset();
         m_live.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
     }
 
     void deliver(const std::vector<uint8_t>& bytes) {
@@ -110,7 +107,7 @@ protected:
     }
     playback::PlaybackController& player() { return m_playback->controller(); }
 
-    std::string m_folder;
+    testsupport::TempFolder m_folder;
     QuietScreen m_screen;
     testing::FakeLiveTimers m_timers;
     testing::FakeClock m_clock;

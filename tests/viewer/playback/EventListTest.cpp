@@ -6,11 +6,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/TempFolder.h"
+
 namespace dvr::playback {
 namespace {
 
 using link::EventRecord;
 using link::RecorderTime;
+using testsupport::TempFolder;
 
 std::vector<uint8_t> fileOf(const std::vector<EventRecord>& records) {
     std::vector<uint8_t> bytes(records.size() * link::kEventRecordBytes);
@@ -18,22 +21,6 @@ std::vector<uint8_t> fileOf(const std::vector<EventRecord>& records) {
         link::writeEventRecord(std::span<uint8_t>(bytes).subspan(i * 16).first<16>(), records[i]);
     return bytes;
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        m_path = std::filesystem::temp_directory_path() / ("event_list_test_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string file(const char* name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
 
 TEST(EventFile, TwoRecordsGiveTwoRowsInFileOrderWithTheirTexts) {
     // The later event first: rows keep the order the recorder sent.

@@ -13,28 +13,14 @@
 #include "player/ui/backup/BackupWindowModel.h"
 #include "player/ui/backup/ChannelExporter.h"
 #include "player/ui/view/PlaybackHandOff.h"
+#include "tests/support/TempFolder.h"
 #include "tools/synth/Synth.h"
 
 namespace dvr::player {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "dvr-backup-XXXXXX").string();
-        m_path = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using testsupport::TempFolder;
 
 std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
