@@ -31,7 +31,7 @@ namespace {
 
 using windowtest::waitFor;
 
-constexpr link::RecorderTime kEvent{2005, 3, 1, 12, 30, 15};
+constexpr DateTime kEvent{2005, 3, 1, 12, 30, 15};
 
 class EventListWindow : public windowtest::SimulatorWindowTest<> {
 protected:
@@ -108,7 +108,7 @@ TEST_F(EventListWindow, StoredListShowsAtOnceTheReplyReplacesItAndOkRemovesTheFi
     EXPECT_EQ(dialog()->table()->item(0, 0)->text(), QStringLiteral("CH1"));
 
     // While the list is open the window's buttons do nothing.
-    const link::RecorderTime requestBefore = player().requestTime();
+    const DateTime requestBefore = player().requestTime();
     const int searchesBefore = packets("0x1113");
     for (int button = 0; button < 5; ++button) {
         window().press(playback::command::kPlayFirst + button);
@@ -139,7 +139,7 @@ TEST_F(EventListWindow, DoubleClickPlaysForwardFromTheEvent) {
     openList();
     QTableWidget* table = dialog()->table();
     ASSERT_EQ(table->item(1, 2)->text(), QStringLiteral("[ 2005/03/01 ] 12:30:15"));
-    const link::RecorderTime timeBefore = player().pictureTimeValue();
+    const DateTime timeBefore = player().pictureTimeValue();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog()));
     const QRect cell = table->visualItemRect(table->item(1, 1));
     ASSERT_FALSE(cell.isEmpty());

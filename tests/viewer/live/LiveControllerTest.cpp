@@ -273,7 +273,7 @@ TEST_F(LiveControllerTest, ClockTextsFollowTheInjectedClockEverySecond) {
     EXPECT_EQ(m_timers.periodMs(LiveTimer::Clock), 1000);
     EXPECT_EQ(live().dateText(), "2026 / 12 / 08");
     EXPECT_EQ(live().timeText(), "PM 01 : 30 : 00");
-    m_clock.time = LocalTime{2027, 1, 2, 0, 5, 9};
+    m_clock.time = DateTime{2027, 1, 2, 0, 5, 9};
     m_timers.advance(999, live());
     EXPECT_EQ(live().timeText(), "PM 01 : 30 : 00");
     m_timers.advance(1, live());

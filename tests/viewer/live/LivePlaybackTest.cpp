@@ -22,7 +22,6 @@ namespace dvr::live {
 namespace {
 
 using link::ConnectionState;
-using link::RecorderTime;
 using link::testing::FakeTransport;
 using link::testing::params;
 using link::testing::reply;
@@ -61,8 +60,8 @@ public:
     std::vector<std::function<void()>> tasks;
 };
 
-constexpr RecorderTime kStart{2006, 1, 2, 3, 4, 5};
-constexpr RecorderTime kEnd{2006, 1, 2, 4, 4, 5};
+constexpr DateTime kStart{2006, 1, 2, 3, 4, 5};
+constexpr DateTime kEnd{2006, 1, 2, 4, 4, 5};
 
 class LivePlaybackTest : public ::testing::Test {
 protected:
@@ -76,9 +75,7 @@ protected:
         m_live->createSession(m_transport);
         m_live->loadSettings();
         m_live->start(PaneRect{8, 8, 728, 488});
-        m_playback = std::make_unique<LivePlayback>(*m_live, m_shell, [] {
-            return RecorderTime{2010, 1, 1};
-        });
+        m_playback = std::make_unique<LivePlayback>(*m_live, m_shell, [] { return DateTime{2010, 1, 1}; });
         m_live->setPlaybackHost(&m_playback->host());
     }
     ~LivePlaybackTest() override {

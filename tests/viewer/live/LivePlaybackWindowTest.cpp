@@ -169,7 +169,7 @@ TEST_F(LivePlaybackFlow, ReversePlayGoesBackAndLeavingRestartsLive) {
     play(playback::PlayButton::Reverse);
     std::vector<int64_t> seen;
     ASSERT_TRUE(waitFor([&] {
-        const link::RecorderTime t = player().pictureTimeValue();
+        const DateTime t = player().pictureTimeValue();
         const int64_t seconds = t.hour * 3600 + t.minute * 60 + t.second;
         if (seen.empty() || seen.back() != seconds) {
             seen.push_back(seconds);
@@ -214,7 +214,7 @@ TEST_F(LivePlaybackFlow, FastForwardAfterAnIdleDisconnectReconnects) {
     play(playback::PlayButton::FastForward);
     std::vector<int64_t> seen;
     ASSERT_TRUE(waitFor([&] {
-        const link::RecorderTime t = player().pictureTimeValue();
+        const DateTime t = player().pictureTimeValue();
         const int64_t seconds = t.hour * 3600 + t.minute * 60 + t.second;
         if (window().picturesShown() > 0 && (seen.empty() || seen.back() != seconds)) {
             seen.push_back(seconds);

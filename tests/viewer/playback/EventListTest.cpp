@@ -12,7 +12,6 @@ namespace dvr::playback {
 namespace {
 
 using link::EventRecord;
-using link::RecorderTime;
 using testsupport::TempFolder;
 
 std::vector<uint8_t> fileOf(const std::vector<EventRecord>& records) {
@@ -34,7 +33,7 @@ TEST(EventFile, TwoRecordsGiveTwoRowsInFileOrderWithTheirTexts) {
     EXPECT_EQ(rows[1].channelText, "CH16");
     EXPECT_EQ(rows[1].typeText, " NO EVENT");
     EXPECT_EQ(rows[1].timeText, "[ 1999/12/31 ] 00:00:59");
-    EXPECT_EQ(unpackEventTime(rows[0].timeWord), (RecorderTime{2005, 3, 1, 12, 30, 15}));
+    EXPECT_EQ(unpackEventTime(rows[0].timeWord), (DateTime{2005, 3, 1, 12, 30, 15}));
 }
 
 TEST(EventFile, OutOfRangeUnplayableAndPartialRecordsAreSkipped) {
@@ -61,8 +60,8 @@ TEST(EventFile, OutOfRangeUnplayableAndPartialRecordsAreSkipped) {
 }
 
 TEST(EventFile, TimeWordRoundTripsAtTheFieldLimits) {
-    for (const RecorderTime& t : {RecorderTime{1996, 1, 1, 0, 0, 0}, RecorderTime{2059, 12, 31, 23, 59, 59},
-                                  RecorderTime{2005, 3, 1, 12, 30, 15}})
+    for (const DateTime& t : {DateTime{1996, 1, 1, 0, 0, 0}, DateTime{2059, 12, 31, 23, 59, 59},
+                              DateTime{2005, 3, 1, 12, 30, 15}})
         EXPECT_EQ(unpackEventTime(packEventTime(t)), t);
     EXPECT_EQ(packEventTime({2005, 3, 1, 12, 30, 15}),
               (9u << 26) | (3u << 22) | (1u << 17) | (12u << 12) | (30u << 6) | 15u);
