@@ -54,12 +54,11 @@ bool runEventLoopUntil(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
-dvr::link::RecorderTime localNow() {
+dvr::DateTime localNow() {
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
-    return dvr::link::RecorderTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                                   tm.tm_hour,        tm.tm_min,     tm.tm_sec};
+    return dvr::DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 // The headless side counts what the window would draw: pictures the controller accepted for some pane.

@@ -10,8 +10,8 @@ namespace dvr::exporting {
 
 std::string exportLogText(const ExportLog& log) {
     char text[512];
-    const ExportTime& s = log.start;
-    const ExportTime& e = log.end;
+    const DateTime& s = log.start;
+    const DateTime& e = log.end;
     std::snprintf(text, sizeof text,
                   "RECORD START : %04d/%02d/%02d %02d:%02d:%02d \n"
                   "RECORD END   : %04d/%02d/%02d %02d:%02d:%02d \n"

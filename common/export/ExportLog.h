@@ -3,14 +3,14 @@
 #include <string>
 
 #include "common/export/ByteSink.h"
-#include "common/export/ExportTime.h"
+#include "common/frame/DateTime.h"
 
 namespace dvr::exporting {
 
 // What the text log beside an exported AVI file records.
 struct ExportLog {
-    ExportTime start;
-    ExportTime end;
+    DateTime start;
+    DateTime end;
     int framesPerSecond = 0;
     int channel = 0;  // 0-based
     int width = 0;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/export/ExportTime.h"
+#include "common/frame/DateTime.h"
 #include "common/frame/JpegEncoder.h"
 
 namespace dvr::exporting {
@@ -44,7 +44,7 @@ private:
 
 // What the stamp shows: the time, bottom-right, and (player exports) the channel, bottom-left.
 struct Stamp {
-    ExportTime time;
+    DateTime time;
     int channel = -1;  // 0-based; -1 draws no channel number
     int textHeightPx = 20;
 };

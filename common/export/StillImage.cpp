@@ -50,7 +50,7 @@ std::string collapseSeparators(const std::string& path) {
     return out;
 }
 
-std::string viewerSnapshotName(const std::string& folder, int selectedChannel, const ExportTime& t,
+std::string viewerSnapshotName(const std::string& folder, int selectedChannel, const DateTime& t,
                                uint64_t tickMs) {
     char name[128];
     std::snprintf(name, sizeof name, "CAM%d_%04d-%02d-%02d %02d-%02d-%02d_%05d.jpg",
@@ -59,7 +59,7 @@ std::string viewerSnapshotName(const std::string& folder, int selectedChannel, c
     return collapseSeparators(folder + "/" + name);
 }
 
-std::string playerStillName(const std::string& folder, const ExportTime& t) {
+std::string playerStillName(const std::string& folder, const DateTime& t) {
     char name[64];
     std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d%02d.jpg", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/export/ByteSink.h"
-#include "common/export/ExportTime.h"
+#include "common/frame/DateTime.h"
 
 namespace dvr::exporting {
 
@@ -36,11 +36,11 @@ std::string collapseSeparators(const std::string& path);
 // The viewer's snapshot name: "FOLDER/CAM<channel + 1>_<time>_<tick>.jpg", or "CAM0_" when several panes
 // are shown (selectedChannel 255); the time as "YYYY-MM-DD HH-MM-SS", the tick count modulo 100000 in
 // five digits.
-std::string viewerSnapshotName(const std::string& folder, int selectedChannel, const ExportTime& time,
+std::string viewerSnapshotName(const std::string& folder, int selectedChannel, const DateTime& time,
                                uint64_t tickMs);
 
 // The player's still name: "FOLDER/YYYYMMDD_HHMMSS.jpg".
-std::string playerStillName(const std::string& folder, const ExportTime& time);
+std::string playerStillName(const std::string& folder, const DateTime& time);
 
 // The first free name: the name itself, else "(1)" before the extension, then "(2)", and so on.
 std::string uniqueName(const std::string& name, const std::function<bool(const std::string&)>& exists);

@@ -6,18 +6,18 @@
 #include <string>
 #include <string_view>
 
-#include "common/export/ExportTime.h"
 #include "common/export/ImageFilters.h"
+#include "common/frame/DateTime.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    if (const auto time = dvr::exporting::parseExportTime(text)) {
-        std::string printed = dvr::exporting::stampText(*time);
+    if (const auto time = dvr::parseDateTime(text)) {
+        std::string printed = dvr::stampText(*time);
         for (char& c : printed)
             c = c == '/' ? '-' : c;
         if (printed != text)
             std::abort();
-        (void)dvr::exporting::secondsOf(*time);
+        (void)dvr::secondsOf(*time);
     }
     (void)dvr::exporting::parseStillFilter(text);
     return 0;

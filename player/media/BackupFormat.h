@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "common/frame/DateTime.h"
+
 namespace dvr::media {
 
 inline constexpr size_t kSectorBytes = 512;
@@ -68,6 +70,8 @@ struct RecordTime {
     uint32_t second = 0;
 
     int year() const { return 1996 + int(yearsSince1996); }
+    // The same date and time with the full year.
+    DateTime dateTime() const { return {year(), int(month), int(day), int(hour), int(minute), int(second)}; }
     // A calendar date (month 1-12, a day of that month) and a time of day.
     bool isValid() const;
     // "YYYY-MM-DD HH:MM:SS" of the stored values (an invalid time shows them as they are).

@@ -30,8 +30,8 @@ public:
         skin::SkinNotifier* notifier = nullptr;
         StillPrinter* printer = nullptr;
         // The backup file's first and last recording, for the printed page.
-        exporting::ExportTime backupStart;
-        exporting::ExportTime backupEnd;
+        DateTime backupStart;
+        DateTime backupEnd;
     };
 
     EditWindow(Options options, EditPicture picture);

@@ -70,10 +70,6 @@ QImage loadImage(const skin::PlayerSkinReader& skin, const char* section, const 
     return path ? QImage(QString::fromStdString(*path)) : QImage();
 }
 
-ClockTime clockTime(const media::RecordTime& t) {
-    return {t.year(), int(t.month), int(t.day), int(t.hour), int(t.minute), int(t.second)};
-}
-
 void drawOutlinedText(QPainter& painter, int x, int top, const QString& text) {
     const int baseline = top + painter.fontMetrics().ascent();
     painter.setPen(Qt::black);
@@ -143,7 +139,7 @@ public:
         record.recordChannel = int(header.channel);
         record.fieldCode = delivered.fieldCode;
         record.channelCount = m_view.m_channelCount.load();
-        record.time = clockTime(header.time);
+        record.time = header.time.dateTime();
         record.codestream = delivered.codestream();
         uint32_t stored = 0;
         const bool wake =
@@ -825,7 +821,7 @@ void PlayerView::paintPane(QPainter& painter, int channel, const PaneRect& pane)
                     image, QRect(crop->source.x, crop->source.y, crop->source.width, crop->source.height));
         drawn = true;
     });
-    const std::optional<ClockTime> time = m_pictures.channelTime(channel);
+    const std::optional<DateTime> time = m_pictures.channelTime(channel);
     if (drawn && time) {
         const PaneTextLayout layout = paneTextLayout(pane, m_model.layout());
         QPainter p(&surface);
@@ -850,11 +846,11 @@ void PlayerView::paintTimeInfo(QPainter& painter) {
         painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
                          QString::fromStdString(value));
     };
-    std::optional<ClockTime> start;
-    std::optional<ClockTime> end;
+    std::optional<DateTime> start;
+    std::optional<DateTime> end;
     if (m_scan) {
-        start = clockTime(m_scan->startTime);
-        end = clockTime(m_scan->endTime);
+        start = m_scan->startTime.dateTime();
+        end = m_scan->endTime.dateTime();
     }
     text("TIME INFO POS", "POS_S_TIME_TEXT", "START TIME");
     text("TIME INFO POS", "POS_S_DATE", timeInfoDate(start));
@@ -865,7 +861,7 @@ void PlayerView::paintTimeInfo(QPainter& painter) {
 
     const QRect current = skinRect("TIME INFO POS", "POS_CUR_PLAY_TIME");
     painter.fillRect(current, Qt::black);
-    const std::optional<ClockTime> played = m_pictures.channelTime(m_pictures.lastChannel());
+    const std::optional<DateTime> played = m_pictures.channelTime(m_pictures.lastChannel());
     if (played) {
         painter.drawText(current, Qt::AlignCenter, QString::fromStdString(timeInfoTime(played)));
     }
@@ -966,10 +962,7 @@ void PlayerView::startExport(const ExportSettings& settings) {
     request.backupPath = m_path;
     request.sourceDigest = &m_sourceDigest;
     request.stamper = m_stamper.get();
-    if (const std::optional<ClockTime> time = m_pictures.channelTime(settings.channel)) {
-        request.startTime =
-            exporting::ExportTime{time->year, time->month, time->day, time->hour, time->minute, time->second};
-    }
+    request.startTime = m_pictures.channelTime(settings.channel);
     request.onFailure = [this] {
         QMetaObject::invokeMethod(
             this, [this] { exportFailed(); }, Qt::QueuedConnection);
@@ -1000,11 +993,7 @@ void PlayerView::stopExport() {
     if (!m_exporter.active()) {
         return;
     }
-    std::optional<exporting::ExportTime> end;
-    if (const std::optional<ClockTime> time = m_pictures.channelTime(m_exporter.channel())) {
-        end =
-            exporting::ExportTime{time->year, time->month, time->day, time->hour, time->minute, time->second};
-    }
+    const std::optional<DateTime> end = m_pictures.channelTime(m_exporter.channel());
     const int channel = m_exporter.channel();
     const ExportOutcome stopped = m_exporter.stop(end);
     m_model.setExporting(false);
@@ -1056,7 +1045,7 @@ void PlayerView::openEditWindow() {
         std::memcpy(picture.image.bgr.data() + size_t(y) * size_t(shot.width()) * 3, shot.constScanLine(y),
                     size_t(shot.width()) * 3);
     }
-    if (const std::optional<ClockTime> time = m_pictures.channelTime(channel)) {
+    if (const std::optional<DateTime> time = m_pictures.channelTime(channel)) {
         picture.time = {time->year, time->month, time->day, time->hour, time->minute, time->second};
     }
     EditWindow::Options options;
@@ -1065,12 +1054,8 @@ void PlayerView::openEditWindow() {
     options.programFolder = m_options.programFolder;
     options.notifier = m_notifier;
     options.printer = m_options.printer ? m_options.printer : &m_dialogPrinter;
-    const auto exportTime = [](const media::RecordTime& t) {
-        return exporting::ExportTime{t.year(),    int(t.month),  int(t.day),
-                                     int(t.hour), int(t.minute), int(t.second)};
-    };
-    options.backupStart = exportTime(m_scan->startTime);
-    options.backupEnd = exportTime(m_scan->endTime);
+    options.backupStart = m_scan->startTime.dateTime();
+    options.backupEnd = m_scan->endTime.dateTime();
     m_editWindow = std::make_unique<EditWindow>(options, std::move(picture));
     connect(m_editWindow.get(), &EditWindow::closed, this, &PlayerView::closeEditWindow,
             Qt::QueuedConnection);

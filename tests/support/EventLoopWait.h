@@ -6,11 +6,14 @@
 
 #include <functional>
 
+#include "tests/support/Wait.h"
+
 namespace dvr::testsupport {
 
 // Runs the event loop in slices of at most `sliceMs` until `done` holds; false when `timeoutMs` passed
 // first.
-inline bool runEventsUntil(const std::function<bool()>& done, int timeoutMs, int sliceMs = 20) {
+inline bool runEventsUntil(const std::function<bool()>& done, int timeoutMs = kStateWaitMs,
+                           int sliceMs = 20) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {

@@ -23,12 +23,11 @@ namespace dvr::sim {
 
 using cli::jsonQuote;
 using link::ParamBlock;
-using link::RecorderTime;
 using link::command::EventList;
 
 namespace {
 
-int64_t toSeconds(const RecorderTime& t) {
+int64_t toSeconds(const DateTime& t) {
     std::tm tm{};
     tm.tm_year = t.year - 1900;
     tm.tm_mon = t.month - 1;
@@ -39,14 +38,14 @@ int64_t toSeconds(const RecorderTime& t) {
     return static_cast<int64_t>(timegm(&tm));
 }
 
-RecorderTime fromSeconds(int64_t seconds) {
+DateTime fromSeconds(int64_t seconds) {
     const time_t s = static_cast<time_t>(seconds);
     std::tm tm{};
     gmtime_r(&s, &tm);
-    return RecorderTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-bool validTime(const RecorderTime& t) {
+bool validTime(const DateTime& t) {
     return t.year >= 1996 && t.year <= 2095 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
            t.hour <= 23 && t.minute <= 59 && t.second <= 59;
 }
@@ -76,8 +75,8 @@ uint32_t capacityDigits(int channels) {
 
 }  // namespace
 
-std::optional<RecorderTime> parseTimeText(const std::string& text) {
-    RecorderTime t;
+std::optional<DateTime> parseTimeText(const std::string& text) {
+    DateTime t;
     if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour, &t.minute,
                     &t.second) != 6 ||
         !validTime(t))
@@ -484,7 +483,7 @@ void SimConnection::sendPlaybackPicture() {
         return;
     // Played-back pictures come at the full rate.
     const int64_t dueNs = m_options.fps > 0 ? m_pacer.schedule(m_clock.nowNs(), 1) : 0;
-    const RecorderTime t = fromSeconds(m_recording.secondsOf(m_playSlot));
+    const DateTime t = fromSeconds(m_recording.secondsOf(m_playSlot));
     const frame::PictureKind kind = m_recording.kindOf(m_playSlot);
     const auto shared = m_records.record(kind, m_recording.channelOf(m_playSlot, kind));
     std::vector<uint8_t> record = *shared;
@@ -547,7 +546,7 @@ void SimConnection::handle(const link::PacketHeader& header, const ParamBlock& p
             queueReply(cmd::RecordingRangeReply, p);
             break;
         case cmd::PlaySearch: {
-            const RecorderTime t = link::unpackRecorderTime(params.p[1], params.p[2]);
+            const DateTime t = link::unpackRecorderTime(params.p[1], params.p[2]);
             const uint32_t mode = params.p[3];
             // Mode 2 steps `speed` pictures at a time, mode 1 (and 0) one.
             m_playStride = ((mode >> 8) & 0xFF) == 2 ? std::max(1, static_cast<int>((mode >> 16) & 0xFF)) : 1;

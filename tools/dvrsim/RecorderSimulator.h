@@ -33,8 +33,8 @@ struct SimOptions {
     bool refuseLogin = false;
     bool keyLock = false;
     bool newerBit = false;  // login reply p0 bit 30
-    link::RecorderTime rangeStart{2006, 1, 2, 3, 4, 5};
-    link::RecorderTime rangeEnd{2006, 1, 2, 4, 4, 5};
+    DateTime rangeStart{2006, 1, 2, 3, 4, 5};
+    DateTime rangeEnd{2006, 1, 2, 4, 4, 5};
     uint32_t layoutCode = 0;  // 0: family 1 with the channel count's capacity
     PictureMix pictures = PictureMix::Full;
     int mixedRun = 6;  // pictures per kind when mixing
@@ -47,8 +47,8 @@ struct SimOptions {
     // The recording: a picture every recordStepSeconds from rangeStart to
     // rangeEnd, none inside a gap, rotating over the recorded channels.
     int recordStepSeconds = 1;
-    uint32_t recordedChannels = 0xFFFF;                                   // bit n: channel n was recorded
-    std::vector<std::pair<link::RecorderTime, link::RecorderTime>> gaps;  // inclusive
+    uint32_t recordedChannels = 0xFFFF;               // bit n: channel n was recorded
+    std::vector<std::pair<DateTime, DateTime>> gaps;  // inclusive
     int playFailAfter = -1;            // answer picture requests with status ERROR after N pictures
     uint32_t playPosition = 0;         // live reply p0 (millionths)
     uint32_t recordPosition = 850000;  // live reply p4 (millionths)
@@ -136,7 +136,7 @@ private:
 };
 
 // Parses "YYYY-MM-DD HH:MM:SS".
-std::optional<link::RecorderTime> parseTimeText(const std::string& text);
+std::optional<DateTime> parseTimeText(const std::string& text);
 // Synthesised event list: n events spread over the recording range.
 std::vector<link::EventRecord> makeEvents(int count, const SimOptions& options);
 

@@ -31,18 +31,17 @@ namespace dvr::ctl {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using link::RecorderTime;
 using playback::PlayButton;
 
-RecorderTime localNow() {
+DateTime localNow() {
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
-    return RecorderTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-std::optional<RecorderTime> parseFrom(const std::string& text) {
-    RecorderTime t;
+std::optional<DateTime> parseFrom(const std::string& text) {
+    DateTime t;
     char tail = 0;
     if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &t.year, &t.month, &t.day, &t.hour, &t.minute,
                     &t.second, &tail) != 6)
@@ -51,13 +50,6 @@ std::optional<RecorderTime> parseFrom(const std::string& text) {
         t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59)
         return std::nullopt;
     return t;
-}
-
-std::string timeText(const RecorderTime& t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return text;
 }
 
 // A position in millionths as a percent number: 123456 -> "12.3456".
@@ -156,7 +148,7 @@ private:
             return;
         }
         ++pictures;
-        const std::string time = timeText(*pending);
+        const std::string time = dateTimeText(*pending);
         const std::string position = percentText(pendingPosition);
         if (json) {
             *out << "{\"time\": " << cli::jsonQuote(time)
@@ -188,7 +180,7 @@ private:
         }
     }
 
-    std::optional<RecorderTime> pending;
+    std::optional<DateTime> pending;
     uint32_t pendingPosition = 0;
 };
 
@@ -267,7 +259,7 @@ PlayButton buttonFor(const PlaybackOptions& o) {
 
 int runPlayback(const PlaybackOptions& options, std::ostream& out, std::ostream& err) {
     const ClientOptions& client = options.client;
-    const std::optional<RecorderTime> from = parseFrom(options.from);
+    const std::optional<DateTime> from = parseFrom(options.from);
     if (!from)
         return failWith(err, "give --from \"YYYY-MM-DD HH:MM:SS\" with a real date and time");
     if (client.host.empty())

@@ -138,7 +138,7 @@ int failWith(std::ostream& err, const std::string& line) {
 }
 
 std::string rangeText(uint32_t date, uint32_t time) {
-    return link::formatRecorderTime(link::unpackRecorderTime(date, time));
+    return dateTimeText(link::unpackRecorderTime(date, time));
 }
 
 std::string formatText(uint32_t flags, uint32_t standard) {
@@ -314,7 +314,7 @@ int runEvents(const ClientOptions& options, std::ostream& out, std::ostream& err
             const link::EventRecord& e = events[i];
             out << (i ? "," : "") << "{\"channel\":" << e.channel << ",\"type\":" << int(e.type)
                 << ",\"text\":" << jsonQuote(link::eventTypeText(e.type))
-                << ",\"time\":" << jsonQuote(link::formatRecorderTime(e.time)) << "}";
+                << ",\"time\":" << jsonQuote(dateTimeText(e.time)) << "}";
         }
         out << "]}\n";
     } else {

@@ -30,13 +30,7 @@
 
 namespace dvr::zavtool {
 
-using exporting::ExportTime;
-
 namespace {
-
-ExportTime exportTimeOf(const media::RecordTime& t) {
-    return ExportTime{t.year(), int(t.month), int(t.day), int(t.hour), int(t.minute), int(t.second)};
-}
 
 class ScanMessages final : public media::Notifier {
 public:
@@ -125,7 +119,7 @@ public:
         if (m_from || m_to) {
             if (!h.time.isValid())
                 return;
-            const int64_t second = exporting::secondsOf(exportTimeOf(h.time));
+            const int64_t second = secondsOf(h.time.dateTime());
             if ((m_from && second < *m_from) || (m_to && second > *m_to))
                 return;
         }
@@ -298,8 +292,8 @@ private:
 
 }  // namespace
 
-std::string ChannelPass::prepare(const std::string& backupPath, int channel, std::optional<ExportTime> from,
-                                 std::optional<ExportTime> to) {
+std::string ChannelPass::prepare(const std::string& backupPath, int channel, std::optional<DateTime> from,
+                                 std::optional<DateTime> to) {
     m_backupPath = backupPath;
     m_channel = channel;
     ScanMessages messages;
@@ -316,20 +310,20 @@ std::string ChannelPass::prepare(const std::string& backupPath, int channel, std
     m_fileSize = scan.result.fileSize;
     m_startSecond.reset();
     if (scan.result.startTime.isValid())
-        m_startSecond = exporting::secondsOf(exportTimeOf(scan.result.startTime));
+        m_startSecond = secondsOf(scan.result.startTime.dateTime());
     const media::ScanResult& file = scan.result;
     if (channel < 0 || channel >= file.channelCount)
         return "unknown channel " + std::to_string(channel) + ": the file has channels 0 to " +
                std::to_string(file.channelCount - 1);
     if (from)
-        m_fromSecond = exporting::secondsOf(*from);
+        m_fromSecond = secondsOf(*from);
     if (to)
-        m_toSecond = exporting::secondsOf(*to);
+        m_toSecond = secondsOf(*to);
     const bool startValid = file.startTime.isValid();
     const bool endValid = file.endTimeValid && file.endTime.isValid();
     if ((m_fromSecond && m_toSecond && *m_fromSecond > *m_toSecond) ||
-        (m_toSecond && startValid && *m_toSecond < exporting::secondsOf(exportTimeOf(file.startTime))) ||
-        (m_fromSecond && endValid && *m_fromSecond > exporting::secondsOf(exportTimeOf(file.endTime))))
+        (m_toSecond && startValid && *m_toSecond < secondsOf(file.startTime.dateTime())) ||
+        (m_fromSecond && endValid && *m_fromSecond > secondsOf(file.endTime.dateTime())))
         return "empty range: the file holds " + file.startTime.text() + " to " + file.endTime.text();
     return {};
 }
@@ -391,7 +385,7 @@ void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelP
                 ChannelPicture p;
                 p.picture = picture;
                 p.rect = frame::channelSourceRect(h.pictureFlags, m_channel, picture->width, picture->height);
-                p.time = exportTimeOf(h.time);
+                p.time = h.time.dateTime();
                 p.timeValid = h.time.isValid();
                 p.sourceOffset = r->job.offset;
                 p.sourceDigest = r->codestreamDigest;
@@ -400,7 +394,7 @@ void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelP
                 const bool tail = p.sourceOffset >= m_endOffset;
                 std::optional<int64_t> second;
                 if (p.timeValid)
-                    second = exporting::secondsOf(p.time);
+                    second = secondsOf(p.time);
                 const bool older = second && ((m_startSecond && *second < *m_startSecond) ||
                                               (lastSecond && *second < *lastSecond));
                 if (!older && (second || !tail)) {

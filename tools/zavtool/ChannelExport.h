@@ -8,8 +8,8 @@
 #include <string>
 
 #include "common/evidence/ManifestBuilder.h"
-#include "common/export/ExportTime.h"
 #include "common/export/FramePipeline.h"
+#include "common/frame/DateTime.h"
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/SourceRect.h"
 
@@ -24,8 +24,8 @@ struct ChannelExportOptions {
     std::string backupPath;
     int channel = 0;  // 0-based
     std::string aviPath;
-    std::optional<exporting::ExportTime> from;  // inclusive; default: from the file's start
-    std::optional<exporting::ExportTime> to;    // inclusive; default: to the file's end
+    std::optional<DateTime> from;  // inclusive; default: from the file's start
+    std::optional<DateTime> to;    // inclusive; default: to the file's end
     // Only what the player's forward play reaches (it stops 640 KiB before the end of the file); by
     // default the export goes on to the file's last picture.
     bool forwardRangeOnly = false;
@@ -46,8 +46,8 @@ struct ChannelExportReport {
     int pictures = 0;        // pictures of the channel exported
     uint32_t frames = 0;     // frames in the AVI file
     int decodeFailures = 0;  // records of the channel that did not decode
-    exporting::ExportTime first;
-    exporting::ExportTime last;
+    DateTime first;
+    DateTime last;
     int pastForwardRange = 0;  // pictures from records the player's forward play never reaches
 };
 
@@ -61,7 +61,7 @@ struct ChannelExportOutcome {
 struct ChannelPicture {
     const frame::DecodedPicture* picture = nullptr;
     frame::PixelRect rect;  // the channel's part of the picture
-    exporting::ExportTime time;
+    DateTime time;
     bool timeValid = false;     // a calendar date and time of day
     uint64_t sourceOffset = 0;  // the record's header offset in the backup file
     // SHA-256 of the record's codestream (byte-swapped, up to and including its end marker).
@@ -84,8 +84,8 @@ public:
 
     // Scans the file and checks the channel and the range. An empty text when the pass can run, else
     // the one-line reason.
-    std::string prepare(const std::string& backupPath, int channel, std::optional<exporting::ExportTime> from,
-                        std::optional<exporting::ExportTime> to);
+    std::string prepare(const std::string& backupPath, int channel, std::optional<DateTime> from,
+                        std::optional<DateTime> to);
     // Hands every picture to onPicture on the calling thread until it returns false; onProgress now and
     // then gets the share of the file read.
     void run(int decodeThreads, const std::function<bool(const ChannelPicture&)>& onPicture,

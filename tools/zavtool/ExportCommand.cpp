@@ -65,7 +65,7 @@ int runExportCommand(int argc, char** argv) {
             options.aviPath = value;
             takeValue();
         } else if (arg == "--from" || arg == "--to") {
-            const auto time = value ? exporting::parseExportTime(value) : std::nullopt;
+            const auto time = value ? parseDateTime(value) : std::nullopt;
             if (!time)
                 return fail(std::string(arg) + " takes \"YYYY-MM-DD HH:MM:SS\"");
             (arg == "--from" ? options.from : options.to) = time;
@@ -165,8 +165,8 @@ int runExportCommand(int argc, char** argv) {
     std::printf("%s: %d pictures of channel %d, %u frames at %d per second, %dx%d\n", options.aviPath.c_str(),
                 report.pictures, options.channel, report.frames, options.framesPerSecond, options.width,
                 options.height);
-    std::printf("pictures %s to %s, %d from past the forward range\n", manifestTimeText(report.first).c_str(),
-                manifestTimeText(report.last).c_str(), report.pastForwardRange);
+    std::printf("pictures %s to %s, %d from past the forward range\n", dateTimeText(report.first).c_str(),
+                dateTimeText(report.last).c_str(), report.pastForwardRange);
     return 0;
 }
 

@@ -16,13 +16,6 @@
 
 namespace dvr::zavtool {
 
-std::string manifestTimeText(const exporting::ExportTime& t) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return text;
-}
-
 struct BackupRecordCheck::State {
     std::unique_ptr<media::ByteSource> source;
     std::string openError;
@@ -109,17 +102,15 @@ std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int c
     if (found < 0)
         return result = "the record at " + std::to_string(at) + " holds no complete picture";
     const std::span<const uint8_t> codestream(s.data.data(), size_t(found) + 1);
-    const exporting::ExportTime recordTime{header.time.year(),      int(header.time.month),
-                                           int(header.time.day),    int(header.time.hour),
-                                           int(header.time.minute), int(header.time.second)};
+    const DateTime recordTime = header.time.dateTime();
     if (formatVersion >= 2) {
         // The signature attests how the frame was made from these bytes; here they are the record's.
         if (entry.sourceSha256.empty())
             return result = "the entry names no source picture";
         if (evidence::hexOf(evidence::sha256(codestream)) != entry.sourceSha256)
             return result = "the record at " + std::to_string(at) + " holds another picture";
-        if (manifestTimeText(recordTime) != entry.time)
-            return result = "the record at " + std::to_string(at) + " is of " + manifestTimeText(recordTime);
+        if (dateTimeText(recordTime) != entry.time)
+            return result = "the record at " + std::to_string(at) + " is of " + dateTimeText(recordTime);
         return result;
     }
     const frame::DecodedFrame decoded =
@@ -131,10 +122,9 @@ std::string BackupRecordCheck::check(const evidence::ManifestFrame& entry, int c
     if (first < 0 || channel < first || channel >= first + frame::channelsPerPicture(header.pictureFlags))
         return result = "the record at " + std::to_string(at) + " shows channel " + std::to_string(first) +
                         ", not channel " + std::to_string(channel);
-    const exporting::ExportTime time{header.time.year(),    int(header.time.month),  int(header.time.day),
-                                     int(header.time.hour), int(header.time.minute), int(header.time.second)};
-    if (manifestTimeText(time) != entry.time)
-        return result = "the record at " + std::to_string(at) + " is of " + manifestTimeText(time);
+    const DateTime time = header.time.dateTime();
+    if (dateTimeText(time) != entry.time)
+        return result = "the record at " + std::to_string(at) + " is of " + dateTimeText(time);
     return result;
 }
 

@@ -7,15 +7,12 @@
 
 #include "common/evidence/ManifestBuilder.h"
 #include "common/evidence/Verify.h"
-#include "common/export/ExportTime.h"
+#include "common/frame/DateTime.h"
 #include "common/frame/PictureDecoder.h"
 #include "player/media/ByteSource.h"
 #include "tools/zavtool/ChannelExport.h"
 
 namespace dvr::zavtool {
-
-// A picture time as the manifest keeps it: "YYYY-MM-DD HH:MM:SS".
-std::string manifestTimeText(const exporting::ExportTime& time);
 
 // Checks a frame entry against the backup file: the record at its source position is read; its picture
 // codestream must have the entry's SHA-256 (version 2; version 1: must decode to a picture of the

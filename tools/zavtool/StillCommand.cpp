@@ -79,7 +79,7 @@ int runStillCommand(int argc, char** argv) {
     std::string file;
     std::string out;
     int channel = -1;
-    std::optional<exporting::ExportTime> at;
+    std::optional<DateTime> at;
     std::vector<exporting::StillFilter> filters;
     std::string filterText;
     bool overwrite = false;
@@ -101,7 +101,7 @@ int runStillCommand(int argc, char** argv) {
         } else if (arg == "--overwrite") {
             overwrite = true;
         } else if (arg == "--at") {
-            at = value ? exporting::parseExportTime(value) : std::nullopt;
+            at = value ? parseDateTime(value) : std::nullopt;
             if (!at)
                 return fail("--at takes \"YYYY-MM-DD HH:MM:SS\"");
             ++i;
@@ -143,7 +143,7 @@ int runStillCommand(int argc, char** argv) {
     if (std::string refusal = pass.prepare(file, channel, at, std::nullopt); !refusal.empty())
         return fail(refusal);
     exporting::StillImage still;
-    exporting::ExportTime time;
+    DateTime time;
     const int threads = std::max(1, int(std::thread::hardware_concurrency()));
     pass.run(threads, [&](const ChannelPicture& p) {
         still.width = p.rect.width;
@@ -172,13 +172,13 @@ int runStillCommand(int argc, char** argv) {
         png ? writePng(out, history.current()) : exporting::writeStillJpeg(out, history.current());
     if (!status.ok())
         return fail(status.reason());
-    const evidence::ManifestWrite manifest = evidence::ManifestBuilder::fromBackup("zavtool", file, channel)
-                                                 .writeStill(out, manifestTimeText(time));
+    const evidence::ManifestWrite manifest =
+        evidence::ManifestBuilder::fromBackup("zavtool", file, channel).writeStill(out, dateTimeText(time));
     if (!manifest.ok)
         return fail("manifest not written: " + manifest.message);
-    std::printf("%s: channel %d at %s, %d x %d%s%s\n", out.c_str(), channel,
-                exporting::stampText(time).c_str(), history.current().width, history.current().height,
-                filters.empty() ? "" : ", filters ", filterText.c_str());
+    std::printf("%s: channel %d at %s, %d x %d%s%s\n", out.c_str(), channel, stampText(time).c_str(),
+                history.current().width, history.current().height, filters.empty() ? "" : ", filters ",
+                filterText.c_str());
     return 0;
 }
 

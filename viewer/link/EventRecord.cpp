@@ -9,7 +9,7 @@ std::optional<EventRecord> parseEventRecord(std::span<const uint8_t, kEventRecor
     if (b[0] > 100 || b[1] > 12 || b[2] >= 32 || b[3] > 24 || b[4] >= 60 || b[5] >= 60 || b[6] > 15)
         return std::nullopt;
     EventRecord r;
-    r.time = RecorderTime{1996 + b[0], b[1], b[2], b[3], b[4], b[5]};
+    r.time = DateTime{1996 + b[0], b[1], b[2], b[3], b[4], b[5]};
     r.channel = b[6];
     r.type = b[8];
     return r;

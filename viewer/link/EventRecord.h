@@ -13,7 +13,7 @@
 namespace dvr::link {
 
 struct EventRecord {
-    RecorderTime time;
+    DateTime time;
     int channel = 0;  // 0-based
     uint8_t type = 0;
     bool operator==(const EventRecord&) const = default;

@@ -130,18 +130,18 @@ ProtocolInfo protocolFromVersion(const VersionText& version) {
     return {0, false};
 }
 
-uint32_t packDateWord(const RecorderTime& t) {
+uint32_t packDateWord(const DateTime& t) {
     return (static_cast<uint32_t>(t.year) << 16) | (static_cast<uint32_t>(t.month & 0xFF) << 8) |
            static_cast<uint32_t>(t.day & 0xFF);
 }
 
-uint32_t packTimeWord(const RecorderTime& t) {
+uint32_t packTimeWord(const DateTime& t) {
     return (static_cast<uint32_t>(t.hour & 0xFF) << 24) | (static_cast<uint32_t>(t.minute & 0xFF) << 16) |
            (static_cast<uint32_t>(t.second & 0xFF) << 8);
 }
 
-RecorderTime unpackRecorderTime(uint32_t dateWord, uint32_t timeWord) {
-    RecorderTime t;
+DateTime unpackRecorderTime(uint32_t dateWord, uint32_t timeWord) {
+    DateTime t;
     t.year = static_cast<int>(dateWord >> 16);
     t.month = static_cast<int>((dateWord >> 8) & 0xFF);
     t.day = static_cast<int>(dateWord & 0xFF);
@@ -151,8 +151,8 @@ RecorderTime unpackRecorderTime(uint32_t dateWord, uint32_t timeWord) {
     return t;
 }
 
-RecorderTime unpackPictureTime(uint32_t dateWord, uint32_t timeWord) {
-    RecorderTime t;
+DateTime unpackPictureTime(uint32_t dateWord, uint32_t timeWord) {
+    DateTime t;
     t.year = static_cast<int>(dateWord >> 8) + 1996;
     t.month = static_cast<int>(dateWord & 0xFF);
     t.day = static_cast<int>(timeWord >> 24);
@@ -162,20 +162,13 @@ RecorderTime unpackPictureTime(uint32_t dateWord, uint32_t timeWord) {
     return t;
 }
 
-uint32_t packPictureDateWord(const RecorderTime& t) {
+uint32_t packPictureDateWord(const DateTime& t) {
     return (static_cast<uint32_t>(t.year - 1996) << 8) | static_cast<uint32_t>(t.month & 0xFF);
 }
 
-uint32_t packPictureTimeWord(const RecorderTime& t) {
+uint32_t packPictureTimeWord(const DateTime& t) {
     return (static_cast<uint32_t>(t.day & 0xFF) << 24) | (static_cast<uint32_t>(t.hour & 0xFF) << 16) |
            (static_cast<uint32_t>(t.minute & 0xFF) << 8) | static_cast<uint32_t>(t.second & 0xFF);
-}
-
-std::string formatRecorderTime(const RecorderTime& t) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return text;
 }
 
 std::array<uint8_t, kLoginBlockBytes> buildLoginBlock(std::string_view userUtf8,

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/frame/DateTime.h"
+
 namespace dvr::link {
 
 inline constexpr size_t kPacketHeaderBytes = 28;
@@ -133,20 +135,14 @@ ProtocolInfo protocolFromVersion(const VersionText& text);
 
 // Packed recorder time: date word year << 16 | month << 8 | day, time word
 // hour << 24 | minute << 16 | second << 8.
-struct RecorderTime {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    bool operator==(const RecorderTime&) const = default;
-};
-uint32_t packDateWord(const RecorderTime& t);
-uint32_t packTimeWord(const RecorderTime& t);
-RecorderTime unpackRecorderTime(uint32_t dateWord, uint32_t timeWord);
+uint32_t packDateWord(const DateTime& t);
+uint32_t packTimeWord(const DateTime& t);
+DateTime unpackRecorderTime(uint32_t dateWord, uint32_t timeWord);
 // The playback picture's shorter packing: date word (year - 1996) << 8 | month,
 // time word day << 24 | hour << 16 | minute << 8 | second.
-RecorderTime unpackPictureTime(uint32_t dateWord, uint32_t timeWord);
-uint32_t packPictureDateWord(const RecorderTime& t);
-uint32_t packPictureTimeWord(const RecorderTime& t);
-// "YYYY-MM-DD HH:MM:SS"
-std::string formatRecorderTime(const RecorderTime& t);
+DateTime unpackPictureTime(uint32_t dateWord, uint32_t timeWord);
+uint32_t packPictureDateWord(const DateTime& t);
+uint32_t packPictureTimeWord(const DateTime& t);
 
 // The fields a request takes from its caller.
 struct RequestValues {

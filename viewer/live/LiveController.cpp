@@ -49,12 +49,12 @@ private:
     LiveController& m_live;
 };
 
-LocalTime SystemClock::now() const {
+DateTime SystemClock::now() const {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                     local.tm_hour,        local.tm_min,     local.tm_sec};
+    return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                    local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 LiveController::LiveController(LiveControllerOptions options, LiveScreen& screen, LiveTimers& timers,
@@ -464,7 +464,7 @@ void LiveController::clearPictureBuffers() {
 }
 
 void LiveController::updateClockTexts() {
-    const LocalTime now = m_clock.now();
+    const DateTime now = m_clock.now();
     m_dateText = live::dateText(now.year, now.month, now.day);
     m_timeText = live::timeText(now.hour, now.minute, now.second);
     uint32_t areas = area::kClock;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/frame/DateTime.h"
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/FormatText.h"
 #include "common/skin/LanguageFile.h"
@@ -33,27 +34,18 @@ enum class LiveTimer : uint8_t {
     PtzPause,   // single shot after a PTZ send: the held live request goes out when it expires
 };
 
-// Local wall-clock time, as the clock texts show it.
-struct LocalTime {
-    int year = 1970;
-    int month = 1;
-    int day = 1;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
-
 // Where the controller reads the time of day.
 class LiveClock {
 public:
     virtual ~LiveClock() = default;
-    virtual LocalTime now() const = 0;
+    // Local wall-clock time, as the clock texts show it.
+    virtual DateTime now() const = 0;
 };
 
 // The system's local time.
 class SystemClock : public LiveClock {
 public:
-    LocalTime now() const override;
+    DateTime now() const override;
 };
 
 // Starts and stops the window's periodic timers; each expiry is reported through

@@ -12,15 +12,15 @@
 
 namespace dvr::playback {
 
-uint32_t packEventTime(const link::RecorderTime& t) {
+uint32_t packEventTime(const DateTime& t) {
     return (uint32_t(t.year - 1996) & 0x3F) << 26 | (uint32_t(t.month) & 0xF) << 22 |
            (uint32_t(t.day) & 0x1F) << 17 | (uint32_t(t.hour) & 0x1F) << 12 |
            (uint32_t(t.minute) & 0x3F) << 6 | (uint32_t(t.second) & 0x3F);
 }
 
-link::RecorderTime unpackEventTime(uint32_t w) {
-    return link::RecorderTime{1996 + int(w >> 26), int(w >> 22 & 0xF), int(w >> 17 & 0x1F),
-                              int(w >> 12 & 0x1F), int(w >> 6 & 0x3F), int(w & 0x3F)};
+DateTime unpackEventTime(uint32_t w) {
+    return DateTime{1996 + int(w >> 26), int(w >> 22 & 0xF), int(w >> 17 & 0x1F),
+                    int(w >> 12 & 0x1F), int(w >> 6 & 0x3F), int(w & 0x3F)};
 }
 
 bool playableEvent(const link::EventRecord& r) {
@@ -44,7 +44,7 @@ std::vector<EventRow> eventRows(std::span<const uint8_t> file) {
         std::snprintf(text, sizeof text, "CH%d", row.channel);
         row.channelText = text;
         row.typeText = std::string(link::eventTypeText(record->type));
-        const link::RecorderTime& t = record->time;
+        const DateTime& t = record->time;
         std::snprintf(text, sizeof text, "[ %04d/%02d/%02d ] %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
                       t.minute, t.second);
         row.timeText = text;

@@ -18,8 +18,8 @@ inline constexpr const char* kEventFileName = "AlarmEvent.am";
 
 // Event time word: year - 1996 in bits 26-31, month 22-25, day 17-21,
 // hour 12-16, minute 6-11, second 0-5.
-uint32_t packEventTime(const link::RecorderTime& t);
-link::RecorderTime unpackEventTime(uint32_t word);
+uint32_t packEventTime(const DateTime& t);
+DateTime unpackEventTime(uint32_t word);
 
 // Whether an in-range record names a moment that can be played: month and
 // day from 1, hour below 24, a year the time word holds (at most 2059).

@@ -54,8 +54,8 @@ uint32_t playModeWord(PlayButton button, int requestSpeed) {
 PlaybackController::PlaybackController(PlaybackLink& link, LocalTime localTime, PlaybackView* view)
     : m_link(link), m_localTime(std::move(localTime)), m_view(view) {}
 
-RecorderTime PlaybackController::now() const {
-    return m_localTime ? m_localTime() : RecorderTime{2000, 1, 1};
+DateTime PlaybackController::now() const {
+    return m_localTime ? m_localTime() : DateTime{2000, 1, 1};
 }
 
 void PlaybackController::open(uint16_t splitCode, uint32_t layoutCode) {
@@ -73,7 +73,7 @@ void PlaybackController::open(uint16_t splitCode, uint32_t layoutCode) {
     if (m_rangeValid)
         resetToRangeStart();
     clearAllPanes();
-    m_lastJump = RecorderTime{};
+    m_lastJump = DateTime{};
     m_rangeTimer = true;
 }
 
@@ -85,8 +85,8 @@ void PlaybackController::onRangeTimer() {
 }
 
 void PlaybackController::setRecordingRange(const link::RecordingRange& range) {
-    const RecorderTime start = link::unpackRecorderTime(range.startDate, range.startTime);
-    const RecorderTime end = link::unpackRecorderTime(range.endDate, range.endTime);
+    const DateTime start = link::unpackRecorderTime(range.startDate, range.startTime);
+    const DateTime end = link::unpackRecorderTime(range.endDate, range.endTime);
     // The range reply: the session sends a play request held for it.
     m_rangeAsked = false;
     m_rangeStart = acceptableRangeTime(start) ? start : now();
@@ -100,7 +100,7 @@ void PlaybackController::setRecordingRange(const link::RecordingRange& range) {
 
 void PlaybackController::resetToRangeStart() {
     m_requestTime = m_rangeStart;
-    m_calendar = RecorderTime{m_rangeStart.year, m_rangeStart.month, m_rangeStart.day};
+    m_calendar = DateTime{m_rangeStart.year, m_rangeStart.month, m_rangeStart.day};
     setPosition(m_rangeStart.hour, m_rangeStart.minute, m_rangeStart.second, true);
 }
 
@@ -111,11 +111,11 @@ void PlaybackController::setPosition(int hour, int minute, int second, bool forc
     m_position = position;
 }
 
-void PlaybackController::setPositionStep(const RecorderTime& t) {
+void PlaybackController::setPositionStep(const DateTime& t) {
     if (!acceptableDate(t))
         return;
     m_requestTime = t;
-    m_calendar = RecorderTime{t.year, t.month, t.day};
+    m_calendar = DateTime{t.year, t.month, t.day};
     m_pictureTime = t;
     setPosition(t.hour, t.minute, t.second, true);
 }
@@ -194,8 +194,8 @@ void PlaybackController::onPlayButton(PlayButton button) {
     bool started = true;
     if (button != PlayButton::Pause) {
         m_requestTime =
-            RecorderTime{m_calendar.year,          m_calendar.month,           m_calendar.day,
-                         positionHour(m_position), positionMinute(m_position), positionSecond(m_position)};
+            DateTime{m_calendar.year,          m_calendar.month,           m_calendar.day,
+                     positionHour(m_position), positionMinute(m_position), positionSecond(m_position)};
         sendPlayWords();
         if (m_checkJump) {
             const bool far = m_lastJump.year == 0 || std::llabs(toEpochSeconds(m_lastJump) -
@@ -282,18 +282,18 @@ void PlaybackController::connectionStatus(int code) {
 }
 
 void PlaybackController::pictureTime(uint32_t dateWord, uint32_t timeWord) {
-    const RecorderTime t = link::unpackPictureTime(dateWord, timeWord);
+    const DateTime t = link::unpackPictureTime(dateWord, timeWord);
     if (!acceptableDate(t))
         return;
     // A reply with a picture shows the recorder is answering, whether or not
     // the picture is drawn.
     m_idle = false;
     m_pictureTime = t;
-    m_calendar = RecorderTime{t.year, t.month, t.day};
+    m_calendar = DateTime{t.year, t.month, t.day};
     setPosition(t.hour, t.minute, t.second, false);
     // Stop after this picture at the end of the recording (the whole date
     // counts, so a recording longer than a year plays to its real end).
-    const RecorderTime& edge = isReverse(m_playModeWord) ? m_rangeStart : m_rangeEnd;
+    const DateTime& edge = isReverse(m_playModeWord) ? m_rangeStart : m_rangeEnd;
     if (t == edge)
         m_link.setFollowUp(RequestKind::StopPlayback);
 }
@@ -340,14 +340,14 @@ void PlaybackController::onHourForward() {
     if (m_busy)
         return;
     setPositionStep(hourStepForward(
-        RecorderTime{m_calendar.year, m_calendar.month, m_calendar.day, positionHour(m_position)}));
+        DateTime{m_calendar.year, m_calendar.month, m_calendar.day, positionHour(m_position)}));
 }
 
 void PlaybackController::onHourBack() {
     if (m_busy)
         return;
-    setPositionStep(hourStepBack(
-        RecorderTime{m_calendar.year, m_calendar.month, m_calendar.day, positionHour(m_position)}));
+    setPositionStep(
+        hourStepBack(DateTime{m_calendar.year, m_calendar.month, m_calendar.day, positionHour(m_position)}));
 }
 
 void PlaybackController::onSliderScrolled(int secondsOfDay) {
@@ -358,7 +358,7 @@ void PlaybackController::onSliderScrolled(int secondsOfDay) {
 }
 
 void PlaybackController::onCalendarDate(int year, int month, int day) {
-    const RecorderTime t{year, month, day};
+    const DateTime t{year, month, day};
     if (acceptableDate(t))
         m_calendar = t;
 }
@@ -373,7 +373,7 @@ bool PlaybackController::openEventList() {
 
 void PlaybackController::jumpTo(uint32_t eventTimeWord) {
     m_busy = false;
-    const RecorderTime t = unpackEventTime(eventTimeWord);
+    const DateTime t = unpackEventTime(eventTimeWord);
     if (!acceptableDate(t) || t.hour > 23 || t.minute > 59 || t.second > 59)
         return;
     if (m_playing) {
@@ -388,7 +388,7 @@ void PlaybackController::jumpTo(uint32_t eventTimeWord) {
         m_checkJump = true;
     }
     m_requestTime = t;
-    m_calendar = RecorderTime{t.year, t.month, t.day};
+    m_calendar = DateTime{t.year, t.month, t.day};
     setPosition(t.hour, t.minute, t.second, true);
     onPlayButton(PlayButton::Forward);
 }

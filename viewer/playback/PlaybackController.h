@@ -61,7 +61,7 @@ public:
 
 class PlaybackController {
 public:
-    using LocalTime = std::function<RecorderTime()>;
+    using LocalTime = std::function<DateTime()>;
 
     PlaybackController(PlaybackLink& link, LocalTime localTime, PlaybackView* view = nullptr);
     // The window that shows this controller (may be null).
@@ -137,11 +137,11 @@ public:
     uint32_t playMode() const { return m_playModeWord; }
     bool rangeValid() const { return m_rangeValid; }
     bool endKnown() const { return m_endKnown; }
-    const RecorderTime& rangeStart() const { return m_rangeStart; }
-    const RecorderTime& rangeEnd() const { return m_rangeEnd; }
-    const RecorderTime& requestTime() const { return m_requestTime; }
-    const RecorderTime& pictureTimeValue() const { return m_pictureTime; }
-    const RecorderTime& lastJumpReference() const { return m_lastJump; }
+    const DateTime& rangeStart() const { return m_rangeStart; }
+    const DateTime& rangeEnd() const { return m_rangeEnd; }
+    const DateTime& requestTime() const { return m_requestTime; }
+    const DateTime& pictureTimeValue() const { return m_pictureTime; }
+    const DateTime& lastJumpReference() const { return m_lastJump; }
     uint32_t position() const { return m_position; }
     int sliderValue() const { return positionSecondsOfDay(m_position); }
     int calendarYear() const { return m_calendar.year; }
@@ -174,12 +174,12 @@ private:
     void clearAllPanes();
     void setStatus(std::string text, StatusKind kind);
     void setPosition(int hour, int minute, int second, bool force);
-    void setPositionStep(const RecorderTime& t);
+    void setPositionStep(const DateTime& t);
     void resetToRangeStart();
     void pause();
     void startPlay(PlayButton button);
     void sendPlayWords();
-    RecorderTime now() const;
+    DateTime now() const;
 
     PlaybackLink& m_link;
     LocalTime m_localTime;
@@ -187,14 +187,14 @@ private:
     PlaybackLayout m_layout;
 
     bool m_open = false;
-    RecorderTime m_rangeStart;
-    RecorderTime m_rangeEnd;
+    DateTime m_rangeStart;
+    DateTime m_rangeEnd;
     bool m_endKnown = false;
     bool m_rangeValid = false;
-    RecorderTime m_requestTime;
-    RecorderTime m_lastJump;
-    RecorderTime m_pictureTime;
-    RecorderTime m_calendar{2000, 1, 1};
+    DateTime m_requestTime;
+    DateTime m_lastJump;
+    DateTime m_pictureTime;
+    DateTime m_calendar{2000, 1, 1};
     uint32_t m_position = 0;
     uint32_t m_playMillionths = 0;
     uint32_t m_recordMillionths = 0;

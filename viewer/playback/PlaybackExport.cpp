@@ -4,7 +4,7 @@
 
 namespace dvr::playback {
 
-std::string fileTimeText(const RecorderTime& t) {
+std::string fileTimeText(const DateTime& t) {
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d-%02d-%02d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);
@@ -12,7 +12,7 @@ std::string fileTimeText(const RecorderTime& t) {
 }
 
 std::vector<SnapshotText> snapshotStampTexts(int columns, int firstChannel, int selectedChannel,
-                                             int areaWidth, int areaHeight, const RecorderTime& time) {
+                                             int areaWidth, int areaHeight, const DateTime& time) {
     std::vector<SnapshotText> texts;
     const std::string when = fileTimeText(time);
     if (columns <= 1) {
@@ -34,8 +34,8 @@ std::vector<SnapshotText> snapshotStampTexts(int columns, int firstChannel, int 
     return texts;
 }
 
-std::string recordingFileName(const std::string& folder, const RecorderTime& pictureTime,
-                              const RecorderTime& localTime,
+std::string recordingFileName(const std::string& folder, const DateTime& pictureTime,
+                              const DateTime& localTime,
                               const std::function<bool(const std::string&)>& exists) {
     std::string base = folder;
     if (!base.empty() && base.back() != '/')

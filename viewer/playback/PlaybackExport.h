@@ -13,10 +13,8 @@
 
 namespace dvr::playback {
 
-using link::RecorderTime;
-
 // "%04d-%02d-%02d %02d-%02d-%02d", the time in snapshot and recording names and on the printed page.
-std::string fileTimeText(const RecorderTime& t);
+std::string fileTimeText(const DateTime& t);
 
 // One text stamped onto a snapshot. Red: drawn in red as one line into the box (x, y) to (x + 360,
 // y + 30); otherwise white with a one-pixel black outline, its top-left at (x, y).
@@ -32,13 +30,13 @@ struct SnapshotText {
 // for the selected channel; several columns show the time and a "CAM%02d" label on each pane, numbered
 // on from the first channel.
 std::vector<SnapshotText> snapshotStampTexts(int columns, int firstChannel, int selectedChannel,
-                                             int areaWidth, int areaHeight, const RecorderTime& time);
+                                             int areaWidth, int areaHeight, const DateTime& time);
 
 // The recording's file inside its folder: "<time>.avi" with the picture time, or with the local time
 // before any picture arrived (a picture time without a month); when that name is taken,
 // "<time>(1).avi", "<time>(2).avi", and so on. A recording never replaces a file.
-std::string recordingFileName(const std::string& folder, const RecorderTime& pictureTime,
-                              const RecorderTime& localTime,
+std::string recordingFileName(const std::string& folder, const DateTime& pictureTime,
+                              const DateTime& localTime,
                               const std::function<bool(const std::string&)>& exists = {});
 
 // The printer's resolution and page, and the size of the letter "A" in the page font, in device pixels.
@@ -60,11 +58,11 @@ struct PageText {
 struct PrintedPicture {
     std::string title;            // the language's "PRINT"/"Vistrel" text
     std::string dateTimeCaption;  // the language's "PRINT"/"PLAY DATE/TIME" text
-    RecorderTime rangeStart;
-    RecorderTime rangeEnd;
-    RecorderTime requestTime;
-    RecorderTime printTime;  // local time of printing
-    int width = 0;           // the printed picture's own size
+    DateTime rangeStart;
+    DateTime rangeEnd;
+    DateTime requestTime;
+    DateTime printTime;  // local time of printing
+    int width = 0;       // the printed picture's own size
     int height = 0;
 };
 

@@ -17,11 +17,11 @@ int daysInMonth(int year, int month) {
     return days[month - 1];
 }
 
-bool acceptableDate(const RecorderTime& t) {
+bool acceptableDate(const DateTime& t) {
     return t.year >= 1995 && t.year <= 2095 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31;
 }
 
-bool acceptableRangeTime(const RecorderTime& t) {
+bool acceptableRangeTime(const DateTime& t) {
     return acceptableDate(t) && t.hour >= 0 && t.hour <= 24 && t.minute >= 0 && t.minute <= 59 &&
            t.second >= 0 && t.second <= 59;
 }
@@ -40,12 +40,12 @@ int64_t daysFromCivil(int64_t y, int month, int day) {
 
 }  // namespace
 
-int64_t toEpochSeconds(const RecorderTime& t) {
+int64_t toEpochSeconds(const DateTime& t) {
     return daysFromCivil(t.year, t.month, t.day) * 86400 + int64_t(t.hour) * 3600 + int64_t(t.minute) * 60 +
            t.second;
 }
 
-RecorderTime fromEpochSeconds(int64_t seconds) {
+DateTime fromEpochSeconds(int64_t seconds) {
     int64_t days = seconds / 86400;
     int64_t rest = seconds % 86400;
     if (rest < 0) {
@@ -61,11 +61,11 @@ RecorderTime fromEpochSeconds(int64_t seconds) {
     const int day = int(doy - (153 * mp + 2) / 5 + 1);
     const int month = int(mp < 10 ? mp + 3 : mp - 9);
     const int year = int(yoe + era * 400 + (month <= 2));
-    return RecorderTime{year, month, day, int(rest / 3600), int(rest / 60 % 60), int(rest % 60)};
+    return DateTime{year, month, day, int(rest / 3600), int(rest / 60 % 60), int(rest % 60)};
 }
 
-RecorderTime hourStepForward(const RecorderTime& t) {
-    RecorderTime r = t;
+DateTime hourStepForward(const DateTime& t) {
+    DateTime r = t;
     r.minute = 0;
     r.second = 0;
     if (t.hour + 1 < 24) {
@@ -86,8 +86,8 @@ RecorderTime hourStepForward(const RecorderTime& t) {
     return r;
 }
 
-RecorderTime hourStepBack(const RecorderTime& t) {
-    RecorderTime r = t;
+DateTime hourStepBack(const DateTime& t) {
+    DateTime r = t;
     r.minute = 0;
     r.second = 0;
     if (t.hour > 0) {
@@ -124,7 +124,7 @@ int positionSecondsOfDay(uint32_t position) {
     return positionHour(position) * 3600 + positionMinute(position) * 60 + positionSecond(position);
 }
 
-std::string formatDateTime(const RecorderTime& t) {
+std::string formatDateTime(const DateTime& t) {
     char text[48];
     std::snprintf(text, sizeof text, "%04d/%02d/%02d  %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);

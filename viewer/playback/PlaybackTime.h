@@ -10,29 +10,27 @@
 
 namespace dvr::playback {
 
-using link::RecorderTime;
-
 // Days in a month of the real calendar (February has 29 days in leap years).
 int daysInMonth(int year, int month);
 bool isLeapYear(int year);
 
 // Year 1995 to 2095, month 1 to 12, day 1 to 31, hour at most 24, minute and
 // second at most 59: what the window accepts as a recording range end.
-bool acceptableRangeTime(const RecorderTime& t);
+bool acceptableRangeTime(const DateTime& t);
 // Year 1995 to 2095, month 1 to 12, day 1 to 31: what a set-position step and
 // a picture time must hold.
-bool acceptableDate(const RecorderTime& t);
+bool acceptableDate(const DateTime& t);
 
 // Seconds since 1970-01-01 00:00:00 of a calendar date-time (no time zone).
-int64_t toEpochSeconds(const RecorderTime& t);
-RecorderTime fromEpochSeconds(int64_t seconds);
+int64_t toEpochSeconds(const DateTime& t);
+DateTime fromEpochSeconds(int64_t seconds);
 
 // One hour later, or 00:00 of the next day after hour 23; minute and second
 // become 0.
-RecorderTime hourStepForward(const RecorderTime& t);
+DateTime hourStepForward(const DateTime& t);
 // One hour earlier, or 23:00 of the previous day from hour 0; minute and
 // second become 0.
-RecorderTime hourStepBack(const RecorderTime& t);
+DateTime hourStepBack(const DateTime& t);
 
 // Position word: hour << 24 | minute << 16 | second << 8.
 uint32_t packPosition(int hour, int minute, int second);
@@ -42,7 +40,7 @@ int positionSecond(uint32_t position);
 int positionSecondsOfDay(uint32_t position);
 
 // "%04d/%02d/%02d  %02d:%02d:%02d".
-std::string formatDateTime(const RecorderTime& t);
+std::string formatDateTime(const DateTime& t);
 // What a date-time field shows while the range is not known.
 inline constexpr const char* kUnknownDateTime = "----/--/--  --:--:--";
 // "%02d:%02d:%02d" of a position word.

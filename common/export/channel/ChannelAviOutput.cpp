@@ -6,13 +6,6 @@
 
 namespace dvr::exporting {
 
-std::string manifestTime(const ExportTime& t) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return text;
-}
-
 ChannelAviOutput::ChannelAviOutput(const ChannelAviSettings& settings, evidence::ManifestBuilder* manifest)
     : m_settings(settings), m_pacer(settings.framesPerSecond) {
     setManifest(manifest);
@@ -95,7 +88,7 @@ bool ChannelAviOutput::add(const ChannelAviPicture& p) {
         m_first = p.time;
     m_last = p.time;
     ++m_pictures;
-    const std::string time = manifestTime(p.time);
+    const std::string time = dateTimeText(p.time);
     if (m_settings.pace == ChannelPace::Pictures)
         return emit(p.jpeg, time, p.sourceOffset, p.sourceDigest);
     // Real pace: the pacer is fed picture numbers, so that each frame it writes names its picture.
@@ -120,8 +113,8 @@ Status ChannelAviOutput::close() {
     return closed;
 }
 
-Status ChannelAviOutput::writeLog(const std::string& aviPath, const ExportTime& start,
-                                  const ExportTime& end) const {
+Status ChannelAviOutput::writeLog(const std::string& aviPath, const DateTime& start,
+                                  const DateTime& end) const {
     const ExportLog log{
         start, end, m_settings.framesPerSecond, m_settings.channel, m_settings.width, m_settings.height};
     return writeExportLog(aviPath, log);

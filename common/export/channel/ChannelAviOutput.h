@@ -11,8 +11,8 @@
 #include "common/export/AviWriter.h"
 #include "common/export/ByteSink.h"
 #include "common/export/ExportLog.h"
-#include "common/export/ExportTime.h"
 #include "common/export/RealTimePacer.h"
+#include "common/frame/DateTime.h"
 
 namespace dvr::exporting {
 
@@ -49,7 +49,7 @@ struct ChannelAviSettings {
 
 // One exported picture: its JPEG frame bytes and where it came from.
 struct ChannelAviPicture {
-    ExportTime time;
+    DateTime time;
     bool timeValid = true;                         // a calendar date and time of day
     int64_t sourceOffset = -1;                     // the record's offset in the backup file; -1: not known
     std::optional<evidence::Digest> sourceDigest;  // SHA-256 of the record's codestream
@@ -81,7 +81,7 @@ public:
     // Writes the frames of the last second (real pacing) and finishes the AVI file.
     Status close();
     // The five-line log beside the AVI file.
-    Status writeLog(const std::string& aviPath, const ExportTime& start, const ExportTime& end) const;
+    Status writeLog(const std::string& aviPath, const DateTime& start, const DateTime& end) const;
     // The manifest beside the closed AVI file, with every frame written (a failure when there is no
     // manifest).
     evidence::ManifestWrite writeManifest(const std::string& aviPath) const;
@@ -90,8 +90,8 @@ public:
     int pictures() const { return m_pictures; }
     // Frames written (so far, or in the closed file).
     uint32_t frames() const { return m_avi.isOpen() ? m_avi.frameCount() : m_frames; }
-    const std::optional<ExportTime>& firstTime() const { return m_first; }
-    const std::optional<ExportTime>& lastTime() const { return m_last; }
+    const std::optional<DateTime>& firstTime() const { return m_first; }
+    const std::optional<DateTime>& lastTime() const { return m_last; }
 
 private:
     struct Held {
@@ -114,12 +114,9 @@ private:
     int64_t m_lastSecond = 0;
     int m_pictures = 0;
     uint32_t m_frames = 0;  // when closed
-    std::optional<ExportTime> m_first;
-    std::optional<ExportTime> m_last;
+    std::optional<DateTime> m_first;
+    std::optional<DateTime> m_last;
     Status m_status = Status::success();
 };
-
-// A picture time as the manifest keeps it: "YYYY-MM-DD HH:MM:SS".
-std::string manifestTime(const ExportTime& time);
 
 }  // namespace dvr::exporting

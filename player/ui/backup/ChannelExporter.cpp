@@ -11,10 +11,6 @@ namespace dvr::player {
 
 namespace {
 
-exporting::ExportTime exportTimeOf(const ClockTime& t) {
-    return {t.year, t.month, t.day, t.hour, t.minute, t.second};
-}
-
 constexpr const char* kProgram = "Discoro";
 
 }  // namespace
@@ -104,7 +100,7 @@ ExportOutcome ChannelExporter::start(const ExportStart& request) {
     return outcome;
 }
 
-ExportOutcome ChannelExporter::stop(std::optional<exporting::ExportTime> endTime) {
+ExportOutcome ChannelExporter::stop(std::optional<DateTime> endTime) {
     ExportOutcome outcome;
     outcome.ok = true;
     if (!m_writer.joinable()) {
@@ -124,11 +120,11 @@ ExportOutcome ChannelExporter::stop(std::optional<exporting::ExportTime> endTime
     outcome.frames = m_output->frames();
     m_sink.reset();
 
-    exporting::ExportTime start;
-    exporting::ExportTime end;
+    DateTime start;
+    DateTime end;
     {
         std::lock_guard lock(m_mutex);
-        start = m_request.startTime.value_or(m_firstTime.value_or(exporting::ExportTime{}));
+        start = m_request.startTime.value_or(m_firstTime.value_or(DateTime{}));
         end = endTime.value_or(m_lastTime.value_or(start));
         if (m_failure) {
             outcome.ok = false;
@@ -185,9 +181,8 @@ std::optional<ChannelExporter::Frame> ChannelExporter::waitForRoom(int64_t sourc
     return frame;
 }
 
-void ChannelExporter::fill(Frame& frame, const exporting::PixelSource& part,
-                           const exporting::ExportTime& time, int64_t sourceOffset,
-                           const std::optional<evidence::Digest>& sourceDigest) {
+void ChannelExporter::fill(Frame& frame, const exporting::PixelSource& part, const DateTime& time,
+                           int64_t sourceOffset, const std::optional<evidence::Digest>& sourceDigest) {
     const size_t rowBytes = size_t(part.width) * 4;
     frame.pixels.resize(rowBytes * size_t(part.height));
     for (int y = 0; y < part.height; ++y) {
@@ -227,8 +222,8 @@ void ChannelExporter::push(Frame frame) {
     m_changed.notify_all();
 }
 
-void ChannelExporter::offer(const exporting::PixelSource& part, const exporting::ExportTime& time,
-                            int64_t sourceOffset, const std::optional<evidence::Digest>& sourceDigest) {
+void ChannelExporter::offer(const exporting::PixelSource& part, const DateTime& time, int64_t sourceOffset,
+                            const std::optional<evidence::Digest>& sourceDigest) {
     if (!part.pixels || part.width <= 0 || part.height <= 0) {
         return;
     }
@@ -253,7 +248,7 @@ void ChannelExporter::offerStored(const PlayerPictures& pictures, int64_t source
     if (!frame) {
         return;
     }
-    const std::optional<ClockTime> time = pictures.channelTime(channel);
+    const std::optional<DateTime> time = pictures.channelTime(channel);
     bool filled = false;
     pictures.withPaneSource(channel, [&](const PlayerPictures::PaneSource& source) {
         if (!source.picture || source.rect.width <= 0 || source.rect.height <= 0) {
@@ -266,7 +261,7 @@ void ChannelExporter::offerStored(const PlayerPictures& pictures, int64_t source
                       size_t(source.rect.x) * 4;
         part.width = source.rect.width;
         part.height = source.rect.height;
-        fill(*frame, part, time ? exportTimeOf(*time) : exporting::ExportTime{}, sourceOffset, sourceDigest);
+        fill(*frame, part, time.value_or(DateTime{}), sourceOffset, sourceDigest);
         filled = true;
     });
     if (filled) {

@@ -15,9 +15,9 @@
 #include "common/evidence/ManifestBuilder.h"
 #include "common/export/AviWriter.h"
 #include "common/export/ByteSink.h"
-#include "common/export/ExportTime.h"
 #include "common/export/FramePipeline.h"
 #include "common/export/channel/ChannelAviOutput.h"
+#include "common/frame/DateTime.h"
 #include "player/ui/backup/BackupWindowModel.h"
 #include "player/ui/view/PlayerPictures.h"
 
@@ -42,7 +42,7 @@ struct ExportStart {
     const evidence::SourceDigest* sourceDigest = nullptr;
     // The time of the picture on screen when the export starts; without one the first exported
     // picture's time.
-    std::optional<exporting::ExportTime> startTime;
+    std::optional<DateTime> startTime;
     exporting::Stamper* stamper = nullptr;  // drawn on the writer thread only; null: no stamp
     ExportSinkFactory createSink;           // empty: a file
     // Called on the writer thread once when a frame cannot be written; the export then writes no more.
@@ -81,7 +81,7 @@ public:
     // Ends the export: writes what is queued, finishes the AVI file and writes the log beside it with
     // the end time (without one the last exported picture's time), then the manifest with every frame
     // written. Ok when nothing was running.
-    ExportOutcome stop(std::optional<exporting::ExportTime> endTime = std::nullopt);
+    ExportOutcome stop(std::optional<DateTime> endTime = std::nullopt);
     // Why frames could not be written, once that happened.
     std::optional<std::string> failure() const;
 
@@ -92,8 +92,8 @@ public:
     // --- playback thread
     // Hands over one picture (or the channel's part of it) with its record time, the offset of its
     // record in the backup file (-1: unknown) and the SHA-256 of the record's codestream.
-    void offer(const exporting::PixelSource& part, const exporting::ExportTime& time,
-               int64_t sourceOffset = -1, const std::optional<evidence::Digest>& sourceDigest = std::nullopt);
+    void offer(const exporting::PixelSource& part, const DateTime& time, int64_t sourceOffset = -1,
+               const std::optional<evidence::Digest>& sourceDigest = std::nullopt);
     // Hands over the channel's part of the picture just stored for it, made from the record at
     // `sourceOffset` of the backup file (-1: unknown) whose codestream has the SHA-256 sourceDigest.
     void offerStored(const PlayerPictures& pictures, int64_t sourceOffset = -1,
@@ -106,12 +106,12 @@ private:
         std::vector<uint8_t> pixels;  // B, G, R, X rows of width * 4 bytes
         int width = 0;
         int height = 0;
-        exporting::ExportTime time;
+        DateTime time;
         int64_t sourceOffset = -1;
         std::optional<evidence::Digest> sourceDigest;
     };
     std::optional<Frame> waitForRoom(int64_t sourceOffset);
-    static void fill(Frame& frame, const exporting::PixelSource& part, const exporting::ExportTime& time,
+    static void fill(Frame& frame, const exporting::PixelSource& part, const DateTime& time,
                      int64_t sourceOffset, const std::optional<evidence::Digest>& sourceDigest);
     void push(Frame frame);
     void writerLoop();
@@ -127,8 +127,8 @@ private:
     bool m_accepting = false;
     bool m_ending = false;
     std::optional<std::string> m_failure;
-    std::optional<exporting::ExportTime> m_firstTime;
-    std::optional<exporting::ExportTime> m_lastTime;
+    std::optional<DateTime> m_firstTime;
+    std::optional<DateTime> m_lastTime;
     exporting::PictureOrder m_order;  // of the pictures taken
 
     // Set by start before the writer runs, used by the writer thread, and by stop after it ended.

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "common/evidence/ManifestBuilder.h"
-#include "common/export/ExportTime.h"
 #include "common/export/ImageFilters.h"
 #include "common/export/StillImage.h"
+#include "common/frame/DateTime.h"
 
 namespace dvr::player {
 
@@ -33,9 +33,9 @@ std::string editCommandText(int id);
 // The picture taken into the edit window and what the window shows beside it.
 struct EditPicture {
     exporting::StillImage image;
-    exporting::ExportTime time;  // the picture's record time
-    int channel = 0;             // 0-based
-    std::string backupPath;      // the file the picture comes from; empty: the manifest names none
+    DateTime time;           // the picture's record time
+    int channel = 0;         // 0-based
+    std::string backupPath;  // the file the picture comes from; empty: the manifest names none
     // The backup file's digest worked out since it was opened; null: SAVE hashes the file itself.
     const evidence::SourceDigest* sourceDigest = nullptr;
 };
@@ -59,7 +59,7 @@ public:
     explicit EditWindowModel(EditPicture picture);
 
     const exporting::StillImage& image() const { return m_history.current(); }
-    const exporting::ExportTime& time() const { return m_time; }
+    const DateTime& time() const { return m_time; }
     int channel() const { return m_channel; }
 
     // A command button or key (filters, UNDO, REDO): changes the picture and the command text. False
@@ -104,7 +104,7 @@ public:
 
 private:
     exporting::EditHistory m_history;
-    exporting::ExportTime m_time;
+    DateTime m_time;
     int m_channel = 0;
     std::string m_backupPath;
     const evidence::SourceDigest* m_sourceDigest = nullptr;

@@ -9,7 +9,7 @@ int printUnit(int n, int dotsPerInchY) {
     return int(std::lround(double(n) * double(dotsPerInchY) / 84.0));
 }
 
-std::string printTimeText(const exporting::ExportTime& t) {
+std::string printTimeText(const DateTime& t) {
     char text[48];
     std::snprintf(text, sizeof text, "%d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
                   t.second);

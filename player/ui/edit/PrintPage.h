@@ -3,18 +3,18 @@
 #include <string>
 #include <vector>
 
-#include "common/export/ExportTime.h"
+#include "common/frame/DateTime.h"
 
 namespace dvr::player {
 
 // What the printed page tells about the picture.
 struct PrintFacts {
-    exporting::ExportTime backupStart;  // the backup file's first recording
-    exporting::ExportTime backupEnd;    // and its last
-    exporting::ExportTime pictureTime;
-    exporting::ExportTime printTime;  // local time of printing
-    int channel = 0;                  // 0-based
-    int width = 0;                    // the picture's own size
+    DateTime backupStart;  // the backup file's first recording
+    DateTime backupEnd;    // and its last
+    DateTime pictureTime;
+    DateTime printTime;  // local time of printing
+    int channel = 0;     // 0-based
+    int width = 0;       // the picture's own size
     int height = 0;
 };
 
@@ -58,6 +58,6 @@ inline int printFontHeight(int dotsPerInchY) {
 PrintPage stillPrintPage(const PrintMetrics& metrics, const PrintFacts& facts);
 
 // "%d-%02d-%02d %02d:%02d:%02d".
-std::string printTimeText(const exporting::ExportTime& time);
+std::string printTimeText(const DateTime& time);
 
 }  // namespace dvr::player

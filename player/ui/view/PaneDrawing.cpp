@@ -24,7 +24,7 @@ PaneTextLayout paneTextLayout(const PaneRect& pane, int layout) {
             small ? kSmallFontPixels : kFontPixels};
 }
 
-std::string paneTimeText(const ClockTime& t) {
+std::string paneTimeText(const DateTime& t) {
     return format("%02d/%02d/%02d  %02d:%02d:%02d        ", t.year, t.month, t.day, t.hour, t.minute,
                   t.second);
 }
@@ -51,14 +51,14 @@ std::optional<PaneCrop> paneCrop(uint32_t layoutCode, const frame::PixelRect& s)
     }
 }
 
-std::string timeInfoDate(const std::optional<ClockTime>& t) {
+std::string timeInfoDate(const std::optional<DateTime>& t) {
     if (!t) {
         return "DATE : --- / --- / ---";
     }
     return format("DATE : %02d / %02d / %02d", t->year, t->month, t->day);
 }
 
-std::string timeInfoTime(const std::optional<ClockTime>& t) {
+std::string timeInfoTime(const std::optional<DateTime>& t) {
     if (!t) {
         return "TIME : --- : --- : ---";
     }

@@ -4,21 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "common/frame/DateTime.h"
 #include "common/frame/SourceRect.h"
 #include "player/ui/view/PlayerViewModel.h"
 
 namespace dvr::player {
-
-// A record's date and time as the panes and the time information show it.
-struct ClockTime {
-    int year = 0;  // full year
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    friend bool operator==(const ClockTime&, const ClockTime&) = default;
-};
 
 // Where the texts of a pane go: one line whose top lies above the pane's bottom edge, the
 // record time towards the right edge, the channel number near the left edge; the 16-pane
@@ -32,7 +22,7 @@ struct PaneTextLayout {
 PaneTextLayout paneTextLayout(const PaneRect& pane, int layout);
 
 // "%02d/%02d/%02d  %02d:%02d:%02d        " of year, month, day, hour, minute, second.
-std::string paneTimeText(const ClockTime& time);
+std::string paneTimeText(const DateTime& time);
 // "%02d" of channel + 1.
 std::string channelNumberText(int channel);
 
@@ -46,8 +36,8 @@ std::optional<PaneCrop> paneCrop(uint32_t layoutCode, const frame::PixelRect& so
 
 // Time information texts: "DATE : %02d / %02d / %02d" and "TIME : %02d : %02d : %02d", or
 // the dashed forms without a file.
-std::string timeInfoDate(const std::optional<ClockTime>& time);
-std::string timeInfoTime(const std::optional<ClockTime>& time);
+std::string timeInfoDate(const std::optional<DateTime>& time);
+std::string timeInfoTime(const std::optional<DateTime>& time);
 
 // The system clock's hour digits in 12-hour form (hours above 11 less 12) and its AM/PM.
 int clockHour12(int hour);

@@ -51,7 +51,7 @@ int PlayerPictures::picturesPerSecond(int channel) const {
     return channel >= 0 && channel < kChannels ? m_shownCounts[static_cast<size_t>(channel)].load() : 0;
 }
 
-std::optional<ClockTime> PlayerPictures::channelTime(int channel) const {
+std::optional<DateTime> PlayerPictures::channelTime(int channel) const {
     if (channel < 0 || channel >= kChannels) {
         return std::nullopt;
     }

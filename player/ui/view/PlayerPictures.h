@@ -23,7 +23,7 @@ struct PictureRecord {
     int recordChannel = 0;  // the header's channel, for the page test
     int fieldCode = 255;    // 0 first field, 1 second field, 255 whole frame
     int channelCount = 16;  // the file's channel count (line-code modulus)
-    ClockTime time;
+    DateTime time;
     std::span<const uint8_t> codestream;  // natural byte order, ending with FF D9
 };
 
@@ -75,7 +75,7 @@ public:
     template <typename F>
     void withPaneSource(int channel, F&& f) const;
 
-    std::optional<ClockTime> channelTime(int channel) const;
+    std::optional<DateTime> channelTime(int channel) const;
     // The channel whose picture was stored last (-1 none), its flags and standard.
     int lastChannel() const { return m_lastChannel.load(); }
     uint32_t lastPictureFlags() const { return m_lastFlags.load(); }
@@ -98,7 +98,7 @@ private:
     // Per channel: which slot holds its picture (-1 none), its record time, its counts.
     std::array<std::atomic<int>, kChannels> m_sourceSlot;
     mutable std::mutex m_timeMutex;  // guards m_times and m_hasTime
-    std::array<ClockTime, kChannels> m_times{};
+    std::array<DateTime, kChannels> m_times{};
     std::array<bool, kChannels> m_hasTime{};
     std::array<std::atomic<int>, kChannels> m_counting{};
     std::array<std::atomic<int>, kChannels> m_shownCounts{};

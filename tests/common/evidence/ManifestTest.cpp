@@ -48,7 +48,7 @@ std::string timeOf(int i) {
 
 class Manifests : public ::testing::Test {
 protected:
-    dvr::testing::ScratchDir dir;
+    dvr::testsupport::TempFolder dir;
     std::string backup = dir.file("f.zav");
     std::string avi = dir.file("clip.avi");
     std::string savedConfig;

@@ -14,7 +14,7 @@
 namespace {
 
 using namespace dvr;
-using dvr::testing::ScratchDir;
+using dvr::testsupport::TempFolder;
 
 void writeBytes(const std::string& path, size_t bytes, char fill) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << std::string(bytes, fill);
@@ -26,7 +26,7 @@ std::string hexOfFile(const std::string& path) {
 }
 
 TEST(SourceDigest, GivesTheFilesDigestToEveryThreadAndToTheManifest) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string backup = dir.file("b.zav");
     const std::string other = dir.file("other.zav");
     writeBytes(backup, 3 << 20, 'a');
@@ -62,7 +62,7 @@ TEST(SourceDigest, GivesTheFilesDigestToEveryThreadAndToTheManifest) {
 }
 
 TEST(SourceDigest, AChangedStoppedOrMissingFileIsNeverGivenAStaleDigest) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string backup = dir.file("b.zav");
     writeBytes(backup, 1 << 20, 'a');
     evidence::SourceDigest digest;

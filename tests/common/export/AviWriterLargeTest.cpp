@@ -14,7 +14,7 @@ namespace {
 using namespace dvr;
 
 TEST(AviWriterLarge, AFilePastOneGibibyteIsReadWhole) {
-    dvr::testing::ScratchDir dir;
+    dvr::testsupport::TempFolder dir;
     const std::string path = dir.file("large.avi");
     constexpr int kSide = 32;
     std::vector<uint8_t> bgr(kSide * kSide * 3, 0x80);

@@ -21,7 +21,7 @@ using dvr::testing::decodeAvi;
 using dvr::testing::nearColour;
 using dvr::testing::pixelAt;
 using dvr::testing::probeAvi;
-using dvr::testing::ScratchDir;
+using dvr::testsupport::TempFolder;
 
 constexpr int kWidth = 64;
 constexpr int kHeight = 48;
@@ -63,7 +63,7 @@ void expectColourSequence(const std::string& path, long frames) {
 }
 
 TEST(AviWriter, FramesReadBackWithTheirFormatRateAndColours) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string path = dir.file("clip.avi");
     // Three consistency points inside the clip and one more at the end: several chunk indexes.
     AviWriter writer(AviWriterOptions{.consistencyIntervalFrames = 7});
@@ -86,7 +86,7 @@ TEST(AviWriter, FramesReadBackWithTheirFormatRateAndColours) {
 }
 
 TEST(AviWriter, AFileWithoutFramesIsStillAnAvi) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string path = dir.file("empty.avi");
     AviWriter writer;
     ASSERT_TRUE(writer.open(path, format(15)).ok());
@@ -106,7 +106,7 @@ TEST(AviWriter, RefusesBadCallsWithAReason) {
     EXPECT_FALSE(writer.open(sink, AviVideoFormat{10, 10, 0, ""}).ok());
     EXPECT_FALSE(writer.isOpen());
 
-    ScratchDir dir;
+    TempFolder dir;
     const Status missing = writer.open(dir.file("no/such/folder/x.avi"), format());
     EXPECT_FALSE(missing.ok());
     EXPECT_NE(missing.reason().find("No such file or directory"), std::string::npos) << missing.reason();
@@ -121,7 +121,7 @@ TEST(AviWriter, RefusesBadCallsWithAReason) {
 // reason, and the file holds every frame up to the last consistency point before the failure (close
 // cannot add its index either, as nothing more fits).
 TEST(AviWriter, AFullDiskEndsWithAReasonAndAConsistentFile) {
-    ScratchDir dir;
+    TempFolder dir;
     MemorySink probe;
     AviWriter sizing(AviWriterOptions{.consistencyIntervalFrames = 4});
     ASSERT_TRUE(sizing.open(probe, format()).ok());
@@ -155,7 +155,7 @@ TEST(AviWriter, AFullDiskEndsWithAReasonAndAConsistentFile) {
 // With room for the index but a frame refused (the disk full for that one frame only), close still
 // indexes every whole frame written before it.
 TEST(AviWriter, CloseAfterAFailedFrameIndexesTheFramesBeforeIt) {
-    ScratchDir dir;
+    TempFolder dir;
     MemorySink sink;
     AviWriter writer(AviWriterOptions{.consistencyIntervalFrames = 100});
     ASSERT_TRUE(writer.open(sink, format()).ok());
@@ -173,7 +173,7 @@ TEST(AviWriter, CloseAfterAFailedFrameIndexesTheFramesBeforeIt) {
 
 // A writer that never closes (a crash): the file on disk plays up to the last consistency point.
 TEST(AviWriter, AnAbandonedFilePlaysUpToTheLastConsistencyPoint) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string path = dir.file("live.avi");
     const std::string copy = dir.file("crashed.avi");
     AviWriter writer(AviWriterOptions{.consistencyIntervalFrames = 10});
@@ -193,7 +193,7 @@ TEST(AviWriter, AnAbandonedFilePlaysUpToTheLastConsistencyPoint) {
 
 // Small parts exercise the extension parts the same way a file past 1 GiB does.
 TEST(AviWriter, ExtensionPartsKeepEveryFrameInOrder) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string path = dir.file("parts.avi");
     AviWriter writer(AviWriterOptions{.consistencyIntervalFrames = 3, .partLimitBytes = 200 * 1024});
     ASSERT_TRUE(writer.open(path, format(10)).ok());

@@ -14,7 +14,6 @@ namespace {
 
 using namespace dvr;
 using exporting::ChannelAviOutput;
-using exporting::ExportTime;
 
 // The JPEG bytes and the source picture's hash of the picture from the record at `offset`.
 std::vector<uint8_t> jpegOf(int64_t offset) {
@@ -36,7 +35,7 @@ std::string readAll(const std::string& path) {
 
 class ChannelOutput : public ::testing::Test {
 protected:
-    dvr::testing::ScratchDir dir;
+    dvr::testsupport::TempFolder dir;
     std::string avi = dir.file("clip.avi");
     std::string backup = dir.file("b.zav");
     void SetUp() override { std::ofstream(backup) << std::string(1000, 'b'); }
@@ -55,7 +54,7 @@ protected:
         for (const auto& [offset, second] : pictures) {
             const auto jpeg = jpegOf(offset);
             EXPECT_TRUE(
-                output.add({ExportTime{2024, 1, 2, 3, 4, second}, true, offset, sourceOf(offset), jpeg}));
+                output.add({DateTime{2024, 1, 2, 3, 4, second}, true, offset, sourceOf(offset), jpeg}));
         }
         EXPECT_TRUE(output.close().ok());
         EXPECT_TRUE(output.writeLog(avi, *output.firstTime(), *output.lastTime()).ok());

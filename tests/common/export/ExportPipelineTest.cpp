@@ -7,14 +7,15 @@
 #include <sstream>
 
 #include "common/export/ExportLog.h"
-#include "common/export/ExportTime.h"
 #include "common/export/FramePipeline.h"
 #include "common/export/RealTimePacer.h"
+#include "common/frame/DateTime.h"
 #include "tests/common/export/AviCheck.h"
 
 namespace {
 
 using namespace dvr::exporting;
+using dvr::DateTime;
 
 // A B, G, R, X picture filled by f(x, y) -> 0xRRGGBB.
 template <typename F>
@@ -109,7 +110,7 @@ TEST(FramePipeline, ScalesStampsAndCompressesOnlyWhenAskedToStamp) {
     const auto picture = bgrx(720, 480, [](int, int) { return 0x2050A0u; });
     const PixelSource source{picture.data(), 720, 480, 720 * 4, 4};
 
-    const Stamp stamp{ExportTime{2026, 5, 17, 12, 0, 4}, 3, 20};
+    const Stamp stamp{DateTime{2026, 5, 17, 12, 0, 4}, 3, 20};
     std::vector<uint8_t> jpeg;
     {
         const auto bytes = pipeline.encodeFrame(source, 360, 240, &stamp);
@@ -144,7 +145,7 @@ TEST(ExportLog, FiveLinesWithAlignedColonsAndABlankBeforeEachBreak) {
     EXPECT_EQ(exportLogPath("clip.AVI"), "clip.log");
     EXPECT_EQ(exportLogPath("clip"), "clip.log");
 
-    dvr::testing::ScratchDir dir;
+    dvr::testsupport::TempFolder dir;
     ASSERT_TRUE(writeExportLog(dir.file("x.avi"), log).ok());
     std::ifstream in(dir.file("x.log"), std::ios::binary);
     std::stringstream bytes;
@@ -153,17 +154,6 @@ TEST(ExportLog, FiveLinesWithAlignedColonsAndABlankBeforeEachBreak) {
     const Status failed = writeExportLog(dir.file("none/x.avi"), log);
     EXPECT_FALSE(failed.ok());
     EXPECT_NE(failed.reason().find("none/x.log"), std::string::npos);
-}
-
-TEST(ExportTime, ParsesOnlyRealTimesAndCountsSeconds) {
-    const auto t = parseExportTime("2026-05-17 12:00:04");
-    ASSERT_TRUE(t);
-    EXPECT_EQ(stampText(*t), "2026/05/17 12:00:04");
-    for (const char* bad : {"2026-02-30 00:00:00", "2026-05-17 24:00:00", "2026-5-17 12:00:04",
-                            "2026-05-17T12:00:04", "2026-05-17 12:00:04 ", ""})
-        EXPECT_FALSE(parseExportTime(bad)) << bad;
-    EXPECT_EQ(secondsOf({1970, 1, 1, 0, 0, 0}), 0);
-    EXPECT_EQ(secondsOf({2024, 3, 1, 0, 0, 0}) - secondsOf({2024, 2, 28, 23, 59, 59}), 86401);  // leap day
 }
 
 // Frames the pacer writes for pictures given as (second, id).

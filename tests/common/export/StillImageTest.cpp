@@ -15,6 +15,7 @@
 namespace {
 
 using namespace dvr::exporting;
+using dvr::DateTime;
 
 // A grey picture (all three colours equal) from its values, row by row.
 StillImage grey(int width, int height, std::vector<int> values) {
@@ -129,7 +130,7 @@ TEST(StillImage, FlipsRowsAndWritesThreeComponentJpeg) {
     flipRows(image.bgr, 2 * 3, 3);
     EXPECT_EQ(values(image), (std::vector<int>{5, 6, 3, 4, 1, 2}));
 
-    dvr::testing::ScratchDir dir;
+    dvr::testsupport::TempFolder dir;
     StillImage picture{64, 32, std::vector<uint8_t>(64 * 32 * 3)};
     for (size_t i = 0; i < picture.bgr.size(); i += 3) {
         picture.bgr[i] = 0x20;      // blue
@@ -159,7 +160,7 @@ TEST(StillImage, FlipsRowsAndWritesThreeComponentJpeg) {
 }
 
 TEST(StillImage, FileNames) {
-    const ExportTime t{2026, 5, 17, 12, 0, 4};
+    const DateTime t{2026, 5, 17, 12, 0, 4};
     EXPECT_EQ(viewerSnapshotName("/snap/", 255, t, 101234), "/snap/CAM0_2026-05-17 12-00-04_01234.jpg");
     EXPECT_EQ(viewerSnapshotName("/snap", 2, t, 7), "/snap/CAM3_2026-05-17 12-00-04_00007.jpg");
     EXPECT_EQ(playerStillName("/home//b/Backup/", t), "/home/b/Backup/20260517_120004.jpg");

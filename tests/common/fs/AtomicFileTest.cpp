@@ -9,43 +9,44 @@
 #include <cstring>
 #include <filesystem>
 
-#include "tests/common/fs/FsTempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace dvr::fs {
 namespace {
 
 using testing::ScopedFault;
 using testing::Step;
+using testsupport::TempFolder;
 
 TEST(AtomicFile, ReplacesTheWholeFileAndKeepsItsMode) {
-    FsTempFolder folder;
+    TempFolder folder;
     const std::string path = folder.write("opt.ini", "old contents that are longer");
     ::chmod(path.c_str(), 0640);
     const FileResult result = AtomicFile::write(path, "new");
     ASSERT_TRUE(result.ok) << result.describe();
-    EXPECT_EQ(FsTempFolder::read(path), "new");
-    EXPECT_EQ(FsTempFolder::mode(path), 0640u);
+    EXPECT_EQ(TempFolder::read(path), "new");
+    EXPECT_EQ(TempFolder::mode(path), 0640u);
     EXPECT_EQ(folder.names(), std::vector<std::string>{"opt.ini"});  // no temporary left behind
 }
 
 TEST(AtomicFile, NewFilesTakeTheModeAskedForWhateverTheUmask) {
-    FsTempFolder folder;
+    TempFolder folder;
     const mode_t old = ::umask(0);
     const FileResult plain = AtomicFile::write(folder.file("a/b/plain"), "x");
     const FileResult secret = AtomicFile::writeWithMode(folder.file("secret"), "pw", 0600);
     ::umask(old);
     ASSERT_TRUE(plain.ok) << plain.describe();
     ASSERT_TRUE(secret.ok) << secret.describe();
-    EXPECT_EQ(FsTempFolder::mode(folder.file("a/b/plain")), 0644u);
-    EXPECT_EQ(FsTempFolder::mode(folder.file("secret")), 0600u);
+    EXPECT_EQ(TempFolder::mode(folder.file("a/b/plain")), 0644u);
+    EXPECT_EQ(TempFolder::mode(folder.file("secret")), 0600u);
     // A private mode asked for wins over the old file's.
     ::chmod(folder.file("secret").c_str(), 0666);
     ASSERT_TRUE(AtomicFile::writeWithMode(folder.file("secret"), "pw2", 0600).ok);
-    EXPECT_EQ(FsTempFolder::mode(folder.file("secret")), 0600u);
+    EXPECT_EQ(TempFolder::mode(folder.file("secret")), 0600u);
 }
 
 TEST(AtomicFile, PlantedLinksAreReplacedNeverFollowed) {
-    FsTempFolder folder;
+    TempFolder folder;
     const std::string victim = folder.write("victim", "precious");
     const std::string path = folder.file("AlarmEvent.am");
     // Links at the target and at every temporary name the older writers used.
@@ -54,17 +55,17 @@ TEST(AtomicFile, PlantedLinksAreReplacedNeverFollowed) {
     }
     const FileResult result = AtomicFile::write(path, "events");
     ASSERT_TRUE(result.ok) << result.describe();
-    EXPECT_EQ(FsTempFolder::read(victim), "precious");
-    EXPECT_EQ(FsTempFolder::read(path), "events");
+    EXPECT_EQ(TempFolder::read(victim), "precious");
+    EXPECT_EQ(TempFolder::read(path), "events");
     struct stat status {};
     ASSERT_EQ(::lstat(path.c_str(), &status), 0);
     EXPECT_TRUE(S_ISREG(status.st_mode));
-    EXPECT_EQ(FsTempFolder::mode(path), 0644u);  // a link's mode is not the file's
+    EXPECT_EQ(TempFolder::mode(path), 0644u);  // a link's mode is not the file's
 }
 
 TEST(AtomicFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
     for (const Step step : {Step::CreateTemporary, Step::Write, Step::Sync, Step::Rename}) {
-        FsTempFolder folder;
+        TempFolder folder;
         const std::string path = folder.write("cnn.ini", "old book");
         ScopedFault fault(step, EIO);
         const FileResult result = AtomicFile::write(path, "new book");
@@ -72,13 +73,13 @@ TEST(AtomicFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
         EXPECT_EQ(result.path, path);
         EXPECT_EQ(result.reason, std::strerror(EIO));
         EXPECT_EQ(result.describe(), path + ": " + std::strerror(EIO));
-        EXPECT_EQ(FsTempFolder::read(path), "old book") << int(step);
+        EXPECT_EQ(TempFolder::read(path), "old book") << int(step);
         EXPECT_EQ(folder.names(), std::vector<std::string>{"cnn.ini"}) << int(step);
     }
 }
 
 TEST(AtomicFile, AFaultFiresOnTheCountedWriteOnly) {
-    FsTempFolder folder;
+    TempFolder folder;
     ScopedFault fault(Step::Rename, EIO, 2);
     EXPECT_TRUE(AtomicFile::write(folder.file("one"), "1").ok);
     EXPECT_FALSE(AtomicFile::write(folder.file("two"), "2").ok);
@@ -87,14 +88,14 @@ TEST(AtomicFile, AFaultFiresOnTheCountedWriteOnly) {
 }
 
 TEST(AtomicFile, RefusesFoldersAndMissingNames) {
-    FsTempFolder folder;
+    TempFolder folder;
     std::filesystem::create_directory(folder.file("dir"));
     EXPECT_EQ(AtomicFile::write(folder.file("dir"), "x").reason, std::strerror(EISDIR));
     EXPECT_FALSE(AtomicFile::write(folder.path() + "/", "x").ok);
     folder.write("file", "f");
     const FileResult blocked = AtomicFile::write(folder.file("file/inner"), "x");
     EXPECT_FALSE(blocked.ok);
-    EXPECT_EQ(FsTempFolder::read(folder.file("file")), "f");
+    EXPECT_EQ(TempFolder::read(folder.file("file")), "f");
 }
 
 }  // namespace

@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/common/skin/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 using namespace dvr::skin;
+using dvr::testsupport::TempFolder;
 
 namespace {
 

@@ -9,10 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
 #include "common/skin/ProgramFolder.h"
+#include "tests/support/TempFolder.h"
 
 using namespace dvr::skin;
+using dvr::testsupport::TempFolder;
 
 namespace {
 

@@ -6,9 +6,10 @@
 #include "common/skin/LanguageFile.h"
 #include "common/skin/PlayerInfo.h"
 #include "common/skin/PlayerSkinReader.h"
-#include "tests/common/skin/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 using namespace dvr::skin;
+using dvr::testsupport::TempFolder;
 
 TEST(SkinValuesTest, ParsesPositionValues) {
     struct Case {

@@ -13,11 +13,11 @@ namespace {
 
 using testing::MessageList;
 using testing::quickOptions;
-using testing::TempDir;
 using testing::writeBackup;
+using testsupport::TempFolder;
 
 TEST(BackupScan, ReadsCountsTimesAndSoundFromTheFirstAndLastHeaders) {
-    TempDir dir;
+    TempFolder dir;
     struct Case {
         int channels, family;
         int panes;
@@ -52,7 +52,7 @@ TEST(BackupScan, ReadsCountsTimesAndSoundFromTheFirstAndLastHeaders) {
 }
 
 TEST(BackupScan, TheLeading64KiBAreNeverRead) {
-    TempDir dir;
+    TempFolder dir;
     for (auto fill :
          {zavgen::LeadingFill::Zeros, zavgen::LeadingFill::Headers, zavgen::LeadingFill::Garbage}) {
         auto o = quickOptions();
@@ -69,7 +69,7 @@ TEST(BackupScan, TheLeading64KiBAreNeverRead) {
 }
 
 TEST(BackupScan, HeadersOfAnUnknownChannelCapacityArePassedOver) {
-    TempDir dir;
+    TempFolder dir;
     auto o = quickOptions();
     o.channelCount = 8;
     o.corruptions = {{zavgen::Corruption::UnknownHeader, 0}};
@@ -82,7 +82,7 @@ TEST(BackupScan, HeadersOfAnUnknownChannelCapacityArePassedOver) {
 }
 
 TEST(BackupScan, NoAcceptedHeaderIn128SectorsIsAnUnknownCd) {
-    TempDir dir;
+    TempFolder dir;
     for (const int garbage : {127, 128}) {
         const std::string path = dir.file("garbage.zav");
         zavgen::BackupWriter writer;
@@ -108,7 +108,7 @@ TEST(BackupScan, NoAcceptedHeaderIn128SectorsIsAnUnknownCd) {
 }
 
 TEST(BackupScan, FailuresShowUnknownCd) {
-    TempDir dir;
+    TempFolder dir;
     MessageList messages;
     EXPECT_EQ(openAndScan(dir.file("missing.zav"), messages).error, ScanError::CannotOpen);
 
@@ -132,7 +132,7 @@ TEST(BackupScan, FailuresShowUnknownCd) {
 }
 
 TEST(BackupScan, EndScanSkipsHeadersWithInvalidDatesAndRemembersThem) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.file("dates.zav");
     zavgen::BackupWriter writer;
     ASSERT_TRUE(writer.open(path));
@@ -157,7 +157,7 @@ TEST(BackupScan, EndScanSkipsHeadersWithInvalidDatesAndRemembersThem) {
 
 TEST(BackupScan, EndScanStartsBeforeTheLastEndMarker) {
     // Zeros after the records: the end scan passes over them to the last picture's end marker.
-    TempDir dir;
+    TempFolder dir;
     auto o = quickOptions();
     o.trailingZeroBytes = 200 * 1024;
     const std::string path = writeBackup(dir, "tail.zav", o);

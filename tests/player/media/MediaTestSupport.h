@@ -1,6 +1,6 @@
 #pragma once
 
-// Fixtures shared by the backup media and player engine tests: temporary folders, backup files written
+// Fixtures shared by the backup media and player engine tests: backup files written in a temporary folder
 // by the backup writer, a sink that records what the playback thread delivers, and a byte source that
 // counts where it was read.
 
@@ -17,26 +17,10 @@
 #include "player/media/ByteSource.h"
 #include "player/media/PlaybackShared.h"
 #include "player/media/PlaybackSink.h"
+#include "tests/support/TempFolder.h"
 #include "tools/zavgen/BackupGenerator.h"
 
 namespace dvr::testing {
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "dvr-media-XXXXXX").string();
-        m_path = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
 
 // Options for quick files: placeholder codestreams (nothing to decode), 4 channels, short.
 inline zavgen::GeneratorOptions quickOptions() {
@@ -49,7 +33,7 @@ inline zavgen::GeneratorOptions quickOptions() {
     return o;
 }
 
-inline std::string writeBackup(const TempDir& dir, const std::string& name,
+inline std::string writeBackup(const testsupport::TempFolder& dir, const std::string& name,
                                const zavgen::GeneratorOptions& options,
                                zavgen::GeneratorReport* report = nullptr) {
     zavgen::GeneratorReport local;

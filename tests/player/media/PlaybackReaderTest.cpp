@@ -11,7 +11,7 @@ namespace {
 using testing::CountingSource;
 using testing::RecordingSink;
 using testing::SinkEvent;
-using testing::TempDir;
+using testsupport::TempFolder;
 
 // Reads straight on through the file and pauses at its end: the reader's own behaviour without the
 // player's modes.
@@ -71,7 +71,7 @@ zavgen::RecordSpec pictureSpec(std::span<const uint8_t> codestream, uint32_t cha
 }
 
 TEST(PlaybackReader, DeliversEveryGoodRecordOnceAndPassesOverDamagedOnes) {
-    TempDir dir;
+    TempFolder dir;
     auto o = testing::quickOptions();
     o.corruptions = {{zavgen::Corruption::ZeroSectorCount, 1}, {zavgen::Corruption::HugeSectorCount, 3},
                      {zavgen::Corruption::ShortRecord, 5},     {zavgen::Corruption::NoEndMarker, 6},
@@ -95,7 +95,7 @@ TEST(PlaybackReader, DeliversEveryGoodRecordOnceAndPassesOverDamagedOnes) {
 }
 
 TEST(PlaybackReader, RecordsOfOneToSixSectorsCarryNoPicture) {
-    TempDir dir;
+    TempFolder dir;
     // 512 + 16 + 2900 bytes: a record of 7 sectors.
     const auto codestream = zavgen::placeholderCodestream(2900, 1);
     for (uint32_t sectors = 1; sectors <= 7; ++sectors) {
@@ -119,7 +119,7 @@ TEST(PlaybackReader, RecordsOfOneToSixSectorsCarryNoPicture) {
 }
 
 TEST(PlaybackReader, EndMarkerSearchStarts32BytesBeforeThePictureLength) {
-    TempDir dir;
+    TempFolder dir;
     const auto codestream = zavgen::placeholderCodestream(4000, 2);
     // The marker's second byte sits at index 3999: found from a picture length up to 3999 + 32.
     const std::pair<uint32_t, bool> cases[] = {{4000, true}, {4031, true}, {4032, false}, {5000, false},
@@ -141,7 +141,7 @@ TEST(PlaybackReader, EndMarkerSearchStarts32BytesBeforeThePictureLength) {
 }
 
 TEST(PlaybackReader, AShortHeaderReadEndsTheThreadWithItsMessage) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.file("cut.zav");
     zavgen::BackupWriter writer;
     ASSERT_TRUE(writer.open(path));
@@ -167,7 +167,7 @@ TEST(PlaybackReader, AShortHeaderReadEndsTheThreadWithItsMessage) {
 }
 
 TEST(PlaybackReader, WithSoundOnThreeSectorRecordsAreSoundOnlyAndOnlySoundPicturesShow) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.file("sound.zav");
     zavgen::BackupWriter writer;
     ASSERT_TRUE(writer.open(path));

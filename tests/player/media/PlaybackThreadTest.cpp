@@ -7,13 +7,14 @@
 #include <thread>
 
 #include "tests/player/media/MediaTestSupport.h"
+#include "tests/support/Wait.h"
 
 namespace dvr::media {
 namespace {
 
 using testing::RecordingSink;
 using testing::SinkEvent;
-using testing::TempDir;
+using testsupport::TempFolder;
 
 // Plays the file round and round (back to the start at its end) until stopped.
 class LoopRules final : public PlaybackRules {
@@ -31,19 +32,8 @@ private:
     PlaybackShared& m_shared;
 };
 
-template <typename Condition>
-bool waitFor(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
-
 TEST(PlaybackThread, DeliversTheRecordsInFileOrderRoundAndRound) {
-    TempDir dir;
+    TempFolder dir;
     auto o = testing::quickOptions();
     o.durationSeconds = 12;
     zavgen::GeneratorReport report;
@@ -60,7 +50,7 @@ TEST(PlaybackThread, DeliversTheRecordsInFileOrderRoundAndRound) {
     // and again from there at its end.
     thread.start({path, 4, 0});
     const size_t wanted = 2 * offsets.size() + 3;
-    ASSERT_TRUE(waitFor([&] { return sink.pictureOffsets().size() >= wanted; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return sink.pictureOffsets().size() >= wanted; }));
     thread.stop();
 
     const auto events = sink.events();
@@ -76,7 +66,7 @@ TEST(PlaybackThread, DeliversTheRecordsInFileOrderRoundAndRound) {
 }
 
 TEST(PlaybackThread, RunsUntilStoppedWhileTheWindowChangesTheSharedWords) {
-    TempDir dir;
+    TempFolder dir;
     auto o = testing::quickOptions();
     o.layoutFamily = 3;
     o.sound = true;
@@ -92,7 +82,7 @@ TEST(PlaybackThread, RunsUntilStoppedWhileTheWindowChangesTheSharedWords) {
         sink.clear();
         thread.start({path, 4, 0});
         EXPECT_TRUE(thread.started());
-        ASSERT_TRUE(waitFor([&] { return sink.count(SinkEvent::Picture) > 20; }));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return sink.count(SinkEvent::Picture) > 20; }));
         // Sound is off: the first pictures are the file's, in its order, and no sound block.
         const auto first = sink.pictureOffsets();
         for (size_t i = 0; i < 20; ++i)
@@ -122,14 +112,14 @@ TEST(PlaybackThread, RunsUntilStoppedWhileTheWindowChangesTheSharedWords) {
 }
 
 TEST(PlaybackThread, EndsByItselfWhenTheFileCannotBeRead) {
-    TempDir dir;
+    TempFolder dir;
     PlaybackShared shared;
     RecordingSink sink(shared);
     LoopRules rules(shared);
     ManualPlaybackClock clock;
     PlaybackThread thread(shared, sink, rules, clock);
     thread.start({dir.file("missing.zav"), 16, 0});
-    ASSERT_TRUE(waitFor([&] { return thread.ended(); }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return thread.ended(); }));
     EXPECT_EQ(shared.mode(), PlayMode::Pause);
     thread.stop();
     const auto events = sink.events();

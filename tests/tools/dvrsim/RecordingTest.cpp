@@ -7,8 +7,6 @@
 namespace dvr::sim {
 namespace {
 
-using link::RecorderTime;
-
 // 03:00:00 to 03:01:00 every 5 s, nothing from 03:00:20 to 03:00:35.
 SimOptions gappedOptions() {
     SimOptions o;

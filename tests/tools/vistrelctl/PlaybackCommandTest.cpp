@@ -17,8 +17,6 @@
 namespace dvr {
 namespace {
 
-using link::RecorderTime;
-
 using testsupport::LoggedSimulator;
 
 // Commands the simulator received so far, in order.

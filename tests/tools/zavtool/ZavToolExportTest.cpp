@@ -17,6 +17,7 @@
 namespace {
 
 using namespace dvr::testing;
+using dvr::testsupport::TempFolder;
 
 std::string program(const char* name) {
     const char* dir = std::getenv("DVR_BIN_DIR");
@@ -32,7 +33,7 @@ std::string readAll(const std::string& path) {
 
 class ZavToolExport : public ::testing::Test {
 protected:
-    ScratchDir dir;
+    TempFolder dir;
     std::string file = dir.file("f.zav");
 
     void generate(const std::string& options) {

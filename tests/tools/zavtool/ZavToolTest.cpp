@@ -19,7 +19,7 @@
 
 namespace {
 
-using dvr::testing::TempDir;
+using dvr::testsupport::TempFolder;
 
 std::string program(const char* name) {
     // The program folder of the build, unless the environment names another.
@@ -56,7 +56,7 @@ std::vector<std::string> lines(const std::string& text) {
 
 class ZavTool : public ::testing::Test {
 protected:
-    TempDir dir;
+    TempFolder dir;
     std::string file = dir.file("f.zav");
 
     void generate(const std::string& options) {

@@ -19,6 +19,7 @@
 namespace {
 
 using namespace dvr::testing;
+using dvr::testsupport::TempFolder;
 namespace evidence = dvr::evidence;
 
 std::string program(const char* name) {
@@ -39,7 +40,7 @@ void writeAll(const std::string& path, const std::string& bytes) {
 
 class ZavToolVerify : public ::testing::Test {
 protected:
-    ScratchDir dir;
+    TempFolder dir;
     std::string file = dir.file("f.zav");
     std::string avi = dir.file("clip.avi");
 

@@ -8,11 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "common/skin/IniFile.h"
-#include "tests/common/skin/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 using namespace dvr::config;
 
 using namespace dvr::skin;
+using dvr::testsupport::TempFolder;
 
 namespace {
 

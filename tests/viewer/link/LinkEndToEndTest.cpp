@@ -467,7 +467,7 @@ TEST(LinkEndToEnd, EventsListAsJson) {
 
 TEST(LinkEndToEnd, RemotePlaybackRunsToTheEndOfTheRecording) {
     sim::SimOptions options;
-    options.rangeEnd = RecorderTime{2006, 1, 2, 3, 4, 12};
+    options.rangeEnd = DateTime{2006, 1, 2, 3, 4, 12};
     options.codestreamBytes = 6000;
     options.pictures = sim::PictureMix::Pair;
     options.playError = true;
@@ -484,7 +484,7 @@ TEST(LinkEndToEnd, RemotePlaybackRunsToTheEndOfTheRecording) {
     EXPECT_EQ(client.host.statuses[0], playstatus::EndOfPlay);
     ASSERT_EQ(client.host.pictureTimes.size(), 5u);  // 03:04:08 .. 03:04:12
     EXPECT_EQ(unpackPictureTime(client.host.pictureTimes[4].first, client.host.pictureTimes[4].second),
-              (RecorderTime{2006, 1, 2, 3, 4, 12}));
+              (DateTime{2006, 1, 2, 3, 4, 12}));
     // The playback window's own rule decides; this host accepts every picture.
     EXPECT_EQ(client.host.playbackPictures.size(), 5u);
     for (const auto& p : client.host.playbackPictures)

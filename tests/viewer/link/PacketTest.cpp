@@ -99,14 +99,14 @@ TEST(Packet, LoginFieldsKeepTheirTerminator) {
 }
 
 TEST(Packet, PackedTimes) {
-    const RecorderTime t{2006, 11, 30, 23, 59, 58};
+    const DateTime t{2006, 11, 30, 23, 59, 58};
     EXPECT_EQ(packDateWord(t), (2006u << 16) | (11u << 8) | 30u);
     EXPECT_EQ(packTimeWord(t), (23u << 24) | (59u << 16) | (58u << 8));
     EXPECT_EQ(unpackRecorderTime(packDateWord(t), packTimeWord(t)), t);
     EXPECT_EQ(packPictureDateWord(t), (10u << 8) | 11u);
     EXPECT_EQ(packPictureTimeWord(t), (30u << 24) | (23u << 16) | (59u << 8) | 58u);
     EXPECT_EQ(unpackPictureTime(packPictureDateWord(t), packPictureTimeWord(t)), t);
-    EXPECT_EQ(formatRecorderTime(t), "2006-11-30 23:59:58");
+    EXPECT_EQ(dateTimeText(t), "2006-11-30 23:59:58");
 }
 
 TEST(Packet, HeaderRecognition) {

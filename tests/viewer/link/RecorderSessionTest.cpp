@@ -170,8 +170,8 @@ TEST_F(SessionTest, RefusedLoginReturnsToWaitingWithoutMessage) {
 
 TEST_F(SessionTest, KeyLockShowsAndStillAsksForTheRange) {
     connect();
-    const RecorderTime first{2006, 3, 4, 5, 6, 7};
-    const RecorderTime last{2006, 4, 1, 23, 59, 58};
+    const DateTime first{2006, 3, 4, 5, 6, 7};
+    const DateTime last{2006, 4, 1, 23, 59, 58};
     deliver(reply(command::LoginReply, params({1 | 0x80000000u, 16, packDateWord(first), packTimeWord(first),
                                                packDateWord(last), packTimeWord(last)})));
     EXPECT_EQ(host.states.back(), ConnectionState::KeyLock);
@@ -736,7 +736,7 @@ protected:
     }
     std::vector<uint8_t> pictureReply() {
         static const auto record = liveRecord(frame::PictureKind::Pair, 3);
-        const RecorderTime t{2006, 1, 2, 3, 4, 5};
+        const DateTime t{2006, 1, 2, 3, 4, 5};
         return reply(command::PlaybackPictureReply,
                      params({packPictureDateWord(t), packPictureTimeWord(t), 0, 1, 120000}), record);
     }
@@ -749,7 +749,7 @@ TEST_F(PlaybackTest, PicturesFlowAndFollowUpRequestsAct) {
     EXPECT_EQ(host.playbackPictures[0].channel, 2);  // aligned to the pair's even channel
     ASSERT_EQ(host.pictureTimes.size(), 1u);
     EXPECT_EQ(unpackPictureTime(host.pictureTimes[0].first, host.pictureTimes[0].second),
-              (RecorderTime{2006, 1, 2, 3, 4, 5}));
+              (DateTime{2006, 1, 2, 3, 4, 5}));
     EXPECT_EQ(host.positions.back(), 120000u);
     EXPECT_EQ(transport.sentCommands().back(), command::NextPlaybackPicture);
 

@@ -10,8 +10,8 @@ namespace dvr::live::testing {
 
 class FakeClock : public LiveClock {
 public:
-    LocalTime now() const override { return time; }
-    LocalTime time{2026, 12, 8, 13, 30, 0};
+    DateTime now() const override { return time; }
+    DateTime time{2026, 12, 8, 13, 30, 0};
 };
 
 class FakeLiveTimers : public LiveTimers {

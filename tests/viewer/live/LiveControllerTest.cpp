@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempFolder.h"
 #include "tests/viewer/link/FakeLink.h"
 #include "tests/viewer/live/FakeLive.h"
 #include "viewer/live/LiveCommandIds.h"
@@ -67,24 +68,6 @@ public:
     std::vector<link::ArpEntry> removed;
 };
 
-// A program folder of this test only, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "live-controller-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string file(const char* name) const { return (std::filesystem::path(m_path) / name).string(); }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
 frame::DecodedPicture pictureFilledWith(uint8_t value) {
     frame::DecodedPicture picture;
     picture.width = 720;
@@ -116,7 +99,7 @@ protected:
         ASSERT_EQ(live().connectionState(), ConnectionState::Established);
     }
 
-    ScratchFolder m_folder;
+    testsupport::TempFolder m_folder;
     FakeScreen m_screen;
     FakeLiveTimers m_timers;
     FakeClock m_clock;
@@ -290,7 +273,7 @@ TEST_F(LiveControllerTest, ClockTextsFollowTheInjectedClockEverySecond) {
     EXPECT_EQ(m_timers.periodMs(LiveTimer::Clock), 1000);
     EXPECT_EQ(live().dateText(), "2026 / 12 / 08");
     EXPECT_EQ(live().timeText(), "PM 01 : 30 : 00");
-    m_clock.time = LocalTime{2027, 1, 2, 0, 5, 9};
+    m_clock.time = DateTime{2027, 1, 2, 0, 5, 9};
     m_timers.advance(999, live());
     EXPECT_EQ(live().timeText(), "PM 01 : 30 : 00");
     m_timers.advance(1, live());

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempFolder.h"
 #include "tests/viewer/link/FakeLink.h"
 #include "tests/viewer/live/FakeLive.h"
 #include "viewer/live/LiveCommandIds.h"
@@ -21,7 +22,6 @@ namespace dvr::live {
 namespace {
 
 using link::ConnectionState;
-using link::RecorderTime;
 using link::testing::FakeTransport;
 using link::testing::params;
 using link::testing::reply;
@@ -60,34 +60,28 @@ public:
     std::vector<std::function<void()>> tasks;
 };
 
-constexpr RecorderTime kStart{2006, 1, 2, 3, 4, 5};
-constexpr RecorderTime kEnd{2006, 1, 2, 4, 4, 5};
+constexpr DateTime kStart{2006, 1, 2, 3, 4, 5};
+constexpr DateTime kEnd{2006, 1, 2, 4, 4, 5};
 
 class LivePlaybackTest : public ::testing::Test {
 protected:
     LivePlaybackTest() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "live-playback-XXXXXX").string();
-        m_folder = mkdtemp(pattern.data());
         LiveControllerOptions options;
-        options.programFolder = m_folder;
-        options.settingsFilePath = m_folder + "/Vistrel.ini";
+        options.programFolder = m_folder.path();
+        options.settingsFilePath = m_folder.file("Vistrel.ini");
         options.hostOverride = "127.0.0.1";
         options.portOverride = 50123;
         m_live = std::make_unique<LiveController>(std::move(options), m_screen, m_timers, m_clock);
         m_live->createSession(m_transport);
         m_live->loadSettings();
         m_live->start(PaneRect{8, 8, 728, 488});
-        m_playback = std::make_unique<LivePlayback>(*m_live, m_shell, [] {
-            return RecorderTime{2010, 1, 1};
-        });
+        m_playback = std::make_unique<LivePlayback>(*m_live, m_shell, [] { return DateTime{2010, 1, 1}; });
         m_live->setPlaybackHost(&m_playback->host());
     }
     ~LivePlaybackTest() override {
         m_live->setPlaybackHost(nullptr);
         m_playback.reset();
         m_live.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
     }
 
     void deliver(const std::vector<uint8_t>& bytes) {
@@ -110,7 +104,7 @@ protected:
     }
     playback::PlaybackController& player() { return m_playback->controller(); }
 
-    std::string m_folder;
+    testsupport::TempFolder m_folder;
     QuietScreen m_screen;
     testing::FakeLiveTimers m_timers;
     testing::FakeClock m_clock;

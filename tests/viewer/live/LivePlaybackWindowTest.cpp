@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -168,7 +169,7 @@ TEST_F(LivePlaybackFlow, ReversePlayGoesBackAndLeavingRestartsLive) {
     play(playback::PlayButton::Reverse);
     std::vector<int64_t> seen;
     ASSERT_TRUE(waitFor([&] {
-        const link::RecorderTime t = player().pictureTimeValue();
+        const DateTime t = player().pictureTimeValue();
         const int64_t seconds = t.hour * 3600 + t.minute * 60 + t.second;
         if (seen.empty() || seen.back() != seconds) {
             seen.push_back(seconds);
@@ -213,7 +214,7 @@ TEST_F(LivePlaybackFlow, FastForwardAfterAnIdleDisconnectReconnects) {
     play(playback::PlayButton::FastForward);
     std::vector<int64_t> seen;
     ASSERT_TRUE(waitFor([&] {
-        const link::RecorderTime t = player().pictureTimeValue();
+        const DateTime t = player().pictureTimeValue();
         const int64_t seconds = t.hour * 3600 + t.minute * 60 + t.second;
         if (window().picturesShown() > 0 && (seen.empty() || seen.back() != seconds)) {
             seen.push_back(seconds);
@@ -273,8 +274,14 @@ TEST_F(LivePlaybackFlow, DestroyingTheMainWindowDuringPlaybackIsOrderly) {
     openPlayback();
     play(playback::PlayButton::Forward);
     ASSERT_TRUE(waitFor([this] { return window().picturesShown() >= 2; }));
+    const QPointer<playback::PlaybackWindow> playbackWindow(&window());
     m_frame.reset();
-    QCoreApplication::processEvents();
+    EXPECT_TRUE(waitFor([&] { return playbackWindow.isNull(); }))
+        << "the playback window outlived the main window";
+    // The recorder sees the connection end between whole packets.
+    ASSERT_TRUE(waitFor([this] { return m_recorder->countLogged(R"("event":"close")") > 0; }));
+    EXPECT_EQ(m_recorder->countLogged(R"("midPacket":true)"), 0u);
+    EXPECT_EQ(m_recorder->countLogged(R"("event":"torn")"), 0u);
 }
 
 TEST_F(LivePlaybackFlow, KeyLockedRecorderKeepsTheLiveWindow) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempFolder.h"
 #include "tests/viewer/link/FakeLink.h"
 #include "tests/viewer/live/FakeLive.h"
 #include "viewer/live/LiveCommandIds.h"
@@ -47,11 +48,9 @@ public:
 class LivePtzTest : public ::testing::Test {
 protected:
     LivePtzTest() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "live-ptz-XXXXXX").string();
-        m_folder = mkdtemp(pattern.data());
         LiveControllerOptions options;
-        options.programFolder = m_folder;
-        options.settingsFilePath = m_folder + "/Vistrel.ini";
+        options.programFolder = m_folder.path();
+        options.settingsFilePath = m_folder.file("Vistrel.ini");
         options.hostOverride = "127.0.0.1";
         options.portOverride = 50124;
         m_controller = std::make_unique<LiveController>(std::move(options), m_screen, m_timers, m_clock);
@@ -59,11 +58,7 @@ protected:
         m_controller->loadSettings();
         m_controller->start(PaneRect{8, 8, 728, 488});
     }
-    ~LivePtzTest() override {
-        m_controller.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
+    ~LivePtzTest() override { m_controller.reset(); }
 
     LiveController& live() { return *m_controller; }
 
@@ -105,7 +100,7 @@ protected:
         return out;
     }
 
-    std::string m_folder;
+    testsupport::TempFolder m_folder;
     QuietScreen m_screen;
     testing::FakeLiveTimers m_timers;
     testing::FakeClock m_clock;
@@ -281,14 +276,14 @@ TEST_F(LivePtzTest, AnOperatedCommandGoesOutOnceAndAProtocolChangeRebuildsTheTab
 // The command file a PTZ type's table is read from becomes the current command file, so the command
 // editor opens on it; a built-in protocol or a camera change leaves the current file alone.
 TEST_F(LivePtzTest, TheTablesCommandFileBecomesTheCurrentFile) {
-    const std::string file = m_folder + "/PTZ/scc641.tl";
-    std::filesystem::create_directories(m_folder + "/PTZ");
+    const std::string file = m_folder.file("PTZ/scc641.tl");
+    std::filesystem::create_directories(m_folder.file("PTZ"));
     std::ofstream(file, std::ios::binary) << "<1>\r\nSTOP/2/a0/00/\r\n";
     live().setPtzType(2);
     EXPECT_EQ(live().ptzCommandFilePath(), file);
     live().setPtzType(10);
     EXPECT_EQ(live().ptzCommandFilePath(), file);
-    const std::string mine = m_folder + "/mine.tl";
+    const std::string mine = m_folder.file("mine.tl");
     live().setPtzCommandFilePath(mine);
     live().setPtzType(2);
     EXPECT_EQ(live().ptzCommandFilePath(), file) << "choosing the type again reads its file again";

@@ -28,10 +28,8 @@
 
 namespace dvr::live::windowtest {
 
-inline constexpr int kWaitMs = 30000;
-
 // Runs the event loop until `done` holds; false when `timeoutMs` passed first.
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs = testsupport::kStateWaitMs) {
     return testsupport::runEventsUntil(done, timeoutMs);
 }
 

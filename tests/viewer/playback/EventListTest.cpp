@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/TempFolder.h"
+
 namespace dvr::playback {
 namespace {
 
 using link::EventRecord;
-using link::RecorderTime;
+using testsupport::TempFolder;
 
 std::vector<uint8_t> fileOf(const std::vector<EventRecord>& records) {
     std::vector<uint8_t> bytes(records.size() * link::kEventRecordBytes);
@@ -18,22 +20,6 @@ std::vector<uint8_t> fileOf(const std::vector<EventRecord>& records) {
         link::writeEventRecord(std::span<uint8_t>(bytes).subspan(i * 16).first<16>(), records[i]);
     return bytes;
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        m_path = std::filesystem::temp_directory_path() / ("event_list_test_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string file(const char* name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
 
 TEST(EventFile, TwoRecordsGiveTwoRowsInFileOrderWithTheirTexts) {
     // The later event first: rows keep the order the recorder sent.
@@ -47,7 +33,7 @@ TEST(EventFile, TwoRecordsGiveTwoRowsInFileOrderWithTheirTexts) {
     EXPECT_EQ(rows[1].channelText, "CH16");
     EXPECT_EQ(rows[1].typeText, " NO EVENT");
     EXPECT_EQ(rows[1].timeText, "[ 1999/12/31 ] 00:00:59");
-    EXPECT_EQ(unpackEventTime(rows[0].timeWord), (RecorderTime{2005, 3, 1, 12, 30, 15}));
+    EXPECT_EQ(unpackEventTime(rows[0].timeWord), (DateTime{2005, 3, 1, 12, 30, 15}));
 }
 
 TEST(EventFile, OutOfRangeUnplayableAndPartialRecordsAreSkipped) {
@@ -74,8 +60,8 @@ TEST(EventFile, OutOfRangeUnplayableAndPartialRecordsAreSkipped) {
 }
 
 TEST(EventFile, TimeWordRoundTripsAtTheFieldLimits) {
-    for (const RecorderTime& t : {RecorderTime{1996, 1, 1, 0, 0, 0}, RecorderTime{2059, 12, 31, 23, 59, 59},
-                                  RecorderTime{2005, 3, 1, 12, 30, 15}})
+    for (const DateTime& t : {DateTime{1996, 1, 1, 0, 0, 0}, DateTime{2059, 12, 31, 23, 59, 59},
+                              DateTime{2005, 3, 1, 12, 30, 15}})
         EXPECT_EQ(unpackEventTime(packEventTime(t)), t);
     EXPECT_EQ(packEventTime({2005, 3, 1, 12, 30, 15}),
               (9u << 26) | (3u << 22) | (1u << 17) | (12u << 12) | (30u << 6) | 15u);

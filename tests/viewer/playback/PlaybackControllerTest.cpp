@@ -8,8 +8,6 @@
 namespace dvr::playback {
 namespace {
 
-using link::RecorderTime;
-
 class FakePlaybackLink : public PlaybackLink {
 public:
     bool request(RequestKind kind) override {
@@ -54,7 +52,7 @@ public:
     int closed = 0;
 };
 
-link::RecordingRange rangeOf(const RecorderTime& start, const RecorderTime& end) {
+link::RecordingRange rangeOf(const DateTime& start, const DateTime& end) {
     return {link::packDateWord(start), link::packTimeWord(start), link::packDateWord(end),
             link::packTimeWord(end)};
 }
@@ -64,7 +62,7 @@ protected:
     ControllerTest() { setRange(kStart, kEnd); }
 
     // The recorder's range, as the log-in reply and each range reply carry it.
-    void setRange(const RecorderTime& start, const RecorderTime& end) {
+    void setRange(const DateTime& start, const DateTime& end) {
         range = rangeOf(start, end);
         controller.setRecordingRange(range);
     }
@@ -76,20 +74,20 @@ protected:
         link.requests.clear();
     }
     // The picture reply's time as the session passes it on.
-    void pictureAt(const RecorderTime& t) {
+    void pictureAt(const DateTime& t) {
         controller.pictureTime(link::packPictureDateWord(t), link::packPictureTimeWord(t));
     }
-    void moveTo(const RecorderTime& t) {
+    void moveTo(const DateTime& t) {
         controller.onCalendarDate(t.year, t.month, t.day);
         controller.onSliderScrolled(t.hour * 3600 + t.minute * 60 + t.second);
     }
 
-    static constexpr RecorderTime kStart{2006, 1, 2, 3, 4, 5};
-    static constexpr RecorderTime kEnd{2006, 1, 2, 4, 4, 5};
+    static constexpr DateTime kStart{2006, 1, 2, 3, 4, 5};
+    static constexpr DateTime kEnd{2006, 1, 2, 4, 4, 5};
     FakePlaybackLink link;
     RecordingView view;
     dvr::link::RecordingRange range;
-    RecorderTime clock{2010, 5, 6, 7, 8, 9};
+    DateTime clock{2010, 5, 6, 7, 8, 9};
     PlaybackController controller{link, [this] { return clock; }, &view};
 };
 
@@ -127,7 +125,7 @@ TEST_F(ControllerTest, RangeAcceptanceRules) {
     // Hour 24 is accepted in a range; an unknown end on a newer recorder
     // reads as the local time when the window opens.
     setRange({2006, 1, 2, 24, 0, 0}, {0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(controller.rangeStart(), (RecorderTime{2006, 1, 2, 24, 0, 0}));
+    EXPECT_EQ(controller.rangeStart(), (DateTime{2006, 1, 2, 24, 0, 0}));
     EXPECT_FALSE(controller.endKnown());
     EXPECT_TRUE(controller.rangeValid());
 }
@@ -184,7 +182,7 @@ TEST_F(ControllerTest, PlayStartsASearchAndFurtherPressesOnlyQueue) {
 
 TEST_F(ControllerTest, PlayStartsFarFromThePreviousOneClearThePanes) {
     openWindow();
-    const RecorderTime t{2006, 1, 2, 3, 30, 0};
+    const DateTime t{2006, 1, 2, 3, 30, 0};
     moveTo(t);
     int clears = controller.paneClears();
     controller.onPlayButton(PlayButton::FastForward);  // the first start has no reference
@@ -216,9 +214,9 @@ TEST_F(ControllerTest, HourStepsFollowTheRealCalendar) {
     setRange({1999, 1, 1, 0, 0, 0}, {2030, 1, 1, 0, 0, 0});
     openWindow();
     struct Case {
-        RecorderTime from;
+        DateTime from;
         bool forward;
-        RecorderTime to;
+        DateTime to;
     };
     const Case cases[] = {
         {{2005, 3, 1, 0, 30, 0}, false, {2005, 2, 28, 23, 0, 0}},
@@ -236,7 +234,7 @@ TEST_F(ControllerTest, HourStepsFollowTheRealCalendar) {
         {{2005, 4, 30, 12, 59, 59}, true, {2005, 4, 30, 13, 0, 0}},
     };
     for (const Case& c : cases) {
-        const RecorderTime got = c.forward ? hourStepForward(c.from) : hourStepBack(c.from);
+        const DateTime got = c.forward ? hourStepForward(c.from) : hourStepBack(c.from);
         EXPECT_EQ(got, c.to) << formatDateTime(c.from);
         if (!acceptableDate(c.to))
             continue;
@@ -250,7 +248,7 @@ TEST_F(ControllerTest, HourStepsFollowTheRealCalendar) {
     // The steps send nothing; the next play press uses the new time.
     EXPECT_TRUE(link.requests.empty());
     controller.onStart();
-    EXPECT_EQ(controller.requestTime(), (RecorderTime{1999, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(controller.requestTime(), (DateTime{1999, 1, 1, 0, 0, 0}));
     controller.onEnd();
     controller.onPlayButton(PlayButton::Forward);
     EXPECT_EQ(link.dateWord, link::packDateWord({2030, 1, 1}));
@@ -280,7 +278,7 @@ TEST_F(ControllerTest, PlayStopsAtTheRangeEndOfTheWholeDate) {
 
     // Pictures with impossible dates are ignored.
     pictureAt({2005, 13, 1, 12, 0, 0});
-    EXPECT_EQ(controller.pictureTimeValue(), (RecorderTime{2005, 3, 1, 12, 0, 0}));
+    EXPECT_EQ(controller.pictureTimeValue(), (DateTime{2005, 3, 1, 12, 0, 0}));
 }
 
 TEST_F(ControllerTest, PlayStatusesReturnToPause) {
@@ -468,7 +466,7 @@ TEST_F(ControllerTest, JumpToAnEventPlaysForwardsFromItsMoment) {
     openWindow();
     ASSERT_TRUE(controller.openEventList());
     link.requests.clear();
-    const RecorderTime event{2006, 1, 2, 3, 30, 15};
+    const DateTime event{2006, 1, 2, 3, 30, 15};
     controller.jumpTo(packEventTime(event));
     EXPECT_FALSE(controller.busy());
     EXPECT_TRUE(controller.playing());

@@ -15,7 +15,7 @@ namespace dvr::playback {
 namespace {
 
 TEST(PlaybackExportTest, NinePaneStampLabelsPanesFromTheFirstChannel) {
-    const RecorderTime t{2006, 1, 2, 3, 4, 5};
+    const DateTime t{2006, 1, 2, 3, 4, 5};
     const auto texts = snapshotStampTexts(3, 7, 255, 640, 480, t);
     ASSERT_EQ(texts.size(), 10u);
     EXPECT_EQ(texts[0], (SnapshotText{240, 5, "2006-01-02 03-04-05", false}));
@@ -33,12 +33,12 @@ TEST(PlaybackExportTest, NinePaneStampLabelsPanesFromTheFirstChannel) {
 }
 
 TEST(PlaybackExportTest, RecordingNamesNeverRepeatATakenOne) {
-    const RecorderTime t{2006, 11, 12, 13, 14, 15};
-    const RecorderTime local{2026, 12, 9, 6, 30, 1};
+    const DateTime t{2006, 11, 12, 13, 14, 15};
+    const DateTime local{2026, 12, 9, 6, 30, 1};
     EXPECT_EQ(recordingFileName("/rec/", t, local), "/rec/2006-11-12 13-14-15.avi");
     EXPECT_EQ(recordingFileName("/rec", t, local), "/rec/2006-11-12 13-14-15.avi");
     // Before any picture arrived: the local time, never "0000-00-00 00-00-00".
-    EXPECT_EQ(recordingFileName("/rec", RecorderTime{}, local), "/rec/2026-12-09 06-30-01.avi");
+    EXPECT_EQ(recordingFileName("/rec", DateTime{}, local), "/rec/2026-12-09 06-30-01.avi");
     std::set<std::string> taken = {"/rec/2006-11-12 13-14-15.avi", "/rec/2006-11-12 13-14-15(1).avi"};
     const auto exists = [&](const std::string& name) { return taken.count(name) > 0; };
     EXPECT_EQ(recordingFileName("/rec", t, local, exists), "/rec/2006-11-12 13-14-15(2).avi");

@@ -36,7 +36,6 @@ namespace dvr::playback {
 namespace {
 
 namespace fs = std::filesystem;
-using link::RecorderTime;
 
 class FakeDesktop : public DesktopServices {
 public:
@@ -83,7 +82,7 @@ protected:
         PlaybackWindowFixture::SetUp();
         if (!window)
             return;
-        const RecorderTime start{2006, 1, 2, 3, 4, 5};
+        const DateTime start{2006, 1, 2, 3, 4, 5};
         controller.pictureTime(link::packPictureDateWord(start), (2u << 24) | (3u << 16) | (4u << 8) | 5u);
         window->refresh();
         window->show();
@@ -185,7 +184,7 @@ TEST_F(PlaybackExportWindowTest, PrintHoldsTheTitleAndTimesAndCancelPrintsNothin
     const QString pdf = scratch.filePath(QStringLiteral("page.pdf"));
     PdfPrinterChooser printer(pdf);
     setup.printer = &printer;
-    setup.localTime = [] { return RecorderTime{2026, 12, 8, 9, 10, 11}; };
+    setup.localTime = [] { return DateTime{2026, 12, 8, 9, 10, 11}; };
     window->setExportSetup(setup);
     QSignalSpy messages(window.get(), &PlaybackWindow::messageRequested);
 

@@ -42,19 +42,19 @@ protected:
         const auto commands = transport.sentCommands();
         return size_t(std::count(commands.begin(), commands.end(), command));
     }
-    std::vector<uint8_t> pictureAt(const RecorderTime& t) {
+    std::vector<uint8_t> pictureAt(const DateTime& t) {
         static const auto record = pairRecord(3);
         return reply(command::PlaybackPictureReply,
                      params({packPictureDateWord(t), packPictureTimeWord(t), 0, 1, 120000}), record);
     }
 
-    static constexpr RecorderTime kStart{2006, 1, 2, 3, 4, 5};
-    static constexpr RecorderTime kEnd{2006, 1, 2, 3, 4, 20};
+    static constexpr DateTime kStart{2006, 1, 2, 3, 4, 5};
+    static constexpr DateTime kEnd{2006, 1, 2, 3, 4, 20};
     FakeTransport transport;
     // The link refers to the session declared below; it is used only after
     // the constructors ran.
     SessionPlaybackLink link{session, "127.0.0.1", 50000};
-    PlaybackController controller{link, [] { return RecorderTime{2010, 1, 1}; }};
+    PlaybackController controller{link, [] { return DateTime{2010, 1, 1}; }};
     PlaybackSessionHost host{controller};
     RecorderSession session{transport, host};
 };

@@ -65,8 +65,8 @@ protected:
             GTEST_SKIP() << "no built skin in " << binFolder();
         window = std::make_unique<PlaybackWindow>(controller, binFolder());
         controller.setView(window.get());
-        const link::RecorderTime start{2006, 1, 2, 3, 4, 5};
-        const link::RecorderTime end{2006, 1, 2, 4, 4, 5};
+        const DateTime start{2006, 1, 2, 3, 4, 5};
+        const DateTime end{2006, 1, 2, 4, 4, 5};
         const link::RecordingRange range{link::packDateWord(start), link::packTimeWord(start),
                                          link::packDateWord(end), link::packTimeWord(end)};
         controller.setRecordingRange(range);
@@ -91,7 +91,7 @@ protected:
     }
 
     FakeLink link;
-    PlaybackController controller{link, [] { return link::RecorderTime{2010, 1, 1}; }};
+    PlaybackController controller{link, [] { return DateTime{2010, 1, 1}; }};
     std::unique_ptr<PlaybackWindow> window;
 };
 

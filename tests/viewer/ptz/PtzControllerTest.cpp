@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempFolder.h"
+
 namespace dvr::ptz {
 namespace {
 
@@ -43,13 +45,6 @@ public:
     int resumes = 0;
     std::vector<std::string> messages;
 };
-
-fs::path scratch(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / ("dvr-ptz-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
 
 PtzSettings settingsOf(int type, uint32_t baud = 3, int maxStop = kDefaultMaxStopCount) {
     PtzSettings s;
@@ -187,7 +182,8 @@ TEST(PtzController, OperatedCommandGoesOutOnce) {
 }
 
 TEST(PtzController, FileProtocolsReadEveryNamedCamera) {
-    const fs::path home = scratch("file");
+    const testsupport::TempFolder scratch;
+    const fs::path home = scratch.path();
     fs::create_directories(home / "PTZ");
     std::ofstream(home / "PTZ" / "hmc250.tl")
         << "<1>\r\nSTOP/1/10/\r\nLEFT/1/11/\r\n<6>\r\nSTOP/1/60/\r\nLEFT/2/61/62/\r\n";
@@ -206,11 +202,11 @@ TEST(PtzController, FileProtocolsReadEveryNamedCamera) {
     c.setPtzType(42);
     EXPECT_FALSE(c.table().at(0, kLeft).empty());
     EXPECT_TRUE(host.messages.empty());
-    fs::remove_all(home);
 }
 
 TEST(PtzController, MissingFileIsCreatedEmptyAndReportedOnce) {
-    const fs::path home = scratch("missing");
+    const testsupport::TempFolder scratch;
+    const fs::path home = scratch.path();
     FakeHost host;
     PtzController c(host, {home.string(), {}}, settingsOf(2));
     EXPECT_EQ(host.messages, std::vector<std::string>{"MSG_023"});
@@ -219,11 +215,11 @@ TEST(PtzController, MissingFileIsCreatedEmptyAndReportedOnce) {
     c.cameraUp(false);
     c.setPtzType(2);
     EXPECT_EQ(host.messages.size(), 1u);
-    fs::remove_all(home);
 }
 
 TEST(PtzController, UnwritableProgramFolderFallsBackOrGivesUpQuietly) {
-    const fs::path root = scratch("unwritable");
+    const testsupport::TempFolder scratch;
+    const fs::path root = scratch.path();
     // A regular file where the program folder should be: nothing can be created below it.
     const fs::path notAFolder = root / "program";
     std::ofstream(notAFolder) << "x";
@@ -245,7 +241,6 @@ TEST(PtzController, UnwritableProgramFolderFallsBackOrGivesUpQuietly) {
         c.pressCode(kLeft);
         EXPECT_TRUE(host.picture(c).empty());
     }
-    fs::remove_all(root);
 }
 
 TEST(PtzController, NoStopsWhenTheStopCountIsZero) {

@@ -16,6 +16,8 @@
 #include <regex>
 #include <sstream>
 
+#include "tests/support/TempFolder.h"
+
 namespace dvr::ptz {
 namespace {
 
@@ -94,14 +96,6 @@ std::vector<std::vector<std::string>> turns(const std::vector<Logged>& log) {
     return out;
 }
 
-fs::path scratch(const std::string& name) {
-    const fs::path dir =
-        fs::temp_directory_path() / ("dvr-ptz-e2e-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
 struct JobRun {
     int status;
     std::string out;
@@ -130,7 +124,8 @@ ctl::PtzJobOptions jobOptions(uint16_t port, const fs::path& home, int type, int
 
 TEST(PtzEndToEnd, HeldMoveThenStopsEachBetweenLiveReplies) {
     Simulator sim;
-    const fs::path home = scratch("builtin");
+    const testsupport::TempFolder scratch;
+    const fs::path home = scratch.path();
     auto o = jobOptions(sim.port(), home, 1, 2, kRight);
     o.holdPictures = 4;
     const JobRun run = runJob(o);
@@ -155,12 +150,12 @@ TEST(PtzEndToEnd, HeldMoveThenStopsEachBetweenLiveReplies) {
             EXPECT_EQ(p.params, "2,8,3,0,0,0,0,0");
         }
     }
-    fs::remove_all(home);
 }
 
 TEST(PtzEndToEnd, SplitDiagonalsAndFileCommandsWithTheirBaudCode) {
     Simulator sim;
-    const fs::path home = scratch("file");
+    const testsupport::TempFolder scratch;
+    const fs::path home = scratch.path();
     {
         const JobRun run = runJob(jobOptions(sim.port(), home, 9, 0, kLeftUp));
         ASSERT_EQ(run.status, 0) << run.err;
@@ -193,11 +188,11 @@ TEST(PtzEndToEnd, SplitDiagonalsAndFileCommandsWithTheirBaudCode) {
             EXPECT_EQ(p.params, "2,7,5,0,0,0,0,0");
         }
     }
-    fs::remove_all(home);
 }
 
 TEST(PtzEndToEnd, FailuresExitOneWithOneLine) {
-    const fs::path home = scratch("fail");
+    const testsupport::TempFolder scratch;
+    const fs::path home = scratch.path();
     // A protocol whose command file is missing: created empty, nothing to send.
     Simulator sim;
     JobRun run = runJob(jobOptions(sim.port(), home, 8, 0, kLeft));
@@ -221,7 +216,6 @@ TEST(PtzEndToEnd, FailuresExitOneWithOneLine) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_TRUE(run.out.empty());
-    fs::remove_all(home);
 }
 
 }  // namespace

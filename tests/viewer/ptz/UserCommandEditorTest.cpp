@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "common/fs/AtomicFile.h"
+#include "tests/support/TempFolder.h"
 
 #include <unistd.h>
 
@@ -19,14 +20,6 @@ namespace dvr::ptz {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path scratch(const std::string& name) {
-    const fs::path dir =
-        fs::temp_directory_path() / ("dvr-ptz-editor-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
 
 void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -46,8 +39,6 @@ std::string commands(int n) {
 
 class EditorTest : public ::testing::Test {
 protected:
-    void SetUp() override { dir = scratch(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
-    void TearDown() override { fs::remove_all(dir); }
     // An editor holding `n` commands read from a file.
     void load(int n) {
         writeFile(dir / "in.tl", commands(n));
@@ -62,7 +53,8 @@ protected:
         editor.setLengthSelection(static_cast<int>(cells.size()) - 1);
     }
 
-    fs::path dir;
+    testsupport::TempFolder m_folder;
+    const fs::path dir = m_folder.path();
     UserCommandEditor editor;
 };
 

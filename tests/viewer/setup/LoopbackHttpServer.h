@@ -14,7 +14,7 @@ namespace dvr::setup {
 
 // Runs the event loop until `done` holds or `timeoutMs` passed; true when it holds.
 template <typename Predicate>
-bool waitUntil(Predicate done, int timeoutMs = 5000) {
+bool waitUntil(Predicate done, int timeoutMs = testsupport::kStateWaitMs) {
     return testsupport::runEventsUntil(done, timeoutMs, 5);
 }
 

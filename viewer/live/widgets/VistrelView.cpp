@@ -183,11 +183,6 @@ private:
     playback::PlaybackFrame* m_frame = nullptr;
 };
 
-playback::RecorderTime localRecorderTime(const LiveClock& clock) {
-    const LocalTime now = clock.now();
-    return playback::RecorderTime{now.year, now.month, now.day, now.hour, now.minute, now.second};
-}
-
 }  // namespace
 
 VistrelView::VistrelView(ViewOptions options, ViewerNotifier& notifier, QWidget* parent)
@@ -523,8 +518,7 @@ void VistrelView::createPlayback() {
     }
     auto shell = std::make_unique<FramePlaybackShell>(*this);
     const LiveClock* clock = m_options.clock ? m_options.clock : &m_systemClock;
-    m_playback =
-        std::make_unique<LivePlayback>(*m_controller, *shell, [clock] { return localRecorderTime(*clock); });
+    m_playback = std::make_unique<LivePlayback>(*m_controller, *shell, [clock] { return clock->now(); });
     m_playbackFrame =
         std::make_unique<playback::PlaybackFrame>(m_playback->controller(), m_options.programFolder);
     shell->setFrame(m_playbackFrame.get());

@@ -34,10 +34,6 @@ int64_t steadyMs() {
         .count();
 }
 
-exporting::ExportTime exportTime(const RecorderTime& t) {
-    return {t.year, t.month, t.day, t.hour, t.minute, t.second};
-}
-
 // Creates the folder when missing; the reason when it cannot be made.
 std::string makeFolder(const std::string& folder) {
     std::error_code error;
@@ -96,7 +92,7 @@ int manifestChannel(const PlaybackLayout& layout) {
     return layout.columns() <= 1 ? layout.selectedChannel() : layout.firstChannel();
 }
 
-RecorderTime systemLocalTime() {
+DateTime systemLocalTime() {
     const QDateTime now = QDateTime::currentDateTime();
     return {now.date().year(), now.date().month(),  now.date().day(),
             now.time().hour(), now.time().minute(), now.time().second()};
@@ -155,11 +151,7 @@ QImage PlaybackExporter::capture(const QRect& rect) const {
 }
 
 std::string PlaybackExporter::pictureTimeText() const {
-    const RecorderTime& t = m_controller.pictureTimeValue();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return text;
+    return dateTimeText(m_controller.pictureTimeValue());
 }
 
 void PlaybackExporter::updateSetup() {
@@ -193,7 +185,7 @@ std::string PlaybackExporter::saveSnapshot() {
     updateSetup();
     QImage picture = capture(m_area);
     const PlaybackLayout& layout = m_controller.layout();
-    const RecorderTime& time = m_controller.pictureTimeValue();
+    const DateTime& time = m_controller.pictureTimeValue();
     paintStamp(picture, snapshotStampTexts(layout.columns(), layout.firstChannel(), layout.selectedChannel(),
                                            picture.width(), picture.height(), time));
     const std::string folder = saveFolder();
@@ -205,7 +197,7 @@ std::string PlaybackExporter::saveSnapshot() {
     // Several panes name the file after the selected channel as well: 255 ("CAM0") in four panes, the
     // first channel shown in nine and sixteen.
     const int selected = layout.selectedChannel();
-    const std::string path = exporting::viewerSnapshotName(folder, selected, exportTime(time), tick);
+    const std::string path = exporting::viewerSnapshotName(folder, selected, time, tick);
     if (const exporting::Status written = exporting::writeStillJpeg(path, toStill(picture)); !written.ok()) {
         reportFailure(path, written.reason());
         return {};
@@ -356,7 +348,7 @@ bool PlaybackExporter::capture() {
     source.strideBytes = size_t(picture.bytesPerLine());
     source.channels = 4;
     exporting::Stamp stamp;
-    stamp.time = exportTime(m_controller.pictureTimeValue());
+    stamp.time = m_controller.pictureTimeValue();
     stamp.textHeightPx = kRecordingStampHeightPx;
     const std::span<const uint8_t> jpeg =
         m_pipeline->encodeFrame(source, m_area.width(), m_area.height(), &stamp);

@@ -73,11 +73,11 @@ struct ExportSetup {
     std::string recorderAddress;
     int recorderPort = 0;
     std::string recorderVersion;
-    DesktopServices* desktop = nullptr;       // null: no folder is opened
-    PrinterChooser* printer = nullptr;        // null: the print dialog
-    std::function<int64_t()> clockMs;         // monotonic milliseconds; null: the steady clock
-    std::function<uint64_t()> tickMs;         // the snapshot name's tick; null: the steady clock
-    std::function<RecorderTime()> localTime;  // the time of printing; null: the system's local time
+    DesktopServices* desktop = nullptr;   // null: no folder is opened
+    PrinterChooser* printer = nullptr;    // null: the print dialog
+    std::function<int64_t()> clockMs;     // monotonic milliseconds; null: the steady clock
+    std::function<uint64_t()> tickMs;     // the snapshot name's tick; null: the steady clock
+    std::function<DateTime()> localTime;  // the time of printing; null: the system's local time
     // Where a recording's bytes go; null: the file itself. Returns null with the reason when it cannot be
     // made.
     std::function<std::unique_ptr<exporting::ByteSink>(const std::string& path, std::string* reason)>

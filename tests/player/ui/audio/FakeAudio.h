@@ -8,6 +8,7 @@
 
 #include "player/ui/audio/AudioDevice.h"
 #include "player/ui/audio/MuLaw.h"
+#include "tests/support/Wait.h"
 
 namespace dvr::player {
 
@@ -40,18 +41,7 @@ private:
     std::atomic<int> m_polls{0};
 };
 
-// Yields until condition() holds; false when it did not within 20 s.
-template <typename Condition>
-bool waitUntil(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::yield();
-    }
-    return true;
-}
+using testsupport::waitUntil;
 
 // A device that plays samplesPerMs samples for every millisecond of the clock and keeps
 // what was queued.

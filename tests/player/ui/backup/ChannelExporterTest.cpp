@@ -13,28 +13,14 @@
 #include "player/ui/backup/BackupWindowModel.h"
 #include "player/ui/backup/ChannelExporter.h"
 #include "player/ui/view/PlaybackHandOff.h"
+#include "tests/support/TempFolder.h"
 #include "tools/synth/Synth.h"
 
 namespace dvr::player {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "dvr-backup-XXXXXX").string();
-        m_path = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using testsupport::TempFolder;
 
 std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -107,12 +93,12 @@ TEST(ChannelExporter, StartAndStopWithoutPicturesGivesAnEmptyFileAndTheLog) {
     ExportStart request;
     request.aviFolder = temp.path() + "/avi";
     request.settings.channel = 1;
-    request.startTime = exporting::ExportTime{2024, 5, 6, 7, 8, 9};
+    request.startTime = DateTime{2024, 5, 6, 7, 8, 9};
     const ExportOutcome started = exporter.start(request);
     ASSERT_TRUE(started.ok) << started.message;
     EXPECT_EQ(started.aviPath, temp.path() + "/avi/02_Capture.avi");
     EXPECT_TRUE(exporter.active());
-    const ExportOutcome stopped = exporter.stop(exporting::ExportTime{2024, 5, 6, 7, 9, 0});
+    const ExportOutcome stopped = exporter.stop(DateTime{2024, 5, 6, 7, 9, 0});
     ASSERT_TRUE(stopped.ok) << stopped.message;
     EXPECT_EQ(stopped.frames, 0u);
     EXPECT_FALSE(exporter.active());
@@ -158,7 +144,7 @@ TEST(ChannelExporter, FramesFromThePlaybackThreadReachTheFile) {
     std::thread playback([&] {
         for (int i = 0; i < kFrames; ++i) {
             exporting::PixelSource part{pixels.data(), 352, 240, 352 * 4, 4};
-            exporter.offer(part, exporting::ExportTime{2024, 1, 1, 0, 0, i});
+            exporter.offer(part, DateTime{2024, 1, 1, 0, 0, i});
         }
     });
     playback.join();
@@ -190,7 +176,7 @@ TEST(ChannelExporter, WritesAManifestThatVerifiesAgainstTheFileAndTheBackup) {
     std::thread playback([&] {
         for (int i = 0; i < 5; ++i) {
             exporting::PixelSource part{pixels.data(), 352, 240, 352 * 4, 4};
-            exporter.offer(part, exporting::ExportTime{2024, 1, 2, 3, 4, i}, 1000 + i * 100);
+            exporter.offer(part, DateTime{2024, 1, 2, 3, 4, i}, 1000 + i * 100);
         }
     });
     playback.join();
@@ -255,7 +241,7 @@ TEST(ChannelExporter, OnlyPicturesFromLaterRecordsAreTaken) {
             exporting::PixelSource part{pixels.data(), 352, 240, 352 * 4, 4};
             evidence::Digest digest{};
             digest[0] = uint8_t(second);
-            exporter.offer(part, exporting::ExportTime{2024, 1, 2, 3, 4, second}, offset, digest);
+            exporter.offer(part, DateTime{2024, 1, 2, 3, 4, second}, offset, digest);
         }
     });
     playback.join();

@@ -11,11 +11,13 @@
 #include "player/ui/edit/EditWindowModel.h"
 #include "player/ui/edit/PrintPage.h"
 #include "player/ui/view/PlayerFolders.h"
+#include "tests/support/TempFolder.h"
 
 namespace dvr::player {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::TempFolder;
 
 EditPicture picture(int width, int height, uint8_t value) {
     EditPicture p;
@@ -26,22 +28,6 @@ EditPicture picture(int width, int height, uint8_t value) {
     p.channel = 2;
     return p;
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "dvr-edit-XXXXXX").string();
-        m_path = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 TEST(EditWindowModel, CommandTextsArePaddedToTheirLengths) {
     EXPECT_EQ(editCommandText(edit::kBright), "BRIGHT" + std::string(25, ' '));

@@ -19,7 +19,7 @@ namespace {
 using media::PlayMode;
 using testing::RecordingSink;
 using testing::SinkEvent;
-using testing::TempDir;
+using testsupport::TempFolder;
 
 // A file larger than the trailing area: 4 channels, one group of 4 records every 2 s for 90 s.
 zavgen::GeneratorOptions playOptions() {
@@ -75,7 +75,7 @@ std::vector<uint64_t> reversed(std::vector<uint64_t> v) {
 }
 
 TEST(PlaybackEngine, StartShowsTheFirstGroupAndPauses) {
-    TempDir dir;
+    TempFolder dir;
     for (const int framesPerGroup : {4, 1, 0}) {
         auto o = playOptions();
         o.framesPerGroup = framesPerGroup;
@@ -97,7 +97,7 @@ TEST(PlaybackEngine, StartShowsTheFirstGroupAndPauses) {
 }
 
 TEST(PlaybackEngine, ForwardPlayDeliversEveryPictureThenShowsTheEndBackwards) {
-    TempDir dir;
+    TempFolder dir;
     zavgen::GeneratorReport report;
     Player p(testing::writeBackup(dir, "forward.zav", playOptions(), &report));
     ASSERT_GT(report.fileSize, 2 * 655360u);
@@ -122,7 +122,7 @@ TEST(PlaybackEngine, ForwardPlayDeliversEveryPictureThenShowsTheEndBackwards) {
 }
 
 TEST(PlaybackEngine, BackwardPlayDeliversEveryPictureInReverseThenShowsTheStart) {
-    TempDir dir;
+    TempFolder dir;
     zavgen::GeneratorReport report;
     Player p(testing::writeBackup(dir, "backward.zav", playOptions(), &report));
     ASSERT_TRUE(p.runToPause());
@@ -149,7 +149,7 @@ TEST(PlaybackEngine, BackwardPlayDeliversEveryPictureInReverseThenShowsTheStart)
 }
 
 TEST(PlaybackEngine, SeekingShowsOneGroupBackwardsFromTheTarget) {
-    TempDir dir;
+    TempFolder dir;
     zavgen::GeneratorReport report;
     Player p(testing::writeBackup(dir, "seek.zav", playOptions(), &report));
     ASSERT_TRUE(p.runToPause());
@@ -188,7 +188,7 @@ TEST(PlaybackEngine, SeekingShowsOneGroupBackwardsFromTheTarget) {
 }
 
 TEST(PlaybackEngine, BackwardPlayPassesOverDamagedRecords) {
-    TempDir dir;
+    TempFolder dir;
     auto o = playOptions();
     o.corruptions = {{zavgen::Corruption::NoEndMarker, 10},
                      {zavgen::Corruption::ShortRecord, 20},
@@ -212,7 +212,7 @@ TEST(PlaybackEngine, BackwardPlayPassesOverDamagedRecords) {
 TEST(PlaybackEngine, AnEmptyTailEndsPlayInsteadOfSearchingForEver) {
     // 700 KiB of zeros after the last record: the end offset lies among them, and the last 128 KiB hold
     // no header to find.
-    TempDir dir;
+    TempFolder dir;
     auto o = playOptions();
     o.trailingZeroBytes = 700 * 1024;
     zavgen::GeneratorReport report;
@@ -231,7 +231,7 @@ TEST(PlaybackEngine, AnEmptyTailEndsPlayInsteadOfSearchingForEver) {
 TEST(PlaybackEngine, PlayResumesAfterAPauseWhereItStopped) {
     // However long the pause, forward play goes on with the next record: the time spent paused is not
     // taken for lateness that skips records.
-    TempDir dir;
+    TempFolder dir;
     zavgen::GeneratorReport report;
     const std::string path = testing::writeBackup(dir, "resume.zav", playOptions(), &report);
     struct Case {
@@ -273,7 +273,7 @@ TEST(PlaybackEngine, PlayResumesAfterAPauseWhereItStopped) {
 }
 
 TEST(PlaybackEngine, TheThreadPlaysWhileTheWindowPressesButtons) {
-    TempDir dir;
+    TempFolder dir;
     auto o = playOptions();
     o.layoutFamily = 3;
     o.sound = true;
@@ -360,7 +360,7 @@ private:
 TEST(PlaybackEngine, PauseStopAndAnotherFileEndTheLongestDelayWait) {
     // A frames-per-group byte of 255 at 50 fields per second and delay index 6: the wait after the
     // first record is 32 x 255 / 50 = 163.2 s.
-    TempDir dir;
+    TempFolder dir;
     auto o = playOptions();
     o.durationSeconds = 12;
     o.pal = true;

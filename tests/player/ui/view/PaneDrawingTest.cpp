@@ -20,7 +20,7 @@ TEST(PaneDrawing, SixteenPanesUseTheSmallerFontAndMargins) {
 }
 
 TEST(PaneDrawing, Texts) {
-    const ClockTime t{2026, 3, 7, 9, 5, 1};
+    const DateTime t{2026, 3, 7, 9, 5, 1};
     EXPECT_EQ(paneTimeText(t), "2026/03/07  09:05:01        ");
     EXPECT_EQ(channelNumberText(0), "01");
     EXPECT_EQ(channelNumberText(15), "16");

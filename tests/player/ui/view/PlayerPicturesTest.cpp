@@ -64,7 +64,7 @@ TEST(PlayerPictures, KeepsEachChannelsPictureAndTime) {
     EXPECT_EQ(synth::nearestSignatureChannel(paneColour(pictures, 3)), 3);
     EXPECT_EQ(synth::nearestSignatureChannel(paneColour(pictures, 9)), 9);
     EXPECT_EQ(paneColour(pictures, 4), 0xFFFFFFFFu);
-    EXPECT_EQ(pictures.channelTime(9), (ClockTime{2026, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(pictures.channelTime(9), (DateTime{2026, 1, 2, 3, 4, 5}));
     EXPECT_FALSE(pictures.channelTime(4));
     EXPECT_EQ(pictures.lastChannel(), 9);
     EXPECT_EQ(pictures.rollPictureCounts(), 2);

@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,18 +16,12 @@
 #include <thread>
 
 #include "common/skin/widgets/SingleInstanceLock.h"
+#include "tests/support/EventLoopWait.h"
 
 namespace dvr::player {
 namespace {
 
-// Runs the event loop until `done` holds or 10 s have passed; true when it holds.
-bool waitFor(const std::function<bool()>& done) {
-    const QDeadlineTimer deadline(10000);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
+using testsupport::runEventsUntil;
 
 class FileHandOffTest : public ::testing::Test {
 protected:
@@ -63,7 +55,7 @@ TEST_F(FileHandOffTest, TheRunningCopyReceivesEachFileItIsHanded) {
             confirmed = FileHandOff::send(running.lockPath(), path, 5000);
             finished = true;
         });
-        const bool done = waitFor([&] { return finished.load(); });
+        const bool done = runEventsUntil([&] { return finished.load(); });
         second.join();  // the send gives up on its own within its time-out
         ASSERT_TRUE(done);
         EXPECT_TRUE(confirmed.load()) << path.toStdString();
@@ -85,7 +77,7 @@ bool sendServed(const std::function<bool()>& send) {
         confirmed = send();
         finished = true;
     });
-    waitFor([&] { return finished.load(); });
+    runEventsUntil([&] { return finished.load(); });
     second.join();  // the send gives up on its own within its time-out
     return confirmed.load();
 }
@@ -181,7 +173,7 @@ TEST_F(FileHandOffTest, ASecondDiscoroHandsItsFileOverAndEndsQuietly) {
     // The desktop passes the file as given; a relative name is taken from the starting folder.
     second.start(program, {QStringLiteral("backup 1.zav")});
     ASSERT_TRUE(second.waitForStarted(5000));
-    ASSERT_TRUE(waitFor([&] { return second.state() == QProcess::NotRunning; }));
+    ASSERT_TRUE(runEventsUntil([&] { return second.state() == QProcess::NotRunning; }));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
     EXPECT_EQ(received, QDir(work.path()).absoluteFilePath(QStringLiteral("backup 1.zav")));

@@ -59,7 +59,7 @@ protected:
     }
 
     // Runs the event loop in short slices until done() or the time-out.
-    static bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
+    static bool waitFor(const std::function<bool()>& done, int timeoutMs = testsupport::kStateWaitMs) {
         return testsupport::runEventsUntil(done, timeoutMs, 5);
     }
 

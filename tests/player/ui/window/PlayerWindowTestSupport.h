@@ -40,7 +40,7 @@ inline std::unique_ptr<PlayerView> makeView(const std::filesystem::path& program
 }
 
 // Runs the event loop until done() or the time-out, then once more so that what done() saw is painted.
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs = testsupport::kStateWaitMs) {
     if (!testsupport::runEventsUntil(done, timeoutMs)) {
         return false;
     }

@@ -1,24 +1,31 @@
-#include "common/export/ExportTime.h"
+#include "common/frame/DateTime.h"
 
 #include <chrono>
 #include <cstdio>
 
-namespace dvr::exporting {
+namespace dvr {
 
-std::string stampText(const ExportTime& t) {
+std::string stampText(const DateTime& t) {
     char text[64];
     std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);
     return text;
 }
 
-int64_t secondsOf(const ExportTime& t) {
+std::string dateTimeText(const DateTime& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return text;
+}
+
+int64_t secondsOf(const DateTime& t) {
     using namespace std::chrono;
     const sys_days days{year{t.year} / month{unsigned(t.month)} / day{unsigned(t.day)}};
     return int64_t(days.time_since_epoch().count()) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
-std::optional<ExportTime> parseExportTime(std::string_view text) {
+std::optional<DateTime> parseDateTime(std::string_view text) {
     if (text.size() != 19)
         return std::nullopt;
     const char* pattern = "dddd-dd-dd dd:dd:dd";
@@ -33,7 +40,7 @@ std::optional<ExportTime> parseExportTime(std::string_view text) {
             v = v * 10 + (text[i] - '0');
         return v;
     };
-    ExportTime t{number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2)};
+    DateTime t{number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2)};
     const std::chrono::year_month_day date{std::chrono::year{t.year}, std::chrono::month{unsigned(t.month)},
                                            std::chrono::day{unsigned(t.day)}};
     if (!date.ok() || t.hour > 23 || t.minute > 59 || t.second > 59)
@@ -41,4 +48,4 @@ std::optional<ExportTime> parseExportTime(std::string_view text) {
     return t;
 }
 
-}  // namespace dvr::exporting
+}  // namespace dvr
