@@ -7,18 +7,11 @@
 #include <string_view>
 
 #include "common/skin/TextCodec.h"
+#include "fuzz/support/Check.h"
 #include "player/ui/RecentFiles.h"
 #include "viewer/config/SettingsStore.h"
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using dvr::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

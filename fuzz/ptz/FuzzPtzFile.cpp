@@ -2,6 +2,7 @@
 // and the editor's block reader) and checks what must always hold: no
 // command is longer than 32 bytes or sends more than its line held, and a
 // block the editor writes back reads again as the same commands.
+#include "fuzz/support/Check.h"
 #include "viewer/ptz/PtzCommandTable.h"
 #include "viewer/ptz/UserCommandEditor.h"
 
@@ -11,12 +12,9 @@
 #include <string>
 #include <string_view>
 
-namespace {
+using dvr::fuzz::check;
 
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+namespace {
 
 void checkCommand(const dvr::ptz::PtzCommand& c) {
     check(c.length >= 0 && c.length <= dvr::ptz::kPtzMaxBytes);

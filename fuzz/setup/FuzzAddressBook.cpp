@@ -5,18 +5,11 @@
 #include <cstdlib>
 #include <span>
 
+#include "fuzz/support/Check.h"
 #include "viewer/setup/AddressBook.h"
 #include "viewer/setup/DdnsList.h"
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using dvr::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace dvr::setup;

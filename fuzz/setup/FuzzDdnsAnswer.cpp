@@ -5,17 +5,10 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "fuzz/support/Check.h"
 #include "viewer/setup/DdnsLookup.h"
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using dvr::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace dvr::setup;

@@ -9,16 +9,13 @@
 #include "common/skin/IniDocument.h"
 #include "common/skin/SkinValues.h"
 #include "common/skin/TextCodec.h"
+#include "fuzz/support/Check.h"
+
+using dvr::fuzz::check;
 
 using namespace dvr::skin;
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 std::string_view trimmedBlanks(std::string_view s) {
     while (!s.empty() && s.front() == ' ') {
