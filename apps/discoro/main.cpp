@@ -12,10 +12,10 @@
 #include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
 #include "common/skin/widgets/SingleInstanceLock.h"
-#include "player/ui/FileHandOff.h"
-#include "player/ui/PlayerView.h"
-#include "player/ui/RecentFiles.h"
-#include "player/ui/view/PlayerCommandLine.h"
+#include "player/view/PlayerCommandLine.h"
+#include "player/view/RecentFiles.h"
+#include "player/widgets/FileHandOff.h"
+#include "player/widgets/PlayerView.h"
 
 int main(int argc, char** argv) {
     const dvr::player::PlayerCommandLine line =

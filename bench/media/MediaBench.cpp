@@ -18,12 +18,12 @@
 
 #include "common/frame/FrameDecoder.h"
 #include "common/frame/J2kDecoder.h"
+#include "player/engine/PlayerEngine.h"
 #include "player/media/BackupScan.h"
 #include "player/media/ByteSource.h"
 #include "player/media/PictureDecode.h"
 #include "player/media/PlaybackClock.h"
 #include "player/media/PlaybackReader.h"
-#include "player/ui/engine/PlayerEngine.h"
 #include "tools/zavgen/BackupGenerator.h"
 #include "tools/zavgen/BackupWriter.h"
 

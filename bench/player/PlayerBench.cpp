@@ -15,11 +15,11 @@
 #include <mutex>
 #include <thread>
 
+#include "player/engine/PlayerEngine.h"
 #include "player/media/BackupScan.h"
 #include "player/media/PictureDecode.h"
 #include "player/media/PlaybackThread.h"
-#include "player/ui/PlayerView.h"
-#include "player/ui/engine/PlayerEngine.h"
+#include "player/widgets/PlayerView.h"
 #include "tools/zavgen/BackupGenerator.h"
 
 using namespace dvr::skin;

@@ -8,7 +8,7 @@
 
 #include "common/skin/TextCodec.h"
 #include "fuzz/support/Check.h"
-#include "player/ui/RecentFiles.h"
+#include "player/view/RecentFiles.h"
 #include "viewer/config/SettingsStore.h"
 
 using dvr::fuzz::check;

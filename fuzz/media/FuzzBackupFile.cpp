@@ -10,12 +10,12 @@
 
 #include "fuzz/support/RecordArea.h"
 #include "fuzz/support/StubPictureDecoder.h"
+#include "player/engine/PlayerEngine.h"
 #include "player/media/BackupScan.h"
 #include "player/media/ByteSource.h"
 #include "player/media/PictureDecode.h"
 #include "player/media/PlaybackClock.h"
 #include "player/media/PlaybackReader.h"
-#include "player/ui/engine/PlayerEngine.h"
 
 namespace {
 

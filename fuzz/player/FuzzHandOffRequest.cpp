@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz/support/Check.h"
-#include "player/ui/view/HandOffRequest.h"
+#include "player/view/HandOffRequest.h"
 
 using dvr::fuzz::check;
 

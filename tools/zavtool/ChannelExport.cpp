@@ -20,13 +20,13 @@
 #include "common/frame/FrameDecoder.h"
 #include "common/frame/FrameHeader.h"
 #include "common/frame/SourceRect.h"
+#include "player/engine/PlayerEngine.h"
 #include "player/media/BackupScan.h"
 #include "player/media/PictureDecode.h"
 #include "player/media/PlaybackClock.h"
 #include "player/media/PlaybackReader.h"
 #include "player/media/PlaybackThread.h"
-#include "player/ui/engine/PlayerEngine.h"
-#include "player/ui/view/FieldRules.h"
+#include "player/view/FieldRules.h"
 
 namespace dvr::zavtool {
 
