@@ -35,7 +35,8 @@ std::string channelList(uint32_t mask) {
 bool RecorderLink::TimedDecoder::decode(std::span<const uint8_t> codestream, frame::DecodedPicture& out) {
     const auto start = std::chrono::steady_clock::now();
     const bool ok = inner->decode(codestream, out);
-    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    lastSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    seconds += lastSeconds;
     return ok;
 }
 
@@ -185,6 +186,7 @@ void RecorderLink::livePicture(int channel, const frame::FrameHeader& header,
     const uint32_t flags = header.pictureFlags;
     const int base = frame::baseChannel(channel, flags);
     const int carried = frame::channelsPerPicture(flags);
+    double pictureSeconds = m_timedDecoder.lastSeconds;
     for (int c = base; c < base + carried && c < kChannels; ++c) {
         ChannelFeed& feed = m_feeds[static_cast<size_t>(c)];
         // Encoded only while somebody watches the channel.
@@ -195,13 +197,18 @@ void RecorderLink::livePicture(int channel, const frame::FrameHeader& header,
             continue;
         const auto start = std::chrono::steady_clock::now();
         const std::span<const uint8_t> jpeg = m_encoder.encode(picture, rect, m_settings.jpegQuality);
-        feed.encodeSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double encodeSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        feed.encodeSeconds += encodeSeconds;
+        pictureSeconds += encodeSeconds;
         if (jpeg.empty())
             continue;
         feed.publish(makePicture(std::vector<uint8_t>(jpeg.begin(), jpeg.end()), rect.width, rect.height,
                                  m_wallMs, feed.nextSequence()),
                      m_nowMs);
     }
+    if (m_pictureTimed)
+        m_pictureTimed(pictureSeconds);
 }
 
 void RecorderLink::afterLivePicture() {

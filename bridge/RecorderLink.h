@@ -65,6 +65,9 @@ public:
     const ChannelFeed& feed(int c) const { return m_feeds[static_cast<size_t>(c)]; }
     uint64_t reconnects() const { return m_reconnects; }
     double decodeSeconds() const { return m_timedDecoder.seconds; }
+    // Called on the loop thread after each live picture with the seconds its
+    // decode and encodes took (benchmarks judge the bridge's own delay by it).
+    void onPictureTimed(std::function<void(double seconds)> sink) { m_pictureTimed = std::move(sink); }
     int64_t retryDelayMs() const { return m_retryDelayMs; }
     int64_t nowMs() const { return m_nowMs; }
     int64_t wallMs() const { return m_wallMs; }
@@ -83,6 +86,7 @@ private:
     struct TimedDecoder final : frame::PictureDecoder {
         frame::PictureDecoder* inner = nullptr;
         double seconds = 0;
+        double lastSeconds = 0;  // the latest picture's
         bool decode(std::span<const uint8_t> codestream, frame::DecodedPicture& out) override;
     };
 
@@ -96,6 +100,7 @@ private:
     std::string m_password;
     const BridgeSettings& m_settings;
     LogSink m_log;
+    std::function<void(double)> m_pictureTimed;
     frame::J2kDecoder m_j2k;
     TimedDecoder m_timedDecoder;
     frame::JpegEncoder m_encoder;
