@@ -242,33 +242,30 @@ void PlayerView::showMessage(const std::string& text, const std::string& caption
 }
 
 void PlayerView::newsWaiting() {
-    QMetaObject::invokeMethod(
-        this, [this] { picturesArrived(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &PlayerView::picturesArrived, Qt::QueuedConnection);
 }
 
 void PlayerView::playbackAtStart() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_document.startReached();
-            applyModel();
-            Q_EMIT reachedStart();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &PlayerView::startReached, Qt::QueuedConnection);
 }
 
 void PlayerView::playbackAtEnd() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_document.endReached()) {
-                layoutChanged();
-            } else {
-                applyModel();
-            }
-            Q_EMIT reachedEnd();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &PlayerView::endReached, Qt::QueuedConnection);
+}
+
+void PlayerView::startReached() {
+    m_document.startReached();
+    applyModel();
+    Q_EMIT reachedStart();
+}
+
+void PlayerView::endReached() {
+    if (m_document.endReached()) {
+        layoutChanged();
+    } else {
+        applyModel();
+    }
+    Q_EMIT reachedEnd();
 }
 
 void PlayerView::playbackMessage(const std::string& text) {

@@ -115,7 +115,10 @@ private:
     void showNavigationState();
     void onCommand(int id);
     void layoutChanged();
+    // The playback thread's news, start and end, on the window thread.
     void picturesArrived();
+    void startReached();
+    void endReached();
     void openWithDialog();
     void exitProgram();
     skin::ProgramFiles programFiles() const;
