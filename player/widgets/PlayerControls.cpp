@@ -102,7 +102,7 @@ PlayerControls::PlayerControls(QWidget& window, const skin::PlayerSkinReader& sk
         font.setPixelSize(std::max(9, label->height() - 4));
         font.setBold(true);
         label->setFont(font);
-        // The values' tooltips are set before the INFO values are read: they stay off.
+        // The values carry no tooltip; applyToolTips() sets those of the buttons and indicators.
         skin::PlayerToolTips::apply(*label, id, m_skin, false);
         return label;
     };

@@ -206,6 +206,13 @@ TEST_F(PlayerDocumentTest, AnExportShowsItsChannelAloneTakesForwardPicturesAndEn
     EXPECT_FALSE(model.exporting());
     EXPECT_EQ(m_document->shared().mode(), media::PlayMode::Pause);
     EXPECT_FALSE(m_document->stopExport()) << "nothing runs any more";
+
+    // The edit window then takes the channel still shown alone, with the time of its picture.
+    const uint8_t row[6] = {1, 2, 3, 4, 5, 6};
+    const PlayerDocument::EditSnapshot snapshot = m_document->editSnapshot(2, 1, row, sizeof row);
+    EXPECT_EQ(snapshot.channel, 5);
+    EXPECT_EQ(snapshot.time, m_document->pictures().channelTime(5));
+    EXPECT_EQ(snapshot.image.bgr, std::vector<uint8_t>(row, row + 6));
 }
 
 TEST_F(PlayerDocumentTest, ARefusedExportLeavesTheControlsFreeAndPlaybackPaused) {
