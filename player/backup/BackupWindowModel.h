@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "player/view/ChannelExport.h"
+#include "player/view/ExportControl.h"
 
 namespace dvr::player {
 

@@ -19,7 +19,7 @@
 #include "common/export/channel/ChannelAviOutput.h"
 #include "common/frame/DateTime.h"
 #include "player/backup/BackupWindowModel.h"
-#include "player/view/ChannelExport.h"
+#include "player/view/ExportControl.h"
 #include "player/view/PlayerPictures.h"
 
 namespace dvr::player {
@@ -38,7 +38,7 @@ std::string noFrameMessage(int channel, const std::string& aviPath);
 // after the last one taken is not taken (a picture shown again, a step back, backward play), so the
 // clip never runs backwards. The playback thread waits only for the writer (when eight frames are
 // already queued), never for the window.
-class ChannelExporter final : public ChannelExport {
+class ChannelExporter final : public ExportControl {
 public:
     static constexpr size_t kQueueFrames = 8;
 

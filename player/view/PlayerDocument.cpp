@@ -63,7 +63,7 @@ exporting::StillImage stillFromRows(int width, int height, const uint8_t* rows, 
     return image;
 }
 
-PlayerDocument::PlayerDocument(PlayerDocumentOptions options, DocumentWindow& window, ChannelExport& exporter)
+PlayerDocument::PlayerDocument(PlayerDocumentOptions options, DocumentWindow& window, ExportControl& exporter)
     : m_options(std::move(options)), m_window(window), m_exporter(exporter) {
     if (m_options.paced) {
         m_clock = std::make_unique<media::SteadyPlaybackClock>();

@@ -21,7 +21,7 @@
 #include "player/media/PlaybackShared.h"
 #include "player/media/PlaybackSink.h"
 #include "player/media/PlaybackThread.h"
-#include "player/view/ChannelExport.h"
+#include "player/view/ExportControl.h"
 #include "player/view/PlaybackHandOff.h"
 #include "player/view/PlayerPictures.h"
 #include "player/view/PlayerViewModel.h"
@@ -70,7 +70,7 @@ struct PlayerDocumentOptions {
 
 class PlayerDocument final : private media::PlaybackSink {
 public:
-    PlayerDocument(PlayerDocumentOptions options, DocumentWindow& window, ChannelExport& exporter);
+    PlayerDocument(PlayerDocumentOptions options, DocumentWindow& window, ExportControl& exporter);
     ~PlayerDocument() override;
     PlayerDocument(const PlayerDocument&) = delete;
     PlayerDocument& operator=(const PlayerDocument&) = delete;
@@ -171,7 +171,7 @@ private:
 
     PlayerDocumentOptions m_options;
     DocumentWindow& m_window;
-    ChannelExport& m_exporter;
+    ExportControl& m_exporter;
 
     PlayerViewModel m_model;
     PlayerPictures m_pictures;

@@ -54,7 +54,7 @@ public:
 };
 
 // An exporter that takes what it is offered and keeps the requests.
-class FakeExport final : public ChannelExport {
+class FakeExport final : public ExportControl {
 public:
     ExportOutcome start(const ExportStart& request) override {
         started = request;

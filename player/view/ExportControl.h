@@ -1,4 +1,4 @@
-// The channel export as the player's document drives it: what starts one, what its end reports, and the
+// A channel export as the player's document controls it: what starts one, what its end reports, and the
 // exporter's operations the document calls (the backup folder's ChannelExporter carries them out).
 #pragma once
 
@@ -55,9 +55,9 @@ struct ExportOutcome {
 };
 
 // A running export of one channel, as the document sees it.
-class ChannelExport {
+class ExportControl {
 public:
-    virtual ~ChannelExport() = default;
+    virtual ~ExportControl() = default;
 
     // --- window thread
     // Names and creates the AVI file and starts writing; on failure nothing runs.
