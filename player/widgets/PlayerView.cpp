@@ -141,6 +141,15 @@ public:
         record.channelCount = m_view.m_channelCount.load();
         record.time = header.time.dateTime();
         record.codestream = delivered.codestream();
+        // An export takes the stored pictures at full size and in step with this thread.
+        record.fullSize = m_view.m_exporter.channel() >= 0;
+        if (m_view.m_decodeAhead && !record.fullSize) {
+            m_view.m_decodeAhead->deliver(record, header.channelMask(), header.framesPerGroup());
+            return;
+        }
+        if (m_view.m_decodeAhead) {
+            m_view.m_decodeAhead->flush();
+        }
         uint32_t stored = 0;
         const bool wake =
             m_view.m_handOff.pictureDelivered(m_view.m_pictures, record, header.channelMask(), &stored);
@@ -222,6 +231,14 @@ PlayerView::PlayerView(Options options) : m_options(std::move(options)) {
     m_engine =
         std::make_unique<PlayerEngine>(m_shared, *m_sink, *m_clock, PlayerEngine::Options{m_options.paced});
     m_thread = std::make_unique<media::PlaybackThread>(m_shared, *m_sink, *m_engine, *m_clock);
+    m_pictures.setPaneSizedDecoding(m_options.decodeAhead);
+    if (m_options.decodeAhead) {
+        m_decodeAhead = std::make_unique<DecodeAhead>(m_pictures, m_handOff, m_shared);
+        m_decodeAhead->setWake([this] {
+            QMetaObject::invokeMethod(
+                this, [this] { picturesArrived(); }, Qt::QueuedConnection);
+        });
+    }
 
     loadSkin();
     if (!m_created) {
@@ -469,6 +486,9 @@ void PlayerView::setMode(const std::optional<ModeRequest>& request) {
     if (!request) {
         return;
     }
+    if (m_decodeAhead) {
+        m_decodeAhead->drop();
+    }
     if (request->setRequestFlag) {
         m_shared.setMode(request->mode);
     } else {
@@ -587,6 +607,9 @@ bool PlayerView::openFile(const QString& path) {
     stopPlayback();
     m_sourceDigest.stop();
     m_model.beginOpen();
+    if (m_decodeAhead) {
+        m_decodeAhead->dropAndWait();
+    }
     m_pictures.clear();
     m_handOff.reset();
     m_paintedFrames = 0;
@@ -808,7 +831,7 @@ void PlayerView::paintPane(QPainter& painter, int channel, const PaneRect& pane)
         if (!source.picture) {
             return;
         }
-        const std::optional<PaneCrop> crop = paneCrop(source.layoutCode, source.rect);
+        const std::optional<PaneCrop> crop = paneCrop(source.layoutCode, source.rect, source.reduction);
         if (!crop || crop->source.width <= 0 || crop->source.height <= 0) {
             return;
         }

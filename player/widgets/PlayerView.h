@@ -25,6 +25,7 @@
 #include "player/media/PlaybackShared.h"
 #include "player/media/PlaybackSink.h"
 #include "player/media/PlaybackThread.h"
+#include "player/view/DecodeAhead.h"
 #include "player/view/PlaybackHandOff.h"
 #include "player/view/PlayerPictures.h"
 #include "player/view/PlayerViewModel.h"
@@ -68,6 +69,9 @@ public:
         std::string settingsPath;
         // Unpaced playback reads every record in turn without waiting (benchmarks).
         bool paced = true;
+        // Pictures are decoded at their panes' size on worker threads ahead of the drawing; off, every
+        // picture is decoded at full size on the playback thread (benchmarks compare the two).
+        bool decodeAhead = true;
         // Prints the image edit window's page; nullptr shows the print dialog.
         StillPrinter* printer = nullptr;
         // Shows a folder in the system's file browser after an export; empty shows nothing.
@@ -189,6 +193,8 @@ private:
     std::optional<media::ScanResult> m_scan;
     std::atomic<int> m_channelCount{16};
     PlaybackHandOff m_handOff;
+    // After the pictures and the hand-off it stores into, so that its workers end first.
+    std::unique_ptr<DecodeAhead> m_decodeAhead;
     std::optional<NavigationState> m_shownState;
     QRegion m_paintRegion;
     uint64_t m_paintedFrames = 0;
