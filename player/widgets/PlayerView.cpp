@@ -238,6 +238,7 @@ PlayerView::PlayerView(Options options) : m_options(std::move(options)) {
             QMetaObject::invokeMethod(
                 this, [this] { picturesArrived(); }, Qt::QueuedConnection);
         });
+        m_engine->setBeforePause([this] { m_decodeAhead->flush(); });
     }
 
     loadSkin();
