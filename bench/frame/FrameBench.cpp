@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/frame/FrameDecoder.h"
+#include "common/frame/J2kDecoder.h"
 #include "common/frame/JpegEncoder.h"
 #include "common/frame/MallocTuning.h"
 #include "tools/synth/Synth.h"
@@ -141,6 +142,49 @@ void BM_DecodePathVsRaw(benchmark::State& state) {
     state.counters["bytes"] = double(s.codestream.size());
 }
 BENCHMARK(BM_DecodePathVsRaw)->Arg(240)->Arg(288)->Arg(480)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// The recorder's picture kinds decoded at full size and one and two levels below it (the 9- and 16-pane
+// sizes), alternating in one loop: ratio_r1 and ratio_r2 are the reduced decode times over the full one.
+void BM_ReducedVsFullDecode(benchmark::State& state) {
+    static CodestreamCache cache;
+    const auto kind = PictureKind(state.range(0));
+    const int height = int(state.range(1));
+    const PictureSpec shape{kind, 4, 16, height};
+    const auto codestream = cache.get(shape, defaultCodestreamBytes(height));
+    J2kDecoder decoder;
+    DecodedPicture picture;
+    double full = 0, r1 = 0, r2 = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        const bool a = decoder.decode(*codestream, picture);
+        const auto t1 = Clock::now();
+        const bool b = decoder.decodeReduced(*codestream, picture, 1);
+        const auto t2 = Clock::now();
+        const bool c = decoder.decodeReduced(*codestream, picture, 2);
+        const auto t3 = Clock::now();
+        if (!a || !b || !c || picture.reduction != 2) {
+            state.SkipWithError("decode failed");
+            break;
+        }
+        full += secondsOf(t0, t1);
+        r1 += secondsOf(t1, t2);
+        r2 += secondsOf(t2, t3);
+    }
+    const double n = double(state.iterations());
+    state.counters["full_ms"] = full / n * 1e3;
+    state.counters["ratio_r1"] = full > 0 ? r1 / full : 0;
+    state.counters["ratio_r2"] = full > 0 ? r2 / full : 0;
+}
+BENCHMARK(BM_ReducedVsFullDecode)
+    ->ArgNames({"kind", "height"})
+    ->Args({int(PictureKind::Single), 240})
+    ->Args({int(PictureKind::Single), 288})
+    ->Args({int(PictureKind::FullHeight), 480})
+    ->Args({int(PictureKind::Pair), 240})
+    ->Args({int(PictureKind::Quad), 240})
+    ->Args({int(PictureKind::Quad), 480})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 
 void BM_JpegHelperVsDirect(benchmark::State& state) {
     const Picture picture = drawPicture({PictureKind::FullHeight, 3, 16, 480});

@@ -175,6 +175,91 @@ void BM_WindowForwardPlayAgainstHeadless(benchmark::State& state) {
 }
 BENCHMARK(BM_WindowForwardPlayAgainstHeadless)->Iterations(2)->Unit(benchmark::kSecond)->UseRealTime();
 
+// Fast forward at 16x in the 16-pane layout on the real clock: pictures decoded and stored per second
+// (each drawn by the next repaint of its pane) with decoding at the panes' size on two workers, against the
+// full-size decode on the playback thread, in the same run on the same file. ratio = new / old.
+const std::string& sixteenTimesFile() {
+    static const std::string file = [] {
+        const std::string path = (fixture().dir / "sixteen.zav").string();
+        zavgen::GeneratorOptions options;
+        options.channelCount = 16;
+        options.layout = zavgen::PictureLayout::Full;
+        options.durationSeconds = 120;
+        options.groupIntervalSeconds = 1;
+        zavgen::GeneratorReport report;
+        if (!zavgen::generateBackup(path, options, report)) {
+            std::fprintf(stderr, "bench: cannot write the backup: %s\n", report.error.c_str());
+            std::exit(1);
+        }
+        return path;
+    }();
+    return file;
+}
+
+struct Rates {
+    double pictures = 0;
+    double paints = 0;
+};
+
+Rates sixteenTimesRate(bool decodeAhead) {
+    player::PlayerView::Options options;
+    options.programFolder = fixture().home;
+    options.decodeAhead = decodeAhead;
+    RecordingSkinNotifier messages;
+    options.notifier = &messages;
+    player::PlayerView view(options);
+    view.show();
+    view.openFile(QString::fromStdString(sixteenTimesFile()));
+    waitFor([&] { return view.storedPictures() >= 16 && view.shared().mode() == media::PlayMode::Pause; });
+    view.pressControl(player::control::kMode16);
+    while (view.model().speedIndex() < 6) {
+        view.pressControl(player::control::kSpeedUp);
+    }
+    bool ended = false;
+    QObject::connect(&view, &player::PlayerView::reachedEnd, [&] { ended = true; });
+    // Fast forward from the start to the end of the file, four times; late groups are skipped, so the
+    // time is what reading, decoding and storing the shown groups take.
+    uint64_t pictures = 0;
+    uint64_t paints = 0;
+    double seconds = 0;
+    for (int run = 0; run < 4; ++run) {
+        view.pressControl(player::control::kStart);
+        waitFor([&] { return view.shared().mode() == media::PlayMode::Pause; });
+        ended = false;
+        const uint64_t firstPictures = view.storedPictures();
+        const uint64_t firstPaints = view.paintedFrames();
+        const auto start = std::chrono::steady_clock::now();
+        view.pressControl(player::control::kFfPlay);
+        waitFor([&] { return ended; });
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        pictures += view.storedPictures() - firstPictures;
+        paints += view.paintedFrames() - firstPaints;
+    }
+    return {double(pictures) / seconds, double(paints) / seconds};
+}
+
+void BM_SixteenPanesAtSixteenTimes(benchmark::State& state) {
+    double before = 0;
+    double after = 0;
+    double paintsBefore = 0;
+    double paintsAfter = 0;
+    for (auto _ : state) {
+        const Rates old = sixteenTimesRate(false);
+        const Rates now = sixteenTimesRate(true);
+        before += old.pictures;
+        after += now.pictures;
+        paintsBefore += old.paints;
+        paintsAfter += now.paints;
+    }
+    const double n = double(state.iterations());
+    state.counters["old_pps"] = before / n;
+    state.counters["new_pps"] = after / n;
+    state.counters["old_paints_per_s"] = paintsBefore / n;
+    state.counters["new_paints_per_s"] = paintsAfter / n;
+    state.counters["ratio"] = before > 0 ? after / before : 0;
+}
+BENCHMARK(BM_SixteenPanesAtSixteenTimes)->Iterations(2)->Unit(benchmark::kSecond)->UseRealTime();
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -24,6 +24,12 @@ struct DecodedPicture {
     std::array<uint8_t, kBitmapInfoBytes> bitmapInfo{};
     int width = 0;
     int height = 0;
+    // Halvings below the codestream's full resolution (0: full size) and that full size: a reduced
+    // picture covers the same scene in fewer pixels, and its channel marks are read where the
+    // full-size offsets fall.
+    int reduction = 0;
+    int fullWidth = 0;
+    int fullHeight = 0;
 
     size_t stride() const { return size_t(width) * 4; }
     size_t imageBytes() const { return size_t(width) * 4 * size_t(height); }

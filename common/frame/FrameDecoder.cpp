@@ -48,7 +48,15 @@ DecodedFrame FrameDecoder::finish(const FrameHeader& header, std::span<const uin
         frame.status = DecodeStatus::NoEndMarker;
         return frame;
     }
-    const bool decoded = m_pictureDecoder->decode(codestream, picture);
+    int reduction = 0;
+    if (!options.shown.fullSize()) {
+        if (const std::optional<CodestreamShape> shape = J2kDecoder::declaredShape(codestream))
+            reduction =
+                reductionFor(header.pictureFlags, int(shape->width), int(shape->height), options.shown);
+    }
+    picture.reduction = 0;
+    const bool decoded = reduction > 0 ? m_pictureDecoder->decodeReduced(codestream, picture, reduction)
+                                       : m_pictureDecoder->decode(codestream, picture);
     if (clearEndMarker) {
         // A later, shorter record must not find this record's end marker in the reused buffer.
         m_data[*end - 1] = 0;
@@ -58,7 +66,7 @@ DecodedFrame FrameDecoder::finish(const FrameHeader& header, std::span<const uin
         frame.status = DecodeStatus::DecodeFailed;
         return frame;
     }
-    int channel = readChannel(picture.image(), options.method, options.channelCount);
+    int channel = readPictureChannel(picture, options.method, options.channelCount);
     if (options.alignByFlags)
         channel = alignChannel(channel, header.pictureFlags);
     frame.status = DecodeStatus::Decoded;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/frame/ChannelCode.h"
+#include "common/frame/DecodeSize.h"
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/FrameHeader.h"
 #include "common/frame/FrameLimits.h"
@@ -21,6 +22,9 @@ struct FrameDecodeOptions {
     ChannelMethod method = ChannelMethod::PatchCode;
     int channelCount = 16;      // modulus of the line code (the recorder's channel count)
     bool alignByFlags = false;  // remote playback and the backup player align the channel by the flags
+    // The size the picture's channels are drawn at: the decode stops at the largest reduction that still
+    // covers it. Empty (the default): full resolution.
+    ShownSize shown;
 };
 
 // Why a record gave no picture, or Decoded when it did.

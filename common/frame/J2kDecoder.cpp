@@ -193,6 +193,11 @@ std::optional<CodestreamShape> openCodestream(MemoryReader& reader, Resources& r
         return std::nullopt;
     if (opj_codestream_info_v2_t* info = opj_get_cstr_info(res.codec)) {
         shape.tiles = uint64_t(info->tw) * info->th;
+        const opj_tile_info_v2_t& tile = info->m_default_tile_info;
+        int resolutions = tile.tccp_info ? INT32_MAX : 1;
+        for (uint32_t c = 0; tile.tccp_info && c < info->nbcomps; ++c)
+            resolutions = std::min(resolutions, int(tile.tccp_info[c].numresolutions));
+        shape.resolutions = std::max(resolutions, 1);
         opj_destroy_cstr_info(&info);
         if (shape.tiles == 0 || shape.tiles > kMaxTiles)
             return std::nullopt;
@@ -235,8 +240,13 @@ std::optional<CodestreamShape> J2kDecoder::checkCodestream(std::span<const uint8
 }
 
 bool J2kDecoder::decode(std::span<const uint8_t> codestream, DecodedPicture& out) {
+    return decodeReduced(codestream, out, 0);
+}
+
+bool J2kDecoder::decodeReduced(std::span<const uint8_t> codestream, DecodedPicture& out, int reduction) {
     out.width = 0;
     out.height = 0;
+    out.reduction = 0;
     if (codestream.size() < 2)
         return false;
 
@@ -246,11 +256,21 @@ bool J2kDecoder::decode(std::span<const uint8_t> codestream, DecodedPicture& out
     const std::optional<CodestreamShape> shape = openCodestream(reader, res);
     if (!shape)
         return false;
-    const uint32_t width = shape->width;
-    const uint32_t height = shape->height;
+    uint32_t width = shape->width;
+    uint32_t height = shape->height;
+    // A full-size decode never touches the resolution factor, so its pixels stay exactly as before.
+    int applied = std::clamp(reduction, 0, shape->resolutions - 1);
+    if (applied > 0 && !opj_set_decoded_resolution_factor(res.codec, OPJ_UINT32(applied)))
+        applied = 0;  // a tile carries fewer levels than the main header: decode at full size
 
     if (!opj_decode(res.codec, res.stream, res.image) || !opj_end_decompress(res.codec, res.stream))
         return false;
+    if (applied > 0) {
+        width = res.image->comps[0].w;
+        height = res.image->comps[0].h;
+        if (width == 0 || height == 0)
+            return false;
+    }
 
     const opj_image_t& image = *res.image;
     for (uint32_t c = 0; c < image.numcomps; ++c) {
@@ -276,6 +296,9 @@ bool J2kDecoder::decode(std::span<const uint8_t> codestream, DecodedPicture& out
 
     out.width = int(width);
     out.height = int(height);
+    out.reduction = applied;
+    out.fullWidth = int(shape->width);
+    out.fullHeight = int(shape->height);
     out.bitmapInfo = makeBitmapInfo(out.width, out.height);
     return true;
 }

@@ -15,6 +15,7 @@ struct CodestreamShape {
     uint32_t height = 0;
     uint32_t components = 0;
     uint64_t tiles = 0;
+    int resolutions = 1;  // resolution levels every component carries (1: no lower resolution)
 };
 
 // Decodes raw JPEG 2000 codestreams from memory. One decoder serves many pictures; it is not shared
@@ -30,6 +31,10 @@ public:
     // true. On failure (truncated, corrupt, too large, unusable components) returns false and leaves
     // width and height at 0.
     bool decode(std::span<const uint8_t> codestream, DecodedPicture& out) override;
+    // Stops `reduction` wavelet levels before full size (fewer when the codestream carries fewer
+    // levels): each level halves width and height, rounding up, and takes about half the time of the
+    // level above it. out.reduction, out.fullWidth and out.fullHeight say what was decoded.
+    bool decodeReduced(std::span<const uint8_t> codestream, DecodedPicture& out, int reduction) override;
 
     // The guard decode() applies before decoding, on its own: reads the main header only and returns
     // the declared shape, or nothing when the header is unreadable or the picture wider than 720,

@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes as a received frame record through the whole decode path: header parse, byte-order
-// turn, marker check, end-marker search, JPEG 2000 decode with its size guard, channel read, format text
+// turn, marker check, end-marker search, JPEG 2000 decode with its size guard (at full size or reduced to a
+// pane), channel read, format text
 // and the JPEG encoder on a rectangle of the picture.
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         options.method = player ? playerMethod(family) : viewerMethod(family);
         options.channelCount = channelCapacity(header->layoutCode);
         options.alignByFlags = player;
+        // Bits 4-5 of the channel word ask for the size of a 4-, 9- or 16-pane layout: a reduced decode,
+        // with the channel read where the full-size offsets fall.
+        constexpr ShownSize kPanes[] = {{}, {360, 240}, {240, 160}, {180, 120}};
+        options.shown = kPanes[(header->channel >> 4) & 3];
 
         FormatText text(player ? FormatTextStyle::Playback : FormatTextStyle::Live);
         text.update(header->pictureFlags, header->videoStandard);

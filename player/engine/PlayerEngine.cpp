@@ -74,6 +74,8 @@ void PlayerEngine::stepGroup() {
 
 void PlayerEngine::stepOneRecord() {
     if (m_framesPerGroup == 0 || (m_groupCounter + 1) % m_framesPerGroup == 0) {
+        if (m_beforePause)
+            m_beforePause();
         m_shared.setMode(PlayMode::Pause);
         m_groupCounter = 0;
     } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "player/media/PlaybackClock.h"
 #include "player/media/PlaybackRules.h"
@@ -34,6 +35,10 @@ public:
     bool soundPictureAllowed(const media::RecordContext& record) override;
 
     // State for tests and the window's painting.
+    // Called on the playback thread before a step pauses after its group: pictures decoded elsewhere
+    // are stored first, so that the pause shows the whole group.
+    void setBeforePause(std::function<void()> beforePause) { m_beforePause = std::move(beforePause); }
+
     int groupCounter() const { return m_groupCounter; }
     int skipCounter() const { return m_skipCounter; }
     double groupSeconds() const { return m_groupClockSeconds; }
@@ -42,6 +47,7 @@ public:
     double pacingSleepMs() const { return m_pacingSleepMs; }
 
 private:
+    std::function<void()> m_beforePause;
     // A high-resolution interval clock: a start reading plus an offset in seconds.
     struct IntervalClock {
         int64_t startNs = 0;

@@ -33,7 +33,8 @@ std::string channelNumberText(int channel) {
     return format("%02d", channel + 1);
 }
 
-std::optional<PaneCrop> paneCrop(uint32_t layoutCode, const frame::PixelRect& s) {
+std::optional<PaneCrop> paneCrop(uint32_t layoutCode, const frame::PixelRect& s, int reduction) {
+    const auto m = [reduction](int margin) { return margin >> reduction; };
     switch (layoutCode) {
         case 0x10004:
         case 0x10008:
@@ -41,11 +42,11 @@ std::optional<PaneCrop> paneCrop(uint32_t layoutCode, const frame::PixelRect& s)
         case 0x30004:
         case 0x30008:
         case 0x30016:
-            return PaneCrop{{s.x + 4, s.y, s.width - 20, s.height - 6}, 0};
+            return PaneCrop{{s.x + m(4), s.y, s.width - m(20), s.height - m(6)}, 0};
         case 0x20004:
         case 0x20008:
         case 0x20016:
-            return PaneCrop{{s.x + 4, s.y + 4, s.width - 8, s.height - 10}, 2};
+            return PaneCrop{{s.x + m(4), s.y + m(4), s.width - m(8), s.height - m(10)}, 2};
         default:
             return std::nullopt;
     }

@@ -32,7 +32,8 @@ struct PaneCrop {
     frame::PixelRect source;
     int destinationTop = 0;
 };
-std::optional<PaneCrop> paneCrop(uint32_t layoutCode, const frame::PixelRect& source);
+// `reduction`: the picture was decoded that many halvings below full size, and the margins shrink with it.
+std::optional<PaneCrop> paneCrop(uint32_t layoutCode, const frame::PixelRect& source, int reduction = 0);
 
 // Time information texts: "DATE : %02d / %02d / %02d" and "TIME : %02d : %02d : %02d", or
 // the dashed forms without a file.

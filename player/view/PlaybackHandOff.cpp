@@ -7,9 +7,14 @@ namespace dvr::player {
 
 bool PlaybackHandOff::pictureDelivered(PlayerPictures& pictures, const PictureRecord& record,
                                        uint32_t recordMask, uint32_t* storedChannels) {
+    return pictureStored(pictures, record, recordMask, pictures.store(record), storedChannels);
+}
+
+bool PlaybackHandOff::pictureStored(PlayerPictures& pictures, const PictureRecord& record,
+                                    uint32_t recordMask, const StoreOutcome& outcome,
+                                    uint32_t* storedChannels) {
     const uint32_t before = m_presentMask.fetch_or(recordMask);
     bool news = (before | recordMask) != before;
-    const StoreOutcome outcome = pictures.store(record);
     if (outcome.channel >= 0) {
         const bool quad = frame::pictureKind(record.pictureFlags) == frame::PictureKind::Quad;
         news |= m_lastQuad.exchange(quad) != quad;

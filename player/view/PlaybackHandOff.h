@@ -22,6 +22,9 @@ public:
     // storedChannels (optional): set to the channels whose picture the record replaced (0 when none).
     bool pictureDelivered(PlayerPictures& pictures, const PictureRecord& record, uint32_t recordMask,
                           uint32_t* storedChannels = nullptr);
+    // The same for a record decoded and stored elsewhere (a decode pool), with the store's outcome.
+    bool pictureStored(PlayerPictures& pictures, const PictureRecord& record, uint32_t recordMask,
+                       const StoreOutcome& outcome, uint32_t* storedChannels = nullptr);
     // The slider value (0 to 710) of the current position; true when the window must be woken.
     bool sliderMoved(int value);
 

@@ -74,6 +74,12 @@ PlayerDocument::PlayerDocument(PlayerDocumentOptions options, DocumentWindow& wi
     m_engine =
         std::make_unique<PlayerEngine>(m_shared, sink, *m_clock, PlayerEngine::Options{m_options.paced});
     m_thread = std::make_unique<media::PlaybackThread>(m_shared, sink, *m_engine, *m_clock);
+    m_pictures.setPaneSizedDecoding(m_options.decodeAhead);
+    if (m_options.decodeAhead) {
+        m_decodeAhead = std::make_unique<DecodeAhead>(m_pictures, m_handOff, m_shared);
+        m_decodeAhead->setWake([this] { m_window.newsWaiting(); });
+        m_engine->setBeforePause([this] { m_decodeAhead->flush(); });
+    }
 }
 
 PlayerDocument::~PlayerDocument() {
@@ -87,6 +93,9 @@ void PlayerDocument::closeFile() {
     stopPlayback();
     m_sourceDigest.stop();
     m_model.beginOpen();
+    if (m_decodeAhead) {
+        m_decodeAhead->dropAndWait();
+    }
     m_pictures.clear();
     m_handOff.reset();
     m_scan.reset();
@@ -167,6 +176,9 @@ void PlayerDocument::syncPlayback() {
 void PlayerDocument::setMode(const std::optional<ModeRequest>& request) {
     if (!request) {
         return;
+    }
+    if (m_decodeAhead) {
+        m_decodeAhead->drop();
     }
     if (request->setRequestFlag) {
         m_shared.setMode(request->mode);
@@ -283,9 +295,19 @@ PlayerDocument::EditSnapshot PlayerDocument::editSnapshot(int width, int height,
 // ---------------------------------------------------------------- the playback thread's calls
 
 void PlayerDocument::drawPicture(const media::DeliveredPicture& delivered) {
+    PictureRecord record = pictureRecord(delivered, m_channelCount.load());
+    // An export takes the stored pictures at full size and in step with this thread.
+    record.fullSize = m_exporter.channel() >= 0;
+    if (m_decodeAhead && !record.fullSize) {
+        m_decodeAhead->deliver(record, delivered.header->channelMask(), delivered.header->framesPerGroup());
+        return;
+    }
+    if (m_decodeAhead) {
+        m_decodeAhead->flush();
+    }
     uint32_t stored = 0;
-    const bool wake = m_handOff.pictureDelivered(m_pictures, pictureRecord(delivered, m_channelCount.load()),
-                                                 delivered.header->channelMask(), &stored);
+    const bool wake =
+        m_handOff.pictureDelivered(m_pictures, record, delivered.header->channelMask(), &stored);
     // An export takes the pictures stored for its channel while playing forwards, each from a record after
     // the last one taken; it may wait for its writer, never for the window.
     const int64_t offset = int64_t(delivered.headerOffset);

@@ -21,6 +21,7 @@
 #include "player/media/PlaybackShared.h"
 #include "player/media/PlaybackSink.h"
 #include "player/media/PlaybackThread.h"
+#include "player/view/DecodeAhead.h"
 #include "player/view/ExportControl.h"
 #include "player/view/PlaybackHandOff.h"
 #include "player/view/PlayerPictures.h"
@@ -62,6 +63,9 @@ exporting::StillImage stillFromRows(int width, int height, const uint8_t* rows, 
 struct PlayerDocumentOptions {
     // Unpaced playback reads every record in turn without waiting (benchmarks, tests).
     bool paced = true;
+    // Pictures are decoded at their panes' size on worker threads ahead of the drawing; off, every
+    // picture is decoded at full size on the playback thread (benchmarks compare the two).
+    bool decodeAhead = true;
     // Opens the sound device of each sound output.
     AudioDeviceFactory audioFactory;
     // Per-user settings file keeping the recently opened files; empty keeps none.
@@ -176,6 +180,8 @@ private:
     PlayerViewModel m_model;
     PlayerPictures m_pictures;
     PlaybackHandOff m_handOff;
+    // After the pictures and the hand-off it stores into, so that its workers end first.
+    std::unique_ptr<DecodeAhead> m_decodeAhead;
     PlayerSound m_sound;
     media::PlaybackShared m_shared;
     // Playback thread only: the sound block split into channels.

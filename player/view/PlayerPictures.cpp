@@ -5,7 +5,9 @@
 
 #include "common/frame/ChannelCode.h"
 #include "common/frame/FrameHeader.h"
+#include "common/frame/FrameLimits.h"
 #include "common/frame/SourceRect.h"
+#include "player/view/FieldInterleaver.h"
 #include "player/view/PlayerViewModel.h"
 
 namespace dvr::player {
@@ -19,6 +21,7 @@ PlayerPictures::PlayerPictures() {
 void PlayerPictures::setPage(int layout, int firstChannel) {
     m_layout.store(layout);
     m_firstChannel.store(firstChannel);
+    redecodeGrown();
 }
 
 void PlayerPictures::clear() {
@@ -62,22 +65,65 @@ std::optional<DateTime> PlayerPictures::channelTime(int channel) const {
     return m_times[static_cast<size_t>(channel)];
 }
 
-StoreOutcome PlayerPictures::store(const PictureRecord& record) {
-    StoreOutcome outcome;
-    if (!recordVisibleIn(m_layout.load(), m_firstChannel.load(), record.recordChannel, record.pictureFlags)) {
-        return outcome;
+frame::ShownSize PlayerPictures::shownSize() const {
+    const int layout = m_layout.load();
+    if (!m_paneSized.load() || layout <= 1) {
+        return {};
     }
-    if (!m_decoder.decode(record.codestream, m_scratch)) {
-        outcome.result = StoreResult::DecodeFailed;
-        return outcome;
+    return {PlayerViewModel::kPictureWidth / layout, (m_pal.load() ? 576 : 480) / layout};
+}
+
+int PlayerPictures::reductionWanted(uint32_t pictureFlags, const frame::DecodedPicture& picture,
+                                    bool fullSize) const {
+    if (fullSize) {
+        return 0;
+    }
+    return frame::reductionFor(pictureFlags, picture.fullWidth, picture.fullHeight, shownSize());
+}
+
+StoreOutcome PlayerPictures::store(const PictureRecord& record) {
+    const DecodeStep step = decode(record, m_decoder, m_scratch);
+    return storeDecoded(record, step, m_scratch, m_decoder);
+}
+
+DecodeStep PlayerPictures::decode(const PictureRecord& record, frame::PictureDecoder& decoder,
+                                  frame::DecodedPicture& picture) const {
+    DecodeStep step;
+    if (!recordVisibleIn(m_layout.load(), m_firstChannel.load(), record.recordChannel, record.pictureFlags)) {
+        return step;
+    }
+    const frame::ShownSize shown = record.fullSize ? frame::ShownSize{} : shownSize();
+    int reduction = 0;
+    if (!shown.fullSize()) {
+        if (const auto shape = frame::J2kDecoder::declaredShape(record.codestream)) {
+            reduction =
+                frame::reductionFor(record.pictureFlags, int(shape->width), int(shape->height), shown);
+        }
+    }
+    if (!decoder.decodeReduced(record.codestream, picture, reduction)) {
+        step.result = StoreResult::DecodeFailed;
+        return step;
     }
     const int family = frame::layoutFamily(record.layoutCode);
-    int channel = frame::readChannel(m_scratch.image(), frame::playerMethod(family), record.channelCount);
+    int channel = frame::readPictureChannel(picture, frame::playerMethod(family), record.channelCount);
     channel = frame::alignChannel(channel, record.pictureFlags);
     if (channel < 0 || channel >= kChannels) {
-        outcome.result = StoreResult::Dropped;
+        step.result = StoreResult::Dropped;
+        return step;
+    }
+    step.result = StoreResult::Stored;
+    step.channel = channel;
+    return step;
+}
+
+StoreOutcome PlayerPictures::storeDecoded(const PictureRecord& record, const DecodeStep& step,
+                                          frame::DecodedPicture& picture, frame::PictureDecoder& decoder) {
+    StoreOutcome outcome;
+    outcome.result = step.result;
+    if (step.result != StoreResult::Stored) {
         return outcome;
     }
+    const int channel = step.channel;
     outcome.channel = channel;
 
     const bool pal = m_pal.load();
@@ -89,19 +135,98 @@ StoreOutcome PlayerPictures::store(const PictureRecord& record) {
     m_lastFlags.store(record.pictureFlags);
     m_lastStandard.store(record.videoStandard);
 
+    // The panes grew since this picture was decoded: decode it again at their size rather than show it
+    // scaled up.
+    const int wanted = reductionWanted(record.pictureFlags, picture, record.fullSize);
+    if (picture.reduction > wanted && !decoder.decodeReduced(record.codestream, picture, wanted)) {
+        outcome.result = StoreResult::DecodeFailed;
+        return outcome;
+    }
+
     const FieldRules::Taken taken =
-        m_fields.take(channel, m_scratch, record.pictureFlags, record.layoutCode, record.fieldCode);
+        m_fields.take(channel, picture, record.pictureFlags, record.layoutCode, record.fieldCode);
     if (taken.verdict != FieldRules::Verdict::Keep) {
+        if (taken.verdict == FieldRules::Verdict::FieldHeld) {
+            m_heldField.assign(record.codestream.begin(), record.codestream.end());
+        }
         outcome.result =
             taken.verdict == FieldRules::Verdict::FieldHeld ? StoreResult::FieldHeld : StoreResult::Dropped;
         return outcome;
     }
-    keep(channel, record, *taken.picture);
+    keep(channel, record, *taken.picture, taken.picture != &picture);
     outcome.result = StoreResult::Stored;
     return outcome;
 }
 
-void PlayerPictures::keep(int channel, const PictureRecord& record, frame::DecodedPicture& picture) {
+int PlayerPictures::redecodeGrown() {
+    const int layout = m_layout.load();
+    const int first = m_firstChannel.load();
+    int decoded = 0;
+    for (int c = 0; c < kChannels; ++c) {
+        Slot& slot = m_slots[static_cast<size_t>(c)];
+        std::vector<uint8_t> codestream;
+        std::vector<uint8_t> firstField;
+        uint32_t flags = 0;
+        uint32_t layoutCode = 0;
+        bool woven = false;
+        uint64_t version = 0;
+        int wanted = 0;
+        {
+            std::lock_guard lock(slot.mutex);
+            if (!slot.valid || slot.picture.reduction == 0 ||
+                !recordVisibleIn(layout, first, c, slot.pictureFlags)) {
+                continue;
+            }
+            wanted = reductionWanted(slot.pictureFlags, slot.picture, false);
+            if (slot.picture.reduction <= wanted) {
+                continue;
+            }
+            codestream = slot.codestream;
+            firstField = slot.firstField;
+            flags = slot.pictureFlags;
+            layoutCode = slot.layoutCode;
+            woven = slot.woven;
+            version = slot.version;
+        }
+        frame::DecodedPicture* result = &m_growPicture;
+        if (!m_growDecoder.decodeReduced(codestream, m_growPicture, wanted)) {
+            continue;
+        }
+        if (woven) {
+            FieldInterleaver weaver;
+            if (!m_growDecoder.decodeReduced(firstField, m_growField, wanted)) {
+                continue;
+            }
+            weaver.firstField(c, m_growField);
+            if (m_growWoven.pixels.size() < frame::kMaxPictureBytes) {
+                m_growWoven.pixels.resize(frame::kMaxPictureBytes);
+            }
+            if (!weaver.secondField(c, m_growPicture, layoutCode, m_growWoven)) {
+                continue;
+            }
+            result = &m_growWoven;
+        }
+        std::lock_guard lock(slot.mutex);
+        if (slot.version != version || slot.pictureFlags != flags) {
+            continue;  // a newer picture arrived meanwhile
+        }
+        if (result->pixels.size() < slot.picture.pixels.size()) {
+            result->pixels.resize(slot.picture.pixels.size());
+        }
+        std::swap(slot.picture.pixels, result->pixels);
+        slot.picture.width = result->width;
+        slot.picture.height = result->height;
+        slot.picture.bitmapInfo = result->bitmapInfo;
+        slot.picture.reduction = result->reduction;
+        slot.picture.fullWidth = result->fullWidth;
+        slot.picture.fullHeight = result->fullHeight;
+        ++decoded;
+    }
+    return decoded;
+}
+
+void PlayerPictures::keep(int channel, const PictureRecord& record, frame::DecodedPicture& picture,
+                          bool woven) {
     const auto index = static_cast<size_t>(channel);
     {
         Slot& slot = m_slots[index];
@@ -112,6 +237,18 @@ void PlayerPictures::keep(int channel, const PictureRecord& record, frame::Decod
         slot.picture.width = picture.width;
         slot.picture.height = picture.height;
         slot.picture.bitmapInfo = picture.bitmapInfo;
+        slot.picture.reduction = picture.reduction;
+        slot.picture.fullWidth = picture.fullWidth;
+        slot.picture.fullHeight = picture.fullHeight;
+        // Kept only while a larger pane could ask for it again.
+        if (picture.reduction > 0) {
+            slot.codestream.assign(record.codestream.begin(), record.codestream.end());
+            slot.woven = woven;
+            if (woven) {
+                slot.firstField = m_heldField;
+            }
+        }
+        ++slot.version;
         slot.pictureFlags = record.pictureFlags;
         slot.layoutCode = record.layoutCode;
         slot.valid = true;

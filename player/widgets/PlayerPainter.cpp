@@ -121,7 +121,7 @@ void PlayerPainter::paintPane(QPainter& painter, int channel, const PaneRect& pa
         if (!source.picture) {
             return;
         }
-        const std::optional<PaneCrop> crop = paneCrop(source.layoutCode, source.rect);
+        const std::optional<PaneCrop> crop = paneCrop(source.layoutCode, source.rect, source.reduction);
         if (!crop || crop->source.width <= 0 || crop->source.height <= 0) {
             return;
         }

@@ -28,6 +28,7 @@ constexpr const char* kTitle = "Discoro";
 PlayerDocumentOptions documentOptions(const PlayerView::Options& options) {
     PlayerDocumentOptions document;
     document.paced = options.paced;
+    document.decodeAhead = options.decodeAhead;
     document.audioFactory =
         options.audioFactory ? options.audioFactory : AudioDeviceFactory(openSdlAudioDevice);
     document.settingsPath = options.settingsPath;

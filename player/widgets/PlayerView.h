@@ -46,6 +46,9 @@ public:
         std::string settingsPath;
         // Unpaced playback reads every record in turn without waiting (benchmarks).
         bool paced = true;
+        // Pictures are decoded at their panes' size on worker threads ahead of the drawing; off, every
+        // picture is decoded at full size on the playback thread (benchmarks compare the two).
+        bool decodeAhead = true;
         // Prints the image edit window's page; nullptr shows the print dialog.
         StillPrinter* printer = nullptr;
         // Shows a folder in the system's file browser after an export; empty shows nothing.

@@ -203,5 +203,82 @@ TEST(PlayerPictures, PaintingWhilePicturesArriveOnAnotherThread) {
     (void)painted;
 }
 
+// The pane's picture as stored: its size, its reduction and its pixels.
+struct Shown {
+    int width = 0;
+    int height = 0;
+    int reduction = -1;
+    std::vector<uint8_t> pixels;
+};
+Shown shown(const PlayerPictures& pictures, int channel) {
+    Shown out;
+    pictures.withPaneSource(channel, [&](const PlayerPictures::PaneSource& s) {
+        if (s.picture) {
+            out = {s.picture->width,
+                   s.picture->height,
+                   s.reduction,
+                   {s.picture->pixels.begin(),
+                    s.picture->pixels.begin() + std::ptrdiff_t(s.picture->imageBytes())}};
+        }
+    });
+    return out;
+}
+
+// Pictures decoded at the size of the 16 panes are decoded again at full size as soon as the layout
+// grows to one pane (the player may be paused: no new picture comes), byte for byte as a full-size decode,
+// for single pictures and for frames woven from two fields; the next picture comes at full size too.
+TEST(PlayerPictures, ALayoutChangeGetsAFullResolutionPictureNext) {
+    PlayerPictures full;
+    full.setPage(1, 3);
+    PlayerPictures paned;
+    paned.setPaneSizedDecoding(true);
+    paned.setPage(4, 0);
+
+    Made single = make(PictureKind::Single, 3);
+    Made first = make(PictureKind::FullHeight, 5, 240, 0);
+    Made second = make(PictureKind::FullHeight, 5, 240, 1);
+    for (const Made* m : {&single, &first, &second}) {
+        paned.store(m->record);
+    }
+    EXPECT_EQ(shown(paned, 3).width, 180);
+    EXPECT_EQ(shown(paned, 3).height, 60);
+    EXPECT_EQ(shown(paned, 3).reduction, 2);
+    EXPECT_EQ(shown(paned, 5).width, 180);
+    EXPECT_EQ(shown(paned, 5).height, 120);
+
+    // The 9-pane layout: one halving.
+    paned.setPage(3, 0);
+    EXPECT_EQ(shown(paned, 3).width, 360);
+    EXPECT_EQ(shown(paned, 3).reduction, 1);
+
+    full.store(single.record);
+    paned.setPage(1, 3);
+    const Shown grown = shown(paned, 3);
+    EXPECT_EQ(grown.reduction, 0);
+    EXPECT_EQ(grown.width, 720);
+    EXPECT_EQ(grown.height, 240);
+    EXPECT_TRUE(grown.pixels == shown(full, 3).pixels);
+
+    full.setPage(1, 5);
+    full.store(first.record);
+    full.store(second.record);
+    paned.setPage(1, 5);
+    const Shown woven = shown(paned, 5);
+    EXPECT_EQ(woven.width, 720);
+    EXPECT_EQ(woven.height, 480);
+    EXPECT_TRUE(woven.pixels == shown(full, 5).pixels);
+
+    // A picture decoded small just before the layout grew is stored at the new size.
+    paned.setPage(4, 0);
+    frame::J2kDecoder decoder;
+    frame::DecodedPicture picture;
+    const DecodeStep step = paned.decode(single.record, decoder, picture);
+    ASSERT_EQ(step.result, StoreResult::Stored);
+    EXPECT_EQ(picture.reduction, 2);
+    paned.setPage(1, 3);
+    EXPECT_EQ(paned.storeDecoded(single.record, step, picture, decoder).result, StoreResult::Stored);
+    EXPECT_TRUE(shown(paned, 3).pixels == shown(full, 3).pixels);
+}
+
 }  // namespace
 }  // namespace dvr::player

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/frame/ChannelCode.h"
+#include "common/frame/DecodedPicture.h"
+
+namespace dvr::frame {
+
+// The size in pixels a channel's picture is drawn at; an empty size asks for full resolution (one pane,
+// zoom, stills, prints, exports, the edit window).
+struct ShownSize {
+    int width = 0;
+    int height = 0;
+    bool fullSize() const { return width <= 0 || height <= 0; }
+    friend bool operator==(const ShownSize&, const ShownSize&) = default;
+};
+
+// Reductions beyond two halvings shrink the channel marks below the few pixels they are read from.
+inline constexpr int kMaxReduction = 2;
+// Pictures up to this height are single fields: they are drawn at twice their height.
+inline constexpr int kMaxFieldHeight = 288;
+
+// The number of halvings (0 to kMaxReduction) at which every channel of a picture of these flags and
+// full size still covers `shown` in both directions as drawn (a field's height counting twice).
+int reductionFor(uint32_t pictureFlags, int pictureWidth, int pictureHeight, ShownSize shown);
+
+// Width or height after `reduction` halvings, as the decoder rounds them (up).
+constexpr int reducedExtent(int extent, int reduction) {
+    return (extent + (1 << reduction) - 1) >> reduction;
+}
+
+// The channel read from a decoded picture at the full-size byte offsets of the marks. A reduced picture
+// is read where those offsets fall in it, each full-size pixel taking the reduced pixel that covers it.
+int readPictureChannel(const DecodedPicture& picture, ChannelMethod method, int channelCount);
+
+}  // namespace dvr::frame
