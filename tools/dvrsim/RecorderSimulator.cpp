@@ -112,7 +112,7 @@ std::shared_ptr<const std::vector<uint8_t>> RecordSource::record(frame::PictureK
         if (auto it = m_records.find(key); it != m_records.end())
             return it->second;
     }
-    synth::PictureSpec shape;
+    synth::PictureShape shape;
     shape.kind = kind;
     shape.channel = base;
     // The recorder's codes follow its capacity (what the layout code says).
@@ -122,7 +122,7 @@ std::shared_ptr<const std::vector<uint8_t>> RecordSource::record(frame::PictureK
     const size_t target =
         m_options.codestreamBytes ? m_options.codestreamBytes : synth::defaultCodestreamBytes(shape.height);
     const std::vector<uint8_t> codestream = synth::encodeJ2k(synth::drawPicture(shape), target);
-    synth::RecordSpec header;
+    synth::RecordHeaderFields header;
     header.layoutCode = m_layoutCode;
     header.pictureFlags = synth::pictureFlagsFor(kind, m_options.quality);
     header.videoStandard = m_options.videoStandard;
