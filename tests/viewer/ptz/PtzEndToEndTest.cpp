@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include <sstream>
 
 #include "tests/support/TempFolder.h"
+#include "tests/support/Wait.h"
 
 namespace dvr::ptz {
 namespace {
@@ -39,6 +41,22 @@ public:
     std::vector<std::string> log() {
         std::lock_guard lock(m_mutex);
         return m_log;
+    }
+    // The log once the simulator has read every PTZ packet the job reports sent: it logs on its own
+    // thread, and may still be reading the last one when the job returns.
+    std::vector<std::string> logAfterPtz(const std::string& jobOut) {
+        size_t sent = 0;
+        for (size_t at = jobOut.find("\"hex\""); at != std::string::npos; at = jobOut.find("\"hex\"", at + 1))
+            ++sent;
+        auto ptzLogged = [&] {
+            const std::vector<std::string> lines = log();
+            return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+                return l.find("\"command\":\"0x1037\"") != std::string::npos;
+            }));
+        };
+        EXPECT_TRUE(testsupport::waitUntil([&] { return ptzLogged() >= sent; }))
+            << ptzLogged() << " of " << sent << " PTZ packets reached the recorder";
+        return log();
     }
 
 private:
@@ -138,7 +156,7 @@ TEST(PtzEndToEnd, HeldMoveThenStopsEachBetweenLiveReplies) {
                     (i < 4 ? right : stop) + "\"}";
     EXPECT_EQ(run.out, expected + "]}\n");
 
-    const auto log = packets(sim.log());
+    const auto log = packets(sim.logAfterPtz(run.out));
     const auto byTurn = turns(log);
     ASSERT_EQ(byTurn.size(), 9u);
     for (size_t i = 0; i < byTurn.size(); ++i) {
@@ -159,6 +177,7 @@ TEST(PtzEndToEnd, SplitDiagonalsAndFileCommandsWithTheirBaudCode) {
     {
         const JobRun run = runJob(jobOptions(sim.port(), home, 9, 0, kLeftUp));
         ASSERT_EQ(run.status, 0) << run.err;
+        sim.logAfterPtz(run.out);
     }
     auto byTurn = turns(packets(sim.log()));
     ASSERT_EQ(byTurn.size(), 8u);
@@ -178,7 +197,7 @@ TEST(PtzEndToEnd, SplitDiagonalsAndFileCommandsWithTheirBaudCode) {
     const JobRun run = runJob(o);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("{\"code\": 9, \"hex\": \"ff 10 00 20 00 00 30\"}"), std::string::npos) << run.out;
-    const auto log = packets(second.log());
+    const auto log = packets(second.logAfterPtz(run.out));
     byTurn = turns(log);
     ASSERT_EQ(byTurn.size(), 3u);  // one zoom, then the two stops opt.ini asks for
     EXPECT_EQ(byTurn[0], std::vector<std::string>{"ff100020000030"});

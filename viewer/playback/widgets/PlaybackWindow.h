@@ -11,6 +11,7 @@
 #include "common/skin/widgets/SkinButtonLogic.h"
 #include "viewer/playback/PlaybackController.h"
 #include "viewer/playback/widgets/EventListDialog.h"
+#include "viewer/playback/widgets/PaneImageCache.h"
 #include "viewer/playback/widgets/PlaybackExporter.h"
 
 #include <QFont>
@@ -159,6 +160,8 @@ private:
     QTimer m_idleTimer;
     QTimer m_rangeTimer;
     std::array<QImage, kPaneCount> m_buffers;
+    // Each pane's picture at its size, scaled once per picture (drawing is const).
+    mutable PaneImageCache m_paneImages;
     std::unique_ptr<PlaybackExporter> m_exporter;
     std::string m_eventFile;
     QPointer<EventListDialog> m_eventDialog;
