@@ -23,7 +23,7 @@
 #include "common/evidence/Verify.h"
 #include "common/export/AviWriter.h"
 #include "tools/zavgen/BackupGenerator.h"
-#include "tools/zavtool/ChannelExport.h"
+#include "tools/zavtool/ChannelPass.h"
 #include "tools/zavtool/ExportEvidence.h"
 
 namespace {

@@ -33,7 +33,7 @@
 #include "player/media/PlaybackThread.h"
 #include "player/view/FieldRules.h"
 #include "tools/zavgen/BackupGenerator.h"
-#include "tools/zavtool/ChannelExport.h"
+#include "tools/zavtool/ChannelPass.h"
 
 namespace {
 

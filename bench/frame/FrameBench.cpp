@@ -45,10 +45,10 @@ const Sample& sampleFor(int height) {
     static std::map<int, Sample> samples;
     auto it = samples.find(height);
     if (it == samples.end()) {
-        const PictureSpec shape{height > 288 ? PictureKind::FullHeight : PictureKind::Single, 5, 16, height};
+        const PictureShape shape{height > 288 ? PictureKind::FullHeight : PictureKind::Single, 5, 16, height};
         Sample s;
         s.codestream = *cache.get(shape, defaultCodestreamBytes(height));
-        RecordSpec r;
+        RecordHeaderFields r;
         r.pictureFlags = pictureFlagsFor(shape.kind, 3);
         r.videoStandard = height % 288 == 0 ? 0 : kSixtyFieldStandard;
         s.record = buildWireRecord(makeHeader(r, s.codestream.size()), s.codestream);

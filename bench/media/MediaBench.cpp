@@ -77,7 +77,7 @@ struct BenchFiles {
         zavgen::BackupWriter writer;
         writer.open(big);
         const auto codestream = zavgen::placeholderCodestream(6000, 1);
-        zavgen::RecordSpec shape;
+        zavgen::BackupRecord shape;
         shape.codestream = codestream;
         shape.groupWord = 16;
         for (int i = 0; i < 256; ++i) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "common/evidence/Json.h"
 #include "common/evidence/Sha256.h"
+#include "common/json/Json.h"
 
 namespace dvr::evidence {
 

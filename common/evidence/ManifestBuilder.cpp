@@ -11,9 +11,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "common/evidence/Json.h"
 #include "common/evidence/Signing.h"
 #include "common/fs/AtomicFile.h"
+#include "common/json/Json.h"
 
 #ifndef DVR_SUITE_VERSION
 #define DVR_SUITE_VERSION "0"

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     for (const auto& f : full) {
         const Picture p = drawPicture({f.kind, f.channel, channelCapacity(f.layout), f.height});
         const auto cs = encodeJ2k(p, 3000);
-        RecordSpec r;
+        RecordHeaderFields r;
         r.layoutCode = f.layout;
         r.pictureFlags = pictureFlagsFor(f.kind, 2);
         r.videoStandard = f.height % 288 == 0 ? kFiftyFieldStandard : kSixtyFieldStandard;
@@ -74,14 +74,14 @@ int main(int argc, char** argv) {
         p.pixels.assign(size_t(p.width) * p.height * 4, 0);
         drawChannelFace(p, {0, 0, p.width, p.height}, channel);
         const auto cs = encodeJ2k(p, 600);
-        RecordSpec r;
+        RecordHeaderFields r;
         r.marker = channel ? kMarkerPictureB : kMarkerPictureA;
         r.channel = uint32_t(channel);
         emit("small-" + std::to_string(channel), buildWireRecord(makeHeader(r, cs.size()), cs));
     }
 
     // No picture: another marker, and a header alone.
-    RecordSpec none;
+    RecordHeaderFields none;
     none.marker = 0xFFFFFFF0;
     emit("no-picture", buildWireRecord(makeHeader(none, 0), {}));
 

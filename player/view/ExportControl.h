@@ -1,5 +1,5 @@
 // A channel export as the player's document controls it: what starts one, what its end reports, and the
-// exporter's operations the document calls (the backup folder's ChannelExporter carries them out).
+// exporter's operations the document calls (the backup folder's ChannelCapture carries them out).
 #pragma once
 
 #include <cstdint>

@@ -12,7 +12,7 @@
 #include "common/skin/ProgramFiles.h"
 #include "common/skin/SkinNotifier.h"
 #include "common/skin/widgets/SkinSurface.h"
-#include "player/backup/ChannelExporter.h"
+#include "player/backup/ChannelCapture.h"
 #include "player/view/PlayerDocument.h"
 #include "player/widgets/StillPrinter.h"
 
@@ -88,7 +88,7 @@ public:
     // The image edit window while it is shown, the backup window once created (else nullptr).
     EditWindow* editWindow() const { return m_editWindow.get(); }
     BackupWindow* backupWindow() const { return m_backupWindow; }
-    const ChannelExporter& exporter() const { return m_exporter; }
+    const ChannelCapture& exporter() const { return m_exporter; }
 
 Q_SIGNALS:
     // Playback reached the end (forward) or the start (backward) of the file.
@@ -161,7 +161,7 @@ private:
     BackupWindow* m_backupWindow = nullptr;
     // The stamp painter outlives the export whose writer thread draws with it.
     std::unique_ptr<exporting::StampPainter> m_stamper;
-    ChannelExporter m_exporter;
+    ChannelCapture m_exporter;
     std::unique_ptr<EditWindow> m_editWindow;
     DialogStillPrinter m_dialogPrinter;
 };

@@ -4,7 +4,7 @@
 #include <QString>
 #include <string>
 
-#include "player/edit/PrintPage.h"
+#include "player/edit/StillPrintSheet.h"
 
 class QPrinter;
 class QWidget;

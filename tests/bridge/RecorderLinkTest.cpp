@@ -26,13 +26,13 @@ synth::CodestreamCache& codestreams() {
 }
 
 std::vector<uint8_t> liveRecord(int channel) {
-    synth::PictureSpec shape;
+    synth::PictureShape shape;
     shape.kind = frame::PictureKind::Single;
     shape.channel = channel;
     shape.channelCount = 16;
     shape.height = 240;
     const auto codestream = codestreams().get(shape, 8000);
-    synth::RecordSpec record;
+    synth::RecordHeaderFields record;
     record.layoutCode = 0x10016;
     record.pictureFlags = synth::pictureFlagsFor(frame::PictureKind::Single, 3);
     record.channel = static_cast<uint32_t>(channel);

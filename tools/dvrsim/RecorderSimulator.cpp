@@ -1,8 +1,7 @@
 #include "tools/dvrsim/RecorderSimulator.h"
 
-#include "tools/cli/JsonText.h"
-
 #include "common/frame/SourceRect.h"
+#include "common/json/Json.h"
 #include "tools/synth/Synth.h"
 
 #include <arpa/inet.h>
@@ -21,7 +20,6 @@
 
 namespace dvr::sim {
 
-using cli::jsonQuote;
 using link::ParamBlock;
 using link::command::EventList;
 
@@ -114,7 +112,7 @@ std::shared_ptr<const std::vector<uint8_t>> RecordSource::record(frame::PictureK
         if (auto it = m_records.find(key); it != m_records.end())
             return it->second;
     }
-    synth::PictureSpec shape;
+    synth::PictureShape shape;
     shape.kind = kind;
     shape.channel = base;
     // The recorder's codes follow its capacity (what the layout code says).
@@ -124,7 +122,7 @@ std::shared_ptr<const std::vector<uint8_t>> RecordSource::record(frame::PictureK
     const size_t target =
         m_options.codestreamBytes ? m_options.codestreamBytes : synth::defaultCodestreamBytes(shape.height);
     const std::vector<uint8_t> codestream = synth::encodeJ2k(synth::drawPicture(shape), target);
-    synth::RecordSpec header;
+    synth::RecordHeaderFields header;
     header.layoutCode = m_layoutCode;
     header.pictureFlags = synth::pictureFlagsFor(kind, m_options.quality);
     header.videoStandard = m_options.videoStandard;
@@ -329,9 +327,9 @@ void SimConnection::logPacket(const link::PacketHeader& header, const ParamBlock
         return;
     std::string line =
         "{\"event\":\"packet\",\"connection\":" + std::to_string(m_id) +
-        ",\"command\":" + jsonQuote(hex32(header.command)) + ",\"type\":" + std::to_string(header.type) +
+        ",\"command\":" + jsonString(hex32(header.command)) + ",\"type\":" + std::to_string(header.type) +
         ",\"length\":" + std::to_string(header.length) +
-        ",\"version\":" + jsonQuote(link::windows1252ToUtf8(link::versionString(header.version)));
+        ",\"version\":" + jsonString(link::windows1252ToUtf8(link::versionString(header.version)));
     if (header.command == link::command::Login) {
         // The login block: user (128 bytes) and password (144 bytes) after p0..p7's place.
         std::vector<uint8_t> block(link::kLoginBlockBytes, 0);
@@ -343,8 +341,8 @@ void SimConnection::logPacket(const link::PacketHeader& header, const ParamBlock
             const char* begin = reinterpret_cast<const char*>(block.data() + offset);
             return link::windows1252ToUtf8(std::string_view(begin, strnlen(begin, size)));
         };
-        line += ",\"user\":" + jsonQuote(field(0, link::kLoginUserBytes)) +
-                ",\"password\":" + jsonQuote(field(link::kLoginUserBytes, link::kLoginPasswordBytes));
+        line += ",\"user\":" + jsonString(field(0, link::kLoginUserBytes)) +
+                ",\"password\":" + jsonString(field(link::kLoginUserBytes, link::kLoginPasswordBytes));
     } else {
         line += ",\"params\":[";
         for (size_t i = 0; i < 8; ++i)
@@ -357,7 +355,7 @@ void SimConnection::logPacket(const link::PacketHeader& header, const ParamBlock
                 std::snprintf(buffer, sizeof buffer, "%02x", b);
                 hex += buffer;
             }
-            line += ",\"ptz\":" + jsonQuote(hex);
+            line += ",\"ptz\":" + jsonString(hex);
         }
     }
     line += "}";
@@ -660,8 +658,8 @@ bool RecorderSimulator::listen(std::string& error) {
     m_wakeFd = pipeFds[0];
     m_wakeWriteFd = pipeFds[1];
     if (m_log)
-        m_log("{\"event\":\"listening\",\"host\":" + jsonQuote(host) + ",\"port\":" + std::to_string(m_port) +
-              "}");
+        m_log("{\"event\":\"listening\",\"host\":" + jsonString(host) +
+              ",\"port\":" + std::to_string(m_port) + "}");
     return true;
 }
 

@@ -75,14 +75,14 @@ int main(int argc, char** argv) {
     for (const Demo& d : demos) {
         if (tty)
             std::fprintf(stderr, "framedemo: encoding %s picture...\r", d.name);
-        const PictureSpec shape{d.kind, d.channel, channelCapacity(d.layoutCode), d.height};
+        const PictureShape shape{d.kind, d.channel, channelCapacity(d.layoutCode), d.height};
         const std::vector<uint8_t> codestream =
             encodeJ2k(drawPicture(shape), defaultCodestreamBytes(d.height));
         if (codestream.empty()) {
             std::fprintf(stderr, "framedemo: cannot encode the %s picture\n", d.name);
             return 1;
         }
-        RecordSpec r;
+        RecordHeaderFields r;
         r.layoutCode = d.layoutCode;
         r.pictureFlags = pictureFlagsFor(d.kind, d.quality);
         r.videoStandard = d.standard;

@@ -132,7 +132,7 @@ uint32_t pictureFlagsFor(frame::PictureKind kind, int qualityCode) {
     return uint32_t(qualityCode & 0xFF) << 24 | sizeBits;
 }
 
-int codedChannel(const PictureSpec& shape) {
+int codedChannel(const PictureShape& shape) {
     return frame::alignChannel(shape.channel & 15, pictureFlagsFor(shape.kind, 0));
 }
 
@@ -182,7 +182,7 @@ void drawChannelCode(Picture& picture, int channel, int channelCount) {
     }
 }
 
-Picture drawPicture(const PictureSpec& shape) {
+Picture drawPicture(const PictureShape& shape) {
     Picture picture;
     picture.width = kPictureWidth;
     picture.height = std::clamp(shape.height, 2 * kCodeRows, frame::kMaxPictureHeight);
@@ -265,7 +265,7 @@ std::vector<uint8_t> encodeJ2k(const Picture& picture, size_t targetBytes) {
     return out;
 }
 
-frame::FrameHeader makeHeader(const RecordSpec& shape, size_t codestreamBytes) {
+frame::FrameHeader makeHeader(const RecordHeaderFields& shape, size_t codestreamBytes) {
     frame::FrameHeader header;
     header.marker = shape.marker;
     header.layoutCode = shape.layoutCode;
@@ -308,7 +308,7 @@ std::vector<uint8_t> buildFileRecord(const frame::FrameHeader& header, std::span
     return record;
 }
 
-std::shared_ptr<const std::vector<uint8_t>> CodestreamCache::get(const PictureSpec& shape,
+std::shared_ptr<const std::vector<uint8_t>> CodestreamCache::get(const PictureShape& shape,
                                                                  size_t targetBytes) {
     const auto key = std::make_tuple(shape, targetBytes);
     {

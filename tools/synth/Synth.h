@@ -35,23 +35,23 @@ int nearestSignatureChannel(uint32_t rgb);
 // Rows at the top of every picture that carry the channel-code marks.
 inline constexpr int kCodeRows = 12;
 
-struct PictureSpec {
+struct PictureShape {
     frame::PictureKind kind = frame::PictureKind::Single;
     int channel = 0;        // a channel of the picture; pair and quad pictures start at its base channel
     int channelCount = 16;  // the recorder's channel count: selects the line-code mapping
     int height = 240;       // picture height: the field height (240/288), or 480/576 for full height
-    friend auto operator<=>(const PictureSpec&, const PictureSpec&) = default;
+    friend auto operator<=>(const PictureShape&, const PictureShape&) = default;
 };
 
 // The picture flags of a kind with a quality code in bits 24-31.
 uint32_t pictureFlagsFor(frame::PictureKind kind, int qualityCode = 3);
 
 // The first channel a picture of this shape carries (the channel its codes name).
-int codedChannel(const PictureSpec& shape);
+int codedChannel(const PictureShape& shape);
 
 // Draws a whole picture, 720 pixels wide: each carried channel's face (flat signature colour and its
 // number, channel + 1, in large digits) in its source rectangle, then the code marks of the first channel.
-Picture drawPicture(const PictureSpec& shape);
+Picture drawPicture(const PictureShape& shape);
 
 // Fills a rectangle with a channel's face.
 void drawChannelFace(Picture& picture, frame::PixelRect rect, int channel);
@@ -66,7 +66,7 @@ void drawChannelCode(Picture& picture, int channel, int channelCount);
 std::vector<uint8_t> encodeJ2k(const Picture& picture, size_t targetBytes);
 
 // Header fields of a synthesised record.
-struct RecordSpec {
+struct RecordHeaderFields {
     uint32_t marker = frame::kMarkerPictureA;
     uint32_t layoutCode = 0x10016;
     uint32_t pictureFlags = 0x03000000;
@@ -78,7 +78,7 @@ struct RecordSpec {
 };
 
 // A header with the fields of `shape` and the picture length of the codestream.
-frame::FrameHeader makeHeader(const RecordSpec& shape, size_t codestreamBytes);
+frame::FrameHeader makeHeader(const RecordHeaderFields& shape, size_t codestreamBytes);
 
 // Wire form: the 528 header bytes, then the codestream with the byte order of every 4-byte group turned
 // (a short last group zero-padded).
@@ -95,11 +95,11 @@ std::vector<uint8_t> buildFileRecord(const frame::FrameHeader& header, std::span
 // Safe to share between threads.
 class CodestreamCache {
 public:
-    std::shared_ptr<const std::vector<uint8_t>> get(const PictureSpec& shape, size_t targetBytes);
+    std::shared_ptr<const std::vector<uint8_t>> get(const PictureShape& shape, size_t targetBytes);
 
 private:
     std::mutex m_mutex;  // guards m_entries
-    std::map<std::tuple<PictureSpec, size_t>, std::shared_ptr<const std::vector<uint8_t>>> m_entries;
+    std::map<std::tuple<PictureShape, size_t>, std::shared_ptr<const std::vector<uint8_t>>> m_entries;
 };
 
 // A convenient default size of a codestream for a picture height: about 20 KB per 240 lines.

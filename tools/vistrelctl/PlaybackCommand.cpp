@@ -1,11 +1,10 @@
 #include "tools/vistrelctl/PlaybackCommand.h"
 #include "tools/vistrelctl/RecorderClient.h"
 
-#include "tools/cli/JsonText.h"
-
 #include "common/frame/JpegEncoder.h"
 #include "common/frame/SourceRect.h"
 #include "common/fs/AtomicFile.h"
+#include "common/json/Json.h"
 #include "viewer/link/RecorderSession.h"
 #include "viewer/link/RecorderSocket.h"
 #include "viewer/link/SessionPoller.h"
@@ -151,7 +150,7 @@ private:
         const std::string time = dateTimeText(*pending);
         const std::string position = percentText(pendingPosition);
         if (json) {
-            *out << "{\"time\": " << cli::jsonQuote(time)
+            *out << "{\"time\": " << jsonString(time)
                  << ", \"channel\": " << (channel >= 0 ? std::to_string(channel) : std::string("null"))
                  << ", \"position\": " << position << "}\n";
         } else {
@@ -364,7 +363,7 @@ int runPlayback(const PlaybackOptions& options, std::ostream& out, std::ostream&
     const std::string statusText = status ? std::string(playback::playStatusText(*status)) : std::string();
     if (client.json)
         out << "{\"summary\": {\"pictures\": " << host.pictures
-            << ", \"status\": " << (status ? cli::jsonQuote(statusText) : std::string("null")) << "}}\n";
+            << ", \"status\": " << (status ? jsonString(statusText) : std::string("null")) << "}}\n";
     else
         out << host.pictures << " pictures" << (status ? ", " + statusText : std::string()) << "\n";
 

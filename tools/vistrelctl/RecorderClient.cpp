@@ -1,11 +1,10 @@
 #include "tools/vistrelctl/RecorderClient.h"
 
-#include "tools/cli/JsonText.h"
-
 #include "common/frame/FormatText.h"
 #include "common/frame/JpegEncoder.h"
 #include "common/frame/SourceRect.h"
 #include "common/fs/AtomicFile.h"
+#include "common/json/Json.h"
 #include "viewer/link/EventRecord.h"
 #include "viewer/link/LiveStream.h"
 #include "viewer/link/RecorderSession.h"
@@ -29,7 +28,6 @@ namespace dvr::ctl {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using cli::jsonQuote;
 
 class ClientHost : public link::SessionHost {
 public:
@@ -173,11 +171,11 @@ int runInfo(const ClientOptions& options, std::ostream& out, std::ostream& err) 
     const bool keyLock = s.keyLocked();
     client.finish();
     if (options.json) {
-        out << "{\"version\":" << jsonQuote(version) << ",\"protocolLevel\":" << level
+        out << "{\"version\":" << jsonString(version) << ",\"protocolLevel\":" << level
             << ",\"newerProtocol\":" << (newer ? "true" : "false") << ",\"channels\":" << channels
             << ",\"keyLock\":" << (keyLock ? "true" : "false")
-            << ",\"rangeStart\":" << jsonQuote(rangeText(range.startDate, range.startTime))
-            << ",\"rangeEnd\":" << jsonQuote(rangeText(range.endDate, range.endTime)) << "}\n";
+            << ",\"rangeStart\":" << jsonString(rangeText(range.startDate, range.startTime))
+            << ",\"rangeEnd\":" << jsonString(rangeText(range.endDate, range.endTime)) << "}\n";
     } else {
         out << "version:        " << version << "\n"
             << "protocol level: " << level << "\n"
@@ -274,7 +272,7 @@ int runLive(const ClientOptions& options, std::ostream& out, std::ostream& err) 
             if (channels[c].pictures == 0)
                 continue;
             out << (firstEntry ? "" : ",") << "{\"channel\":" << c << ",\"pictures\":" << channels[c].pictures
-                << ",\"format\":" << jsonQuote(channels[c].format) << "}";
+                << ",\"format\":" << jsonString(channels[c].format) << "}";
             firstEntry = false;
         }
         out << "]}\n";
@@ -313,8 +311,8 @@ int runEvents(const ClientOptions& options, std::ostream& out, std::ostream& err
         for (size_t i = 0; i < events.size(); ++i) {
             const link::EventRecord& e = events[i];
             out << (i ? "," : "") << "{\"channel\":" << e.channel << ",\"type\":" << int(e.type)
-                << ",\"text\":" << jsonQuote(link::eventTypeText(e.type))
-                << ",\"time\":" << jsonQuote(dateTimeText(e.time)) << "}";
+                << ",\"text\":" << jsonString(link::eventTypeText(e.type))
+                << ",\"time\":" << jsonString(dateTimeText(e.time)) << "}";
         }
         out << "]}\n";
     } else {

@@ -189,12 +189,12 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
     }
 
     synth::CodestreamCache cache;
-    std::map<synth::PictureSpec, std::shared_ptr<const std::vector<uint8_t>>> evenCodestreams;
+    std::map<synth::PictureShape, std::shared_ptr<const std::vector<uint8_t>>> evenCodestreams;
     std::map<int, std::shared_ptr<const std::vector<uint8_t>>> placeholders;
     auto codestreamFor = [&](frame::PictureKind kind,
                              int channel) -> std::shared_ptr<const std::vector<uint8_t>> {
         if (o.syntheticPictures) {
-            synth::PictureSpec shape;
+            synth::PictureShape shape;
             // Field records of a frame picture are single pictures of the field height.
             shape.kind = kind == frame::PictureKind::FullHeight ? frame::PictureKind::Single : kind;
             shape.channel = channel;
@@ -246,7 +246,7 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
                 report.error = "picture encoding failed";
                 return false;
             }
-            RecordSpec shape;
+            BackupRecord shape;
             shape.signatureByte = (pictureIndex & 1) ? 0xFB : 0xFA;
             shape.layoutCode = layoutCode;
             shape.channel = uint32_t(slot.channel);
@@ -312,7 +312,7 @@ bool generateBackup(const std::string& path, const GeneratorOptions& o, Generato
             const int64_t slotEnd =
                 int64_t(second + o.groupIntervalSeconds) * kSampleRate / int64_t(kSamplesPerBlock);
             for (; blocksWritten < slotEnd; ++blocksWritten) {
-                RecordSpec shape;
+                BackupRecord shape;
                 shape.layoutCode = layoutCode;
                 shape.videoStandard = o.pal ? 0xFFFF0001 : 0xFFFF0000;
                 shape.frameIntervalFields = 0;

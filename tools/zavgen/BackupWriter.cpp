@@ -88,7 +88,7 @@ void BackupWriter::put(std::span<const uint8_t> bytes) {
     m_offset += bytes.size();
 }
 
-uint64_t BackupWriter::writeRecord(const RecordSpec& shape) {
+uint64_t BackupWriter::writeRecord(const BackupRecord& shape) {
     const uint64_t headerOffset = m_offset;
     const uint32_t sector = kSectorBase + uint32_t(headerOffset / kSector);
     const bool soundOnly = shape.codestream.empty();

@@ -26,7 +26,7 @@ std::array<uint8_t, media::kSoundBlockBytes> buildSoundBlock(
     const std::array<std::span<const uint8_t>, media::kSoundChannels>& channels, uint8_t mask);
 
 // One record as the writer lays it down.
-struct RecordSpec {
+struct BackupRecord {
     uint8_t signatureByte = 0xFA;
     uint32_t layoutCode = 0x10016;
     uint32_t channel = 0;
@@ -67,7 +67,7 @@ public:
     // Creates the file and writes the leading 64 KiB from `leading` (zero-filled past its end).
     bool open(const std::string& path, std::span<const uint8_t> leading = {});
     // Writes one record at the current offset; returns its header offset.
-    uint64_t writeRecord(const RecordSpec& shape);
+    uint64_t writeRecord(const BackupRecord& shape);
     // Writes sectors of pseudo-random bytes, none starting with a record signature.
     void writeGarbageSectors(int count, uint32_t seed);
     // Writes raw bytes (padded with zeros to whole sectors).

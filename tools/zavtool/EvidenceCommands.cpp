@@ -10,7 +10,7 @@
 
 #include "common/evidence/Signing.h"
 #include "common/evidence/Verify.h"
-#include "tools/cli/JsonText.h"
+#include "common/json/Json.h"
 #include "tools/zavtool/ExportEvidence.h"
 
 namespace dvr::zavtool {
@@ -128,23 +128,23 @@ int runVerifyCommand(int argc, char** argv) {
     if (json) {
         std::string out = "{\"ok\": " + std::string(ok ? "true" : "false") +
                           ", \"status\": " + std::to_string(int(outcome.status)) +
-                          ", \"file\": " + cli::jsonQuote(options.filePath);
+                          ", \"file\": " + jsonString(options.filePath);
         if (!ok)
-            out += ", \"message\": " + cli::jsonQuote(outcome.message);
+            out += ", \"message\": " + jsonString(outcome.message);
         if (m) {
             out += ", \"formatVersion\": " + std::to_string(m->formatVersion) +
                    ", \"channel\": " + std::to_string(m->channel) + ", \"frames\": " +
                    (m->hasFrames ? std::to_string(m->frames.size()) : std::string("null")) +
-                   ", \"first\": " + cli::jsonQuote(m->firstPictureTime) +
-                   ", \"last\": " + cli::jsonQuote(m->lastPictureTime) +
-                   ", \"trust\": " + cli::jsonQuote(evidence::trustName(outcome.trust)) +
+                   ", \"first\": " + jsonString(m->firstPictureTime) +
+                   ", \"last\": " + jsonString(m->lastPictureTime) +
+                   ", \"trust\": " + jsonString(evidence::trustName(outcome.trust)) +
                    ", \"signed\": " + (outcome.trust == evidence::Trust::Signed ? "true" : "false") +
                    ", \"keyFingerprint\": " +
-                   (m->keyFingerprint.empty() ? std::string("null") : cli::jsonQuote(m->keyFingerprint));
+                   (m->keyFingerprint.empty() ? std::string("null") : jsonString(m->keyFingerprint));
         }
         std::string notes = "[";
         for (size_t i = 0; i < outcome.notes.size(); ++i)
-            notes += (i ? ", " : "") + cli::jsonQuote(outcome.notes[i]);
+            notes += (i ? ", " : "") + jsonString(outcome.notes[i]);
         out += ", \"sourceChecked\": " + std::string(outcome.sourceChecked ? "true" : "false") +
                ", \"signatureChecked\": " + (outcome.signatureChecked ? "true" : "false") +
                ", \"notes\": " + notes + "]}";

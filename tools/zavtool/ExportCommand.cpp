@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "common/evidence/ManifestBuilder.h"
-#include "tools/zavtool/ChannelExport.h"
+#include "tools/zavtool/ChannelPass.h"
 #include "tools/zavtool/ExportEvidence.h"
 #include "tools/zavtool/OutputFile.h"
 

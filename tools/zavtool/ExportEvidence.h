@@ -10,7 +10,7 @@
 #include "common/frame/DateTime.h"
 #include "common/frame/PictureDecoder.h"
 #include "player/media/ByteSource.h"
-#include "tools/zavtool/ChannelExport.h"
+#include "tools/zavtool/ChannelPass.h"
 
 namespace dvr::zavtool {
 

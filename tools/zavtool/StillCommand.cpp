@@ -15,7 +15,7 @@
 #include "common/export/ImageFilters.h"
 #include "common/export/StillImage.h"
 #include "common/fs/SafeOpen.h"
-#include "tools/zavtool/ChannelExport.h"
+#include "tools/zavtool/ChannelPass.h"
 #include "tools/zavtool/ExportCommand.h"
 #include "tools/zavtool/ExportEvidence.h"
 #include "tools/zavtool/OutputFile.h"

@@ -23,13 +23,13 @@
 #include "common/frame/SourceRect.h"
 #include "common/fs/AtomicFile.h"
 #include "common/fs/SafeOpen.h"
+#include "common/json/Json.h"
 #include "player/engine/PlayerEngine.h"
 #include "player/media/BackupScan.h"
 #include "player/media/ByteSource.h"
 #include "player/media/PictureDecode.h"
 #include "player/media/PlaybackClock.h"
 #include "player/media/PlaybackThread.h"
-#include "tools/cli/JsonText.h"
 #include "tools/zavgen/BackupWriter.h"
 #include "tools/zavtool/EvidenceCommands.h"
 #include "tools/zavtool/ExportCommand.h"
@@ -281,7 +281,7 @@ public:
             }
             line += "}, \"messages\": [";
             for (size_t i = 0; i < m_messages.size(); ++i)
-                line += (i ? ", " : "") + cli::jsonQuote(m_messages[i]);
+                line += (i ? ", " : "") + jsonString(m_messages[i]);
             line += "]}}";
             std::printf("%s\n", line.c_str());
         } else {

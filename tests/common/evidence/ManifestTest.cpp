@@ -477,6 +477,35 @@ TEST_F(Manifests, AddedKeysAreAMismatchAndARenamedFileANote) {
 }
 
 // Inputs made to exhaust time or memory end at once with exit 2.
+// An export signed when it was made, with every control character, quotes, backslashes, DEL and UTF-8
+// in its texts: it verifies with its key as stored, and the manifest read back is written again byte for
+// byte (so the text its signature covers is made the same way).
+TEST_F(Manifests, AStoredSignedManifestVerifiesAndIsWrittenBackByteForByte) {
+    const std::string folder = std::string(DVR_EVIDENCE_DATA) + "/signed";
+    evidence::VerifyOptions o;
+    o.filePath = folder + "/clip.avi";
+    o.publicKeyPath = folder + "/manifest-key.pub.pem";
+    o.requireSignature = true;
+    const evidence::VerifyOutcome r = evidence::verifyExport(o);
+    ASSERT_EQ(r.status, VerifyStatus::Ok) << r.message;
+    EXPECT_EQ(r.trust, evidence::Trust::Signed);
+    ASSERT_TRUE(r.manifest);
+    std::string controls;
+    for (int c = 1; c < 0x20; ++c)
+        controls.push_back(char(c));
+    EXPECT_EQ(r.manifest->user, "controls:" + controls);
+    EXPECT_EQ(r.manifest->program, std::string("Discoro \"q\" back\\slash\0nul", 26));
+    EXPECT_EQ(r.manifest->channelName,
+              "Entr\xc3\xa9"
+              "e / \"door\" \x1b[0m");
+    EXPECT_EQ(r.manifest->frames.size(), 3u);
+
+    const std::string stored = readText(folder + "/clip.avi.manifest.json");
+    const auto parsed = evidence::parseManifest(stored);
+    ASSERT_TRUE(parsed.manifest) << parsed.error;
+    EXPECT_EQ(evidence::manifestJson(*parsed.manifest), stored);
+}
+
 TEST_F(Manifests, HostileFilesEndFastAsDamaged) {
     const auto hostile = dvr::testing::selfReferencingAvi();
     writeText(avi, std::string(hostile.begin(), hostile.end()));

@@ -31,9 +31,9 @@ constexpr KindCase kKinds[] = {
     {PictureKind::FullHeight, 480, "full-height"},
 };
 
-std::vector<uint8_t> wireRecord(const PictureSpec& shape, uint32_t layoutCode, uint32_t standard) {
+std::vector<uint8_t> wireRecord(const PictureShape& shape, uint32_t layoutCode, uint32_t standard) {
     const auto cs = cache().get(shape, defaultCodestreamBytes(shape.height));
-    RecordSpec r;
+    RecordHeaderFields r;
     r.layoutCode = layoutCode;
     r.pictureFlags = pictureFlagsFor(shape.kind, 3);
     r.videoStandard = standard;
@@ -57,7 +57,7 @@ TEST(FrameDecoder, RoundTripEveryChannelKindAndMethod) {
     FrameDecoder decoder;
     for (const KindCase& k : kKinds) {
         for (int channel = 0; channel < 16; ++channel) {
-            const PictureSpec shape{k.kind, channel, 16, k.height};
+            const PictureShape shape{k.kind, channel, 16, k.height};
             const uint32_t standard = k.height % 288 == 0 ? 0 : kSixtyFieldStandard;
             const auto record = wireRecord(shape, 0x20016, standard);
             SCOPED_TRACE(std::string(k.name) + " channel " + std::to_string(channel));
@@ -113,7 +113,7 @@ TEST(FrameDecoder, EndMarkerPositionDecides) {
         // The codestream followed by `extra` zero bytes, all counted in the picture length.
         std::vector<uint8_t> padded(*cs);
         padded.resize(cs->size() + extra, 0);
-        RecordSpec r;
+        RecordHeaderFields r;
         return decoder.decodeRecord(buildWireRecord(makeHeader(r, padded.size()), padded), options).status;
     };
     EXPECT_EQ(DecodeStatus::Decoded, decodeWithLength(0));  // marker exactly at the end
@@ -127,7 +127,7 @@ TEST(FrameDecoder, EndMarkerPositionDecides) {
 
 TEST(FrameDecoder, BadRecordsGiveNoPicture) {
     const auto cs = cache().get({PictureKind::Single, 2, 16, 240}, defaultCodestreamBytes(240));
-    RecordSpec r;
+    RecordHeaderFields r;
     const auto good = buildWireRecord(makeHeader(r, cs->size()), *cs);
     FrameDecoder decoder;
     FrameDecodeOptions options;
@@ -172,7 +172,7 @@ TEST(FrameDecoder, BadRecordsGiveNoPicture) {
 
 TEST(FrameDecoder, ConsumerDecidesAndPicturesGoWhereAsked) {
     const auto cs = cache().get({PictureKind::Pair, 6, 16, 240}, defaultCodestreamBytes(240));
-    RecordSpec r;
+    RecordHeaderFields r;
     r.pictureFlags = pictureFlagsFor(PictureKind::Pair, 1);
     const auto record = buildWireRecord(makeHeader(r, cs->size()), *cs);
     FrameDecoder decoder;
@@ -221,7 +221,7 @@ TEST(FrameDecoder, AnotherPictureDecoderTakesOverUntilReset) {
     };
 
     const auto cs = cache().get({PictureKind::Single, 2, 16, 240}, defaultCodestreamBytes(240));
-    RecordSpec r;
+    RecordHeaderFields r;
     r.pictureFlags = pictureFlagsFor(PictureKind::Single, 3);
     const auto record = buildWireRecord(makeHeader(r, cs->size()), *cs);
     FrameDecoder decoder;
@@ -248,9 +248,9 @@ TEST(FrameDecoder, AnotherPictureDecoderTakesOverUntilReset) {
 }
 
 TEST(FrameDecoder, BackupFileRecordDecodesAfterItsOwnTurn) {
-    const PictureSpec shape{PictureKind::Quad, 13, 16, 288};
+    const PictureShape shape{PictureKind::Quad, 13, 16, 288};
     const auto cs = cache().get(shape, defaultCodestreamBytes(288));
-    RecordSpec r;
+    RecordHeaderFields r;
     r.layoutCode = 0x30016;
     r.pictureFlags = pictureFlagsFor(PictureKind::Quad, 2);
     r.videoStandard = kFiftyFieldStandard;

@@ -9,7 +9,7 @@
 
 #include "common/evidence/Verify.h"
 #include "player/edit/EditWindowModel.h"
-#include "player/edit/PrintPage.h"
+#include "player/edit/StillPrintSheet.h"
 #include "player/view/PlayerFolders.h"
 #include "tests/support/TempFolder.h"
 
@@ -182,9 +182,9 @@ TEST(PlayerFolders, ProgramFolderWhileWritableElsePerUser) {
     EXPECT_EQ(chooseOutputFolder("/opt/d", "", "avi", no).path, "/opt/d/avi");
 }
 
-TEST(PrintPage, LayoutInPrintUnitsOfThePrinter) {
-    EXPECT_EQ(printUnit(10, 600), 71);  // 71.43
-    EXPECT_EQ(printUnit(120, 84), 120);
+TEST(StillPrintSheet, LayoutInPrintUnitsOfThePrinter) {
+    using exporting::PrintText;
+    using exporting::printUnit;
     PrintFacts facts;
     facts.backupStart = {2024, 1, 2, 3, 4, 5};
     facts.backupEnd = {2024, 1, 2, 13, 14, 15};
@@ -193,8 +193,8 @@ TEST(PrintPage, LayoutInPrintUnitsOfThePrinter) {
     facts.channel = 4;
     facts.width = 720;
     facts.height = 480;
-    PrintMetrics metrics{600, 600, 5100, 40, 60};
-    const PrintPage page = stillPrintPage(metrics, facts);
+    const exporting::PrintPage page =
+        exporting::layoutPrintPage({600, 600, 5100, 40, 60}, stillPrintSheet(facts));
     EXPECT_EQ(page.title, "ZAV IMAGE PRINT");
     EXPECT_EQ(page.fontHeightPx, 71);
     EXPECT_EQ(page.pictureWidth, 5100 - 1200 - 300);

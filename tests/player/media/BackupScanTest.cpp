@@ -89,7 +89,7 @@ TEST(BackupScan, NoAcceptedHeaderIn128SectorsIsAnUnknownCd) {
         ASSERT_TRUE(writer.open(path));
         writer.writeGarbageSectors(garbage, 3);
         const auto codestream = zavgen::placeholderCodestream(5000, 1);
-        zavgen::RecordSpec shape;
+        zavgen::BackupRecord shape;
         shape.codestream = codestream;
         shape.time = {30, 1, 1, 0, 0, 0};
         writer.writeRecord(shape);
@@ -137,7 +137,7 @@ TEST(BackupScan, EndScanSkipsHeadersWithInvalidDatesAndRemembersThem) {
     zavgen::BackupWriter writer;
     ASSERT_TRUE(writer.open(path));
     const auto codestream = zavgen::placeholderCodestream(3000, 1);
-    zavgen::RecordSpec shape;
+    zavgen::BackupRecord shape;
     shape.codestream = codestream;
     shape.time = {30, 3, 1, 10, 0, 0};
     writer.writeRecord(shape);

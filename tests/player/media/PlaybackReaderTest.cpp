@@ -62,8 +62,8 @@ struct Harness {
     }
 };
 
-zavgen::RecordSpec pictureSpec(std::span<const uint8_t> codestream, uint32_t channel = 0) {
-    zavgen::RecordSpec shape;
+zavgen::BackupRecord pictureRecord(std::span<const uint8_t> codestream, uint32_t channel = 0) {
+    zavgen::BackupRecord shape;
     shape.codestream = codestream;
     shape.channel = channel;
     shape.time = {30, 1, 1, 0, 0, 0};
@@ -102,10 +102,10 @@ TEST(PlaybackReader, RecordsOfOneToSixSectorsCarryNoPicture) {
         const std::string path = dir.file("short.zav");
         zavgen::BackupWriter writer;
         ASSERT_TRUE(writer.open(path));
-        auto shape = pictureSpec(codestream, 3);
+        auto shape = pictureRecord(codestream, 3);
         shape.sectorCountOverride = sectors;
         const uint64_t first = writer.writeRecord(shape);
-        const uint64_t second = writer.writeRecord(pictureSpec(codestream, 4));
+        const uint64_t second = writer.writeRecord(pictureRecord(codestream, 4));
         ASSERT_EQ(second - first, 7u * 512);
         ASSERT_TRUE(writer.close());
         Harness h;
@@ -128,7 +128,7 @@ TEST(PlaybackReader, EndMarkerSearchStarts32BytesBeforeThePictureLength) {
         const std::string path = dir.file("marker.zav");
         zavgen::BackupWriter writer;
         ASSERT_TRUE(writer.open(path));
-        auto shape = pictureSpec(codestream);
+        auto shape = pictureRecord(codestream);
         shape.pictureLengthOverride = length;
         const uint64_t offset = writer.writeRecord(shape);
         ASSERT_TRUE(writer.close());
@@ -146,7 +146,7 @@ TEST(PlaybackReader, AShortHeaderReadEndsTheThreadWithItsMessage) {
     zavgen::BackupWriter writer;
     ASSERT_TRUE(writer.open(path));
     const auto codestream = zavgen::placeholderCodestream(4000, 2);
-    writer.writeRecord(pictureSpec(codestream));
+    writer.writeRecord(pictureRecord(codestream));
     ASSERT_TRUE(writer.close());
     // A file cut inside its last sector.
     std::FILE* f = std::fopen(path.c_str(), "ab");
@@ -173,7 +173,7 @@ TEST(PlaybackReader, WithSoundOnThreeSectorRecordsAreSoundOnlyAndOnlySoundPictur
     ASSERT_TRUE(writer.open(path));
     const auto codestream = zavgen::placeholderCodestream(4000, 2);
     auto sound = [](uint32_t sequence, uint32_t type) {
-        zavgen::RecordSpec shape;
+        zavgen::BackupRecord shape;
         shape.time = {30, 1, 1, 0, 0, 0};
         shape.soundType = type;
         shape.soundMask = 0x3;
@@ -184,7 +184,7 @@ TEST(PlaybackReader, WithSoundOnThreeSectorRecordsAreSoundOnlyAndOnlySoundPictur
     writer.writeRecord(sound(2, kSoundTrailingBlock));  // 3 sectors: sound only whatever its type says
     writer.writeRecord(sound(2, kSoundOnly));           // not a new block
     auto picture = [&](uint32_t channel, uint32_t sequence, uint32_t type) {
-        auto shape = pictureSpec(codestream, channel);
+        auto shape = pictureRecord(codestream, channel);
         shape.soundType = type;
         shape.soundMask = 0x3;
         shape.soundSequence = sequence;

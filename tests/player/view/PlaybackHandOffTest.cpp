@@ -20,7 +20,7 @@ struct Made {
 
 Made make(PictureKind kind, int channel, uint32_t standard = frame::kSixtyFieldStandard) {
     static synth::CodestreamCache cache;
-    const synth::PictureSpec shape{kind, channel, 16, 240};
+    const synth::PictureShape shape{kind, channel, 16, 240};
     Made made;
     made.codestream = cache.get(shape, synth::defaultCodestreamBytes(240));
     made.record.layoutCode = 0x10016;

@@ -24,7 +24,7 @@ struct Made {
 
 Made make(PictureKind kind, int channel, int height = 240, int fieldCode = 255,
           uint32_t layoutCode = 0x10016) {
-    const synth::PictureSpec shape{kind, channel, 16, height};
+    const synth::PictureShape shape{kind, channel, 16, height};
     Made made;
     made.codestream = cache().get(shape, synth::defaultCodestreamBytes(height));
     made.record.layoutCode = layoutCode;

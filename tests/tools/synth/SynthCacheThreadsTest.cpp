@@ -18,7 +18,7 @@ TEST(SynthCacheThreads, SharedCacheHandsOutOneCodestreamPerKey) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 6; ++i) {
-                const PictureSpec shape{PictureKind::Single, (t + i) % 3, 16, 48};
+                const PictureShape shape{PictureKind::Single, (t + i) % 3, 16, 48};
                 seen[t].push_back(cache.get(shape, 2000).get());
             }
         });

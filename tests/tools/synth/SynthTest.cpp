@@ -67,7 +67,7 @@ TEST(Synth, EncodedCodestreamIsRawJ2kOfAboutTheTargetSize) {
 
 TEST(Synth, WireRecordHasHeaderFieldsAndTurnedCodestream) {
     const std::vector<uint8_t> cs = {1, 2, 3, 4, 5, 6, 0xFF, 0xD9, 9};
-    RecordSpec r;
+    RecordHeaderFields r;
     r.channel = 3;
     r.signalWord = kQuadSignalWord;
     const auto rec = buildWireRecord(makeHeader(r, cs.size()), cs);
@@ -82,7 +82,7 @@ TEST(Synth, WireRecordHasHeaderFieldsAndTurnedCodestream) {
 
 TEST(Synth, CacheEncodesOnce) {
     CodestreamCache cache;
-    const PictureSpec shape{PictureKind::Pair, 2, 16, 240};
+    const PictureShape shape{PictureKind::Pair, 2, 16, 240};
     const auto a = cache.get(shape, 15000);
     const auto b = cache.get(shape, 15000);
     EXPECT_EQ(a.get(), b.get());

@@ -23,13 +23,13 @@ synth::CodestreamCache& codestreams() {
 // A live record in wire form: a picture of `kind` carrying `channel`.
 std::vector<uint8_t> liveRecord(frame::PictureKind kind, int channel, uint32_t layoutCode = 0x10016,
                                 int quality = 3, uint32_t signalWord = 0) {
-    synth::PictureSpec shape;
+    synth::PictureShape shape;
     shape.kind = kind;
     shape.channel = channel;
     shape.channelCount = 16;
     shape.height = 240;
     const auto codestream = codestreams().get(shape, 8000);
-    synth::RecordSpec record;
+    synth::RecordHeaderFields record;
     record.layoutCode = layoutCode;
     record.pictureFlags = synth::pictureFlagsFor(kind, quality);
     record.channel = static_cast<uint32_t>(channel);

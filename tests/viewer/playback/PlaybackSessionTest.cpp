@@ -20,11 +20,11 @@ using link::testing::reply;
 
 std::vector<uint8_t> pairRecord(int channel) {
     static synth::CodestreamCache cache;
-    synth::PictureSpec shape;
+    synth::PictureShape shape;
     shape.kind = frame::PictureKind::Pair;
     shape.channel = channel;
     const auto codestream = cache.get(shape, 8000);
-    synth::RecordSpec record;
+    synth::RecordHeaderFields record;
     record.layoutCode = 0x10016;
     record.pictureFlags = synth::pictureFlagsFor(frame::PictureKind::Pair);
     record.channel = uint32_t(channel);

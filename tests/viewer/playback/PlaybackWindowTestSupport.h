@@ -44,7 +44,7 @@ inline std::string binFolder() {
 
 // The synthesised picture of `kind` for `channel`, as the decoder hands it over.
 inline frame::DecodedPicture decoded(frame::PictureKind kind, int channel) {
-    synth::PictureSpec shape;
+    synth::PictureShape shape;
     shape.kind = kind;
     shape.channel = channel;
     const synth::Picture picture = synth::drawPicture(shape);

@@ -1,13 +1,13 @@
 #include "viewer/playback/widgets/PlaybackExporter.h"
 
 #include "common/export/StillImage.h"
+#include "common/export/render/PagePainter.h"
 #include "common/export/render/StampPainter.h"
 #include "common/skin/ProgramFiles.h"
 
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFont>
-#include <QFontMetrics>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -223,27 +223,6 @@ void PlaybackExporter::printPicture() {
     std::unique_ptr<QPrinter> printer = chooser.choose(&m_window);
     if (!printer)
         return;
-    printer->setFullPage(true);
-    printer->setDocName(QStringLiteral("Vistrel PRINT"));
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setWeight(QFont::Normal);
-    font.setPixelSize(std::max(1, pagePrintUnit(10, printer->logicalDpiY())));
-    QPainter painter;
-    if (!painter.begin(printer.get())) {
-        if (m_report)
-            m_report(
-                QString::fromStdString(m_language("ERR_MSG", "MSG_001", " Can't find Printer's driver!")),
-                QString::fromLatin1(kProgram));
-        return;
-    }
-    painter.setFont(font);
-    const QFontMetrics metrics = painter.fontMetrics();
-    PagePrintMetrics m;
-    m.dotsPerInchX = printer->logicalDpiX();
-    m.dotsPerInchY = printer->logicalDpiY();
-    m.pageWidthPx = printer->paperRect(QPrinter::DevicePixel).toRect().width();
-    m.letterWidthPx = metrics.horizontalAdvance(QLatin1Char('A'));
-    m.letterHeightPx = metrics.height();
     PrintedPicture facts;
     facts.title = m_language("PRINT", "Vistrel", "Vistrel");
     facts.dateTimeCaption = m_language("PRINT", "PLAY DATE/TIME", "PLAY DATE/TIME");
@@ -254,13 +233,14 @@ void PlaybackExporter::printPicture() {
     // The size lines name the picture area, not the capture without its top row.
     facts.width = m_area.width();
     facts.height = m_area.height();
-    const PlaybackPrintPage page = playbackPrintPage(m, facts);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(page.pictureX, page.pictureY, page.pictureWidth, page.pictureHeight), picture);
-    painter.setPen(Qt::black);
-    for (const PageText& text : page.texts)
-        painter.drawText(text.x, text.y + metrics.ascent(), QString::fromStdString(text.text));
-    painter.end();
+    const exporting::PrintSheet sheet = playbackPrintSheet(facts);
+    printer->setFullPage(true);
+    printer->setDocName(QString::fromStdString(sheet.documentTitle));
+    const int pageWidthPx = printer->paperRect(QPrinter::DevicePixel).toRect().width();
+    if (exporting::printPage(*printer, pageWidthPx, sheet, picture) == exporting::PagePrinted::NotStarted &&
+        m_report)
+        m_report(QString::fromStdString(m_language("ERR_MSG", "MSG_001", " Can't find Printer's driver!")),
+                 QString::fromLatin1(kProgram));
 }
 
 bool PlaybackExporter::toggleRecording() {

@@ -1,13 +1,15 @@
 // The playback window's Save, Print and AVI buttons: captures the picture area off-screen (the window
 // renders it, overlays included), stamps and writes the snapshot, prints the page, and records the AVI
-// file with its manifest. Decisions come from PlaybackExport; this file captures, paints and writes.
+// file with its manifest. What is written where comes from PictureTexts and RecordingController; this
+// file captures, paints and writes.
 #pragma once
 
 #include "common/evidence/ManifestBuilder.h"
 #include "common/export/AviWriter.h"
 #include "common/export/FramePipeline.h"
+#include "viewer/playback/PictureTexts.h"
 #include "viewer/playback/PlaybackController.h"
-#include "viewer/playback/PlaybackExport.h"
+#include "viewer/playback/RecordingController.h"
 
 #include <QImage>
 #include <QRect>

@@ -1,6 +1,6 @@
-// The playback window's export decisions without Qt: snapshot stamps, names, the printed page and the
-// AVI recording's timing against a fake clock and output.
-#include "viewer/playback/PlaybackExport.h"
+// The playback window's AVI recording without Qt: its names, and its timing against a fake clock and
+// output.
+#include "viewer/playback/RecordingController.h"
 
 #include <gtest/gtest.h>
 
@@ -14,25 +14,7 @@
 namespace dvr::playback {
 namespace {
 
-TEST(PlaybackExportTest, NinePaneStampLabelsPanesFromTheFirstChannel) {
-    const DateTime t{2006, 1, 2, 3, 4, 5};
-    const auto texts = snapshotStampTexts(3, 7, 255, 640, 480, t);
-    ASSERT_EQ(texts.size(), 10u);
-    EXPECT_EQ(texts[0], (SnapshotText{240, 5, "2006-01-02 03-04-05", false}));
-    for (int i = 0; i < 9; ++i) {
-        char label[16];
-        std::snprintf(label, sizeof label, "CAM%02d", 8 + i);
-        EXPECT_EQ(texts[size_t(i) + 1].text, label);
-    }
-    // Bottom-right pane: column 3, row 3 of 213 x 160 panes.
-    EXPECT_EQ(texts[9].x, 213 / 2 - 25 + 2 * 213);
-    EXPECT_EQ(texts[9].y, 3 * 160 - 20);
-    const auto single = snapshotStampTexts(1, 0, 4, 640, 480, t);
-    ASSERT_EQ(single.size(), 1u);
-    EXPECT_EQ(single[0], (SnapshotText{240, 5, "CAM5 2006-01-02 03-04-05", true}));
-}
-
-TEST(PlaybackExportTest, RecordingNamesNeverRepeatATakenOne) {
+TEST(RecordingControllerTest, RecordingNamesNeverRepeatATakenOne) {
     const DateTime t{2006, 11, 12, 13, 14, 15};
     const DateTime local{2026, 12, 9, 6, 30, 1};
     EXPECT_EQ(recordingFileName("/rec/", t, local), "/rec/2006-11-12 13-14-15.avi");
@@ -42,24 +24,6 @@ TEST(PlaybackExportTest, RecordingNamesNeverRepeatATakenOne) {
     std::set<std::string> taken = {"/rec/2006-11-12 13-14-15.avi", "/rec/2006-11-12 13-14-15(1).avi"};
     const auto exists = [&](const std::string& name) { return taken.count(name) > 0; };
     EXPECT_EQ(recordingFileName("/rec", t, local, exists), "/rec/2006-11-12 13-14-15(2).avi");
-}
-
-TEST(PlaybackExportTest, PrintPageTellsThePicturesRealSize) {
-    PagePrintMetrics m{600, 600, 5100, 40, 60};
-    PrintedPicture p;
-    p.title = "Vistrel";
-    p.dateTimeCaption = "PLAY DATE/TIME";
-    p.width = 704;
-    p.height = 479;
-    const PlaybackPrintPage page = playbackPrintPage(m, p);
-    EXPECT_EQ(page.pictureWidth, 5100 - 1500);
-    EXPECT_EQ(page.pictureHeight, page.pictureWidth * 3 / 4);
-    std::vector<std::string> texts;
-    for (const PageText& t : page.texts)
-        texts.push_back(t.text);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "704 * 479 PIXEL"), texts.end());
-    EXPECT_EQ(texts.front(), "Vistrel");
-    EXPECT_EQ(texts.back(), "704 * 479 PIXEL");
 }
 
 class FakeOutput : public RecordingOutput {

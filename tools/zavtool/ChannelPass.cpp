@@ -1,4 +1,4 @@
-#include "tools/zavtool/ChannelExport.h"
+#include "tools/zavtool/ChannelPass.h"
 
 #include <array>
 #include <atomic>

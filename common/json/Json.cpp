@@ -1,9 +1,9 @@
-#include "common/evidence/Json.h"
+#include "common/json/Json.h"
 
 #include <charconv>
 #include <unordered_set>
 
-namespace dvr::evidence {
+namespace dvr {
 
 const JsonValue* JsonValue::member(std::string_view name) const {
     if (kind != Kind::Object)
@@ -418,4 +418,4 @@ std::string jsonString(std::string_view text) {
     return out;
 }
 
-}  // namespace dvr::evidence
+}  // namespace dvr

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dvr::evidence {
+namespace dvr {
 
 struct JsonMember;
 
@@ -51,7 +51,10 @@ struct JsonItemHook {
 // 64 deep. At most maxValues values are kept (items handed to the hook are not counted once taken).
 JsonParse parseJson(std::string_view text, size_t maxValues = SIZE_MAX, const JsonItemHook* hook = nullptr);
 
-// The text as a JSON string literal, quotes included: quote, backslash and control characters escaped.
+// The text as a JSON string literal, quotes included: `"` and `\` as \" and \\, line feed, carriage
+// return and tab as \n, \r and \t, the other bytes below 0x20 as \u00xx (lower-case hex), every other
+// byte as it is (UTF-8 passes through unchanged). The one writer of JSON strings: export manifests and
+// the text they sign depend on these bytes, and the command-line tools print the same.
 std::string jsonString(std::string_view text);
 
-}  // namespace dvr::evidence
+}  // namespace dvr

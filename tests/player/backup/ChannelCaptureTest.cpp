@@ -11,7 +11,7 @@
 #include "common/evidence/Verify.h"
 #include "common/export/ByteSink.h"
 #include "player/backup/BackupWindowModel.h"
-#include "player/backup/ChannelExporter.h"
+#include "player/backup/ChannelCapture.h"
 #include "player/view/PlaybackHandOff.h"
 #include "tests/support/TempFolder.h"
 #include "tools/synth/Synth.h"
@@ -68,7 +68,7 @@ TEST(BackupWindowModel, DefaultsListsAndButtons) {
     EXPECT_EQ(model.frameRateIndex(), 9);
 }
 
-TEST(ChannelExporter, TakenNamesAreNumberedInTheFileNameOnly) {
+TEST(ChannelCapture, TakenNamesAreNumberedInTheFileNameOnly) {
     std::set<std::string> taken = {"/a.b/avi/03_Capture.avi", "/a.b/avi/03_Capture(01).avi"};
     auto exists = [&](const std::string& p) { return taken.count(p) > 0; };
     EXPECT_EQ(exportAviName("/a.b/avi", 2, exists), "/a.b/avi/03_Capture(02).avi");
@@ -87,9 +87,9 @@ std::vector<uint8_t> colour(int width, int height, uint8_t b, uint8_t g, uint8_t
     return pixels;
 }
 
-TEST(ChannelExporter, StartAndStopWithoutPicturesGivesAnEmptyFileAndTheLog) {
+TEST(ChannelCapture, StartAndStopWithoutPicturesGivesAnEmptyFileAndTheLog) {
     TempFolder temp;
-    ChannelExporter exporter;
+    ChannelCapture exporter;
     ExportStart request;
     request.aviFolder = temp.path() + "/avi";
     request.settings.channel = 1;
@@ -115,10 +115,10 @@ TEST(ChannelExporter, StartAndStopWithoutPicturesGivesAnEmptyFileAndTheLog) {
     EXPECT_EQ(exporter.stop().aviPath, temp.path() + "/avi/02_Capture(01).avi");
 }
 
-TEST(ChannelExporter, AFolderThatCannotBeMadeIsReported) {
+TEST(ChannelCapture, AFolderThatCannotBeMadeIsReported) {
     TempFolder temp;
     std::ofstream(temp.path() + "/avi") << "a file in the way";
-    ChannelExporter exporter;
+    ChannelCapture exporter;
     ExportStart request;
     request.aviFolder = temp.path() + "/avi";
     const ExportOutcome started = exporter.start(request);
@@ -131,9 +131,9 @@ TEST(ChannelExporter, AFolderThatCannotBeMadeIsReported) {
 
 // Frames come from another thread while the window thread stops; every offered frame before the stop is
 // in the file, at the chosen size, and the log takes the pictures' times when none are given.
-TEST(ChannelExporter, FramesFromThePlaybackThreadReachTheFile) {
+TEST(ChannelCapture, FramesFromThePlaybackThreadReachTheFile) {
     TempFolder temp;
-    ChannelExporter exporter;
+    ChannelCapture exporter;
     ExportStart request;
     request.aviFolder = temp.path();
     request.settings.width = 720;
@@ -163,11 +163,11 @@ TEST(ChannelExporter, FramesFromThePlaybackThreadReachTheFile) {
 // The manifest beside the AVI file lists every frame with its picture time and record offset, and
 // checks against the file and the backup it names; one written after a failed export would vouch for
 // a broken file, so there is none.
-TEST(ChannelExporter, WritesAManifestThatVerifiesAgainstTheFileAndTheBackup) {
+TEST(ChannelCapture, WritesAManifestThatVerifiesAgainstTheFileAndTheBackup) {
     TempFolder temp;
     const std::string backup = temp.path() + "/backup.zav";
     std::ofstream(backup) << std::string(4096, 'z');
-    ChannelExporter exporter;
+    ChannelCapture exporter;
     ExportStart request;
     request.aviFolder = temp.path();
     request.backupPath = backup;
@@ -225,9 +225,9 @@ TEST(ChannelExporter, WritesAManifestThatVerifiesAgainstTheFileAndTheBackup) {
 
 // A clip never runs backwards: a picture is taken only from a record after the last one taken (a
 // picture shown again at the end of the file, a step back and backward play are left out).
-TEST(ChannelExporter, OnlyPicturesFromLaterRecordsAreTaken) {
+TEST(ChannelCapture, OnlyPicturesFromLaterRecordsAreTaken) {
     TempFolder temp;
-    ChannelExporter exporter;
+    ChannelCapture exporter;
     ExportStart request;
     request.aviFolder = temp.path();
     request.backupPath = temp.path() + "/backup.zav";
@@ -265,9 +265,9 @@ TEST(ChannelExporter, OnlyPicturesFromLaterRecordsAreTaken) {
 
 // A disk that fills up mid-export: the failure is told once, the playback thread is never held up, and
 // the stop reports it.
-TEST(ChannelExporter, AFullDiskStopsWritingAndIsReported) {
+TEST(ChannelCapture, AFullDiskStopsWritingAndIsReported) {
     TempFolder temp;
-    ChannelExporter exporter;
+    ChannelCapture exporter;
     ExportStart request;
     request.aviFolder = temp.path();
     std::atomic<int> failures{0};
@@ -317,7 +317,7 @@ public:
 
 // Pair and quad pictures carry several channels: each exported frame is only the exported channel's
 // part, scaled to the chosen size, whatever the picture's own size.
-TEST(ChannelExporter, StoredPicturesGiveTheChannelsPartAtTheChosenSize) {
+TEST(ChannelCapture, StoredPicturesGiveTheChannelsPartAtTheChosenSize) {
     synth::CodestreamCache cache;
     for (const frame::PictureKind kind : {frame::PictureKind::Pair, frame::PictureKind::Quad}) {
         // Channel 4 lies left (and top): the whole picture would show channel 5 where the frame is probed.
@@ -327,7 +327,7 @@ TEST(ChannelExporter, StoredPicturesGiveTheChannelsPartAtTheChosenSize) {
         pictures.setPage(1, channel);
         PlaybackHandOff handOff;
         RecordingStamper stamper;
-        ChannelExporter exporter;
+        ChannelCapture exporter;
         ExportStart request;
         request.aviFolder = temp.path();
         request.settings.channel = channel;
@@ -338,7 +338,7 @@ TEST(ChannelExporter, StoredPicturesGiveTheChannelsPartAtTheChosenSize) {
 
         std::thread playback([&] {
             for (int i = 0; i < 6; ++i) {
-                const synth::PictureSpec shape{kind, channel, 16, 240};
+                const synth::PictureShape shape{kind, channel, 16, 240};
                 const auto codestream = cache.get(shape, synth::defaultCodestreamBytes(240));
                 PictureRecord record;
                 record.layoutCode = 0x10016;

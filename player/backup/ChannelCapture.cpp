@@ -1,4 +1,4 @@
-#include "player/backup/ChannelExporter.h"
+#include "player/backup/ChannelCapture.h"
 
 #include <cstdio>
 #include <cstring>
@@ -41,11 +41,11 @@ std::string exportAviName(const std::string& folder, int channel,
     }
 }
 
-ChannelExporter::~ChannelExporter() {
+ChannelCapture::~ChannelCapture() {
     stop();
 }
 
-ExportOutcome ChannelExporter::start(const ExportStart& request) {
+ExportOutcome ChannelCapture::start(const ExportStart& request) {
     stop();
     ExportOutcome outcome;
     std::string reason;
@@ -100,7 +100,7 @@ ExportOutcome ChannelExporter::start(const ExportStart& request) {
     return outcome;
 }
 
-ExportOutcome ChannelExporter::stop(std::optional<DateTime> endTime) {
+ExportOutcome ChannelCapture::stop(std::optional<DateTime> endTime) {
     ExportOutcome outcome;
     outcome.ok = true;
     if (!m_writer.joinable()) {
@@ -154,17 +154,17 @@ ExportOutcome ChannelExporter::stop(std::optional<DateTime> endTime) {
     return outcome;
 }
 
-std::optional<std::string> ChannelExporter::failure() const {
+std::optional<std::string> ChannelCapture::failure() const {
     std::lock_guard lock(m_mutex);
     return m_failure;
 }
 
-bool ChannelExporter::admits(int64_t sourceOffset) const {
+bool ChannelCapture::admits(int64_t sourceOffset) const {
     std::lock_guard lock(m_mutex);
     return m_order.admits(sourceOffset);
 }
 
-std::optional<ChannelExporter::Frame> ChannelExporter::waitForRoom(int64_t sourceOffset) {
+std::optional<ChannelCapture::Frame> ChannelCapture::waitForRoom(int64_t sourceOffset) {
     std::unique_lock lock(m_mutex);
     if (!m_order.admits(sourceOffset)) {
         return std::nullopt;
@@ -181,8 +181,8 @@ std::optional<ChannelExporter::Frame> ChannelExporter::waitForRoom(int64_t sourc
     return frame;
 }
 
-void ChannelExporter::fill(Frame& frame, const exporting::PixelSource& part, const DateTime& time,
-                           int64_t sourceOffset, const std::optional<evidence::Digest>& sourceDigest) {
+void ChannelCapture::fill(Frame& frame, const exporting::PixelSource& part, const DateTime& time,
+                          int64_t sourceOffset, const std::optional<evidence::Digest>& sourceDigest) {
     const size_t rowBytes = size_t(part.width) * 4;
     frame.pixels.resize(rowBytes * size_t(part.height));
     for (int y = 0; y < part.height; ++y) {
@@ -206,7 +206,7 @@ void ChannelExporter::fill(Frame& frame, const exporting::PixelSource& part, con
     frame.sourceDigest = sourceDigest;
 }
 
-void ChannelExporter::push(Frame frame) {
+void ChannelCapture::push(Frame frame) {
     {
         std::lock_guard lock(m_mutex);
         if (!m_accepting || !m_order.admits(frame.sourceOffset)) {
@@ -222,8 +222,8 @@ void ChannelExporter::push(Frame frame) {
     m_changed.notify_all();
 }
 
-void ChannelExporter::offer(const exporting::PixelSource& part, const DateTime& time, int64_t sourceOffset,
-                            const std::optional<evidence::Digest>& sourceDigest) {
+void ChannelCapture::offer(const exporting::PixelSource& part, const DateTime& time, int64_t sourceOffset,
+                           const std::optional<evidence::Digest>& sourceDigest) {
     if (!part.pixels || part.width <= 0 || part.height <= 0) {
         return;
     }
@@ -236,8 +236,8 @@ void ChannelExporter::offer(const exporting::PixelSource& part, const DateTime& 
     push(std::move(*frame));
 }
 
-void ChannelExporter::offerStored(const PlayerPictures& pictures, int64_t sourceOffset,
-                                  const std::optional<evidence::Digest>& sourceDigest) {
+void ChannelCapture::offerStored(const PlayerPictures& pictures, int64_t sourceOffset,
+                                 const std::optional<evidence::Digest>& sourceDigest) {
     const int channel = m_channel.load();
     if (!m_active.load() || channel < 0) {
         return;
@@ -269,7 +269,7 @@ void ChannelExporter::offerStored(const PlayerPictures& pictures, int64_t source
     }
 }
 
-void ChannelExporter::fail(const std::string& reason) {
+void ChannelCapture::fail(const std::string& reason) {
     bool first = false;
     {
         std::lock_guard lock(m_mutex);
@@ -285,7 +285,7 @@ void ChannelExporter::fail(const std::string& reason) {
     }
 }
 
-void ChannelExporter::writerLoop() {
+void ChannelCapture::writerLoop() {
     // The backup file's digest is taken here, off the window thread (waiting, when the file was opened
     // only just, for the work begun then); the first frames wait in the queue meanwhile.
     m_manifest.emplace(m_request.backupPath.empty()

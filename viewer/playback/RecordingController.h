@@ -1,10 +1,9 @@
-// What the playback window's Save, Print and AVI buttons decide, without Qt: the snapshot's stamp texts,
-// the file names, the printed page and the AVI recording's timing. The window captures, paints and
+// The playback window's AVI recording without Qt: its file name and timing. The window captures and
 // writes; this says what and when.
 #pragma once
 
 #include "common/export/ByteSink.h"
-#include "viewer/link/Packet.h"
+#include "common/frame/DateTime.h"
 
 #include <cstdint>
 #include <functional>
@@ -13,71 +12,12 @@
 
 namespace dvr::playback {
 
-// "%04d-%02d-%02d %02d-%02d-%02d", the time in snapshot and recording names and on the printed page.
-std::string fileTimeText(const DateTime& t);
-
-// One text stamped onto a snapshot. Red: drawn in red as one line into the box (x, y) to (x + 360,
-// y + 30); otherwise white with a one-pixel black outline, its top-left at (x, y).
-struct SnapshotText {
-    int x = 0;
-    int y = 0;
-    std::string text;
-    bool red = false;
-    friend bool operator==(const SnapshotText&, const SnapshotText&) = default;
-};
-
-// The stamp of a snapshot of an areaWidth x areaHeight picture area: one column shows "CAM%d <time>"
-// for the selected channel; several columns show the time and a "CAM%02d" label on each pane, numbered
-// on from the first channel.
-std::vector<SnapshotText> snapshotStampTexts(int columns, int firstChannel, int selectedChannel,
-                                             int areaWidth, int areaHeight, const DateTime& time);
-
 // The recording's file inside its folder: "<time>.avi" with the picture time, or with the local time
 // before any picture arrived (a picture time without a month); when that name is taken,
 // "<time>(1).avi", "<time>(2).avi", and so on. A recording never replaces a file.
 std::string recordingFileName(const std::string& folder, const DateTime& pictureTime,
                               const DateTime& localTime,
                               const std::function<bool(const std::string&)>& exists = {});
-
-// The printer's resolution and page, and the size of the letter "A" in the page font, in device pixels.
-struct PagePrintMetrics {
-    int dotsPerInchX = 0;
-    int dotsPerInchY = 0;
-    int pageWidthPx = 0;
-    int letterWidthPx = 0;
-    int letterHeightPx = 0;
-};
-
-struct PageText {
-    int x = 0;
-    int y = 0;  // the top of the text line
-    std::string text;
-};
-
-// What the printed page tells.
-struct PrintedPicture {
-    std::string title;            // the language's "PRINT"/"Vistrel" text
-    std::string dateTimeCaption;  // the language's "PRINT"/"PLAY DATE/TIME" text
-    DateTime rangeStart;
-    DateTime rangeEnd;
-    DateTime requestTime;
-    DateTime printTime;  // local time of printing
-    int width = 0;       // the printed picture's own size
-    int height = 0;
-};
-
-// The printed page in device pixels: the picture's rectangle and the text lines.
-struct PlaybackPrintPage {
-    int pictureX = 0;
-    int pictureY = 0;
-    int pictureWidth = 0;
-    int pictureHeight = 0;
-    std::vector<PageText> texts;
-};
-
-// n x vertical dots per inch / 84, rounded.
-int pagePrintUnit(int n, int dotsPerInchY);
-PlaybackPrintPage playbackPrintPage(const PagePrintMetrics& metrics, const PrintedPicture& picture);
 
 // Where the recording goes: file creation, one captured and encoded frame, writing the last encoded
 // frame again (a repeat keeps wall time), and closing. Each write also adds its manifest entry.

@@ -1,16 +1,18 @@
-// The strict JSON reader: what it takes, what it refuses, and where it says the fault is.
+// The strict JSON reader (what it takes, what it refuses, where it says the fault is) and the one JSON
+// string writer, whose exact bytes signed manifests depend on.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "common/evidence/Json.h"
+#include "common/json/Json.h"
 
 namespace {
 
-using dvr::evidence::jsonString;
-using dvr::evidence::JsonValue;
-using dvr::evidence::parseJson;
+using dvr::jsonString;
+using dvr::JsonValue;
+using dvr::parseJson;
 
 TEST(Json, ReadsNestedValuesEscapesAndWholeNumbers) {
     const auto r = parseJson(
@@ -77,6 +79,43 @@ TEST(Json, QuotedTextReadsBackUnchanged) {
     const auto r = parseJson(jsonString(text));
     ASSERT_TRUE(r.value) << r.error;
     EXPECT_EQ(r.value->text, text);
+}
+
+// Every byte a string may hold, escaped exactly as the manifests (and the text their signatures cover)
+// have always had it: changing any of these bytes would break the signature of every stored manifest.
+TEST(Json, WritesEveryControlCharacterAndEightBitByteExactly) {
+    const char* const named[0x20] = {
+        "\\u0000", "\\u0001", "\\u0002", "\\u0003", "\\u0004", "\\u0005", "\\u0006", "\\u0007",
+        "\\u0008", "\\t",     "\\n",     "\\u000b", "\\u000c", "\\r",     "\\u000e", "\\u000f",
+        "\\u0010", "\\u0011", "\\u0012", "\\u0013", "\\u0014", "\\u0015", "\\u0016", "\\u0017",
+        "\\u0018", "\\u0019", "\\u001a", "\\u001b", "\\u001c", "\\u001d", "\\u001e", "\\u001f",
+    };
+    for (int b = 0; b < 0x100; ++b) {
+        const std::string in(1, char(b));
+        std::string body = in;
+        if (b < 0x20)
+            body = named[b];
+        else if (b == '"')
+            body = "\\\"";
+        else if (b == '\\')
+            body = "\\\\";
+        EXPECT_EQ(jsonString(in), "\"" + body + "\"") << "byte " << b;
+    }
+    const struct {
+        std::string in;
+        std::string out;
+    } texts[] = {
+        {"", "\"\""},
+        {"DVRJ PACKET1.44", "\"DVRJ PACKET1.44\""},
+        {"Can't open file for reading :\n", "\"Can't open file for reading :\\n\""},
+        {"a/b\x7f", "\"a/b\x7f\""},  // no escape for '/' or DEL
+        {"caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80",
+         "\"caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\""},  // UTF-8 as is
+        {"\xff\xfe", "\"\xff\xfe\""},                       // bytes that are not UTF-8 too
+        {std::string("a\0b\r\n\t", 6), "\"a\\u0000b\\r\\n\\t\""},
+    };
+    for (const auto& t : texts)
+        EXPECT_EQ(jsonString(t.in), t.out) << t.out;
 }
 
 }  // namespace

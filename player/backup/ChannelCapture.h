@@ -38,14 +38,14 @@ std::string noFrameMessage(int channel, const std::string& aviPath);
 // after the last one taken is not taken (a picture shown again, a step back, backward play), so the
 // clip never runs backwards. The playback thread waits only for the writer (when eight frames are
 // already queued), never for the window.
-class ChannelExporter final : public ExportControl {
+class ChannelCapture final : public ExportControl {
 public:
     static constexpr size_t kQueueFrames = 8;
 
-    ChannelExporter() = default;
-    ~ChannelExporter() override;
-    ChannelExporter(const ChannelExporter&) = delete;
-    ChannelExporter& operator=(const ChannelExporter&) = delete;
+    ChannelCapture() = default;
+    ~ChannelCapture() override;
+    ChannelCapture(const ChannelCapture&) = delete;
+    ChannelCapture& operator=(const ChannelCapture&) = delete;
 
     // --- window thread
     // Names and creates the AVI file and starts the writer. On failure nothing runs and the message is
