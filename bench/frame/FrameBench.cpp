@@ -149,7 +149,7 @@ void BM_ReducedVsFullDecode(benchmark::State& state) {
     static CodestreamCache cache;
     const auto kind = PictureKind(state.range(0));
     const int height = int(state.range(1));
-    const PictureSpec shape{kind, 4, 16, height};
+    const PictureShape shape{kind, 4, 16, height};
     const auto codestream = cache.get(shape, defaultCodestreamBytes(height));
     J2kDecoder decoder;
     DecodedPicture picture;

@@ -77,7 +77,7 @@ TEST(DecodeSize, ReducedPicturesNameTheSameChannelAsFullDecodes) {
             for (const int channelCount : channelCounts) {
                 const int step = kind == PictureKind::Pair ? 2 : kind == PictureKind::Quad ? 4 : 1;
                 for (int channel = 0; channel < channelCount; channel += step) {
-                    const PictureSpec shape{kind, channel, channelCount, height};
+                    const PictureShape shape{kind, channel, channelCount, height};
                     const auto codestream = cache.get(shape, defaultCodestreamBytes(height));
                     const std::string what = "kind " + std::to_string(int(kind)) + " height " +
                                              std::to_string(height) + " channel " + std::to_string(channel) +
@@ -104,9 +104,9 @@ TEST(DecodeSize, ReducedPicturesNameTheSameChannelAsFullDecodes) {
 }
 
 TEST(DecodeSize, FrameDecoderDecodesAtTheShownSizeAndFullSizeWithoutOne) {
-    const PictureSpec shape{PictureKind::Single, 11, 16, 240};
+    const PictureShape shape{PictureKind::Single, 11, 16, 240};
     const std::vector<uint8_t> codestream = encodeJ2k(drawPicture(shape), defaultCodestreamBytes(240));
-    RecordSpec spec;
+    RecordHeaderFields spec;
     spec.pictureFlags = flagsOf(PictureKind::Single);
     const std::vector<uint8_t> record = buildWireRecord(makeHeader(spec, codestream.size()), codestream);
 
