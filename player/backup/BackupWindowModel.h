@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "player/view/ExportControl.h"
+
 namespace dvr::player {
 
 // Control ids of the backup window.
@@ -13,15 +15,6 @@ inline constexpr int kSizeList = 1042;
 inline constexpr int kStart = 1039;
 inline constexpr int kStop = 1043;
 }  // namespace backup
-
-// What an export writes: the channel, the frame rate and the size of every frame.
-struct ExportSettings {
-    int channelCount = 0;
-    int framesPerSecond = 10;  // 1 to 60
-    int channel = 0;           // 0-based
-    int width = 360;           // 360 or 720
-    int height = 240;          // 240 or 480
-};
 
 // The backup window apart from pixels: its three lists, their choices and the start and stop buttons.
 class BackupWindowModel {

@@ -19,6 +19,7 @@
 #include "common/export/channel/ChannelAviOutput.h"
 #include "common/frame/DateTime.h"
 #include "player/backup/BackupWindowModel.h"
+#include "player/view/ExportControl.h"
 #include "player/view/PlayerPictures.h"
 
 namespace dvr::player {
@@ -27,34 +28,6 @@ namespace dvr::player {
 // taken, "(01)" goes before the file name's first ".", then "(02)", and so on. Folders are never renamed.
 std::string exportAviName(const std::string& folder, int channel,
                           const std::function<bool(const std::string&)>& exists);
-
-// Creates the byte sink an export writes to; nullptr with the reason when it cannot be created.
-using ExportSinkFactory =
-    std::function<std::unique_ptr<exporting::ByteSink>(const std::string& path, std::string* reason)>;
-
-struct ExportStart {
-    std::string aviFolder;  // created when missing
-    ExportSettings settings;
-    // The backup file the pictures come from, named in the manifest beside the AVI file; empty: the
-    // manifest names no source.
-    std::string backupPath;
-    // The backup file's digest worked out since it was opened; null: the writer hashes the file itself.
-    const evidence::SourceDigest* sourceDigest = nullptr;
-    // The time of the picture on screen when the export starts; without one the first exported
-    // picture's time.
-    std::optional<DateTime> startTime;
-    exporting::Stamper* stamper = nullptr;  // drawn on the writer thread only; null: no stamp
-    ExportSinkFactory createSink;           // empty: a file
-    // Called on the writer thread once when a frame cannot be written; the export then writes no more.
-    std::function<void()> onFailure;
-};
-
-struct ExportOutcome {
-    bool ok = false;
-    std::string aviPath;
-    std::string message;  // why it failed (a message box text)
-    uint32_t frames = 0;  // frames in the file (stop); 0: the export wrote no frame
-};
 
 // What the window says when an export ended without a frame written.
 std::string noFrameMessage(int channel, const std::string& aviPath);
@@ -65,29 +38,29 @@ std::string noFrameMessage(int channel, const std::string& aviPath);
 // after the last one taken is not taken (a picture shown again, a step back, backward play), so the
 // clip never runs backwards. The playback thread waits only for the writer (when eight frames are
 // already queued), never for the window.
-class ChannelExporter {
+class ChannelExporter final : public ExportControl {
 public:
     static constexpr size_t kQueueFrames = 8;
 
     ChannelExporter() = default;
-    ~ChannelExporter();
+    ~ChannelExporter() override;
     ChannelExporter(const ChannelExporter&) = delete;
     ChannelExporter& operator=(const ChannelExporter&) = delete;
 
     // --- window thread
     // Names and creates the AVI file and starts the writer. On failure nothing runs and the message is
     // "ERROR : CreateAVIFile." with the path and the reason.
-    ExportOutcome start(const ExportStart& request);
+    ExportOutcome start(const ExportStart& request) override;
     // Ends the export: writes what is queued, finishes the AVI file and writes the log beside it with
     // the end time (without one the last exported picture's time), then the manifest with every frame
     // written. Ok when nothing was running.
-    ExportOutcome stop(std::optional<DateTime> endTime = std::nullopt);
+    ExportOutcome stop(std::optional<DateTime> endTime = std::nullopt) override;
     // Why frames could not be written, once that happened.
     std::optional<std::string> failure() const;
 
     // --- any thread
-    bool active() const { return m_active.load(); }
-    int channel() const { return m_channel.load(); }
+    bool active() const override { return m_active.load(); }
+    int channel() const override { return m_channel.load(); }
 
     // --- playback thread
     // Hands over one picture (or the channel's part of it) with its record time, the offset of its
@@ -97,9 +70,9 @@ public:
     // Hands over the channel's part of the picture just stored for it, made from the record at
     // `sourceOffset` of the backup file (-1: unknown) whose codestream has the SHA-256 sourceDigest.
     void offerStored(const PlayerPictures& pictures, int64_t sourceOffset = -1,
-                     const std::optional<evidence::Digest>& sourceDigest = std::nullopt);
+                     const std::optional<evidence::Digest>& sourceDigest = std::nullopt) override;
     // Whether a picture from this record would be taken now (the order rule).
-    bool admits(int64_t sourceOffset) const;
+    bool admits(int64_t sourceOffset) const override;
 
 private:
     struct Frame {

@@ -286,6 +286,60 @@ bool PlayerViewModel::setLastPictureQuad(bool quad) {
 
 // ---------------------------------------------------------------- mouse
 
+CommandEffects PlayerViewModel::onCommand(int id) {
+    using Window = CommandEffects::Window;
+    CommandEffects effects;
+    if (id >= control::kEnd && id <= control::kStart) {
+        effects.mode = navigationButton(id);
+        effects.refresh = true;
+    } else if (id >= control::kMode1 && id <= control::kMode16) {
+        layoutButton(id - control::kMode1 + 1);
+        effects.newPage = effects.refresh = true;
+    } else if (id >= control::kChannel1 && id <= control::kChannel16) {
+        effects.newPage = effects.refresh = channelButton(id - control::kChannel1);
+    } else {
+        switch (id) {
+            case control::kPrevPage:
+                previousPage();
+                break;
+            case control::kNextPage:
+                nextPage();
+                break;
+            case control::kSpeedUp:
+                speedUp();
+                break;
+            case control::kSpeedDown:
+                speedDown();
+                break;
+            case control::kDelayUp:
+                delayUp();
+                break;
+            case control::kDelayDown:
+                delayDown();
+                break;
+            case control::kOpen:
+                effects.window = Window::OpenFile;
+                return effects;
+            case control::kExit:
+                effects.window = Window::Exit;
+                return effects;
+            case control::kSoundOn:
+                effects.window = Window::ToggleSound;
+                return effects;
+            case control::kBackup:
+                effects.window = Window::BackupWindow;
+                return effects;
+            case control::kEdit:
+                effects.window = Window::EditWindow;
+                return effects;
+            default:
+                return effects;
+        }
+        effects.refresh = true;
+    }
+    return effects;
+}
+
 PlayerViewModel::DoubleClick PlayerViewModel::doubleClick(int x, int y, bool hitLogo) {
     if (m_soundOn) {
         return DoubleClick::Ignored;

@@ -28,6 +28,19 @@ struct ModeRequest {
     bool setRequestFlag = true;
 };
 
+// What a control's command asks beyond the model's own change.
+struct CommandEffects {
+    // A play mode for the playback thread.
+    std::optional<ModeRequest> mode;
+    // The panes changed: the playback thread draws the new page at once.
+    bool newPage = false;
+    // The controls and the picture area show the model again.
+    bool refresh = false;
+    // A window the command opens, closes or asks the user through.
+    enum class Window { None, OpenFile, Exit, ToggleSound, BackupWindow, EditWindow };
+    Window window = Window::None;
+};
+
 // The player window's state apart from pixels: the open file's channels, the pane layout
 // and channel pages, the speed and delay indices, the sound switch, and which controls
 // are enabled. Runs on the window thread only; the window turns clicks into calls here
@@ -102,6 +115,12 @@ public:
     bool playbackNews(uint32_t presentMask, bool lastPictureQuad);
     // The panes of the current page whose channel is in channels (bit c = channel c).
     std::vector<PaneRect> pagePanes(uint32_t channels) const;
+
+    // --- commands
+    // A control's command (ids of PlayerControlIds.h): navigation, layout, page, channel, speed and
+    // delay buttons change the model here; the sound switch, OPEN, EXIT, BACKUP and EDIT are left to the
+    // window. Unknown ids and the setting button do nothing.
+    CommandEffects onCommand(int id);
 
     // --- mouse
     // Double-click at a window point; returns true when it changed the layout or page.

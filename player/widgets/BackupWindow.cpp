@@ -73,6 +73,26 @@ void BackupWindow::openFor(int channelCount) {
     applyModel();
 }
 
+void BackupWindow::showAt(const QRect& place, int channelCount) {
+    move(place.topLeft());
+    if (!place.isEmpty()) {
+        setFixedSize(place.size());
+    }
+    openFor(channelCount);
+    show();
+}
+
+void BackupWindow::closeWindow() {
+    pressControl(backup::kStop);
+    m_model.close();
+    hide();
+}
+
+void BackupWindow::exportRefused() {
+    m_model.stop();
+    applyModel();
+}
+
 void BackupWindow::choose(int listId, int index) {
     if (listId == backup::kChannelList) {
         m_model.selectChannel(index);

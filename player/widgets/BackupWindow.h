@@ -23,6 +23,13 @@ public:
 
     // Fills the lists for a file of channelCount channels and selects the defaults.
     void openFor(int channelCount);
+    // Opens the window for a file of channelCount channels at `place` on the screen (its size kept
+    // when `place` is empty).
+    void showAt(const QRect& place, int channelCount);
+    // Ends any export as STOP does and hides the window.
+    void closeWindow();
+    // The export could not start: START is usable again.
+    void exportRefused();
     BackupWindowModel& model() { return m_model; }
     const BackupWindowModel& model() const { return m_model; }
     // Presses START or STOP, or chooses a list entry (list id, index), as the user would.

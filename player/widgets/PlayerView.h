@@ -1,14 +1,9 @@
 #pragma once
 
-#include <QImage>
-#include <QLabel>
-#include <QPointer>
+#include <QPoint>
 #include <QRegion>
 #include <QTimer>
-#include <array>
-#include <atomic>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,25 +12,9 @@
 #include "common/skin/ProgramFiles.h"
 #include "common/skin/SkinNotifier.h"
 #include "common/skin/widgets/SkinSurface.h"
-#include "player/audio/PlayerSound.h"
 #include "player/backup/ChannelExporter.h"
-#include "player/engine/PlayerEngine.h"
-#include "player/media/BackupScan.h"
-#include "player/media/PlaybackClock.h"
-#include "player/media/PlaybackShared.h"
-#include "player/media/PlaybackSink.h"
-#include "player/media/PlaybackThread.h"
-#include "player/view/PlaybackHandOff.h"
-#include "player/view/PlayerPictures.h"
-#include "player/view/PlayerViewModel.h"
+#include "player/view/PlayerDocument.h"
 #include "player/widgets/StillPrinter.h"
-
-class QCheckBox;
-class QComboBox;
-
-namespace dvr::skin {
-class SkinButton;
-}
 
 namespace dvr::exporting {
 class StampPainter;
@@ -45,14 +24,13 @@ namespace dvr::player {
 
 class BackupWindow;
 class EditWindow;
-class PositionSlider;
+class PlayerControls;
+class PlayerPainter;
 
-// The Discoro window: one borderless skinned window with the picture area of up to 16
-// channel panes and every control of the player. The playback thread hands pictures,
-// sound and positions over through the playback sink; it never touches a widget: pictures
-// go into the shared per-channel store and everything else reaches this window as queued
-// calls.
-class PlayerView : public skin::SkinSurface {
+// The Discoro window: one borderless skinned window with the picture area of up to 16 channel panes and
+// every control of the player. It forwards its events to the document and paints what the document
+// holds; the playback thread reaches it only through queued calls.
+class PlayerView : public skin::SkinSurface, private DocumentWindow {
     Q_OBJECT
 public:
     struct Options {
@@ -92,12 +70,12 @@ public:
     void setSoundOn(bool on);
     void selectSoundChannel(int channel);
 
-    const PlayerViewModel& model() const { return m_model; }
-    const PlayerPictures& pictures() const { return m_pictures; }
-    media::PlaybackShared& shared() { return m_shared; }
-    const PlayerSound& sound() const { return m_sound; }
+    const PlayerViewModel& model() const { return m_document.model(); }
+    const PlayerPictures& pictures() const { return m_document.pictures(); }
+    media::PlaybackShared& shared() { return m_document.shared(); }
+    const PlayerSound& sound() const { return m_document.sound(); }
     // Pictures stored since the file was opened.
-    uint64_t storedPictures() const { return m_handOff.storedPictures(); }
+    uint64_t storedPictures() const { return m_document.storedPictures(); }
     // The navigation state indicator lit (none without a file).
     std::optional<NavigationState> shownNavigationState() const { return m_shownState; }
     // Rendered frames painted since the file was opened.
@@ -124,25 +102,27 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    class Sink;
-    friend class Sink;
+    // DocumentWindow
+    void modelChanged() override;
+    void showMessage(const std::string& text, const std::string& caption) override;
+    void newsWaiting() override;
+    void playbackAtStart() override;
+    void playbackAtEnd() override;
+    void playbackMessage(const std::string& text) override;
 
-    void loadSkin();
-    void createControls();
-    skin::SkinButton* addButton(const char* section, const char* posSection, const char* posKey, int id);
     void applySkin(bool pal);
     void applyModel();
     void showNavigationState();
     void onCommand(int id);
-    void onSliderReleased(int value);
-    void onSoundToggled(bool on);
-    void onSecondTimer();
-    void openWithDialog();
-    void setMode(const std::optional<ModeRequest>& request);
-    void startPlayback();
-    void stopPlayback();
     void layoutChanged();
-    void showMessage(const std::string& text, const std::string& caption);
+    // The playback thread's news, start and end, on the window thread.
+    void picturesArrived();
+    void startReached();
+    void endReached();
+    void openWithDialog();
+    void exitProgram();
+    skin::ProgramFiles programFiles() const;
+    QRect skinRect(const char* section, const char* key) const;
 
     // The backup window and the export it drives.
     void toggleBackupWindow();
@@ -155,75 +135,25 @@ private:
     void openEditWindow();
     void closeEditWindow();
 
-    // Called on the window thread through queued calls from the playback thread.
-    void picturesArrived();
-    void playbackAtStart();
-    void playbackAtEnd();
-
-    void paintPanes(QPainter& painter);
-    void paintPane(QPainter& painter, int channel, const PaneRect& pane);
-    void paintTimeInfo(QPainter& painter);
-    skin::ProgramFiles programFiles() const;
-    QRect skinRect(const char* section, const char* key) const;
-
     Options m_options;
     bool m_created = false;
     std::unique_ptr<skin::PlayerSkinReader> m_skin;
     std::unique_ptr<skin::SkinNotifier> m_ownNotifier;
     skin::SkinNotifier* m_notifier = nullptr;
-    int m_tooltipOn = 0;
 
-    PlayerViewModel m_model;
-    PlayerPictures m_pictures;
-    PlayerSound m_sound;
-    media::PlaybackShared m_shared;
-    std::unique_ptr<media::PlaybackClock> m_clock;
-    std::unique_ptr<Sink> m_sink;
-    std::unique_ptr<PlayerEngine> m_engine;
-    std::unique_ptr<media::PlaybackThread> m_thread;
-
-    std::string m_path;
-    // The open file's digest for the manifests, worked out from the moment it is opened; declared before
-    // the exporter and the edit window, which read it, so that it outlives them.
-    evidence::SourceDigest m_sourceDigest;
-    std::optional<media::ScanResult> m_scan;
-    std::atomic<int> m_channelCount{16};
-    PlaybackHandOff m_handOff;
+    // Declared before the exporter and the edit window, which read the file's digest it keeps, so that
+    // it outlives them; it reaches the exporter only while playback runs.
+    PlayerDocument m_document;
+    std::unique_ptr<PlayerPainter> m_painter;
+    std::unique_ptr<PlayerControls> m_controls;
     std::optional<NavigationState> m_shownState;
     QRegion m_paintRegion;
     uint64_t m_paintedFrames = 0;
-
-    QImage m_ntscSkin;
-    QImage m_palSkin;
-    QImage m_logo;
-    QImage m_overlay;
-    QImage m_time;
-    QImage m_navigation;
-    QImage m_audio;
-    std::array<QImage, 10> m_digits;
-    QImage m_colon;
-    QImage m_am;
-    QImage m_pm;
-    QRect m_logoRect;
-    QRect m_overlayRect;
-    QRect m_audioRect;
-    QRect m_windowRect;
-
-    std::map<int, skin::SkinButton*> m_buttons;
-    std::array<skin::SkinButton*, 7> m_stateIndicators{};
-    PositionSlider* m_slider = nullptr;
-    QLabel* m_speedValue = nullptr;
-    QLabel* m_delayValue = nullptr;
-    QLabel* m_pageValue = nullptr;
-    QCheckBox* m_soundOn = nullptr;
-    std::array<QCheckBox*, 4> m_soundChannels{};
-    QComboBox* m_skipList = nullptr;
     QTimer m_secondTimer;
     // Polls the delay wait of the playback thread, which shows as PAUSE.
     QTimer m_stateTimer;
     QPoint m_dragOffset;
     bool m_dragging = false;
-    bool m_applying = false;
 
     BackupWindow* m_backupWindow = nullptr;
     // The stamp painter outlives the export whose writer thread draws with it.

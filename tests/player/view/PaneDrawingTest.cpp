@@ -2,21 +2,49 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "player/view/FieldInterleaver.h"
 
 namespace dvr::player {
 namespace {
 
-TEST(PaneDrawing, SixteenPanesUseTheSmallerFontAndMargins) {
-    const PaneRect pane{100, 50, 280, 170};
-    const PaneTextLayout big = paneTextLayout(pane, 3);
-    const PaneTextLayout small = paneTextLayout(pane, 4);
-    EXPECT_EQ(big.lineTop, 150);
-    EXPECT_EQ(big.timeLeft, 80);
-    EXPECT_EQ(small.lineTop, 153);
-    EXPECT_EQ(small.timeLeft, 150);
-    EXPECT_EQ(small.numberLeft, 105);
-    EXPECT_LT(small.fontPixels, big.fontPixels);
+// Every pane of every layout, in both standards.
+std::vector<std::pair<int, PaneRect>> everyPane() {
+    std::vector<std::pair<int, PaneRect>> panes;
+    for (bool pal : {false, true}) {
+        for (int layout = 1; layout <= 4; ++layout) {
+            PlayerViewModel model;
+            model.setPictureOrigin(20, 30);
+            model.setPal(pal);
+            model.beginOpen();
+            model.fileOpened(16, false);
+            model.addPresentChannels(0xFFFF);
+            model.layoutButton(layout);
+            for (int i = 0; i < model.pageChannelCount(); ++i) {
+                panes.emplace_back(layout, model.channelPane(model.pageChannel(i)));
+            }
+        }
+    }
+    return panes;
+}
+
+TEST(PaneDrawing, ThePaneTextLineSitsInsideThePaneBelowItsMiddle) {
+    int smallFont = 0;
+    int bigFont = 0;
+    for (const auto& [layout, pane] : everyPane()) {
+        SCOPED_TRACE(testing::Message() << "layout " << layout << " pane " << pane.left << "," << pane.top);
+        const PaneTextLayout text = paneTextLayout(pane, layout);
+        // Inside the pane, clear of its middle where the picture's own marks are read.
+        EXPECT_GT(text.lineTop, pane.top + pane.height() / 2);
+        EXPECT_LE(text.lineTop + text.fontPixels, pane.bottom);
+        EXPECT_GT(text.numberLeft, pane.left);
+        EXPECT_GT(text.timeLeft, text.numberLeft + 2 * text.fontPixels) << "the number and the time overlap";
+        EXPECT_LT(text.timeLeft, pane.right);
+        (layout == 4 ? smallFont : bigFont) = text.fontPixels;
+    }
+    EXPECT_LT(smallFont, bigFont) << "sixteen panes use the smaller font";
 }
 
 TEST(PaneDrawing, Texts) {
@@ -28,25 +56,47 @@ TEST(PaneDrawing, Texts) {
     EXPECT_EQ(timeInfoTime(t), "TIME : 09 : 05 : 01");
     EXPECT_EQ(timeInfoDate(std::nullopt), "DATE : --- / --- / ---");
     EXPECT_EQ(timeInfoTime(std::nullopt), "TIME : --- : --- : ---");
-    EXPECT_EQ(clockHour12(0), 0);
-    EXPECT_EQ(clockHour12(11), 11);
-    EXPECT_EQ(clockHour12(12), 0);
-    EXPECT_EQ(clockHour12(23), 11);
-    EXPECT_FALSE(clockIsPm(11));
-    EXPECT_TRUE(clockIsPm(12));
 }
 
-TEST(PaneDrawing, CropByLayoutCode) {
-    const frame::PixelRect whole{0, 0, 720, 240};
-    const auto a = paneCrop(0x30016, whole);
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->source, (frame::PixelRect{4, 0, 700, 234}));
-    EXPECT_EQ(a->destinationTop, 0);
-    const auto b = paneCrop(0x20008, {360, 120, 360, 120});
-    ASSERT_TRUE(b);
-    EXPECT_EQ(b->source, (frame::PixelRect{364, 124, 352, 110}));
-    EXPECT_EQ(b->destinationTop, 2);
-    EXPECT_FALSE(paneCrop(0x40016, whole));
+TEST(PaneDrawing, TheTwelveHourClockNamesEveryHourOnce) {
+    for (int hour = 0; hour < 24; ++hour) {
+        SCOPED_TRACE(hour);
+        const int shown = clockHour12(hour);
+        EXPECT_GE(shown, 0);
+        EXPECT_LT(shown, 12);
+        EXPECT_EQ(shown + (clockIsPm(hour) ? 12 : 0), hour);
+    }
+}
+
+TEST(PaneDrawing, TheCropTrimsTheRecordersMarginsInsideTheSourceAndSkipsUnknownLayouts) {
+    const frame::PixelRect sources[] = {{0, 0, 720, 240}, {360, 120, 360, 120}, {0, 288, 360, 288}};
+    for (uint32_t family : {0x10000u, 0x20000u, 0x30000u}) {
+        std::optional<PaneCrop> first;
+        for (uint32_t capacity : {0x0004u, 0x0008u, 0x0016u}) {
+            for (const frame::PixelRect& s : sources) {
+                SCOPED_TRACE(testing::Message() << std::hex << (family | capacity));
+                const std::optional<PaneCrop> crop = paneCrop(family | capacity, s);
+                ASSERT_TRUE(crop);
+                const frame::PixelRect& c = crop->source;
+                EXPECT_GE(c.x, s.x);
+                EXPECT_GE(c.y, s.y);
+                EXPECT_LE(c.x + c.width, s.x + s.width);
+                EXPECT_LE(c.y + c.height, s.y + s.height);
+                EXPECT_LT(c.width * c.height, s.width * s.height) << "margins are trimmed";
+                EXPECT_GE(crop->destinationTop, 0);
+            }
+            // The channel capacity does not change what is cut.
+            const std::optional<PaneCrop> crop = paneCrop(family | capacity, sources[0]);
+            if (first) {
+                EXPECT_EQ(crop->source, first->source);
+                EXPECT_EQ(crop->destinationTop, first->destinationTop);
+            }
+            first = crop;
+        }
+    }
+    for (uint32_t unknown : {0u, 0x40016u, 0x10005u, 0x00016u}) {
+        EXPECT_FALSE(paneCrop(unknown, sources[0])) << std::hex << unknown;
+    }
 }
 
 frame::DecodedPicture field(int height, uint8_t base) {

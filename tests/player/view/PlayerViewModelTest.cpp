@@ -319,6 +319,55 @@ TEST(PlayerViewModel, SpaceRemembersTheDirection) {
     EXPECT_FALSE(step->setRequestFlag);
 }
 
+TEST(PlayerViewModel, EachCommandSaysWhatItAsksOfThePlaybackAndTheWindow) {
+    using Window = CommandEffects::Window;
+    struct Case {
+        int id;
+        bool mode;
+        bool newPage;
+        bool refresh;
+        Window window;
+    };
+    const Case cases[] = {
+        {c::kFPlay, true, false, true, Window::None},
+        {c::kStart, true, false, true, Window::None},
+        {c::kMode1, false, true, true, Window::None},
+        {c::kMode16, false, true, true, Window::None},
+        {c::kChannel1 + 2, false, true, true, Window::None},    // a present channel
+        {c::kChannel1 + 9, false, false, false, Window::None},  // an absent one does nothing
+        {c::kNextPage, false, false, true, Window::None},
+        {c::kSpeedUp, false, false, true, Window::None},
+        {c::kDelayDown, false, false, true, Window::None},
+        {c::kOpen, false, false, false, Window::OpenFile},
+        {c::kExit, false, false, false, Window::Exit},
+        {c::kSoundOn, false, false, false, Window::ToggleSound},
+        {c::kBackup, false, false, false, Window::BackupWindow},
+        {c::kEdit, false, false, false, Window::EditWindow},
+        {c::kSetting, false, false, false, Window::None},
+        {999, false, false, false, Window::None},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.id);
+        PlayerViewModel model = openModel(16, 0x00FF);
+        const CommandEffects effects = model.onCommand(k.id);
+        EXPECT_EQ(effects.mode.has_value(), k.mode);
+        EXPECT_EQ(effects.newPage, k.newPage);
+        EXPECT_EQ(effects.refresh, k.refresh);
+        EXPECT_EQ(effects.window, k.window);
+    }
+    // The buttons act on the model as their own calls do.
+    PlayerViewModel model = openModel(16);
+    EXPECT_EQ(model.onCommand(c::kFPlay).mode->mode, media::PlayMode::Forward);
+    model.onCommand(c::kMode9);
+    EXPECT_EQ(model.layout(), 3);
+    model.onCommand(c::kSpeedUp);
+    EXPECT_EQ(model.speedIndex(), 3);
+    // Without a file the navigation buttons ask for nothing.
+    PlayerViewModel closed;
+    closed.beginOpen();
+    EXPECT_FALSE(closed.onCommand(c::kFPlay).mode);
+}
+
 TEST(PlayerViewModel, DoubleClickSwitchesBetweenAPaneAndTheChosenLayout) {
     PlayerViewModel model = openModel(16, /*present=*/0xFFFF & ~(1u << 1));
     model.layoutButton(2);  // panes 360 x 240 from (10, 20)

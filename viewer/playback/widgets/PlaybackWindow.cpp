@@ -286,6 +286,7 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
     for (int y = 0; y < picture.height; ++y)
         std::memcpy(buffer.scanLine(y), picture.pixels.data() + size_t(y) * picture.stride(),
                     picture.stride());
+    m_paneImages.pictureChanged(base);
     if (skin::SkinButton* wheel = button(command::kWheel))
         wheel->setImage(m_controller.layout().wheelUp() ? 1 : 0);
     if (draws.count > 0) {
@@ -309,7 +310,8 @@ void PlaybackWindow::drawPane(QPainter& painter, const PaneDraw& draw) const {
         return;
     }
     const QRect source(draw.source.x, draw.source.y, draw.source.width, draw.source.height);
-    painter.drawImage(pane, image, source.intersected(image.rect()));
+    painter.drawImage(pane.topLeft(), m_paneImages.scaled(draw.channel, draw.buffer, image,
+                                                          source.intersected(image.rect()), pane.size()));
 }
 
 void PlaybackWindow::paintEvent(QPaintEvent* event) {
@@ -393,6 +395,7 @@ void PlaybackWindow::keyPressEvent(QKeyEvent* event) {
 void PlaybackWindow::panesCleared() {
     for (QImage& image : m_buffers)
         image = QImage();
+    m_paneImages.clear();
     update(m_area);
 }
 

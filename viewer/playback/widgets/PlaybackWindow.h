@@ -12,6 +12,7 @@
 #include "viewer/playback/PlaybackCommandIds.h"
 #include "viewer/playback/PlaybackController.h"
 #include "viewer/playback/widgets/EventListDialog.h"
+#include "viewer/playback/widgets/PaneImageCache.h"
 #include "viewer/playback/widgets/PlaybackExporter.h"
 
 #include <QFont>
@@ -139,6 +140,8 @@ private:
     QTimer m_idleTimer;
     QTimer m_rangeTimer;
     std::array<QImage, kPaneCount> m_buffers;
+    // Each pane's picture at its size, scaled once per picture (drawing is const).
+    mutable PaneImageCache m_paneImages;
     std::unique_ptr<PlaybackExporter> m_exporter;
     std::string m_eventFile;
     QPointer<EventListDialog> m_eventDialog;
