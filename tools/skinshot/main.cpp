@@ -11,6 +11,8 @@
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "common/skin/widgets/ViewerSlider.h"
+#include "player/view/PlayerControlIds.h"
+#include "player/view/PlayerSkinKeys.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/live/widgets/VistrelView.h"
 #include "viewer/playback/PlaybackController.h"
@@ -331,46 +333,19 @@ bool discoroMain(const std::string& home, const QString& out, bool pal) {
         b->place(toQRect(reader.readPosition(posSection, key)));
         return b;
     };
-    const char* mainButtons[][3] = {{"BTN_OPEN", "MAIN POS", "POS_OPEN"},
-                                    {"BTN_BACKUP", "MAIN POS", "POS_BACKUP"},
-                                    {"BTN_EDIT", "MAIN POS", "POS_EDIT"},
-                                    {"BTN_EXIT", "MAIN POS", "POS_EXIT"},
-                                    {"BTN_SPEED_DN", "MAIN POS", "POS_SPEED_DN"},
-                                    {"BTN_SPEED_UP", "MAIN POS", "POS_SPEED_UP"},
-                                    {"BTN_DELAY_DN", "MAIN POS", "POS_DELAY_DN"},
-                                    {"BTN_DELAY_UP", "MAIN POS", "POS_DELAY_UP"},
-                                    {"BTN_START", "NAVIGATION POS", "POS_START"},
-                                    {"BTN_RWPLAY", "NAVIGATION POS", "POS_RWPLAY"},
-                                    {"BTN_BPLAY", "NAVIGATION POS", "POS_BPLAY"},
-                                    {"BTN_PAUSE", "NAVIGATION POS", "POS_PAUSE"},
-                                    {"BTN_FPLAY", "NAVIGATION POS", "POS_FPLAY"},
-                                    {"BTN_FFPLAY", "NAVIGATION POS", "POS_FFPLAY"},
-                                    {"BTN_END", "NAVIGATION POS", "POS_END"},
-                                    {"BTN_MODE1", "MODE POS", "POS_MODE1"},
-                                    {"BTN_MODE4", "MODE POS", "POS_MODE4"},
-                                    {"BTN_MODE9", "MODE POS", "POS_MODE9"},
-                                    {"BTN_MODE16", "MODE POS", "POS_MODE16"},
-                                    {"BTN_PREV_PAGE", "CH POS", "POS_PREV_PAGE"},
-                                    {"BTN_NEXT_PAGE", "CH POS", "POS_NEXT_PAGE"},
-                                    {"STATE_START", "NAVIGATION POS", "POS_STATE_START"},
-                                    {"STATE_RW", "NAVIGATION POS", "POS_STATE_RW"},
-                                    {"STATE_BP", "NAVIGATION POS", "POS_STATE_BP"},
-                                    {"STATE_PAUSE", "NAVIGATION POS", "POS_STATE_PAUSE"},
-                                    {"STATE_FP", "NAVIGATION POS", "POS_STATE_FP"},
-                                    {"STATE_FF", "NAVIGATION POS", "POS_STATE_FF"},
-                                    {"STATE_END", "NAVIGATION POS", "POS_STATE_END"}};
-    for (const auto& [section, posSection, key] : mainButtons) {
-        auto* b = button(section, posSection, key);
-        const std::string s = section;
-        if (s == "STATE_FP" || s == "BTN_MODE9")
-            b->setChecked(true);
-        if (s == "BTN_START" || s == "BTN_PREV_PAGE")
-            b->enable(false);
-    }
-    for (int i = 1; i <= 16; ++i) {
-        auto* b = button(("BTN_CH" + std::to_string(i)).c_str(), "CH POS", "POS_CH" + std::to_string(i));
-        if (i > 8)
-            b->enable(false);
+    for (const auto* table : {&dvr::player::skinkeys::buttons(), &dvr::player::skinkeys::stateIndicators()}) {
+        for (const dvr::skin::SkinButtonKeys& keys : *table) {
+            auto* b = button(keys.section.c_str(), keys.positionSection.c_str(), keys.positionKey);
+            const std::string& s = keys.section;
+            if (s == "STATE_FP" || s == "BTN_MODE9")
+                b->setChecked(true);
+            if (s == "BTN_START" || s == "BTN_PREV_PAGE")
+                b->enable(false);
+            // Eight channels in the sample.
+            if (keys.commandId >= dvr::player::control::kChannel1 + 8 &&
+                keys.commandId <= dvr::player::control::kChannel16)
+                b->enable(false);
+        }
     }
     auto* slider = new dvr::skin::PlayerSlider(&w);
     slider->setImages(image(reader.readBitmapPath("MAIN", "SLIDERUP")),

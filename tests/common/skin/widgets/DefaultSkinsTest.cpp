@@ -5,6 +5,7 @@
 #include "common/skin/PlayerSkinReader.h"
 #include "common/skin/SkinReader.h"
 #include "common/skin/widgets/PlayerToolTips.h"
+#include "player/view/PlayerSkinKeys.h"
 #include "viewer/live/LiveSkinKeys.h"
 #include "viewer/playback/PlaybackSkinKeys.h"
 
@@ -262,17 +263,7 @@ TEST_F(DefaultSkins, DiscoroButtonsResolve) {
         std::string section, posSection, posKey;
         bool dialog;
     };
-    std::vector<Button> buttons = {{"BTN_EXIT", "MAIN POS", "POS_EXIT", false},
-                                   {"BTN_OPEN", "MAIN POS", "POS_OPEN", false},
-                                   {"BTN_BACKUP", "MAIN POS", "POS_BACKUP", false},
-                                   {"BTN_EDIT", "MAIN POS", "POS_EDIT", false},
-                                   {"BTN_SPEED_UP", "MAIN POS", "POS_SPEED_UP", false},
-                                   {"BTN_SPEED_DN", "MAIN POS", "POS_SPEED_DN", false},
-                                   {"BTN_DELAY_UP", "MAIN POS", "POS_DELAY_UP", false},
-                                   {"BTN_DELAY_DN", "MAIN POS", "POS_DELAY_DN", false},
-                                   {"BTN_PREV_PAGE", "CH POS", "POS_PREV_PAGE", false},
-                                   {"BTN_NEXT_PAGE", "CH POS", "POS_NEXT_PAGE", false},
-                                   {"BTN_AVISTART", "BACKUP POS", "POS_BACKUP_START", true},
+    std::vector<Button> buttons = {{"BTN_AVISTART", "BACKUP POS", "POS_BACKUP_START", true},
                                    {"BTN_AVISTOP", "BACKUP POS", "POS_BACKUP_STOP", true},
                                    {"BTN_BRIGHT", "EDIT POS", "POS_BRIGHT", true},
                                    {"BTN_DARK", "EDIT POS", "POS_DARK", true},
@@ -283,16 +274,10 @@ TEST_F(DefaultSkins, DiscoroButtonsResolve) {
                                    {"BTN_SAVE", "EDIT POS", "POS_SAVE", true},
                                    {"BTN_PRINT", "EDIT POS", "POS_PRINT", true},
                                    {"BTN_CLOSE_EDIT", "EDIT POS", "POS_CLOSE", true}};
-    for (const char* k : {"START", "RWPLAY", "BPLAY", "PAUSE", "FPLAY", "FFPLAY", "END"})
-        buttons.push_back({std::string("BTN_") + k, "NAVIGATION POS", std::string("POS_") + k, false});
-    for (const char* k : {"START", "RW", "BP", "PAUSE", "FP", "FF", "END"})
-        buttons.push_back(
-            {std::string("STATE_") + k, "NAVIGATION POS", std::string("POS_STATE_") + k, false});
-    for (int n : {1, 4, 9, 16})
-        buttons.push_back(
-            {"BTN_MODE" + std::to_string(n), "MODE POS", "POS_MODE" + std::to_string(n), false});
-    for (int i = 1; i <= 16; ++i)
-        buttons.push_back({"BTN_CH" + std::to_string(i), "CH POS", "POS_CH" + std::to_string(i), false});
+    // The main window's buttons and state indicators, as the window makes them.
+    for (const auto* table : {&dvr::player::skinkeys::buttons(), &dvr::player::skinkeys::stateIndicators()})
+        for (const SkinButtonKeys& k : *table)
+            buttons.push_back({k.section, k.positionSection, k.positionKey, false});
 
     for (const Button& b : buttons) {
         const QSize size = q(reader.readPosition(b.posSection, b.posKey)).size();
