@@ -5,34 +5,30 @@
 
 namespace dvr::skin {
 
+namespace {
+
+SkinFile readPlayerSkin(std::string programFolder) {
+    std::string path = ProgramFolder::join(programFolder, PlayerSkinReader::kFileName);
+    std::optional<IniDocument> document = IniFile(path).load();
+    return SkinFile(std::move(programFolder), std::move(path), std::move(document));
+}
+
+}  // namespace
+
 PlayerSkinReader::PlayerSkinReader(std::string programFolder, SkinNotifier* notifier)
-    : m_programFolder(std::move(programFolder)),
-      m_notifier(notifier),
-      m_path(ProgramFolder::join(m_programFolder, kFileName)),
-      m_document(IniFile(m_path).load()) {}
+    : m_file(readPlayerSkin(std::move(programFolder))), m_notifier(notifier) {}
 
 std::string PlayerSkinReader::readString(std::string_view section, std::string_view key) const {
-    std::optional<std::string> value;
-    if (m_document) {
-        value = m_document->value(section, key);
-    }
-    return TextCodec::leftChars(value ? std::string_view(*value) : std::string_view(SkinValues::kEmpty),
-                                IniFile::kMaxTextChars);
+    return m_file.text(section, key);
 }
 
 int PlayerSkinReader::readInt(std::string_view section, std::string_view key, int defaultValue) const {
-    if (!m_document) {
-        return defaultValue;
-    }
-    const auto value = m_document->value(section, key);
+    const auto value = m_file.value(section, key);
     return (value && !value->empty()) ? parseProfileInt(*value) : defaultValue;
 }
 
 SkinRect PlayerSkinReader::readPosition(std::string_view section, std::string_view key, bool offset) const {
-    std::optional<std::string> value;
-    if (m_document) {
-        value = m_document->value(section, key);
-    }
+    const auto value = m_file.value(section, key);
     SkinRect rect =
         SkinValues::parsePosition(value ? *value : std::string(SkinValues::kPlayerDefaultPosition));
     if (offset) {
@@ -55,16 +51,11 @@ std::optional<SkinRect> PlayerSkinReader::readMainFramePosition() const {
 
 std::optional<std::string> PlayerSkinReader::readBitmapPath(std::string_view section,
                                                             std::string_view key) const {
-    const std::string value = readString(section, key);
-    if (SkinValues::isEmptyBitmap(value)) {
-        return std::nullopt;
-    }
-    return ProgramFolder::join(m_programFolder, value);
+    return m_file.bitmapPath(section, key);
 }
 
 ButtonImageFiles PlayerSkinReader::readButtonImages(std::string_view section) const {
-    return ButtonImageFiles{readBitmapPath(section, "NORMAL"), readBitmapPath(section, "DOWN"),
-                            readBitmapPath(section, "DISABLE"), readBitmapPath(section, "DNCHECK")};
+    return m_file.buttonImages(section);
 }
 
 }  // namespace dvr::skin

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/skin/IniDocument.h"
+#include "common/skin/SkinFile.h"
 #include "common/skin/SkinNotifier.h"
 #include "common/skin/SkinValues.h"
 
@@ -23,8 +23,8 @@ public:
     // Reads programFolder/res.ini. `notifier` may be null (messages are dropped).
     PlayerSkinReader(std::string programFolder, SkinNotifier* notifier);
 
-    const std::string& path() const { return m_path; }
-    bool fileFound() const { return m_document.has_value(); }
+    const std::string& path() const { return m_file.path(); }
+    bool fileFound() const { return m_file.loaded(); }
 
     // The text of key in section, default "EMPTY", at most 259 characters.
     std::string readString(std::string_view section, std::string_view key) const;
@@ -41,10 +41,8 @@ public:
     ButtonImageFiles readButtonImages(std::string_view section) const;
 
 private:
-    std::string m_programFolder;
+    SkinFile m_file;
     SkinNotifier* m_notifier = nullptr;
-    std::string m_path;
-    std::optional<IniDocument> m_document;
 };
 
 }  // namespace dvr::skin

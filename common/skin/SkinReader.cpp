@@ -1,51 +1,42 @@
 #include "common/skin/SkinReader.h"
 
 #include "common/skin/IniFile.h"
-#include "common/skin/ProgramFolder.h"
 
 namespace dvr::skin {
 
 SkinReader::SkinReader(std::string programFolder, SkinNotifier* notifier)
-    : m_programFolder(std::move(programFolder)), m_notifier(notifier) {}
+    : m_file(std::move(programFolder), {}, std::nullopt), m_notifier(notifier) {}
 
 bool SkinReader::open(const std::string& path) {
-    m_path = path;
-    m_document.reset();
+    std::optional<IniDocument> document;
     if (const auto bytes = FileBytes::read(path)) {
-        m_document = IniDocument::parse(*bytes);
-        return true;
+        document = IniDocument::parse(*bytes);
     }
-    if (m_notifier) {
+    const bool opened = document.has_value();
+    m_file = SkinFile(m_file.programFolder(), path, std::move(document));
+    if (!opened && m_notifier) {
         m_notifier->showMessage(kOpenFailedMessage, {});
     }
-    return false;
+    return opened;
 }
 
 std::optional<std::string> SkinReader::readString(std::string_view section, std::string_view key) const {
-    if (!m_document) {
+    if (!m_file.loaded()) {
         return std::nullopt;
     }
-    const auto value = m_document->value(section, key);
-    return TextCodec::leftChars(value ? std::string_view(*value) : std::string_view(SkinValues::kEmpty),
-                                IniFile::kMaxTextChars);
+    return m_file.text(section, key);
 }
 
 SkinRect SkinReader::readPosition(std::string_view section, std::string_view key) const {
-    const auto value = readString(section, key);
-    return value ? SkinValues::parsePosition(*value) : SkinRect{};
+    return m_file.loaded() ? SkinValues::parsePosition(m_file.text(section, key)) : SkinRect{};
 }
 
 std::optional<std::string> SkinReader::readBitmapPath(std::string_view section, std::string_view key) const {
-    const auto value = readString(section, key);
-    if (!value || SkinValues::isEmptyBitmap(*value)) {
-        return std::nullopt;
-    }
-    return ProgramFolder::join(m_programFolder, *value);
+    return m_file.bitmapPath(section, key);
 }
 
 ButtonImageFiles SkinReader::readButtonImages(std::string_view section) const {
-    return ButtonImageFiles{readBitmapPath(section, "NORMAL"), readBitmapPath(section, "DOWN"),
-                            readBitmapPath(section, "DISABLE"), readBitmapPath(section, "DNCHECK")};
+    return m_file.buttonImages(section);
 }
 
 SkinRect readViewerSkinPosition(const std::string& skinPath, std::string_view section, std::string_view key) {

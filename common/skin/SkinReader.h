@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/skin/IniDocument.h"
+#include "common/skin/SkinFile.h"
 #include "common/skin/SkinNotifier.h"
 #include "common/skin/SkinValues.h"
 
@@ -22,9 +22,9 @@ public:
 
     // Reads the skin file; on failure shows "Can't open file for reading :\n" and stays closed.
     bool open(const std::string& path);
-    bool isOpen() const { return m_document.has_value(); }
-    const std::string& path() const { return m_path; }
-    const std::string& programFolder() const { return m_programFolder; }
+    bool isOpen() const { return m_file.loaded(); }
+    const std::string& path() const { return m_file.path(); }
+    const std::string& programFolder() const { return m_file.programFolder(); }
 
     // The text of key in section, default "EMPTY", at most 259 characters; nothing when closed.
     std::optional<std::string> readString(std::string_view section, std::string_view key) const;
@@ -37,10 +37,8 @@ public:
     ButtonImageFiles readButtonImages(std::string_view section) const;
 
 private:
-    std::string m_programFolder;
+    SkinFile m_file;
     SkinNotifier* m_notifier = nullptr;
-    std::string m_path;
-    std::optional<IniDocument> m_document;
 };
 
 // One position of the viewer's skin file read without a reader object (the main frame's size, the

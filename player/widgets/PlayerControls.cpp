@@ -9,6 +9,7 @@
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "player/engine/PlaySettings.h"
+#include "player/view/PlayerSkinKeys.h"
 #include "player/widgets/PositionSlider.h"
 
 namespace dvr::player {
@@ -16,47 +17,6 @@ namespace dvr::player {
 namespace {
 
 constexpr const char* kFontFamily = "Liberation Sans";
-
-struct ButtonPlace {
-    const char* section;
-    const char* posSection;
-    const char* posKey;
-    int id;
-};
-
-constexpr ButtonPlace kButtonPlaces[] = {
-    {"BTN_EXIT", "MAIN POS", "POS_EXIT", control::kExit},
-    {"BTN_OPEN", "MAIN POS", "POS_OPEN", control::kOpen},
-    {"BTN_BACKUP", "MAIN POS", "POS_BACKUP", control::kBackup},
-    {"BTN_EDIT", "MAIN POS", "POS_EDIT", control::kEdit},
-    {"BTN_SPEED_UP", "MAIN POS", "POS_SPEED_UP", control::kSpeedUp},
-    {"BTN_SPEED_DN", "MAIN POS", "POS_SPEED_DN", control::kSpeedDown},
-    {"BTN_DELAY_UP", "MAIN POS", "POS_DELAY_UP", control::kDelayUp},
-    {"BTN_DELAY_DN", "MAIN POS", "POS_DELAY_DN", control::kDelayDown},
-    {"BTN_START", "NAVIGATION POS", "POS_START", control::kStart},
-    {"BTN_RWPLAY", "NAVIGATION POS", "POS_RWPLAY", control::kRwPlay},
-    {"BTN_BPLAY", "NAVIGATION POS", "POS_BPLAY", control::kBPlay},
-    {"BTN_PAUSE", "NAVIGATION POS", "POS_PAUSE", control::kPause},
-    {"BTN_FPLAY", "NAVIGATION POS", "POS_FPLAY", control::kFPlay},
-    {"BTN_FFPLAY", "NAVIGATION POS", "POS_FFPLAY", control::kFfPlay},
-    {"BTN_END", "NAVIGATION POS", "POS_END", control::kEnd},
-    {"BTN_MODE1", "MODE POS", "POS_MODE1", control::kMode1},
-    {"BTN_MODE4", "MODE POS", "POS_MODE4", control::kMode4},
-    {"BTN_MODE9", "MODE POS", "POS_MODE9", control::kMode9},
-    {"BTN_MODE16", "MODE POS", "POS_MODE16", control::kMode16},
-    {"BTN_PREV_PAGE", "CH POS", "POS_PREV_PAGE", control::kPrevPage},
-    {"BTN_NEXT_PAGE", "CH POS", "POS_NEXT_PAGE", control::kNextPage},
-};
-
-constexpr ButtonPlace kStatePlaces[] = {
-    {"STATE_START", "NAVIGATION POS", "POS_STATE_START", control::kStateStart},
-    {"STATE_RW", "NAVIGATION POS", "POS_STATE_RW", control::kStateStart + 1},
-    {"STATE_BP", "NAVIGATION POS", "POS_STATE_BP", control::kStateStart + 2},
-    {"STATE_PAUSE", "NAVIGATION POS", "POS_STATE_PAUSE", control::kStateStart + 3},
-    {"STATE_FP", "NAVIGATION POS", "POS_STATE_FP", control::kStateStart + 4},
-    {"STATE_FF", "NAVIGATION POS", "POS_STATE_FF", control::kStateStart + 5},
-    {"STATE_END", "NAVIGATION POS", "POS_STATE_END", control::kStateEnd},
-};
 
 QImage loadImage(const skin::PlayerSkinReader& skin, const char* section, const char* key) {
     const std::optional<std::string> path = skin.readBitmapPath(section, key);
@@ -68,14 +28,9 @@ QImage loadImage(const skin::PlayerSkinReader& skin, const char* section, const 
 PlayerControls::PlayerControls(QWidget& window, const skin::PlayerSkinReader& skin, QRect audioArea,
                                Handlers handlers)
     : m_window(window), m_skin(skin) {
-    for (const ButtonPlace& place : kButtonPlaces) {
-        m_buttons[place.id] = addButton(place.section, place.posSection, place.posKey, place.id);
-    }
-    for (int c = 0; c < PlayerViewModel::kMaxChannels; ++c) {
-        const std::string section = "BTN_CH" + std::to_string(c + 1);
-        const std::string key = "POS_CH" + std::to_string(c + 1);
-        m_buttons[control::kChannel1 + c] =
-            addButton(section.c_str(), "CH POS", key.c_str(), control::kChannel1 + c);
+    for (const skin::SkinButtonKeys& keys : skinkeys::buttons()) {
+        m_buttons[keys.commandId] = addButton(keys.section.c_str(), keys.positionSection.c_str(),
+                                              keys.positionKey.c_str(), keys.commandId);
     }
     for (auto& [id, button] : m_buttons) {
         QObject::connect(
@@ -83,8 +38,9 @@ PlayerControls::PlayerControls(QWidget& window, const skin::PlayerSkinReader& sk
             [command = handlers.command](int commandId, skin::SkinButton*) { command(commandId); });
     }
     for (size_t i = 0; i < m_stateIndicators.size(); ++i) {
-        const ButtonPlace& place = kStatePlaces[i];
-        m_stateIndicators[i] = addButton(place.section, place.posSection, place.posKey, place.id);
+        const skin::SkinButtonKeys& keys = skinkeys::stateIndicators()[i];
+        m_stateIndicators[i] = addButton(keys.section.c_str(), keys.positionSection.c_str(),
+                                         keys.positionKey.c_str(), keys.commandId);
         m_stateIndicators[i]->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 

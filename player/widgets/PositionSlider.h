@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "common/skin/widgets/SliderLogic.h"
+#include "common/skin/SliderLogic.h"
 
 namespace dvr::player {
 

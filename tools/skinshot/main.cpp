@@ -1,5 +1,7 @@
 // skinshot: renders each window of the default skins offscreen to PNG files,
-// with sample texts and pictures, so the design can be looked at.
+// with sample texts and pictures, so the design can be looked at. Vistrel's two
+// windows are the program's own, fed sample pictures; Discoro's are drawn from
+// its skin file here.
 
 #include "common/skin/PlayerSkinReader.h"
 #include "common/skin/ProgramFolder.h"
@@ -9,16 +11,26 @@
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "common/skin/widgets/ViewerSlider.h"
+#include "player/view/PlayerControlIds.h"
+#include "player/view/PlayerSkinKeys.h"
+#include "viewer/live/widgets/ViewerNotifier.h"
+#include "viewer/live/widgets/VistrelView.h"
+#include "viewer/playback/PlaybackController.h"
+#include "viewer/playback/widgets/PlaybackWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDate>
 #include <QDir>
 #include <QFont>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 
 #include <array>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,6 +56,33 @@ struct Text {
     QFont font;
     bool opaque;
 };
+
+// A stand-in camera picture: sky, ground, a building and the channel name.
+void paintSamplePicture(QPainter& p, const QRect& r, int channel) {
+    p.save();
+    p.setClipRect(r);
+    const int hue = (channel * 37) % 360;
+    QLinearGradient sky(r.topLeft(), r.bottomLeft());
+    sky.setColorAt(0, QColor::fromHsv(hue, 60, 120));
+    sky.setColorAt(0.6, QColor::fromHsv(hue, 40, 70));
+    sky.setColorAt(1, QColor::fromHsv((hue + 40) % 360, 50, 40));
+    p.fillRect(r, sky);
+    p.setBrush(QColor::fromHsv((hue + 180) % 360, 30, 55));
+    p.setPen(Qt::NoPen);
+    p.drawRect(QRect(r.left() + r.width() / 5, r.top() + r.height() / 3, r.width() / 4, r.height() / 2));
+    p.drawRect(QRect(r.left() + r.width() / 2, r.top() + r.height() / 2, r.width() / 3, r.height() / 3));
+    p.setPen(Qt::white);
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(std::max(9, r.height() / 12));
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(r.adjusted(5, 0, 0, -4), Qt::AlignLeft | Qt::AlignBottom,
+               QStringLiteral("%1").arg(channel + 1, 2, 10, QLatin1Char('0')));
+    p.restore();
+    p.setPen(Qt::white);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(r.adjusted(-1, -1, 0, 0));
+}
 
 // A window of the skin: background bitmap, sample pictures and texts.
 class ShotWindow : public QWidget {
@@ -80,33 +119,6 @@ protected:
     }
 
 private:
-    // A stand-in camera picture: sky, ground, a building and the channel name.
-    static void paintSamplePicture(QPainter& p, const QRect& r, int channel) {
-        p.save();
-        p.setClipRect(r);
-        const int hue = (channel * 37) % 360;
-        QLinearGradient sky(r.topLeft(), r.bottomLeft());
-        sky.setColorAt(0, QColor::fromHsv(hue, 60, 120));
-        sky.setColorAt(0.6, QColor::fromHsv(hue, 40, 70));
-        sky.setColorAt(1, QColor::fromHsv((hue + 40) % 360, 50, 40));
-        p.fillRect(r, sky);
-        p.setBrush(QColor::fromHsv((hue + 180) % 360, 30, 55));
-        p.setPen(Qt::NoPen);
-        p.drawRect(QRect(r.left() + r.width() / 5, r.top() + r.height() / 3, r.width() / 4, r.height() / 2));
-        p.drawRect(QRect(r.left() + r.width() / 2, r.top() + r.height() / 2, r.width() / 3, r.height() / 3));
-        p.setPen(Qt::white);
-        QFont f(QStringLiteral("DejaVu Sans"));
-        f.setPixelSize(std::max(9, r.height() / 12));
-        f.setBold(true);
-        p.setFont(f);
-        p.drawText(r.adjusted(5, 0, 0, -4), Qt::AlignLeft | Qt::AlignBottom,
-                   QStringLiteral("%1").arg(channel + 1, 2, 10, QLatin1Char('0')));
-        p.restore();
-        p.setPen(Qt::white);
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(r.adjusted(-1, -1, 0, 0));
-    }
-
     QImage m_background;
     std::vector<Text> m_texts;
     std::vector<std::pair<QRect, int>> m_pictures;
@@ -134,200 +146,132 @@ bool save(QWidget& window, const QString& path) {
     return true;
 }
 
-// Panes of an n x n split inside area, with the 1-pixel gap of the live view.
-std::vector<QRect> panes(const QRect& area, int n) {
-    std::vector<QRect> out;
-    const int w = area.width() / n, h = area.height() / n;
-    for (int i = 0; i < n * n; ++i) {
-        const int c = i % n, r = i / n;
-        out.emplace_back(QPoint(area.left() + c * w + 1, area.top() + r * h + 1),
-                         QPoint(area.left() + (c + 1) * w - 2, area.top() + (r + 1) * h - 2));
+// The sample picture of `channel` as the decoder hands pictures over: B, G, R, X rows.
+dvr::frame::DecodedPicture decodedSample(QSize size, int channel) {
+    QImage picture(size, QImage::Format_RGB32);
+    {
+        QPainter p(&picture);
+        paintSamplePicture(p, picture.rect().adjusted(1, 1, 0, 0), channel);
     }
+    dvr::frame::DecodedPicture out;
+    out.width = picture.width();
+    out.height = picture.height();
+    for (int y = 0; y < picture.height(); ++y)
+        std::memcpy(out.pixels.data() + std::size_t(y) * out.stride(), picture.constScanLine(y),
+                    out.stride());
     return out;
 }
 
-SkinButton* viewerButton(QWidget* parent, const dvr::skin::SkinReader& reader, const char* section,
-                         const char* posSection, const std::string& posKey, ButtonKind kind) {
-    auto* b = new SkinButton(parent);
-    SkinButtonLoader::loadStandard(*b, reader, section, 0, kind);
-    b->place(toQRect(reader.readPosition(posSection, posKey)));
-    return b;
+// A program folder of this run holding Vistrel's skin, ini files and logos: the window writes its
+// settings and save folder there, never beside the skin it renders.
+bool copyViewerFolder(const std::string& home, const QTemporaryDir& scratch) {
+    std::error_code error;
+    for (const char* sub : {"ini", "skin/vistrel", "logo"}) {
+        const std::filesystem::path to = std::filesystem::path(scratch.path().toStdString()) / sub;
+        std::filesystem::create_directories(to, error);
+        std::filesystem::copy(std::filesystem::path(home) / sub, to, std::filesystem::copy_options::recursive,
+                              error);
+        if (error) {
+            std::fprintf(stderr, "skinshot: cannot copy %s/%s: %s\n", home.c_str(), sub,
+                         error.message().c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
+// The live window's timers never run here, and its clock stands still.
+class IdleTimers : public dvr::live::LiveTimers {
+public:
+    void start(dvr::live::LiveTimer, int) override {}
+    void stop(dvr::live::LiveTimer) override {}
+};
+
+class FixedClock : public dvr::live::LiveClock {
+public:
+    dvr::DateTime now() const override { return {2026, 12, 7, 21, 15, 42}; }
+};
+
+// Vistrel's main window as the program builds it, not connected, with a sample picture in every pane.
 bool vistrelLive(const std::string& home, const QString& out) {
-    dvr::skin::RecordingSkinNotifier notifier;
-    dvr::skin::SkinReader reader(home, &notifier);
-    if (!reader.open(home + "/ini/res.ini"))
+    QTemporaryDir scratch;
+    if (!scratch.isValid() || !copyViewerFolder(home, scratch))
         return false;
-    ShotWindow w(image(reader.readBitmapPath("MAIN", "LIVE_SKIN")),
-                 toQRect(reader.readPosition("MAIN POS", "POS_LIVE_SKIN")).size());
-    const QColor text(6, 179, 255);
-    const QFont font = textFont(12);
-    auto at = [&](const char* section, const char* key) {
-        return toQRect(reader.readPosition(section, key));
-    };
-    {
-        const auto list = panes(at("MAIN POS", "POS_OVERLAY_TERM"), 4);
-        for (std::size_t i = 0; i < list.size(); ++i)
-            w.addPicture(list[i], int(i));
+    dvr::live::RecordingViewerNotifier notifier;
+    IdleTimers timers;
+    FixedClock clock;
+    dvr::live::ViewOptions options;
+    options.programFolder = scratch.path().toStdString();
+    options.settingsFilePath = scratch.filePath(QStringLiteral("Vistrel.ini")).toStdString();
+    options.hostOverride = "127.0.0.1";
+    options.timers = &timers;
+    options.clock = &clock;
+    dvr::live::VistrelView view(options, notifier);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.resize(dvr::live::VistrelView::skinSize(options.programFolder));
+    view.initialUpdate();
+    for (int c = 0; c < dvr::live::kChannelCount; ++c) {
+        const QRect pane = view.paneRect(c);
+        if (pane.isEmpty())
+            continue;
+        const dvr::frame::DecodedPicture picture = decodedSample(QSize(720, 480), c);
+        dvr::live::PaneDraw draw;
+        draw.paneChannel = draw.bufferChannel = c;
+        draw.pane = dvr::live::PaneRect{pane.left(), pane.top(), pane.right() + 1, pane.bottom() + 1};
+        draw.source = dvr::frame::PixelRect{0, 0, picture.width, picture.height};
+        draw.hasSource = true;
+        view.drawPane(draw, picture);
     }
-    w.addImage(at("MAIN POS", "POS_LOGO"), QImage(QString::fromStdString(home + "/logo/slogo.bmp")));
-    w.addText(at("IMAGE INFO POS", "POS_CUR_STATUS"), QStringLiteral("CONNECTION ESTABLISHED."), text,
-              Qt::TextWordWrap, font);
-    w.addText(at("IMAGE INFO POS", "POS_SYS_DATE"), QStringLiteral("2026 / 12 / 07"), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("IMAGE INFO POS", "POS_SYS_TIME"), QStringLiteral("PM 09 : 15 : 42"), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("IMAGE INFO POS", "POS_IMG_QUALITY"), QStringLiteral("SUPER FINE\n@720*480"), text,
-              Qt::TextWordWrap, font);
-    w.addText(at("IMAGE INFO POS", "POS_REC_PERCENT"), QStringLiteral("R-POS : 087%"), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("IMAGE INFO POS", "POS_PLAY_PERCENT"), QStringLiteral("P-POS : 000%"), text,
-              Qt::AlignVCenter, font);
-    w.addText(at("IMAGE INFO POS", "POS_IMG_FRAME"), QStringLiteral("# 30 Fps #"), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("PTZ POS", "POS_PTZ_CH"), QStringLiteral("001"), text, Qt::AlignCenter, font);
-    w.addText(at("MAIN POS", "POS_SCAL_VALUE"), QStringLiteral("8"), text, Qt::AlignCenter, font);
-
-    auto* connect = viewerButton(&w, reader, "BTN_CONNECT", "MAIN POS", "POS_CONNECT", ButtonKind::Momentary);
-    connect->setChecked(true);
-    viewerButton(&w, reader, "BTN_DISCONNECT", "MAIN POS", "POS_DISCONNECT", ButtonKind::Momentary);
-    viewerButton(&w, reader, "BTN_PLAYBACK", "MAIN POS", "POS_SKAN", ButtonKind::Momentary);
-    viewerButton(&w, reader, "BTN_SETTING", "MAIN POS", "POS_SETTING", ButtonKind::Momentary);
-    viewerButton(&w, reader, "BTN_ROTATE", "MAIN POS", "POS_ROTATE", ButtonKind::Momentary)->enable(false);
-    viewerButton(&w, reader, "BTN_LIVE_EXIT", "MAIN POS", "POS_EXIT", ButtonKind::Momentary);
-    viewerButton(&w, reader, "BTN_SCAL_TXT", "MAIN POS", "POS_SCAL_TXT", ButtonKind::Momentary)
-        ->enable(false);
-    viewerButton(&w, reader, "BTN_SCAL_MINUS", "MAIN POS", "POS_SCAL_MINUS", ButtonKind::Hold);
-    viewerButton(&w, reader, "BTN_SCAL_PLUS", "MAIN POS", "POS_SCAL_PLUS", ButtonKind::Hold);
-    auto* wheel = viewerButton(&w, reader, "BTN_WHEEL", "MAIN POS", "POS_WHEEL", ButtonKind::Momentary);
-    wheel->enable(false);
-    wheel->setImage(3);
-    const char* modes[] = {"1", "4", "7", "9", "10", "13", "16"};
-    for (const char* m : modes) {
-        auto* b = viewerButton(&w, reader, (std::string("BTN_MODE") + m).c_str(), "MODE POS",
-                               std::string("POS_MODE") + m, ButtonKind::Momentary);
-        const std::string n = m;
-        if (n == "7" || n == "10" || n == "13")
-            b->enable(false);
-        if (n == "16")
-            b->setChecked(true);
-    }
-    for (int i = 1; i <= 16; ++i) {
-        auto* b = viewerButton(&w, reader, ("BTN_CH" + std::to_string(i)).c_str(), "CH POS",
-                               "POS_CH" + std::to_string(i), ButtonKind::Toggle);
-        b->setChecked(true);
-        if (i > 12)
-            b->setChecked(false);
-    }
-    const char* ptz[][2] = {{"BTN_PTZ_0", "POS_PTZ_0"},
-                            {"BTN_PTZ_45", "POS_PTZ_45"},
-                            {"BTN_PTZ_90", "POS_PTZ_90"},
-                            {"BTN_PTZ_135", "POS_PTZ_135"},
-                            {"BTN_PTZ_180", "POS_PTZ_180"},
-                            {"BTN_PTZ_225", "POS_PTZ_225"},
-                            {"BTN_PTZ_270", "POS_PTZ_270"},
-                            {"BTN_PTZ_315", "POS_PTZ_315"},
-                            {"BTN_PTZ_ZOOM_IN", "POS_PTZ_ZOOM_IN"},
-                            {"BTN_PTZ_ZOOM_OUT", "POS_PTZ_ZOOM_OUT"},
-                            {"BTN_PTZ_FOCUS_IN", "POS_PTZ_FOCUS_IN"},
-                            {"BTN_PTZ_FOCUS_OUT", "POS_PTZ_FOCUS_OUT"},
-                            {"BTN_PTZ_CH_MINUS", "POS_PTZ_CH_MINUS"},
-                            {"BTN_PTZ_CH_PLUS", "POS_PTZ_CH_PLUS"}};
-    for (const auto& [section, key] : ptz) {
-        auto* b = new SkinButton(&w);
-        SkinButtonLoader::loadPtz(*b, reader, section, 1087, 1324);
-        b->place(toQRect(reader.readPosition("PTZ POS", key)));
-        if (std::string(section) == "BTN_PTZ_270")
-            b->setChecked(true);
-    }
-    return save(w, out + QStringLiteral("/vistrel_live.png"));
+    return save(view, out + QStringLiteral("/vistrel_live.png"));
 }
 
-bool vistrelPlayback(const std::string& home, const QString& out) {
-    dvr::skin::RecordingSkinNotifier notifier;
-    dvr::skin::SkinReader reader(home, &notifier);
-    if (!reader.open(home + "/ini/res.ini"))
-        return false;
-    auto at = [&](const char* section, const char* key) {
-        return toQRect(reader.readPosition(section, key));
-    };
-    ShotWindow w(image(reader.readBitmapPath("MAIN", "PLAYBACK_SKIN")),
-                 at("PB MAIN POS", "POS_PLAYBACK_SKIN").size());
-    const QColor text(6, 181, 255);
-    const QFont font = textFont(12);
-    const auto list = panes(at("PB MAIN POS", "POS_PB_OVERLAY_TERM"), 2);
-    for (std::size_t i = 0; i < list.size(); ++i)
-        w.addPicture(list[i], int(i) + 4);
-    w.addImage(QRect(840, 90, 165, 65), QImage(QString::fromStdString(home + "/logo/blogo.bmp")));
-    w.addText(at("IMG TIME INFO", "POS_PB_P_TIME"), QStringLiteral("10:42:17"), text, Qt::AlignCenter,
-              textFont(16));
-    w.addText(at("IMG TIME INFO", "POS_PB_S_TEXT"), QStringLiteral("START TIME  "), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("IMG TIME INFO", "POS_PB_S_DT"), QStringLiteral("2026/12/01  00:00:00"), text,
-              Qt::AlignVCenter, font);
-    w.addText(at("IMG TIME INFO", "POS_PB_E_TEXT"), QStringLiteral("END TIME  "), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("IMG TIME INFO", "POS_PB_E_DT"), QStringLiteral("2026/12/07  21:15:00"), text,
-              Qt::AlignVCenter, font);
-    w.addText(at("IMG TIME INFO", "POS_PB_R_TEXT"), QStringLiteral("REQUEST TIME  "), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("IMG TIME INFO", "POS_PB_R_DT"), QStringLiteral("2026/12/07  10:42:17"), text,
-              Qt::AlignVCenter, font);
-    w.addText(at("IMG REC INFO", "POS_PB_REC_TXT"), QStringLiteral("R-POSITION : "), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("IMG REC INFO", "POS_PB_REC_PERCENT"), QStringLiteral("087%"), text, Qt::AlignVCenter, font);
-    w.addText(at("IMG REC INFO", "POS_PB_PLAY_TXT"), QStringLiteral("P-POSITION : "), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("IMG REC INFO", "POS_PB_PLAY_PERCENT"), QStringLiteral("044%"), text, Qt::AlignVCenter,
-              font);
-    w.addText(at("IMG REC INFO", "POS_PB_IMG_QUALITY"), QStringLiteral("FINE\n@720*240"), text,
-              Qt::TextWordWrap, font);
-    w.addText(at("IMG REC INFO", "POS_PB_IMG_FRAME"), QStringLiteral("12 FPS"), text, Qt::AlignVCenter, font);
-    w.addText(at("IMG REC INFO", "POS_PB_STATUS"), QStringLiteral("SEARCHING"), text, Qt::TextWordWrap, font);
+// The playback window's link to a recorder that is not there: requests go nowhere.
+class OfflineLink : public dvr::playback::PlaybackLink {
+public:
+    bool request(dvr::playback::RequestKind) override { return true; }
+    void setPlayRequest(uint32_t, uint32_t, uint32_t) override {}
+    void setFollowUp(dvr::playback::RequestKind kind) override { m_follow = kind; }
+    dvr::playback::RequestKind followUp() const override { return m_follow; }
+    bool connected() const override { return true; }
+    bool connect() override { return true; }
+    void disconnect() override {}
+    int protocolLevel() const override { return 3; }
 
-    auto button = [&](const char* section, const char* posSection, const std::string& key, ButtonKind kind) {
-        auto* b = new SkinButton(&w);
-        SkinButtonLoader::loadStandard(*b, reader, section, 0, kind);
-        b->place(toQRect(reader.readPosition(posSection, key)));
-        return b;
-    };
-    button("BTN_PB_EXIT", "PB MAIN POS", "POS_PB_EXIT", ButtonKind::Momentary);
-    auto* wheel = button("BTN_PB_WHEEL", "PB MAIN POS", "POS_PB_WHEEL", ButtonKind::Momentary);
-    wheel->enable(false);
-    button("BTN_SAVE", "PB MAIN POS", "POS_PB_SAVE", ButtonKind::Momentary);
-    button("BTN_PRINT", "PB MAIN POS", "POS_PB_PRINT", ButtonKind::Momentary);
-    button("BTN_EVENT", "PB MAIN POS", "POS_PB_EVENT", ButtonKind::Momentary)->enable(false);
-    button("BTN_SAVE_AVI", "PB MAIN POS", "POS_PB_SAVEAVI", ButtonKind::Latch);
-    button("BTN_PB_MODE1", "PB MODE POS", "POS_PB_MODE1", ButtonKind::Momentary);
-    button("BTN_PB_MODE4", "PB MODE POS", "POS_PB_MODE4", ButtonKind::Latch)->setChecked(true);
-    button("BTN_PB_MODE_MINUS", "PB MODE POS", "POS_PB_MODE_MINUS", ButtonKind::Momentary);
-    button("BTN_PB_MODE_PLUS", "PB MODE POS", "POS_PB_MODE_PLUS", ButtonKind::Momentary);
-    const char* nav[][2] = {
-        {"BTN_START", "POS_START"},   {"BTN_BSTEP_PLAY", "POS_BSTEP_PLAY"}, {"BTN_RWPLAY", "POS_RWPLAY"},
-        {"BTN_BPLAY", "POS_BPLAY"},   {"BTN_PAUSE", "POS_PAUSE"},           {"BTN_FPLAY", "POS_FPLAY"},
-        {"BTN_FFPLAY", "POS_FFPLAY"}, {"BTN_FSTEP_PLAY", "POS_FSTEP_PLAY"}, {"BTN_END", "POS_END"}};
-    for (const auto& [section, key] : nav) {
-        auto* b = button(section, "NAVIGATION POS", key, ButtonKind::Latch);
-        if (std::string(section) == "BTN_FPLAY")
-            b->setChecked(true);
+private:
+    dvr::playback::RequestKind m_follow = dvr::playback::RequestKind::NextPlaybackPicture;
+};
+
+// Vistrel's playback window as the program builds it, opened in four panes over a day's recording, with
+// a sample picture in each pane.
+bool vistrelPlayback(const std::string& home, const QString& out) {
+    using namespace dvr::playback;
+    OfflineLink link;
+    PlaybackController controller(link, [] { return dvr::DateTime{2026, 12, 7, 21, 15, 42}; });
+    PlaybackWindow window(controller, home);
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    controller.setView(&window);
+    window.calendar()->setTodayForTesting(QDate(2026, 12, 7));
+    const dvr::DateTime start{2026, 12, 1, 0, 0, 0};
+    const dvr::DateTime end{2026, 12, 7, 21, 15, 0};
+    const dvr::link::RecordingRange range{dvr::link::packDateWord(start), dvr::link::packTimeWord(start),
+                                          dvr::link::packDateWord(end), dvr::link::packTimeWord(end)};
+    controller.setRecordingRange(range);
+    controller.open(kSplitFour, 0x20016);
+    controller.onRangeTimer();
+    controller.setRecordingRange(range);
+    for (int channel = 0; channel < 4; ++channel) {
+        dvr::frame::FrameHeader header;
+        header.layoutCode = 0x20016;
+        header.pictureFlags = 4;  // one channel, full height
+        header.videoStandard = dvr::frame::kSixtyFieldStandard;
+        header.channelMaskA = header.channelMaskB = 0xFFFF0000;
+        for (int i = 0; i < 5 && !controller.acceptPicture(header); ++i) {
+        }
+        const PaneDrawList draws = controller.pictureArrived(channel, header);
+        window.showPicture(channel, header, decodedSample(QSize(720, 480), channel + 4), draws);
     }
-    for (int i = 1; i <= 16; ++i) {
-        auto* b = button(("BTN_PB_CH" + std::to_string(i)).c_str(), "PB CH POS",
-                         "POS_PB_CH" + std::to_string(i), ButtonKind::Latch);
-        b->setChecked(i >= 5 && i <= 8);
-    }
-    auto* slider = new dvr::skin::ViewerSlider(&w);
-    slider->load(image(reader.readBitmapPath("MAIN", "SLIDERUP")),
-                 image(reader.readBitmapPath("MAIN", "SLIDERDN")));
-    slider->setGeometry(at("PB MAIN POS", "POS_SLIDE"));
-    slider->setRange(0, 86399);
-    slider->setPosition(10 * 3600 + 42 * 60 + 17);
-    auto* calendar = new dvr::skin::DateCalendar(&w);
-    calendar->setTodayForTesting(QDate(2026, 12, 7));
-    calendar->setDate(QDate(2026, 12, 7));
-    calendar->setGeometry(at("PB MAIN POS", "POS_CALENDER"));
-    return save(w, out + QStringLiteral("/vistrel_playback.png"));
+    window.refresh();
+    return save(window, out + QStringLiteral("/vistrel_playback.png"));
 }
 
 bool discoroMain(const std::string& home, const QString& out, bool pal) {
@@ -389,46 +333,19 @@ bool discoroMain(const std::string& home, const QString& out, bool pal) {
         b->place(toQRect(reader.readPosition(posSection, key)));
         return b;
     };
-    const char* mainButtons[][3] = {{"BTN_OPEN", "MAIN POS", "POS_OPEN"},
-                                    {"BTN_BACKUP", "MAIN POS", "POS_BACKUP"},
-                                    {"BTN_EDIT", "MAIN POS", "POS_EDIT"},
-                                    {"BTN_EXIT", "MAIN POS", "POS_EXIT"},
-                                    {"BTN_SPEED_DN", "MAIN POS", "POS_SPEED_DN"},
-                                    {"BTN_SPEED_UP", "MAIN POS", "POS_SPEED_UP"},
-                                    {"BTN_DELAY_DN", "MAIN POS", "POS_DELAY_DN"},
-                                    {"BTN_DELAY_UP", "MAIN POS", "POS_DELAY_UP"},
-                                    {"BTN_START", "NAVIGATION POS", "POS_START"},
-                                    {"BTN_RWPLAY", "NAVIGATION POS", "POS_RWPLAY"},
-                                    {"BTN_BPLAY", "NAVIGATION POS", "POS_BPLAY"},
-                                    {"BTN_PAUSE", "NAVIGATION POS", "POS_PAUSE"},
-                                    {"BTN_FPLAY", "NAVIGATION POS", "POS_FPLAY"},
-                                    {"BTN_FFPLAY", "NAVIGATION POS", "POS_FFPLAY"},
-                                    {"BTN_END", "NAVIGATION POS", "POS_END"},
-                                    {"BTN_MODE1", "MODE POS", "POS_MODE1"},
-                                    {"BTN_MODE4", "MODE POS", "POS_MODE4"},
-                                    {"BTN_MODE9", "MODE POS", "POS_MODE9"},
-                                    {"BTN_MODE16", "MODE POS", "POS_MODE16"},
-                                    {"BTN_PREV_PAGE", "CH POS", "POS_PREV_PAGE"},
-                                    {"BTN_NEXT_PAGE", "CH POS", "POS_NEXT_PAGE"},
-                                    {"STATE_START", "NAVIGATION POS", "POS_STATE_START"},
-                                    {"STATE_RW", "NAVIGATION POS", "POS_STATE_RW"},
-                                    {"STATE_BP", "NAVIGATION POS", "POS_STATE_BP"},
-                                    {"STATE_PAUSE", "NAVIGATION POS", "POS_STATE_PAUSE"},
-                                    {"STATE_FP", "NAVIGATION POS", "POS_STATE_FP"},
-                                    {"STATE_FF", "NAVIGATION POS", "POS_STATE_FF"},
-                                    {"STATE_END", "NAVIGATION POS", "POS_STATE_END"}};
-    for (const auto& [section, posSection, key] : mainButtons) {
-        auto* b = button(section, posSection, key);
-        const std::string s = section;
-        if (s == "STATE_FP" || s == "BTN_MODE9")
-            b->setChecked(true);
-        if (s == "BTN_START" || s == "BTN_PREV_PAGE")
-            b->enable(false);
-    }
-    for (int i = 1; i <= 16; ++i) {
-        auto* b = button(("BTN_CH" + std::to_string(i)).c_str(), "CH POS", "POS_CH" + std::to_string(i));
-        if (i > 8)
-            b->enable(false);
+    for (const auto* table : {&dvr::player::skinkeys::buttons(), &dvr::player::skinkeys::stateIndicators()}) {
+        for (const dvr::skin::SkinButtonKeys& keys : *table) {
+            auto* b = button(keys.section.c_str(), keys.positionSection.c_str(), keys.positionKey);
+            const std::string& s = keys.section;
+            if (s == "STATE_FP" || s == "BTN_MODE9")
+                b->setChecked(true);
+            if (s == "BTN_START" || s == "BTN_PREV_PAGE")
+                b->enable(false);
+            // Eight channels in the sample.
+            if (keys.commandId >= dvr::player::control::kChannel1 + 8 &&
+                keys.commandId <= dvr::player::control::kChannel16)
+                b->enable(false);
+        }
     }
     auto* slider = new dvr::skin::PlayerSlider(&w);
     slider->setImages(image(reader.readBitmapPath("MAIN", "SLIDERUP")),

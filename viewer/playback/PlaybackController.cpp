@@ -1,6 +1,7 @@
 #include "viewer/playback/PlaybackController.h"
 
 #include "viewer/playback/EventList.h"
+#include "viewer/playback/PlaybackCommandIds.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -161,6 +162,64 @@ void PlaybackController::startPlay(PlayButton button) {
     if (button == PlayButton::Forward)
         m_checked = PlayButton::Forward;
     m_controlsEnabled = false;
+}
+
+PlaybackCommandEffects PlaybackController::onCommand(int commandId) {
+    // The layout's buttons are refused while the window is busy; the layout says whether it changed.
+    const bool busy = m_busy;
+    PlaybackCommandEffects effects;
+    if (commandId >= command::kChannelFirst && commandId < command::kChannelFirst + kPaneCount) {
+        effects.repaintPictureArea = m_layout.onChannelButton(commandId - command::kChannelFirst, busy);
+        return effects;
+    }
+    if (commandId >= command::kPlayFirst && commandId <= command::kPlayFirst + int(PlayButton::FastForward)) {
+        onPlayButton(static_cast<PlayButton>(commandId - command::kPlayFirst));
+        return effects;
+    }
+    switch (commandId) {
+        case command::kExit:
+            onExit();
+            break;
+        case command::kModePlus:
+            effects.repaintPictureArea = m_layout.onModePlus(busy);
+            break;
+        case command::kModeMinus:
+            effects.repaintPictureArea = m_layout.onModeMinus(busy);
+            break;
+        case command::kModeOne:
+            effects.repaintPictureArea = m_layout.onModeOne(busy);
+            break;
+        case command::kModeFour:
+            effects.repaintPictureArea = m_layout.onModeFour(busy);
+            break;
+        case command::kSave:
+            effects.action = PlaybackAction::SaveSnapshot;
+            break;
+        case command::kPrint:
+            effects.action = PlaybackAction::Print;
+            break;
+        case command::kSaveAvi:
+            effects.action = PlaybackAction::ToggleRecording;
+            break;
+        case command::kEvent:
+            effects.action = PlaybackAction::ShowEventList;
+            break;
+        case command::kStart:
+            onStart();
+            break;
+        case command::kEnd:
+            onEnd();
+            break;
+        case command::kHourBack:
+            onHourBack();
+            break;
+        case command::kHourForward:
+            onHourForward();
+            break;
+        default:
+            break;
+    }
+    return effects;
 }
 
 void PlaybackController::onPlayButton(PlayButton button) {

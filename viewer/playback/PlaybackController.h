@@ -44,6 +44,18 @@ uint32_t playModeWord(PlayButton button, int requestSpeed);
 inline constexpr link::MessageText kSocketDisconnectedMessage{"ERR_MSG", "MSG_003", "Disconnected a socket. ",
                                                               "Message"};
 
+// What a control asks of the window beyond the controller's own state.
+enum class PlaybackAction { None, SaveSnapshot, Print, ToggleRecording, ShowEventList };
+
+// The effects of one command for the window to carry out.
+struct PlaybackCommandEffects {
+    PlaybackAction action = PlaybackAction::None;
+    // The pane layout changed: the picture area repaints.
+    bool repaintPictureArea = false;
+
+    bool operator==(const PlaybackCommandEffects&) const = default;
+};
+
 // What the controller tells its window besides the state it keeps.
 class PlaybackView {
 public:
@@ -88,6 +100,10 @@ public:
     PaneDrawList pictureArrived(int channel, const frame::FrameHeader& header);
 
     // --- the window's controls -------------------------------------------
+    // A control's command (ids of PlaybackCommandIds.h): the controller and its layout act on it; what
+    // only the window can do (export, the event list dialog, repainting) comes back as effects.
+    // Unknown ids do nothing.
+    PlaybackCommandEffects onCommand(int commandId);
     void onPlayButton(PlayButton button);
     void onStart();
     void onEnd();

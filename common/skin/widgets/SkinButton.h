@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/skin/widgets/SkinButtonLogic.h"
+#include "common/skin/SkinButtonLogic.h"
 
 #include <QImage>
 #include <QWidget>

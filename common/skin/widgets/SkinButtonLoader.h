@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/skin/SkinButtonLogic.h"
 #include "common/skin/SkinValues.h"
-#include "common/skin/widgets/SkinButtonLogic.h"
 
 #include <QRect>
 #include <QtGlobal>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/skin/widgets/SliderLogic.h"
+#include "common/skin/SliderLogic.h"
 
 #include <QBitmap>
 #include <QImage>

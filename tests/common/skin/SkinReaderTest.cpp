@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "common/skin/IniFile.h"
 #include "common/skin/LanguageFile.h"
 #include "common/skin/PlayerInfo.h"
@@ -81,6 +83,32 @@ TEST(SkinReaderTest, ReadsPositionsBitmapsAndButtonSections) {
 
     EXPECT_EQ(readViewerSkinPosition(path, "MAIN POS", "POS_LIVE_SKIN"), (SkinRect{0, 0, 800, 600}));
     EXPECT_EQ(readViewerSkinPosition(folder.file("none.ini"), "MAIN POS", "POS_LIVE_SKIN"), SkinRect{});
+}
+
+// The viewer's and the player's readers look strings, bitmaps and button images up alike; only a missing
+// position differs (the player's default window).
+TEST(SkinReaderTest, BothProgramsReadersAnswerOneFileAlike) {
+    TempFolder folder;
+    const std::string text = "[MAIN]\nLONG=" + std::string(300, 'x') +
+                             "\nLIVE_SKIN=skin/live.bmp\n[BTN_OPEN]\nNORMAL=o_n.bmp\nDNCHECK=o_c.bmp\n";
+    const std::string viewerPath = folder.write("ini/res.ini", text);
+    folder.write("res.ini", text);
+    SkinReader viewer(folder.path(), nullptr);
+    ASSERT_TRUE(viewer.open(viewerPath));
+    const PlayerSkinReader player(folder.path(), nullptr);
+
+    EXPECT_EQ(viewer.readString("MAIN", "LONG"), std::string(259, 'x'));
+    EXPECT_EQ(player.readString("MAIN", "LONG"), std::string(259, 'x'));
+    EXPECT_EQ(viewer.readString("MAIN", "NONE"), player.readString("MAIN", "NONE"));
+    EXPECT_EQ(viewer.readBitmapPath("MAIN", "LIVE_SKIN"), player.readBitmapPath("MAIN", "LIVE_SKIN"));
+    const ButtonImageFiles a = viewer.readButtonImages("BTN_OPEN");
+    const ButtonImageFiles b = player.readButtonImages("BTN_OPEN");
+    EXPECT_EQ(a.normal, folder.path() + "/o_n.bmp");
+    EXPECT_EQ(a.dnCheck, folder.path() + "/o_c.bmp");
+    EXPECT_EQ(std::tie(a.normal, a.down, a.disable, a.dnCheck),
+              std::tie(b.normal, b.down, b.disable, b.dnCheck));
+    EXPECT_EQ(viewer.readPosition("MAIN POS", "POS_EXIT"), SkinRect{});
+    EXPECT_EQ(player.readPosition("MAIN POS", "POS_EXIT"), (SkinRect{0, 0, 20, 10}));
 }
 
 TEST(PlayerSkinReaderTest, MissingPositionsAre20By10AtTheOriginAndCanMoveDown) {

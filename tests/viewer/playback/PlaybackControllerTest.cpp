@@ -1,4 +1,5 @@
 #include "viewer/playback/EventList.h"
+#include "viewer/playback/PlaybackCommandIds.h"
 #include "viewer/playback/PlaybackController.h"
 
 #include <gtest/gtest.h>
@@ -405,6 +406,42 @@ TEST_F(ControllerTest, BusyWindowIgnoresItsButtons) {
     EXPECT_EQ(controller.requestTime(), kStart);
     EXPECT_TRUE(controller.isOpen());
     EXPECT_FALSE(controller.layout().onModePlus(controller.busy()));
+}
+
+TEST_F(ControllerTest, CommandsReachTheirControlsAndReturnWhatOnlyTheWindowDoes) {
+    openWindow();
+    // Export and the event list are the window's; the controller's state stays as it was.
+    const std::pair<int, PlaybackAction> windowActions[] = {
+        {command::kSave, PlaybackAction::SaveSnapshot},
+        {command::kPrint, PlaybackAction::Print},
+        {command::kSaveAvi, PlaybackAction::ToggleRecording},
+        {command::kEvent, PlaybackAction::ShowEventList}};
+    for (const auto& [id, action] : windowActions) {
+        EXPECT_EQ(controller.onCommand(id), (PlaybackCommandEffects{action, false})) << id;
+        EXPECT_TRUE(link.requests.empty()) << id;
+    }
+    // The play buttons run from the first play id in the window's order; the forward one starts a search.
+    EXPECT_EQ(controller.onCommand(command::kPlayFirst + 3), PlaybackCommandEffects{});
+    EXPECT_EQ(controller.checkedButton(), PlayButton::Forward);
+    EXPECT_EQ(link.requests, std::vector<RequestKind>{RequestKind::PlaySearch});
+    controller.onCommand(command::kPlayFirst + 2);
+    EXPECT_EQ(controller.checkedButton(), PlayButton::Pause);
+
+    // Layout buttons repaint the picture area when they change the layout.
+    EXPECT_TRUE(controller.onCommand(command::kModeOne).repaintPictureArea);
+    EXPECT_EQ(controller.layout().splitCode(), kSplitOne);
+    EXPECT_TRUE(controller.onCommand(command::kModeFour).repaintPictureArea);
+    EXPECT_TRUE(controller.onCommand(command::kChannelFirst + 15).repaintPictureArea);
+    EXPECT_TRUE(controller.layout().isVisible(15));
+
+    // The wheel picture and unknown ids do nothing.
+    for (int id : {0, command::kWheel, 2000})
+        EXPECT_EQ(controller.onCommand(id), PlaybackCommandEffects{}) << id;
+
+    // A busy window's layout does not change.
+    controller.setBusy(true);
+    EXPECT_FALSE(controller.onCommand(command::kModePlus).repaintPictureArea);
+    EXPECT_FALSE(controller.onCommand(command::kChannelFirst).repaintPictureArea);
 }
 
 TEST_F(ControllerTest, ExitPausesFirstThenReturnsToLive) {

@@ -15,8 +15,8 @@
 
 #include "common/frame/DecodedPicture.h"
 #include "common/skin/LanguageFile.h"
+#include "common/skin/SkinButtonLogic.h"
 #include "common/skin/SkinReader.h"
-#include "common/skin/widgets/SkinButtonLogic.h"
 #include "viewer/config/SettingsStore.h"
 #include "viewer/link/ArpCache.h"
 #include "viewer/link/RecorderSession.h"
@@ -37,6 +37,7 @@ namespace dvr::live {
 
 class ViewerNotifier;
 class SocketNotifierTransport;
+class LiveButtons;
 class LivePlayback;
 class PlaybackShell;
 
@@ -142,14 +143,8 @@ protected:
 private:
     // The setup dialog, modal; on OK the controller applies what changed.
     void openSetup();
-    // The "User PTZ Command" editor over `parent`; the file it last loaded or saved becomes current.
-    void editPtzCommands(QWidget* parent);
-    void createButtons();
-    void createPtzButtons();
     void createPlayback();
     void destroyPlayback();
-    skin::SkinButton* makeButton(const char* section, const char* positionSection, const char* positionKey,
-                                 int commandId, skin::ButtonKind kind);
 
     ViewOptions m_options;
     ViewerNotifier& m_notifier;
@@ -173,10 +168,7 @@ private:
     QString m_paintedStatusText;
     bool m_started = false;
 
-    std::vector<skin::SkinButton*> m_buttons;
-    std::array<skin::SkinButton*, kModeButtonCount> m_modeButtons{};
-    std::array<skin::SkinButton*, kChannelCount> m_channelButtons{};
-    std::array<skin::SkinButton*, 8> m_ptzDirectionButtons{};
+    std::unique_ptr<LiveButtons> m_buttons;
     quint32 m_ptzKeyScanCode = 0;  // the scan code of the move key that went down last
 };
 

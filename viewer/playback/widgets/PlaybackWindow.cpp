@@ -1,6 +1,7 @@
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
 #include "viewer/playback/EventList.h"
+#include "viewer/playback/PlaybackSkinKeys.h"
 #include "viewer/playback/widgets/EventListDialog.h"
 
 #include "common/skin/ProgramFolder.h"
@@ -24,21 +25,10 @@ namespace dvr::playback {
 
 namespace {
 
-constexpr const char* kSkinFile = "ini/res.ini";
-constexpr const char* kMainPos = "PB MAIN POS";
-constexpr const char* kModePos = "PB MODE POS";
-constexpr const char* kNavigationPos = "NAVIGATION POS";
-constexpr const char* kChannelPos = "PB CH POS";
-constexpr const char* kTimePos = "IMG TIME INFO";
-constexpr const char* kRecordPos = "IMG REC INFO";
 constexpr const char* kStatusSection = "STATUS_STRING";
-constexpr const char* kLogoFile = "logo/blogo.bmp";
 // Where the logo goes on the window, and its size.
-constexpr QRect kLogoRect(840, 90, 165, 65);
-
-// Latching buttons keep their checked state; push buttons do not.
-constexpr skin::ButtonKind kLatching = skin::ButtonKind::Toggle;
-constexpr skin::ButtonKind kPush = skin::ButtonKind::Momentary;
+constexpr QRect kLogoRect(skinkeys::kLogoLeft, skinkeys::kLogoTop, skinkeys::kLogoWidth,
+                          skinkeys::kLogoHeight);
 
 QColor textColour() {
     return QColor(6, 181, 255);
@@ -59,66 +49,46 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
       m_eventFile(skin::ProgramFolder::join(programFolder, kEventFileName)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
-    m_skin.open(skin::ProgramFolder::join(programFolder, kSkinFile));
-    if (const auto path = m_skin.readBitmapPath("MAIN", "PLAYBACK_SKIN"))
+    m_skin.open(skin::ProgramFolder::join(programFolder, skinkeys::kSkinFile));
+    const auto at = [this](const skin::SkinKey& key) {
+        return skin::toQRect(m_skin.readPosition(key.section, key.key));
+    };
+    if (const auto path = m_skin.readBitmapPath(skinkeys::kBackground.section, skinkeys::kBackground.key))
         m_background.load(QString::fromStdString(*path));
-    resize(
-        skin::toQRect(m_skin.readPosition(kMainPos, "POS_PLAYBACK_SKIN")).size().expandedTo(QSize(64, 64)));
+    resize(at(skinkeys::kWindow).size().expandedTo(QSize(64, 64)));
 
     m_font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     m_font.setPixelSize(12);
     m_font.setBold(true);
 
-    m_area = skin::toQRect(m_skin.readPosition(kMainPos, "POS_PB_OVERLAY_TERM"));
-    m_clockRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_P_TIME"));
-    m_startTextRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_S_TEXT"));
-    m_startRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_S_DT"));
-    m_endTextRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_E_TEXT"));
-    m_endRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_E_DT"));
-    m_requestTextRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_R_TEXT"));
-    m_requestRect = skin::toQRect(m_skin.readPosition(kTimePos, "POS_PB_R_DT"));
-    m_recordTextRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_REC_TXT"));
-    m_recordRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_REC_PERCENT"));
-    m_playTextRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_PLAY_TXT"));
-    m_playRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_PLAY_PERCENT"));
-    m_qualityRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_IMG_QUALITY"));
-    m_statusRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_STATUS"));
-    m_frameRect = skin::toQRect(m_skin.readPosition(kRecordPos, "POS_PB_IMG_FRAME"));
-    m_logo.load(QString::fromStdString(skin::ProgramFolder::join(programFolder, kLogoFile)));
+    m_area = at(skinkeys::kPictureArea);
+    m_clockRect = at(skinkeys::kClock);
+    m_startTextRect = at(skinkeys::kStartLabel);
+    m_startRect = at(skinkeys::kStart);
+    m_endTextRect = at(skinkeys::kEndLabel);
+    m_endRect = at(skinkeys::kEnd);
+    m_requestTextRect = at(skinkeys::kRequestLabel);
+    m_requestRect = at(skinkeys::kRequest);
+    m_recordTextRect = at(skinkeys::kRecordLabel);
+    m_recordRect = at(skinkeys::kRecordPosition);
+    m_playTextRect = at(skinkeys::kPlayLabel);
+    m_playRect = at(skinkeys::kPlayPosition);
+    m_qualityRect = at(skinkeys::kQuality);
+    m_statusRect = at(skinkeys::kStatus);
+    m_frameRect = at(skinkeys::kFrameRate);
+    m_logo.load(QString::fromStdString(skin::ProgramFolder::join(programFolder, skinkeys::kLogoFile)));
     m_controller.layout().setArea(Rect{m_area.left(), m_area.top(), m_area.right() + 1, m_area.bottom() + 1});
 
-    makeButton("BTN_PB_EXIT", kMainPos, "POS_PB_EXIT", command::kExit, kPush);
-    makeButton("BTN_PB_WHEEL", kMainPos, "POS_PB_WHEEL", command::kWheel, kPush)->enable(false);
-    makeButton("BTN_SAVE", kMainPos, "POS_PB_SAVE", command::kSave, kPush);
-    makeButton("BTN_PRINT", kMainPos, "POS_PB_PRINT", command::kPrint, kPush);
-    makeButton("BTN_EVENT", kMainPos, "POS_PB_EVENT", command::kEvent, kPush);
-    makeButton("BTN_SAVE_AVI", kMainPos, "POS_PB_SAVEAVI", command::kSaveAvi, kLatching);
-    makeButton("BTN_PB_MODE_PLUS", kModePos, "POS_PB_MODE_PLUS", command::kModePlus, kPush);
-    makeButton("BTN_PB_MODE_MINUS", kModePos, "POS_PB_MODE_MINUS", command::kModeMinus, kPush);
-    makeButton("BTN_PB_MODE1", kModePos, "POS_PB_MODE1", command::kModeOne, kPush);
-    makeButton("BTN_PB_MODE4", kModePos, "POS_PB_MODE4", command::kModeFour, kPush);
-    for (int c = 0; c < kPaneCount; ++c) {
-        const std::string section = "BTN_PB_CH" + std::to_string(c + 1);
-        const std::string position = "POS_PB_CH" + std::to_string(c + 1);
-        makeButton(section.c_str(), kChannelPos, position.c_str(), command::kChannelFirst + c, kLatching);
-    }
-    const char* play[] = {"RWPLAY", "BPLAY", "PAUSE", "FPLAY", "FFPLAY"};
-    for (int k = 0; k < 5; ++k) {
-        const std::string section = std::string("BTN_") + play[k];
-        const std::string position = std::string("POS_") + play[k];
-        makeButton(section.c_str(), kNavigationPos, position.c_str(), command::kPlayFirst + k, kLatching);
-    }
-    makeButton("BTN_START", kNavigationPos, "POS_START", command::kStart, kPush);
-    makeButton("BTN_BSTEP_PLAY", kNavigationPos, "POS_BSTEP_PLAY", command::kHourBack, kPush);
-    makeButton("BTN_FSTEP_PLAY", kNavigationPos, "POS_FSTEP_PLAY", command::kHourForward, kPush);
-    makeButton("BTN_END", kNavigationPos, "POS_END", command::kEnd, kPush);
+    for (const skin::SkinButtonKeys& keys : skinkeys::buttons())
+        makeButton(keys);
+    button(command::kWheel)->enable(false);
 
     m_slider = new skin::ViewerSlider(this);
-    const auto track = m_skin.readBitmapPath("MAIN", "SLIDERUP");
-    const auto thumb = m_skin.readBitmapPath("MAIN", "SLIDERDN");
+    const auto track = m_skin.readBitmapPath(skinkeys::kSliderTrack.section, skinkeys::kSliderTrack.key);
+    const auto thumb = m_skin.readBitmapPath(skinkeys::kSliderThumb.section, skinkeys::kSliderThumb.key);
     m_slider->load(QString::fromStdString(track.value_or("")), QString::fromStdString(thumb.value_or("")));
     m_slider->setRange(0, 86399);
-    m_slider->setGeometry(skin::toQRect(m_skin.readPosition(kMainPos, "POS_SLIDE")));
+    m_slider->setGeometry(at(skinkeys::kSlider));
     connect(m_slider, &skin::ViewerSlider::horizontalScroll, this,
             [this](int, int, skin::ViewerSlider* slider) {
                 m_controller.onSliderScrolled(slider->position());
@@ -126,7 +96,7 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
             });
 
     m_calendar = new skin::DateCalendar(this);
-    m_calendar->setGeometry(skin::toQRect(m_skin.readPosition(kMainPos, "POS_CALENDER")));
+    m_calendar->setGeometry(at(skinkeys::kCalendar));
     connect(m_calendar, &skin::DateCalendar::dateChosen, this, [this](const QDate& date) {
         m_controller.onCalendarDate(date.year(), date.month(), date.day());
         refresh();
@@ -164,14 +134,12 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
 
 PlaybackWindow::~PlaybackWindow() = default;
 
-skin::SkinButton* PlaybackWindow::makeButton(const char* section, const char* positionSection,
-                                             const char* positionKey, int commandId, skin::ButtonKind kind) {
+void PlaybackWindow::makeButton(const skin::SkinButtonKeys& keys) {
     auto* b = new skin::SkinButton(this);
-    skin::SkinButtonLoader::loadStandard(*b, m_skin, section, commandId, kind);
-    b->place(skin::toQRect(m_skin.readPosition(positionSection, positionKey)));
+    skin::SkinButtonLoader::loadStandard(*b, m_skin, keys.section.c_str(), keys.commandId, keys.kind);
+    b->place(skin::toQRect(m_skin.readPosition(keys.positionSection, keys.positionKey)));
     connect(b, &skin::SkinButton::command, this, [this](int id, skin::SkinButton*) { onCommand(id); });
-    m_buttons[commandId] = b;
-    return b;
+    m_buttons[keys.commandId] = b;
 }
 
 skin::SkinButton* PlaybackWindow::button(int commandId) const {
@@ -188,59 +156,24 @@ void PlaybackWindow::press(int commandId) {
 }
 
 void PlaybackWindow::onCommand(int commandId) {
-    PlaybackLayout& layout = m_controller.layout();
-    const bool busy = m_controller.busy();
-    bool repaintArea = false;
-    if (commandId >= command::kChannelFirst && commandId < command::kChannelFirst + kPaneCount) {
-        repaintArea = layout.onChannelButton(commandId - command::kChannelFirst, busy);
-    } else if (commandId >= command::kPlayFirst && commandId < command::kPlayFirst + 5) {
-        m_controller.onPlayButton(static_cast<PlayButton>(commandId - command::kPlayFirst));
-    } else {
-        switch (commandId) {
-            case command::kExit:
-                m_controller.onExit();
-                break;
-            case command::kModePlus:
-                repaintArea = layout.onModePlus(busy);
-                break;
-            case command::kModeMinus:
-                repaintArea = layout.onModeMinus(busy);
-                break;
-            case command::kModeOne:
-                repaintArea = layout.onModeOne(busy);
-                break;
-            case command::kModeFour:
-                repaintArea = layout.onModeFour(busy);
-                break;
-            case command::kSave:
-                m_exporter->saveSnapshot();
-                break;
-            case command::kPrint:
-                m_exporter->printPicture();
-                break;
-            case command::kSaveAvi:
-                m_exporter->toggleRecording();
-                break;
-            case command::kStart:
-                m_controller.onStart();
-                break;
-            case command::kEnd:
-                m_controller.onEnd();
-                break;
-            case command::kHourBack:
-                m_controller.onHourBack();
-                break;
-            case command::kHourForward:
-                m_controller.onHourForward();
-                break;
-            case command::kEvent:
-                showEventList();
-                break;
-            default:
-                break;
-        }
+    const PlaybackCommandEffects effects = m_controller.onCommand(commandId);
+    switch (effects.action) {
+        case PlaybackAction::SaveSnapshot:
+            m_exporter->saveSnapshot();
+            break;
+        case PlaybackAction::Print:
+            m_exporter->printPicture();
+            break;
+        case PlaybackAction::ToggleRecording:
+            m_exporter->toggleRecording();
+            break;
+        case PlaybackAction::ShowEventList:
+            showEventList();
+            break;
+        case PlaybackAction::None:
+            break;
     }
-    if (repaintArea)
+    if (effects.repaintPictureArea)
         update(m_area);
     refresh();
 }

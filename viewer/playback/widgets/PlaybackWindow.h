@@ -7,8 +7,9 @@
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/FrameHeader.h"
 #include "common/skin/LanguageFile.h"
+#include "common/skin/SkinKeys.h"
 #include "common/skin/SkinReader.h"
-#include "common/skin/widgets/SkinButtonLogic.h"
+#include "viewer/playback/PlaybackCommandIds.h"
 #include "viewer/playback/PlaybackController.h"
 #include "viewer/playback/widgets/EventListDialog.h"
 #include "viewer/playback/widgets/PaneImageCache.h"
@@ -33,26 +34,6 @@ class ViewerSlider;
 }  // namespace dvr::skin
 
 namespace dvr::playback {
-
-// Command ids of the window's controls.
-namespace command {
-inline constexpr int kExit = 1049;
-inline constexpr int kSave = 1050;
-inline constexpr int kPrint = 1051;
-inline constexpr int kEvent = 1052;
-inline constexpr int kModePlus = 1053;
-inline constexpr int kModeMinus = 1054;
-inline constexpr int kModeOne = 1057;
-inline constexpr int kModeFour = 1058;
-inline constexpr int kChannelFirst = 1059;  // to 1074
-inline constexpr int kPlayFirst = 1075;     // fast reverse, reverse, pause, forward, fast forward
-inline constexpr int kStart = 1080;
-inline constexpr int kHourBack = 1081;
-inline constexpr int kHourForward = 1082;
-inline constexpr int kEnd = 1083;
-inline constexpr int kWheel = 1084;
-inline constexpr int kSaveAvi = 1086;
-}  // namespace command
 
 class PlaybackWindow : public QWidget, public PlaybackView {
     Q_OBJECT
@@ -128,8 +109,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    skin::SkinButton* makeButton(const char* section, const char* positionSection, const char* positionKey,
-                                 int commandId, skin::ButtonKind kind);
+    void makeButton(const skin::SkinButtonKeys& keys);
     void onCommand(int commandId);
     void syncButtons();
     void syncTimers();

@@ -4,7 +4,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,7 +11,6 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -21,9 +19,9 @@
 #include <algorithm>
 
 #include "common/skin/IniFile.h"
-#include "common/skin/SkinNotifier.h"
 #include "viewer/setup/net/DdnsHttpClient.h"
 #include "viewer/setup/widgets/DdnsLoaderDialog.h"
+#include "viewer/setup/widgets/SetupFields.h"
 
 namespace dvr::setup {
 
@@ -35,66 +33,7 @@ constexpr const char* kDdns = "CONFIG_DDNS";
 constexpr const char* kPtzSave = "CONFIG_PTZ_SAVE";
 constexpr const char* kSpeed = "CONFIG_NETWORK_SPEED";
 
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-std::string s(const QString& text) {
-    return text.toStdString();
-}
-
-QLineEdit* lineEdit(QWidget* parent, const char* objectName, int maxLength) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(objectName));
-    edit->setMaxLength(maxLength);
-    return edit;
-}
-
-QComboBox* comboBox(QWidget* parent, const char* objectName, const std::vector<std::string>& items) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(QLatin1String(objectName));
-    for (const std::string& item : items) {
-        box->addItem(q(item));
-    }
-    return box;
-}
-
-// A password field that shows a stored password whole, however long, and takes at most
-// `SetupController::kPasswordFieldChars` characters once the user types a new one.
-void preparePasswordField(QLineEdit* field, const std::string& stored, bool* edited) {
-    field->setEchoMode(QLineEdit::Password);
-    field->setMaxLength(static_cast<int>(std::max(SetupController::kPasswordFieldChars, stored.size())));
-    field->setText(q(stored));
-    *edited = false;
-    QObject::connect(field, &QLineEdit::textEdited, field, [field, edited] {
-        if (!*edited) {
-            *edited = true;
-            field->setMaxLength(static_cast<int>(SetupController::kPasswordFieldChars));
-        }
-    });
-}
-
-class MessageBoxNotifier : public skin::SkinNotifier {
-public:
-    explicit MessageBoxNotifier(QWidget* parent) : m_parent(parent) {}
-    void showMessage(const std::string& text, const std::string& caption) override {
-        QMessageBox::warning(m_parent, caption.empty() ? m_parent->windowTitle() : q(caption), q(text));
-    }
-
-private:
-    QWidget* m_parent;
-};
-
 }  // namespace
-
-std::optional<std::string> DialogFolderChooser::chooseFolder(QWidget* parent,
-                                                             const std::string& startFolder) {
-    const QString folder = QFileDialog::getExistingDirectory(parent, QString(), q(startFolder));
-    if (folder.isEmpty()) {
-        return std::nullopt;
-    }
-    return s(folder);
-}
 
 SetupDialog::SetupDialog(config::SettingsStore& store, const std::string& programFolder,
                          skin::ProgramFiles folder, SetupServices services, QWidget* parent)

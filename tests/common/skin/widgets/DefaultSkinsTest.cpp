@@ -5,6 +5,9 @@
 #include "common/skin/PlayerSkinReader.h"
 #include "common/skin/SkinReader.h"
 #include "common/skin/widgets/PlayerToolTips.h"
+#include "player/view/PlayerSkinKeys.h"
+#include "viewer/live/LiveSkinKeys.h"
+#include "viewer/playback/PlaybackSkinKeys.h"
 
 #include <QFile>
 #include <QImage>
@@ -77,64 +80,6 @@ protected:
     }
 };
 
-// Live window --------------------------------------------------------------
-
-const std::vector<Key>& liveButtons() {
-    static const std::vector<Key> buttons = [] {
-        std::vector<Key> b = {{"BTN_LIVE_EXIT", "MAIN POS/POS_EXIT"},
-                              {"BTN_CONNECT", "MAIN POS/POS_CONNECT"},
-                              {"BTN_DISCONNECT", "MAIN POS/POS_DISCONNECT"},
-                              {"BTN_ROTATE", "MAIN POS/POS_ROTATE"},
-                              {"BTN_SETTING", "MAIN POS/POS_SETTING"},
-                              {"BTN_PLAYBACK", "MAIN POS/POS_SKAN"},
-                              {"BTN_WHEEL", "MAIN POS/POS_WHEEL"},
-                              {"BTN_SCAL_TXT", "MAIN POS/POS_SCAL_TXT"},
-                              {"BTN_SCAL_PLUS", "MAIN POS/POS_SCAL_PLUS"},
-                              {"BTN_SCAL_MINUS", "MAIN POS/POS_SCAL_MINUS"},
-                              {"BTN_PTZ_CH_PLUS", "PTZ POS/POS_PTZ_CH_PLUS"},
-                              {"BTN_PTZ_CH_MINUS", "PTZ POS/POS_PTZ_CH_MINUS"},
-                              {"BTN_PTZ_ZOOM_IN", "PTZ POS/POS_PTZ_ZOOM_IN"},
-                              {"BTN_PTZ_ZOOM_OUT", "PTZ POS/POS_PTZ_ZOOM_OUT"},
-                              {"BTN_PTZ_FOCUS_IN", "PTZ POS/POS_PTZ_FOCUS_IN"},
-                              {"BTN_PTZ_FOCUS_OUT", "PTZ POS/POS_PTZ_FOCUS_OUT"}};
-        for (int a = 0; a < 360; a += 45)
-            b.push_back({"BTN_PTZ_" + std::to_string(a), "PTZ POS/POS_PTZ_" + std::to_string(a)});
-        for (int n : {1, 4, 7, 9, 10, 13, 16})
-            b.push_back({"BTN_MODE" + std::to_string(n), "MODE POS/POS_MODE" + std::to_string(n)});
-        for (int i = 1; i <= 16; ++i)
-            b.push_back({"BTN_CH" + std::to_string(i), "CH POS/POS_CH" + std::to_string(i)});
-        return b;
-    }();
-    return buttons;
-}
-
-const std::vector<Key>& playbackButtons() {
-    static const std::vector<Key> buttons = [] {
-        std::vector<Key> b = {{"BTN_PB_EXIT", "PB MAIN POS/POS_PB_EXIT"},
-                              {"BTN_PB_WHEEL", "PB MAIN POS/POS_PB_WHEEL"},
-                              {"BTN_SAVE", "PB MAIN POS/POS_PB_SAVE"},
-                              {"BTN_PRINT", "PB MAIN POS/POS_PB_PRINT"},
-                              {"BTN_EVENT", "PB MAIN POS/POS_PB_EVENT"},
-                              {"BTN_SAVE_AVI", "PB MAIN POS/POS_PB_SAVEAVI"},
-                              {"BTN_PB_MODE1", "PB MODE POS/POS_PB_MODE1"},
-                              {"BTN_PB_MODE4", "PB MODE POS/POS_PB_MODE4"},
-                              {"BTN_PB_MODE_PLUS", "PB MODE POS/POS_PB_MODE_PLUS"},
-                              {"BTN_PB_MODE_MINUS", "PB MODE POS/POS_PB_MODE_MINUS"}};
-        for (const char* k :
-             {"RWPLAY", "BPLAY", "PAUSE", "FPLAY", "FFPLAY", "START", "BSTEP_PLAY", "FSTEP_PLAY", "END"})
-            b.push_back({std::string("BTN_") + k, std::string("NAVIGATION POS/POS_") + k});
-        for (int i = 1; i <= 16; ++i)
-            b.push_back({"BTN_PB_CH" + std::to_string(i), "PB CH POS/POS_PB_CH" + std::to_string(i)});
-        return b;
-    }();
-    return buttons;
-}
-
-std::pair<std::string, std::string> split(const std::string& ref) {
-    const auto slash = ref.rfind('/');
-    return {ref.substr(0, slash), ref.substr(slash + 1)};
-}
-
 TEST_F(DefaultSkins, VistrelBitmapsAndButtonsResolve) {
     RecordingSkinNotifier notifier;
     SkinReader reader(binDir(), &notifier);
@@ -147,22 +92,21 @@ TEST_F(DefaultSkins, VistrelBitmapsAndButtonsResolve) {
                  q(reader.readPosition("PB MAIN POS", "POS_SLIDE")).size());
     expectBitmap(reader.readBitmapPath("MAIN", "SLIDERDN"), "SLIDERDN");
 
-    for (const auto* list : {&liveButtons(), &playbackButtons()}) {
-        const QRect window = list == &liveButtons() ? live : playback;
+    for (const auto* list : {&dvr::live::skinkeys::buttons(), &dvr::playback::skinkeys::buttons()}) {
+        const QRect window = list == &dvr::live::skinkeys::buttons() ? live : playback;
         std::vector<QRect> placed;
-        for (const Key& b : *list) {
-            const auto [section, key] = split(b.key);
-            const QRect place = q(reader.readPosition(section, key));
-            EXPECT_FALSE(place.isEmpty()) << b.key;
-            EXPECT_TRUE(window.contains(place)) << b.key;
+        for (const SkinButtonKeys& b : *list) {
+            const QRect place = q(reader.readPosition(b.positionSection, b.positionKey));
+            EXPECT_FALSE(place.isEmpty()) << b.positionKey;
+            EXPECT_TRUE(window.contains(place)) << b.positionKey;
             for (const QRect& other : placed)
-                EXPECT_FALSE(other.intersects(place)) << b.key << " overlaps another button";
+                EXPECT_FALSE(other.intersects(place)) << b.positionKey << " overlaps another button";
             placed.push_back(place);
             const ButtonImageFiles files = reader.readButtonImages(b.section);
             expectBitmap(files.normal, b.section + "/NORMAL", place.size());
             expectBitmap(files.down, b.section + "/DOWN", place.size());
             expectBitmap(files.disable, b.section + "/DISABLE", place.size());
-            if (b.section.rfind("BTN_PTZ_", 0) == 0)
+            if (b.load == ButtonLoad::Ptz)
                 expectBitmap(files.dnCheck, b.section + "/DNCHECK", place.size());
         }
     }
@@ -180,30 +124,17 @@ TEST_F(DefaultSkins, VistrelPositionsFitTheirWindows) {
     EXPECT_EQ(pbOverlay.size(), QSize(720, 480));
     EXPECT_LT(pbOverlay.right(), 840) << "the picture area lies left of the playback logo";
 
-    std::vector<Key> live;
-    append(live, "MAIN POS", {"POS_OVERLAY_TERM", "POS_LOGO", "POS_SCAL_VALUE"});
-    append(live, "IMAGE INFO POS",
-           {"POS_SYS_DATE", "POS_SYS_TIME", "POS_CUR_STATUS", "POS_IMG_QUALITY", "POS_REC_PERCENT",
-            "POS_PLAY_PERCENT", "POS_IMG_FRAME"});
-    append(live, "PTZ POS", {"POS_PTZ_CH"});
-    std::vector<Key> pb;
-    append(pb, "PB MAIN POS", {"POS_PB_OVERLAY_TERM", "POS_SLIDE", "POS_CALENDER"});
-    append(pb, "IMG TIME INFO",
-           {"POS_PB_P_TIME", "POS_PB_S_TEXT", "POS_PB_S_DT", "POS_PB_E_TEXT", "POS_PB_E_DT", "POS_PB_R_TEXT",
-            "POS_PB_R_DT"});
-    append(pb, "IMG REC INFO",
-           {"POS_PB_REC_TXT", "POS_PB_REC_PERCENT", "POS_PB_PLAY_TXT", "POS_PB_PLAY_PERCENT",
-            "POS_PB_IMG_QUALITY", "POS_PB_STATUS", "POS_PB_IMG_FRAME"});
-    for (const Key& k : live) {
+    for (const SkinKey& k : dvr::live::skinkeys::kAreas) {
         const QRect r = q(reader.readPosition(k.section, k.key));
         EXPECT_FALSE(r.isEmpty()) << k.key;
         EXPECT_TRUE(QRect(0, 0, 800, 600).contains(r)) << k.key;
     }
-    for (const Key& k : pb) {
+    for (const SkinKey& k : dvr::playback::skinkeys::kAreas) {
         const QRect r = q(reader.readPosition(k.section, k.key));
         EXPECT_FALSE(r.isEmpty()) << k.key;
         EXPECT_TRUE(QRect(0, 0, 1024, 768).contains(r)) << k.key;
-        if (k.key != "POS_PB_OVERLAY_TERM") {
+        const std::string key = k.key;
+        if (key != dvr::playback::skinkeys::kWindow.key && key != dvr::playback::skinkeys::kPictureArea.key) {
             EXPECT_FALSE(r.intersects(pbOverlay)) << k.key << " covers the picture";
         }
     }
@@ -211,10 +142,11 @@ TEST_F(DefaultSkins, VistrelPositionsFitTheirWindows) {
 
     // The About double-click area of the live window holds no button.
     const QRect about(QPoint(0, 564), QPoint(143, 599));
-    for (const Key& b : liveButtons()) {
-        const auto [section, key] = split(b.key);
-        EXPECT_FALSE(q(reader.readPosition(section, key)).intersects(about)) << b.key;
-        EXPECT_FALSE(q(reader.readPosition(section, key)).intersects(overlay)) << b.key;
+    for (const SkinButtonKeys& b : dvr::live::skinkeys::buttons()) {
+        EXPECT_FALSE(q(reader.readPosition(b.positionSection, b.positionKey)).intersects(about))
+            << b.positionKey;
+        EXPECT_FALSE(q(reader.readPosition(b.positionSection, b.positionKey)).intersects(overlay))
+            << b.positionKey;
     }
 }
 
@@ -331,17 +263,7 @@ TEST_F(DefaultSkins, DiscoroButtonsResolve) {
         std::string section, posSection, posKey;
         bool dialog;
     };
-    std::vector<Button> buttons = {{"BTN_EXIT", "MAIN POS", "POS_EXIT", false},
-                                   {"BTN_OPEN", "MAIN POS", "POS_OPEN", false},
-                                   {"BTN_BACKUP", "MAIN POS", "POS_BACKUP", false},
-                                   {"BTN_EDIT", "MAIN POS", "POS_EDIT", false},
-                                   {"BTN_SPEED_UP", "MAIN POS", "POS_SPEED_UP", false},
-                                   {"BTN_SPEED_DN", "MAIN POS", "POS_SPEED_DN", false},
-                                   {"BTN_DELAY_UP", "MAIN POS", "POS_DELAY_UP", false},
-                                   {"BTN_DELAY_DN", "MAIN POS", "POS_DELAY_DN", false},
-                                   {"BTN_PREV_PAGE", "CH POS", "POS_PREV_PAGE", false},
-                                   {"BTN_NEXT_PAGE", "CH POS", "POS_NEXT_PAGE", false},
-                                   {"BTN_AVISTART", "BACKUP POS", "POS_BACKUP_START", true},
+    std::vector<Button> buttons = {{"BTN_AVISTART", "BACKUP POS", "POS_BACKUP_START", true},
                                    {"BTN_AVISTOP", "BACKUP POS", "POS_BACKUP_STOP", true},
                                    {"BTN_BRIGHT", "EDIT POS", "POS_BRIGHT", true},
                                    {"BTN_DARK", "EDIT POS", "POS_DARK", true},
@@ -352,16 +274,10 @@ TEST_F(DefaultSkins, DiscoroButtonsResolve) {
                                    {"BTN_SAVE", "EDIT POS", "POS_SAVE", true},
                                    {"BTN_PRINT", "EDIT POS", "POS_PRINT", true},
                                    {"BTN_CLOSE_EDIT", "EDIT POS", "POS_CLOSE", true}};
-    for (const char* k : {"START", "RWPLAY", "BPLAY", "PAUSE", "FPLAY", "FFPLAY", "END"})
-        buttons.push_back({std::string("BTN_") + k, "NAVIGATION POS", std::string("POS_") + k, false});
-    for (const char* k : {"START", "RW", "BP", "PAUSE", "FP", "FF", "END"})
-        buttons.push_back(
-            {std::string("STATE_") + k, "NAVIGATION POS", std::string("POS_STATE_") + k, false});
-    for (int n : {1, 4, 9, 16})
-        buttons.push_back(
-            {"BTN_MODE" + std::to_string(n), "MODE POS", "POS_MODE" + std::to_string(n), false});
-    for (int i = 1; i <= 16; ++i)
-        buttons.push_back({"BTN_CH" + std::to_string(i), "CH POS", "POS_CH" + std::to_string(i), false});
+    // The main window's buttons and state indicators, as the window makes them.
+    for (const auto* table : {&dvr::player::skinkeys::buttons(), &dvr::player::skinkeys::stateIndicators()})
+        for (const SkinButtonKeys& k : *table)
+            buttons.push_back({k.section, k.positionSection, k.positionKey, false});
 
     for (const Button& b : buttons) {
         const QSize size = q(reader.readPosition(b.posSection, b.posKey)).size();

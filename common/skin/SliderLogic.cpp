@@ -1,4 +1,4 @@
-#include "common/skin/widgets/SliderLogic.h"
+#include "common/skin/SliderLogic.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "common/skin/widgets/SkinButtonLogic.h"
+#include "common/skin/SkinButtonLogic.h"
 
 namespace dvr::skin {
 
