@@ -90,6 +90,7 @@ double headlessSlice(double seconds) {
         dvr::playback::SessionPlaybackLink link;
         dvr::playback::PlaybackController controller;
         CountingHost host;
+        dvr::link::LiveHost live;
         dvr::link::RecorderSession session;
         dvr::link::SessionPoller poller;
         explicit Run(dvr::link::RecorderSocket& s)
@@ -97,7 +98,7 @@ double headlessSlice(double seconds) {
               link(session, "127.0.0.1", recorder().port()),
               controller(link, localNow),
               host(controller),
-              session(socket, host),
+              session(socket, live, &host),
               poller(session, socket) {}
     };
     auto run = std::make_unique<Run>(socket);

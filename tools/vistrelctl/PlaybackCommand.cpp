@@ -75,21 +75,27 @@ class PlaybackHost : public playback::PlaybackSessionHost {
 public:
     using PlaybackSessionHost::PlaybackSessionHost;
 
-    void runViewDisconnect(link::DisconnectReason reason) override {
-        if (!ended)
-            ended = reason;
-        if (session)
-            session->disconnect();
-    }
-    void setWatchdogRunning(bool on) override {
-        watchdog = on;
-        if (on)
-            nextTick = Clock::now() + watchdogPeriod;
-    }
-    void recordingRange(const link::RecordingRange& range) override {
-        PlaybackSessionHost::recordingRange(range);
-        ++rangeReplies;
-    }
+    // The live side of the run: the session's disconnects, its watchdog and the range replies.
+    class LiveSide : public link::LiveHost {
+    public:
+        explicit LiveSide(PlaybackHost& run) : m_run(run) {}
+        void runViewDisconnect(link::DisconnectReason reason) override {
+            if (!m_run.ended)
+                m_run.ended = reason;
+            if (m_run.session)
+                m_run.session->disconnect();
+        }
+        void setWatchdogRunning(bool on) override {
+            m_run.watchdog = on;
+            if (on)
+                m_run.nextTick = Clock::now() + m_run.watchdogPeriod;
+        }
+        void recordingRange(const link::RecordingRange&) override { ++m_run.rangeReplies; }
+
+    private:
+        PlaybackHost& m_run;
+    };
+
     void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override {
         flush();
         PlaybackSessionHost::playbackPictureTime(dateWord, timeWord);
@@ -104,12 +110,6 @@ public:
         PlaybackSessionHost::playbackStatus(code);
         statuses.push_back(code);
     }
-    // Every picture is decoded so that each line names its channel; the
-    // controller still sees the header for its own format check.
-    bool acceptPlaybackPicture(const frame::FrameHeader& header) override {
-        PlaybackSessionHost::acceptPlaybackPicture(header);
-        return true;
-    }
 
     // Prints the line of a picture whose channel could not be read.
     void flush() {
@@ -117,6 +117,7 @@ public:
             emit(-1);
     }
 
+    LiveSide liveSide{*this};
     link::RecorderSession* session = nullptr;
     std::optional<link::DisconnectReason> ended;
     bool watchdog = false;
@@ -133,6 +134,12 @@ public:
     bool quiet = false;
 
 protected:
+    // Every picture is decoded so that each line names its channel; the
+    // controller still sees the header for its own format check.
+    bool acceptPicture(const frame::FrameHeader& header) override {
+        PlaybackSessionHost::acceptPicture(header);
+        return true;
+    }
     void pictureDrawn(int channel, const frame::FrameHeader& header, const frame::DecodedPicture& picture,
                       const playback::PaneDrawList&) override {
         if (keepPixels && !quiet)
@@ -240,7 +247,7 @@ private:
     playback::SessionPlaybackLink m_link{m_session, m_options.host, m_options.port};
     playback::PlaybackController m_controller{m_link, localNow};
     PlaybackHost m_host{m_controller};
-    link::RecorderSession m_session{m_socket, m_host};
+    link::RecorderSession m_session{m_socket, m_host.liveSide, &m_host};
     link::SessionPoller m_poller{m_session, m_socket};
 };
 

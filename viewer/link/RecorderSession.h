@@ -9,7 +9,6 @@
 // onWatchdogTick() while the host was told the watchdog runs.
 #pragma once
 
-#include "common/frame/FrameDecoder.h"
 #include "viewer/link/LiveStream.h"
 #include "viewer/link/Packet.h"
 #include "viewer/link/PacketFramer.h"
@@ -51,7 +50,8 @@ inline constexpr int kCountedPlaybackReplies = 20;
 
 class RecorderSession {
 public:
-    RecorderSession(RecorderTransport& transport, SessionHost& host);
+    // `playback`: the remote playback window's host, or nullptr while there is none.
+    RecorderSession(RecorderTransport& transport, LiveHost& live, PlaybackHost* playback = nullptr);
     RecorderSession(const RecorderSession&) = delete;
     RecorderSession& operator=(const RecorderSession&) = delete;
 
@@ -125,9 +125,12 @@ public:
     uint32_t playModeWord() const { return m_values.playModeWord; }
 
     const PacketFramer& framer() const { return m_framer; }
-    const frame::FrameDecoder& decoder() const { return m_decoder; }
-    // Decodes pictures with `decoder` instead of the built-in one (nullptr: back to it).
-    void setPictureDecoder(frame::PictureDecoder* decoder) { m_decoder.setPictureDecoder(decoder); }
+
+    // The playback window's host from now on (nullptr: none).
+    void setPlaybackHost(PlaybackHost* playback) { m_playback = playback; }
+    PlaybackHost* playbackHost() const { return m_playback; }
+    // Remote playback replaces the live loop now.
+    bool playbackActive() const { return m_playback != nullptr && m_playback->playbackActive(); }
 
     // Handles a block of received bytes as onReadable() does after reading.
     void receiveBytes(std::span<const uint8_t> block);
@@ -157,9 +160,14 @@ private:
     // The connection is unusable: close it without the stop request and let
     // the view run its disconnect.
     void dropLink(DisconnectReason reason);
+    // The live host runs its disconnect, then the playback host learns the connection is gone.
+    void reportDisconnect(DisconnectReason reason);
+    // The decode settings of this recorder's pictures.
+    frame::FrameDecodeOptions decodeOptions() const;
 
     RecorderTransport& m_transport;
-    SessionHost& m_host;
+    LiveHost& m_host;
+    PlaybackHost* m_playback = nullptr;
 
     VersionText m_version = makeVersionText(kLoginVersionText);
     int m_protocolLevel = 0;
@@ -211,7 +219,6 @@ private:
     SendQueue m_sendQueue;
     PacketFramer m_framer{kMaxPayloadBytes};
     LiveStream m_live;
-    frame::FrameDecoder m_decoder;
 };
 
 }  // namespace dvr::link

@@ -30,15 +30,16 @@ private:
     LiveController& m_live;
 };
 
-class LivePlayback::Host : public playback::PlaybackSessionHost {
+class LivePlayback::Host : public playback::PlaybackSessionHost, public PlaybackPeer {
 public:
     Host(playback::PlaybackController& controller, PlaybackShell& shell)
         : PlaybackSessionHost(controller), m_shell(shell) {}
 
-    // The live controller stored the list before passing it on.
-    void eventList(std::span<const uint8_t>) override { m_shell.eventListArrived(); }
+    link::PlaybackHost& sessionHost() override { return *this; }
 
-    void setConnectionState(link::ConnectionState state) override {
+    void eventFileStored() override { m_shell.eventListArrived(); }
+
+    void connectionStateChanged(link::ConnectionState state) override {
         if (state == link::ConnectionState::KeyLock) {
             return;
         }
@@ -55,8 +56,8 @@ public:
             m_shell.playbackChanged();
         }
     }
-    void runViewDisconnect(link::DisconnectReason reason) override {
-        PlaybackSessionHost::runViewDisconnect(reason);
+    void connectionLost(link::DisconnectReason reason) override {
+        PlaybackSessionHost::connectionLost(reason);
         // A recorder that ended the session has said so in its own message.
         if (reason != link::DisconnectReason::ConnectFailed) {
             m_controller.onConnectionLost(reason != link::DisconnectReason::RecorderEnded);
@@ -102,7 +103,7 @@ LivePlayback::LivePlayback(LiveController& live, PlaybackShell& shell,
 
 LivePlayback::~LivePlayback() = default;
 
-link::SessionHost& LivePlayback::host() {
+PlaybackPeer& LivePlayback::host() {
     return *m_host;
 }
 

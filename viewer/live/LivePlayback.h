@@ -9,13 +9,12 @@
 #include <memory>
 #include <string>
 
+#include "viewer/live/LiveController.h"
 #include "viewer/playback/PlaybackController.h"
 #include "viewer/playback/PlaybackSessionHost.h"
 #include "viewer/playback/SessionPlaybackLink.h"
 
 namespace dvr::live {
-
-class LiveController;
 
 // What the live playback asks of the windows.
 class PlaybackShell {
@@ -54,8 +53,8 @@ public:
     bool isOpen() const { return m_controller.isOpen(); }
 
     playback::PlaybackController& controller() { return m_controller; }
-    // The host the live controller passes the session's playback calls to.
-    link::SessionHost& host();
+    // The session's playback host, told besides of the live view's connection state and event list.
+    PlaybackPeer& host();
 
 private:
     class Link;

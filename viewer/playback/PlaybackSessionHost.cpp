@@ -7,13 +7,9 @@ void PlaybackSessionHost::setPlaying(bool on) {
         m_controller.playingStopped();
 }
 
-void PlaybackSessionHost::runViewDisconnect(link::DisconnectReason reason) {
+void PlaybackSessionHost::connectionLost(link::DisconnectReason reason) {
     if (reason == link::DisconnectReason::ConnectFailed)
         m_controller.onConnectFailed();
-}
-
-void PlaybackSessionHost::livePositions(uint32_t, uint32_t record) {
-    m_recordMillionths = record;
 }
 
 void PlaybackSessionHost::recordingRange(const link::RecordingRange& range) {
@@ -32,14 +28,13 @@ void PlaybackSessionHost::playbackStatus(uint32_t code) {
     m_controller.playStatus(code);
 }
 
-bool PlaybackSessionHost::acceptPlaybackPicture(const frame::FrameHeader& header) {
-    return m_controller.acceptPicture(header);
-}
-
-void PlaybackSessionHost::playbackPicture(int channel, const frame::FrameHeader& header,
-                                          const frame::DecodedPicture& picture) {
-    const PaneDrawList draws = m_controller.pictureArrived(channel, header);
-    pictureDrawn(channel, header, picture, draws);
+void PlaybackSessionHost::playbackPicture(const frame::PictureRecord& record) {
+    const frame::DecodedFrame result =
+        m_decoder.decode(record, [this](const frame::FrameHeader& header) { return acceptPicture(header); });
+    if (!result.ok())
+        return;
+    const PaneDrawList draws = m_controller.pictureArrived(result.channel, result.header);
+    pictureDrawn(result.channel, result.header, *result.picture, draws);
 }
 
 }  // namespace dvr::playback

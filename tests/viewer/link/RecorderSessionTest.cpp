@@ -70,7 +70,7 @@ protected:
 
     FakeTransport transport;
     RecordingHost host;
-    RecorderSession session{transport, host};
+    RecorderSession session{transport, host, &host.playback};
 };
 
 TEST_F(SessionTest, ConnectSendsLoginAndEstablishes) {
@@ -120,7 +120,7 @@ TEST_F(SessionTest, VersionTextsGiveProtocolLevels) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         h.session = &s;
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
@@ -145,7 +145,7 @@ TEST_F(SessionTest, NewerProtocolBitAndChannelCounts) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1 | 0x40000000u, c.p1}), {}, "DVRJ PACKET1.41"));
@@ -273,7 +273,7 @@ TEST_F(SessionTest, QuadPicturesNeedFamilyTwoOrTheSignalWord) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         h.session = &s;
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
@@ -305,7 +305,7 @@ TEST_F(SessionTest, MaskIsClampedToTheRecordersCapacity) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
@@ -372,7 +372,7 @@ TEST_F(SessionTest, AnySplitOfTheStreamGivesTheSameResult) {
     for (size_t step : {size_t{1}, size_t{7}, size_t{59}, size_t{61}, size_t{4096}}) {
         RecordingHost h;
         FakeTransport t;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
@@ -557,7 +557,7 @@ TEST_F(SessionTest, BytesTheSocketDoesNotTakeWaitAndGoOutWholeInOrder) {
     for (const size_t step : {size_t{0}, size_t{1}, size_t{97}, size_t{4096}}) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s{t, h};
+        RecorderSession s{t, h, &h.playback};
         h.session = &s;
         t.room = 0;
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
@@ -632,7 +632,7 @@ TEST_F(SessionTest, ASendErrorRunsTheViewDisconnectOnce) {
     for (const bool queued : {false, true}) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s{t, h};
+        RecorderSession s{t, h, &h.playback};
         h.session = &s;
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);

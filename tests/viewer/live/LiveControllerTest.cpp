@@ -140,7 +140,7 @@ TEST_F(LiveControllerTest, ConnectGoesToTheOverriddenRecorderAndDisconnectClears
     live().session()->onConnectResult(0);
     EXPECT_EQ(live().connectionState(), ConnectionState::Established);
     EXPECT_EQ(live().statusText(live().statusShown()), "CONNECTION ESTABLISHED.");
-    live().livePicture(3, frame::FrameHeader{}, pictureFilledWith(7));
+    live().showLivePicture(3, frame::FrameHeader{}, pictureFilledWith(7));
     ASSERT_TRUE(live().layout().bufferFilled(3));
     std::ofstream(m_folder.file("AlarmEvent.am")) << "events";
 
@@ -215,7 +215,7 @@ TEST_F(LiveControllerTest, PlaybackIsOfferedOnlyWhileConnectedAndUnlocked) {
     // While the playback window has the session, live pictures are not drawn; coming back sends one
     // live request.
     live().pauseLive();
-    live().livePicture(0, frame::FrameHeader{}, pictureFilledWith(9));
+    live().showLivePicture(0, frame::FrameHeader{}, pictureFilledWith(9));
     EXPECT_TRUE(m_screen.draws.empty());
     const size_t sent = m_transport.sent.size();
     live().resumeLive();
@@ -227,7 +227,7 @@ TEST_F(LiveControllerTest, PlaybackIsOfferedOnlyWhileConnectedAndUnlocked) {
 
 TEST_F(LiveControllerTest, PictureStoreKeepsItsOwnCopyAndDrawsVisiblePanes) {
     frame::DecodedPicture picture = pictureFilledWith(42);
-    live().livePicture(5, frame::FrameHeader{}, picture);
+    live().showLivePicture(5, frame::FrameHeader{}, picture);
     std::fill(picture.pixels.begin(), picture.pixels.begin() + 100, uint8_t(1));
     ASSERT_EQ(m_screen.draws.size(), 1u);
     EXPECT_EQ(m_screen.draws[0].pane, 5);
@@ -237,9 +237,9 @@ TEST_F(LiveControllerTest, PictureStoreKeepsItsOwnCopyAndDrawsVisiblePanes) {
     EXPECT_EQ(live().picturesShown(), 1u);
 
     // Pictures of no channel or without pixels are dropped.
-    live().livePicture(16, frame::FrameHeader{}, picture);
-    live().livePicture(-1, frame::FrameHeader{}, picture);
-    live().livePicture(2, frame::FrameHeader{}, frame::DecodedPicture{});
+    live().showLivePicture(16, frame::FrameHeader{}, picture);
+    live().showLivePicture(-1, frame::FrameHeader{}, picture);
+    live().showLivePicture(2, frame::FrameHeader{}, frame::DecodedPicture{});
     EXPECT_EQ(m_screen.draws.size(), 1u);
     EXPECT_EQ(live().picturesShown(), 1u);
 }

@@ -121,7 +121,7 @@ TEST_F(LivePlaybackTest, OpeningPausesLiveAndLeavingSendsOneLiveRequest) {
     EXPECT_TRUE(m_live->livePaused());
     EXPECT_EQ(m_shell.shown, std::vector<bool>{false});
     EXPECT_EQ(player().layout().splitCode(), playback::openingSplitCode(m_live->layoutCode()));
-    EXPECT_TRUE(m_live->playbackActive());
+    EXPECT_TRUE(m_live->session()->playbackActive());
 
     const size_t liveBefore = count(link::command::LivePicture);
     player().onExit();

@@ -39,8 +39,9 @@ public:
 };
 
 // A playback window that has the session while `active` holds.
-class PlaybackStandIn : public link::SessionHost {
+class PlaybackStandIn : public PlaybackPeer, public link::PlaybackHost {
 public:
+    link::PlaybackHost& sessionHost() override { return *this; }
     bool playbackActive() const override { return active; }
     bool active = false;
 };

@@ -56,7 +56,8 @@ protected:
     SessionPlaybackLink link{session, "127.0.0.1", 50000};
     PlaybackController controller{link, [] { return DateTime{2010, 1, 1}; }};
     PlaybackSessionHost host{controller};
-    RecorderSession session{transport, host};
+    link::LiveHost live;
+    RecorderSession session{transport, live, &host};
 };
 
 TEST_F(PlaybackSessionTest, OnePictureRequestOutstandingAndChangesQueued) {

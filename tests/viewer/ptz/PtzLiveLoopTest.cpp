@@ -63,7 +63,7 @@ protected:
 
     link::testing::FakeTransport transport;
     LoopHost host;
-    link::RecorderSession session{transport, host};
+    link::RecorderSession session{transport, host, &host.playback};
     PtzController controller{host, {}, PtzSettings{1, 4, 2}};
 };
 
