@@ -2,6 +2,7 @@
 // session's receive path. The first 4 bytes steer the splits and the host's
 // answers; the rest is what the "recorder" sends.
 #include "viewer/link/RecorderSession.h"
+#include "viewer/link/SessionReader.h"
 
 #include "fuzz/support/StubPictureDecoder.h"
 
@@ -114,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         state = state * 1664525u + 1013904223u;
         transport.m_chunk = 1 + (state >> 8) % kReadBytes;
         const size_t before = transport.m_data.size();
-        session.onReadable();
+        dvr::link::readOnce(transport, session);
         if ((state >> 28) == 0)
             session.onWatchdogTick();
         if (transport.m_data.size() == before && !transport.m_data.empty())

@@ -212,18 +212,16 @@ void RecorderSession::onConnectResult(int error) {
     request(RequestKind::Login);
 }
 
-void RecorderSession::onReadable() {
+void RecorderSession::receive(std::span<const uint8_t> bytes, bool peerClosed) {
     if (!m_transport.isOpen())
         return;
     const uint64_t generation = m_generation;
     m_activity = true;
-    const RecorderTransport::Received got = m_transport.receive(m_receiveBlock);
-    if (got.bytes > 0)
-        receiveBytes(
-            std::span<const uint8_t>(m_receiveBlock.data(), std::min(got.bytes, m_receiveBlock.size())));
+    if (!bytes.empty())
+        handleBlock(bytes);
     // The recorder is gone: the view shows it now rather than at the next
     // silent watchdog period.
-    if (got.closed && generation == m_generation && m_transport.isOpen())
+    if (peerClosed && generation == m_generation && m_transport.isOpen())
         dropLink(DisconnectReason::PeerClosed);
 }
 
@@ -247,7 +245,7 @@ void RecorderSession::onWatchdogTick() {
     reportDisconnect(DisconnectReason::NoTraffic);
 }
 
-void RecorderSession::receiveBytes(std::span<const uint8_t> block) {
+void RecorderSession::handleBlock(std::span<const uint8_t> block) {
     if (block.empty())
         return;
     m_activity = true;

@@ -3,10 +3,12 @@
 // packets, dispatches them by command code and hands completed payloads to
 // their consumers (live pictures, playback pictures, the event list).
 //
-// Sans-I/O: it never waits and never reads a clock. Whoever watches the
-// socket reports readiness through onConnectResult(), onReadable() and,
-// while wantsWrite(), onWritable(); a 30-second timer of the host calls
-// onWatchdogTick() while the host was told the watchdog runs.
+// Sans-I/O: it never waits, never reads the socket and never reads a clock.
+// Whoever watches the socket reports the connect through onConnectResult(),
+// hands what it read to receive() (readOnce() of SessionReader.h does one
+// read) and, while wantsWrite(), reports room through onWritable(); a
+// 30-second timer of the host calls onWatchdogTick() while the host was told
+// the watchdog runs.
 #pragma once
 
 #include "viewer/link/LiveStream.h"
@@ -77,9 +79,10 @@ public:
     // --- readiness, reported by whoever watches the socket ---------------
     // The connect finished: error 0 on success, otherwise the socket error.
     void onConnectResult(int error);
-    // Bytes can be read: reads at most 4096 bytes once and handles them. A
-    // close by the recorder or a broken connection runs the view's disconnect.
-    void onReadable();
+    // Bytes read from the connection (one read, at most 4096 bytes), and
+    // whether that read found the connection closed by the recorder or
+    // broken, which runs the view's disconnect after the bytes are handled.
+    void receive(std::span<const uint8_t> bytes, bool peerClosed = false);
     // The socket can take bytes: sends what waits in the send queue.
     void onWritable();
     // The watchdog period passed.
@@ -132,10 +135,8 @@ public:
     // Remote playback replaces the live loop now.
     bool playbackActive() const { return m_playback != nullptr && m_playback->playbackActive(); }
 
-    // Handles a block of received bytes as onReadable() does after reading.
-    void receiveBytes(std::span<const uint8_t> block);
-
 private:
+    void handleBlock(std::span<const uint8_t> block);
     // What to do with the payload that follows a header.
     enum class Payload { Skip, Collect, Stop };
 
@@ -214,7 +215,6 @@ private:
     // message box may read the socket again while it is open.
     bool m_playErrorPending = false;
 
-    std::array<uint8_t, kReadBytes> m_receiveBlock{};
     std::vector<uint8_t> m_sendBuffer;
     SendQueue m_sendQueue;
     PacketFramer m_framer{kMaxPayloadBytes};

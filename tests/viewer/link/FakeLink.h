@@ -5,6 +5,7 @@
 #include "viewer/link/RecorderSession.h"
 #include "viewer/link/RecorderTransport.h"
 #include "viewer/link/SessionHost.h"
+#include "viewer/link/SessionReader.h"
 
 #include <algorithm>
 #include <cstdint>

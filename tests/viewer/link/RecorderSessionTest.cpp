@@ -61,7 +61,7 @@ protected:
     }
     void drain() {
         for (int i = 0; i < 10000 && !transport.incoming.empty() && session.wantsRead(); ++i)
-            session.onReadable();
+            readOnce(transport, session);
     }
     size_t countSent(uint32_t code) const {
         const auto commands = transport.sentCommands();
@@ -125,7 +125,7 @@ TEST_F(SessionTest, VersionTextsGiveProtocolLevels) {
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 4}), {}, c.version));
-        s.onReadable();
+        readOnce(t, s);
         EXPECT_EQ(s.protocolLevel(), c.level) << c.version;
         EXPECT_EQ(s.newerProtocol(), c.newer) << c.version;
         // The next request carries the recorder's text verbatim.
@@ -149,7 +149,7 @@ TEST_F(SessionTest, NewerProtocolBitAndChannelCounts) {
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1 | 0x40000000u, c.p1}), {}, "DVRJ PACKET1.41"));
-        s.onReadable();
+        readOnce(t, s);
         EXPECT_EQ(s.channelCount(), c.channels) << c.p1;
         EXPECT_EQ(s.protocolLevel(), 1);
         EXPECT_TRUE(s.newerProtocol());
@@ -278,12 +278,12 @@ TEST_F(SessionTest, QuadPicturesNeedFamilyTwoOrTheSignalWord) {
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
-        s.onReadable();
+        readOnce(t, s);
         const auto packet = liveReply(liveRecord(frame::PictureKind::Quad, 4, c.layoutCode, 3, c.signalWord));
         for (int i = 0; i < 5; ++i) {
             t.arrive(packet);
             while (!t.incoming.empty())
-                s.onReadable();
+                readOnce(t, s);
         }
         EXPECT_EQ(h.livePictures.size(), c.shown ? 1u : 0u) << std::hex << c.layoutCode;
         if (c.shown && !h.livePictures.empty()) {
@@ -309,11 +309,11 @@ TEST_F(SessionTest, MaskIsClampedToTheRecordersCapacity) {
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
-        s.onReadable();
+        readOnce(t, s);
         s.live().setDisplayedChannelMask(c.mask);
         t.arrive(liveReply(liveRecord(frame::PictureKind::Single, 0, c.layoutCode)));
         while (!t.incoming.empty())
-            s.onReadable();
+            readOnce(t, s);
         ASSERT_EQ(t.sentCommands().back(), command::LivePicture);
         EXPECT_EQ(t.sentParams(t.sent.size() - 1).p[2], c.sent) << std::hex << c.layoutCode;
     }
@@ -376,11 +376,11 @@ TEST_F(SessionTest, AnySplitOfTheStreamGivesTheSameResult) {
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
-        s.onReadable();
+        readOnce(t, s);
         for (size_t at = 0; at < stream.size(); at += step)
             t.arrive(std::span<const uint8_t>(stream).subspan(at, std::min(step, stream.size() - at)));
         while (!t.incoming.empty())
-            s.onReadable();
+            readOnce(t, s);
         ASSERT_EQ(h.livePictures.size(), 2u) << step;
         EXPECT_EQ(h.livePictures[0].channel, 2);
         EXPECT_EQ(s.live().frameCounter(), 6);
@@ -476,7 +476,7 @@ TEST_F(SessionTest, PlayErrorMessageWaitsUntilTheReadIsHandled) {
     std::vector<uint8_t> stream = reply(command::StopPlaybackReply, params({2}));
     const auto picture = liveReply(liveRecord(frame::PictureKind::Single, 1));
     stream.insert(stream.end(), picture.begin(), picture.end());
-    host.duringMessage = [this] { session.onReadable(); };
+    host.duringMessage = [this] { readOnce(transport, session); };
     deliver(stream);
     EXPECT_EQ(host.messages, std::vector<std::string>{"MSG_026"});
     EXPECT_EQ(host.statuses, std::vector<uint32_t>{2});
@@ -512,7 +512,7 @@ TEST_F(SessionTest, PeerCloseRunsTheViewDisconnectAtOnce) {
     transport.arrive(picture);
     transport.peerClosed = true;
     drain();
-    session.onReadable();
+    readOnce(transport, session);
     // What came before the close is handled; the close itself ends the session now.
     EXPECT_EQ(session.live().frameCounter(), 1);
     EXPECT_FALSE(session.hasSocket());

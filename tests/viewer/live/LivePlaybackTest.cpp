@@ -87,7 +87,7 @@ protected:
     void deliver(const std::vector<uint8_t>& bytes) {
         m_transport.arrive(bytes);
         while (!m_transport.incoming.empty()) {
-            m_live->session()->onReadable();
+            dvr::link::readOnce(m_transport, *m_live->session());
         }
     }
     size_t count(uint32_t command) const {
@@ -190,7 +190,7 @@ TEST_F(LivePlaybackTest, AConnectionLostWhilePlayingPausesTheWindow) {
     ASSERT_TRUE(player().playing());
     // The recorder closes the connection.
     m_transport.peerClosed = true;
-    m_live->session()->onReadable();
+    dvr::link::readOnce(m_transport, *m_live->session());
     EXPECT_FALSE(player().playing());
     EXPECT_TRUE(player().sliderEnabled());
     EXPECT_EQ(player().checkedButton(), playback::PlayButton::Pause);

@@ -78,7 +78,7 @@ protected:
     void deliver(const std::vector<uint8_t>& bytes) {
         m_transport.arrive(bytes);
         for (int i = 0; i < 100 && !m_transport.incoming.empty(); ++i) {
-            live().session()->onReadable();
+            dvr::link::readOnce(m_transport, *live().session());
         }
     }
     // One turn of the loop: a live reply, then the pause timer when one was started.

@@ -36,7 +36,7 @@ protected:
     void deliver(const std::vector<uint8_t>& bytes) {
         transport.arrive(bytes);
         while (!transport.incoming.empty())
-            session.onReadable();
+            dvr::link::readOnce(transport, session);
     }
     size_t count(uint32_t command) const {
         const auto commands = transport.sentCommands();

@@ -54,7 +54,7 @@ protected:
     void deliver(const std::vector<uint8_t>& bytes) {
         transport.arrive(bytes);
         for (int i = 0; i < 100 && !transport.incoming.empty(); ++i)
-            session.onReadable();
+            dvr::link::readOnce(transport, session);
     }
     std::vector<uint32_t> sentSince(size_t from) const {
         const auto all = transport.sentCommands();
