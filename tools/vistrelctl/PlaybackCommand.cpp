@@ -10,8 +10,8 @@
 #include "viewer/link/RecorderSocket.h"
 #include "viewer/link/SessionPoller.h"
 #include "viewer/playback/PlaybackController.h"
-#include "viewer/playback/PlaybackSessionHost.h"
-#include "viewer/playback/SessionPlaybackLink.h"
+#include "viewer/playback/PlaybackControllerHost.h"
+#include "viewer/playback/SessionPlaybackRequests.h"
 
 #include <algorithm>
 #include <array>
@@ -71,9 +71,9 @@ struct ChannelPicture {
     std::vector<uint8_t> pixels;
 };
 
-class PlaybackHost : public playback::PlaybackSessionHost {
+class PlaybackHost : public playback::PlaybackControllerHost {
 public:
-    using PlaybackSessionHost::PlaybackSessionHost;
+    using PlaybackControllerHost::PlaybackControllerHost;
 
     // The live side of the run: the session's disconnects, its watchdog and the range replies.
     class LiveSide : public link::LiveHost {
@@ -98,16 +98,16 @@ public:
 
     void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override {
         flush();
-        PlaybackSessionHost::playbackPictureTime(dateWord, timeWord);
+        PlaybackControllerHost::playbackPictureTime(dateWord, timeWord);
         pending = link::unpackPictureTime(dateWord, timeWord);
     }
     void playbackPosition(uint32_t millionths) override {
-        PlaybackSessionHost::playbackPosition(millionths);
+        PlaybackControllerHost::playbackPosition(millionths);
         pendingPosition = millionths;
     }
     void playbackStatus(uint32_t code) override {
         flush();
-        PlaybackSessionHost::playbackStatus(code);
+        PlaybackControllerHost::playbackStatus(code);
         statuses.push_back(code);
     }
 
@@ -137,7 +137,7 @@ protected:
     // Every picture is decoded so that each line names its channel; the
     // controller still sees the header for its own format check.
     bool acceptPicture(const frame::FrameHeader& header) override {
-        PlaybackSessionHost::acceptPicture(header);
+        PlaybackControllerHost::acceptPicture(header);
         return true;
     }
     void pictureDrawn(int channel, const frame::FrameHeader& header, const frame::DecodedPicture& picture,
@@ -244,7 +244,7 @@ private:
     link::RecorderSocket m_socket;
     // The link refers to the session declared below; nothing uses it before
     // the session is constructed.
-    playback::SessionPlaybackLink m_link{m_session, m_options.host, m_options.port};
+    playback::SessionPlaybackRequests m_link{m_session, m_options.host, m_options.port};
     playback::PlaybackController m_controller{m_link, localNow};
     PlaybackHost m_host{m_controller};
     link::RecorderSession m_session{m_socket, m_host.liveSide, &m_host};

@@ -514,7 +514,7 @@ link::ConnectionState LiveController::takeStatusToPaint() {
 }
 
 std::string LiveController::statusText(link::ConnectionState status) const {
-    const auto text = live::statusText(int(status));
+    const auto text = live::statusText(status);
     return text ? m_language.text(text->section, text->key, text->fallback) : std::string();
 }
 

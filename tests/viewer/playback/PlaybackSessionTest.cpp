@@ -3,8 +3,8 @@
 
 #include "tools/synth/Synth.h"
 #include "viewer/playback/PlaybackController.h"
-#include "viewer/playback/PlaybackSessionHost.h"
-#include "viewer/playback/SessionPlaybackLink.h"
+#include "viewer/playback/PlaybackControllerHost.h"
+#include "viewer/playback/SessionPlaybackRequests.h"
 
 #include <gtest/gtest.h>
 
@@ -53,9 +53,9 @@ protected:
     FakeTransport transport;
     // The link refers to the session declared below; it is used only after
     // the constructors ran.
-    SessionPlaybackLink link{session, "127.0.0.1", 50000};
+    SessionPlaybackRequests link{session, "127.0.0.1", 50000};
     PlaybackController controller{link, [] { return DateTime{2010, 1, 1}; }};
-    PlaybackSessionHost host{controller};
+    PlaybackControllerHost host{controller};
     link::LiveHost live;
     RecorderSession session{transport, live, &host};
 };

@@ -15,8 +15,8 @@
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "viewer/live/LiveCommandIds.h"
-#include "viewer/live/LivePlayback.h"
 #include "viewer/live/LiveTexts.h"
+#include "viewer/live/PlaybackHandOver.h"
 #include "viewer/live/widgets/AboutDialog.h"
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
@@ -518,7 +518,7 @@ void VistrelView::createPlayback() {
     }
     auto shell = std::make_unique<FramePlaybackShell>(*this);
     const LiveClock* clock = m_options.clock ? m_options.clock : &m_systemClock;
-    m_playback = std::make_unique<LivePlayback>(*m_controller, *shell, [clock] { return clock->now(); });
+    m_playback = std::make_unique<PlaybackHandOver>(*m_controller, *shell, [clock] { return clock->now(); });
     m_playbackFrame =
         std::make_unique<playback::PlaybackFrame>(m_playback->controller(), m_options.programFolder);
     shell->setFrame(m_playbackFrame.get());

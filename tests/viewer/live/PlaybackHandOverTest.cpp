@@ -1,7 +1,7 @@
 // The live window's remote playback without a toolkit: opening pauses the live pictures, leaving sends one
 // live request, a reconnect from a play button finishes only after the session's own report, and a
 // connection the playback window dropped is not shown as established afterwards.
-#include "viewer/live/LivePlayback.h"
+#include "viewer/live/PlaybackHandOver.h"
 
 #include <gtest/gtest.h>
 
@@ -63,9 +63,9 @@ public:
 constexpr DateTime kStart{2006, 1, 2, 3, 4, 5};
 constexpr DateTime kEnd{2006, 1, 2, 4, 4, 5};
 
-class LivePlaybackTest : public ::testing::Test {
+class PlaybackHandOverTest : public ::testing::Test {
 protected:
-    LivePlaybackTest() {
+    PlaybackHandOverTest() {
         LiveControllerOptions options;
         options.programFolder = m_folder.path();
         options.settingsFilePath = m_folder.file("Vistrel.ini");
@@ -75,10 +75,12 @@ protected:
         m_live->createSession(m_transport);
         m_live->loadSettings();
         m_live->start(PaneRect{8, 8, 728, 488});
-        m_playback = std::make_unique<LivePlayback>(*m_live, m_shell, [] { return DateTime{2010, 1, 1}; });
+        m_playback = std::make_unique<PlaybackHandOver>(*m_live, m_shell, [] {
+            return DateTime{2010, 1, 1};
+        });
         m_live->setPlaybackHost(&m_playback->host());
     }
-    ~LivePlaybackTest() override {
+    ~PlaybackHandOverTest() override {
         m_live->setPlaybackHost(nullptr);
         m_playback.reset();
         m_live.reset();
@@ -111,10 +113,10 @@ protected:
     FakeTransport m_transport;
     FakeShell m_shell;
     std::unique_ptr<LiveController> m_live;
-    std::unique_ptr<LivePlayback> m_playback;
+    std::unique_ptr<PlaybackHandOver> m_playback;
 };
 
-TEST_F(LivePlaybackTest, OpeningPausesLiveAndLeavingSendsOneLiveRequest) {
+TEST_F(PlaybackHandOverTest, OpeningPausesLiveAndLeavingSendsOneLiveRequest) {
     connectAndLogIn();
     ASSERT_TRUE(m_playback->open());
     EXPECT_FALSE(m_playback->open());
@@ -133,7 +135,7 @@ TEST_F(LivePlaybackTest, OpeningPausesLiveAndLeavingSendsOneLiveRequest) {
     EXPECT_EQ(m_live->connectionState(), ConnectionState::Established);
 }
 
-TEST_F(LivePlaybackTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsReport) {
+TEST_F(PlaybackHandOverTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsReport) {
     connectAndLogIn();
     m_playback->open();
     player().onRangeTimer();
@@ -158,7 +160,7 @@ TEST_F(LivePlaybackTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsReport)
     EXPECT_EQ(count(link::command::Login), 1u);
 }
 
-TEST_F(LivePlaybackTest, ConnectionStatusesReachTheOpenWindow) {
+TEST_F(PlaybackHandOverTest, ConnectionStatusesReachTheOpenWindow) {
     connectAndLogIn();
     m_playback->open();
     m_live->session()->disconnect();
@@ -177,7 +179,7 @@ public:
     std::vector<std::string> messages;
 };
 
-TEST_F(LivePlaybackTest, AConnectionLostWhilePlayingPausesTheWindow) {
+TEST_F(PlaybackHandOverTest, AConnectionLostWhilePlayingPausesTheWindow) {
     CountingView view;
     player().setView(&view);
     connectAndLogIn();
@@ -201,7 +203,7 @@ TEST_F(LivePlaybackTest, AConnectionLostWhilePlayingPausesTheWindow) {
     player().setView(nullptr);
 }
 
-TEST_F(LivePlaybackTest, LeavingAfterTheWindowDroppedTheConnectionLeavesLiveWaiting) {
+TEST_F(PlaybackHandOverTest, LeavingAfterTheWindowDroppedTheConnectionLeavesLiveWaiting) {
     connectAndLogIn();
     m_playback->open();
     player().onIdleTick();

@@ -11,8 +11,8 @@
 
 #include "viewer/live/LiveController.h"
 #include "viewer/playback/PlaybackController.h"
-#include "viewer/playback/PlaybackSessionHost.h"
-#include "viewer/playback/SessionPlaybackLink.h"
+#include "viewer/playback/PlaybackControllerHost.h"
+#include "viewer/playback/SessionPlaybackRequests.h"
 
 namespace dvr::live {
 
@@ -36,14 +36,14 @@ public:
     virtual void eventListArrived() {}
 };
 
-class LivePlayback {
+class PlaybackHandOver {
 public:
     // The live controller must already have its session; `localTime` gives the local wall-clock time.
-    LivePlayback(LiveController& live, PlaybackShell& shell,
-                 playback::PlaybackController::LocalTime localTime);
-    ~LivePlayback();
-    LivePlayback(const LivePlayback&) = delete;
-    LivePlayback& operator=(const LivePlayback&) = delete;
+    PlaybackHandOver(LiveController& live, PlaybackShell& shell,
+                     playback::PlaybackController::LocalTime localTime);
+    ~PlaybackHandOver();
+    PlaybackHandOver(const PlaybackHandOver&) = delete;
+    PlaybackHandOver& operator=(const PlaybackHandOver&) = delete;
 
     // The SEARCH button was accepted: live pictures pause and the window opens in the split code of the
     // last live picture's layout. False when it is open already.

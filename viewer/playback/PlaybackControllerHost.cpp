@@ -1,34 +1,34 @@
-#include "viewer/playback/PlaybackSessionHost.h"
+#include "viewer/playback/PlaybackControllerHost.h"
 
 namespace dvr::playback {
 
-void PlaybackSessionHost::setPlaying(bool on) {
+void PlaybackControllerHost::setPlaying(bool on) {
     if (!on)
         m_controller.playingStopped();
 }
 
-void PlaybackSessionHost::connectionLost(link::DisconnectReason reason) {
+void PlaybackControllerHost::connectionLost(link::DisconnectReason reason) {
     if (reason == link::DisconnectReason::ConnectFailed)
         m_controller.onConnectFailed();
 }
 
-void PlaybackSessionHost::recordingRange(const link::RecordingRange& range) {
+void PlaybackControllerHost::recordingRange(const link::RecordingRange& range) {
     m_controller.setRecordingRange(range);
 }
 
-void PlaybackSessionHost::playbackPictureTime(uint32_t dateWord, uint32_t timeWord) {
+void PlaybackControllerHost::playbackPictureTime(uint32_t dateWord, uint32_t timeWord) {
     m_controller.pictureTime(dateWord, timeWord);
 }
 
-void PlaybackSessionHost::playbackPosition(uint32_t millionths) {
+void PlaybackControllerHost::playbackPosition(uint32_t millionths) {
     m_controller.positionPercent(millionths, m_recordMillionths);
 }
 
-void PlaybackSessionHost::playbackStatus(uint32_t code) {
+void PlaybackControllerHost::playbackStatus(uint32_t code) {
     m_controller.playStatus(code);
 }
 
-void PlaybackSessionHost::playbackPicture(const frame::PictureRecord& record) {
+void PlaybackControllerHost::playbackPicture(const frame::PictureRecord& record) {
     const frame::DecodedFrame result =
         m_decoder.decode(record, [this](const frame::FrameHeader& header) { return acceptPicture(header); });
     if (!result.ok())

@@ -9,9 +9,9 @@
 
 namespace dvr::playback {
 
-class PlaybackSessionHost : public link::PlaybackHost {
+class PlaybackControllerHost : public link::PlaybackHost {
 public:
-    explicit PlaybackSessionHost(PlaybackController& controller) : m_controller(controller) {}
+    explicit PlaybackControllerHost(PlaybackController& controller) : m_controller(controller) {}
 
     bool playbackActive() const override { return m_controller.isOpen(); }
     int playState() const override { return m_controller.playState(); }
