@@ -71,7 +71,7 @@ public:
     // Sends the set-up query (0x1057); the next received block is its reply.
     bool sendSetupQuery();
     // Sends the live request the host held back after a live picture (see
-    // SessionHost::holdLiveRequest()); nothing when none is held, the
+    // LiveHost::holdLiveRequest()); nothing when none is held, the
     // session is gone or remote playback took over. True when it was sent.
     bool releaseLiveRequest();
     bool liveRequestHeld() const { return m_liveRequestHeld; }
