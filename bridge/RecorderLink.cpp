@@ -48,7 +48,7 @@ RecorderLink::RecorderLink(RecorderConfig config, std::string password, link::Re
       m_log(std::move(log)),
       m_session(transport, *this) {
     m_timedDecoder.inner = decoder ? decoder : &m_j2k;
-    m_session.setPictureDecoder(&m_timedDecoder);
+    m_frames.setPictureDecoder(&m_timedDecoder);
     m_session.setCredentials(m_config.user, m_password);
 }
 
@@ -180,8 +180,13 @@ void RecorderLink::noteForbidden() {
             m_feeds[static_cast<size_t>(c)].shutdown();
 }
 
-void RecorderLink::livePicture(int channel, const frame::FrameHeader& header,
-                               const frame::DecodedPicture& picture) {
+void RecorderLink::livePicture(const frame::PictureRecord& record) {
+    const frame::DecodedFrame decoded = m_frames.decode(record);
+    if (!decoded.ok())
+        return;
+    const int channel = decoded.channel;
+    const frame::FrameHeader& header = decoded.header;
+    const frame::DecodedPicture& picture = *decoded.picture;
     noteForbidden();
     const uint32_t flags = header.pictureFlags;
     const int base = frame::baseChannel(channel, flags);

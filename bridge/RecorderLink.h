@@ -7,6 +7,7 @@
 
 #include "bridge/BridgeConfig.h"
 #include "bridge/ChannelFeed.h"
+#include "common/frame/FrameDecoder.h"
 #include "common/frame/J2kDecoder.h"
 #include "common/frame/JpegEncoder.h"
 #include "viewer/link/RecorderSession.h"
@@ -25,7 +26,7 @@ inline constexpr int64_t kKeepAliveMs = 20000;
 
 using LogSink = std::function<void(const std::string&)>;
 
-class RecorderLink final : public link::SessionHost {
+class RecorderLink final : public link::LiveHost {
 public:
     // `decoder`: decodes pictures instead of the built-in JPEG 2000 decoder (tests).
     RecorderLink(RecorderConfig config, std::string password, link::RecorderTransport& transport,
@@ -72,12 +73,12 @@ public:
     int64_t nowMs() const { return m_nowMs; }
     int64_t wallMs() const { return m_wallMs; }
 
-    // --- SessionHost ------------------------------------------------------
+    // --- LiveHost ------------------------------------------------------
     void runViewDisconnect(link::DisconnectReason reason) override;
     void setWatchdogRunning(bool on) override;
     void recordingRange(const link::RecordingRange&) override;
-    void livePicture(int channel, const frame::FrameHeader& header,
-                     const frame::DecodedPicture& picture) override;
+    // Decodes the record once and encodes it into the feeds of the channels it carries.
+    void livePicture(const frame::PictureRecord& record) override;
     void afterLivePicture() override;
     bool holdLiveRequest() override;
 
@@ -103,6 +104,7 @@ private:
     std::function<void(double)> m_pictureTimed;
     frame::J2kDecoder m_j2k;
     TimedDecoder m_timedDecoder;
+    frame::FrameDecoder m_frames;
     frame::JpegEncoder m_encoder;
     link::RecorderSession m_session;
     std::array<ChannelFeed, kChannels> m_feeds;

@@ -66,9 +66,14 @@ void DecodeOnly(benchmark::State& state) {
     state.SetItemsProcessed(pictures);
 }
 
-class CountingHost : public link::SessionHost {
+class CountingHost : public link::LiveHost {
 public:
-    void livePicture(int, const frame::FrameHeader&, const frame::DecodedPicture&) override { ++pictures; }
+    // Decodes each live picture as the view does, and counts those decoded.
+    void livePicture(const frame::PictureRecord& record) override {
+        if (decoder.decode(record).ok())
+            ++pictures;
+    }
+    frame::FrameDecoder decoder;
     void runViewDisconnect(link::DisconnectReason) override { failed = true; }
     int64_t pictures = 0;
     bool failed = false;

@@ -21,12 +21,12 @@
 #include "viewer/link/RecorderSocket.h"
 #include "viewer/link/SessionPoller.h"
 #include "viewer/live/LiveCommandIds.h"
-#include "viewer/live/LivePlayback.h"
+#include "viewer/live/PlaybackHandOver.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/playback/PlaybackController.h"
-#include "viewer/playback/PlaybackSessionHost.h"
-#include "viewer/playback/SessionPlaybackLink.h"
+#include "viewer/playback/PlaybackControllerHost.h"
+#include "viewer/playback/SessionPlaybackRequests.h"
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
 namespace {
@@ -62,11 +62,11 @@ dvr::DateTime localNow() {
 }
 
 // The headless side counts what the window would draw: pictures the controller accepted for some pane.
-class CountingHost : public dvr::playback::PlaybackSessionHost {
+class CountingHost : public dvr::playback::PlaybackControllerHost {
 public:
-    using PlaybackSessionHost::PlaybackSessionHost;
+    using PlaybackControllerHost::PlaybackControllerHost;
     void recordingRange(const dvr::link::RecordingRange& range) override {
-        PlaybackSessionHost::recordingRange(range);
+        PlaybackControllerHost::recordingRange(range);
         ++rangeReplies;
     }
     int rangeReplies = 0;
@@ -87,9 +87,10 @@ double headlessSlice(double seconds) {
     dvr::link::RecorderSession* sessionPointer = nullptr;
     struct Run {
         dvr::link::RecorderSocket& socket;
-        dvr::playback::SessionPlaybackLink link;
+        dvr::playback::SessionPlaybackRequests link;
         dvr::playback::PlaybackController controller;
         CountingHost host;
+        dvr::link::LiveHost live;
         dvr::link::RecorderSession session;
         dvr::link::SessionPoller poller;
         explicit Run(dvr::link::RecorderSocket& s)
@@ -97,7 +98,7 @@ double headlessSlice(double seconds) {
               link(session, "127.0.0.1", recorder().port()),
               controller(link, localNow),
               host(controller),
-              session(socket, host),
+              session(socket, live, &host),
               poller(session, socket) {}
     };
     auto run = std::make_unique<Run>(socket);

@@ -7,18 +7,24 @@ namespace dvr::frame {
 
 FrameDecoder::FrameDecoder() : m_data(new uint8_t[kMaxCodestreamBytes]) {}
 
-DecodedFrame FrameDecoder::prepare(std::span<const uint8_t> record) {
+DecodedFrame FrameDecoder::inspect(std::span<const uint8_t> record) {
     DecodedFrame frame;
-    m_dataBytes = 0;
     const std::optional<FrameHeader> header = parseFrameHeader(record);
     if (!header)
         return frame;  // BadLength
     frame.header = *header;
-    const std::span<const uint8_t> payload = record.subspan(kFrameHeaderBytes);
-    if (turnedSize(payload.size()) > kMaxCodestreamBytes)
+    if (turnedSize(record.size() - kFrameHeaderBytes) > kMaxCodestreamBytes)
         return frame;  // BadLength
-    m_dataBytes = turnByteOrder(payload, {m_data.get(), kMaxCodestreamBytes});
     frame.status = hasPicture(header->marker) ? DecodeStatus::Decoded : DecodeStatus::NoPicture;
+    return frame;
+}
+
+DecodedFrame FrameDecoder::prepare(std::span<const uint8_t> record) {
+    m_dataBytes = 0;
+    const DecodedFrame frame = inspect(record);
+    if (frame.status == DecodeStatus::BadLength)
+        return frame;
+    m_dataBytes = turnByteOrder(record.subspan(kFrameHeaderBytes), {m_data.get(), kMaxCodestreamBytes});
     return frame;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "common/frame/ChannelCode.h"
@@ -45,6 +46,15 @@ struct DecodedFrame {
     bool ok() const { return status == DecodeStatus::Decoded; }
 };
 
+// A whole picture record as a link received it (528-byte header, then the codestream in turned byte
+// order), its parsed header and the settings to decode it by. The bytes are borrowed from the link's
+// receive buffer.
+struct PictureRecord {
+    std::span<const uint8_t> bytes;
+    FrameHeader header;
+    FrameDecodeOptions options;
+};
+
 // The common per-record steps: copy the header aside, turn the byte order of the data after it into the
 // decoder's own data buffer, check the marker, ask the consumer, search the end marker, decode, read the
 // channel. Buffers are allocated once (the data buffer when the decoder is made, its own picture at the
@@ -73,6 +83,21 @@ public:
         return decodeRecord(
             record, options, [](const FrameHeader&) { return true; }, into);
     }
+
+    // The place where a received picture record becomes a picture: decoded with the record's own
+    // settings, after shouldDecode(const FrameHeader&) -> bool agreed.
+    template <typename ShouldDecode>
+    DecodedFrame decode(const PictureRecord& record, ShouldDecode&& shouldDecode,
+                        DecodedPicture* into = nullptr) {
+        return decodeRecord(record.bytes, record.options, std::forward<ShouldDecode>(shouldDecode), into);
+    }
+    DecodedFrame decode(const PictureRecord& record, DecodedPicture* into = nullptr) {
+        return decodeRecord(record.bytes, record.options, into);
+    }
+
+    // Steps 1 and 3 without touching the data: the header, and Decoded when the record carries a picture
+    // that prepare() would accept. Nothing is kept.
+    static DecodedFrame inspect(std::span<const uint8_t> record);
 
     // Steps 1-3 on their own: parse the header, turn the data into the data buffer, check the marker.
     // status is Decoded when the record carries a picture and may go on to decodePrepared().

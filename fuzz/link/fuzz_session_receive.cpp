@@ -2,6 +2,7 @@
 // session's receive path. The first 4 bytes steer the splits and the host's
 // answers; the rest is what the "recorder" sends.
 #include "viewer/link/RecorderSession.h"
+#include "viewer/link/SessionReader.h"
 
 #include "fuzz/support/StubPictureDecoder.h"
 
@@ -40,26 +41,43 @@ public:
     bool m_open = false;
 };
 
-class Host : public SessionHost {
+// The playback side, steered by the input's first word.
+class Playback : public PlaybackHost {
 public:
-    void runViewDisconnect(DisconnectReason) override { session->disconnect(); }
     bool playbackActive() const override { return (steer & 1) != 0; }
     int playState() const override { return (steer & 2) ? 1 : 0; }
     bool playing() const override { return (steer & 4) != 0; }
+    void playbackPicture(const dvr::frame::PictureRecord& record) override {
+        const dvr::frame::DecodedFrame result = decoder->decode(record);
+        if (result.ok() && (result.channel < 0 || result.channel > 15))
+            __builtin_trap();
+    }
+
+    dvr::frame::FrameDecoder* decoder = nullptr;
+    uint32_t steer = 0;
+};
+
+class Host : public LiveHost {
+public:
+    void runViewDisconnect(DisconnectReason) override { session->disconnect(); }
     void afterLivePicture() override {
         if (steer & 8) {
             const uint8_t ptz[3] = {1, 2, 3};
             session->sendPtz(ptz, 3);
         }
     }
-    void livePicture(int channel, const dvr::frame::FrameHeader&,
-                     const dvr::frame::DecodedPicture& p) override {
+    void livePicture(const dvr::frame::PictureRecord& record) override {
+        const dvr::frame::DecodedFrame result = decoder->decode(record);
+        if (!result.ok())
+            return;
         // Touch what a view would copy.
-        if (channel < 0 || channel > 15 || p.imageBytes() > p.pixels.size())
+        const dvr::frame::DecodedPicture& p = *result.picture;
+        if (result.channel < 0 || result.channel > 15 || p.imageBytes() > p.pixels.size())
             __builtin_trap();
     }
 
     RecorderSession* session = nullptr;
+    dvr::frame::FrameDecoder* decoder = nullptr;
     uint32_t steer = 0;
 };
 
@@ -70,13 +88,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     Transport transport;
     Host host;
-    RecorderSession session(transport, host);
-    static dvr::fuzz::StubPictureDecoder decoder;
-    session.setPictureDecoder(&decoder);
+    Playback playback;
+    RecorderSession session(transport, host, &playback);
+    static dvr::fuzz::StubPictureDecoder stub;
+    static dvr::frame::FrameDecoder decoder;
+    decoder.setPictureDecoder(&stub);
+    host.decoder = &decoder;
+    playback.decoder = &decoder;
     host.session = &session;
     uint32_t seed = 0;
     std::memcpy(&seed, data, 4);
     host.steer = seed;
+    playback.steer = seed;
     transport.m_data = std::span<const uint8_t>(data + 4, size - 4);
 
     if (!session.connect("127.0.0.1", 50000))
@@ -92,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         state = state * 1664525u + 1013904223u;
         transport.m_chunk = 1 + (state >> 8) % kReadBytes;
         const size_t before = transport.m_data.size();
-        session.onReadable();
+        dvr::link::readOnce(transport, session);
         if ((state >> 28) == 0)
             session.onWatchdogTick();
         if (transport.m_data.size() == before && !transport.m_data.empty())

@@ -73,7 +73,7 @@ protected:
     void deliver(std::span<const uint8_t> bytes) {
         transport.arrive(bytes);
         for (int i = 0; i < 10000 && !transport.incoming.empty() && link.session().wantsRead(); ++i)
-            link.session().onReadable();
+            dvr::link::readOnce(transport, link.session());
     }
     // Connects and logs in; the range reply sends the first live request.
     void login() {
@@ -249,7 +249,7 @@ TEST_F(BridgeLinkTest, StreamsSurviveTheRecorderGoingAway) {
     ASSERT_GT(stream.stream->read(buffer), 0u);
     // The recorder closes the connection.
     transport.peerClosed = true;
-    link.session().onReadable();
+    dvr::link::readOnce(transport, link.session());
     EXPECT_FALSE(link.up());
     EXPECT_EQ(get("/healthz").status, 503);
     EXPECT_EQ(get("/healthz").body, "a recorder link is down\n");
@@ -342,7 +342,7 @@ TEST_F(BridgeLinkTest, PasswordAppearsNowhereButTheLogin) {
     const HttpReply stream = get("/stream/dvr/2.mjpeg");
     settle(1);
     transport.peerClosed = true;
-    link.session().onReadable();
+    dvr::link::readOnce(transport, link.session());
     for (const std::string& text :
          {get("/").body, get("/api/status").body, get("/metrics").body, get("/healthz").body}) {
         EXPECT_EQ(text.find(kPassword), std::string::npos);

@@ -226,7 +226,7 @@ bool vistrelLive(const std::string& home, const QString& out) {
 }
 
 // The playback window's link to a recorder that is not there: requests go nowhere.
-class OfflineLink : public dvr::playback::PlaybackLink {
+class OfflineLink : public dvr::playback::PlaybackRequests {
 public:
     bool request(dvr::playback::RequestKind) override { return true; }
     void setPlayRequest(uint32_t, uint32_t, uint32_t) override {}

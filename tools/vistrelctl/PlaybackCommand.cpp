@@ -9,8 +9,8 @@
 #include "viewer/link/RecorderSocket.h"
 #include "viewer/link/SessionPoller.h"
 #include "viewer/playback/PlaybackController.h"
-#include "viewer/playback/PlaybackSessionHost.h"
-#include "viewer/playback/SessionPlaybackLink.h"
+#include "viewer/playback/PlaybackControllerHost.h"
+#include "viewer/playback/SessionPlaybackRequests.h"
 
 #include <algorithm>
 #include <array>
@@ -70,44 +70,44 @@ struct ChannelPicture {
     std::vector<uint8_t> pixels;
 };
 
-class PlaybackHost : public playback::PlaybackSessionHost {
+class PlaybackHost : public playback::PlaybackControllerHost {
 public:
-    using PlaybackSessionHost::PlaybackSessionHost;
+    using PlaybackControllerHost::PlaybackControllerHost;
 
-    void runViewDisconnect(link::DisconnectReason reason) override {
-        if (!ended)
-            ended = reason;
-        if (session)
-            session->disconnect();
-    }
-    void setWatchdogRunning(bool on) override {
-        watchdog = on;
-        if (on)
-            nextTick = Clock::now() + watchdogPeriod;
-    }
-    void recordingRange(const link::RecordingRange& range) override {
-        PlaybackSessionHost::recordingRange(range);
-        ++rangeReplies;
-    }
+    // The live side of the run: the session's disconnects, its watchdog and the range replies.
+    class LiveSide : public link::LiveHost {
+    public:
+        explicit LiveSide(PlaybackHost& run) : m_run(run) {}
+        void runViewDisconnect(link::DisconnectReason reason) override {
+            if (!m_run.ended)
+                m_run.ended = reason;
+            if (m_run.session)
+                m_run.session->disconnect();
+        }
+        void setWatchdogRunning(bool on) override {
+            m_run.watchdog = on;
+            if (on)
+                m_run.nextTick = Clock::now() + m_run.watchdogPeriod;
+        }
+        void recordingRange(const link::RecordingRange&) override { ++m_run.rangeReplies; }
+
+    private:
+        PlaybackHost& m_run;
+    };
+
     void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override {
         flush();
-        PlaybackSessionHost::playbackPictureTime(dateWord, timeWord);
+        PlaybackControllerHost::playbackPictureTime(dateWord, timeWord);
         pending = link::unpackPictureTime(dateWord, timeWord);
     }
     void playbackPosition(uint32_t millionths) override {
-        PlaybackSessionHost::playbackPosition(millionths);
+        PlaybackControllerHost::playbackPosition(millionths);
         pendingPosition = millionths;
     }
     void playbackStatus(uint32_t code) override {
         flush();
-        PlaybackSessionHost::playbackStatus(code);
+        PlaybackControllerHost::playbackStatus(code);
         statuses.push_back(code);
-    }
-    // Every picture is decoded so that each line names its channel; the
-    // controller still sees the header for its own format check.
-    bool acceptPlaybackPicture(const frame::FrameHeader& header) override {
-        PlaybackSessionHost::acceptPlaybackPicture(header);
-        return true;
     }
 
     // Prints the line of a picture whose channel could not be read.
@@ -116,6 +116,7 @@ public:
             emit(-1);
     }
 
+    LiveSide liveSide{*this};
     link::RecorderSession* session = nullptr;
     std::optional<link::DisconnectReason> ended;
     bool watchdog = false;
@@ -132,6 +133,12 @@ public:
     bool quiet = false;
 
 protected:
+    // Every picture is decoded so that each line names its channel; the
+    // controller still sees the header for its own format check.
+    bool acceptPicture(const frame::FrameHeader& header) override {
+        PlaybackControllerHost::acceptPicture(header);
+        return true;
+    }
     void pictureDrawn(int channel, const frame::FrameHeader& header, const frame::DecodedPicture& picture,
                       const playback::PaneDrawList&) override {
         if (keepPixels && !quiet)
@@ -236,10 +243,10 @@ private:
     link::RecorderSocket m_socket;
     // The link refers to the session declared below; nothing uses it before
     // the session is constructed.
-    playback::SessionPlaybackLink m_link{m_session, m_options.host, m_options.port};
+    playback::SessionPlaybackRequests m_link{m_session, m_options.host, m_options.port};
     playback::PlaybackController m_controller{m_link, localNow};
     PlaybackHost m_host{m_controller};
-    link::RecorderSession m_session{m_socket, m_host};
+    link::RecorderSession m_session{m_socket, m_host.liveSide, &m_host};
     link::SessionPoller m_poller{m_session, m_socket};
 };
 

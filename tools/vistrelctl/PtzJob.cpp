@@ -43,7 +43,7 @@ std::string hexText(std::span<const uint8_t> bytes) {
 // The live window's part in the loop, played by a script: the command is
 // pressed before the first live picture's PTZ turn, released after the
 // `holdPictures`-th, and the job is done when the stop phase has run out.
-class PtzJobHost : public link::SessionHost, public ptz::PtzHost {
+class PtzJobHost : public link::LiveHost, public ptz::PtzHost {
 public:
     explicit PtzJobHost(const PtzJobOptions& options) : m_options(options) {}
 

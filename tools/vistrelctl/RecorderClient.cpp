@@ -29,7 +29,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class ClientHost : public link::SessionHost {
+class ClientHost : public link::LiveHost {
 public:
     void runViewDisconnect(link::DisconnectReason reason) override {
         if (!ended)
@@ -43,10 +43,12 @@ public:
             nextTick = Clock::now() + watchdogPeriod;
     }
     void recordingRange(const link::RecordingRange&) override { ++rangeReplies; }
-    void livePicture(int channel, const frame::FrameHeader& header,
-                     const frame::DecodedPicture& picture) override {
-        if (onPicture)
-            onPicture(channel, header, picture);
+    void livePicture(const frame::PictureRecord& record) override {
+        if (!onPicture)
+            return;
+        const frame::DecodedFrame decoded = decoder.decode(record);
+        if (decoded.ok())
+            onPicture(decoded.channel, decoded.header, *decoded.picture);
     }
     void eventList(std::span<const uint8_t> records) override {
         events.assign(records.begin(), records.end());
@@ -61,6 +63,7 @@ public:
     }
 
     link::RecorderSession* session = nullptr;
+    frame::FrameDecoder decoder;
     std::optional<link::DisconnectReason> ended;
     bool watchdog = false;
     std::chrono::milliseconds watchdogPeriod{30000};

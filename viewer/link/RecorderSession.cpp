@@ -6,8 +6,8 @@
 
 namespace dvr::link {
 
-RecorderSession::RecorderSession(RecorderTransport& transport, SessionHost& host)
-    : m_transport(transport), m_host(host) {
+RecorderSession::RecorderSession(RecorderTransport& transport, LiveHost& live, PlaybackHost* playback)
+    : m_transport(transport), m_host(live), m_playback(playback) {
     m_sendBuffer.resize(1024);
     m_loginBlock = buildLoginBlock("admin", "");
 }
@@ -104,7 +104,20 @@ void RecorderSession::dropLink(DisconnectReason reason) {
     m_sendQueue.clear();
     m_linkDead = true;
     disconnect();
+    reportDisconnect(reason);
+}
+
+void RecorderSession::reportDisconnect(DisconnectReason reason) {
     m_host.runViewDisconnect(reason);
+    if (m_playback != nullptr)
+        m_playback->connectionLost(reason);
+}
+
+frame::FrameDecodeOptions RecorderSession::decodeOptions() const {
+    frame::FrameDecodeOptions options;
+    options.method = frame::viewerMethod(frame::layoutFamily(m_live.layoutCode()));
+    options.channelCount = m_channelCount;
+    return options;
 }
 
 bool RecorderSession::request(RequestKind kind) {
@@ -165,7 +178,7 @@ bool RecorderSession::releaseLiveRequest() {
     if (!m_liveRequestHeld)
         return false;
     m_liveRequestHeld = false;
-    if (!m_transport.isOpen() || m_host.playbackActive())
+    if (!m_transport.isOpen() || playbackActive())
         return false;
     if (!request(RequestKind::LivePicture))
         return false;
@@ -188,7 +201,7 @@ void RecorderSession::onConnectResult(int error) {
         return;
     m_connectReported = true;
     if (error != 0) {
-        m_host.runViewDisconnect(DisconnectReason::ConnectFailed);
+        reportDisconnect(DisconnectReason::ConnectFailed);
         return;
     }
     m_transport.setReceiveBuffer(kReceiveBufferBytes);
@@ -199,18 +212,16 @@ void RecorderSession::onConnectResult(int error) {
     request(RequestKind::Login);
 }
 
-void RecorderSession::onReadable() {
+void RecorderSession::receive(std::span<const uint8_t> bytes, bool peerClosed) {
     if (!m_transport.isOpen())
         return;
     const uint64_t generation = m_generation;
     m_activity = true;
-    const RecorderTransport::Received got = m_transport.receive(m_receiveBlock);
-    if (got.bytes > 0)
-        receiveBytes(
-            std::span<const uint8_t>(m_receiveBlock.data(), std::min(got.bytes, m_receiveBlock.size())));
+    if (!bytes.empty())
+        handleBlock(bytes);
     // The recorder is gone: the view shows it now rather than at the next
     // silent watchdog period.
-    if (got.closed && generation == m_generation && m_transport.isOpen())
+    if (peerClosed && generation == m_generation && m_transport.isOpen())
         dropLink(DisconnectReason::PeerClosed);
 }
 
@@ -231,10 +242,10 @@ void RecorderSession::onWatchdogTick() {
         return;
     }
     disconnect();
-    m_host.runViewDisconnect(DisconnectReason::NoTraffic);
+    reportDisconnect(DisconnectReason::NoTraffic);
 }
 
-void RecorderSession::receiveBytes(std::span<const uint8_t> block) {
+void RecorderSession::handleBlock(std::span<const uint8_t> block) {
     if (block.empty())
         return;
     m_activity = true;
@@ -300,6 +311,8 @@ RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& heade
             m_requestState = RequestState::LivePicture;
             m_live.takeReply(p[0], p[4], p[5]);
             m_host.livePositions(p[0], p[4]);
+            if (m_playback != nullptr)
+                m_playback->recordPosition(p[4]);
             return Payload::Collect;
         case command::EventListReply:
             m_requestState = RequestState::EventList;
@@ -310,7 +323,7 @@ RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& heade
             return Payload::Skip;
         case command::SessionEnded:
             disconnect();
-            m_host.runViewDisconnect(DisconnectReason::RecorderEnded);
+            reportDisconnect(DisconnectReason::RecorderEnded);
             m_host.showMessage(kDisconnectedMessage);
             return Payload::Stop;
         case command::PlaybackPictureReply:
@@ -328,11 +341,14 @@ RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& heade
                 }
             }
             if (p[3] != 1) {
-                m_host.playbackStatus(p[3]);
+                if (m_playback != nullptr)
+                    m_playback->playbackStatus(p[3]);
                 return Payload::Skip;
             }
-            m_host.playbackPictureTime(p[0], p[1]);
-            m_host.playbackPosition(p[4]);
+            if (m_playback != nullptr) {
+                m_playback->playbackPictureTime(p[0], p[1]);
+                m_playback->playbackPosition(p[4]);
+            }
             return Payload::Collect;
         case command::PlaySearchReply:
             if (stopUnanswered())
@@ -350,7 +366,8 @@ RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& heade
                     return Payload::Skip;
             }
             m_requestState = RequestState::PlaybackStop;
-            m_host.playbackStatus(p[0]);
+            if (m_playback != nullptr)
+                m_playback->playbackStatus(p[0]);
             if (p[0] == 2)
                 m_playErrorPending = true;
             return Payload::Skip;
@@ -369,7 +386,7 @@ void RecorderSession::handleLoginReply(const PacketHeader& header, const ParamBl
     m_newerProtocol = info.newer;
     if ((p[0] & 0x1) == 0) {
         m_loggedIn = false;
-        m_host.runViewDisconnect(DisconnectReason::LoginRefused);
+        reportDisconnect(DisconnectReason::LoginRefused);
         return;
     }
     m_loggedIn = true;
@@ -389,6 +406,8 @@ void RecorderSession::handleLoginReply(const PacketHeader& header, const ParamBl
     }
     m_range = RecordingRange{p[2], p[3], p[4], p[5]};
     m_host.recordingRange(m_range);
+    if (m_playback != nullptr)
+        m_playback->recordingRange(m_range);
     m_keyLocked = (p[0] & 0x80000000u) != 0;
     if (m_keyLocked)
         m_host.setConnectionState(ConnectionState::KeyLock);
@@ -402,11 +421,13 @@ void RecorderSession::handleRangeReply(const ParamBlock& params) {
     const auto& p = params.p;
     m_range = RecordingRange{p[2], p[3], p[4], p[5]};
     m_host.recordingRange(m_range);
+    if (m_playback != nullptr)
+        m_playback->recordingRange(m_range);
     // Forward play resumes, and so does a play the window started while the range was asked for (after a
     // reconnect's log-in), in its own direction; any other state stops.
-    if (m_host.playbackActive())
-        request(m_host.playState() == 1 || m_host.playing() ? RequestKind::PlaySearch
-                                                            : RequestKind::StopPlayback);
+    if (playbackActive())
+        request(m_playback->playState() == 1 || m_playback->playing() ? RequestKind::PlaySearch
+                                                                      : RequestKind::StopPlayback);
     else
         request(RequestKind::LivePicture);
 }
@@ -431,20 +452,13 @@ void RecorderSession::handlePayload(std::span<const uint8_t> payload) {
 void RecorderSession::handleLivePicture(std::span<const uint8_t> record) {
     const uint64_t generation = m_generation;
     m_live.countFrame();
-    frame::DecodedFrame prepared = m_decoder.prepare(record);
-    if (prepared.status == frame::DecodeStatus::Decoded) {
-        const bool decode = m_live.settle(prepared.header);
+    const frame::DecodedFrame inspected = frame::FrameDecoder::inspect(record);
+    if (inspected.status == frame::DecodeStatus::Decoded) {
+        const bool decode = m_live.settle(inspected.header);
         if (m_live.formatChanged())
             m_host.liveFormatChanged(m_live.pictureFlags(), m_live.videoStandard());
-        if (decode) {
-            frame::FrameDecodeOptions options;
-            options.method = frame::viewerMethod(frame::layoutFamily(m_live.layoutCode()));
-            options.channelCount = m_channelCount;
-            const frame::DecodedFrame result =
-                m_decoder.decodePrepared(prepared.header, prepared.header.pictureLength, options);
-            if (result.ok() && generation == m_generation)
-                m_host.livePicture(result.channel, result.header, *result.picture);
-        }
+        if (decode && generation == m_generation)
+            m_host.livePicture(frame::PictureRecord{record, inspected.header, decodeOptions()});
     }
     if (generation == m_generation)
         continueLiveLoop();
@@ -459,24 +473,21 @@ void RecorderSession::continueLiveLoop() {
         m_liveRequestHeld = true;
         return;
     }
-    if (!m_host.playbackActive() && request(RequestKind::LivePicture))
+    if (!playbackActive() && request(RequestKind::LivePicture))
         m_host.toggleActivity(ActivityTarget::LiveView);
 }
 
 void RecorderSession::handlePlaybackPicture(std::span<const uint8_t> record) {
-    if (!m_host.playbackActive())
+    if (!playbackActive())
         return;
     const uint64_t generation = m_generation;
-    frame::FrameDecodeOptions options;
-    options.method = frame::viewerMethod(frame::layoutFamily(m_live.layoutCode()));
-    options.channelCount = m_channelCount;
+    frame::FrameDecodeOptions options = decodeOptions();
     options.alignByFlags = true;
-    const frame::DecodedFrame result = m_decoder.decodeRecord(
-        record, options, [this](const frame::FrameHeader& h) { return m_host.acceptPlaybackPicture(h); });
-    if (result.ok())
-        m_host.playbackPicture(result.channel, result.header, *result.picture);
+    const frame::DecodedFrame inspected = frame::FrameDecoder::inspect(record);
+    if (inspected.status == frame::DecodeStatus::Decoded)
+        m_playback->playbackPicture(frame::PictureRecord{record, inspected.header, options});
     // A stopped chain is not continued, even when a play pressed since sets the playing flag again.
-    if (generation != m_generation || !m_host.playing() || stopUnanswered())
+    if (generation != m_generation || m_playback == nullptr || !m_playback->playing() || stopUnanswered())
         return;
     switch (m_pendingRequest) {
         case RequestKind::PlaySearch:
@@ -485,7 +496,8 @@ void RecorderSession::handlePlaybackPicture(std::span<const uint8_t> record) {
             break;
         case RequestKind::StopPlayback:
             request(RequestKind::StopPlayback);
-            m_host.setPlaying(false);
+            if (m_playback != nullptr)
+                m_playback->setPlaying(false);
             break;
         default:
             request(RequestKind::NextPlaybackPicture);

@@ -3,13 +3,14 @@
 // packets, dispatches them by command code and hands completed payloads to
 // their consumers (live pictures, playback pictures, the event list).
 //
-// Sans-I/O: it never waits and never reads a clock. Whoever watches the
-// socket reports readiness through onConnectResult(), onReadable() and,
-// while wantsWrite(), onWritable(); a 30-second timer of the host calls
-// onWatchdogTick() while the host was told the watchdog runs.
+// Sans-I/O: it never waits, never reads the socket and never reads a clock.
+// Whoever watches the socket reports the connect through onConnectResult(),
+// hands what it read to receive() (readOnce() of SessionReader.h does one
+// read) and, while wantsWrite(), reports room through onWritable(); a
+// 30-second timer of the host calls onWatchdogTick() while the host was told
+// the watchdog runs.
 #pragma once
 
-#include "common/frame/FrameDecoder.h"
 #include "viewer/link/LiveStream.h"
 #include "viewer/link/Packet.h"
 #include "viewer/link/PacketFramer.h"
@@ -51,7 +52,8 @@ inline constexpr int kCountedPlaybackReplies = 20;
 
 class RecorderSession {
 public:
-    RecorderSession(RecorderTransport& transport, SessionHost& host);
+    // `playback`: the remote playback window's host, or nullptr while there is none.
+    RecorderSession(RecorderTransport& transport, LiveHost& live, PlaybackHost* playback = nullptr);
     RecorderSession(const RecorderSession&) = delete;
     RecorderSession& operator=(const RecorderSession&) = delete;
 
@@ -69,7 +71,7 @@ public:
     // Sends the set-up query (0x1057); the next received block is its reply.
     bool sendSetupQuery();
     // Sends the live request the host held back after a live picture (see
-    // SessionHost::holdLiveRequest()); nothing when none is held, the
+    // LiveHost::holdLiveRequest()); nothing when none is held, the
     // session is gone or remote playback took over. True when it was sent.
     bool releaseLiveRequest();
     bool liveRequestHeld() const { return m_liveRequestHeld; }
@@ -77,9 +79,10 @@ public:
     // --- readiness, reported by whoever watches the socket ---------------
     // The connect finished: error 0 on success, otherwise the socket error.
     void onConnectResult(int error);
-    // Bytes can be read: reads at most 4096 bytes once and handles them. A
-    // close by the recorder or a broken connection runs the view's disconnect.
-    void onReadable();
+    // Bytes read from the connection (one read, at most 4096 bytes), and
+    // whether that read found the connection closed by the recorder or
+    // broken, which runs the view's disconnect after the bytes are handled.
+    void receive(std::span<const uint8_t> bytes, bool peerClosed = false);
     // The socket can take bytes: sends what waits in the send queue.
     void onWritable();
     // The watchdog period passed.
@@ -125,14 +128,15 @@ public:
     uint32_t playModeWord() const { return m_values.playModeWord; }
 
     const PacketFramer& framer() const { return m_framer; }
-    const frame::FrameDecoder& decoder() const { return m_decoder; }
-    // Decodes pictures with `decoder` instead of the built-in one (nullptr: back to it).
-    void setPictureDecoder(frame::PictureDecoder* decoder) { m_decoder.setPictureDecoder(decoder); }
 
-    // Handles a block of received bytes as onReadable() does after reading.
-    void receiveBytes(std::span<const uint8_t> block);
+    // The playback window's host from now on (nullptr: none).
+    void setPlaybackHost(PlaybackHost* playback) { m_playback = playback; }
+    PlaybackHost* playbackHost() const { return m_playback; }
+    // Remote playback replaces the live loop now.
+    bool playbackActive() const { return m_playback != nullptr && m_playback->playbackActive(); }
 
 private:
+    void handleBlock(std::span<const uint8_t> block);
     // What to do with the payload that follows a header.
     enum class Payload { Skip, Collect, Stop };
 
@@ -157,9 +161,14 @@ private:
     // The connection is unusable: close it without the stop request and let
     // the view run its disconnect.
     void dropLink(DisconnectReason reason);
+    // The live host runs its disconnect, then the playback host learns the connection is gone.
+    void reportDisconnect(DisconnectReason reason);
+    // The decode settings of this recorder's pictures.
+    frame::FrameDecodeOptions decodeOptions() const;
 
     RecorderTransport& m_transport;
-    SessionHost& m_host;
+    LiveHost& m_host;
+    PlaybackHost* m_playback = nullptr;
 
     VersionText m_version = makeVersionText(kLoginVersionText);
     int m_protocolLevel = 0;
@@ -206,12 +215,10 @@ private:
     // message box may read the socket again while it is open.
     bool m_playErrorPending = false;
 
-    std::array<uint8_t, kReadBytes> m_receiveBlock{};
     std::vector<uint8_t> m_sendBuffer;
     SendQueue m_sendQueue;
     PacketFramer m_framer{kMaxPayloadBytes};
     LiveStream m_live;
-    frame::FrameDecoder m_decoder;
 };
 
 }  // namespace dvr::link

@@ -1,12 +1,12 @@
-// What a recorder session calls out to: the live view (connection state,
-// activity indicator, live pictures, the view's own disconnect), the remote
-// playback window (range, picture time, position, status, pictures, event
-// list) and the message notifier. Every call has a do-nothing default so a
-// host implements only what it shows.
+// What a recorder session calls out to, in two halves: the live host (the
+// live view: connection state, activity, live pictures, the view's own
+// disconnect, event list, messages) and the playback host (the remote
+// playback window: its play state, range, picture time, position, status,
+// pictures). Pictures leave the session still encoded: decoding belongs to
+// the host that shows them.
 #pragma once
 
-#include "common/frame/DecodedPicture.h"
-#include "common/frame/FrameHeader.h"
+#include "common/frame/FrameDecoder.h"
 
 #include <cstdint>
 #include <span>
@@ -61,11 +61,13 @@ struct RecordingRange {
     uint32_t endTime = 0;
 };
 
-class SessionHost {
+// The live side of a session: the connection, the activity indicators, the live loop and its pictures,
+// the event list, the set-up reply and the messages. Every call has a do-nothing default so a host
+// implements only what it shows.
+class LiveHost {
 public:
-    virtual ~SessionHost() = default;
+    virtual ~LiveHost() = default;
 
-    // --- live view -------------------------------------------------------
     virtual void setConnectionState(ConnectionState) {}
     virtual void setKeyLock(bool) {}
     virtual void toggleActivity(ActivityTarget) {}
@@ -77,12 +79,15 @@ public:
     // Start or stop the 30-second watchdog timer that calls
     // RecorderSession::onWatchdogTick().
     virtual void setWatchdogRunning(bool) {}
+    // The recorded range of a log-in or range reply.
+    virtual void recordingRange(const RecordingRange&) {}
     // Positions of a live reply, in millionths (shown as value / 10000 %).
     virtual void livePositions(uint32_t /*playMillionths*/, uint32_t /*recordMillionths*/) {}
     // The picture flags or the video standard changed: rebuild the format text.
     virtual void liveFormatChanged(uint32_t /*pictureFlags*/, uint32_t /*videoStandard*/) {}
-    // A decoded live picture of `channel`; the host copies what it keeps.
-    virtual void livePicture(int /*channel*/, const frame::FrameHeader&, const frame::DecodedPicture&) {}
+    // A live picture record the settle rule lets through, still encoded; the host decodes it (valid during
+    // the call only).
+    virtual void livePicture(const frame::PictureRecord&) {}
     // Called after every completed live payload, before the next live request:
     // the point where a pending PTZ command goes out.
     virtual void afterLivePicture() {}
@@ -90,22 +95,6 @@ public:
     // back until the host calls RecorderSession::releaseLiveRequest() (the
     // pause after a PTZ send, kept by a timer).
     virtual bool holdLiveRequest() { return false; }
-
-    // --- remote playback window ------------------------------------------
-    // Whether remote playback replaces the live loop now.
-    virtual bool playbackActive() const { return false; }
-    // Play state of the window (1 = forward play).
-    virtual int playState() const { return 0; }
-    // The window's playing flag (pictures flowing; the follow-up request acts).
-    virtual bool playing() const { return false; }
-    virtual void setPlaying(bool) {}
-    virtual void recordingRange(const RecordingRange&) {}
-    virtual void playbackPictureTime(uint32_t /*dateWord*/, uint32_t /*timeWord*/) {}
-    virtual void playbackPosition(uint32_t /*millionths*/) {}
-    virtual void playbackStatus(uint32_t /*code*/) {}
-    // The window's own rule for decoding a playback picture.
-    virtual bool acceptPlaybackPicture(const frame::FrameHeader&) { return true; }
-    virtual void playbackPicture(int /*channel*/, const frame::FrameHeader&, const frame::DecodedPicture&) {}
     // The event-list reply's body (16-byte records): the host stores it as the
     // event file and tells the event list to reload.
     virtual void eventList(std::span<const uint8_t> /*records*/) {}
@@ -114,9 +103,33 @@ public:
     virtual void eventListAnnounced(uint32_t /*records*/) {}
     // The unread reply to the set-up query (at most 1024 bytes).
     virtual void setupReply(std::span<const uint8_t> /*bytes*/) {}
-
-    // --- notifier --------------------------------------------------------
     virtual void showMessage(const MessageText&) {}
+};
+
+// The remote playback side of a session: the playback window's state the request cycle reads, and the
+// replies of that cycle. Each call reaches it after the live host's call for the same reply.
+class PlaybackHost {
+public:
+    virtual ~PlaybackHost() = default;
+
+    // Whether remote playback replaces the live loop now.
+    virtual bool playbackActive() const { return false; }
+    // Play state of the window (1 = forward play).
+    virtual int playState() const { return 0; }
+    // The window's playing flag (pictures flowing; the follow-up request acts).
+    virtual bool playing() const { return false; }
+    virtual void setPlaying(bool) {}
+    virtual void recordingRange(const RecordingRange&) {}
+    // The recording position of every live reply, in millionths.
+    virtual void recordPosition(uint32_t /*millionths*/) {}
+    virtual void playbackPictureTime(uint32_t /*dateWord*/, uint32_t /*timeWord*/) {}
+    virtual void playbackPosition(uint32_t /*millionths*/) {}
+    virtual void playbackStatus(uint32_t /*code*/) {}
+    // A playback picture record, still encoded; the host decides whether to decode it (valid during the
+    // call only).
+    virtual void playbackPicture(const frame::PictureRecord&) {}
+    // The connection ended, after the live host ran its disconnect for the same reason.
+    virtual void connectionLost(DisconnectReason) {}
 };
 
 }  // namespace dvr::link

@@ -1,5 +1,7 @@
 #include "viewer/link/SessionPoller.h"
 
+#include "viewer/link/SessionReader.h"
+
 #include <poll.h>
 #include <cerrno>
 
@@ -59,7 +61,7 @@ void SessionPoller::dispatch(short events, short revents) {
     if (writing && (revents & (POLLOUT | POLLERR)) && m_socket.fd() == fd)
         m_session.onWritable();
     if (reading && (revents & (POLLIN | POLLHUP | POLLERR)) && m_socket.fd() == fd)
-        m_session.onReadable();
+        readOnce(m_socket, m_session);
 }
 
 }  // namespace dvr::link

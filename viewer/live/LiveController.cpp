@@ -86,8 +86,16 @@ void LiveController::createSession(link::RecorderTransport& transport) {
         return;
     }
     m_transport = &transport;
-    m_session = std::make_unique<link::RecorderSession>(transport, *this);
+    m_session = std::make_unique<link::RecorderSession>(
+        transport, *this, m_playback != nullptr ? &m_playback->sessionHost() : nullptr);
     m_screen.sessionChanged(m_session.get());
+}
+
+void LiveController::setPlaybackHost(PlaybackPeer* playback) {
+    m_playback = playback;
+    if (m_session) {
+        m_session->setPlaybackHost(playback != nullptr ? &playback->sessionHost() : nullptr);
+    }
 }
 
 void LiveController::destroySession() {
@@ -506,7 +514,7 @@ link::ConnectionState LiveController::takeStatusToPaint() {
 }
 
 std::string LiveController::statusText(link::ConnectionState status) const {
-    const auto text = live::statusText(int(status));
+    const auto text = live::statusText(status);
     return text ? m_language.text(text->section, text->key, text->fallback) : std::string();
 }
 
@@ -525,8 +533,8 @@ void LiveController::setConnectionState(link::ConnectionState state) {
     }
     m_screen.repaint(area::kStatus);
     // The playback window shows the same connection status while it is open.
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->setConnectionState(state);
+    if (m_playback != nullptr) {
+        m_playback->connectionStateChanged(state);
     }
 }
 
@@ -542,13 +550,10 @@ void LiveController::activityOff() {
     m_screen.buttonsChanged();
 }
 
-void LiveController::runViewDisconnect(link::DisconnectReason reason) {
+void LiveController::runViewDisconnect(link::DisconnectReason) {
     // Every reason ends the same way: back to waiting, buffers cleared.
+    // The session tells the playback window next (a reconnect started there learns that it failed).
     pressDisconnect();
-    // A reconnect started by the playback window learns that it failed.
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->runViewDisconnect(reason);
-    }
 }
 
 void LiveController::setWatchdogRunning(bool running) {
@@ -567,10 +572,6 @@ void LiveController::livePositions(uint32_t playMillionths, uint32_t recordMilli
     m_recordText = positionText(recordLabel, recordMillionths);
     m_playText = positionText(playLabel, playMillionths);
     m_screen.repaint(area::kPositions);
-    // The playback window shows the last recording position as its R-POSITION.
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->livePositions(playMillionths, recordMillionths);
-    }
     if (m_session) {
         m_layout.setUnavailableMask(m_session->live().unavailableMask());
     }
@@ -591,8 +592,18 @@ void LiveController::liveFormatChanged(uint32_t pictureFlags, uint32_t videoStan
     m_screen.buttonsChanged();
 }
 
-void LiveController::livePicture(int channel, const frame::FrameHeader& header,
-                                 const frame::DecodedPicture& picture) {
+void LiveController::livePicture(const frame::PictureRecord& record) {
+    if (m_exiting || m_livePaused) {
+        return;
+    }
+    const frame::DecodedFrame result = m_decoder.decode(record);
+    if (result.ok()) {
+        showLivePicture(result.channel, result.header, *result.picture);
+    }
+}
+
+void LiveController::showLivePicture(int channel, const frame::FrameHeader& header,
+                                     const frame::DecodedPicture& picture) {
     if (channel < 0 || channel >= kChannelCount || picture.empty() || m_exiting || m_livePaused) {
         return;
     }
@@ -638,61 +649,6 @@ void LiveController::showMessage(const link::MessageText& message) {
                          std::string(message.caption));
 }
 
-// --- the playback half, passed to the playback window when there is one -----------------------------------
-
-bool LiveController::playbackActive() const {
-    return m_playbackHost != nullptr && m_playbackHost->playbackActive();
-}
-
-int LiveController::playState() const {
-    return m_playbackHost != nullptr ? m_playbackHost->playState() : 0;
-}
-
-bool LiveController::playing() const {
-    return m_playbackHost != nullptr && m_playbackHost->playing();
-}
-
-void LiveController::setPlaying(bool on) {
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->setPlaying(on);
-    }
-}
-
-void LiveController::recordingRange(const link::RecordingRange& range) {
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->recordingRange(range);
-    }
-}
-
-void LiveController::playbackPictureTime(uint32_t dateWord, uint32_t timeWord) {
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->playbackPictureTime(dateWord, timeWord);
-    }
-}
-
-void LiveController::playbackPosition(uint32_t millionths) {
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->playbackPosition(millionths);
-    }
-}
-
-void LiveController::playbackStatus(uint32_t code) {
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->playbackStatus(code);
-    }
-}
-
-bool LiveController::acceptPlaybackPicture(const frame::FrameHeader& header) {
-    return m_playbackHost == nullptr || m_playbackHost->acceptPlaybackPicture(header);
-}
-
-void LiveController::playbackPicture(int channel, const frame::FrameHeader& header,
-                                     const frame::DecodedPicture& picture) {
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->playbackPicture(channel, header, picture);
-    }
-}
-
 std::string LiveController::eventFilePath() const {
     const skin::ProgramFiles files(m_options.programFolder, skin::ProgramFiles::defaultUserFolder(
                                                                 skin::ProgramFolder::kViewer.userName));
@@ -704,25 +660,16 @@ void LiveController::eventList(std::span<const uint8_t> records) {
     const skin::ProgramFiles files(m_options.programFolder, skin::ProgramFiles::defaultUserFolder(
                                                                 skin::ProgramFolder::kViewer.userName));
     playback::writeEventFile(files.prepareWrite(kEventFile), records);
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->eventList(records);
+    if (m_playback != nullptr) {
+        m_playback->eventFileStored();
     }
 }
 
 void LiveController::eventListAnnounced(uint32_t records) {
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->eventListAnnounced(records);
-    }
     // A list of no records brings no body: the stored list is emptied all the same, so an old list is
     // never shown as the recorder's current one.
     if (records == 0) {
         eventList({});
-    }
-}
-
-void LiveController::setupReply(std::span<const uint8_t> bytes) {
-    if (m_playbackHost != nullptr) {
-        m_playbackHost->setupReply(bytes);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "common/frame/DateTime.h"
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/FormatText.h"
+#include "common/frame/FrameDecoder.h"
 #include "common/skin/LanguageFile.h"
 #include "viewer/config/SettingsStore.h"
 #include "viewer/link/ArpCache.h"
@@ -99,6 +100,18 @@ public:
     virtual void sessionChanged(link::RecorderSession* /*session*/) {}
 };
 
+// The remote playback beside the live view: the host the session hands its playback replies to, told
+// besides of the live view's own connection state and of each event list the controller stored.
+class PlaybackPeer {
+public:
+    virtual ~PlaybackPeer() = default;
+    virtual link::PlaybackHost& sessionHost() = 0;
+    // The live view's connection state changed (the playback window shows it too).
+    virtual void connectionStateChanged(link::ConnectionState) {}
+    // A new event list was stored in the event file.
+    virtual void eventFileStored() {}
+};
+
 // Where the controller finds its files and which recorder it talks to.
 struct LiveControllerOptions {
     std::string programFolder;
@@ -108,7 +121,7 @@ struct LiveControllerOptions {
     link::ArpTable* arpTable = nullptr;       // ARP clean-up on every disconnect; none: skipped
 };
 
-class LiveController : public link::SessionHost {
+class LiveController : public link::LiveHost {
 public:
     LiveController(LiveControllerOptions options, LiveScreen& screen, LiveTimers& timers,
                    const LiveClock& clock);
@@ -148,8 +161,9 @@ public:
     void setupFinished(bool accepted, bool connectionChanged);
 
     // --- remote playback ----------------------------------------------------------------------------
-    // The playback window: receives the playback half of the session's calls. nullptr: none.
-    void setPlaybackHost(link::SessionHost* host) { m_playbackHost = host; }
+    // The playback window beside the live view; its session host receives the session's playback
+    // replies. nullptr: none.
+    void setPlaybackHost(PlaybackPeer* playback);
     // The playback window took the session over: live pictures are no longer drawn.
     void pauseLive();
     // The playback window closed: live pictures are drawn again and, when connected, one live request
@@ -227,7 +241,7 @@ public:
     // The wheel's image: 3 idle, else 0 and 1 alternately with the traffic.
     int wheelImage() const { return m_wheelImage; }
 
-    // --- link::SessionHost --------------------------------------------------------------------------
+    // --- link::LiveHost --------------------------------------------------------------------------
     void setConnectionState(link::ConnectionState state) override;
     void setKeyLock(bool locked) override { m_keyLock = locked; }
     void toggleActivity(link::ActivityTarget target) override;
@@ -236,29 +250,22 @@ public:
     void setWatchdogRunning(bool running) override;
     void livePositions(uint32_t playMillionths, uint32_t recordMillionths) override;
     void liveFormatChanged(uint32_t pictureFlags, uint32_t videoStandard) override;
-    void livePicture(int channel, const frame::FrameHeader& header,
-                     const frame::DecodedPicture& picture) override;
+    // Decodes the record and copies the picture into its channel's buffer.
+    void livePicture(const frame::PictureRecord& record) override;
+    // A decoded live picture of `channel`: copied into the channel's buffer and drawn into its panes.
+    void showLivePicture(int channel, const frame::FrameHeader& header, const frame::DecodedPicture& picture);
     void afterLivePicture() override;
     bool holdLiveRequest() override;
     void showMessage(const link::MessageText& message) override;
 
-    bool playbackActive() const override;
-    int playState() const override;
-    bool playing() const override;
-    void setPlaying(bool on) override;
-    void recordingRange(const link::RecordingRange& range) override;
-    void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override;
-    void playbackPosition(uint32_t millionths) override;
-    void playbackStatus(uint32_t code) override;
-    bool acceptPlaybackPicture(const frame::FrameHeader& header) override;
-    void playbackPicture(int channel, const frame::FrameHeader& header,
-                         const frame::DecodedPicture& picture) override;
     void eventList(std::span<const uint8_t> records) override;
     void eventListAnnounced(uint32_t records) override;
     // Where the session keeps the event list: the program folder, or the per-user folder when the
     // program may not write there.
     std::string eventFilePath() const;
-    void setupReply(std::span<const uint8_t> bytes) override;
+
+    // Decodes live pictures with `decoder` instead of the built-in JPEG 2000 decoder (nullptr: back to it).
+    void setPictureDecoder(frame::PictureDecoder* decoder) { m_decoder.setPictureDecoder(decoder); }
 
 private:
     void applyResult(const LayoutResult& result);
@@ -271,6 +278,7 @@ private:
     void destroySession();
     void syncPtzSettings();
     void stopPtzPause();
+    bool playbackActive() const { return m_session && m_session->playbackActive(); }
 
     LiveControllerOptions m_options;
     LiveScreen& m_screen;
@@ -280,7 +288,8 @@ private:
     config::SettingsStore m_settings;
     link::RecorderTransport* m_transport = nullptr;
     std::unique_ptr<link::RecorderSession> m_session;
-    link::SessionHost* m_playbackHost = nullptr;
+    PlaybackPeer* m_playback = nullptr;
+    frame::FrameDecoder m_decoder;
     class PtzBridge;
     std::unique_ptr<PtzBridge> m_ptzBridge;
     std::unique_ptr<ptz::PtzController> m_ptz;

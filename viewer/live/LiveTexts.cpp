@@ -31,19 +31,18 @@ std::string frameRateText(int pictureCount) {
     return format("# %02d Fps #", pictureCount);
 }
 
-std::optional<LanguageText> statusText(int statusType) {
-    switch (statusType) {
-        case 0:
+std::optional<LanguageText> statusText(link::ConnectionState status) {
+    switch (status) {
+        case link::ConnectionState::Waiting:
             return LanguageText{kStatusSection, "WAITING FOR CONNECTION", "WAITING FOR CONNECTION."};
-        case 1:
+        case link::ConnectionState::Established:
             return LanguageText{kStatusSection, "CONNECTION ESTABLISHED", "CONNECTION ESTABLISHED."};
-        case 2:
+        case link::ConnectionState::Connecting:
             return LanguageText{kStatusSection, "CONNECTING", "CONNECTING..           "};
-        case 8:
+        case link::ConnectionState::KeyLock:
             return LanguageText{kStatusSection, "KEY LOCK", "KEY LOCK!!             "};
-        default:
-            return std::nullopt;
     }
+    return std::nullopt;
 }
 
 std::string positionText(std::string_view label, uint32_t positionMillionths) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/link/SessionHost.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,9 +22,6 @@ std::string timeText(int hour, int minute, int second);
 // "# %02d Fps #" with the pictures completed in the last second.
 std::string frameRateText(int pictureCount);
 
-// Connection status types the status line shows.
-enum class StatusType : uint8_t { Waiting = 0, Established = 1, Connecting = 2, KeyLock = 8 };
-
 // A language-file text: section, key and the built-in default used when the key is missing.
 struct LanguageText {
     std::string_view section;
@@ -32,9 +31,9 @@ struct LanguageText {
 
 inline constexpr std::string_view kStatusSection = "STATUS_STRING";
 
-// The status line text of a status type; nothing for a type without one. The defaults keep their
-// trailing blanks so that they cover a longer earlier text.
-std::optional<LanguageText> statusText(int statusType);
+// The status line text of a connection status; nothing for a value without one. The defaults are padded
+// to one width so that each covers a longer earlier text.
+std::optional<LanguageText> statusText(link::ConnectionState status);
 
 // The position labels "R-POS" and "P-POS".
 inline constexpr LanguageText kRecordPositionLabel{kStatusSection, "R-POS", "R-POS"};

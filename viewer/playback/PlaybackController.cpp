@@ -52,7 +52,7 @@ uint32_t playModeWord(PlayButton button, int requestSpeed) {
     return 0;
 }
 
-PlaybackController::PlaybackController(PlaybackLink& link, LocalTime localTime, PlaybackView* view)
+PlaybackController::PlaybackController(PlaybackRequests& link, LocalTime localTime, PlaybackView* view)
     : m_link(link), m_localTime(std::move(localTime)), m_view(view) {}
 
 DateTime PlaybackController::now() const {

@@ -11,7 +11,7 @@
 
 #include "viewer/link/SessionHost.h"
 #include "viewer/playback/PlaybackLayout.h"
-#include "viewer/playback/PlaybackLink.h"
+#include "viewer/playback/PlaybackRequests.h"
 #include "viewer/playback/PlaybackTime.h"
 
 #include <cstdint>
@@ -75,7 +75,7 @@ class PlaybackController {
 public:
     using LocalTime = std::function<DateTime()>;
 
-    PlaybackController(PlaybackLink& link, LocalTime localTime, PlaybackView* view = nullptr);
+    PlaybackController(PlaybackRequests& link, LocalTime localTime, PlaybackView* view = nullptr);
     // The window that shows this controller (may be null).
     void setView(PlaybackView* view) { m_view = view; }
 
@@ -197,7 +197,7 @@ private:
     void sendPlayWords();
     DateTime now() const;
 
-    PlaybackLink& m_link;
+    PlaybackRequests& m_link;
     LocalTime m_localTime;
     PlaybackView* m_view;
     PlaybackLayout m_layout;

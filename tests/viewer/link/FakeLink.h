@@ -5,6 +5,7 @@
 #include "viewer/link/RecorderSession.h"
 #include "viewer/link/RecorderTransport.h"
 #include "viewer/link/SessionHost.h"
+#include "viewer/link/SessionReader.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -109,8 +110,30 @@ struct Picture {
     int height;
 };
 
-class RecordingHost : public SessionHost {
+class RecordingHost : public LiveHost {
 public:
+    // The playback side: reads the flags and fills the lists of its owner.
+    class Playback : public PlaybackHost {
+    public:
+        explicit Playback(RecordingHost& owner) : m_owner(owner) {}
+        bool playbackActive() const override { return m_owner.playbackOn; }
+        int playState() const override { return m_owner.playStateValue; }
+        bool playing() const override { return m_owner.playingFlag; }
+        void setPlaying(bool on) override { m_owner.playingFlag = on; }
+        void playbackPictureTime(uint32_t d, uint32_t t) override { m_owner.pictureTimes.push_back({d, t}); }
+        void playbackPosition(uint32_t v) override { m_owner.positions.push_back(v); }
+        void playbackStatus(uint32_t code) override { m_owner.statuses.push_back(code); }
+        void playbackPicture(const frame::PictureRecord& record) override {
+            const frame::DecodedFrame d = m_owner.decoder.decode(record);
+            if (d.ok())
+                m_owner.playbackPictures.push_back(
+                    {d.channel, d.header.pictureFlags, d.picture->width, d.picture->height});
+        }
+
+    private:
+        RecordingHost& m_owner;
+    };
+
     void setConnectionState(ConnectionState s) override { states.push_back(s); }
     void setKeyLock(bool on) override { keyLock = on; }
     void toggleActivity(ActivityTarget t) override {
@@ -128,7 +151,12 @@ public:
         recordPosition = rec;
     }
     void liveFormatChanged(uint32_t flags, uint32_t) override { formatChanges.push_back(flags); }
-    void livePicture(int channel, const frame::FrameHeader& h, const frame::DecodedPicture& p) override {
+    void livePicture(const frame::PictureRecord& record) override {
+        const frame::DecodedFrame d = decoder.decode(record);
+        if (d.ok())
+            livePicture(d.channel, d.header, *d.picture);
+    }
+    virtual void livePicture(int channel, const frame::FrameHeader& h, const frame::DecodedPicture& p) {
         livePictures.push_back({channel, h.pictureFlags, p.width, p.height});
     }
     void afterLivePicture() override {
@@ -138,17 +166,7 @@ public:
             pendingPtz.clear();
         }
     }
-    bool playbackActive() const override { return playbackOn; }
-    int playState() const override { return playStateValue; }
-    bool playing() const override { return playingFlag; }
-    void setPlaying(bool on) override { playingFlag = on; }
     void recordingRange(const RecordingRange& r) override { ranges.push_back(r); }
-    void playbackPictureTime(uint32_t d, uint32_t t) override { pictureTimes.push_back({d, t}); }
-    void playbackPosition(uint32_t v) override { positions.push_back(v); }
-    void playbackStatus(uint32_t code) override { statuses.push_back(code); }
-    void playbackPicture(int channel, const frame::FrameHeader& h, const frame::DecodedPicture& p) override {
-        playbackPictures.push_back({channel, h.pictureFlags, p.width, p.height});
-    }
     void eventList(std::span<const uint8_t> records) override {
         events.emplace_back(records.begin(), records.end());
     }
@@ -163,6 +181,8 @@ public:
             duringMessage();
     }
 
+    Playback playback{*this};
+    frame::FrameDecoder decoder;
     RecorderSession* session = nullptr;
     std::function<void()> duringMessage;
     std::vector<ConnectionState> states;

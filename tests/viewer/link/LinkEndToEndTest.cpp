@@ -64,7 +64,7 @@ public:
 
     RecorderSocket socket;
     ChannelHost host;
-    RecorderSession session{socket, host};
+    RecorderSession session{socket, host, &host.playback};
     SessionPoller poller{session, socket};
 };
 

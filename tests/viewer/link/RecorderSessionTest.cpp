@@ -61,7 +61,7 @@ protected:
     }
     void drain() {
         for (int i = 0; i < 10000 && !transport.incoming.empty() && session.wantsRead(); ++i)
-            session.onReadable();
+            readOnce(transport, session);
     }
     size_t countSent(uint32_t code) const {
         const auto commands = transport.sentCommands();
@@ -70,7 +70,7 @@ protected:
 
     FakeTransport transport;
     RecordingHost host;
-    RecorderSession session{transport, host};
+    RecorderSession session{transport, host, &host.playback};
 };
 
 TEST_F(SessionTest, ConnectSendsLoginAndEstablishes) {
@@ -120,12 +120,12 @@ TEST_F(SessionTest, VersionTextsGiveProtocolLevels) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         h.session = &s;
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 4}), {}, c.version));
-        s.onReadable();
+        readOnce(t, s);
         EXPECT_EQ(s.protocolLevel(), c.level) << c.version;
         EXPECT_EQ(s.newerProtocol(), c.newer) << c.version;
         // The next request carries the recorder's text verbatim.
@@ -145,11 +145,11 @@ TEST_F(SessionTest, NewerProtocolBitAndChannelCounts) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1 | 0x40000000u, c.p1}), {}, "DVRJ PACKET1.41"));
-        s.onReadable();
+        readOnce(t, s);
         EXPECT_EQ(s.channelCount(), c.channels) << c.p1;
         EXPECT_EQ(s.protocolLevel(), 1);
         EXPECT_TRUE(s.newerProtocol());
@@ -273,17 +273,17 @@ TEST_F(SessionTest, QuadPicturesNeedFamilyTwoOrTheSignalWord) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         h.session = &s;
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
-        s.onReadable();
+        readOnce(t, s);
         const auto packet = liveReply(liveRecord(frame::PictureKind::Quad, 4, c.layoutCode, 3, c.signalWord));
         for (int i = 0; i < 5; ++i) {
             t.arrive(packet);
             while (!t.incoming.empty())
-                s.onReadable();
+                readOnce(t, s);
         }
         EXPECT_EQ(h.livePictures.size(), c.shown ? 1u : 0u) << std::hex << c.layoutCode;
         if (c.shown && !h.livePictures.empty()) {
@@ -305,15 +305,15 @@ TEST_F(SessionTest, MaskIsClampedToTheRecordersCapacity) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
-        s.onReadable();
+        readOnce(t, s);
         s.live().setDisplayedChannelMask(c.mask);
         t.arrive(liveReply(liveRecord(frame::PictureKind::Single, 0, c.layoutCode)));
         while (!t.incoming.empty())
-            s.onReadable();
+            readOnce(t, s);
         ASSERT_EQ(t.sentCommands().back(), command::LivePicture);
         EXPECT_EQ(t.sentParams(t.sent.size() - 1).p[2], c.sent) << std::hex << c.layoutCode;
     }
@@ -372,15 +372,15 @@ TEST_F(SessionTest, AnySplitOfTheStreamGivesTheSameResult) {
     for (size_t step : {size_t{1}, size_t{7}, size_t{59}, size_t{61}, size_t{4096}}) {
         RecordingHost h;
         FakeTransport t;
-        RecorderSession s(t, h);
+        RecorderSession s(t, h, &h.playback);
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
-        s.onReadable();
+        readOnce(t, s);
         for (size_t at = 0; at < stream.size(); at += step)
             t.arrive(std::span<const uint8_t>(stream).subspan(at, std::min(step, stream.size() - at)));
         while (!t.incoming.empty())
-            s.onReadable();
+            readOnce(t, s);
         ASSERT_EQ(h.livePictures.size(), 2u) << step;
         EXPECT_EQ(h.livePictures[0].channel, 2);
         EXPECT_EQ(s.live().frameCounter(), 6);
@@ -476,7 +476,7 @@ TEST_F(SessionTest, PlayErrorMessageWaitsUntilTheReadIsHandled) {
     std::vector<uint8_t> stream = reply(command::StopPlaybackReply, params({2}));
     const auto picture = liveReply(liveRecord(frame::PictureKind::Single, 1));
     stream.insert(stream.end(), picture.begin(), picture.end());
-    host.duringMessage = [this] { session.onReadable(); };
+    host.duringMessage = [this] { readOnce(transport, session); };
     deliver(stream);
     EXPECT_EQ(host.messages, std::vector<std::string>{"MSG_026"});
     EXPECT_EQ(host.statuses, std::vector<uint32_t>{2});
@@ -512,7 +512,7 @@ TEST_F(SessionTest, PeerCloseRunsTheViewDisconnectAtOnce) {
     transport.arrive(picture);
     transport.peerClosed = true;
     drain();
-    session.onReadable();
+    readOnce(transport, session);
     // What came before the close is handled; the close itself ends the session now.
     EXPECT_EQ(session.live().frameCounter(), 1);
     EXPECT_FALSE(session.hasSocket());
@@ -557,7 +557,7 @@ TEST_F(SessionTest, BytesTheSocketDoesNotTakeWaitAndGoOutWholeInOrder) {
     for (const size_t step : {size_t{0}, size_t{1}, size_t{97}, size_t{4096}}) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s{t, h};
+        RecorderSession s{t, h, &h.playback};
         h.session = &s;
         t.room = 0;
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
@@ -632,7 +632,7 @@ TEST_F(SessionTest, ASendErrorRunsTheViewDisconnectOnce) {
     for (const bool queued : {false, true}) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s{t, h};
+        RecorderSession s{t, h, &h.playback};
         h.session = &s;
         ASSERT_TRUE(s.connect("127.0.0.1", 50000));
         s.onConnectResult(0);

@@ -19,7 +19,7 @@
 #include "tests/viewer/live/WindowTestSupport.h"
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "viewer/live/LiveCommandIds.h"
-#include "viewer/live/LivePlayback.h"
+#include "viewer/live/PlaybackHandOver.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/playback/EventList.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/LiveControllerFixture.h"
 #include "tests/support/TempFolder.h"
 #include "tests/viewer/link/FakeLink.h"
-#include "tests/viewer/live/FakeLive.h"
 #include "viewer/live/LiveCommandIds.h"
 
 namespace dvr::live {
@@ -53,21 +53,6 @@ public:
     link::RecorderSession* session = nullptr;
 };
 
-class CountingArpTable : public link::ArpTable {
-public:
-    // The machine's table: the recorder's entry among others of the machine.
-    std::optional<std::vector<link::ArpEntry>> read(size_t) override {
-        ++reads;
-        return std::vector<link::ArpEntry>{{"10.0.0.1", "eth0"}, {"127.0.0.1", "lo"}, {"10.0.0.2", "eth0"}};
-    }
-    bool remove(const link::ArpEntry& entry) override {
-        removed.push_back(entry);
-        return false;  // an ordinary user is refused, silently
-    }
-    int reads = 0;
-    std::vector<link::ArpEntry> removed;
-};
-
 frame::DecodedPicture pictureFilledWith(uint8_t value) {
     frame::DecodedPicture picture;
     picture.width = 720;
@@ -76,36 +61,13 @@ frame::DecodedPicture pictureFilledWith(uint8_t value) {
     return picture;
 }
 
-class LiveControllerTest : public ::testing::Test {
+class LiveControllerTest : public testing::LiveControllerFixture<FakeScreen> {
 protected:
-    LiveControllerTest() {
-        LiveControllerOptions options;
-        options.programFolder = m_folder.path();
-        options.settingsFilePath = m_folder.file("Vistrel.ini");
-        options.hostOverride = "127.0.0.1";
-        options.portOverride = 50123;
-        options.arpTable = &m_arp;
-        m_controller = std::make_unique<LiveController>(std::move(options), m_screen, m_timers, m_clock);
-        m_controller->createSession(m_transport);
-        m_controller->loadSettings();
-        m_controller->start(PaneRect{8, 8, 728, 488});
-    }
-
-    LiveController& live() { return *m_controller; }
-
     void connectEstablished() {
         live().pressConnect();
         live().session()->onConnectResult(0);
         ASSERT_EQ(live().connectionState(), ConnectionState::Established);
     }
-
-    testsupport::TempFolder m_folder;
-    FakeScreen m_screen;
-    FakeLiveTimers m_timers;
-    FakeClock m_clock;
-    FakeTransport m_transport;
-    CountingArpTable m_arp;
-    std::unique_ptr<LiveController> m_controller;
 };
 
 TEST_F(LiveControllerTest, AnEventListReplyReplacesTheEventFileAndAnEmptyOneEmptiesIt) {
@@ -131,7 +93,7 @@ TEST_F(LiveControllerTest, ConnectGoesToTheOverriddenRecorderAndDisconnectClears
     EXPECT_TRUE(live().disconnectChecked());
     live().pressConnect();
     EXPECT_EQ(m_transport.lastAddress, "127.0.0.1");
-    EXPECT_EQ(m_transport.lastPort, 50123);
+    EXPECT_EQ(m_transport.lastPort, kRecorderPort);
     EXPECT_EQ(live().connectionState(), ConnectionState::Connecting);
     EXPECT_TRUE(live().connectChecked());
     live().pressConnect();  // a second press while connecting opens nothing
@@ -140,7 +102,7 @@ TEST_F(LiveControllerTest, ConnectGoesToTheOverriddenRecorderAndDisconnectClears
     live().session()->onConnectResult(0);
     EXPECT_EQ(live().connectionState(), ConnectionState::Established);
     EXPECT_EQ(live().statusText(live().statusShown()), "CONNECTION ESTABLISHED.");
-    live().livePicture(3, frame::FrameHeader{}, pictureFilledWith(7));
+    live().showLivePicture(3, frame::FrameHeader{}, pictureFilledWith(7));
     ASSERT_TRUE(live().layout().bufferFilled(3));
     std::ofstream(m_folder.file("AlarmEvent.am")) << "events";
 
@@ -215,7 +177,7 @@ TEST_F(LiveControllerTest, PlaybackIsOfferedOnlyWhileConnectedAndUnlocked) {
     // While the playback window has the session, live pictures are not drawn; coming back sends one
     // live request.
     live().pauseLive();
-    live().livePicture(0, frame::FrameHeader{}, pictureFilledWith(9));
+    live().showLivePicture(0, frame::FrameHeader{}, pictureFilledWith(9));
     EXPECT_TRUE(m_screen.draws.empty());
     const size_t sent = m_transport.sent.size();
     live().resumeLive();
@@ -227,7 +189,7 @@ TEST_F(LiveControllerTest, PlaybackIsOfferedOnlyWhileConnectedAndUnlocked) {
 
 TEST_F(LiveControllerTest, PictureStoreKeepsItsOwnCopyAndDrawsVisiblePanes) {
     frame::DecodedPicture picture = pictureFilledWith(42);
-    live().livePicture(5, frame::FrameHeader{}, picture);
+    live().showLivePicture(5, frame::FrameHeader{}, picture);
     std::fill(picture.pixels.begin(), picture.pixels.begin() + 100, uint8_t(1));
     ASSERT_EQ(m_screen.draws.size(), 1u);
     EXPECT_EQ(m_screen.draws[0].pane, 5);
@@ -237,9 +199,9 @@ TEST_F(LiveControllerTest, PictureStoreKeepsItsOwnCopyAndDrawsVisiblePanes) {
     EXPECT_EQ(live().picturesShown(), 1u);
 
     // Pictures of no channel or without pixels are dropped.
-    live().livePicture(16, frame::FrameHeader{}, picture);
-    live().livePicture(-1, frame::FrameHeader{}, picture);
-    live().livePicture(2, frame::FrameHeader{}, frame::DecodedPicture{});
+    live().showLivePicture(16, frame::FrameHeader{}, picture);
+    live().showLivePicture(-1, frame::FrameHeader{}, picture);
+    live().showLivePicture(2, frame::FrameHeader{}, frame::DecodedPicture{});
     EXPECT_EQ(m_screen.draws.size(), 1u);
     EXPECT_EQ(live().picturesShown(), 1u);
 }

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/LiveControllerFixture.h"
 #include "tests/support/TempFolder.h"
 #include "tests/viewer/link/FakeLink.h"
-#include "tests/viewer/live/FakeLive.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/LiveController.h"
 
@@ -39,29 +39,15 @@ public:
 };
 
 // A playback window that has the session while `active` holds.
-class PlaybackStandIn : public link::SessionHost {
+class PlaybackStandIn : public PlaybackPeer, public link::PlaybackHost {
 public:
+    link::PlaybackHost& sessionHost() override { return *this; }
     bool playbackActive() const override { return active; }
     bool active = false;
 };
 
-class LivePtzTest : public ::testing::Test {
+class LivePtzTest : public testing::LiveControllerFixture<QuietScreen> {
 protected:
-    LivePtzTest() {
-        LiveControllerOptions options;
-        options.programFolder = m_folder.path();
-        options.settingsFilePath = m_folder.file("Vistrel.ini");
-        options.hostOverride = "127.0.0.1";
-        options.portOverride = 50124;
-        m_controller = std::make_unique<LiveController>(std::move(options), m_screen, m_timers, m_clock);
-        m_controller->createSession(m_transport);
-        m_controller->loadSettings();
-        m_controller->start(PaneRect{8, 8, 728, 488});
-    }
-    ~LivePtzTest() override { m_controller.reset(); }
-
-    LiveController& live() { return *m_controller; }
-
     void startLive() {
         live().pressConnect();
         live().session()->onConnectResult(0);
@@ -73,12 +59,6 @@ protected:
     void livePicture() {
         const std::vector<uint8_t> record(700, 0x5A);
         deliver(link::testing::reply(link::command::LivePictureReply, link::testing::params({}), record));
-    }
-    void deliver(const std::vector<uint8_t>& bytes) {
-        m_transport.arrive(bytes);
-        for (int i = 0; i < 100 && !m_transport.incoming.empty(); ++i) {
-            live().session()->onReadable();
-        }
     }
     // One turn of the loop: a live reply, then the pause timer when one was started.
     void turn() {
@@ -99,13 +79,6 @@ protected:
         }
         return out;
     }
-
-    testsupport::TempFolder m_folder;
-    QuietScreen m_screen;
-    testing::FakeLiveTimers m_timers;
-    testing::FakeClock m_clock;
-    FakeTransport m_transport;
-    std::unique_ptr<LiveController> m_controller;
 };
 
 TEST_F(LivePtzTest, AHeldButtonRepeatsAfterEachPictureAndTheReleaseSendsTheStopPhase) {
@@ -306,7 +279,7 @@ TEST_F(LivePtzTest, SetupFinishedTakesTheBaudRateAndAChangedRecorder) {
     live().setupFinished(true, false);
     live().pressConnect();
     EXPECT_EQ(m_transport.lastAddress, "127.0.0.1");
-    EXPECT_EQ(m_transport.lastPort, 50124);
+    EXPECT_EQ(m_transport.lastPort, kRecorderPort);
     live().pressDisconnect();
 
     live().setupFinished(true, true);

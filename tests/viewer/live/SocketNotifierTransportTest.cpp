@@ -16,7 +16,7 @@
 namespace dvr::live {
 namespace {
 
-class Host : public link::SessionHost {
+class Host : public link::LiveHost {
 public:
     void setConnectionState(link::ConnectionState state) override { states.push_back(state); }
     void runViewDisconnect(link::DisconnectReason reason) override {

@@ -20,8 +20,8 @@
 #include <utility>
 
 #include "tests/support/EventLoopWait.h"
+#include "tests/support/LiveControllerFixture.h"
 #include "tests/support/LoggedSimulator.h"
-#include "tests/viewer/live/FakeLive.h"
 #include "tools/synth/Synth.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"

@@ -9,7 +9,7 @@
 namespace dvr::playback {
 namespace {
 
-class FakePlaybackLink : public PlaybackLink {
+class FakePlaybackRequests : public PlaybackRequests {
 public:
     bool request(RequestKind kind) override {
         if (!isConnected)
@@ -85,7 +85,7 @@ protected:
 
     static constexpr DateTime kStart{2006, 1, 2, 3, 4, 5};
     static constexpr DateTime kEnd{2006, 1, 2, 4, 4, 5};
-    FakePlaybackLink link;
+    FakePlaybackRequests link;
     RecordingView view;
     dvr::link::RecordingRange range;
     DateTime clock{2010, 5, 6, 7, 8, 9};

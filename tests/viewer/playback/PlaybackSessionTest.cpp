@@ -3,8 +3,8 @@
 
 #include "tools/synth/Synth.h"
 #include "viewer/playback/PlaybackController.h"
-#include "viewer/playback/PlaybackSessionHost.h"
-#include "viewer/playback/SessionPlaybackLink.h"
+#include "viewer/playback/PlaybackControllerHost.h"
+#include "viewer/playback/SessionPlaybackRequests.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ protected:
     void deliver(const std::vector<uint8_t>& bytes) {
         transport.arrive(bytes);
         while (!transport.incoming.empty())
-            session.onReadable();
+            dvr::link::readOnce(transport, session);
     }
     size_t count(uint32_t command) const {
         const auto commands = transport.sentCommands();
@@ -53,10 +53,11 @@ protected:
     FakeTransport transport;
     // The link refers to the session declared below; it is used only after
     // the constructors ran.
-    SessionPlaybackLink link{session, "127.0.0.1", 50000};
+    SessionPlaybackRequests link{session, "127.0.0.1", 50000};
     PlaybackController controller{link, [] { return DateTime{2010, 1, 1}; }};
-    PlaybackSessionHost host{controller};
-    RecorderSession session{transport, host};
+    PlaybackControllerHost host{controller};
+    link::LiveHost live;
+    RecorderSession session{transport, live, &host};
 };
 
 TEST_F(PlaybackSessionTest, OnePictureRequestOutstandingAndChangesQueued) {

@@ -18,7 +18,7 @@
 namespace dvr::playback::windowtest {
 
 // Takes every request and remembers it; always connected.
-class FakeLink : public PlaybackLink {
+class FakeLink : public PlaybackRequests {
 public:
     bool request(RequestKind kind) override {
         requests.push_back(kind);

@@ -54,7 +54,7 @@ protected:
     void deliver(const std::vector<uint8_t>& bytes) {
         transport.arrive(bytes);
         for (int i = 0; i < 100 && !transport.incoming.empty(); ++i)
-            session.onReadable();
+            dvr::link::readOnce(transport, session);
     }
     std::vector<uint32_t> sentSince(size_t from) const {
         const auto all = transport.sentCommands();
@@ -63,7 +63,7 @@ protected:
 
     link::testing::FakeTransport transport;
     LoopHost host;
-    link::RecorderSession session{transport, host};
+    link::RecorderSession session{transport, host, &host.playback};
     PtzController controller{host, {}, PtzSettings{1, 4, 2}};
 };
 

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "viewer/live/LivePlayback.h"
+#include "viewer/live/PlaybackHandOver.h"
 
 namespace dvr::playback {
 class PlaybackFrame;

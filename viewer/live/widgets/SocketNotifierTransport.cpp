@@ -1,5 +1,7 @@
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 
+#include "viewer/link/SessionReader.h"
+
 #include <QHostAddress>
 
 #include <sys/ioctl.h>
@@ -122,13 +124,13 @@ void SocketNotifierTransport::onReadable() {
     }
     // Bytes already waiting are read at once, 4096 at a time as each notification would, rather than one
     // read per pass of the event loop; a bounded run keeps the window responsive.
-    m_session->onReadable();
+    link::readOnce(*this, *m_session);
     for (int i = 1; i < kReadsPerNotification && m_socket.isOpen() && m_session->wantsRead(); ++i) {
         int pendingBytes = 0;
         if (::ioctl(m_socket.fd(), FIONREAD, &pendingBytes) != 0 || pendingBytes <= 0) {
             break;
         }
-        m_session->onReadable();
+        link::readOnce(*this, *m_session);
     }
     if (m_readNotifier && (!m_socket.isOpen() || !m_session->wantsRead())) {
         m_readNotifier->setEnabled(false);

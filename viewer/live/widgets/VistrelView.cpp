@@ -12,9 +12,9 @@
 #include "common/skin/ProgramFolder.h"
 #include "common/skin/widgets/SkinButton.h"
 #include "viewer/live/LiveCommandIds.h"
-#include "viewer/live/LivePlayback.h"
 #include "viewer/live/LiveSkinKeys.h"
 #include "viewer/live/LiveTexts.h"
+#include "viewer/live/PlaybackHandOver.h"
 #include "viewer/live/widgets/AboutDialog.h"
 #include "viewer/live/widgets/FramePlaybackShell.h"
 #include "viewer/live/widgets/LiveButtons.h"
@@ -242,7 +242,7 @@ void VistrelView::createPlayback() {
     auto shell =
         std::make_unique<FramePlaybackShell>(*this, [this](bool shown) { Q_EMIT playbackShown(shown); });
     const LiveClock* clock = m_options.clock ? m_options.clock : &m_systemClock;
-    m_playback = std::make_unique<LivePlayback>(*m_controller, *shell, [clock] { return clock->now(); });
+    m_playback = std::make_unique<PlaybackHandOver>(*m_controller, *shell, [clock] { return clock->now(); });
     m_playbackFrame =
         std::make_unique<playback::PlaybackFrame>(m_playback->controller(), m_options.programFolder);
     shell->setFrame(m_playbackFrame.get());

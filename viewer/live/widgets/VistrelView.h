@@ -38,7 +38,7 @@ namespace dvr::live {
 class ViewerNotifier;
 class SocketNotifierTransport;
 class LiveButtons;
-class LivePlayback;
+class PlaybackHandOver;
 class PlaybackShell;
 
 // Where the view finds its files and which recorder it talks to.
@@ -102,7 +102,7 @@ public:
     skin::SkinButton* button(int commandId) const;
     bool exiting() const { return m_controller->exiting(); }
     // The remote playback window and its link to this view (null before start-up and after exit).
-    LivePlayback* playback() const { return m_playback.get(); }
+    PlaybackHandOver* playback() const { return m_playback.get(); }
     playback::PlaybackWindow* playbackWindow() const;
 
     // --- LiveScreen --------------------------------------------------------------------------------------
@@ -155,7 +155,7 @@ private:
     std::unique_ptr<LiveController> m_controller;
     std::unique_ptr<playback::PlaybackFrame> m_playbackFrame;
     std::unique_ptr<PlaybackShell> m_playbackShell;
-    std::unique_ptr<LivePlayback> m_playback;
+    std::unique_ptr<PlaybackHandOver> m_playback;
 
     std::array<QImage, kChannelCount> m_paneImages;
 

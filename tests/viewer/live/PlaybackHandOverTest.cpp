@@ -1,7 +1,7 @@
 // The live window's remote playback without a toolkit: opening pauses the live pictures, leaving sends one
 // live request, a reconnect from a play button finishes only after the session's own report, and a
 // connection the playback window dropped is not shown as established afterwards.
-#include "viewer/live/LivePlayback.h"
+#include "viewer/live/PlaybackHandOver.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/LiveControllerFixture.h"
 #include "tests/support/TempFolder.h"
 #include "tests/viewer/link/FakeLink.h"
-#include "tests/viewer/live/FakeLive.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/LiveController.h"
 
@@ -63,77 +63,58 @@ public:
 constexpr DateTime kStart{2006, 1, 2, 3, 4, 5};
 constexpr DateTime kEnd{2006, 1, 2, 4, 4, 5};
 
-class LivePlaybackTest : public ::testing::Test {
+class PlaybackHandOverTest : public testing::LiveControllerFixture<QuietScreen> {
 protected:
-    LivePlaybackTest() {
-        LiveControllerOptions options;
-        options.programFolder = m_folder.path();
-        options.settingsFilePath = m_folder.file("Vistrel.ini");
-        options.hostOverride = "127.0.0.1";
-        options.portOverride = 50123;
-        m_live = std::make_unique<LiveController>(std::move(options), m_screen, m_timers, m_clock);
-        m_live->createSession(m_transport);
-        m_live->loadSettings();
-        m_live->start(PaneRect{8, 8, 728, 488});
-        m_playback = std::make_unique<LivePlayback>(*m_live, m_shell, [] { return DateTime{2010, 1, 1}; });
-        m_live->setPlaybackHost(&m_playback->host());
+    PlaybackHandOverTest() {
+        m_playback = std::make_unique<PlaybackHandOver>(*m_controller, m_shell, [] {
+            return DateTime{2010, 1, 1};
+        });
+        m_controller->setPlaybackHost(&m_playback->host());
     }
-    ~LivePlaybackTest() override {
-        m_live->setPlaybackHost(nullptr);
+    ~PlaybackHandOverTest() override {
+        m_controller->setPlaybackHost(nullptr);
         m_playback.reset();
-        m_live.reset();
+        m_controller.reset();
     }
 
-    void deliver(const std::vector<uint8_t>& bytes) {
-        m_transport.arrive(bytes);
-        while (!m_transport.incoming.empty()) {
-            m_live->session()->onReadable();
-        }
-    }
     size_t count(uint32_t command) const {
         const auto commands = m_transport.sentCommands();
         return size_t(std::count(commands.begin(), commands.end(), command));
     }
     // Connects and logs in; the recorder reports a recording range.
     void connectAndLogIn() {
-        m_live->pressConnect();
-        m_live->session()->onConnectResult(0);
+        m_controller->pressConnect();
+        m_controller->session()->onConnectResult(0);
         deliver(reply(link::command::LoginReply,
                       params({1, 16, link::packDateWord(kStart), link::packTimeWord(kStart),
                               link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
     }
     playback::PlaybackController& player() { return m_playback->controller(); }
 
-    testsupport::TempFolder m_folder;
-    QuietScreen m_screen;
-    testing::FakeLiveTimers m_timers;
-    testing::FakeClock m_clock;
-    FakeTransport m_transport;
     FakeShell m_shell;
-    std::unique_ptr<LiveController> m_live;
-    std::unique_ptr<LivePlayback> m_playback;
+    std::unique_ptr<PlaybackHandOver> m_playback;
 };
 
-TEST_F(LivePlaybackTest, OpeningPausesLiveAndLeavingSendsOneLiveRequest) {
+TEST_F(PlaybackHandOverTest, OpeningPausesLiveAndLeavingSendsOneLiveRequest) {
     connectAndLogIn();
     ASSERT_TRUE(m_playback->open());
     EXPECT_FALSE(m_playback->open());
-    EXPECT_TRUE(m_live->livePaused());
+    EXPECT_TRUE(m_controller->livePaused());
     EXPECT_EQ(m_shell.shown, std::vector<bool>{false});
-    EXPECT_EQ(player().layout().splitCode(), playback::openingSplitCode(m_live->layoutCode()));
-    EXPECT_TRUE(m_live->playbackActive());
+    EXPECT_EQ(player().layout().splitCode(), playback::openingSplitCode(m_controller->layoutCode()));
+    EXPECT_TRUE(m_controller->session()->playbackActive());
 
     const size_t liveBefore = count(link::command::LivePicture);
     player().onExit();
     EXPECT_FALSE(m_playback->isOpen());
-    EXPECT_FALSE(m_live->livePaused());
+    EXPECT_FALSE(m_controller->livePaused());
     EXPECT_EQ(count(link::command::LivePicture), liveBefore + 1);
     m_playback->closed();
     EXPECT_EQ(m_shell.liveShown, 1);
-    EXPECT_EQ(m_live->connectionState(), ConnectionState::Established);
+    EXPECT_EQ(m_controller->connectionState(), ConnectionState::Established);
 }
 
-TEST_F(LivePlaybackTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsReport) {
+TEST_F(PlaybackHandOverTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsReport) {
     connectAndLogIn();
     m_playback->open();
     player().onRangeTimer();
@@ -142,13 +123,13 @@ TEST_F(LivePlaybackTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsReport)
                           link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
     ASSERT_TRUE(player().rangeValid());
     // The idle watch dropped the connection.
-    m_live->session()->disconnect();
+    m_controller->session()->disconnect();
     m_transport.sent.clear();
 
     player().onPlayButton(playback::PlayButton::Forward);
     ASSERT_TRUE(player().reconnecting());
     EXPECT_EQ(m_transport.lastAddress, "127.0.0.1");
-    m_live->session()->onConnectResult(0);
+    m_controller->session()->onConnectResult(0);
     // Still inside the session's report: nothing of the window's yet.
     EXPECT_TRUE(player().reconnecting());
     ASSERT_EQ(m_shell.tasks.size(), 1u);
@@ -158,17 +139,17 @@ TEST_F(LivePlaybackTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsReport)
     EXPECT_EQ(count(link::command::Login), 1u);
 }
 
-TEST_F(LivePlaybackTest, ConnectionStatusesReachTheOpenWindow) {
+TEST_F(PlaybackHandOverTest, ConnectionStatusesReachTheOpenWindow) {
     connectAndLogIn();
     m_playback->open();
-    m_live->session()->disconnect();
+    m_controller->session()->disconnect();
 
     // A reconnect that fails: the window says so and the live view waits.
     player().onPlayButton(playback::PlayButton::Forward);
-    m_live->session()->onConnectResult(111);
+    m_controller->session()->onConnectResult(111);
     EXPECT_EQ(player().statusText(), "CONNECTION FAIL");
     EXPECT_FALSE(player().reconnecting());
-    EXPECT_EQ(m_live->connectionState(), ConnectionState::Waiting);
+    EXPECT_EQ(m_controller->connectionState(), ConnectionState::Waiting);
 }
 
 class CountingView : public playback::PlaybackView {
@@ -177,7 +158,7 @@ public:
     std::vector<std::string> messages;
 };
 
-TEST_F(LivePlaybackTest, AConnectionLostWhilePlayingPausesTheWindow) {
+TEST_F(PlaybackHandOverTest, AConnectionLostWhilePlayingPausesTheWindow) {
     CountingView view;
     player().setView(&view);
     connectAndLogIn();
@@ -190,7 +171,7 @@ TEST_F(LivePlaybackTest, AConnectionLostWhilePlayingPausesTheWindow) {
     ASSERT_TRUE(player().playing());
     // The recorder closes the connection.
     m_transport.peerClosed = true;
-    m_live->session()->onReadable();
+    dvr::link::readOnce(m_transport, *m_controller->session());
     EXPECT_FALSE(player().playing());
     EXPECT_TRUE(player().sliderEnabled());
     EXPECT_EQ(player().checkedButton(), playback::PlayButton::Pause);
@@ -201,17 +182,17 @@ TEST_F(LivePlaybackTest, AConnectionLostWhilePlayingPausesTheWindow) {
     player().setView(nullptr);
 }
 
-TEST_F(LivePlaybackTest, LeavingAfterTheWindowDroppedTheConnectionLeavesLiveWaiting) {
+TEST_F(PlaybackHandOverTest, LeavingAfterTheWindowDroppedTheConnectionLeavesLiveWaiting) {
     connectAndLogIn();
     m_playback->open();
     player().onIdleTick();
     player().onIdleTick();
-    ASSERT_FALSE(m_live->session()->connected());
+    ASSERT_FALSE(m_controller->session()->connected());
     EXPECT_EQ(player().statusText(), "DISCONNECT");
     player().onExit();
     m_playback->closed();
-    EXPECT_EQ(m_live->connectionState(), ConnectionState::Waiting);
-    EXPECT_FALSE(m_live->livePaused());
+    EXPECT_EQ(m_controller->connectionState(), ConnectionState::Waiting);
+    EXPECT_FALSE(m_controller->livePaused());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "viewer/live/LivePlayback.h"
+#include "viewer/live/PlaybackHandOver.h"
 
 #include "viewer/live/LiveController.h"
 
@@ -7,38 +7,39 @@ namespace dvr::live {
 // The playback window's requests over the live view's session. The window's request 2 on leaving restarts
 // the live loop through the live controller, which first hands the session the layout's channel mask and
 // speed and lets live pictures be drawn again.
-class LivePlayback::Link : public playback::SessionPlaybackLink {
+class PlaybackHandOver::Link : public playback::SessionPlaybackRequests {
 public:
     explicit Link(LiveController& live)
-        : SessionPlaybackLink(*live.session(), live.recorderHost(), live.recorderPort()), m_live(live) {}
+        : SessionPlaybackRequests(*live.session(), live.recorderHost(), live.recorderPort()), m_live(live) {}
 
     bool request(link::RequestKind kind) override {
         if (kind == link::RequestKind::LivePicture) {
             m_live.resumeLive();
             return m_live.session() != nullptr && m_live.session()->connected();
         }
-        return SessionPlaybackLink::request(kind);
+        return SessionPlaybackRequests::request(kind);
     }
 
     bool connect() override {
         // The address may have changed in the setup dialog since start-up.
         setAddress(m_live.recorderHost(), m_live.recorderPort());
-        return SessionPlaybackLink::connect();
+        return SessionPlaybackRequests::connect();
     }
 
 private:
     LiveController& m_live;
 };
 
-class LivePlayback::Host : public playback::PlaybackSessionHost {
+class PlaybackHandOver::Host : public playback::PlaybackControllerHost, public PlaybackPeer {
 public:
     Host(playback::PlaybackController& controller, PlaybackShell& shell)
-        : PlaybackSessionHost(controller), m_shell(shell) {}
+        : PlaybackControllerHost(controller), m_shell(shell) {}
 
-    // The live controller stored the list before passing it on.
-    void eventList(std::span<const uint8_t>) override { m_shell.eventListArrived(); }
+    link::PlaybackHost& sessionHost() override { return *this; }
 
-    void setConnectionState(link::ConnectionState state) override {
+    void eventFileStored() override { m_shell.eventListArrived(); }
+
+    void connectionStateChanged(link::ConnectionState state) override {
         if (state == link::ConnectionState::KeyLock) {
             return;
         }
@@ -55,8 +56,8 @@ public:
             m_shell.playbackChanged();
         }
     }
-    void runViewDisconnect(link::DisconnectReason reason) override {
-        PlaybackSessionHost::runViewDisconnect(reason);
+    void connectionLost(link::DisconnectReason reason) override {
+        PlaybackControllerHost::connectionLost(reason);
         // A recorder that ended the session has said so in its own message.
         if (reason != link::DisconnectReason::ConnectFailed) {
             m_controller.onConnectionLost(reason != link::DisconnectReason::RecorderEnded);
@@ -66,19 +67,19 @@ public:
         }
     }
     void setPlaying(bool on) override {
-        PlaybackSessionHost::setPlaying(on);
+        PlaybackControllerHost::setPlaying(on);
         m_shell.playbackChanged();
     }
     void recordingRange(const link::RecordingRange& range) override {
-        PlaybackSessionHost::recordingRange(range);
+        PlaybackControllerHost::recordingRange(range);
         m_shell.playbackChanged();
     }
     void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override {
-        PlaybackSessionHost::playbackPictureTime(dateWord, timeWord);
+        PlaybackControllerHost::playbackPictureTime(dateWord, timeWord);
         m_shell.playbackChanged();
     }
     void playbackStatus(uint32_t code) override {
-        PlaybackSessionHost::playbackStatus(code);
+        PlaybackControllerHost::playbackStatus(code);
         m_shell.playbackChanged();
     }
 
@@ -92,21 +93,21 @@ private:
     PlaybackShell& m_shell;
 };
 
-LivePlayback::LivePlayback(LiveController& live, PlaybackShell& shell,
-                           playback::PlaybackController::LocalTime localTime)
+PlaybackHandOver::PlaybackHandOver(LiveController& live, PlaybackShell& shell,
+                                   playback::PlaybackController::LocalTime localTime)
     : m_live(live),
       m_shell(shell),
       m_link(std::make_unique<Link>(live)),
       m_controller(*m_link, std::move(localTime)),
       m_host(std::make_unique<Host>(m_controller, shell)) {}
 
-LivePlayback::~LivePlayback() = default;
+PlaybackHandOver::~PlaybackHandOver() = default;
 
-link::SessionHost& LivePlayback::host() {
+PlaybackPeer& PlaybackHandOver::host() {
     return *m_host;
 }
 
-bool LivePlayback::open() {
+bool PlaybackHandOver::open() {
     if (m_controller.isOpen()) {
         return false;
     }
@@ -119,7 +120,7 @@ bool LivePlayback::open() {
     return true;
 }
 
-void LivePlayback::closed() {
+void PlaybackHandOver::closed() {
     // Live pictures are drawn again even when the window left without the live request (no connection).
     m_live.resumeLive();
     // A connection the playback window dropped (idle watch) leaves the live view waiting, not showing a

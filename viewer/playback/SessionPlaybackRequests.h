@@ -2,15 +2,15 @@
 // of the settings.
 #pragma once
 
-#include "viewer/playback/PlaybackLink.h"
+#include "viewer/playback/PlaybackRequests.h"
 
 #include <string>
 
 namespace dvr::playback {
 
-class SessionPlaybackLink : public PlaybackLink {
+class SessionPlaybackRequests : public PlaybackRequests {
 public:
-    SessionPlaybackLink(link::RecorderSession& session, std::string address, uint16_t port);
+    SessionPlaybackRequests(link::RecorderSession& session, std::string address, uint16_t port);
 
     bool request(RequestKind kind) override;
     void setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint32_t playModeWord) override;

@@ -1,7 +1,7 @@
 // What the playback window needs of the recorder session: requests by kind,
 // the words the play request carries, the follow-up request, the connection
 // and the protocol level. RecorderSession provides it through
-// SessionPlaybackLink; tests use a fake.
+// SessionPlaybackRequests; tests use a fake.
 #pragma once
 
 #include "viewer/link/Packet.h"
@@ -16,9 +16,9 @@ namespace dvr::playback {
 
 using link::RequestKind;
 
-class PlaybackLink {
+class PlaybackRequests {
 public:
-    virtual ~PlaybackLink() = default;
+    virtual ~PlaybackRequests() = default;
     // Builds and sends a request of this kind; false without a connection.
     virtual bool request(RequestKind kind) = 0;
     // The request date word, request time word and play-mode word the next

@@ -1,18 +1,19 @@
-#include "viewer/playback/SessionPlaybackLink.h"
+#include "viewer/playback/SessionPlaybackRequests.h"
 
 #include "viewer/link/RecorderSession.h"
 
 namespace dvr::playback {
 
-SessionPlaybackLink::SessionPlaybackLink(link::RecorderSession& session, std::string address, uint16_t port)
+SessionPlaybackRequests::SessionPlaybackRequests(link::RecorderSession& session, std::string address,
+                                                 uint16_t port)
     : m_session(session), m_address(std::move(address)), m_port(port) {}
 
-void SessionPlaybackLink::setAddress(std::string address, uint16_t port) {
+void SessionPlaybackRequests::setAddress(std::string address, uint16_t port) {
     m_address = std::move(address);
     m_port = port;
 }
 
-bool SessionPlaybackLink::request(RequestKind kind) {
+bool SessionPlaybackRequests::request(RequestKind kind) {
     // The session logs in by itself as soon as a connection is established;
     // a second log-in on the same connection would only repeat the range
     // request.
@@ -29,31 +30,31 @@ bool SessionPlaybackLink::request(RequestKind kind) {
     return m_session.request(kind);
 }
 
-void SessionPlaybackLink::setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint32_t playModeWord) {
+void SessionPlaybackRequests::setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint32_t playModeWord) {
     m_session.setPlayRequest(dateWord, timeWord, playModeWord);
 }
 
-void SessionPlaybackLink::setFollowUp(RequestKind kind) {
+void SessionPlaybackRequests::setFollowUp(RequestKind kind) {
     m_session.setPendingRequest(kind);
 }
 
-RequestKind SessionPlaybackLink::followUp() const {
+RequestKind SessionPlaybackRequests::followUp() const {
     return m_session.pendingRequest();
 }
 
-bool SessionPlaybackLink::connected() const {
+bool SessionPlaybackRequests::connected() const {
     return m_session.connected();
 }
 
-bool SessionPlaybackLink::connect() {
+bool SessionPlaybackRequests::connect() {
     return m_session.connect(m_address, m_port);
 }
 
-void SessionPlaybackLink::disconnect() {
+void SessionPlaybackRequests::disconnect() {
     m_session.disconnect();
 }
 
-int SessionPlaybackLink::protocolLevel() const {
+int SessionPlaybackRequests::protocolLevel() const {
     return m_session.protocolLevel();
 }
 

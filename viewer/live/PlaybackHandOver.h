@@ -9,13 +9,12 @@
 #include <memory>
 #include <string>
 
+#include "viewer/live/LiveController.h"
 #include "viewer/playback/PlaybackController.h"
-#include "viewer/playback/PlaybackSessionHost.h"
-#include "viewer/playback/SessionPlaybackLink.h"
+#include "viewer/playback/PlaybackControllerHost.h"
+#include "viewer/playback/SessionPlaybackRequests.h"
 
 namespace dvr::live {
-
-class LiveController;
 
 // What the live playback asks of the windows.
 class PlaybackShell {
@@ -37,14 +36,14 @@ public:
     virtual void eventListArrived() {}
 };
 
-class LivePlayback {
+class PlaybackHandOver {
 public:
     // The live controller must already have its session; `localTime` gives the local wall-clock time.
-    LivePlayback(LiveController& live, PlaybackShell& shell,
-                 playback::PlaybackController::LocalTime localTime);
-    ~LivePlayback();
-    LivePlayback(const LivePlayback&) = delete;
-    LivePlayback& operator=(const LivePlayback&) = delete;
+    PlaybackHandOver(LiveController& live, PlaybackShell& shell,
+                     playback::PlaybackController::LocalTime localTime);
+    ~PlaybackHandOver();
+    PlaybackHandOver(const PlaybackHandOver&) = delete;
+    PlaybackHandOver& operator=(const PlaybackHandOver&) = delete;
 
     // The SEARCH button was accepted: live pictures pause and the window opens in the split code of the
     // last live picture's layout. False when it is open already.
@@ -54,8 +53,8 @@ public:
     bool isOpen() const { return m_controller.isOpen(); }
 
     playback::PlaybackController& controller() { return m_controller; }
-    // The host the live controller passes the session's playback calls to.
-    link::SessionHost& host();
+    // The session's playback host, told besides of the live view's connection state and event list.
+    PlaybackPeer& host();
 
 private:
     class Link;

@@ -1,0 +1,48 @@
+// The recorder session's playback host for a PlaybackController: range, picture time, position,
+// statuses, a lost connection, and the pictures, decoded here after the controller's check. Owners
+// derive from it for what they show besides (the pixels of each picture).
+#pragma once
+
+#include "common/frame/FrameDecoder.h"
+#include "viewer/link/SessionHost.h"
+#include "viewer/playback/PlaybackController.h"
+
+namespace dvr::playback {
+
+class PlaybackControllerHost : public link::PlaybackHost {
+public:
+    explicit PlaybackControllerHost(PlaybackController& controller) : m_controller(controller) {}
+
+    bool playbackActive() const override { return m_controller.isOpen(); }
+    int playState() const override { return m_controller.playState(); }
+    bool playing() const override { return m_controller.playing(); }
+    void setPlaying(bool on) override;
+    // A connect started by a play button failed.
+    void connectionLost(link::DisconnectReason reason) override;
+    void recordPosition(uint32_t millionths) override { m_recordMillionths = millionths; }
+    void recordingRange(const link::RecordingRange& range) override;
+    void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override;
+    void playbackPosition(uint32_t millionths) override;
+    void playbackStatus(uint32_t code) override;
+    void playbackPicture(const frame::PictureRecord& record) override;
+
+    // Decodes codestreams with `decoder` instead of the built-in JPEG 2000 decoder (nullptr: back to it).
+    void setPictureDecoder(frame::PictureDecoder* decoder) { m_decoder.setPictureDecoder(decoder); }
+
+protected:
+    // Whether to decode a playback picture: the controller's own check.
+    virtual bool acceptPicture(const frame::FrameHeader& header) {
+        return m_controller.acceptPicture(header);
+    }
+    // A decoded picture the controller accepted, with the panes it feeds.
+    virtual void pictureDrawn(int /*channel*/, const frame::FrameHeader&, const frame::DecodedPicture&,
+                              const PaneDrawList&) {}
+
+    PlaybackController& m_controller;
+    uint32_t m_recordMillionths = 0;
+
+private:
+    frame::FrameDecoder m_decoder;
+};
+
+}  // namespace dvr::playback
