@@ -49,7 +49,7 @@ EditWindow::EditWindow(Options options, EditPicture picture)
     const skin::PlayerSkinReader& skin = *m_options.skin;
     m_background = loadImage(skin, "ZAV_EDIT", m_options.pal ? "PALSKIN" : "NTSKIN");
     setBackground(m_background);
-    QRect area = skinRect("POS_OVERLAY_TERM");
+    const QRect area = pictureArea();
     QSize size = m_background.isNull() ? QSize(area.right() + 280, area.bottom() + 16) : m_background.size();
     for (const EditButton& place : kEditButtons) {
         auto* button = new skin::SkinButton(this, false);
@@ -74,6 +74,16 @@ EditWindow::EditWindow(Options options, EditPicture picture)
 
 QRect EditWindow::skinRect(const char* key) const {
     return skin::toQRect(m_options.skin->readPosition(kSection, key));
+}
+
+QRect EditWindow::pictureArea() const {
+    // The skin gives the NTSC picture's place; a PAL still has 96 rows more (576 instead of 480), which
+    // it keeps instead of being squeezed into the NTSC rows.
+    QRect place = skinRect("POS_OVERLAY_TERM");
+    if (m_options.pal) {
+        place.setHeight(place.height() + 96);
+    }
+    return place;
 }
 
 QImage EditWindow::picture() const {
@@ -202,7 +212,7 @@ void EditWindow::paintBackground(QPainter& painter) {
     } else {
         painter.drawImage(0, 0, m_background);
     }
-    const QRect area = skinRect("POS_OVERLAY_TERM");
+    const QRect area = pictureArea();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(area.adjusted(1, 1, -1, -1), picture());
 

@@ -57,6 +57,8 @@ protected:
 
 private:
     QRect skinRect(const char* key) const;
+    // Where the still is drawn: the skin's picture place, 96 rows taller for PAL.
+    QRect pictureArea() const;
     QImage picture() const;
     void save();
     void saveFinished(const SaveOutcome& outcome);

@@ -181,7 +181,7 @@ void PlayerPainter::paintTimeInfo(QPainter& painter, const PlayerDocument& docum
 
 void PlayerPainter::paintClock(QPainter& painter) const {
     // The system clock, from the skin's digit images where it has them.
-    const QTime now = QTime::currentTime();
+    const QTime now = m_timeOfDay ? m_timeOfDay() : QTime::currentTime();
     QFont font(QString::fromLatin1(kFontFamily));
     font.setPixelSize(16);
     painter.setFont(font);

@@ -3,7 +3,10 @@
 #include <QImage>
 #include <QRect>
 #include <QRegion>
+#include <QTime>
 #include <array>
+#include <functional>
+#include <utility>
 
 #include "common/skin/PlayerSkinReader.h"
 #include "player/view/PlayerDocument.h"
@@ -19,6 +22,8 @@ class PlayerPainter {
 public:
     // The images and places of the skin; false (nothing loaded) without a main window position.
     bool load(const skin::PlayerSkinReader& skin);
+    // The time of day the clock shows; the system clock until set.
+    void setTimeOfDay(std::function<QTime()> timeOfDay) { m_timeOfDay = std::move(timeOfDay); }
 
     QRect windowRect() const { return m_windowRect; }
     QRect logoRect() const { return m_logoRect; }
@@ -53,6 +58,7 @@ private:
     QRect m_overlayRect;
     QRect m_audioRect;
     QRect m_windowRect;
+    std::function<QTime()> m_timeOfDay;
 };
 
 }  // namespace dvr::player

@@ -50,6 +50,7 @@ PlayerView::PlayerView(Options options)
     }
     m_skin = std::make_unique<skin::PlayerSkinReader>(m_options.programFolder, m_notifier);
     m_painter = std::make_unique<PlayerPainter>();
+    m_painter->setTimeOfDay(m_options.timeOfDay);
     m_created = m_painter->load(*m_skin);
     if (!m_created) {
         return;

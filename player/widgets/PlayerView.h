@@ -2,6 +2,7 @@
 
 #include <QPoint>
 #include <QRegion>
+#include <QTime>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -53,6 +54,8 @@ public:
         StillPrinter* printer = nullptr;
         // Shows a folder in the system's file browser after an export; empty shows nothing.
         std::function<void(const std::string&)> openFolder;
+        // The time of day the window's clock shows; empty reads the system clock.
+        std::function<QTime()> timeOfDay;
     };
 
     // The window, sized and laid out from the skin file in the program folder. Check

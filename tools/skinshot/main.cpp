@@ -1,44 +1,47 @@
 // skinshot: renders each window of the default skins offscreen to PNG files,
 // with sample texts and pictures, so the design can be looked at. Vistrel's two
-// windows are the program's own, fed sample pictures; Discoro's are drawn from
-// its skin file here.
+// windows are the program's own, fed sample pictures; Discoro's are the program's
+// own too, over a sample backup file written by the backup writer.
 
 #include "common/skin/PlayerSkinReader.h"
 #include "common/skin/ProgramFolder.h"
 #include "common/skin/SkinNotifier.h"
 #include "common/skin/SkinReader.h"
 #include "common/skin/widgets/DateCalendar.h"
-#include "common/skin/widgets/SkinButton.h"
-#include "common/skin/widgets/SkinButtonLoader.h"
-#include "common/skin/widgets/ViewerSlider.h"
+#include "player/audio/AudioDevice.h"
+#include "player/edit/EditWindowModel.h"
 #include "player/view/PlayerControlIds.h"
-#include "player/view/PlayerSkinKeys.h"
+#include "player/widgets/BackupWindow.h"
+#include "player/widgets/EditWindow.h"
+#include "player/widgets/PlayerView.h"
+#include "tools/zavgen/BackupGenerator.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/live/widgets/VistrelView.h"
 #include "viewer/playback/PlaybackController.h"
 #include "viewer/playback/widgets/PlaybackWindow.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFont>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTime>
+#include <QTimer>
 
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
-
-using dvr::skin::ButtonKind;
-using dvr::skin::SkinButton;
-using dvr::skin::SkinButtonLoader;
-using dvr::skin::toQRect;
 
 namespace {
 
@@ -47,15 +50,6 @@ const char* const kUsage =
     "Renders every default skin window to FOLDER (default: ./skinshots) as PNG.\n"
     "--home is the program folder holding res.ini, ini/ and skin/ (default: this\n"
     "program's folder).\n";
-
-struct Text {
-    QRect rect;
-    QString text;
-    QColor colour;
-    int flags;
-    QFont font;
-    bool opaque;
-};
 
 // A stand-in camera picture: sky, ground, a building and the channel name.
 void paintSamplePicture(QPainter& p, const QRect& r, int channel) {
@@ -82,54 +76,6 @@ void paintSamplePicture(QPainter& p, const QRect& r, int channel) {
     p.setPen(Qt::white);
     p.setBrush(Qt::NoBrush);
     p.drawRect(r.adjusted(-1, -1, 0, 0));
-}
-
-// A window of the skin: background bitmap, sample pictures and texts.
-class ShotWindow : public QWidget {
-public:
-    ShotWindow(const QImage& background, QSize size) : m_background(background) {
-        setFixedSize(size.isEmpty() ? background.size() : size);
-        setAttribute(Qt::WA_DontShowOnScreen);
-    }
-    void addText(const QRect& rect, const QString& text, const QColor& colour, int flags, const QFont& font,
-                 bool opaque = true) {
-        m_texts.push_back({rect, text, colour, flags, font, opaque});
-    }
-    void addPicture(const QRect& rect, int channel) { m_pictures.push_back({rect, channel}); }
-    void addImage(const QRect& rect, const QImage& image) { m_images.push_back({rect, image}); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), Qt::black);
-        p.drawImage(QPoint(0, 0), m_background);
-        for (const auto& [r, image] : m_images)
-            p.drawImage(r.topLeft(), image);
-        for (const auto& [r, channel] : m_pictures)
-            paintSamplePicture(p, r, channel);
-        for (const Text& t : m_texts) {
-            p.setFont(t.font);
-            if (t.opaque) {
-                const QRect used = p.boundingRect(t.rect, t.flags, t.text).intersected(t.rect);
-                p.fillRect(used, Qt::black);
-            }
-            p.setPen(t.colour);
-            p.drawText(t.rect, t.flags, t.text);
-        }
-    }
-
-private:
-    QImage m_background;
-    std::vector<Text> m_texts;
-    std::vector<std::pair<QRect, int>> m_pictures;
-    std::vector<std::pair<QRect, QImage>> m_images;
-};
-
-QFont textFont(int pixelSize, bool bold = true) {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(pixelSize);
-    f.setBold(bold);
-    return f;
 }
 
 QImage image(const std::optional<std::string>& path) {
@@ -162,17 +108,19 @@ dvr::frame::DecodedPicture decodedSample(QSize size, int channel) {
     return out;
 }
 
-// A program folder of this run holding Vistrel's skin, ini files and logos: the window writes its
-// settings and save folder there, never beside the skin it renders.
-bool copyViewerFolder(const std::string& home, const QTemporaryDir& scratch) {
-    std::error_code error;
-    for (const char* sub : {"ini", "skin/vistrel", "logo"}) {
-        const std::filesystem::path to = std::filesystem::path(scratch.path().toStdString()) / sub;
-        std::filesystem::create_directories(to, error);
-        std::filesystem::copy(std::filesystem::path(home) / sub, to, std::filesystem::copy_options::recursive,
-                              error);
+// Copies `entries` (files or folders) of the program folder `home` into the program folder of this run:
+// the windows write their settings and save folders there, never beside the skin they render.
+bool copyToScratch(const std::string& home, const QTemporaryDir& scratch,
+                   std::initializer_list<const char*> entries) {
+    for (const char* entry : entries) {
+        std::error_code error;
+        const std::filesystem::path to = std::filesystem::path(scratch.path().toStdString()) / entry;
+        std::filesystem::create_directories(to.parent_path(), error);
+        if (!error)
+            std::filesystem::copy(std::filesystem::path(home) / entry, to,
+                                  std::filesystem::copy_options::recursive, error);
         if (error) {
-            std::fprintf(stderr, "skinshot: cannot copy %s/%s: %s\n", home.c_str(), sub,
+            std::fprintf(stderr, "skinshot: cannot copy %s/%s: %s\n", home.c_str(), entry,
                          error.message().c_str());
             return false;
         }
@@ -195,7 +143,7 @@ public:
 // Vistrel's main window as the program builds it, not connected, with a sample picture in every pane.
 bool vistrelLive(const std::string& home, const QString& out) {
     QTemporaryDir scratch;
-    if (!scratch.isValid() || !copyViewerFolder(home, scratch))
+    if (!scratch.isValid() || !copyToScratch(home, scratch, {"ini", "skin/vistrel", "logo"}))
         return false;
     dvr::live::RecordingViewerNotifier notifier;
     IdleTimers timers;
@@ -274,149 +222,125 @@ bool vistrelPlayback(const std::string& home, const QString& out) {
     return save(window, out + QStringLiteral("/vistrel_playback.png"));
 }
 
-bool discoroMain(const std::string& home, const QString& out, bool pal) {
-    dvr::skin::RecordingSkinNotifier notifier;
-    dvr::skin::PlayerSkinReader reader(home, &notifier);
-    const auto frame = reader.readMainFramePosition();
-    if (!frame)
+// The player's sound device here: takes every sample and plays none, so no sound device is opened.
+class SilentAudioDevice : public dvr::player::AudioDevice {
+public:
+    bool queue(std::span<const int16_t>) override { return true; }
+    size_t pendingSamples() const override { return 0; }
+};
+
+// Runs the event loop until `done` holds, then once more so that what it shows is painted; false when
+// ten seconds passed first.
+bool runUntil(const std::function<bool()>& done) {
+    QEventLoop loop;
+    QTimer check;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || elapsed.elapsed() > 10000)
+            loop.quit();
+    });
+    if (!done()) {
+        check.start(10);
+        loop.exec();
+    }
+    QCoreApplication::processEvents();
+    return done();
+}
+
+// A short backup file of sixteen channels with sound, written by the backup writer: a picture of every
+// channel at 21:00:00, 21:00:04 and 21:00:08 on 2026-12-07.
+bool writeSampleBackup(const std::string& path, bool pal) {
+    dvr::zavgen::GeneratorOptions options;
+    options.channelCount = 16;
+    options.layoutFamily = 3;
+    options.sound = true;
+    options.pal = pal;
+    options.start = dvr::media::RecordTime{30, 12, 7, 21, 0, 0};
+    options.durationSeconds = 12;
+    options.groupIntervalSeconds = 4;
+    dvr::zavgen::GeneratorReport report;
+    if (!dvr::zavgen::generateBackup(path, options, report)) {
+        std::fprintf(stderr, "skinshot: cannot write the sample backup file %s: %s\n", path.c_str(),
+                     report.error.c_str());
         return false;
-    const QImage background = image(reader.readBitmapPath("MAIN", pal ? "PALSKIN" : "NTSKIN"));
-    ShotWindow w(background, background.size());
-    auto at = [&](const char* section, const char* key) {
-        return toQRect(reader.readPosition(section, key));
-    };
-    const QRect term = at("MAIN POS", "POS_OVERLAY_TERM");
-    const QRect area(term.topLeft(), QSize(720, pal ? 576 : 480));
-    const int n = 3;
-    for (int i = 0; i < n * n; ++i) {
-        const int cw = 720 / n, ch = area.height() / n;
-        w.addPicture(QRect(area.left() + cw * (i % n) + 1, area.top() + ch * (i / n) + 1, cw - 1, ch - 1), i);
     }
-    const QFont small = textFont(11);
-    w.addText(at("TIME INFO POS", "POS_S_TIME_TEXT"), QStringLiteral("START TIME"), Qt::white,
-              Qt::AlignVCenter, small, false);
-    w.addText(at("TIME INFO POS", "POS_S_DATE"), QStringLiteral("DATE : 26 / 12 / 01"), QColor(200, 205, 212),
-              Qt::AlignVCenter, small, false);
-    w.addText(at("TIME INFO POS", "POS_S_TIME"), QStringLiteral("TIME : 08 : 00 : 00"), QColor(200, 205, 212),
-              Qt::AlignVCenter, small, false);
-    w.addText(at("TIME INFO POS", "POS_E_TIME_TEXT"), QStringLiteral("END TIME"), Qt::white, Qt::AlignVCenter,
-              small, false);
-    w.addText(at("TIME INFO POS", "POS_E_DATE"), QStringLiteral("DATE : 26 / 12 / 01"), QColor(200, 205, 212),
-              Qt::AlignVCenter, small, false);
-    w.addText(at("TIME INFO POS", "POS_E_TIME"), QStringLiteral("TIME : 18 : 30 : 00"), QColor(200, 205, 212),
-              Qt::AlignVCenter, small, false);
-    w.addText(at("TIME INFO POS", "POS_CUR_PLAY_TIME"), QStringLiteral("TIME : 10 : 42 : 17"), Qt::white,
-              Qt::AlignCenter, textFont(13));
-    w.addText(at("MAIN POS", "POS_SPEED_VAL"), QStringLiteral("x1"), Qt::white, Qt::AlignCenter,
-              textFont(12));
-    w.addText(at("MAIN POS", "POS_DELAY_VAL"), QStringLiteral("00"), Qt::white, Qt::AlignCenter,
-              textFont(12));
-    w.addText(at("CH POS", "POS_PAGE_VAL"), QStringLiteral("1"), Qt::white, Qt::AlignCenter, textFont(12));
-    // The system clock from digit bitmaps: PM 09:15:42.
-    auto digits = [&](const char* key, int value) {
-        const QRect r = at("STSTEM TIME POS", key);
-        const QImage tens = image(reader.readBitmapPath("DIGIT", "D" + std::to_string(value / 10)));
-        const QImage ones = image(reader.readBitmapPath("DIGIT", "D" + std::to_string(value % 10)));
-        w.addImage(QRect(r.topLeft(), tens.size()), tens);
-        w.addImage(QRect(r.topLeft() + QPoint(tens.width(), 0), ones.size()), ones);
-    };
-    digits("POS_SYS_HOUR", 9);
-    digits("POS_SYS_MIN", 15);
-    digits("POS_SYS_SEC", 42);
-    w.addImage(at("STSTEM TIME POS", "POS_SYS_COLON1"), image(reader.readBitmapPath("DIGIT", "COLON")));
-    w.addImage(at("STSTEM TIME POS", "POS_SYS_COLON2"), image(reader.readBitmapPath("DIGIT", "COLON")));
-    w.addImage(at("STSTEM TIME POS", "POS_SYS_AMPM"), image(reader.readBitmapPath("DIGIT", "PM")));
-
-    auto button = [&](const char* section, const char* posSection, const std::string& key) {
-        auto* b = new SkinButton(&w, false);
-        SkinButtonLoader::loadPlayerMain(*b, reader, section, 0);
-        b->place(toQRect(reader.readPosition(posSection, key)));
-        return b;
-    };
-    for (const auto* table : {&dvr::player::skinkeys::buttons(), &dvr::player::skinkeys::stateIndicators()}) {
-        for (const dvr::skin::SkinButtonKeys& keys : *table) {
-            auto* b = button(keys.section.c_str(), keys.positionSection.c_str(), keys.positionKey);
-            const std::string& s = keys.section;
-            if (s == "STATE_FP" || s == "BTN_MODE9")
-                b->setChecked(true);
-            if (s == "BTN_START" || s == "BTN_PREV_PAGE")
-                b->enable(false);
-            // Eight channels in the sample.
-            if (keys.commandId >= dvr::player::control::kChannel1 + 8 &&
-                keys.commandId <= dvr::player::control::kChannel16)
-                b->enable(false);
-        }
-    }
-    auto* slider = new dvr::skin::PlayerSlider(&w);
-    slider->setImages(image(reader.readBitmapPath("MAIN", "SLIDERUP")),
-                      image(reader.readBitmapPath("MAIN", "SLIDERDN")));
-    slider->place(at("MAIN POS", "POS_SLIDE"));
-    slider->setThumbXPx(250);
-    return save(w, out + (pal ? QStringLiteral("/discoro_pal.png") : QStringLiteral("/discoro_ntsc.png")));
+    return true;
 }
 
-bool discoroBackup(const std::string& home, const QString& out) {
+// Discoro's windows as the program builds them, over a sample backup file in NTSC or PAL: the main window
+// in nine panes, paused at the file's end; the backup window (NTSC only) as BACKUP opens it; the image
+// edit window as EDIT opens it on channel 3's picture, sharpened.
+bool discoroWindows(const std::string& home, const QString& out, bool pal) {
+    using namespace dvr::player;
+    const QString standard = pal ? QStringLiteral("pal") : QStringLiteral("ntsc");
+    QTemporaryDir scratch;
+    if (!scratch.isValid() || !copyToScratch(home, scratch, {"res.ini", "skin/discoro"}))
+        return false;
+    const QString file = scratch.filePath(QStringLiteral("sample.zav"));
+    if (!writeSampleBackup(file.toStdString(), pal))
+        return false;
     dvr::skin::RecordingSkinNotifier notifier;
-    dvr::skin::PlayerSkinReader reader(home, &notifier);
-    auto at = [&](const char* key) { return toQRect(reader.readPosition("BACKUP POS", key)); };
-    ShotWindow w(image(reader.readBitmapPath("BACKUP", "SKIN")), at("POS_BACKUP_SKIN").size());
-    auto list = [&](const char* key, const QStringList& items) {
-        auto* box = new QComboBox(&w);
-        box->addItems(items);
-        box->setGeometry(at(key));
-    };
-    list("POS_BACKUP_CHANNEL", {QStringLiteral("1")});
-    list("POS_BACKUP_FRAMERATE", {QStringLiteral("10")});
-    list("POS_BACKUP_IMAGESIZE", {QStringLiteral("360 * 240")});
-    auto* start = new SkinButton(&w, false);
-    SkinButtonLoader::loadPlayerDialog(*start, reader, "BTN_AVISTART", 1039);
-    start->place(at("POS_BACKUP_START"));
-    auto* stop = new SkinButton(&w, false);
-    SkinButtonLoader::loadPlayerDialog(*stop, reader, "BTN_AVISTOP", 1043);
-    stop->place(at("POS_BACKUP_STOP"));
-    stop->enable(false);
-    return save(w, out + QStringLiteral("/discoro_backup.png"));
-}
-
-bool discoroEdit(const std::string& home, const QString& out, bool pal) {
-    dvr::skin::RecordingSkinNotifier notifier;
-    dvr::skin::PlayerSkinReader reader(home, &notifier);
-    auto at = [&](const char* key) { return toQRect(reader.readPosition("EDIT POS", key)); };
-    const QImage background = image(reader.readBitmapPath("ZAV_EDIT", pal ? "PALSKIN" : "NTSKIN"));
-    ShotWindow w(background, background.size());
-    const QRect term = at("POS_OVERLAY_TERM");
-    w.addPicture(QRect(term.topLeft() + QPoint(1, 1), QSize(718, pal ? 574 : 478)), 2);
-    const QFont font = textFont(12);
-    const QColor white(Qt::white);
-    w.addText(at("POS_REC_DATE_TIME_TXT"), QStringLiteral("RECORD DATE/TIME"), QColor(6, 181, 255),
-              Qt::AlignVCenter, font);
-    w.addText(at("POS_REC_DATE"), QStringLiteral("DATE : 2026 / 12 / 01"), white, Qt::AlignVCenter, font);
-    w.addText(at("POS_REC_TIME"), QStringLiteral("TIME : 10 : 42 : 17"), white, Qt::AlignVCenter, font);
-    w.addText(at("POS_IMG_SIZE_TXT"), QStringLiteral("IMAGE SIZE"), QColor(6, 181, 255), Qt::AlignVCenter,
-              font);
-    w.addText(at("POS_IMG_WIDTH"), QStringLiteral("WIDTH  : 720 pixel"), white, Qt::AlignVCenter, font);
-    w.addText(at("POS_IMG_HEIGHT"), QStringLiteral("HEIGHT: 480 pixel"), white, Qt::AlignVCenter, font);
-    w.addText(at("POS_COMMAND_TXT"), QStringLiteral("COMMAND"), QColor(6, 181, 255), Qt::AlignVCenter, font);
-    w.addText(at("POS_COMMAND"), QStringLiteral("SHARPEN"), white, Qt::AlignVCenter, font);
-    w.addText(at("POS_SAVE_OK"), QStringLiteral("BACKUP OK!"), white, Qt::AlignVCenter, font);
-    const char* buttons[][2] = {{"BTN_BRIGHT", "POS_BRIGHT"},
-                                {"BTN_DARK", "POS_DARK"},
-                                {"BTN_SHARPEN", "POS_SHARPEN"},
-                                {"BTN_BLUR", "POS_BLUR"},
-                                {"BTN_CONTRAST_UP", "POS_CONTRAST_UP"},
-                                {"BTN_CONTRAST_DN", "POS_CONTRAST_DN"},
-                                {"BTN_SAVE", "POS_SAVE"},
-                                {"BTN_PRINT", "POS_PRINT"},
-                                {"BTN_CLOSE_EDIT", "POS_CLOSE"}};
-    for (const auto& [section, key] : buttons) {
-        auto* b = new SkinButton(&w, false);
-        SkinButtonLoader::loadPlayerDialog(*b, reader, section, 0);
-        b->place(at(key));
-        if (std::string(section) == "BTN_SHARPEN")
-            b->setChecked(true);
+    PlayerView::Options options;
+    options.programFolder = scratch.path().toStdString();
+    options.notifier = &notifier;
+    options.audioFactory = [](std::string*) { return std::make_unique<SilentAudioDevice>(); };
+    options.paced = false;
+    options.timeOfDay = [] { return QTime(21, 15, 42); };
+    PlayerView view(options);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    if (!view.created()) {
+        std::fprintf(stderr, "skinshot: Discoro's main window could not be made from %s\n", home.c_str());
+        return false;
     }
-    return save(
-        w, out + (pal ? QStringLiteral("/discoro_edit_pal.png") : QStringLiteral("/discoro_edit_ntsc.png")));
+    view.show();
+    const auto paused = [&] { return view.shared().mode() == dvr::media::PlayMode::Pause; };
+    if (!view.openFile(file) || !runUntil(paused)) {
+        std::fprintf(stderr, "skinshot: Discoro did not show the sample backup file\n");
+        return false;
+    }
+    // Pictures are decoded only for the panes shown: in nine panes the file plays once more to its end.
+    bool ended = false;
+    QObject::connect(&view, &PlayerView::reachedEnd, [&] { ended = true; });
+    view.pressControl(control::kMode9);
+    view.pressControl(control::kFPlay);
+    const bool shown = runUntil([&] {
+        bool all = ended && paused() && view.shownNavigationState() == NavigationState::Pause &&
+                   view.model().pal() == pal;
+        for (int c = 0; c < 9; ++c)
+            all = all && view.pictures().channelTime(c).has_value();
+        return all;
+    });
+    if (!shown) {
+        std::fprintf(stderr, "skinshot: Discoro did not play the sample backup file to its end\n");
+        return false;
+    }
+    bool ok = save(view, out + QStringLiteral("/discoro_%1.png").arg(standard));
+
+    if (!pal) {
+        view.pressControl(control::kBackup);
+        BackupWindow* backup = view.backupWindow();
+        if (backup && runUntil([&] { return backup->isVisible(); }))
+            ok = save(*backup, out + QStringLiteral("/discoro_backup.png")) && ok;
+        else
+            ok = false;
+        view.pressControl(control::kBackup);
+    }
+
+    view.pressControl(control::kChannel1 + 2);
+    view.pressControl(control::kEdit);
+    if (EditWindow* edit = view.editWindow()) {
+        edit->pressControl(edit::kSharpen);
+        QCoreApplication::processEvents();
+        ok = save(*edit, out + QStringLiteral("/discoro_edit_%1.png").arg(standard)) && ok;
+    } else {
+        ok = false;
+    }
+    for (const auto& message : notifier.messages()) {
+        std::fprintf(stderr, "skinshot: Discoro said: %s\n", message.text.c_str());
+        ok = false;
+    }
+    return ok;
 }
 
 // A sheet of button states side by side (normal, down, disabled, down
@@ -498,18 +422,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "skinshot: unknown argument %s\n%s", args[i].c_str(), kUsage);
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Always off-screen: the player's edit and backup windows show themselves as the program opens them.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const std::string folder = dvr::skin::ProgramFolder::resolve(home, nullptr);
     QDir().mkpath(outDir);
     bool ok = vistrelLive(folder, outDir);
     ok = vistrelPlayback(folder, outDir) && ok;
-    ok = discoroMain(folder, outDir, false) && ok;
-    ok = discoroMain(folder, outDir, true) && ok;
-    ok = discoroBackup(folder, outDir) && ok;
-    ok = discoroEdit(folder, outDir, false) && ok;
-    ok = discoroEdit(folder, outDir, true) && ok;
+    ok = discoroWindows(folder, outDir, false) && ok;
+    ok = discoroWindows(folder, outDir, true) && ok;
     ok = buttonStates(folder, outDir) && ok;
     if (!ok) {
         std::fprintf(stderr, "skinshot: some windows could not be rendered (is the skin built in %s?)\n",

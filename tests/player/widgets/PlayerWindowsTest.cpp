@@ -211,6 +211,29 @@ TEST_F(PlayerWindowsTest, EditFiltersUndoSaveAndClose) {
 
 // Closed by the window manager (its close button, Alt+F4), the edit window acts as CLOSE: the player
 // comes back.
+TEST_F(PlayerWindowsTest, APalStillKeepsItsRowsInTheEditWindow) {
+    zavgen::GeneratorOptions options = fourChannels();
+    options.pal = true;
+    auto view = openedAtChannel(generate("edit-pal.zav", options));
+    ASSERT_TRUE(waitFor([&] { return view->model().pal(); }));
+    view->pressControl(control::kEdit);
+    EditWindow* edit = view->editWindow();
+    ASSERT_NE(edit, nullptr);
+    const exporting::StillImage& still = edit->model().image();
+    ASSERT_EQ(still.height, 576);
+    // The still is drawn at its own scale down to its last rows, not squeezed into NTSC's 480.
+    QApplication::processEvents();
+    const QImage shot = edit->grab().toImage();
+    ASSERT_GE(shot.height(), 16 + 576);
+    for (int row : {100, 470, 560}) {
+        const size_t at = (size_t(row) * 720 + 700) * 3;
+        const uint32_t wanted =
+            uint32_t(still.bgr[at + 2]) << 16 | uint32_t(still.bgr[at + 1]) << 8 | still.bgr[at];
+        EXPECT_EQ(synth::nearestSignatureChannel(wanted), 1) << row;
+        EXPECT_TRUE(nearColour(shot.pixel(12 + 1 + 700, 16 + 1 + row) & 0xFFFFFF, wanted, 12)) << row;
+    }
+}
+
 TEST_F(PlayerWindowsTest, ClosingTheEditWindowFromTheWindowManagerBringsThePlayerBack) {
     const std::string file = generate("close.zav", fourChannels());
     auto view = openedAtChannel(file);

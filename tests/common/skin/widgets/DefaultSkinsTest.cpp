@@ -49,13 +49,6 @@ struct Key {
     std::string key;
 };
 
-std::vector<Key> numbered(const std::string& section, const std::string& prefix, int last) {
-    std::vector<Key> out;
-    for (int i = 1; i <= last; ++i)
-        out.push_back({section, prefix + std::to_string(i)});
-    return out;
-}
-
 void append(std::vector<Key>& to, const std::string& section, std::initializer_list<const char*> keys) {
     for (const char* k : keys)
         to.push_back({section, k});
@@ -200,25 +193,20 @@ TEST_F(DefaultSkins, DiscoroBitmapsAndPositionsResolve) {
     EXPECT_TRUE(window.contains(ntscPicture));
     EXPECT_TRUE(palWindow.contains(palPicture));
 
+    // The places of the window's areas and texts, then of its buttons and state indicators as the window
+    // makes them.
     std::vector<Key> positions;
-    append(
-        positions, "MAIN POS",
-        {"POS_LOGO", "POS_AUDIO", "POS_SLIDE", "POS_EXIT", "POS_OPEN", "POS_BACKUP", "POS_EDIT",
-         "POS_SPEED_UP", "POS_SPEED_DN", "POS_SPEED_VAL", "POS_DELAY_UP", "POS_DELAY_DN", "POS_DELAY_VAL"});
-    append(positions, "NAVIGATION POS",
-           {"POS_START", "POS_RWPLAY", "POS_BPLAY", "POS_PAUSE", "POS_FPLAY", "POS_FFPLAY", "POS_END",
-            "POS_STATE_START", "POS_STATE_RW", "POS_STATE_BP", "POS_STATE_PAUSE", "POS_STATE_FP",
-            "POS_STATE_FF", "POS_STATE_END"});
-    append(positions, "MODE POS", {"POS_MODE1", "POS_MODE4", "POS_MODE9", "POS_MODE16"});
-    for (const Key& k : numbered("CH POS", "POS_CH", 16))
-        positions.push_back(k);
-    append(positions, "CH POS", {"POS_PAGE_VAL", "POS_PREV_PAGE", "POS_NEXT_PAGE"});
+    append(positions, "MAIN POS", {"POS_LOGO", "POS_AUDIO", "POS_SLIDE", "POS_SPEED_VAL", "POS_DELAY_VAL"});
+    append(positions, "CH POS", {"POS_PAGE_VAL"});
     append(
         positions, "STSTEM TIME POS",
         {"POS_SYS_HOUR", "POS_SYS_COLON1", "POS_SYS_MIN", "POS_SYS_COLON2", "POS_SYS_SEC", "POS_SYS_AMPM"});
     append(positions, "TIME INFO POS",
            {"POS_S_TIME_TEXT", "POS_S_DATE", "POS_S_TIME", "POS_E_TIME_TEXT", "POS_E_DATE", "POS_E_TIME",
             "POS_CUR_PLAY_TIME"});
+    for (const auto* table : {&dvr::player::skinkeys::buttons(), &dvr::player::skinkeys::stateIndicators()})
+        for (const SkinButtonKeys& k : *table)
+            positions.push_back({k.positionSection, k.positionKey});
     for (const Key& k : positions) {
         // A missing key would read as the 20 x 10 default at the origin.
         const QRect r = q(reader.readPosition(k.section, k.key));
