@@ -79,17 +79,6 @@ bool cropForLayoutCode(uint32_t layoutCode, frame::PixelRect& source) {
     }
 }
 
-frame::PixelRect reduceRect(const frame::PixelRect& source, int reduction) {
-    if (reduction <= 0) {
-        return source;
-    }
-    const int half = 1 << (reduction - 1);
-    const auto edge = [reduction, half](int e) { return (e + half) >> reduction; };
-    const int left = edge(source.x);
-    const int top = edge(source.y);
-    return {left, top, edge(source.x + source.width) - left, edge(source.y + source.height) - top};
-}
-
 LiveLayout::LiveLayout() = default;
 
 bool LiveLayout::isUnavailable(int channel) const {
@@ -370,7 +359,7 @@ void LiveLayout::addDraw(DrawPlan& plan, int paneChannel, int bufferChannel, fra
     draw.bufferChannel = bufferChannel;
     draw.pane = m_panes[size_t(paneChannel)];
     draw.hasSource = cropForLayoutCode(m_layoutCode, source);
-    draw.source = reduceRect(source, reduction);
+    draw.source = frame::reducedRect(source, reduction);
 }
 
 frame::ShownSize LiveLayout::shownSize() const {

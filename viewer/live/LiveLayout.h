@@ -66,10 +66,6 @@ struct DrawPlan {
 // unknown code.
 bool cropForLayoutCode(uint32_t layoutCode, frame::PixelRect& source);
 
-// A full-size part of a picture as it lies in the picture decoded `reduction` halvings smaller: each edge
-// is halved that often, rounded to the nearest pixel.
-frame::PixelRect reduceRect(const frame::PixelRect& source, int reduction);
-
 // The layout state of the live view: pane count and channels, channel masks, pane rectangles, the
 // derived checked states of the mode, channel and rotate buttons, channel rotation, the filled state of
 // the sixteen picture buffers and which buffer and part of it a live picture is drawn from.

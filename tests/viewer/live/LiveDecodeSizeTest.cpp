@@ -86,7 +86,7 @@ TEST_F(LiveDecodeSizeTest, SixteenPanesStoreAReducedPictureAndDrawItsPart) {
     // 4..704 by 3..237 at full size: the same part a quarter as large, inside the stored picture.
     EXPECT_EQ(cropped({0, 0, 720, 240}), (frame::PixelRect{4, 3, 700, 234}));
     EXPECT_EQ(draw.source, (frame::PixelRect{1, 1, 175, 58}));
-    EXPECT_EQ(draw.source, reduceRect(cropped({0, 0, 720, 240}), 2));
+    EXPECT_EQ(draw.source, frame::reducedRect(cropped({0, 0, 720, 240}), 2));
 
     // A quad picture: a channel is a quarter of it, so one halving still covers a pane; each of its four
     // panes draws its quarter of the reduced picture.
@@ -99,7 +99,7 @@ TEST_F(LiveDecodeSizeTest, SixteenPanesStoreAReducedPictureAndDrawItsPart) {
         EXPECT_EQ(quarter.bufferChannel, 8);
         EXPECT_EQ(m_screen.draws[size_t(q)].reduction, 1);
         const frame::PixelRect part{(q & 1) * 360, (q >> 1) * 120, 360, 120};
-        EXPECT_EQ(quarter.source, reduceRect(cropped(part), 1)) << "quarter " << q;
+        EXPECT_EQ(quarter.source, frame::reducedRect(cropped(part), 1)) << "quarter " << q;
     }
 }
 
