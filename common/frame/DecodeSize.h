@@ -4,6 +4,7 @@
 
 #include "common/frame/ChannelCode.h"
 #include "common/frame/DecodedPicture.h"
+#include "common/frame/SourceRect.h"
 
 namespace dvr::frame {
 
@@ -28,6 +29,18 @@ int reductionFor(uint32_t pictureFlags, int pictureWidth, int pictureHeight, Sho
 // Width or height after `reduction` halvings, as the decoder rounds them (up).
 constexpr int reducedExtent(int extent, int reduction) {
     return (extent + (1 << reduction) - 1) >> reduction;
+}
+
+// A full-size part of a picture as it lies in the picture decoded `reduction` halvings smaller: each edge
+// is halved that often, rounded to the nearest pixel.
+constexpr PixelRect reducedRect(const PixelRect& source, int reduction) {
+    if (reduction <= 0)
+        return source;
+    const int half = 1 << (reduction - 1);
+    const int left = (source.x + half) >> reduction;
+    const int top = (source.y + half) >> reduction;
+    return {left, top, ((source.x + source.width + half) >> reduction) - left,
+            ((source.y + source.height + half) >> reduction) - top};
 }
 
 // The channel read from a decoded picture at the full-size byte offsets of the marks. A reduced picture

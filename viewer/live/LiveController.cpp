@@ -440,6 +440,48 @@ void LiveController::layoutChanged() {
     m_screen.clearPanes();
     pushRequestValues();
     m_screen.repaint(area::kPanes | area::kSpeedValue);
+    redecodeKept();
+}
+
+void LiveController::redecodeKept() {
+    if (m_exiting || m_livePaused) {
+        return;
+    }
+    const frame::ShownSize shown = m_layout.shownSize();
+    std::array<int, kChannelCount> channels{};
+    int count = 0;
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        const KeptRecord& kept = m_kept[size_t(channel)];
+        const frame::DecodedPicture& buffer = m_buffers[size_t(channel)];
+        if (kept.bytes.empty() || buffer.reduction == 0 || !m_layout.bufferFilled(channel) ||
+            !m_layout.bufferDrawn(channel)) {
+            continue;
+        }
+        const int needed =
+            frame::reductionFor(kept.header.pictureFlags, buffer.fullWidth, buffer.fullHeight, shown);
+        if (needed < buffer.reduction) {
+            channels[size_t(count++)] = channel;
+        }
+    }
+    // In arrival order: where several buffers draw into one pane, the latest picture stays on top.
+    std::sort(channels.begin(), channels.begin() + count,
+              [this](int a, int b) { return m_kept[size_t(a)].order < m_kept[size_t(b)].order; });
+    for (int i = 0; i < count; ++i) {
+        KeptRecord& kept = m_kept[size_t(channels[size_t(i)])];
+        frame::PictureRecord record{kept.bytes, kept.header, kept.options};
+        record.options.shown = shown;
+        const frame::DecodedFrame result = m_decoder.decode(record);
+        // Kept under the channel it was stored for: the decode must not move the picture elsewhere.
+        if (result.ok() && result.channel == channels[size_t(i)]) {
+            showLivePicture(result.channel, result.header, *result.picture);
+        }
+    }
+}
+
+void LiveController::dropKept() {
+    for (KeptRecord& kept : m_kept) {
+        kept.bytes.clear();
+    }
 }
 
 void LiveController::pushRequestValues() {
@@ -451,6 +493,7 @@ void LiveController::pushRequestValues() {
 }
 
 void LiveController::resetLiveState() {
+    dropKept();
     m_layout.resetForConnection();
     m_quality.clear();
     m_qualityText.clear();
@@ -468,6 +511,7 @@ void LiveController::clearPictureBuffers() {
     for (frame::DecodedPicture& buffer : m_buffers) {
         std::memset(buffer.pixels.data(), 0, buffer.pixels.size());
     }
+    dropKept();
     m_layout.clearBuffers();
 }
 
@@ -586,6 +630,8 @@ void LiveController::liveFormatChanged(uint32_t pictureFlags, uint32_t videoStan
     }
     m_qualityText = m_quality.text();
     m_screen.repaint(area::kQuality);
+    // Pictures of the former format are not decoded again into the new layout.
+    dropKept();
     m_layout.setPictureFormat(pictureFlags, frame::fieldHeight(videoStandard));
     m_layout.applyLayout(m_layout.splitCode());
     layoutChanged();
@@ -596,10 +642,18 @@ void LiveController::livePicture(const frame::PictureRecord& record) {
     if (m_exiting || m_livePaused) {
         return;
     }
-    const frame::DecodedFrame result = m_decoder.decode(record);
-    if (result.ok()) {
-        showLivePicture(result.channel, result.header, *result.picture);
+    frame::PictureRecord shownRecord = record;
+    shownRecord.options.shown = m_layout.shownSize();
+    const frame::DecodedFrame result = m_decoder.decode(shownRecord);
+    if (!result.ok() || result.channel < 0 || result.channel >= kChannelCount) {
+        return;
     }
+    KeptRecord& kept = m_kept[size_t(result.channel)];
+    kept.bytes.assign(record.bytes.begin(), record.bytes.end());
+    kept.header = record.header;
+    kept.options = record.options;
+    kept.order = ++m_keptOrder;
+    showLivePicture(result.channel, result.header, *result.picture);
 }
 
 void LiveController::showLivePicture(int channel, const frame::FrameHeader& header,
@@ -613,11 +667,14 @@ void LiveController::showLivePicture(int channel, const frame::FrameHeader& head
     buffer.width = picture.width;
     buffer.height = picture.height;
     buffer.bitmapInfo = picture.bitmapInfo;
+    buffer.reduction = picture.reduction;
+    buffer.fullWidth = picture.reduction > 0 ? picture.fullWidth : picture.width;
+    buffer.fullHeight = picture.reduction > 0 ? picture.fullHeight : picture.height;
     m_layout.setLayoutCode(header.layoutCode);
-    m_layout.setPictureFormat(header.pictureFlags, picture.height);
+    m_layout.setPictureFormat(header.pictureFlags, buffer.fullHeight);
     m_layout.markBufferFilled(channel);
 
-    const DrawPlan plan = m_layout.planDraw(channel);
+    const DrawPlan plan = m_layout.planDraw(channel, buffer.reduction);
     for (int i = 0; i < plan.count; ++i) {
         const PaneDraw& draw = plan.draws[size_t(i)];
         m_screen.drawPane(draw, m_buffers[size_t(draw.bufferChannel)]);

@@ -250,7 +250,8 @@ public:
     void setWatchdogRunning(bool running) override;
     void livePositions(uint32_t playMillionths, uint32_t recordMillionths) override;
     void liveFormatChanged(uint32_t pictureFlags, uint32_t videoStandard) override;
-    // Decodes the record and copies the picture into its channel's buffer.
+    // Decodes the record at the size of the panes it lands in and copies the picture into its channel's
+    // buffer; the record is kept, so a layout that grows decodes it again at the larger size at once.
     void livePicture(const frame::PictureRecord& record) override;
     // A decoded live picture of `channel`: copied into the channel's buffer and drawn into its panes.
     void showLivePicture(int channel, const frame::FrameHeader& header, const frame::DecodedPicture& picture);
@@ -278,6 +279,9 @@ private:
     void destroySession();
     void syncPtzSettings();
     void stopPtzPause();
+    // Decodes the kept records again whose buffers are drawn smaller than the current panes need.
+    void redecodeKept();
+    void dropKept();
     bool playbackActive() const { return m_session && m_session->playbackActive(); }
 
     LiveControllerOptions m_options;
@@ -298,6 +302,15 @@ private:
     LiveLayout m_layout;
     frame::FormatText m_quality{frame::FormatTextStyle::Live};
     std::vector<frame::DecodedPicture> m_buffers;
+    // The last picture record of each buffer, in arrival order (`order`), to decode again at full size.
+    struct KeptRecord {
+        std::vector<uint8_t> bytes;
+        frame::FrameHeader header;
+        frame::FrameDecodeOptions options;
+        uint64_t order = 0;
+    };
+    std::array<KeptRecord, kChannelCount> m_kept{};
+    uint64_t m_keptOrder = 0;
 
     link::ConnectionState m_state = link::ConnectionState::Waiting;
     // A key-lock notice over the status line: none, not yet drawn, drawn once.

@@ -1,5 +1,7 @@
 #include "viewer/live/LiveLayout.h"
 
+#include <algorithm>
+
 #include "common/frame/FrameHeader.h"
 
 namespace dvr::live {
@@ -346,7 +348,8 @@ void LiveLayout::clearBuffers() {
     m_filled.fill(false);
 }
 
-void LiveLayout::addDraw(DrawPlan& plan, int paneChannel, int bufferChannel, frame::PixelRect source) const {
+void LiveLayout::addDraw(DrawPlan& plan, int paneChannel, int bufferChannel, frame::PixelRect source,
+                         int reduction) const {
     if (!inRange(paneChannel) || !inRange(bufferChannel) || !isVisible(paneChannel) ||
         !m_filled[size_t(bufferChannel)] || m_panes[size_t(paneChannel)].isEmpty()) {
         return;
@@ -356,10 +359,39 @@ void LiveLayout::addDraw(DrawPlan& plan, int paneChannel, int bufferChannel, fra
     draw.bufferChannel = bufferChannel;
     draw.pane = m_panes[size_t(paneChannel)];
     draw.hasSource = cropForLayoutCode(m_layoutCode, source);
-    draw.source = source;
+    draw.source = frame::reducedRect(source, reduction);
 }
 
-DrawPlan LiveLayout::planDraw(int channel) {
+frame::ShownSize LiveLayout::shownSize() const {
+    frame::ShownSize shown;
+    if (m_split == kSplitOne) {
+        return shown;
+    }
+    for (const PaneRect& pane : m_panes) {
+        shown.width = std::max(shown.width, pane.width());
+        shown.height = std::max(shown.height, pane.height());
+    }
+    return shown;
+}
+
+bool LiveLayout::bufferDrawn(int channel) const {
+    if (!inRange(channel)) {
+        return false;
+    }
+    if (m_pictureFlags & kPairBit) {
+        return channel % 2 == 0 && (isVisible(channel) || isVisible(channel + 1));
+    }
+    if (m_pictureFlags & kQuadBit) {
+        const int base = channel & ~3;
+        if (m_split == kSplitOne) {
+            return isVisible(m_firstChannel) && m_firstChannel / 4 == base / 4;
+        }
+        return isVisible(base) || isVisible(base + 1) || isVisible(base + 2) || isVisible(base + 3);
+    }
+    return m_split != kSplitOne && isVisible(channel);
+}
+
+DrawPlan LiveLayout::planDraw(int channel, int reduction) {
     DrawPlan plan;
     if (!inRange(channel)) {
         return plan;
@@ -375,16 +407,16 @@ DrawPlan LiveLayout::planDraw(int channel) {
         if (m_pictureFlags & kPairBit) {
             const bool odd = shown & 1;
             addDraw(plan, shown, odd ? shown - 1 : shown,
-                    {odd ? kHalfPictureWidth : 0, 0, kHalfPictureWidth, h});
+                    {odd ? kHalfPictureWidth : 0, 0, kHalfPictureWidth, h}, reduction);
         } else if (m_pictureFlags & kQuadBit) {
             if (shown / 4 == channel / 4) {
-                addDraw(plan, shown, channel, quadrant(shown % 4));
+                addDraw(plan, shown, channel, quadrant(shown % 4), reduction);
             }
         } else {
             if (m_multiPaneDrawn || shown != m_lastSingleDraw) {
                 clearBuffer(shown);
             }
-            addDraw(plan, shown, shown, whole);
+            addDraw(plan, shown, shown, whole, reduction);
             m_lastSingleDraw = shown;
             m_multiPaneDrawn = false;
         }
@@ -395,17 +427,17 @@ DrawPlan LiveLayout::planDraw(int channel) {
     }
     if (m_pictureFlags & kPairBit) {
         if (channel % 2 == 0) {
-            addDraw(plan, channel, channel, {0, 0, kHalfPictureWidth, h});
-            addDraw(plan, channel + 1, channel, {kHalfPictureWidth, 0, kHalfPictureWidth, h});
+            addDraw(plan, channel, channel, {0, 0, kHalfPictureWidth, h}, reduction);
+            addDraw(plan, channel + 1, channel, {kHalfPictureWidth, 0, kHalfPictureWidth, h}, reduction);
         }
     } else if (m_pictureFlags & kQuadBit) {
         const int base = channel & ~3;
         for (int q = 0; q < 4; ++q) {
-            addDraw(plan, base + q, channel, quadrant(q));
+            addDraw(plan, base + q, channel, quadrant(q), reduction);
         }
         m_multiPaneDrawn = true;
     } else {
-        addDraw(plan, channel, channel, whole);
+        addDraw(plan, channel, channel, whole, reduction);
         m_multiPaneDrawn = true;
     }
     return plan;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/frame/DecodeSize.h"
 #include "common/frame/Rect.h"
 #include "common/frame/SourceRect.h"
 
@@ -138,13 +139,23 @@ public:
     void clearBuffers();
     bool bufferFilled(int channel) const { return m_filled[size_t(channel)]; }
 
-    // The stretches that show the picture just decoded into the buffer of `channel`. Only panes whose
-    // channel is visible and buffers that are filled are listed. The single-pane layout clears the shown
-    // channel's buffer when it switches from another layout or channel, so no stale picture appears.
-    DrawPlan planDraw(int channel);
+    // The size a picture is drawn at in the current panes: full size for one pane, else the largest pane.
+    frame::ShownSize shownSize() const;
+
+    // Whether the buffer of `channel` is drawn into a visible pane by the current layout and picture
+    // format, and drawn at once when it next arrives (the single-pane layout's first full picture after a
+    // switch is not).
+    bool bufferDrawn(int channel) const;
+
+    // The stretches that show the picture just decoded into the buffer of `channel`, `reduction` halvings
+    // below full size: the sources (the recorder's border trimmed) lie in that smaller picture. Only panes
+    // whose channel is visible and buffers that are filled are listed. The single-pane layout clears the
+    // shown channel's buffer when it switches from another layout or channel, so no stale picture appears.
+    DrawPlan planDraw(int channel, int reduction = 0);
 
 private:
-    void addDraw(DrawPlan& plan, int paneChannel, int bufferChannel, frame::PixelRect source) const;
+    void addDraw(DrawPlan& plan, int paneChannel, int bufferChannel, frame::PixelRect source,
+                 int reduction) const;
     void selectSingle(int channel);
     void stopRotation();
     LayoutResult rotationStep();

@@ -380,9 +380,10 @@ bool PlaybackController::acceptPicture(const frame::FrameHeader& header) {
     return draw;
 }
 
-PaneDrawList PlaybackController::pictureArrived(int channel, const frame::FrameHeader& header) {
+PaneDrawList PlaybackController::pictureArrived(int channel, const frame::FrameHeader& header,
+                                                int reduction) {
     m_idle = false;
-    return m_layout.pictureStored(channel, header.pictureFlags);
+    return m_layout.pictureStored(channel, header.pictureFlags, reduction);
 }
 
 void PlaybackController::onStart() {

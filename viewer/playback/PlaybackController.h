@@ -97,7 +97,15 @@ public:
     // The session asks before decoding a playback picture.
     bool acceptPicture(const frame::FrameHeader& header);
     // A decoded picture of `channel` was stored in its base channel's buffer.
-    PaneDrawList pictureArrived(int channel, const frame::FrameHeader& header);
+    // `reduction`: the halvings below full size the picture was decoded at.
+    PaneDrawList pictureArrived(int channel, const frame::FrameHeader& header, int reduction = 0);
+    // The window applied a new pane layout (a button or a double-click): the listener (the host keeping
+    // the pictures' records) decodes again what the larger panes need.
+    void layoutApplied() {
+        if (m_layoutListener)
+            m_layoutListener();
+    }
+    void setLayoutListener(std::function<void()> listener) { m_layoutListener = std::move(listener); }
 
     // --- the window's controls -------------------------------------------
     // A control's command (ids of PlaybackCommandIds.h): the controller and its layout act on it; what
@@ -200,6 +208,7 @@ private:
     PlaybackRequests& m_link;
     LocalTime m_localTime;
     PlaybackView* m_view;
+    std::function<void()> m_layoutListener;
     PlaybackLayout m_layout;
 
     bool m_open = false;

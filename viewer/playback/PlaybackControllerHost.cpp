@@ -1,6 +1,16 @@
 #include "viewer/playback/PlaybackControllerHost.h"
 
+#include <algorithm>
+
 namespace dvr::playback {
+
+PlaybackControllerHost::PlaybackControllerHost(PlaybackController& controller) : m_controller(controller) {
+    m_controller.setLayoutListener([this] { redecodeForLayout(); });
+}
+
+PlaybackControllerHost::~PlaybackControllerHost() {
+    m_controller.setLayoutListener(nullptr);
+}
 
 void PlaybackControllerHost::setPlaying(bool on) {
     if (!on)
@@ -29,12 +39,56 @@ void PlaybackControllerHost::playbackStatus(uint32_t code) {
 }
 
 void PlaybackControllerHost::playbackPicture(const frame::PictureRecord& record) {
+    frame::PictureRecord shown = record;
+    shown.options.shown = m_controller.layout().shownSize();
     const frame::DecodedFrame result =
-        m_decoder.decode(record, [this](const frame::FrameHeader& header) { return acceptPicture(header); });
-    if (!result.ok())
+        m_decoder.decode(shown, [this](const frame::FrameHeader& header) { return acceptPicture(header); });
+    if (!result.ok() || result.channel < 0 || result.channel >= kPaneCount)
         return;
-    const PaneDrawList draws = m_controller.pictureArrived(result.channel, result.header);
+    const int reduction = result.picture->reduction;
+    KeptRecord& kept = m_kept[size_t(frame::baseChannel(result.channel, result.header.pictureFlags))];
+    kept.bytes.assign(record.bytes.begin(), record.bytes.end());
+    kept.header = record.header;
+    kept.options = record.options;
+    kept.channel = result.channel;
+    kept.reduction = reduction;
+    kept.fullWidth = reduction > 0 ? result.picture->fullWidth : result.picture->width;
+    kept.fullHeight = reduction > 0 ? result.picture->fullHeight : result.picture->height;
+    kept.order = ++m_keptOrder;
+    const PaneDrawList draws = m_controller.pictureArrived(result.channel, result.header, reduction);
     pictureDrawn(result.channel, result.header, *result.picture, draws);
+}
+
+void PlaybackControllerHost::redecodeForLayout() {
+    const PlaybackLayout& layout = m_controller.layout();
+    const frame::ShownSize shown = layout.shownSize();
+    std::array<int, kPaneCount> buffers{};
+    int count = 0;
+    for (int buffer = 0; buffer < kPaneCount; ++buffer) {
+        const KeptRecord& kept = m_kept[size_t(buffer)];
+        if (kept.bytes.empty() || kept.reduction == 0 || !layout.bufferShown(buffer))
+            continue;
+        const int needed =
+            frame::reductionFor(kept.header.pictureFlags, kept.fullWidth, kept.fullHeight, shown);
+        if (needed < kept.reduction)
+            buffers[size_t(count++)] = buffer;
+    }
+    // In arrival order, as the pictures came.
+    std::sort(buffers.begin(), buffers.begin() + count,
+              [this](int a, int b) { return m_kept[size_t(a)].order < m_kept[size_t(b)].order; });
+    for (int i = 0; i < count; ++i) {
+        const int buffer = buffers[size_t(i)];
+        KeptRecord& kept = m_kept[size_t(buffer)];
+        frame::PictureRecord record{kept.bytes, kept.header, kept.options};
+        record.options.shown = shown;
+        const frame::DecodedFrame result = m_decoder.decode(record);
+        // The same picture again: it must name the channel it was stored for.
+        if (!result.ok() || result.channel != kept.channel)
+            continue;
+        kept.reduction = result.picture->reduction;
+        const PaneDrawList draws = m_controller.layout().bufferRedecoded(buffer, kept.reduction);
+        pictureDrawn(result.channel, result.header, *result.picture, draws);
+    }
 }
 
 }  // namespace dvr::playback

@@ -3,6 +3,10 @@
 // derive from it for what they show besides (the pixels of each picture).
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <vector>
+
 #include "common/frame/FrameDecoder.h"
 #include "viewer/link/SessionHost.h"
 #include "viewer/playback/PlaybackController.h"
@@ -11,7 +15,10 @@ namespace dvr::playback {
 
 class PlaybackControllerHost : public link::PlaybackHost {
 public:
-    explicit PlaybackControllerHost(PlaybackController& controller) : m_controller(controller) {}
+    explicit PlaybackControllerHost(PlaybackController& controller);
+    ~PlaybackControllerHost() override;
+    PlaybackControllerHost(const PlaybackControllerHost&) = delete;
+    PlaybackControllerHost& operator=(const PlaybackControllerHost&) = delete;
 
     bool playbackActive() const override { return m_controller.isOpen(); }
     int playState() const override { return m_controller.playState(); }
@@ -24,7 +31,11 @@ public:
     void playbackPictureTime(uint32_t dateWord, uint32_t timeWord) override;
     void playbackPosition(uint32_t millionths) override;
     void playbackStatus(uint32_t code) override;
+    // Decodes the record at the size of the panes it lands in; the record is kept per picture buffer.
     void playbackPicture(const frame::PictureRecord& record) override;
+    // The layout grew: kept records whose pictures were decoded smaller than their visible panes now
+    // need are decoded again and drawn at once.
+    void redecodeForLayout();
 
     // Decodes codestreams with `decoder` instead of the built-in JPEG 2000 decoder (nullptr: back to it).
     void setPictureDecoder(frame::PictureDecoder* decoder) { m_decoder.setPictureDecoder(decoder); }
@@ -42,7 +53,19 @@ protected:
     uint32_t m_recordMillionths = 0;
 
 private:
+    struct KeptRecord {
+        std::vector<uint8_t> bytes;
+        frame::FrameHeader header;
+        frame::FrameDecodeOptions options;
+        int channel = -1;
+        int reduction = 0;
+        int fullWidth = 0;
+        int fullHeight = 0;
+        uint64_t order = 0;
+    };
     frame::FrameDecoder m_decoder;
+    std::array<KeptRecord, kPaneCount> m_kept{};
+    uint64_t m_keptOrder = 0;
 };
 
 }  // namespace dvr::playback

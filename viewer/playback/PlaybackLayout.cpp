@@ -257,7 +257,7 @@ bool PlaybackLayout::acceptPicture(const frame::FrameHeader& header) {
     return true;
 }
 
-PaneDrawList PlaybackLayout::pictureStored(int channel, uint32_t pictureFlags) {
+PaneDrawList PlaybackLayout::pictureStored(int channel, uint32_t pictureFlags, int reduction) {
     PaneDrawList list;
     if (channel < 0 || channel >= kPaneCount)
         return list;
@@ -271,7 +271,7 @@ PaneDrawList PlaybackLayout::pictureStored(int channel, uint32_t pictureFlags) {
             s = {};
     }
     for (int c = base; c < base + carried && c < kPaneCount; ++c)
-        m_sources[size_t(c)] = PaneSource{base, pictureFlags, m_fieldHeight};
+        m_sources[size_t(c)] = PaneSource{base, pictureFlags, m_fieldHeight, reduction};
     m_wheel = !m_wheel;
 
     if (m_split == kSplitOne) {
@@ -286,6 +286,37 @@ PaneDrawList PlaybackLayout::pictureStored(int channel, uint32_t pictureFlags) {
     for (int c = base; c < base + carried && c < kPaneCount; ++c)
         addDraw(list, c);
     return list;
+}
+
+PaneDrawList PlaybackLayout::bufferRedecoded(int buffer, int reduction) {
+    PaneDrawList list;
+    for (int c = 0; c < kPaneCount; ++c) {
+        if (m_sources[size_t(c)].buffer == buffer) {
+            m_sources[size_t(c)].reduction = reduction;
+            addDraw(list, c);
+        }
+    }
+    return list;
+}
+
+bool PlaybackLayout::bufferShown(int buffer) const {
+    for (int c = 0; c < kPaneCount; ++c) {
+        if (m_sources[size_t(c)].buffer == buffer && isVisible(c) &&
+            (m_split != kSplitOne || c == m_selected))
+            return true;
+    }
+    return false;
+}
+
+frame::ShownSize PlaybackLayout::shownSize() const {
+    frame::ShownSize shown;
+    if (m_split == kSplitOne)
+        return shown;
+    for (const Rect& pane : m_panes) {
+        shown.width = std::max(shown.width, pane.width());
+        shown.height = std::max(shown.height, pane.height());
+    }
+    return shown;
 }
 
 PaneDrawList PlaybackLayout::repaintAll() const {
@@ -309,6 +340,7 @@ void PlaybackLayout::addDraw(PaneDrawList& list, int channel) const {
     d.pane = m_panes[size_t(channel)];
     d.source = sourceFor(s.pictureFlags, channel, s.fieldHeight);
     d.hasSource = crop(m_layoutCode, d.source);
+    d.source = frame::reducedRect(d.source, s.reduction);
     list.draws[size_t(list.count++)] = d;
 }
 

@@ -4,6 +4,7 @@
 // picture-format text.
 #pragma once
 
+#include "common/frame/DecodeSize.h"
 #include "common/frame/FormatText.h"
 #include "common/frame/FrameHeader.h"
 #include "common/frame/Rect.h"
@@ -40,6 +41,7 @@ struct PaneSource {
     int buffer = -1;  // -1: nothing to show
     uint32_t pictureFlags = 0;
     int fieldHeight = 240;
+    int reduction = 0;  // halvings below full size the buffer's picture was decoded at
 };
 
 // One stretch of a buffer into a pane. `source` is already cropped;
@@ -113,7 +115,16 @@ public:
 
     // The decoded picture of `channel` was stored in its base channel's buffer:
     // records which panes it feeds and returns the stretches that show it.
-    PaneDrawList pictureStored(int channel, uint32_t pictureFlags);
+    // `reduction`: the halvings below full size it was decoded at (the sources lie in that smaller
+    // picture).
+    PaneDrawList pictureStored(int channel, uint32_t pictureFlags, int reduction = 0);
+    // The buffer `buffer` was decoded again at `reduction` from the same record: the stretches of the
+    // panes it feeds.
+    PaneDrawList bufferRedecoded(int buffer, int reduction);
+    // Whether a visible pane shows buffer `buffer`.
+    bool bufferShown(int buffer) const;
+    // The size a picture is drawn at in the current panes: full size for one pane, else the largest pane.
+    frame::ShownSize shownSize() const;
     // The stretches that repaint every pane from the buffers.
     PaneDrawList repaintAll() const;
 

@@ -173,8 +173,10 @@ void PlaybackWindow::onCommand(int commandId) {
         case PlaybackAction::None:
             break;
     }
-    if (effects.repaintPictureArea)
+    if (effects.repaintPictureArea) {
         update(m_area);
+        m_controller.layoutApplied();
+    }
     refresh();
 }
 
@@ -371,8 +373,10 @@ void PlaybackWindow::paintEvent(QPaintEvent* event) {
 void PlaybackWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton &&
-        m_controller.layout().onDoubleClick(p.x(), p.y(), m_controller.playing()))
+        m_controller.layout().onDoubleClick(p.x(), p.y(), m_controller.playing())) {
         update(m_area);
+        m_controller.layoutApplied();
+    }
     refresh();
 }
 
