@@ -106,9 +106,9 @@ TEST(DecodeSize, ReducedPicturesNameTheSameChannelAsFullDecodes) {
 TEST(DecodeSize, FrameDecoderDecodesAtTheShownSizeAndFullSizeWithoutOne) {
     const PictureShape shape{PictureKind::Single, 11, 16, 240};
     const std::vector<uint8_t> codestream = encodeJ2k(drawPicture(shape), defaultCodestreamBytes(240));
-    RecordHeaderFields spec;
-    spec.pictureFlags = flagsOf(PictureKind::Single);
-    const std::vector<uint8_t> record = buildWireRecord(makeHeader(spec, codestream.size()), codestream);
+    RecordHeaderFields fields;
+    fields.pictureFlags = flagsOf(PictureKind::Single);
+    const std::vector<uint8_t> record = buildWireRecord(makeHeader(fields, codestream.size()), codestream);
 
     FrameDecoder decoder;
     FrameDecodeOptions options;
