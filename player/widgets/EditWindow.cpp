@@ -9,12 +9,12 @@
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "player/view/PlayerFolders.h"
+#include "player/widgets/PlayerSkinImages.h"
 
 namespace dvr::player {
 
 namespace {
 
-constexpr const char* kFontFamily = "Liberation Sans";
 constexpr const char* kSection = "EDIT POS";
 
 struct EditButton {
@@ -35,11 +35,6 @@ constexpr EditButton kEditButtons[] = {
     {"BTN_CLOSE_EDIT", "POS_CLOSE", edit::kClose},
 };
 
-QImage loadImage(const skin::PlayerSkinReader& skin, const char* section, const char* key) {
-    const std::optional<std::string> path = skin.readBitmapPath(section, key);
-    return path ? QImage(QString::fromStdString(*path)) : QImage();
-}
-
 }  // namespace
 
 EditWindow::EditWindow(Options options, EditPicture picture)
@@ -47,7 +42,7 @@ EditWindow::EditWindow(Options options, EditPicture picture)
     setWindowTitle(QStringLiteral("Image Edit"));
     setFocusPolicy(Qt::StrongFocus);
     const skin::PlayerSkinReader& skin = *m_options.skin;
-    m_background = loadImage(skin, "ZAV_EDIT", m_options.pal ? "PALSKIN" : "NTSKIN");
+    m_background = loadSkinImage(skin, "ZAV_EDIT", m_options.pal ? "PALSKIN" : "NTSKIN");
     setBackground(m_background);
     const QRect area = pictureArea();
     QSize size = m_background.isNull() ? QSize(area.right() + 280, area.bottom() + 16) : m_background.size();
@@ -216,7 +211,7 @@ void EditWindow::paintBackground(QPainter& painter) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(area.adjusted(1, 1, -1, -1), picture());
 
-    QFont font(QString::fromLatin1(kFontFamily));
+    QFont font(QString::fromLatin1(kPlayerFontFamily));
     font.setPixelSize(13);
     font.setBold(true);
     painter.setFont(font);

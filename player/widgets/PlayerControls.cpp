@@ -10,20 +10,10 @@
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "player/engine/PlaySettings.h"
 #include "player/view/PlayerSkinKeys.h"
+#include "player/widgets/PlayerSkinImages.h"
 #include "player/widgets/PositionSlider.h"
 
 namespace dvr::player {
-
-namespace {
-
-constexpr const char* kFontFamily = "Liberation Sans";
-
-QImage loadImage(const skin::PlayerSkinReader& skin, const char* section, const char* key) {
-    const std::optional<std::string> path = skin.readBitmapPath(section, key);
-    return path ? QImage(QString::fromStdString(*path)) : QImage();
-}
-
-}  // namespace
 
 PlayerControls::PlayerControls(QWidget& window, const skin::PlayerSkinReader& skin, QRect audioArea,
                                Handlers handlers)
@@ -46,7 +36,7 @@ PlayerControls::PlayerControls(QWidget& window, const skin::PlayerSkinReader& sk
 
     m_slider = new PositionSlider(&m_window);
     m_slider->setGeometry(skinRect("MAIN POS", "POS_SLIDE"));
-    m_slider->setImages(loadImage(m_skin, "MAIN", "SLIDERUP"), loadImage(m_skin, "MAIN", "SLIDERDN"));
+    m_slider->setImages(loadSkinImage(m_skin, "MAIN", "SLIDERUP"), loadSkinImage(m_skin, "MAIN", "SLIDERDN"));
     QObject::connect(m_slider, &PositionSlider::released, &m_window, handlers.sliderReleased);
 
     const auto makeLabel = [this](const char* section, const char* key, int id) {
@@ -54,7 +44,7 @@ PlayerControls::PlayerControls(QWidget& window, const skin::PlayerSkinReader& sk
         label->setGeometry(skinRect(section, key));
         label->setAlignment(Qt::AlignCenter);
         label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-        QFont font(QString::fromLatin1(kFontFamily));
+        QFont font(QString::fromLatin1(kPlayerFontFamily));
         font.setPixelSize(std::max(9, label->height() - 4));
         font.setBold(true);
         label->setFont(font);

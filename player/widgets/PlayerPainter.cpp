@@ -6,17 +6,11 @@
 
 #include "common/skin/widgets/SkinButtonLoader.h"
 #include "player/view/PaneDrawing.h"
+#include "player/widgets/PlayerSkinImages.h"
 
 namespace dvr::player {
 
 namespace {
-
-constexpr const char* kFontFamily = "Liberation Sans";
-
-QImage loadImage(const skin::PlayerSkinReader& skin, const char* section, const char* key) {
-    const std::optional<std::string> path = skin.readBitmapPath(section, key);
-    return path ? QImage(QString::fromStdString(*path)) : QImage();
-}
 
 void drawOutlinedText(QPainter& painter, int x, int top, const QString& text) {
     const int baseline = top + painter.fontMetrics().ascent();
@@ -41,20 +35,20 @@ bool PlayerPainter::load(const skin::PlayerSkinReader& skin) {
     }
     m_skin = &skin;
     m_windowRect = skin::toQRect(*main);
-    m_ntscSkin = loadImage(skin, "MAIN", "NTSKIN");
-    m_palSkin = loadImage(skin, "MAIN", "PALSKIN");
-    m_logo = loadImage(skin, "MAIN", "LOGO");
-    m_overlay = loadImage(skin, "MAIN", "OVERLAY");
-    m_time = loadImage(skin, "MAIN", "TIME");
-    m_navigation = loadImage(skin, "MAIN", "NAVIGATION");
-    m_audio = loadImage(skin, "MAIN", "AUDIO");
+    m_ntscSkin = loadSkinImage(skin, "MAIN", "NTSKIN");
+    m_palSkin = loadSkinImage(skin, "MAIN", "PALSKIN");
+    m_logo = loadSkinImage(skin, "MAIN", "LOGO");
+    m_overlay = loadSkinImage(skin, "MAIN", "OVERLAY");
+    m_time = loadSkinImage(skin, "MAIN", "TIME");
+    m_navigation = loadSkinImage(skin, "MAIN", "NAVIGATION");
+    m_audio = loadSkinImage(skin, "MAIN", "AUDIO");
     for (int d = 0; d < 10; ++d) {
         const std::string key = "D" + std::to_string(d);
-        m_digits[static_cast<size_t>(d)] = loadImage(skin, "DIGIT", key.c_str());
+        m_digits[static_cast<size_t>(d)] = loadSkinImage(skin, "DIGIT", key.c_str());
     }
-    m_colon = loadImage(skin, "DIGIT", "COLON");
-    m_am = loadImage(skin, "DIGIT", "AM");
-    m_pm = loadImage(skin, "DIGIT", "PM");
+    m_colon = loadSkinImage(skin, "DIGIT", "COLON");
+    m_am = loadSkinImage(skin, "DIGIT", "AM");
+    m_pm = loadSkinImage(skin, "DIGIT", "PM");
     m_logoRect = skinRect("MAIN POS", "POS_LOGO");
     m_overlayRect = skinRect("MAIN POS", "POS_OVERLAY");
     m_audioRect = skinRect("MAIN POS", "POS_AUDIO");
@@ -138,7 +132,7 @@ void PlayerPainter::paintPane(QPainter& painter, int channel, const PaneRect& pa
     if (drawn && time) {
         const PaneTextLayout layout = paneTextLayout(pane, document.model().layout());
         QPainter p(&surface);
-        QFont font(QString::fromLatin1(kFontFamily));
+        QFont font(QString::fromLatin1(kPlayerFontFamily));
         font.setPixelSize(layout.fontPixels);
         p.setFont(font);
         const int top = layout.lineTop - inner.top();
@@ -150,7 +144,7 @@ void PlayerPainter::paintPane(QPainter& painter, int channel, const PaneRect& pa
 }
 
 void PlayerPainter::paintTimeInfo(QPainter& painter, const PlayerDocument& document) const {
-    QFont font(QString::fromLatin1(kFontFamily));
+    QFont font(QString::fromLatin1(kPlayerFontFamily));
     font.setPixelSize(11);
     painter.setFont(font);
     painter.setPen(Qt::white);
@@ -182,7 +176,7 @@ void PlayerPainter::paintTimeInfo(QPainter& painter, const PlayerDocument& docum
 void PlayerPainter::paintClock(QPainter& painter) const {
     // The system clock, from the skin's digit images where it has them.
     const QTime now = m_timeOfDay ? m_timeOfDay() : QTime::currentTime();
-    QFont font(QString::fromLatin1(kFontFamily));
+    QFont font(QString::fromLatin1(kPlayerFontFamily));
     font.setPixelSize(16);
     painter.setFont(font);
     const auto image = [&](const char* key, const QImage& picture, const QString& fallback) {
