@@ -147,14 +147,26 @@ HttpReply BridgeCore::handle(const HttpRequest& request, int64_t nowMs, int64_t 
     return plain(404, "not found");
 }
 
+RecorderLink* BridgeCore::servingLink(const Route& r, HttpReply& missing) const {
+    RecorderLink* link = findRecorder(r.recorder);
+    if (!link) {
+        missing = plain(404, "no recorder named " + r.recorder);
+        return nullptr;
+    }
+    if (!link->served(r.channel - 1)) {
+        missing = plain(404, "no channel " + std::to_string(r.channel) + " on " + r.recorder);
+        return nullptr;
+    }
+    return link;
+}
+
 HttpReply BridgeCore::snapshot(const Route& r, const HttpRequest& request, int64_t nowMs,
                                const std::function<void()>& wake) {
-    RecorderLink* link = findRecorder(r.recorder);
+    HttpReply missing;
+    RecorderLink* link = servingLink(r, missing);
     if (!link)
-        return plain(404, "no recorder named " + r.recorder);
+        return missing;
     const int c = r.channel - 1;
-    if (!link->served(c))
-        return plain(404, "no channel " + std::to_string(r.channel) + " on " + r.recorder);
     ChannelFeed& feed = link->feed(c);
     const bool wasWatched = feed.watched(nowMs);
     feed.noteSnapshotInterest(nowMs);
@@ -199,12 +211,11 @@ HttpReply BridgeCore::snapshot(const Route& r, const HttpRequest& request, int64
 }
 
 HttpReply BridgeCore::stream(const Route& r, const HttpRequest& request, int64_t nowMs) {
-    RecorderLink* link = findRecorder(r.recorder);
+    HttpReply missing;
+    RecorderLink* link = servingLink(r, missing);
     if (!link)
-        return plain(404, "no recorder named " + r.recorder);
+        return missing;
     const int c = r.channel - 1;
-    if (!link->served(c))
-        return plain(404, "no channel " + std::to_string(r.channel) + " on " + r.recorder);
     if (streamClients() >= static_cast<size_t>(m_settings.maxClients))
         return plain(503, "too many clients (at most " + std::to_string(m_settings.maxClients) + ")");
     HttpReply reply;

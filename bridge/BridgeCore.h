@@ -74,6 +74,9 @@ public:
 
 private:
     HttpReply plain(int status, std::string line) const;
+    // The recorder of a picture route when it serves the route's channel; otherwise nullptr, with
+    // `missing` set to the 404 reply that names what is missing.
+    RecorderLink* servingLink(const Route& route, HttpReply& missing) const;
     HttpReply snapshot(const Route& route, const HttpRequest& request, int64_t nowMs,
                        const std::function<void()>& wake);
     HttpReply stream(const Route& route, const HttpRequest& request, int64_t nowMs);
