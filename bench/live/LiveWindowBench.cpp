@@ -1,5 +1,7 @@
-// The live window's picture rate with 16 panes over loopback against the headless client's rate in the
-// same run, and the resident memory of the real program after a minute of streaming.
+// The live window's picture rate with 16 panes and with one pane over loopback against the headless
+// client's rate in the same run, how long input waits in the window's event loop meanwhile, the
+// program's CPU per picture with 16 panes against one pane, and the resident memory of the real program
+// after a minute of streaming.
 //
 // Environment: VISTREL_BENCH_SECONDS and VISTREL_BENCH_ROUNDS (rate slices, default 5 rounds of 4 s each),
 // VISTREL_BENCH_MEMORY_SECONDS (default 60).
@@ -13,15 +15,23 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "bench/support/WindowBenchSupport.h"
 #include "tools/vistrelctl/RecorderClient.h"
+#include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 
@@ -38,12 +48,72 @@ void runEventLoopFor(int milliseconds) {
     loop.exec();
 }
 
+// How long input waits in the window's event loop: a thread of its own posts an event stamped with its
+// posting time every 20 ms, as the window system's input arrives while the loop is busy; the wait is
+// the time until the loop hands the event over. The worst wait of a slice is what a user would feel.
+class InputProbe : public QObject {
+public:
+    InputProbe() : m_poster([this] { post(); }) {}
+    ~InputProbe() override {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_poster.join();
+        QCoreApplication::removePostedEvents(this);
+    }
+    double worstMs() const { return double(m_worstNs) / 1e6; }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() != kStampedType) {
+            return QObject::event(event);
+        }
+        const auto waited = std::chrono::steady_clock::now() - static_cast<StampedEvent*>(event)->posted;
+        m_worstNs = std::max<int64_t>(m_worstNs, std::chrono::nanoseconds(waited).count());
+        return true;
+    }
+
+private:
+    static constexpr QEvent::Type kStampedType = QEvent::Type(QEvent::User + 17);
+    struct StampedEvent : QEvent {
+        StampedEvent() : QEvent(kStampedType), posted(std::chrono::steady_clock::now()) {}
+        std::chrono::steady_clock::time_point posted;
+    };
+    void post() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_stop; })) {
+            QCoreApplication::postEvent(this, new StampedEvent);
+        }
+    }
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    int64_t m_worstNs = 0;
+    std::thread m_poster;
+};
+
+// The process's CPU seconds, all threads.
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Shows the layout of `panes` (1 or 16) in the window.
+bool showPanes(dvr::live::MainFrame& frame, int panes) {
+    dvr::live::VistrelView& view = *frame.view();
+    view.controller().onCommand(dvr::live::command::kModeFirst + (panes == 16 ? 6 : 0));
+    return view.controller().splitCode() == (panes == 16 ? dvr::live::kSplitSixteen : dvr::live::kSplitOne);
+}
+
 // Pictures per second of the headless client over one fresh connection of `seconds`.
-double headlessSlice(double seconds, const QString& outDir) {
+double headlessSlice(double seconds, const QString& outDir, int panes) {
     dvr::ctl::ClientOptions options;
     options.host = "127.0.0.1";
     options.port = recorder().port();
-    options.layout = 16;
+    options.layout = panes;
     options.seconds = seconds;
     options.json = true;
     options.outDir = outDir.toStdString();
@@ -61,24 +131,58 @@ double headlessSlice(double seconds, const QString& outDir) {
     return std::stod(match[1].str());
 }
 
-// Pictures per second the window shows over one fresh connection of `seconds`, connecting included as
-// the headless client's rate includes it.
-double windowSlice(dvr::live::MainFrame& frame, double seconds) {
+struct WindowSlice {
+    double picturesPerSecond = 0;
+    double cpuSecondsPerPicture = 0;
+    double worstInputMs = 0;
+};
+
+// Runs the event loop until `done` holds or `timeoutMs` passed.
+bool runEventLoopUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs) {
+        runEventLoopFor(10);
+    }
+    return done();
+}
+
+// What the window shows over one fresh connection of `seconds` in the layout of `panes`, connecting
+// included in the rate as the headless client's rate includes it. The layout is chosen once the first
+// picture arrived (connecting shows the recorder's layout); the CPU per picture counts from then, over
+// the whole process, so the recorder must run elsewhere when it counts.
+WindowSlice windowSlice(dvr::live::MainFrame& frame, double seconds, int panes) {
     dvr::live::VistrelView& view = *frame.view();
     const uint64_t before = view.picturesShown();
+    InputProbe probe;
     QElapsedTimer timer;
     timer.start();
     view.pressConnect();
-    runEventLoopFor(int(seconds * 1000));
-    const double rate = double(view.picturesShown() - before) / (double(timer.elapsed()) / 1000.0);
+    WindowSlice slice;
+    if (!runEventLoopUntil([&] { return view.picturesShown() > before; }, int(seconds * 1000)) ||
+        !showPanes(frame, panes)) {
+        view.pressDisconnect();
+        return slice;
+    }
+    const uint64_t measuredFrom = view.picturesShown();
+    const double cpuBefore = processCpuSeconds();
+    runEventLoopFor(int(std::max<qint64>(0, qint64(seconds * 1000) - timer.elapsed())));
+    const double measured = double(view.picturesShown() - measuredFrom);
+    slice.cpuSecondsPerPicture = measured > 0 ? (processCpuSeconds() - cpuBefore) / measured : 0;
+    slice.picturesPerSecond = double(view.picturesShown() - before) / (double(timer.elapsed()) / 1000.0);
+    slice.worstInputMs = probe.worstMs();
+    if (panes == 1 && view.controller().pictureBuffer(0).reduction != 0) {
+        slice.cpuSecondsPerPicture = 0;  // not the full-size decoding one pane gets
+    }
     view.pressDisconnect();
     runEventLoopFor(50);
-    return rate;
+    return slice;
 }
 
 // The window and the headless client take turns on the same recorder, so that both see the same load
-// of the machine; the rates are the means over the rounds.
-void BM_Window16PanesAgainstHeadless(benchmark::State& state) {
+// of the machine; the rates are the means over the rounds. Argument: the panes shown (16 or 1).
+void BM_WindowAgainstHeadless(benchmark::State& state) {
+    const int panes = int(state.range(0));
     const double seconds = numberFromEnvironment("VISTREL_BENCH_SECONDS", 4);
     const int rounds = int(numberFromEnvironment("VISTREL_BENCH_ROUNDS", 5));
     auto home = makeProgramFolder();
@@ -86,16 +190,23 @@ void BM_Window16PanesAgainstHeadless(benchmark::State& state) {
     dvr::live::RecordingViewerNotifier notifier;
     double headless = 0;
     double window = 0;
+    double worstInputMs = 0;
     for (auto _ : state) {
         const std::unique_ptr<dvr::live::MainFrame> frame = openMainWindow(*home, notifier);
         for (int round = 0; round < rounds; ++round) {
-            const double h = headlessSlice(seconds, out.path());
+            const double h = headlessSlice(seconds, out.path(), panes);
             if (h < 0) {
                 state.SkipWithError("the headless client failed");
                 return;
             }
             headless += h / rounds;
-            window += windowSlice(*frame, seconds) / rounds;
+            const WindowSlice w = windowSlice(*frame, seconds, panes);
+            if (w.picturesPerSecond <= 0) {
+                state.SkipWithError("the window showed no picture");
+                return;
+            }
+            window += w.picturesPerSecond / rounds;
+            worstInputMs = std::max(worstInputMs, w.worstInputMs);
         }
         frame->close();
         QCoreApplication::processEvents();
@@ -103,6 +214,89 @@ void BM_Window16PanesAgainstHeadless(benchmark::State& state) {
     state.counters["headless_pictures_per_s"] = headless;
     state.counters["window_pictures_per_s"] = window;
     state.counters["ratio_window_to_headless"] = headless > 0 ? window / headless : 0;
+    state.counters["worst_input_wait_ms"] = worstInputMs;
+}
+
+// A recorder simulator in its own process on a loopback port, so that the process CPU this benchmark
+// counts is the window's alone.
+class SimulatorProcess {
+public:
+    bool start() {
+        m_process.start(QStringLiteral(DVRSIM_PROGRAM),
+                        {QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                         QStringLiteral("0"), QStringLiteral("--prewarm"), QStringLiteral("--log"),
+                         m_log.filePath(QStringLiteral("sim.log"))});
+        if (!m_process.waitForStarted(10000)) {
+            return false;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 60000 && m_process.state() == QProcess::Running) {
+            std::ifstream log(m_log.filePath(QStringLiteral("sim.log")).toStdString());
+            std::string line;
+            std::smatch match;
+            if (std::getline(log, line) && std::regex_search(line, match, std::regex("\"port\":([0-9]+)"))) {
+                m_port = uint16_t(std::stoi(match[1].str()));
+                return true;
+            }
+            m_process.waitForFinished(50);
+        }
+        return false;
+    }
+    uint16_t port() const { return m_port; }
+    ~SimulatorProcess() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000)) {
+                m_process.kill();
+                m_process.waitForFinished(5000);
+            }
+        }
+    }
+
+private:
+    QTemporaryDir m_log;
+    QProcess m_process;
+    uint16_t m_port = 0;
+};
+
+// The program's CPU per picture shown with 16 panes against one pane, on the same recorder in the same
+// run: the window process's CPU over all its threads (painting, decoding, the socket), the recorder in
+// a process of its own. Slices of the two layouts alternate.
+void BM_ProgramCpuSixteenPanesVsOnePane(benchmark::State& state) {
+    const double seconds = numberFromEnvironment("VISTREL_BENCH_SECONDS", 4);
+    const int rounds = int(numberFromEnvironment("VISTREL_BENCH_ROUNDS", 3));
+    SimulatorProcess simulator;
+    if (!simulator.start()) {
+        state.SkipWithError("the recorder simulator did not start");
+        return;
+    }
+    auto home = makeProgramFolder();
+    dvr::live::RecordingViewerNotifier notifier;
+    double sixteen = 0;
+    double one = 0;
+    double worstInputMs = 0;
+    for (auto _ : state) {
+        const std::unique_ptr<dvr::live::MainFrame> frame =
+            openMainWindow(*home, notifier, "127.0.0.1", simulator.port());
+        for (int round = 0; round < rounds; ++round) {
+            for (const int panes : {16, 1}) {
+                const WindowSlice slice = windowSlice(*frame, seconds, panes);
+                if (slice.cpuSecondsPerPicture <= 0) {
+                    state.SkipWithError("no picture shown in the layout asked for");
+                    return;
+                }
+                (panes == 16 ? sixteen : one) += slice.cpuSecondsPerPicture / rounds;
+                worstInputMs = std::max(worstInputMs, slice.worstInputMs);
+            }
+        }
+        frame->close();
+        QCoreApplication::processEvents();
+    }
+    state.counters["sixteen_ms_per_picture"] = sixteen * 1e3;
+    state.counters["one_ms_per_picture"] = one * 1e3;
+    state.counters["ratio_sixteen_to_one"] = one > 0 ? sixteen / one : 0;
+    state.counters["worst_input_wait_ms"] = worstInputMs;
 }
 
 // Resident memory of the real program, started on its own with --connect, after streaming.
@@ -156,7 +350,8 @@ void BM_ProgramResidentMemory(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Window16PanesAgainstHeadless)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_WindowAgainstHeadless)->Arg(16)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_ProgramCpuSixteenPanesVsOnePane)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_ProgramResidentMemory)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv) {

@@ -71,14 +71,15 @@ inline std::unique_ptr<QTemporaryDir> makeProgramFolder() {
     return folder;
 }
 
-// The main window on `home`, set to the run's recorder, started up and shown.
+// The main window on `home`, set to the run's recorder (or the one at `host`:`port`), started up and shown.
 inline std::unique_ptr<live::MainFrame> openMainWindow(const QTemporaryDir& home,
-                                                       live::ViewerNotifier& notifier) {
+                                                       live::ViewerNotifier& notifier,
+                                                       const std::string& host = {}, uint16_t port = 0) {
     live::ViewOptions options;
     options.programFolder = home.path().toStdString();
     options.settingsFilePath = home.filePath(QStringLiteral("Vistrel.ini")).toStdString();
-    options.hostOverride = "127.0.0.1";
-    options.portOverride = recorder().port();
+    options.hostOverride = host.empty() ? std::string("127.0.0.1") : host;
+    options.portOverride = port != 0 ? port : recorder().port();
     auto frame = std::make_unique<live::MainFrame>(std::move(options), notifier);
     frame->view()->initialUpdate();
     frame->show();
