@@ -16,9 +16,10 @@ struct SkinKey {
 
 // How a skin button fills its image slots from its section's bitmaps (see SkinButtonLoader).
 enum class ButtonLoad {
-    Standard,    // viewer buttons of every kind
-    Ptz,         // viewer PTZ buttons: kind 1, DNCHECK for the checked-while-enabled slot
-    PlayerMain,  // the player window's buttons: kind 1, no notification value
+    Standard,      // viewer buttons of every kind
+    Ptz,           // viewer PTZ buttons: kind 1, DNCHECK for the checked-while-enabled slot
+    PlayerMain,    // the player window's buttons: kind 1, no notification value
+    PlayerDialog,  // the player's edit and backup windows: kind 1, no DNCHECK bitmap
 };
 
 // One skin button of a window: where its bitmaps and its place are read, and how it behaves.

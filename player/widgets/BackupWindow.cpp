@@ -6,12 +6,11 @@
 
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
+#include "player/backup/BackupSkinKeys.h"
 
 namespace dvr::player {
 
 namespace {
-
-constexpr const char* kSection = "BACKUP POS";
 
 QStringList listOf(const std::vector<std::string>& items) {
     QStringList list;
@@ -30,7 +29,9 @@ BackupWindow::BackupWindow(const skin::PlayerSkinReader& skin, QWidget* parent) 
         m_background = QImage(QString::fromStdString(*path));
     }
     setBackground(m_background);
-    const auto place = [&](const char* key) { return skin::toQRect(skin.readPosition(kSection, key)); };
+    const auto place = [&](const char* key) {
+        return skin::toQRect(skin.readPosition(backup::kSkinPositions, key));
+    };
     const QString style =
         QStringLiteral("QComboBox { color: rgb(41, 42, 42); background: rgb(161, 160, 160); }");
     const auto makeList = [&](const char* key, int id) {
@@ -40,26 +41,28 @@ BackupWindow::BackupWindow(const skin::PlayerSkinReader& skin, QWidget* parent) 
         connect(list, &QComboBox::currentIndexChanged, this, [this, id](int index) { choose(id, index); });
         return list;
     };
-    m_channels = makeList("POS_BACKUP_CHANNEL", backup::kChannelList);
-    m_frameRates = makeList("POS_BACKUP_FRAMERATE", backup::kFrameRateList);
-    m_sizes = makeList("POS_BACKUP_IMAGESIZE", backup::kSizeList);
+    m_channels = makeList(backup::kChannelListPlace, backup::kChannelList);
+    m_frameRates = makeList(backup::kFrameRateListPlace, backup::kFrameRateList);
+    m_sizes = makeList(backup::kSizeListPlace, backup::kSizeList);
     {
         const QSignalBlocker b1(m_frameRates);
         const QSignalBlocker b2(m_sizes);
         m_frameRates->addItems(listOf(BackupWindowModel::frameRateItems()));
         m_sizes->addItems(listOf(BackupWindowModel::sizeItems()));
     }
-    const auto makeButton = [&](const char* section, const char* key, int id) {
+    for (const skin::SkinButtonKeys& keys : backup::skinButtons()) {
         auto* button = new skin::SkinButton(this, false);
-        skin::SkinButtonLoader::loadPlayerDialog(*button, skin, section, id);
-        button->place(place(key));
+        skin::SkinButtonLoader::loadPlayerDialog(*button, skin, keys.section.c_str(), keys.commandId);
+        button->place(place(keys.positionKey.c_str()));
         connect(button, &skin::SkinButton::command, this,
                 [this](int command, skin::SkinButton*) { pressControl(command); });
-        return button;
-    };
-    m_start = makeButton("BTN_AVISTART", "POS_BACKUP_START", backup::kStart);
-    m_stop = makeButton("BTN_AVISTOP", "POS_BACKUP_STOP", backup::kStop);
-    const QRect skinArea = place("POS_BACKUP_SKIN");
+        if (keys.commandId == backup::kStart) {
+            m_start = button;
+        } else {
+            m_stop = button;
+        }
+    }
+    const QRect skinArea = place(backup::kSkinArea);
     setFixedSize(m_background.isNull() ? skinArea.size() : m_background.size());
 }
 

@@ -8,34 +8,13 @@
 
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
+#include "player/edit/EditSkinKeys.h"
 #include "player/view/PlayerFolders.h"
 #include "player/widgets/PlayerSkinImages.h"
 
 namespace dvr::player {
 
-namespace {
-
-constexpr const char* kSection = "EDIT POS";
-
-struct EditButton {
-    const char* section;
-    const char* posKey;
-    int id;
-};
-
-constexpr EditButton kEditButtons[] = {
-    {"BTN_BRIGHT", "POS_BRIGHT", edit::kBright},
-    {"BTN_DARK", "POS_DARK", edit::kDark},
-    {"BTN_SHARPEN", "POS_SHARPEN", edit::kSharpen},
-    {"BTN_BLUR", "POS_BLUR", edit::kBlur},
-    {"BTN_CONTRAST_UP", "POS_CONTRAST_UP", edit::kContrastUp},
-    {"BTN_CONTRAST_DN", "POS_CONTRAST_DN", edit::kContrastDown},
-    {"BTN_SAVE", "POS_SAVE", edit::kSave},
-    {"BTN_PRINT", "POS_PRINT", edit::kPrint},
-    {"BTN_CLOSE_EDIT", "POS_CLOSE", edit::kClose},
-};
-
-}  // namespace
+namespace {}  // namespace
 
 EditWindow::EditWindow(Options options, EditPicture picture)
     : m_options(std::move(options)), m_model(std::move(picture)) {
@@ -46,13 +25,13 @@ EditWindow::EditWindow(Options options, EditPicture picture)
     setBackground(m_background);
     const QRect area = pictureArea();
     QSize size = m_background.isNull() ? QSize(area.right() + 280, area.bottom() + 16) : m_background.size();
-    for (const EditButton& place : kEditButtons) {
+    for (const skin::SkinButtonKeys& keys : edit::skinButtons()) {
         auto* button = new skin::SkinButton(this, false);
-        skin::SkinButtonLoader::loadPlayerDialog(*button, skin, place.section, place.id);
-        const QRect rect = skinRect(place.posKey);
+        skin::SkinButtonLoader::loadPlayerDialog(*button, skin, keys.section.c_str(), keys.commandId);
+        const QRect rect = skinRect(keys.positionKey.c_str());
         button->place(rect);
         size = size.expandedTo(QSize(rect.right() + 1, rect.bottom() + 1));
-        m_buttons[place.id] = button;
+        m_buttons[keys.commandId] = button;
         connect(button, &skin::SkinButton::command, this,
                 [this](int id, skin::SkinButton*) { pressControl(id); });
     }
@@ -68,7 +47,7 @@ EditWindow::EditWindow(Options options, EditPicture picture)
 }
 
 QRect EditWindow::skinRect(const char* key) const {
-    return skin::toQRect(m_options.skin->readPosition(kSection, key));
+    return skin::toQRect(m_options.skin->readPosition(edit::kSkinPositions, key));
 }
 
 QRect EditWindow::pictureArea() const {

@@ -5,6 +5,8 @@
 #include "common/skin/PlayerSkinReader.h"
 #include "common/skin/SkinReader.h"
 #include "common/skin/widgets/PlayerToolTips.h"
+#include "player/backup/BackupSkinKeys.h"
+#include "player/edit/EditSkinKeys.h"
 #include "player/view/PlayerSkinKeys.h"
 #include "viewer/live/LiveSkinKeys.h"
 #include "viewer/playback/PlaybackSkinKeys.h"
@@ -24,6 +26,8 @@
 using namespace dvr::skin;
 
 using dvr::skin::PlayerToolTips;
+namespace backup = dvr::player::backup;
+namespace edit = dvr::player::edit;
 
 namespace {
 
@@ -220,25 +224,27 @@ TEST_F(DefaultSkins, DiscoroBitmapsAndPositionsResolve) {
     const QRect placed(backupWin.left(), backupWin.top() - window.height(), backupWin.width(),
                        backupWin.height());
     EXPECT_TRUE(window.contains(placed));
-    const QRect backupSkin = q(reader.readPosition("BACKUP POS", "POS_BACKUP_SKIN"));
+    const QRect backupSkin = q(reader.readPosition(backup::kSkinPositions, backup::kSkinArea));
     EXPECT_EQ(backupSkin.size(), backupWin.size());
     expectBitmap(reader.readBitmapPath("BACKUP", "SKIN"), "BACKUP/SKIN", backupSkin.size());
-    for (const char* key : {"POS_BACKUP_CHANNEL", "POS_BACKUP_FRAMERATE", "POS_BACKUP_IMAGESIZE",
-                            "POS_BACKUP_START", "POS_BACKUP_STOP"})
-        EXPECT_TRUE(backupSkin.contains(q(reader.readPosition("BACKUP POS", key)))) << key;
+    for (const char* key : {backup::kChannelListPlace, backup::kFrameRateListPlace, backup::kSizeListPlace})
+        EXPECT_TRUE(backupSkin.contains(q(reader.readPosition(backup::kSkinPositions, key)))) << key;
+    for (const SkinButtonKeys& k : backup::skinButtons())
+        EXPECT_TRUE(backupSkin.contains(q(reader.readPosition(k.positionSection, k.positionKey))))
+            << k.positionKey;
 
     // Image edit window.
     const QImage editNtsc(QString::fromStdString(reader.readBitmapPath("ZAV_EDIT", "NTSKIN").value_or("")));
     const QImage editPal(QString::fromStdString(reader.readBitmapPath("ZAV_EDIT", "PALSKIN").value_or("")));
     ASSERT_FALSE(editNtsc.isNull());
     ASSERT_FALSE(editPal.isNull());
-    const QRect editTerm = q(reader.readPosition("EDIT POS", "POS_OVERLAY_TERM"));
+    const QRect editTerm = q(reader.readPosition(edit::kSkinPositions, "POS_OVERLAY_TERM"));
     EXPECT_TRUE(editNtsc.rect().contains(QRect(editTerm.topLeft(), QSize(720, 480))));
     EXPECT_TRUE(editPal.rect().contains(QRect(editTerm.topLeft(), QSize(720, 576))));
     for (const char* key :
          {"POS_REC_DATE_TIME_TXT", "POS_REC_DATE", "POS_REC_TIME", "POS_IMG_SIZE_TXT", "POS_IMG_WIDTH",
           "POS_IMG_HEIGHT", "POS_COMMAND_TXT", "POS_COMMAND", "POS_SAVE_OK"}) {
-        const QRect r = q(reader.readPosition("EDIT POS", key));
+        const QRect r = q(reader.readPosition(edit::kSkinPositions, key));
         EXPECT_NE(r, QRect(0, 0, 20, 10)) << key;
         EXPECT_TRUE(editNtsc.rect().contains(r)) << key;
     }
@@ -251,18 +257,12 @@ TEST_F(DefaultSkins, DiscoroButtonsResolve) {
         std::string section, posSection, posKey;
         bool dialog;
     };
-    std::vector<Button> buttons = {{"BTN_AVISTART", "BACKUP POS", "POS_BACKUP_START", true},
-                                   {"BTN_AVISTOP", "BACKUP POS", "POS_BACKUP_STOP", true},
-                                   {"BTN_BRIGHT", "EDIT POS", "POS_BRIGHT", true},
-                                   {"BTN_DARK", "EDIT POS", "POS_DARK", true},
-                                   {"BTN_SHARPEN", "EDIT POS", "POS_SHARPEN", true},
-                                   {"BTN_BLUR", "EDIT POS", "POS_BLUR", true},
-                                   {"BTN_CONTRAST_UP", "EDIT POS", "POS_CONTRAST_UP", true},
-                                   {"BTN_CONTRAST_DN", "EDIT POS", "POS_CONTRAST_DN", true},
-                                   {"BTN_SAVE", "EDIT POS", "POS_SAVE", true},
-                                   {"BTN_PRINT", "EDIT POS", "POS_PRINT", true},
-                                   {"BTN_CLOSE_EDIT", "EDIT POS", "POS_CLOSE", true}};
-    // The main window's buttons and state indicators, as the window makes them.
+    std::vector<Button> buttons;
+    // The edit and backup windows' buttons, then the main window's buttons and state indicators, as the
+    // windows make them.
+    for (const auto* table : {&edit::skinButtons(), &backup::skinButtons()})
+        for (const SkinButtonKeys& k : *table)
+            buttons.push_back({k.section, k.positionSection, k.positionKey, true});
     for (const auto* table : {&dvr::player::skinkeys::buttons(), &dvr::player::skinkeys::stateIndicators()})
         for (const SkinButtonKeys& k : *table)
             buttons.push_back({k.section, k.positionSection, k.positionKey, false});
