@@ -107,6 +107,10 @@ PlaybackPeer& PlaybackHandOver::host() {
     return *m_host;
 }
 
+void PlaybackHandOver::setDecodeWorker(frame::DecodeWorker* worker) {
+    m_host->setDecodeWorker(worker, m_live.session());
+}
+
 bool PlaybackHandOver::open() {
     if (m_controller.isOpen()) {
         return false;
