@@ -102,6 +102,10 @@ void DecodeWorker::run() {
         lock.unlock();
         WorkerDecode& decode = *job.decode;
         decode.frame = m_decoder.decode(decode.record, &decode.picture);
+        {
+            std::lock_guard counted(m_mutex);
+            ++m_decodes;
+        }
         // The task owns everything it touches: it may run after the worker is gone.
         auto task = [spares = m_spares, owned = std::shared_ptr<WorkerDecode>(std::move(job.decode)),
                      owner = std::move(job.owner), done = std::move(job.done)]() mutable {
@@ -115,7 +119,6 @@ void DecodeWorker::run() {
         };
         m_poster.post(std::move(task));
         lock.lock();
-        ++m_decodes;
     }
 }
 
