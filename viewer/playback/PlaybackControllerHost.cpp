@@ -80,8 +80,9 @@ void PlaybackControllerHost::pictureDecoded(uint64_t turn, frame::WorkerDecode& 
     const frame::DecodedFrame& result = decode.frame;
     const frame::DecodedPicture& picture = decode.picture;
     const frame::ShownSize shown = m_controller.layout().shownSize();
-    if (!m_controller.isOpen()) {
-        // The window closed meanwhile: nothing is drawn, and the session sends nothing for it.
+    if (!m_controller.isOpen() || (m_session != nullptr && !m_session->connected())) {
+        // The window closed or the connection ended meanwhile: nothing is drawn, and the session sends
+        // nothing for it.
     } else if (result.ok() && picture.reduction > 0 &&
                frame::reductionFor(result.header.pictureFlags, picture.fullWidth, picture.fullHeight, shown) <
                    picture.reduction) {
