@@ -43,6 +43,8 @@ public:
         if (state == link::ConnectionState::KeyLock) {
             return;
         }
+        // A new connection or none: a picture still decoding for the one before is not drawn.
+        forgetDecodes();
         if (state == link::ConnectionState::Established && m_controller.reconnecting()) {
             // The session logs in while it reports the connection; the play request follows once that
             // report has returned, so the log-in goes out once.

@@ -64,6 +64,9 @@ protected:
     virtual void pictureDrawn(int /*channel*/, const frame::FrameHeader&, const frame::DecodedPicture&,
                               const PaneDrawList&) {}
 
+    // Results of decodes handed out before now are dropped (the connection ended or logged in anew).
+    void forgetDecodes();
+
     PlaybackController& m_controller;
     uint32_t m_recordMillionths = 0;
 
@@ -72,9 +75,6 @@ private:
     void pictureDecoded(uint64_t turn, frame::WorkerDecode& decode);
     // Keeps the decoded record for its buffer and hands the picture to the window.
     void keepAndDraw(const frame::PictureRecord& record, const frame::DecodedFrame& result);
-    // Results of decodes handed out before now are dropped (the connection ended or logged in anew).
-    void forgetDecodes();
-
     struct KeptRecord {
         std::vector<uint8_t> bytes;
         frame::FrameHeader header;
