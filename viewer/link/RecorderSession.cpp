@@ -486,23 +486,45 @@ void RecorderSession::handlePlaybackPicture(std::span<const uint8_t> record) {
     const frame::DecodedFrame inspected = frame::FrameDecoder::inspect(record);
     if (inspected.status == frame::DecodeStatus::Decoded)
         m_playback->playbackPicture(frame::PictureRecord{record, inspected.header, options});
-    // A stopped chain is not continued, even when a play pressed since sets the playing flag again.
-    if (generation != m_generation || m_playback == nullptr || !m_playback->playing() || stopUnanswered())
+    if (generation != m_generation || m_playback == nullptr)
         return;
+    if (m_playback->holdPlaybackRequest()) {
+        m_playbackRequestHeld = true;
+        m_playbackHeldGeneration = m_generation;
+        return;
+    }
+    continuePlayback();
+}
+
+bool RecorderSession::releasePlaybackRequest() {
+    if (!m_playbackRequestHeld)
+        return false;
+    m_playbackRequestHeld = false;
+    if (m_playbackHeldGeneration != m_generation || !playbackActive())
+        return false;
+    return continuePlayback();
+}
+
+bool RecorderSession::continuePlayback() {
+    // A stopped chain is not continued, even when a play pressed since sets the playing flag again.
+    if (m_playback == nullptr || !m_playback->playing() || stopUnanswered())
+        return false;
+    bool sent = false;
     switch (m_pendingRequest) {
         case RequestKind::PlaySearch:
-            request(RequestKind::PlaySearch);
+            sent = request(RequestKind::PlaySearch);
             m_pendingRequest = RequestKind::NextPlaybackPicture;
             break;
         case RequestKind::StopPlayback:
-            request(RequestKind::StopPlayback);
+            sent = request(RequestKind::StopPlayback);
             if (m_playback != nullptr)
                 m_playback->setPlaying(false);
             break;
         default:
-            request(RequestKind::NextPlaybackPicture);
+            sent = request(RequestKind::NextPlaybackPicture);
             break;
     }
+    return sent;
 }
 
 }  // namespace dvr::link

@@ -75,6 +75,12 @@ public:
     // session is gone or remote playback took over. True when it was sent.
     bool releaseLiveRequest();
     bool liveRequestHeld() const { return m_liveRequestHeld; }
+    // Sends the follow-up playback request the host held back after a playback picture (see
+    // PlaybackHost::holdPlaybackRequest()), judged now as it would have been at the picture: nothing when
+    // none is held, the connection changed since, the window stopped playing or a stop is unanswered.
+    // True when it was sent.
+    bool releasePlaybackRequest();
+    bool playbackRequestHeld() const { return m_playbackRequestHeld; }
 
     // --- readiness, reported by whoever watches the socket ---------------
     // The connect finished: error 0 on success, otherwise the socket error.
@@ -150,6 +156,9 @@ private:
     // next live request unless remote playback replaced the loop.
     void continueLiveLoop();
     void handlePlaybackPicture(std::span<const uint8_t> record);
+    // After a processed playback picture: the follow-up request of a chain that still plays; true when
+    // it was sent.
+    bool continuePlayback();
     // A stop request is still unanswered: playback replies now come from a stopped chain.
     bool stopUnanswered() const { return m_stopsAnswered != m_stopsSent; }
     // A play request went out after a stop that is still unanswered.
@@ -190,6 +199,9 @@ private:
     bool m_linkDead = false;
     // Set while the host holds the next live request (the pause after a PTZ send).
     bool m_liveRequestHeld = false;
+    // A playback follow-up held back by the host, and the connection it belongs to.
+    bool m_playbackRequestHeld = false;
+    uint64_t m_playbackHeldGeneration = 0;
     // Counts connections and disconnections, so that a handler that
     // disconnected the session ends the handling of the current block.
     uint64_t m_generation = 0;

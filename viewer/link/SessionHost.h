@@ -128,6 +128,9 @@ public:
     // A playback picture record, still encoded; the host decides whether to decode it (valid during the
     // call only).
     virtual void playbackPicture(const frame::PictureRecord&) {}
+    // Asked right after playbackPicture(): true holds the follow-up request back until the host calls
+    // RecorderSession::releasePlaybackRequest() (the picture is still being decoded for the window).
+    virtual bool holdPlaybackRequest() { return false; }
     // The connection ended, after the live host ran its disconnect for the same reason.
     virtual void connectionLost(DisconnectReason) {}
 };

@@ -32,11 +32,7 @@ public:
     void startPauseTimer(int milliseconds) override {
         m_live.m_timers.start(LiveTimer::PtzPause, milliseconds);
     }
-    void resumeLiveLoop() override {
-        if (m_live.m_session) {
-            m_live.m_session->releaseLiveRequest();
-        }
-    }
+    void resumeLiveLoop() override { m_live.releaseLiveRequest(); }
     void showMessage(const ptz::PtzMessage& message) override {
         const std::string text =
             message.text.empty()
@@ -78,6 +74,7 @@ LiveController::~LiveController() {
     m_timers.stop(LiveTimer::DragRearm);
     m_timers.stop(LiveTimer::Watchdog);
     m_timers.stop(LiveTimer::PtzPause);
+    m_lifetime.reset();
     destroySession();
 }
 
@@ -298,6 +295,7 @@ void LiveController::exitProgram() {
         return;
     }
     m_exiting = true;
+    forgetDecodes();
     m_timers.stop(LiveTimer::Clock);
     m_timers.stop(LiveTimer::DragRearm);
     m_settings.saveSettings();
@@ -340,6 +338,9 @@ void LiveController::setupFinished(bool accepted, bool connectionChanged) {
 
 void LiveController::pauseLive() {
     m_livePaused = true;
+    // The playback window has the session now: a live picture still decoding is not drawn, and its held
+    // request does not go out.
+    forgetDecodes();
 }
 
 void LiveController::resumeLive() {
@@ -347,6 +348,7 @@ void LiveController::resumeLive() {
         return;
     }
     m_livePaused = false;
+    forgetDecodes();
     if (m_session && m_session->connected()) {
         pushRequestValues();
         m_session->request(link::RequestKind::LivePicture);
@@ -493,6 +495,7 @@ void LiveController::pushRequestValues() {
 }
 
 void LiveController::resetLiveState() {
+    forgetDecodes();
     dropKept();
     m_layout.resetForConnection();
     m_quality.clear();
@@ -589,6 +592,8 @@ void LiveController::toggleActivity(link::ActivityTarget) {
 }
 
 void LiveController::activityOff() {
+    // The session is disconnected: nothing decoded for the connection that ended is drawn.
+    forgetDecodes();
     m_activityShown = false;
     m_wheelImage = 3;
     m_screen.buttonsChanged();
@@ -642,9 +647,51 @@ void LiveController::livePicture(const frame::PictureRecord& record) {
     if (m_exiting || m_livePaused) {
         return;
     }
+    if (m_worker != nullptr) {
+        submitDecode(record);
+        return;
+    }
     frame::PictureRecord shownRecord = record;
     shownRecord.options.shown = m_layout.shownSize();
-    const frame::DecodedFrame result = m_decoder.decode(shownRecord);
+    keepAndShow(record, m_decoder.decode(shownRecord));
+}
+
+void LiveController::submitDecode(const frame::PictureRecord& record) {
+    frame::PictureRecord shownRecord = record;
+    shownRecord.options.shown = m_layout.shownSize();
+    m_decodeOut = true;
+    const uint64_t turn = m_decodeTurn;
+    m_worker->submit(shownRecord, m_lifetime,
+                     [this, turn](frame::WorkerDecode& decode) { liveDecoded(turn, decode); });
+}
+
+void LiveController::liveDecoded(uint64_t turn, frame::WorkerDecode& decode) {
+    if (turn != m_decodeTurn || !m_decodeOut) {
+        return;
+    }
+    m_decodeOut = false;
+    const frame::DecodedFrame& result = decode.frame;
+    const frame::DecodedPicture& picture = decode.picture;
+    const frame::ShownSize shown = m_layout.shownSize();
+    if (result.ok() && picture.reduction > 0 &&
+        frame::reductionFor(result.header.pictureFlags, picture.fullWidth, picture.fullHeight, shown) <
+            picture.reduction) {
+        // The layout grew while the picture was decoded: it is decoded again at the panes' new size, and
+        // the live request waits for that.
+        if (m_worker != nullptr) {
+            submitDecode(decode.record);
+            return;
+        }
+        frame::PictureRecord shownRecord = decode.record;
+        shownRecord.options.shown = shown;
+        keepAndShow(decode.record, m_decoder.decode(shownRecord));
+    } else {
+        keepAndShow(decode.record, result);
+    }
+    releaseLiveRequest();
+}
+
+void LiveController::keepAndShow(const frame::PictureRecord& record, const frame::DecodedFrame& result) {
     if (!result.ok() || result.channel < 0 || result.channel >= kChannelCount) {
         return;
     }
@@ -652,8 +699,20 @@ void LiveController::livePicture(const frame::PictureRecord& record) {
     kept.bytes.assign(record.bytes.begin(), record.bytes.end());
     kept.header = record.header;
     kept.options = record.options;
+    kept.options.shown = {};
     kept.order = ++m_keptOrder;
     showLivePicture(result.channel, result.header, *result.picture);
+}
+
+void LiveController::forgetDecodes() {
+    ++m_decodeTurn;
+    m_decodeOut = false;
+}
+
+void LiveController::releaseLiveRequest() {
+    if (m_session && !m_decodeOut && !m_ptz->pausing()) {
+        m_session->releaseLiveRequest();
+    }
 }
 
 void LiveController::showLivePicture(int channel, const frame::FrameHeader& header,
@@ -698,7 +757,7 @@ void LiveController::afterLivePicture() {
 }
 
 bool LiveController::holdLiveRequest() {
-    return m_ptz->pausing();
+    return m_decodeOut || m_ptz->pausing();
 }
 
 void LiveController::showMessage(const link::MessageText& message) {

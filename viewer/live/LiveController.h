@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/frame/DateTime.h"
+#include "common/frame/DecodeWorker.h"
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/FormatText.h"
 #include "common/frame/FrameDecoder.h"
@@ -252,10 +253,14 @@ public:
     void liveFormatChanged(uint32_t pictureFlags, uint32_t videoStandard) override;
     // Decodes the record at the size of the panes it lands in and copies the picture into its channel's
     // buffer; the record is kept, so a layout that grows decodes it again at the larger size at once.
+    // With a decode worker the record is copied to it, the next live request is held until the picture
+    // comes back and was handed to the panes, and the result of a connection or live turn gone since is
+    // dropped.
     void livePicture(const frame::PictureRecord& record) override;
     // A decoded live picture of `channel`: copied into the channel's buffer and drawn into its panes.
     void showLivePicture(int channel, const frame::FrameHeader& header, const frame::DecodedPicture& picture);
     void afterLivePicture() override;
+    // While a PTZ pause runs or a live picture is out on the decode worker.
     bool holdLiveRequest() override;
     void showMessage(const link::MessageText& message) override;
 
@@ -267,6 +272,12 @@ public:
 
     // Decodes live pictures with `decoder` instead of the built-in JPEG 2000 decoder (nullptr: back to it).
     void setPictureDecoder(frame::PictureDecoder* decoder) { m_decoder.setPictureDecoder(decoder); }
+    // Decodes live pictures on `worker` from the next picture on (nullptr: on the calling thread, as the
+    // session hands them over). The worker must outlive its use here.
+    void setDecodeWorker(frame::DecodeWorker* worker) { m_worker = worker; }
+    frame::DecodeWorker* decodeWorker() const { return m_worker; }
+    // A live picture is out on the decode worker.
+    bool decodeOut() const { return m_decodeOut; }
 
 private:
     void applyResult(const LayoutResult& result);
@@ -283,6 +294,16 @@ private:
     void redecodeKept();
     void dropKept();
     bool playbackActive() const { return m_session && m_session->playbackActive(); }
+    // Sends the held live request once neither the PTZ pause nor a decode on the worker holds it.
+    void releaseLiveRequest();
+    // Hands a record to the decode worker at the panes' current size.
+    void submitDecode(const frame::PictureRecord& record);
+    // A record came back from the decode worker.
+    void liveDecoded(uint64_t turn, frame::WorkerDecode& decode);
+    // Keeps the decoded record for its channel and draws the picture.
+    void keepAndShow(const frame::PictureRecord& record, const frame::DecodedFrame& result);
+    // Results of decodes handed out before now are dropped (a connection or live turn ended).
+    void forgetDecodes();
 
     LiveControllerOptions m_options;
     LiveScreen& m_screen;
@@ -294,6 +315,12 @@ private:
     std::unique_ptr<link::RecorderSession> m_session;
     PlaybackPeer* m_playback = nullptr;
     frame::FrameDecoder m_decoder;
+    frame::DecodeWorker* m_worker = nullptr;
+    bool m_decodeOut = false;
+    // Counts connections and live turns: a decode result of an older one is dropped.
+    uint64_t m_decodeTurn = 0;
+    // The worker hands results only to a controller that still exists.
+    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
     class PtzBridge;
     std::unique_ptr<PtzBridge> m_ptzBridge;
     std::unique_ptr<ptz::PtzController> m_ptz;

@@ -43,6 +43,8 @@ public:
         if (state == link::ConnectionState::KeyLock) {
             return;
         }
+        // A new connection or none: a picture still decoding for the one before is not drawn.
+        forgetDecodes();
         if (state == link::ConnectionState::Established && m_controller.reconnecting()) {
             // The session logs in while it reports the connection; the play request follows once that
             // report has returned, so the log-in goes out once.
@@ -105,6 +107,10 @@ PlaybackHandOver::~PlaybackHandOver() = default;
 
 PlaybackPeer& PlaybackHandOver::host() {
     return *m_host;
+}
+
+void PlaybackHandOver::setDecodeWorker(frame::DecodeWorker* worker) {
+    m_host->setDecodeWorker(worker, m_live.session());
 }
 
 bool PlaybackHandOver::open() {

@@ -55,6 +55,8 @@ public:
     playback::PlaybackController& controller() { return m_controller; }
     // The session's playback host, told besides of the live view's connection state and event list.
     PlaybackPeer& host();
+    // Decodes playback pictures on `worker` (nullptr: on the calling thread); it must outlive its use.
+    void setDecodeWorker(frame::DecodeWorker* worker);
 
 private:
     class Link;

@@ -79,7 +79,11 @@ std::string_view viewerUsage() {
            "  --connect    connect at start-up\n"
            "  --no-arp-cleanup\n"
            "               keep the recorder's ARP entry when a connection is dropped\n"
-           "  --help       show this text\n";
+           "  --help       show this text\n"
+           "\n"
+           "Environment:\n"
+           "  VISTREL_DECODE_ON_UI_THREAD=1\n"
+           "               decode pictures on the window's thread instead of a worker thread\n";
 }
 
 }  // namespace dvr::live

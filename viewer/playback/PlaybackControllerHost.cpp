@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "viewer/link/RecorderSession.h"
+
 namespace dvr::playback {
 
 PlaybackControllerHost::PlaybackControllerHost(PlaybackController& controller) : m_controller(controller) {
@@ -9,7 +11,13 @@ PlaybackControllerHost::PlaybackControllerHost(PlaybackController& controller) :
 }
 
 PlaybackControllerHost::~PlaybackControllerHost() {
+    m_lifetime.reset();
     m_controller.setLayoutListener(nullptr);
+}
+
+void PlaybackControllerHost::setDecodeWorker(frame::DecodeWorker* worker, link::RecorderSession* session) {
+    m_worker = worker;
+    m_session = session;
 }
 
 void PlaybackControllerHost::setPlaying(bool on) {
@@ -18,11 +26,14 @@ void PlaybackControllerHost::setPlaying(bool on) {
 }
 
 void PlaybackControllerHost::connectionLost(link::DisconnectReason reason) {
+    forgetDecodes();
     if (reason == link::DisconnectReason::ConnectFailed)
         m_controller.onConnectFailed();
 }
 
 void PlaybackControllerHost::recordingRange(const link::RecordingRange& range) {
+    // A range reply follows every log-in: a picture of the connection before is not drawn.
+    forgetDecodes();
     m_controller.setRecordingRange(range);
 }
 
@@ -39,10 +50,65 @@ void PlaybackControllerHost::playbackStatus(uint32_t code) {
 }
 
 void PlaybackControllerHost::playbackPicture(const frame::PictureRecord& record) {
+    if (m_worker != nullptr) {
+        // The session inspected the header and the marker already: the controller's check comes next, as
+        // it does before a decode on this thread.
+        if (acceptPicture(record.header))
+            submitDecode(record);
+        return;
+    }
     frame::PictureRecord shown = record;
     shown.options.shown = m_controller.layout().shownSize();
-    const frame::DecodedFrame result =
-        m_decoder.decode(shown, [this](const frame::FrameHeader& header) { return acceptPicture(header); });
+    keepAndDraw(record, m_decoder.decode(shown, [this](const frame::FrameHeader& header) {
+        return acceptPicture(header);
+    }));
+}
+
+void PlaybackControllerHost::submitDecode(const frame::PictureRecord& record) {
+    frame::PictureRecord shown = record;
+    shown.options.shown = m_controller.layout().shownSize();
+    m_decodeOut = true;
+    const uint64_t turn = m_decodeTurn;
+    m_worker->submit(shown, m_lifetime,
+                     [this, turn](frame::WorkerDecode& decode) { pictureDecoded(turn, decode); });
+}
+
+void PlaybackControllerHost::pictureDecoded(uint64_t turn, frame::WorkerDecode& decode) {
+    if (turn != m_decodeTurn || !m_decodeOut)
+        return;
+    m_decodeOut = false;
+    const frame::DecodedFrame& result = decode.frame;
+    const frame::DecodedPicture& picture = decode.picture;
+    const frame::ShownSize shown = m_controller.layout().shownSize();
+    if (!m_controller.isOpen() || (m_session != nullptr && !m_session->connected())) {
+        // The window closed or the connection ended meanwhile: nothing is drawn, and the session sends
+        // nothing for it.
+    } else if (result.ok() && picture.reduction > 0 &&
+               frame::reductionFor(result.header.pictureFlags, picture.fullWidth, picture.fullHeight, shown) <
+                   picture.reduction) {
+        // The layout grew while the picture was decoded: it is decoded again at the panes' new size, and
+        // the follow-up request waits for that.
+        if (m_worker != nullptr) {
+            submitDecode(decode.record);
+            return;
+        }
+        frame::PictureRecord shownRecord = decode.record;
+        shownRecord.options.shown = shown;
+        keepAndDraw(decode.record, m_decoder.decode(shownRecord));
+    } else {
+        keepAndDraw(decode.record, result);
+    }
+    if (m_session != nullptr)
+        m_session->releasePlaybackRequest();
+}
+
+void PlaybackControllerHost::forgetDecodes() {
+    ++m_decodeTurn;
+    m_decodeOut = false;
+}
+
+void PlaybackControllerHost::keepAndDraw(const frame::PictureRecord& record,
+                                         const frame::DecodedFrame& result) {
     if (!result.ok() || result.channel < 0 || result.channel >= kPaneCount)
         return;
     const int reduction = result.picture->reduction;
@@ -50,6 +116,7 @@ void PlaybackControllerHost::playbackPicture(const frame::PictureRecord& record)
     kept.bytes.assign(record.bytes.begin(), record.bytes.end());
     kept.header = record.header;
     kept.options = record.options;
+    kept.options.shown = {};
     kept.channel = result.channel;
     kept.reduction = reduction;
     kept.fullWidth = reduction > 0 ? result.picture->fullWidth : result.picture->width;

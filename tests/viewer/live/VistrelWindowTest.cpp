@@ -135,6 +135,17 @@ TEST_F(VistrelWindow, FullPicturesReachTheirPanesInEveryLayout) {
     EXPECT_EQ(view().layout().paneRect(0), (PaneRect{9, 9, 727, 487}));
 }
 
+// The window decodes on its worker thread unless asked not to; either way every pane gets its channel.
+TEST_F(VistrelWindow, PicturesDecodedOnTheWindowsOwnThreadReachTheirPanesToo) {
+    startRecorder(sim::PictureMix::Full);
+    openWindow();
+    EXPECT_TRUE(view().decodeOnWorker());
+    EXPECT_NE(view().controller().decodeWorker(), nullptr);
+    view().setDecodeOnWorker(false);
+    EXPECT_EQ(view().controller().decodeWorker(), nullptr);
+    checkEveryLayout();
+}
+
 TEST_F(VistrelWindow, PairPicturesReachTheirPanesInEveryLayout) {
     startRecorder(sim::PictureMix::Pair);
     openWindow();

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdlib>
 #include <ostream>
+#include <string_view>
 
 #include "common/skin/LanguageFile.h"
 #include "common/skin/ProgramFolder.h"
@@ -59,6 +61,9 @@ int runVistrel(const ViewerCommandLine& line, ViewerNotifier& notifier) {
     options.arpTable = line.arpCleanup ? &arpTable : nullptr;
     playback::SystemDesktopServices desktop;
     options.desktop = &desktop;
+    // Read once, so a measurement can compare the two ways of decoding on the same program.
+    const char* onUiThread = std::getenv("VISTREL_DECODE_ON_UI_THREAD");
+    options.decodeOnWorker = onUiThread == nullptr || std::string_view(onUiThread) != "1";
 
     MainFrame frame(std::move(options), notifier);
     frame.view()->initialUpdate();

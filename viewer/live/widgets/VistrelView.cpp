@@ -21,6 +21,7 @@
 #include "viewer/live/widgets/LiveDialogs.h"
 #include "viewer/live/widgets/PtzKeys.h"
 #include "viewer/live/widgets/QtLiveTimers.h"
+#include "viewer/live/widgets/QtTaskPoster.h"
 #include "viewer/live/widgets/ScreenText.h"
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
@@ -70,6 +71,20 @@ VistrelView::VistrelView(ViewOptions options, ViewerNotifier& notifier, QWidget*
                                                     m_options.clock ? *m_options.clock : m_systemClock);
     if (qtTimers != nullptr) {
         qtTimers->connectTo(*m_controller);
+    }
+    setDecodeOnWorker(m_options.decodeOnWorker);
+}
+
+void VistrelView::setDecodeOnWorker(bool on) {
+    if (on && !m_decodeWorker) {
+        m_poster = std::make_unique<QtTaskPoster>(*this);
+        m_decodeWorker = std::make_unique<frame::DecodeWorker>(*m_poster);
+    }
+    m_decodeOnWorker = on;
+    frame::DecodeWorker* worker = on ? m_decodeWorker.get() : nullptr;
+    m_controller->setDecodeWorker(worker);
+    if (m_playback) {
+        m_playback->setDecodeWorker(worker);
     }
 }
 
@@ -274,6 +289,7 @@ void VistrelView::createPlayback() {
         }
     };
     window->setExportSetup(std::move(exports));
+    m_playback->setDecodeWorker(m_decodeOnWorker ? m_decodeWorker.get() : nullptr);
     m_controller->setPlaybackHost(&m_playback->host());
 }
 

@@ -52,6 +52,8 @@ struct ViewOptions {
     const LiveClock* clock = nullptr;         // none: the system's local time
     // Opens the folder of a snapshot or recording; none: folders are not opened.
     playback::DesktopServices* desktop = nullptr;
+    // Live and playback pictures are decoded on a worker thread; false: on the window's thread.
+    bool decodeOnWorker = true;
 };
 
 // The one view of the main window: the live skin with its buttons, the split-screen picture panes and the
@@ -76,6 +78,11 @@ public:
     // The exit sequence: timers stopped, settings saved, session disconnected and destroyed; then
     // exitFinished() asks the frame to close. Runs once.
     void exitProgram() { m_controller->exitProgram(); }
+
+    // Decodes live and playback pictures on the view's worker thread (true) or on the window's thread,
+    // from the next picture on; measurements compare the two in one run.
+    void setDecodeOnWorker(bool on);
+    bool decodeOnWorker() const { return m_decodeOnWorker; }
 
     // --- state for the window, tests and measurements ----------------------------------------------------
     LiveController& controller() { return *m_controller; }
@@ -152,6 +159,10 @@ private:
     SocketNotifierTransport* m_transport = nullptr;
     std::unique_ptr<LiveTimers> m_ownTimers;
     SystemClock m_systemClock;
+    // Before the controller and the playback: they use the worker until they are gone.
+    std::unique_ptr<frame::TaskPoster> m_poster;
+    std::unique_ptr<frame::DecodeWorker> m_decodeWorker;
+    bool m_decodeOnWorker = false;
     std::unique_ptr<LiveController> m_controller;
     std::unique_ptr<playback::PlaybackFrame> m_playbackFrame;
     std::unique_ptr<PlaybackShell> m_playbackShell;
