@@ -1,7 +1,7 @@
 // The live window's picture rate with 16 panes and with one pane over loopback against the headless
 // client's rate in the same run, how long input waits in the window's event loop meanwhile, the
 // program's CPU per picture with 16 panes against one pane, and the resident memory of the real program
-// after a minute of streaming.
+// after a minute of streaming against the same program decoding on its window's thread.
 //
 // Environment: VISTREL_BENCH_SECONDS and VISTREL_BENCH_ROUNDS (rate slices, default 5 rounds of 4 s each),
 // VISTREL_BENCH_MEMORY_SECONDS (default 60).
@@ -180,7 +180,9 @@ WindowSlice windowSlice(dvr::live::MainFrame& frame, double seconds, int panes) 
 }
 
 // The window and the headless client take turns on the same recorder, so that both see the same load
-// of the machine; the rates are the means over the rounds. Argument: the panes shown (16 or 1).
+// of the machine; the rates are the means over the rounds. Each round also has a slice of the window
+// decoding on its own thread, as before the worker (the `ui_thread_` counters). Argument: the panes
+// shown (16 or 1).
 void BM_WindowAgainstHeadless(benchmark::State& state) {
     const int panes = int(state.range(0));
     const double seconds = numberFromEnvironment("VISTREL_BENCH_SECONDS", 4);
@@ -190,7 +192,9 @@ void BM_WindowAgainstHeadless(benchmark::State& state) {
     dvr::live::RecordingViewerNotifier notifier;
     double headless = 0;
     double window = 0;
+    double windowOnUiThread = 0;
     double worstInputMs = 0;
+    double worstInputOnUiThreadMs = 0;
     for (auto _ : state) {
         const std::unique_ptr<dvr::live::MainFrame> frame = openMainWindow(*home, notifier);
         for (int round = 0; round < rounds; ++round) {
@@ -201,12 +205,17 @@ void BM_WindowAgainstHeadless(benchmark::State& state) {
             }
             headless += h / rounds;
             const WindowSlice w = windowSlice(*frame, seconds, panes);
-            if (w.picturesPerSecond <= 0) {
+            frame->view()->setDecodeOnWorker(false);
+            const WindowSlice before = windowSlice(*frame, seconds, panes);
+            frame->view()->setDecodeOnWorker(true);
+            if (w.picturesPerSecond <= 0 || before.picturesPerSecond <= 0) {
                 state.SkipWithError("the window showed no picture");
                 return;
             }
             window += w.picturesPerSecond / rounds;
+            windowOnUiThread += before.picturesPerSecond / rounds;
             worstInputMs = std::max(worstInputMs, w.worstInputMs);
+            worstInputOnUiThreadMs = std::max(worstInputOnUiThreadMs, before.worstInputMs);
         }
         frame->close();
         QCoreApplication::processEvents();
@@ -215,6 +224,8 @@ void BM_WindowAgainstHeadless(benchmark::State& state) {
     state.counters["window_pictures_per_s"] = window;
     state.counters["ratio_window_to_headless"] = headless > 0 ? window / headless : 0;
     state.counters["worst_input_wait_ms"] = worstInputMs;
+    state.counters["ui_thread_ratio_window_to_headless"] = headless > 0 ? windowOnUiThread / headless : 0;
+    state.counters["ui_thread_worst_input_wait_ms"] = worstInputOnUiThreadMs;
 }
 
 // A recorder simulator in its own process on a loopback port, so that the process CPU this benchmark
@@ -299,52 +310,71 @@ void BM_ProgramCpuSixteenPanesVsOnePane(benchmark::State& state) {
     state.counters["worst_input_wait_ms"] = worstInputMs;
 }
 
-// Resident memory of the real program, started on its own with --connect, after streaming.
+// Resident memory of the real program, started on its own with --connect, after streaming `seconds`;
+// `decodeOnUiThread` runs it with the pictures decoded on the window's own thread, as before the worker.
+double programResidentMiB(const QTemporaryDir& home, double seconds, bool decodeOnUiThread) {
+    QTemporaryDir scratch;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
+        const QString path = scratch.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        environment.insert(QString::fromLatin1(name), path);
+    }
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (decodeOnUiThread) {
+        environment.insert(QStringLiteral("VISTREL_DECODE_ON_UI_THREAD"), QStringLiteral("1"));
+    } else {
+        environment.remove(QStringLiteral("VISTREL_DECODE_ON_UI_THREAD"));
+    }
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VISTREL_PROGRAM),
+                  {QStringLiteral("--home"), home.path(), QStringLiteral("--host"),
+                   QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QString::number(recorder().port()),
+                   QStringLiteral("--connect"), QStringLiteral("--no-arp-cleanup")});
+    if (!program.waitForStarted(10000)) {
+        return -1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < qint64(seconds * 1000) && program.state() == QProcess::Running) {
+        program.waitForFinished(200);
+    }
+    double residentMiB = -1;
+    std::ifstream status("/proc/" + std::to_string(program.processId()) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            residentMiB = std::atof(line.c_str() + 6) / 1024.0;
+        }
+    }
+    program.terminate();
+    if (!program.waitForFinished(5000)) {
+        program.kill();
+        program.waitForFinished(5000);
+    }
+    return residentMiB;
+}
+
+// The program's resident memory after streaming with pictures decoded on the worker, against the same
+// program decoding on the window's own thread, in the same run.
 void BM_ProgramResidentMemory(benchmark::State& state) {
     const double seconds = numberFromEnvironment("VISTREL_BENCH_MEMORY_SECONDS", 60);
     auto home = makeProgramFolder();
-    QTemporaryDir scratch;
-    double residentMiB = 0;
+    double worker = 0;
+    double uiThread = 0;
     for (auto _ : state) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "HOME"}) {
-            const QString path = scratch.filePath(QString::fromLatin1(name));
-            QDir().mkpath(path);
-            QFile::setPermissions(path,
-                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            environment.insert(QString::fromLatin1(name), path);
-        }
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        QProcess program;
-        program.setProcessEnvironment(environment);
-        program.start(
-            QStringLiteral(VISTREL_PROGRAM),
-            {QStringLiteral("--home"), home->path(), QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
-             QStringLiteral("--port"), QString::number(recorder().port()), QStringLiteral("--connect"),
-             QStringLiteral("--no-arp-cleanup")});
-        if (!program.waitForStarted(10000)) {
-            state.SkipWithError("vistrel did not start");
+        uiThread = programResidentMiB(*home, seconds, true);
+        worker = programResidentMiB(*home, seconds, false);
+        if (worker <= 0 || uiThread <= 0) {
+            state.SkipWithError("vistrel did not run");
             return;
         }
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < qint64(seconds * 1000) && program.state() == QProcess::Running) {
-            program.waitForFinished(200);
-        }
-        std::ifstream status("/proc/" + std::to_string(program.processId()) + "/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("VmRSS:", 0) == 0) {
-                residentMiB = std::atof(line.c_str() + 6) / 1024.0;
-            }
-        }
-        program.terminate();
-        if (!program.waitForFinished(5000)) {
-            program.kill();
-            program.waitForFinished(5000);
-        }
     }
-    state.counters["rss_MiB"] = residentMiB;
+    state.counters["rss_MiB"] = worker;
+    state.counters["rss_MiB_decoding_on_ui_thread"] = uiThread;
+    state.counters["ratio"] = worker / uiThread;
     state.counters["seconds"] = seconds;
 }
 
