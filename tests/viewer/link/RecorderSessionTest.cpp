@@ -46,8 +46,8 @@ protected:
     SessionTest() { host.session = &session; }
 
     void connect() {
-        ASSERT_TRUE(session.connect("127.0.0.1", 50000));
-        session.onConnectResult(0);
+        ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
+        driver.onConnectResult(0);
     }
     // Connects, logs in (accepted, 16 channels) and answers the range request.
     void startLive(std::string_view version = "DVRJ PACKET1.44") {
@@ -63,6 +63,11 @@ protected:
         for (int i = 0; i < 10000 && !transport.incoming.empty() && session.wantsRead(); ++i)
             readOnce(transport, session);
     }
+    // One watchdog period passes on the fake clock.
+    void tick() {
+        clock.advance(std::chrono::milliseconds(kWatchdogPeriodMs));
+        driver.onTime();
+    }
     size_t countSent(uint32_t code) const {
         const auto commands = transport.sentCommands();
         return static_cast<size_t>(std::count(commands.begin(), commands.end(), code));
@@ -70,7 +75,9 @@ protected:
 
     FakeTransport transport;
     RecordingHost host;
-    RecorderSession session{transport, host, &host.playback};
+    RecorderSession session{host, &host.playback};
+    testing::FakeSteadyClock clock;
+    SessionDriver driver{session, transport, clock};
 };
 
 TEST_F(SessionTest, ConnectSendsLoginAndEstablishes) {
@@ -85,12 +92,12 @@ TEST_F(SessionTest, ConnectSendsLoginAndEstablishes) {
     EXPECT_TRUE(host.watchdog);
     EXPECT_EQ(session.requestState(), RequestState::Login);
     // A second connect while a socket exists is refused.
-    EXPECT_FALSE(session.connect("127.0.0.1", 50000));
+    EXPECT_FALSE(driver.connect("127.0.0.1", 50000));
 }
 
 TEST_F(SessionTest, RefusedConnectLeavesNothingOpen) {
     transport.refuse = true;
-    EXPECT_FALSE(session.connect("127.0.0.1", 1));
+    EXPECT_FALSE(driver.connect("127.0.0.1", 1));
     EXPECT_FALSE(session.hasSocket());
     EXPECT_FALSE(host.watchdog);
     EXPECT_FALSE(session.request(RequestKind::LivePicture));
@@ -98,8 +105,8 @@ TEST_F(SessionTest, RefusedConnectLeavesNothingOpen) {
 }
 
 TEST_F(SessionTest, LaterConnectFailureRunsTheViewDisconnect) {
-    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
-    session.onConnectResult(111);
+    ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
+    driver.onConnectResult(111);
     ASSERT_EQ(host.disconnects.size(), 1u);
     EXPECT_EQ(host.disconnects[0], DisconnectReason::ConnectFailed);
     EXPECT_FALSE(session.hasSocket());
@@ -120,10 +127,12 @@ TEST_F(SessionTest, VersionTextsGiveProtocolLevels) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h, &h.playback);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
         h.session = &s;
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 4}), {}, c.version));
         readOnce(t, s);
         EXPECT_EQ(s.protocolLevel(), c.level) << c.version;
@@ -145,9 +154,11 @@ TEST_F(SessionTest, NewerProtocolBitAndChannelCounts) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h, &h.playback);
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1 | 0x40000000u, c.p1}), {}, "DVRJ PACKET1.41"));
         readOnce(t, s);
         EXPECT_EQ(s.channelCount(), c.channels) << c.p1;
@@ -273,10 +284,12 @@ TEST_F(SessionTest, QuadPicturesNeedFamilyTwoOrTheSignalWord) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h, &h.playback);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
         h.session = &s;
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
         readOnce(t, s);
         const auto packet = liveReply(liveRecord(frame::PictureKind::Quad, 4, c.layoutCode, 3, c.signalWord));
@@ -305,9 +318,11 @@ TEST_F(SessionTest, MaskIsClampedToTheRecordersCapacity) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h, &h.playback);
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
         readOnce(t, s);
         s.live().setDisplayedChannelMask(c.mask);
@@ -372,9 +387,11 @@ TEST_F(SessionTest, AnySplitOfTheStreamGivesTheSameResult) {
     for (size_t step : {size_t{1}, size_t{7}, size_t{59}, size_t{61}, size_t{4096}}) {
         RecordingHost h;
         FakeTransport t;
-        RecorderSession s(t, h, &h.playback);
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
         readOnce(t, s);
         for (size_t at = 0; at < stream.size(); at += step)
@@ -486,21 +503,21 @@ TEST_F(SessionTest, PlayErrorMessageWaitsUntilTheReadIsHandled) {
 
 TEST_F(SessionTest, WatchdogClosesAfterTheSecondSilentTick) {
     startLive();
-    session.onWatchdogTick();  // clears the activity of the login
+    tick();  // clears the activity of the login
     EXPECT_TRUE(session.hasSocket());
-    session.onWatchdogTick();
+    tick();
     EXPECT_FALSE(session.hasSocket());
     EXPECT_FALSE(host.watchdog);
     ASSERT_EQ(host.disconnects.size(), 1u);
     EXPECT_EQ(host.disconnects[0], DisconnectReason::NoTraffic);
-    session.onWatchdogTick();  // a stopped watchdog does nothing
+    tick();  // a stopped watchdog does nothing
     EXPECT_EQ(host.disconnects.size(), 1u);
 }
 
 TEST_F(SessionTest, WatchdogKeepsATalkingConnection) {
     startLive();
     for (int i = 0; i < 5; ++i) {
-        session.onWatchdogTick();
+        tick();
         deliver(reply(command::StopReply, params({})));
     }
     EXPECT_TRUE(session.hasSocket());
@@ -557,11 +574,13 @@ TEST_F(SessionTest, BytesTheSocketDoesNotTakeWaitAndGoOutWholeInOrder) {
     for (const size_t step : {size_t{0}, size_t{1}, size_t{97}, size_t{4096}}) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s{t, h, &h.playback};
+        RecorderSession s{h, &h.playback};
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
         h.session = &s;
         t.room = 0;
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);  // the login request waits
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);  // the login request waits
         EXPECT_TRUE(s.wantsWrite());
         EXPECT_TRUE(t.writeWatched);
         std::vector<uint8_t> ptz(200);
@@ -572,7 +591,7 @@ TEST_F(SessionTest, BytesTheSocketDoesNotTakeWaitAndGoOutWholeInOrder) {
         EXPECT_TRUE(t.wire.empty());
         for (int i = 0; i < 100000 && s.wantsWrite(); ++i) {
             t.room = step == 0 ? SIZE_MAX : step;
-            s.onWritable();
+            d.onWritable();
         }
         EXPECT_FALSE(s.wantsWrite()) << step;
         EXPECT_FALSE(t.writeWatched) << step;
@@ -612,18 +631,18 @@ TEST_F(SessionTest, AQueueThatCannotDrainForAWatchdogPeriodIsADeadLink) {
     transport.room = 10;
     ASSERT_TRUE(session.request(RequestKind::KeepAlive));
     // The recorder keeps talking, so the no-traffic rule never fires.
-    session.onWatchdogTick();
+    tick();
     deliver(reply(command::StopReply, params({})));
     EXPECT_TRUE(session.hasSocket());
     // Draining in between clears the mark; a fresh queue waits a whole period again.
     transport.room = SIZE_MAX;
-    session.onWritable();
+    driver.onWritable();
     transport.room = 0;
     ASSERT_TRUE(session.request(RequestKind::KeepAlive));
-    session.onWatchdogTick();
+    tick();
     deliver(reply(command::StopReply, params({})));
     EXPECT_TRUE(session.hasSocket());
-    session.onWatchdogTick();
+    tick();
     EXPECT_FALSE(session.hasSocket());
     EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendStalled});
 }
@@ -632,15 +651,17 @@ TEST_F(SessionTest, ASendErrorRunsTheViewDisconnectOnce) {
     for (const bool queued : {false, true}) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s{t, h, &h.playback};
+        RecorderSession s{h, &h.playback};
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
         h.session = &s;
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         if (queued) {
             t.room = 0;
             ASSERT_TRUE(s.request(RequestKind::KeepAlive));
             t.sendError = ECONNRESET;
-            s.onWritable();
+            d.onWritable();
         } else {
             t.sendError = EPIPE;
             EXPECT_FALSE(s.request(RequestKind::KeepAlive));
@@ -821,7 +842,7 @@ TEST_F(SessionTest, DisconnectSendsStopAndIsAlwaysSafe) {
     // Disconnecting while the connect is still under way closes the socket without sending.
     session.disconnect();
     const size_t sent = transport.sent.size();
-    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
     session.disconnect();
     EXPECT_EQ(transport.sent.size(), sent);
     EXPECT_FALSE(session.hasSocket());
