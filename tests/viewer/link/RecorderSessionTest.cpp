@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <optional>
 
 namespace dvr::link {
 namespace {
@@ -847,6 +850,168 @@ TEST_F(SessionTest, DisconnectSendsStopAndIsAlwaysSafe) {
     EXPECT_EQ(transport.sent.size(), sent);
     EXPECT_FALSE(session.hasSocket());
     EXPECT_FALSE(host.watchdog);
+}
+
+// The session alone, with no driver registered: what it wants sent waits in outgoing() until the test
+// reports what the socket took, and the close it wants shows as state.
+class BareSessionTest : public ::testing::Test {
+protected:
+    BareSessionTest() { host.session = &session; }
+
+    void connect() {
+        ASSERT_TRUE(session.connectStarted(start));
+        session.onConnectResult(0);
+    }
+    // Takes everything waiting, as a socket with room would.
+    std::vector<uint8_t> takeAll() {
+        const std::span<const uint8_t> waiting = session.outgoing();
+        std::vector<uint8_t> bytes(waiting.begin(), waiting.end());
+        wire.insert(wire.end(), bytes.begin(), bytes.end());
+        session.onSent(bytes.size());
+        return bytes;
+    }
+    std::vector<uint32_t> commandsOf(std::span<const uint8_t> bytes) const { return splitWire(bytes).commands; }
+
+    RecordingHost host;
+    RecorderSession session{host, &host.playback};
+    const TimePoint start = TimePoint(std::chrono::hours(5));
+    std::vector<uint8_t> wire;
+};
+
+TEST_F(BareSessionTest, RequestsWaitInOutgoingInTheOrderTheConversationAsksForThem) {
+    ASSERT_TRUE(session.connectStarted(start));
+    EXPECT_TRUE(session.outgoing().empty());  // nothing before the connect succeeds
+    EXPECT_TRUE(session.connectPending());
+    EXPECT_EQ(session.receiveBufferBytes(), 64512);
+    session.onConnectResult(0);
+    EXPECT_TRUE(session.wantsWrite());
+    const std::vector<uint8_t> login = takeAll();
+    EXPECT_EQ(commandsOf(login), std::vector<uint32_t>{command::Login});
+    EXPECT_EQ(login.size(), 300u);
+    EXPECT_FALSE(session.wantsWrite());
+
+    session.receive(reply(command::LoginReply, params({1, 16})));
+    EXPECT_EQ(commandsOf(takeAll()), std::vector<uint32_t>{command::RecordingRange});
+    session.receive(reply(command::RecordingRangeReply, params({0, 0, 0, 0, 0, 0})));
+    EXPECT_EQ(commandsOf(takeAll()), std::vector<uint32_t>{command::LivePicture});
+    // A live picture asks for the next one; an unanswered one does not ask twice.
+    EXPECT_TRUE(session.outgoing().empty());
+    session.receive(liveReply(liveRecord(frame::PictureKind::Single, 4)));
+    EXPECT_EQ(commandsOf(takeAll()), std::vector<uint32_t>{command::LivePicture});
+    EXPECT_EQ(session.live().frameCounter(), 1);
+    EXPECT_FALSE(session.closeWanted());
+    EXPECT_TRUE(host.disconnects.empty());
+}
+
+TEST_F(BareSessionTest, WhatTheSocketDoesNotTakeStaysFirstInOrder) {
+    connect();
+    const std::vector<uint8_t> login(session.outgoing().begin(), session.outgoing().end());
+    session.onSent(100);
+    ASSERT_EQ(session.outgoing().size(), 200u);
+    EXPECT_TRUE(std::equal(login.begin() + 100, login.end(), session.outgoing().begin()));
+    // A request made meanwhile goes behind the rest of the login.
+    ASSERT_TRUE(session.request(RequestKind::KeepAlive));
+    session.onSent(0);
+    session.onSent(150);
+    EXPECT_TRUE(session.wantsWrite());
+    wire.assign(login.begin(), login.begin() + 250);
+    takeAll();
+    EXPECT_FALSE(session.wantsWrite());
+    const WireCheck check = splitWire(wire);
+    EXPECT_EQ(check.commands, (std::vector<uint32_t>{command::Login, command::KeepAlive}));
+    EXPECT_EQ(check.droppedBytes, 0u);
+    EXPECT_TRUE(check.atBoundary);
+    EXPECT_TRUE(std::equal(login.begin(), login.end(), wire.begin()));
+}
+
+TEST_F(BareSessionTest, ASendErrorDropsTheLinkAndRunsTheViewDisconnectOnce) {
+    connect();
+    takeAll();
+    ASSERT_TRUE(session.request(RequestKind::KeepAlive));
+    session.onSent(0, ECONNRESET);
+    EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendFailed});
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_FALSE(host.watchdog);
+    EXPECT_EQ(session.nextWakeUp(), std::nullopt);
+    // Nobody is there to read a stop request: the close is asked with nothing left to send.
+    EXPECT_TRUE(session.closeWanted());
+    EXPECT_TRUE(session.outgoing().empty());
+    session.onClosed();
+    EXPECT_FALSE(session.closeWanted());
+    // A report arriving after the close changes nothing.
+    session.onSent(0, EPIPE);
+    EXPECT_EQ(host.disconnects.size(), 1u);
+    EXPECT_FALSE(session.request(RequestKind::KeepAlive));
+}
+
+TEST_F(BareSessionTest, DisconnectHandsOverTheStopRequestBeforeTheCloseIsAsked) {
+    connect();
+    takeAll();
+    session.disconnect();
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_TRUE(session.closeWanted());
+    EXPECT_EQ(commandsOf(session.outgoing()), std::vector<uint32_t>{command::Stop});
+    session.onSent(10);  // the socket takes part of it before the close
+    session.onClosed();
+    EXPECT_TRUE(session.outgoing().empty());
+    EXPECT_FALSE(session.closeWanted());
+    EXPECT_TRUE(host.disconnects.empty());
+
+    // A connect still under way has no stop request to send.
+    ASSERT_TRUE(session.connectStarted(start));
+    session.disconnect();
+    EXPECT_TRUE(session.closeWanted());
+    EXPECT_TRUE(session.outgoing().empty());
+}
+
+TEST_F(BareSessionTest, TheWatchdogChecksEveryPeriodOnTheTimeItIsGiven) {
+    using std::chrono::milliseconds;
+    const milliseconds period(kWatchdogPeriodMs);
+    connect();
+    takeAll();
+    EXPECT_EQ(session.nextWakeUp(), start + period);
+    // Early wakes do nothing: were the 29.999 s wake a check, the 30 s one would find silence.
+    session.onTime(start + period - milliseconds(1));
+    EXPECT_EQ(session.nextWakeUp(), start + period);
+    session.onTime(start + period);  // clears the activity of the login
+    EXPECT_TRUE(session.hasSocket());
+    EXPECT_EQ(session.nextWakeUp(), start + 2 * period);
+    session.onTime(start + 2 * period - milliseconds(1));
+    EXPECT_TRUE(session.hasSocket());
+    session.onTime(start + 2 * period);
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::NoTraffic});
+    EXPECT_EQ(session.nextWakeUp(), std::nullopt);
+    EXPECT_EQ(commandsOf(session.outgoing()), std::vector<uint32_t>{command::Stop});
+}
+
+TEST_F(BareSessionTest, ALateWakeRunsOneCheckAndAFreshPeriod) {
+    using std::chrono::milliseconds;
+    const milliseconds period(kWatchdogPeriodMs);
+    connect();
+    takeAll();
+    // The machine slept for ten minutes: one check, not twenty back to back.
+    const TimePoint late = start + std::chrono::minutes(10);
+    session.onTime(late);
+    EXPECT_TRUE(session.hasSocket());
+    EXPECT_EQ(session.nextWakeUp(), late + period);
+    session.onTime(late + milliseconds(1));
+    EXPECT_TRUE(session.hasSocket());
+}
+
+TEST_F(BareSessionTest, BytesNobodyTakesForAWholePeriodDropTheLinkAtTheCheck) {
+    const std::chrono::milliseconds period(kWatchdogPeriodMs);
+    connect();  // the login request is never taken
+    session.onTime(start + period);
+    // The recorder keeps talking, so only the stalled queue can end the link.
+    session.receive(reply(command::StopReply, params({})));
+    EXPECT_TRUE(session.hasSocket());
+    session.onTime(start + 2 * period);
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendStalled});
+    // The torn queue is not handed over: the close is asked with nothing to send.
+    EXPECT_TRUE(session.closeWanted());
+    EXPECT_TRUE(session.outgoing().empty());
 }
 
 }  // namespace
