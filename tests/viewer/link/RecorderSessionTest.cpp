@@ -870,7 +870,9 @@ protected:
         session.onSent(bytes.size());
         return bytes;
     }
-    std::vector<uint32_t> commandsOf(std::span<const uint8_t> bytes) const { return splitWire(bytes).commands; }
+    std::vector<uint32_t> commandsOf(std::span<const uint8_t> bytes) const {
+        return splitWire(bytes).commands;
+    }
 
     RecordingHost host;
     RecorderSession session{host, &host.playback};
