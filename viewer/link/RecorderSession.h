@@ -75,8 +75,10 @@ public:
     // --- offered to the view, the playback window and the PTZ code --------
     // Stops the watchdog, sends the stop request, asks for the close. Always safe.
     void disconnect();
-    // Builds and sends the request of a kind and moves the request state.
-    // False without sending when there is no socket.
+    // Builds the request of a kind, queues it to be sent (a registered
+    // output hands it to the socket before this returns) and moves the
+    // request state. False without sending when there is no socket, or when
+    // the send failed or overflowed and the link was dropped.
     bool request(RequestKind kind);
     // Sends PTZ bytes to the camera line (0x1037). False without a socket.
     bool sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateCode);
@@ -104,7 +106,8 @@ public:
     // The bytes waiting to be sent, oldest first (valid until the next call).
     std::span<const uint8_t> outgoing() const { return m_sendQueue.waiting(); }
     // The socket took `bytes` from the start of outgoing(), or failed with
-    // `error` (EPIPE, ECONNRESET, ...), which drops the link.
+    // `error` (EPIPE, ECONNRESET, ...), which drops the link. After the
+    // session asked for the close, a report only updates outgoing().
     void onSent(size_t bytes, int error = 0);
     // The connection must be closed now, after outgoing() was handed over
     // once more; the driver closes it and calls onClosed().
