@@ -68,8 +68,10 @@ public:
     }
     void setReceiveBuffer(int bytes) override { receiveBuffer = bytes; }
     void close() override {
-        if (isOpenFlag)
+        if (isOpenFlag) {
             ++closes;
+            wireAtClose = wire.size();
+        }
         isOpenFlag = false;
     }
 
@@ -98,6 +100,7 @@ public:
     bool peerClosed = false;
     int opens = 0;
     int closes = 0;
+    size_t wireAtClose = 0;  // bytes the socket had taken when it was last closed
     int receiveBuffer = 0;
     std::string lastAddress;
     uint16_t lastPort = 0;

@@ -852,6 +852,25 @@ TEST_F(SessionTest, DisconnectSendsStopAndIsAlwaysSafe) {
     EXPECT_FALSE(host.watchdog);
 }
 
+TEST_F(SessionTest, TheDriverHandsTheStopRequestToTheSocketBeforeClosingIt) {
+    startLive();
+    const size_t before = transport.wire.size();
+    const int calls = transport.sendCalls;
+    // The socket takes the stop request's header and no more.
+    transport.room = kPacketHeaderBytes;
+    session.disconnect();
+    // Offered at once, then once more before the close; what is left goes with the socket.
+    EXPECT_EQ(transport.sendCalls - calls, 2);
+    EXPECT_EQ(transport.closes, 1);
+    EXPECT_EQ(transport.wireAtClose, transport.wire.size());
+    ASSERT_EQ(transport.wire.size(), before + kPacketHeaderBytes);
+    EXPECT_EQ(readPacketHeader(std::span<const uint8_t>(transport.wire).subspan(before)).command,
+              command::Stop);
+    EXPECT_FALSE(session.closeWanted());
+    EXPECT_TRUE(session.outgoing().empty());
+    EXPECT_TRUE(host.disconnects.empty());
+}
+
 // The session alone, with no driver registered: what it wants sent waits in outgoing() until the test
 // reports what the socket took, and the close it wants shows as state.
 class BareSessionTest : public ::testing::Test {
