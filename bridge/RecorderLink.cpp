@@ -46,7 +46,9 @@ RecorderLink::RecorderLink(RecorderConfig config, std::string password, link::Re
       m_password(std::move(password)),
       m_settings(settings),
       m_log(std::move(log)),
-      m_session(transport, *this) {
+      m_session(*this),
+      m_driver(m_session, transport, m_clock) {
+    m_session.setWatchdogPeriod(std::chrono::milliseconds(m_settings.watchdogMs));
     m_timedDecoder.inner = decoder ? decoder : &m_j2k;
     m_frames.setPictureDecoder(&m_timedDecoder);
     m_session.setCredentials(m_config.user, m_password);
@@ -78,7 +80,7 @@ void RecorderLink::connect() {
     applyWatchedMask();
     if (m_session.live().displayedChannelMask() == 0)
         m_session.live().setDisplayedChannelMask(0xFFFF);
-    if (!m_session.connect(m_config.host, m_config.port)) {
+    if (!m_driver.connect(m_config.host, m_config.port)) {
         linkDown("connection refused: " + m_config.host + " port " + std::to_string(m_config.port));
         return;
     }
@@ -89,7 +91,6 @@ void RecorderLink::linkDown(const std::string& reason) {
         m_session.disconnect();
     const bool wasUp = m_up;
     m_up = false;
-    m_watchdogRunning = false;
     if (m_stopped)
         return;
     // One line per change of state: the first failure after being up (or
@@ -106,12 +107,6 @@ void RecorderLink::linkDown(const std::string& reason) {
 
 void RecorderLink::runViewDisconnect(link::DisconnectReason reason) {
     linkDown(link::disconnectReasonText(reason));
-}
-
-void RecorderLink::setWatchdogRunning(bool on) {
-    m_watchdogRunning = on;
-    if (on)
-        m_watchdogDueMs = m_nowMs + m_settings.watchdogMs;
 }
 
 void RecorderLink::recordingRange(const link::RecordingRange&) {
@@ -235,11 +230,9 @@ void RecorderLink::tick() {
         connect();
         return;
     }
-    if (m_watchdogRunning && m_nowMs >= m_watchdogDueMs) {
-        m_watchdogDueMs += m_settings.watchdogMs;
-        if (m_watchdogDueMs <= m_nowMs)
-            m_watchdogDueMs = m_nowMs + m_settings.watchdogMs;
-        m_session.onWatchdogTick();
+    const std::optional<link::TimePoint> wake = m_session.nextWakeUp();
+    if (wake && m_clock.steadyNow() >= *wake) {
+        m_driver.onTime();
         if (!m_session.hasSocket())
             return;
     }
@@ -264,8 +257,8 @@ int64_t RecorderLink::nextDueMs() const {
             next = t;
     };
     consider(m_reconnectAtMs);
-    if (m_watchdogRunning)
-        consider(m_watchdogDueMs);
+    if (const std::optional<link::TimePoint> wake = m_session.nextWakeUp())
+        consider(std::chrono::duration_cast<std::chrono::milliseconds>(wake->time_since_epoch()).count());
     if (m_up && m_session.liveRequestHeld())
         consider(m_lastTrafficMs + kKeepAliveMs);
     // Snapshot interest runs out without any event: look again within a second.

@@ -2,7 +2,7 @@
 // the live loop asking only for the watched channels, keep-alive while nobody
 // watches, reconnects with back-off, and the channel feeds that every decoded
 // picture is encoded into once. Sans-I/O like the session: whoever watches
-// the socket reports readiness to session() and calls tick() with the time.
+// the socket reports readiness to driver() and calls tick() with the time.
 #pragma once
 
 #include "bridge/BridgeConfig.h"
@@ -11,8 +11,10 @@
 #include "common/frame/J2kDecoder.h"
 #include "common/frame/JpegEncoder.h"
 #include "viewer/link/RecorderSession.h"
+#include "viewer/link/SessionDriver.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -54,6 +56,8 @@ public:
 
     const std::string& name() const { return m_config.name; }
     link::RecorderSession& session() { return m_session; }
+    // Binds the session to the transport: the socket's readiness goes here.
+    link::SessionDriver& driver() { return m_driver; }
     // Logged in and connected.
     bool up() const { return m_up; }
     // Channels the recorder has (0 before the first log-in).
@@ -75,7 +79,6 @@ public:
 
     // --- LiveHost ------------------------------------------------------
     void runViewDisconnect(link::DisconnectReason reason) override;
-    void setWatchdogRunning(bool on) override;
     void recordingRange(const link::RecordingRange&) override;
     // Decodes the record once and encodes it into the feeds of the channels it carries.
     void livePicture(const frame::PictureRecord& record) override;
@@ -89,6 +92,15 @@ private:
         double seconds = 0;
         double lastSeconds = 0;  // the latest picture's
         bool decode(std::span<const uint8_t> codestream, frame::DecodedPicture& out) override;
+    };
+
+    // The loop's monotonic time, as the driver gives it to the session.
+    struct LoopClock final : link::MonotonicClock {
+        explicit LoopClock(const int64_t& nowMs) : nowMs(nowMs) {}
+        link::TimePoint steadyNow() const override {
+            return link::TimePoint(std::chrono::milliseconds(nowMs));
+        }
+        const int64_t& nowMs;
     };
 
     void connect();
@@ -106,10 +118,12 @@ private:
     TimedDecoder m_timedDecoder;
     frame::FrameDecoder m_frames;
     frame::JpegEncoder m_encoder;
+    int64_t m_nowMs = 0;
+    LoopClock m_clock{m_nowMs};
     link::RecorderSession m_session;
+    link::SessionDriver m_driver;
     std::array<ChannelFeed, kChannels> m_feeds;
 
-    int64_t m_nowMs = 0;
     int64_t m_wallMs = 0;
     bool m_started = false;
     bool m_stopped = false;
@@ -118,8 +132,6 @@ private:
     int m_channelCount = 0;
     uint32_t m_forbidden = 0;  // bit n: the recorder forbids channel n to this user
     bool m_forbiddenKnown = false;
-    bool m_watchdogRunning = false;
-    int64_t m_watchdogDueMs = 0;
     int64_t m_reconnectAtMs = -1;  // -1: no reconnect scheduled
     int64_t m_retryDelayMs = kFirstRetryMs;
     int64_t m_lastTrafficMs = 0;

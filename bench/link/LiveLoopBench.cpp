@@ -84,8 +84,10 @@ struct LiveRig {
     sim::RecorderSimulator simulator{options()};
     link::RecorderSocket socket;
     CountingHost host;
-    link::RecorderSession session{socket, host};
-    link::SessionPoller poller{session, socket};
+    link::SteadyClock clock;
+    link::RecorderSession session{host};
+    link::SessionDriver driver{session, socket, clock};
+    link::SessionPoller poller{driver, socket};
     std::string error;
 
     bool start() {
@@ -96,7 +98,7 @@ struct LiveRig {
         simulator.start();
         session.live().setDisplayedChannelMask(0xFFFF);
         session.live().setRequestSpeed(8);
-        if (!session.connect("127.0.0.1", simulator.port())) {
+        if (!driver.connect("127.0.0.1", simulator.port())) {
             error = "connect failed";
             return false;
         }

@@ -95,15 +95,18 @@ double headlessSlice(double seconds) {
         dvr::playback::PlaybackController controller;
         CountingHost host;
         dvr::link::LiveHost live;
+        dvr::link::SteadyClock clock;
         dvr::link::RecorderSession session;
+        dvr::link::SessionDriver driver;
         dvr::link::SessionPoller poller;
         explicit Run(dvr::link::RecorderSocket& s)
             : socket(s),
-              link(session, "127.0.0.1", recorder().port()),
+              link(driver, "127.0.0.1", recorder().port()),
               controller(link, localNow),
               host(controller),
-              session(socket, live, &host),
-              poller(session, socket) {}
+              session(live, &host),
+              driver(session, socket, clock),
+              poller(driver, socket) {}
     };
     auto run = std::make_unique<Run>(socket);
     sessionPointer = &run->session;
@@ -116,7 +119,7 @@ double headlessSlice(double seconds) {
         return done();
     };
     run->controller.open(dvr::playback::openingSplitCode(0x10016), 0x10016);
-    if (!run->session.connect("127.0.0.1", recorder().port())) {
+    if (!run->driver.connect("127.0.0.1", recorder().port())) {
         return -1;
     }
     run->controller.onRangeTimer();

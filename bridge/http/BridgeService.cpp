@@ -28,7 +28,7 @@ BridgeService::BridgeService(BridgeSettings settings, std::vector<std::string> p
         r.socket = std::make_unique<link::RecorderSocket>();
         r.link = std::make_unique<RecorderLink>(
             m_settings.recorders[i], i < passwords.size() ? passwords[i] : "", *r.socket, m_settings, m_log);
-        r.poller = std::make_unique<link::SessionPoller>(r.link->session(), *r.socket);
+        r.poller = std::make_unique<link::SessionPoller>(r.link->driver(), *r.socket);
         links.push_back(r.link.get());
         m_recorders.push_back(std::move(r));
     }

@@ -2,11 +2,12 @@
 // session's receive path. The first 4 bytes steer the splits and the host's
 // answers; the rest is what the "recorder" sends.
 #include "viewer/link/RecorderSession.h"
-#include "viewer/link/SessionReader.h"
+#include "viewer/link/SessionDriver.h"
 
 #include "fuzz/support/StubPictureDecoder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,6 +40,12 @@ public:
     std::span<const uint8_t> m_data;
     size_t m_chunk = 1;
     bool m_open = false;
+};
+
+class StepClock : public MonotonicClock {
+public:
+    TimePoint steadyNow() const override { return now; }
+    TimePoint now{};
 };
 
 // The playback side, steered by the input's first word.
@@ -89,7 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Transport transport;
     Host host;
     Playback playback;
-    RecorderSession session(transport, host, &playback);
+    RecorderSession session(host, &playback);
+    StepClock clock;
+    SessionDriver driver(session, transport, clock);
     static dvr::fuzz::StubPictureDecoder stub;
     static dvr::frame::FrameDecoder decoder;
     decoder.setPictureDecoder(&stub);
@@ -102,9 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     playback.steer = seed;
     transport.m_data = std::span<const uint8_t>(data + 4, size - 4);
 
-    if (!session.connect("127.0.0.1", 50000))
+    if (!driver.connect("127.0.0.1", 50000))
         return 0;
-    session.onConnectResult(0);
+    driver.onConnectResult(0);
     if (seed & 16) {
         session.setPlayRequest(0, 0, (seed >> 8) & 0xFFFF00);
         session.request(RequestKind::PlaySearch);
@@ -115,9 +124,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         state = state * 1664525u + 1013904223u;
         transport.m_chunk = 1 + (state >> 8) % kReadBytes;
         const size_t before = transport.m_data.size();
-        dvr::link::readOnce(transport, session);
-        if ((state >> 28) == 0)
-            session.onWatchdogTick();
+        driver.onReadable();
+        if ((state >> 28) == 0) {
+            clock.now += std::chrono::milliseconds(kWatchdogPeriodMs);
+            driver.onTime();
+        }
         if (transport.m_data.size() == before && !transport.m_data.empty())
             break;
     }

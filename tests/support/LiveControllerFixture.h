@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -20,7 +21,12 @@ namespace dvr::live::testing {
 class FakeClock : public LiveClock {
 public:
     DateTime now() const override { return time; }
+    // The steady time follows the fake timers' time when linked to it.
+    link::TimePoint steadyNow() const override {
+        return link::TimePoint(std::chrono::milliseconds(steadyMs != nullptr ? *steadyMs : 0));
+    }
     DateTime time{2026, 12, 8, 13, 30, 0};
+    const int64_t* steadyMs = nullptr;
 };
 
 class FakeLiveTimers : public LiveTimers {
@@ -103,6 +109,7 @@ protected:
         options.hostOverride = "127.0.0.1";
         options.portOverride = kRecorderPort;
         options.arpTable = &m_arp;
+        m_clock.steadyMs = &m_timers.nowMs;
         m_controller = std::make_unique<LiveController>(std::move(options), m_screen, m_timers, m_clock);
         m_controller->createSession(m_transport);
         m_controller->loadSettings();

@@ -138,6 +138,7 @@ public:
 class FixedClock : public dvr::live::LiveClock {
 public:
     dvr::DateTime now() const override { return {2026, 12, 7, 21, 15, 42}; }
+    dvr::link::TimePoint steadyNow() const override { return {}; }
 };
 
 // Vistrel's main window as the program builds it, not connected, with a sample picture in every pane.

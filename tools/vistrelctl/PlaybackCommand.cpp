@@ -74,7 +74,7 @@ class PlaybackHost : public playback::PlaybackControllerHost {
 public:
     using PlaybackControllerHost::PlaybackControllerHost;
 
-    // The live side of the run: the session's disconnects, its watchdog and the range replies.
+    // The live side of the run: the session's disconnects and the range replies.
     class LiveSide : public link::LiveHost {
     public:
         explicit LiveSide(PlaybackHost& run) : m_run(run) {}
@@ -83,11 +83,6 @@ public:
                 m_run.ended = reason;
             if (m_run.session)
                 m_run.session->disconnect();
-        }
-        void setWatchdogRunning(bool on) override {
-            m_run.watchdog = on;
-            if (on)
-                m_run.nextTick = Clock::now() + m_run.watchdogPeriod;
         }
         void recordingRange(const link::RecordingRange&) override { ++m_run.rangeReplies; }
 
@@ -119,9 +114,6 @@ public:
     LiveSide liveSide{*this};
     link::RecorderSession* session = nullptr;
     std::optional<link::DisconnectReason> ended;
-    bool watchdog = false;
-    std::chrono::milliseconds watchdogPeriod{30000};
-    Clock::time_point nextTick{};
     int rangeReplies = 0;
     std::vector<uint32_t> statuses;
     int pictures = 0;
@@ -195,7 +187,7 @@ class PlaybackRun {
 public:
     explicit PlaybackRun(const ClientOptions& options) : m_options(options) {
         m_host.session = &m_session;
-        m_host.watchdogPeriod = std::chrono::milliseconds(options.watchdogMs);
+        m_session.setWatchdogPeriod(std::chrono::milliseconds(options.watchdogMs));
         m_session.setCredentials(options.user, options.password);
     }
 
@@ -205,7 +197,7 @@ public:
 
     // Connects; false with the error line.
     bool connect(std::string& error) {
-        if (m_session.connect(m_options.host, m_options.port))
+        if (m_driver.connect(m_options.host, m_options.port))
             return true;
         error = "connection refused: " + m_options.host + " port " + std::to_string(m_options.port);
         return false;
@@ -224,16 +216,11 @@ public:
             const auto now = Clock::now();
             if (deadline && now >= *deadline)
                 return "no answer";
-            int waitMs = 100;
-            if (m_host.watchdog)
-                waitMs = int(std::clamp<long long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(m_host.nextTick - now).count(), 0,
-                    100));
-            if (!m_poller.pollOnce(waitMs))
+            // The poll wakes for the session's watchdog check and gives it the time.
+            const int waitMs = 100;
+            if (!m_poller.pollOnce(waitMs)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-            if (m_host.watchdog && Clock::now() >= m_host.nextTick) {
-                m_host.nextTick += m_host.watchdogPeriod;
-                m_session.onWatchdogTick();
+                m_driver.onTime();
             }
         }
     }
@@ -241,13 +228,15 @@ public:
 private:
     const ClientOptions& m_options;
     link::RecorderSocket m_socket;
-    // The link refers to the session declared below; nothing uses it before
-    // the session is constructed.
-    playback::SessionPlaybackRequests m_link{m_session, m_options.host, m_options.port};
+    // The link refers to the driver declared below; nothing uses it before
+    // the driver is constructed.
+    playback::SessionPlaybackRequests m_link{m_driver, m_options.host, m_options.port};
     playback::PlaybackController m_controller{m_link, localNow};
     PlaybackHost m_host{m_controller};
-    link::RecorderSession m_session{m_socket, m_host.liveSide, &m_host};
-    link::SessionPoller m_poller{m_session, m_socket};
+    link::SteadyClock m_clock;
+    link::RecorderSession m_session{m_host.liveSide, &m_host};
+    link::SessionDriver m_driver{m_session, m_socket, m_clock};
+    link::SessionPoller m_poller{m_driver, m_socket};
 };
 
 int failWith(std::ostream& err, const std::string& line) {

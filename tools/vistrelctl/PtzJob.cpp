@@ -57,11 +57,6 @@ public:
             controller->cancelPause();
         pauseDeadline.reset();
     }
-    void setWatchdogRunning(bool on) override {
-        watchdog = on;
-        if (on)
-            nextTick = Clock::now() + std::chrono::milliseconds(m_options.watchdogMs);
-    }
     void afterLivePicture() override {
         if (!controller || done)
             return;
@@ -98,8 +93,6 @@ public:
     link::RecorderSession* session = nullptr;
     ptz::PtzController* controller = nullptr;
     std::optional<link::DisconnectReason> ended;
-    bool watchdog = false;
-    Clock::time_point nextTick{};
     std::optional<Clock::time_point> pauseDeadline;
     int pictures = 0;
     bool done = false;
@@ -148,12 +141,15 @@ int runPtz(const PtzJobOptions& options, std::ostream& out, std::ostream& err) {
     }
 
     link::RecorderSocket socket;
-    link::RecorderSession session(socket, host);
-    link::SessionPoller poller(session, socket);
+    link::SteadyClock clock;
+    link::RecorderSession session(host);
+    session.setWatchdogPeriod(std::chrono::milliseconds(options.watchdogMs));
+    link::SessionDriver driver(session, socket, clock);
+    link::SessionPoller poller(driver, socket);
     host.session = &session;
     host.controller = &controller;
     session.setCredentials(options.user, options.password);
-    if (!session.connect(options.host, options.port))
+    if (!driver.connect(options.host, options.port))
         return failWith(err, "connection refused: " + options.host + " port " + std::to_string(options.port));
 
     const auto start = Clock::now();
@@ -175,22 +171,19 @@ int runPtz(const PtzJobOptions& options, std::ostream& out, std::ostream& err) {
             error = "no answer";
             break;
         }
+        // The poll also wakes for the session's watchdog check and gives it the time.
         auto waitUntil = now + std::chrono::milliseconds(100);
-        if (host.watchdog)
-            waitUntil = std::min(waitUntil, host.nextTick);
         if (host.pauseDeadline)
             waitUntil = std::min(waitUntil, *host.pauseDeadline);
         const int waitMs = static_cast<int>(std::clamp<long long>(
             std::chrono::duration_cast<std::chrono::milliseconds>(waitUntil - now).count(), 0, 100));
-        if (!poller.pollOnce(waitMs))
+        if (!poller.pollOnce(waitMs)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+            driver.onTime();
+        }
         if (host.pauseDeadline && Clock::now() >= *host.pauseDeadline) {
             host.pauseDeadline.reset();
             controller.onPauseElapsed();
-        }
-        if (host.watchdog && Clock::now() >= host.nextTick) {
-            host.nextTick += std::chrono::milliseconds(options.watchdogMs);
-            session.onWatchdogTick();
         }
     }
     session.disconnect();

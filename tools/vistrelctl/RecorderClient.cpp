@@ -37,11 +37,6 @@ public:
         if (session)
             session->disconnect();
     }
-    void setWatchdogRunning(bool on) override {
-        watchdog = on;
-        if (on)
-            nextTick = Clock::now() + watchdogPeriod;
-    }
     void recordingRange(const link::RecordingRange&) override { ++rangeReplies; }
     void livePicture(const frame::PictureRecord& record) override {
         if (!onPicture)
@@ -65,9 +60,6 @@ public:
     link::RecorderSession* session = nullptr;
     frame::FrameDecoder decoder;
     std::optional<link::DisconnectReason> ended;
-    bool watchdog = false;
-    std::chrono::milliseconds watchdogPeriod{30000};
-    Clock::time_point nextTick{};
     int rangeReplies = 0;
     std::vector<uint8_t> events;
     bool eventsArrived = false;
@@ -78,7 +70,7 @@ class Client {
 public:
     explicit Client(const ClientOptions& options) : m_options(options) {
         m_host.session = &m_session;
-        m_host.watchdogPeriod = std::chrono::milliseconds(options.watchdogMs);
+        m_session.setWatchdogPeriod(std::chrono::milliseconds(options.watchdogMs));
         m_session.setCredentials(options.user, options.password);
     }
 
@@ -91,7 +83,7 @@ public:
         if (m_options.host.empty())
             return "no host given (--host)";
         m_socket.setLookupTimeoutMs(m_options.lookupTimeoutMs);
-        if (!m_session.connect(m_options.host, m_options.port)) {
+        if (!m_driver.connect(m_options.host, m_options.port)) {
             if (m_socket.lookupFailed())
                 return "cannot resolve " + m_options.host;
             return "connection refused: " + m_options.host + " port " + std::to_string(m_options.port);
@@ -108,17 +100,11 @@ public:
             if (m_options.timeoutSeconds > 0 &&
                 now - start > std::chrono::duration<double>(m_options.timeoutSeconds))
                 return "no answer";
-            int waitMs = 100;
-            if (m_host.watchdog) {
-                const auto untilTick =
-                    std::chrono::duration_cast<std::chrono::milliseconds>(m_host.nextTick - now).count();
-                waitMs = static_cast<int>(std::clamp<long long>(untilTick, 0, 100));
-            }
-            if (!m_poller.pollOnce(waitMs))
+            // The poll wakes for the session's watchdog check and gives it the time.
+            const int waitMs = 100;
+            if (!m_poller.pollOnce(waitMs)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-            if (m_host.watchdog && Clock::now() >= m_host.nextTick) {
-                m_host.nextTick += m_host.watchdogPeriod;
-                m_session.onWatchdogTick();
+                m_driver.onTime();
             }
         }
     }
@@ -129,8 +115,10 @@ private:
     const ClientOptions& m_options;
     link::RecorderSocket m_socket;
     ClientHost m_host;
-    link::RecorderSession m_session{m_socket, m_host};
-    link::SessionPoller m_poller{m_session, m_socket};
+    link::SteadyClock m_clock;
+    link::RecorderSession m_session{m_host};
+    link::SessionDriver m_driver{m_session, m_socket, m_clock};
+    link::SessionPoller m_poller{m_driver, m_socket};
 };
 
 int failWith(std::ostream& err, const std::string& line) {

@@ -6,8 +6,8 @@
 
 namespace dvr::link {
 
-RecorderSession::RecorderSession(RecorderTransport& transport, LiveHost& live, PlaybackHost* playback)
-    : m_transport(transport), m_host(live), m_playback(playback) {
+RecorderSession::RecorderSession(LiveHost& live, PlaybackHost* playback)
+    : m_host(live), m_playback(playback) {
     m_sendBuffer.resize(1024);
     m_loginBlock = buildLoginBlock("admin", "");
 }
@@ -22,13 +22,11 @@ void RecorderSession::setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint3
     m_values.playModeWord = playModeWord;
 }
 
-bool RecorderSession::connect(std::string_view address, uint16_t port) {
-    if (m_transport.isOpen())
+bool RecorderSession::connectStarted(TimePoint now) {
+    if (m_open)
         return false;
-    if (m_transport.open(address, port) != RecorderTransport::ConnectStart::InProgress) {
-        m_transport.close();
-        return false;
-    }
+    m_open = true;
+    m_closeWanted = false;
     ++m_generation;
     resetStopCounts();
     m_sendQueue.clear();
@@ -37,6 +35,7 @@ bool RecorderSession::connect(std::string_view address, uint16_t port) {
     m_framer.reset();
     m_host.toggleActivity(ActivityTarget::LiveAndPlayback);
     m_watchdogRunning = true;
+    m_watchdogDue = now + m_watchdogPeriod;
     m_host.setWatchdogRunning(true);
     m_activity = true;
     return true;
@@ -47,22 +46,26 @@ void RecorderSession::disconnect() {
         m_watchdogRunning = false;
         m_host.setWatchdogRunning(false);
     }
-    if (m_transport.isOpen()) {
+    if (m_open) {
         // A socket whose connect is still under way cannot carry the stop
         // request, nor can a connection found broken.
         if (m_connected && !m_linkDead) {
             m_disconnecting = true;
             request(RequestKind::Stop);
-            // One last hand-over of what waits; the rest goes with the socket.
-            m_sendQueue.flush(m_transport);
             m_disconnecting = false;
         }
-        // Closing shuts the sending side down after the bytes the system took.
-        m_transport.close();
+        // The driver hands over what waits once more, then closes: closing
+        // shuts the sending side down after the bytes the system took, and
+        // the rest goes with the socket.
+        m_open = false;
+        m_closeWanted = true;
+        outputWaiting();
     }
     ++m_generation;
     resetStopCounts();
-    m_sendQueue.clear();
+    // While the close is not taken yet, its last bytes stay in outgoing().
+    if (!m_closeWanted)
+        m_sendQueue.clear();
     m_linkDead = false;
     m_framer.reset();
     m_connected = false;
@@ -76,17 +79,40 @@ void RecorderSession::disconnect() {
 bool RecorderSession::sendBytes(std::span<const uint8_t> bytes) {
     const uint64_t generation = m_generation;
     m_activity = true;
-    afterSend(m_sendQueue.send(m_transport, bytes));
+    // Bytes behind waiting ones go when the socket has room again; the first
+    // ones are offered to the socket at once.
+    const bool handOver = m_sendQueue.empty();
+    const SendQueue::Outcome outcome = m_sendQueue.add(bytes);
+    if (outcome == SendQueue::Outcome::Overflow)
+        afterSend(outcome);
+    else if (handOver)
+        outputWaiting();
     return generation == m_generation;
+}
+
+void RecorderSession::outputWaiting() {
+    if (m_output != nullptr)
+        m_output->outputWaiting();
+}
+
+void RecorderSession::onSent(size_t bytes, int error) {
+    const SendQueue::Outcome outcome = m_sendQueue.sent(bytes, error);
+    // The last hand-over before a close reports nothing more.
+    if (m_open)
+        afterSend(outcome);
+}
+
+void RecorderSession::onClosed() {
+    if (!m_closeWanted)
+        return;
+    m_closeWanted = false;
+    m_sendQueue.clear();
 }
 
 void RecorderSession::afterSend(SendQueue::Outcome outcome) {
     switch (outcome) {
         case SendQueue::Outcome::Idle:
-            m_transport.watchWritable(false);
-            break;
         case SendQueue::Outcome::Waiting:
-            m_transport.watchWritable(true);
             break;
         case SendQueue::Outcome::Overflow:
             // The recorder has stopped reading: the link is dead.
@@ -121,7 +147,7 @@ frame::FrameDecodeOptions RecorderSession::decodeOptions() const {
 }
 
 bool RecorderSession::request(RequestKind kind) {
-    if (!m_transport.isOpen())
+    if (!m_open)
         return false;
     m_values.displayedChannelMask = m_live.displayedChannelMask();
     m_values.requestSpeed = m_live.requestSpeed();
@@ -163,7 +189,7 @@ bool RecorderSession::request(RequestKind kind) {
 }
 
 bool RecorderSession::sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateCode) {
-    if (!m_transport.isOpen())
+    if (!m_open)
         return false;
     const size_t needed = kPacketPrefixBytes + bytes.size();
     if (m_sendBuffer.size() < needed)
@@ -178,7 +204,7 @@ bool RecorderSession::releaseLiveRequest() {
     if (!m_liveRequestHeld)
         return false;
     m_liveRequestHeld = false;
-    if (!m_transport.isOpen() || playbackActive())
+    if (!m_open || playbackActive())
         return false;
     if (!request(RequestKind::LivePicture))
         return false;
@@ -187,7 +213,7 @@ bool RecorderSession::releaseLiveRequest() {
 }
 
 bool RecorderSession::sendSetupQuery() {
-    if (!m_transport.isOpen())
+    if (!m_open)
         return false;
     if (!sendBytes(buildSetupQuery(m_version).view()))
         return false;
@@ -197,14 +223,13 @@ bool RecorderSession::sendSetupQuery() {
 }
 
 void RecorderSession::onConnectResult(int error) {
-    if (!m_transport.isOpen() || m_connected || m_connectReported)
+    if (!m_open || m_connected || m_connectReported)
         return;
     m_connectReported = true;
     if (error != 0) {
         reportDisconnect(DisconnectReason::ConnectFailed);
         return;
     }
-    m_transport.setReceiveBuffer(kReceiveBufferBytes);
     m_host.setConnectionState(ConnectionState::Established);
     m_connected = true;
     m_framer.resetCapacity();
@@ -213,7 +238,7 @@ void RecorderSession::onConnectResult(int error) {
 }
 
 void RecorderSession::receive(std::span<const uint8_t> bytes, bool peerClosed) {
-    if (!m_transport.isOpen())
+    if (!m_open)
         return;
     const uint64_t generation = m_generation;
     m_activity = true;
@@ -221,18 +246,18 @@ void RecorderSession::receive(std::span<const uint8_t> bytes, bool peerClosed) {
         handleBlock(bytes);
     // The recorder is gone: the view shows it now rather than at the next
     // silent watchdog period.
-    if (peerClosed && generation == m_generation && m_transport.isOpen())
+    if (peerClosed && generation == m_generation && m_open)
         dropLink(DisconnectReason::PeerClosed);
 }
 
-void RecorderSession::onWritable() {
-    if (m_transport.isOpen())
-        afterSend(m_sendQueue.flush(m_transport));
-}
-
-void RecorderSession::onWatchdogTick() {
-    if (!m_watchdogRunning)
+void RecorderSession::onTime(TimePoint now) {
+    if (!m_watchdogRunning || now < m_watchdogDue)
         return;
+    m_watchdogDue += m_watchdogPeriod;
+    // Time given long after the check was due (a suspended machine) starts a
+    // fresh period rather than running the missed checks back to back.
+    if (m_watchdogDue <= now)
+        m_watchdogDue = now + m_watchdogPeriod;
     if (m_sendQueue.stalledSinceLastCheck()) {
         dropLink(DisconnectReason::SendStalled);
         return;
@@ -243,6 +268,12 @@ void RecorderSession::onWatchdogTick() {
     }
     disconnect();
     reportDisconnect(DisconnectReason::NoTraffic);
+}
+
+std::optional<TimePoint> RecorderSession::nextWakeUp() const {
+    if (!m_watchdogRunning)
+        return std::nullopt;
+    return m_watchdogDue;
 }
 
 void RecorderSession::handleBlock(std::span<const uint8_t> block) {

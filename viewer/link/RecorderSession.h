@@ -1,25 +1,30 @@
-// The one object that owns the connection to a recorder: connects and
-// disconnects, logs in, frames every request, splits received bytes into
-// packets, dispatches them by command code and hands completed payloads to
-// their consumers (live pictures, playback pictures, the event list).
+// The one object that owns the conversation with a recorder: logs in,
+// frames every request, splits received bytes into packets, dispatches them
+// by command code and hands completed payloads to their consumers (live
+// pictures, playback pictures, the event list).
 //
-// Sans-I/O: it never waits, never reads the socket and never reads a clock.
-// Whoever watches the socket reports the connect through onConnectResult(),
-// hands what it read to receive() (readOnce() of SessionReader.h does one
-// read) and, while wantsWrite(), reports room through onWritable(); a
-// 30-second timer of the host calls onWatchdogTick() while the host was told
-// the watchdog runs.
+// Sans-I/O: it holds no socket, never waits and never reads a clock. Bytes
+// come in through receive(), the connect's outcome through
+// onConnectResult(), the time through onTime(); what it wants done comes out
+// as state: the bytes to send (outgoing(), with onSent() telling what the
+// socket took), whether the connection must close now (closeWanted()), the
+// receive buffer wanted once connected, and when it next wants the time
+// (nextWakeUp()). Its events go to the live and playback hosts. A registered
+// SessionOutput hears at once when bytes or a close wait, so a driver
+// (SessionDriver) hands them over during the same call and a failed send
+// drops the link there; with none registered, the caller reads outgoing().
 #pragma once
 
 #include "viewer/link/LiveStream.h"
 #include "viewer/link/Packet.h"
 #include "viewer/link/PacketFramer.h"
-#include "viewer/link/RecorderTransport.h"
 #include "viewer/link/SendQueue.h"
 #include "viewer/link/SessionHost.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,27 +49,36 @@ inline constexpr int kReceiveBufferBytes = 64512;
 inline constexpr size_t kReadBytes = 4096;
 inline constexpr size_t kSetupReplyBytes = 1024;
 inline constexpr int kWatchdogPeriodMs = 30000;
+// The monotonic time the session is given (it never reads a clock itself).
+using TimePoint = std::chrono::steady_clock::time_point;
 // The largest payload accepted: a whole frame record of the largest picture.
 inline constexpr uint64_t kMaxPayloadBytes = frame::kMaxFrameRecordBytes;
 // Playback replies counted after a play request whose mode byte is zero: the
 // first 20 are processed, the next is discarded and counting stops.
 inline constexpr int kCountedPlaybackReplies = 20;
 
+// Told by the session, during the call that caused it, that bytes to send or
+// a close wait: the driver hands them over before the call returns.
+class SessionOutput {
+public:
+    virtual ~SessionOutput() = default;
+    virtual void outputWaiting() = 0;
+};
+
 class RecorderSession {
 public:
     // `playback`: the remote playback window's host, or nullptr while there is none.
-    RecorderSession(RecorderTransport& transport, LiveHost& live, PlaybackHost* playback = nullptr);
+    explicit RecorderSession(LiveHost& live, PlaybackHost* playback = nullptr);
     RecorderSession(const RecorderSession&) = delete;
     RecorderSession& operator=(const RecorderSession&) = delete;
 
     // --- offered to the view, the playback window and the PTZ code --------
-    // Starts a non-blocking connect. False when a connection already exists
-    // or the connect was refused at once.
-    bool connect(std::string_view address, uint16_t port);
-    // Stops the watchdog, sends the stop request, closes the socket. Always safe.
+    // Stops the watchdog, sends the stop request, asks for the close. Always safe.
     void disconnect();
-    // Builds and sends the request of a kind and moves the request state.
-    // False without sending when there is no socket.
+    // Builds the request of a kind, queues it to be sent (a registered
+    // output hands it to the socket before this returns) and moves the
+    // request state. False without sending when there is no socket, or when
+    // the send failed or overflowed and the link was dropped.
     bool request(RequestKind kind);
     // Sends PTZ bytes to the camera line (0x1037). False without a socket.
     bool sendPtz(std::span<const uint8_t> bytes, uint32_t baudRateCode);
@@ -82,26 +96,49 @@ public:
     bool releasePlaybackRequest();
     bool playbackRequestHeld() const { return m_playbackRequestHeld; }
 
-    // --- readiness, reported by whoever watches the socket ---------------
+    // --- the driver's side ------------------------------------------------
+    // Who hears at once when bytes or a close wait (nullptr: nobody).
+    void setOutput(SessionOutput* output) { m_output = output; }
+    // A connect was started at `now` (the socket is being opened): a fresh
+    // conversation, the watchdog due one period later. False, changing
+    // nothing, while a connection exists.
+    bool connectStarted(TimePoint now);
     // The connect finished: error 0 on success, otherwise the socket error.
     void onConnectResult(int error);
     // Bytes read from the connection (one read, at most 4096 bytes), and
     // whether that read found the connection closed by the recorder or
     // broken, which runs the view's disconnect after the bytes are handled.
     void receive(std::span<const uint8_t> bytes, bool peerClosed = false);
-    // The socket can take bytes: sends what waits in the send queue.
-    void onWritable();
-    // The watchdog period passed.
-    void onWatchdogTick();
+    // The bytes waiting to be sent, oldest first (valid until the next call).
+    std::span<const uint8_t> outgoing() const { return m_sendQueue.waiting(); }
+    // The socket took `bytes` from the start of outgoing(), or failed with
+    // `error` (EPIPE, ECONNRESET, ...), which drops the link. After the
+    // session asked for the close, a report only updates outgoing().
+    void onSent(size_t bytes, int error = 0);
+    // The connection must be closed now, after outgoing() was handed over
+    // once more; the driver closes it and calls onClosed().
+    bool closeWanted() const { return m_closeWanted; }
+    // The connection is closed: what still waited to be sent is gone.
+    void onClosed();
+    // The receive buffer the socket gets once the connect succeeds.
+    int receiveBufferBytes() const { return kReceiveBufferBytes; }
+    // The time is `now`: runs the watchdog check when it is due. A call
+    // before nextWakeUp() does nothing.
+    void onTime(TimePoint now);
+    // When the session next wants onTime() (none while the watchdog is off).
+    std::optional<TimePoint> nextWakeUp() const;
+    // The watchdog period (30 s; the headless programs may set another).
+    void setWatchdogPeriod(std::chrono::milliseconds period) { m_watchdogPeriod = period; }
 
     // --- state -----------------------------------------------------------
-    bool hasSocket() const { return m_transport.isOpen(); }
+    // A connection is started or established (not yet closed by the session).
+    bool hasSocket() const { return m_open; }
     bool connected() const { return m_connected; }
     // A connect was started and its outcome is not reported yet.
-    bool connectPending() const { return m_transport.isOpen() && !m_connected && !m_connectReported; }
-    bool wantsRead() const { return m_transport.isOpen(); }
-    // Bytes wait in the send queue for the socket to become writable.
-    bool wantsWrite() const { return m_transport.isOpen() && !m_sendQueue.empty(); }
+    bool connectPending() const { return m_open && !m_connected && !m_connectReported; }
+    bool wantsRead() const { return m_open; }
+    // Bytes wait in the send queue for the socket to take them.
+    bool wantsWrite() const { return m_open && !m_sendQueue.empty(); }
     const SendQueue& sendQueue() const { return m_sendQueue; }
     bool watchdogRunning() const { return m_watchdogRunning; }
     bool activity() const { return m_activity; }
@@ -167,6 +204,8 @@ private:
     // False when the bytes could not be sent and the link was dropped.
     bool sendBytes(std::span<const uint8_t> bytes);
     void afterSend(SendQueue::Outcome outcome);
+    // Tells the output, if any, that bytes or a close wait.
+    void outputWaiting();
     // The connection is unusable: close it without the stop request and let
     // the view run its disconnect.
     void dropLink(DisconnectReason reason);
@@ -175,8 +214,8 @@ private:
     // The decode settings of this recorder's pictures.
     frame::FrameDecodeOptions decodeOptions() const;
 
-    RecorderTransport& m_transport;
     LiveHost& m_host;
+    SessionOutput* m_output = nullptr;
     PlaybackHost* m_playback = nullptr;
 
     VersionText m_version = makeVersionText(kLoginVersionText);
@@ -189,10 +228,16 @@ private:
 
     RequestState m_requestState = RequestState::None;
     RequestState m_previousState = RequestState::None;
+    // A connection is started or established.
+    bool m_open = false;
+    // The session ended the connection: the driver closes it.
+    bool m_closeWanted = false;
     bool m_connected = false;
     bool m_connectReported = false;
     bool m_activity = false;
     bool m_watchdogRunning = false;
+    std::chrono::milliseconds m_watchdogPeriod{kWatchdogPeriodMs};
+    TimePoint m_watchdogDue{};
     // Set while disconnecting: a failing stop request drops nothing more.
     bool m_disconnecting = false;
     // Set when the connection is unusable: no stop request is sent.

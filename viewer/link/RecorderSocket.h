@@ -1,6 +1,7 @@
 // The recorder connection on a non-blocking POSIX TCP socket. The socket
 // itself never waits for data; readiness is watched by a poll loop
-// (SessionPoller) or a socket notifier, which report it to the session.
+// (SessionPoller) or a socket notifier, which report it to the session's
+// driver (SessionDriver).
 #pragma once
 
 #include "viewer/link/RecorderTransport.h"

@@ -1,6 +1,8 @@
 // The connection under a recorder session: a non-blocking stream socket.
-// The real one is RecorderSocket; tests use a fake. Readiness is reported to
-// the session by whoever watches the socket (a poll loop, a socket notifier).
+// The real one is RecorderSocket; tests use a fake. The session never sees
+// it: a SessionDriver opens, sends, reads and closes it for the session, and
+// whoever watches the socket (a poll loop, a socket notifier) reports its
+// readiness to that driver.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +31,7 @@ public:
     // Hands over as many bytes as the system takes now, without waiting.
     virtual Sent send(std::span<const uint8_t> bytes) = 0;
     // Whether the session has bytes waiting to be sent: while on, whoever
-    // watches the socket reports it writable (RecorderSession::onWritable()).
+    // watches the socket reports it writable (SessionDriver::onWritable()).
     virtual void watchWritable(bool) {}
 
     struct Received {

@@ -1,11 +1,11 @@
 // The bytes on their way to the recorder that the socket has not taken yet.
-// Packets go out whole and in order: what the system does not take at once
-// waits here and is handed over when the socket is writable, so the sender
-// never waits and never drops the tail of a packet. A queue that grows past
-// its bound, or holds bytes through a whole watchdog period, is a dead link.
+// Packets go out whole and in order: the session adds each packet here, the
+// driver hands waiting() to the socket and reports what it took through
+// sent(), and what the socket does not take waits for the next hand-over, so
+// nobody waits and the tail of a packet is never dropped. A queue that grows
+// past its bound, or holds bytes through a whole watchdog period, is a dead
+// link. The queue knows no socket.
 #pragma once
-
-#include "viewer/link/RecorderTransport.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,16 +21,22 @@ public:
 
     enum class Outcome {
         Idle,      // nothing waits
-        Waiting,   // bytes wait for the socket to become writable
+        Waiting,   // bytes wait to be handed to the socket
         Overflow,  // more than kMaxQueuedBytes would wait
         Failed,    // the socket reported an error (error())
     };
 
-    // Sends `bytes` after whatever already waits; what the socket does not
-    // take now is kept. Nothing is kept after Overflow or Failed.
-    Outcome send(RecorderTransport& transport, std::span<const uint8_t> bytes);
-    // The socket is writable: hands over what waits.
-    Outcome flush(RecorderTransport& transport);
+    // Puts `bytes` behind whatever already waits. Bytes added to an empty
+    // queue are to be handed over at once (the socket has its chance before
+    // the bound applies); bytes added behind waiting ones overflow when the
+    // total passes the bound. Nothing is kept after Overflow.
+    Outcome add(std::span<const uint8_t> bytes);
+    // The bytes waiting, oldest first.
+    std::span<const uint8_t> waiting() const { return {m_bytes.data() + m_head, m_queuedBytes}; }
+    // The socket took `bytes` from the start of waiting(), or failed with
+    // `error` (nothing is kept then). Overflow when more than the bound is
+    // left waiting.
+    Outcome sent(size_t bytes, int error);
     // Forgets what waits (the connection is gone).
     void clear();
 
@@ -44,8 +50,6 @@ public:
     bool stalledSinceLastCheck();
 
 private:
-    Outcome settle(const RecorderTransport::Sent& sent);
-
     std::vector<uint8_t> m_bytes;
     size_t m_head = 0;  // bytes of m_bytes already sent
     size_t m_queuedBytes = 0;

@@ -76,8 +76,8 @@ public:
     // The view runs its own disconnect (state 0, session disconnect, ARP
     // clean-up, picture buffers cleared). It may call the session back.
     virtual void runViewDisconnect(DisconnectReason) {}
-    // Start or stop the 30-second watchdog timer that calls
-    // RecorderSession::onWatchdogTick().
+    // Start or stop the host's watchdog timer: while it runs, the host gives
+    // the session the time (RecorderSession::onTime()) at nextWakeUp().
     virtual void setWatchdogRunning(bool) {}
     // The recorded range of a log-in or range reply.
     virtual void recordingRange(const RecordingRange&) {}

@@ -1,14 +1,15 @@
 #include "viewer/link/SessionPoller.h"
 
-#include "viewer/link/SessionReader.h"
-
 #include <poll.h>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 
 namespace dvr::link {
 
-SessionPoller::SessionPoller(RecorderSession& session, RecorderSocket& socket)
-    : m_session(session), m_socket(socket) {}
+SessionPoller::SessionPoller(SessionDriver& driver, RecorderSocket& socket)
+    : m_driver(driver), m_session(driver.session()), m_socket(socket) {}
 
 short SessionPoller::events() const {
     if (m_socket.fd() < 0)
@@ -31,11 +32,20 @@ bool SessionPoller::pollOnce(int timeoutMs) {
     const short events = this->events();
     if (events == 0)
         return false;
+    // The session's next wake-up shortens the wait, so its watchdog check is not late.
+    if (const std::optional<TimePoint> wake = m_session.nextWakeUp()) {
+        const auto untilWake =
+            std::chrono::ceil<std::chrono::milliseconds>(*wake - m_driver.clock().steadyNow());
+        const int64_t wakeMs = std::clamp<int64_t>(untilWake.count(), 0, INT32_MAX);
+        if (timeoutMs < 0 || wakeMs < timeoutMs)
+            timeoutMs = static_cast<int>(wakeMs);
+    }
     pollfd p{fd, events, 0};
     const int n = ::poll(&p, 1, timeoutMs);
-    if (n <= 0)
-        return true;
-    dispatch(events, p.revents);
+    if (n > 0)
+        dispatch(events, p.revents);
+    if (m_socket.fd() >= 0)
+        m_driver.onTime();
     return true;
 }
 
@@ -54,14 +64,14 @@ void SessionPoller::dispatch(short events, short revents) {
         // A name may resolve to several addresses (IPv6 and IPv4): each is tried in turn.
         if (error != 0 && m_socket.tryNextAddress())
             return;
-        m_session.onConnectResult(error);
+        m_driver.onConnectResult(error);
         return;
     }
     // Queued bytes go out first; a broken connection shows there as a send error.
     if (writing && (revents & (POLLOUT | POLLERR)) && m_socket.fd() == fd)
-        m_session.onWritable();
+        m_driver.onWritable();
     if (reading && (revents & (POLLIN | POLLHUP | POLLERR)) && m_socket.fd() == fd)
-        readOnce(m_socket, m_session);
+        m_driver.onReadable();
 }
 
 }  // namespace dvr::link

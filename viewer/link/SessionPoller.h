@@ -2,18 +2,20 @@
 // command-line tools' stand-in for the programs' socket notifiers.
 #pragma once
 
-#include "viewer/link/RecorderSession.h"
 #include "viewer/link/RecorderSocket.h"
+#include "viewer/link/SessionDriver.h"
 
 namespace dvr::link {
 
 class SessionPoller {
 public:
-    SessionPoller(RecorderSession& session, RecorderSocket& socket);
+    // `driver` binds the session to `socket`.
+    SessionPoller(SessionDriver& driver, RecorderSocket& socket);
 
-    // Waits at most timeoutMs for the socket and reports what it finds to the
-    // session: the outcome of a pending connect; room for queued bytes; then
-    // readable bytes (one read of at most 4096 bytes). Never waits to send.
+    // Waits at most timeoutMs (less when the session wants the time sooner)
+    // for the socket and reports what it finds to the driver: the outcome of
+    // a pending connect; room for queued bytes; then readable bytes (one
+    // read of at most 4096 bytes); then the time. Never waits to send.
     // Returns false when there is no socket to watch (the caller only waits
     // for its own timers then).
     bool pollOnce(int timeoutMs);
@@ -22,11 +24,12 @@ public:
     // (-1: none) and the poll events wanted now (0: nothing to watch).
     int fd() const { return m_socket.fd(); }
     short events() const;
-    // Reports what poll() found for fd() with events() to the session, as
-    // pollOnce() does.
+    // Reports what poll() found for fd() with events() to the driver, as
+    // pollOnce() does (without the time).
     void dispatch(short events, short revents);
 
 private:
+    SessionDriver& m_driver;
     RecorderSession& m_session;
     RecorderSocket& m_socket;
 };

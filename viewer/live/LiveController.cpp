@@ -1,6 +1,7 @@
 #include "viewer/live/LiveController.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -84,7 +85,8 @@ void LiveController::createSession(link::RecorderTransport& transport) {
     }
     m_transport = &transport;
     m_session = std::make_unique<link::RecorderSession>(
-        transport, *this, m_playback != nullptr ? &m_playback->sessionHost() : nullptr);
+        *this, m_playback != nullptr ? &m_playback->sessionHost() : nullptr);
+    m_driver = std::make_unique<link::SessionDriver>(*m_session, transport, m_clock);
     m_screen.sessionChanged(m_session.get());
 }
 
@@ -98,6 +100,7 @@ void LiveController::setPlaybackHost(PlaybackPeer* playback) {
 void LiveController::destroySession() {
     if (m_session) {
         m_screen.sessionChanged(nullptr);
+        m_driver.reset();
         m_session.reset();
     }
 }
@@ -219,8 +222,9 @@ void LiveController::onTimer(LiveTimer timer) {
             m_dragArmed = true;
             break;
         case LiveTimer::Watchdog:
-            if (m_session) {
-                m_session->onWatchdogTick();
+            if (m_driver) {
+                m_driver->onTime();
+                rearmWatchdog();
             }
             break;
         case LiveTimer::PtzPause:
@@ -261,7 +265,7 @@ void LiveController::pressConnect() {
     m_session->setCredentials(m_settings.settings().userId, m_settings.settings().password);
     const std::string host = m_options.hostOverride.value_or(m_settings.settings().recorderAddress);
     const uint16_t port = m_options.portOverride.value_or(uint16_t(m_settings.settings().recorderPort));
-    if (m_session->connect(host, port)) {
+    if (m_driver->connect(host, port)) {
         setConnectionState(link::ConnectionState::Connecting);
     } else {
         m_connectChecked = false;
@@ -603,6 +607,17 @@ void LiveController::runViewDisconnect(link::DisconnectReason) {
     // Every reason ends the same way: back to waiting, buffers cleared.
     // The session tells the playback window next (a reconnect started there learns that it failed).
     pressDisconnect();
+}
+
+void LiveController::rearmWatchdog() {
+    // A timer that fired a little early (or late) is set for what remains until the session's next check,
+    // so no watchdog period is skipped or stretched.
+    const std::optional<link::TimePoint> wake = m_session->nextWakeUp();
+    if (!wake) {
+        return;
+    }
+    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(*wake - m_clock.steadyNow()).count();
+    m_timers.start(LiveTimer::Watchdog, int(std::clamp<int64_t>(remaining, 1, link::kWatchdogPeriodMs)));
 }
 
 void LiveController::setWatchdogRunning(bool running) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "viewer/config/SettingsStore.h"
 #include "viewer/link/ArpCache.h"
 #include "viewer/link/RecorderSession.h"
+#include "viewer/link/SessionDriver.h"
 #include "viewer/link/SessionHost.h"
 #include "viewer/live/LiveLayout.h"
 #include "viewer/live/LiveTexts.h"
@@ -36,18 +38,18 @@ enum class LiveTimer : uint8_t {
     PtzPause,   // single shot after a PTZ send: the held live request goes out when it expires
 };
 
-// Where the controller reads the time of day.
-class LiveClock {
+// Where the controller reads the time of day, and the monotonic time the session's watchdog runs on.
+class LiveClock : public link::MonotonicClock {
 public:
-    virtual ~LiveClock() = default;
     // Local wall-clock time, as the clock texts show it.
     virtual DateTime now() const = 0;
 };
 
-// The system's local time.
+// The system's local time and steady clock.
 class SystemClock : public LiveClock {
 public:
     DateTime now() const override;
+    link::TimePoint steadyNow() const override { return std::chrono::steady_clock::now(); }
 };
 
 // Starts and stops the window's periodic timers; each expiry is reported through
@@ -200,6 +202,8 @@ public:
     // --- state --------------------------------------------------------------------------------------
     link::RecorderSession* session() { return m_session.get(); }
     const link::RecorderSession* session() const { return m_session.get(); }
+    // Binds the session to its transport: whoever watches the socket reports to it.
+    link::SessionDriver* sessionDriver() { return m_driver.get(); }
     config::SettingsStore& settingsStore() { return m_settings; }
     const config::SettingsStore& settingsStore() const { return m_settings; }
     const skin::LanguageFile& language() const { return m_language; }
@@ -288,6 +292,8 @@ private:
     void updateClockTexts();
     void syncSpeedControls();
     void destroySession();
+    // Sets the watchdog timer for the session's next check.
+    void rearmWatchdog();
     void syncPtzSettings();
     void stopPtzPause();
     // Decodes the kept records again whose buffers are drawn smaller than the current panes need.
@@ -313,6 +319,7 @@ private:
     config::SettingsStore m_settings;
     link::RecorderTransport* m_transport = nullptr;
     std::unique_ptr<link::RecorderSession> m_session;
+    std::unique_ptr<link::SessionDriver> m_driver;
     PlaybackPeer* m_playback = nullptr;
     frame::FrameDecoder m_decoder;
     frame::DecodeWorker* m_worker = nullptr;

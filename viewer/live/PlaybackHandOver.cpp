@@ -10,7 +10,8 @@ namespace dvr::live {
 class PlaybackHandOver::Link : public playback::SessionPlaybackRequests {
 public:
     explicit Link(LiveController& live)
-        : SessionPlaybackRequests(*live.session(), live.recorderHost(), live.recorderPort()), m_live(live) {}
+        : SessionPlaybackRequests(*live.sessionDriver(), live.recorderHost(), live.recorderPort()),
+          m_live(live) {}
 
     bool request(link::RequestKind kind) override {
         if (kind == link::RequestKind::LivePicture) {

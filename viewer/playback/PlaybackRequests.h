@@ -10,7 +10,8 @@
 
 namespace dvr::link {
 class RecorderSession;
-}
+class SessionDriver;
+}  // namespace dvr::link
 
 namespace dvr::playback {
 

@@ -1,12 +1,17 @@
 #include "viewer/playback/SessionPlaybackRequests.h"
 
 #include "viewer/link/RecorderSession.h"
+#include "viewer/link/SessionDriver.h"
 
 namespace dvr::playback {
 
-SessionPlaybackRequests::SessionPlaybackRequests(link::RecorderSession& session, std::string address,
+SessionPlaybackRequests::SessionPlaybackRequests(link::SessionDriver& driver, std::string address,
                                                  uint16_t port)
-    : m_session(session), m_address(std::move(address)), m_port(port) {}
+    : m_driver(driver), m_address(std::move(address)), m_port(port) {}
+
+link::RecorderSession& SessionPlaybackRequests::session() const {
+    return m_driver.session();
+}
 
 void SessionPlaybackRequests::setAddress(std::string address, uint16_t port) {
     m_address = std::move(address);
@@ -17,45 +22,45 @@ bool SessionPlaybackRequests::request(RequestKind kind) {
     // The session logs in by itself as soon as a connection is established;
     // a second log-in on the same connection would only repeat the range
     // request.
-    if (kind == RequestKind::Login && m_session.connected() &&
-        (m_session.requestState() == link::RequestState::Login || m_session.loggedIn()))
+    if (kind == RequestKind::Login && session().connected() &&
+        (session().requestState() == link::RequestState::Login || session().loggedIn()))
         return true;
     // While the recorder has not yet answered the range request that follows a log-in (or the window's
     // opening), the session sends the play request itself with that answer; sent now as well, two picture
     // requests would be outstanding, and the answer would stop any play but forward.
-    if (kind == RequestKind::PlaySearch && m_session.connected() &&
-        (m_session.requestState() == link::RequestState::Login ||
-         m_session.requestState() == link::RequestState::RecordingRange))
+    if (kind == RequestKind::PlaySearch && session().connected() &&
+        (session().requestState() == link::RequestState::Login ||
+         session().requestState() == link::RequestState::RecordingRange))
         return true;
-    return m_session.request(kind);
+    return session().request(kind);
 }
 
 void SessionPlaybackRequests::setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint32_t playModeWord) {
-    m_session.setPlayRequest(dateWord, timeWord, playModeWord);
+    session().setPlayRequest(dateWord, timeWord, playModeWord);
 }
 
 void SessionPlaybackRequests::setFollowUp(RequestKind kind) {
-    m_session.setPendingRequest(kind);
+    session().setPendingRequest(kind);
 }
 
 RequestKind SessionPlaybackRequests::followUp() const {
-    return m_session.pendingRequest();
+    return session().pendingRequest();
 }
 
 bool SessionPlaybackRequests::connected() const {
-    return m_session.connected();
+    return session().connected();
 }
 
 bool SessionPlaybackRequests::connect() {
-    return m_session.connect(m_address, m_port);
+    return m_driver.connect(m_address, m_port);
 }
 
 void SessionPlaybackRequests::disconnect() {
-    m_session.disconnect();
+    session().disconnect();
 }
 
 int SessionPlaybackRequests::protocolLevel() const {
-    return m_session.protocolLevel();
+    return session().protocolLevel();
 }
 
 }  // namespace dvr::playback

@@ -1,4 +1,5 @@
-// The playback window's link over a RecorderSession and the recorder address
+// The playback window's link over a RecorderSession (through the driver that
+// binds it to its transport, which also connects it) and the recorder address
 // of the settings.
 #pragma once
 
@@ -10,7 +11,7 @@ namespace dvr::playback {
 
 class SessionPlaybackRequests : public PlaybackRequests {
 public:
-    SessionPlaybackRequests(link::RecorderSession& session, std::string address, uint16_t port);
+    SessionPlaybackRequests(link::SessionDriver& driver, std::string address, uint16_t port);
 
     bool request(RequestKind kind) override;
     void setPlayRequest(uint32_t dateWord, uint32_t timeWord, uint32_t playModeWord) override;
@@ -24,7 +25,10 @@ public:
     void setAddress(std::string address, uint16_t port);
 
 private:
-    link::RecorderSession& m_session;
+    // Read through the driver at each call: the driver may be built after this link.
+    link::RecorderSession& session() const;
+
+    link::SessionDriver& m_driver;
     std::string m_address;
     uint16_t m_port;
 };

@@ -1,13 +1,15 @@
-// A fake transport and a recording host for driving a RecorderSession by hand.
+// A fake transport, a fake clock and a recording host for driving a RecorderSession by hand.
 #pragma once
 
 #include "viewer/link/Packet.h"
 #include "viewer/link/RecorderSession.h"
 #include "viewer/link/RecorderTransport.h"
+#include "viewer/link/SessionDriver.h"
 #include "viewer/link/SessionHost.h"
 #include "viewer/link/SessionReader.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -66,8 +68,10 @@ public:
     }
     void setReceiveBuffer(int bytes) override { receiveBuffer = bytes; }
     void close() override {
-        if (isOpenFlag)
+        if (isOpenFlag) {
             ++closes;
+            wireAtClose = wire.size();
+        }
         isOpenFlag = false;
     }
 
@@ -96,11 +100,20 @@ public:
     bool peerClosed = false;
     int opens = 0;
     int closes = 0;
+    size_t wireAtClose = 0;  // bytes the socket had taken when it was last closed
     int receiveBuffer = 0;
     std::string lastAddress;
     uint16_t lastPort = 0;
     std::vector<std::vector<uint8_t>> sent;
     std::deque<std::vector<uint8_t>> incoming;
+};
+
+// A monotonic clock the test steps by hand.
+class FakeSteadyClock : public MonotonicClock {
+public:
+    TimePoint steadyNow() const override { return now; }
+    void advance(std::chrono::milliseconds by) { now += by; }
+    TimePoint now{std::chrono::hours(1)};
 };
 
 struct Picture {

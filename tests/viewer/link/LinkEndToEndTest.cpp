@@ -49,7 +49,12 @@ public:
 class LoopbackClient {
 public:
     LoopbackClient() { host.session = &session; }
-    bool connect(uint16_t port) { return session.connect("127.0.0.1", port); }
+    bool connect(uint16_t port) { return driver.connect("127.0.0.1", port); }
+    // One watchdog period passes on the client's clock.
+    void watchdogPeriodPasses() {
+        clock.advance(std::chrono::milliseconds(kWatchdogPeriodMs));
+        driver.onTime();
+    }
     template <typename Pred>
     bool runUntil(Pred done, double seconds = 20) {
         const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
@@ -64,8 +69,10 @@ public:
 
     RecorderSocket socket;
     ChannelHost host;
-    RecorderSession session{socket, host, &host.playback};
-    SessionPoller poller{session, socket};
+    RecorderSession session{host, &host.playback};
+    testing::FakeSteadyClock clock;
+    SessionDriver driver{session, socket, clock};
+    SessionPoller poller{driver, socket};
 };
 
 ctl::ClientOptions clientOptions(uint16_t port) {
@@ -345,9 +352,9 @@ TEST(LinkEndToEnd, RecorderEndingAndClosing) {
         for (int i = 0; i < 5; ++i)
             client.poller.pollOnce(0);
         EXPECT_EQ(client.session.live().frameCounter(), 2);
-        client.session.onWatchdogTick();
+        client.watchdogPeriodPasses();
         EXPECT_TRUE(client.session.hasSocket());
-        client.session.onWatchdogTick();
+        client.watchdogPeriodPasses();
         EXPECT_FALSE(client.session.hasSocket());
     }
 }
@@ -425,7 +432,7 @@ TEST(LinkEndToEnd, HostNamesResolve) {
     LoggedSimulator simulator(o);
     {
         LoopbackClient client;
-        ASSERT_TRUE(client.session.connect("localhost", simulator.port()));
+        ASSERT_TRUE(client.driver.connect("localhost", simulator.port()));
         ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() >= 1; }));
         EXPECT_TRUE(client.host.disconnects.empty());
     }

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <optional>
 
 namespace dvr::link {
 namespace {
@@ -46,8 +49,8 @@ protected:
     SessionTest() { host.session = &session; }
 
     void connect() {
-        ASSERT_TRUE(session.connect("127.0.0.1", 50000));
-        session.onConnectResult(0);
+        ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
+        driver.onConnectResult(0);
     }
     // Connects, logs in (accepted, 16 channels) and answers the range request.
     void startLive(std::string_view version = "DVRJ PACKET1.44") {
@@ -63,6 +66,11 @@ protected:
         for (int i = 0; i < 10000 && !transport.incoming.empty() && session.wantsRead(); ++i)
             readOnce(transport, session);
     }
+    // One watchdog period passes on the fake clock.
+    void tick() {
+        clock.advance(std::chrono::milliseconds(kWatchdogPeriodMs));
+        driver.onTime();
+    }
     size_t countSent(uint32_t code) const {
         const auto commands = transport.sentCommands();
         return static_cast<size_t>(std::count(commands.begin(), commands.end(), code));
@@ -70,7 +78,9 @@ protected:
 
     FakeTransport transport;
     RecordingHost host;
-    RecorderSession session{transport, host, &host.playback};
+    RecorderSession session{host, &host.playback};
+    testing::FakeSteadyClock clock;
+    SessionDriver driver{session, transport, clock};
 };
 
 TEST_F(SessionTest, ConnectSendsLoginAndEstablishes) {
@@ -85,12 +95,12 @@ TEST_F(SessionTest, ConnectSendsLoginAndEstablishes) {
     EXPECT_TRUE(host.watchdog);
     EXPECT_EQ(session.requestState(), RequestState::Login);
     // A second connect while a socket exists is refused.
-    EXPECT_FALSE(session.connect("127.0.0.1", 50000));
+    EXPECT_FALSE(driver.connect("127.0.0.1", 50000));
 }
 
 TEST_F(SessionTest, RefusedConnectLeavesNothingOpen) {
     transport.refuse = true;
-    EXPECT_FALSE(session.connect("127.0.0.1", 1));
+    EXPECT_FALSE(driver.connect("127.0.0.1", 1));
     EXPECT_FALSE(session.hasSocket());
     EXPECT_FALSE(host.watchdog);
     EXPECT_FALSE(session.request(RequestKind::LivePicture));
@@ -98,8 +108,8 @@ TEST_F(SessionTest, RefusedConnectLeavesNothingOpen) {
 }
 
 TEST_F(SessionTest, LaterConnectFailureRunsTheViewDisconnect) {
-    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
-    session.onConnectResult(111);
+    ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
+    driver.onConnectResult(111);
     ASSERT_EQ(host.disconnects.size(), 1u);
     EXPECT_EQ(host.disconnects[0], DisconnectReason::ConnectFailed);
     EXPECT_FALSE(session.hasSocket());
@@ -120,10 +130,12 @@ TEST_F(SessionTest, VersionTextsGiveProtocolLevels) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h, &h.playback);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
         h.session = &s;
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 4}), {}, c.version));
         readOnce(t, s);
         EXPECT_EQ(s.protocolLevel(), c.level) << c.version;
@@ -145,9 +157,11 @@ TEST_F(SessionTest, NewerProtocolBitAndChannelCounts) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h, &h.playback);
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1 | 0x40000000u, c.p1}), {}, "DVRJ PACKET1.41"));
         readOnce(t, s);
         EXPECT_EQ(s.channelCount(), c.channels) << c.p1;
@@ -273,10 +287,12 @@ TEST_F(SessionTest, QuadPicturesNeedFamilyTwoOrTheSignalWord) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h, &h.playback);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
         h.session = &s;
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
         readOnce(t, s);
         const auto packet = liveReply(liveRecord(frame::PictureKind::Quad, 4, c.layoutCode, 3, c.signalWord));
@@ -305,9 +321,11 @@ TEST_F(SessionTest, MaskIsClampedToTheRecordersCapacity) {
     for (const Case& c : cases) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s(t, h, &h.playback);
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
         readOnce(t, s);
         s.live().setDisplayedChannelMask(c.mask);
@@ -372,9 +390,11 @@ TEST_F(SessionTest, AnySplitOfTheStreamGivesTheSameResult) {
     for (size_t step : {size_t{1}, size_t{7}, size_t{59}, size_t{61}, size_t{4096}}) {
         RecordingHost h;
         FakeTransport t;
-        RecorderSession s(t, h, &h.playback);
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        RecorderSession s(h, &h.playback);
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         t.arrive(reply(command::LoginReply, params({1, 16})));
         readOnce(t, s);
         for (size_t at = 0; at < stream.size(); at += step)
@@ -486,21 +506,21 @@ TEST_F(SessionTest, PlayErrorMessageWaitsUntilTheReadIsHandled) {
 
 TEST_F(SessionTest, WatchdogClosesAfterTheSecondSilentTick) {
     startLive();
-    session.onWatchdogTick();  // clears the activity of the login
+    tick();  // clears the activity of the login
     EXPECT_TRUE(session.hasSocket());
-    session.onWatchdogTick();
+    tick();
     EXPECT_FALSE(session.hasSocket());
     EXPECT_FALSE(host.watchdog);
     ASSERT_EQ(host.disconnects.size(), 1u);
     EXPECT_EQ(host.disconnects[0], DisconnectReason::NoTraffic);
-    session.onWatchdogTick();  // a stopped watchdog does nothing
+    tick();  // a stopped watchdog does nothing
     EXPECT_EQ(host.disconnects.size(), 1u);
 }
 
 TEST_F(SessionTest, WatchdogKeepsATalkingConnection) {
     startLive();
     for (int i = 0; i < 5; ++i) {
-        session.onWatchdogTick();
+        tick();
         deliver(reply(command::StopReply, params({})));
     }
     EXPECT_TRUE(session.hasSocket());
@@ -557,11 +577,13 @@ TEST_F(SessionTest, BytesTheSocketDoesNotTakeWaitAndGoOutWholeInOrder) {
     for (const size_t step : {size_t{0}, size_t{1}, size_t{97}, size_t{4096}}) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s{t, h, &h.playback};
+        RecorderSession s{h, &h.playback};
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
         h.session = &s;
         t.room = 0;
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);  // the login request waits
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);  // the login request waits
         EXPECT_TRUE(s.wantsWrite());
         EXPECT_TRUE(t.writeWatched);
         std::vector<uint8_t> ptz(200);
@@ -572,7 +594,7 @@ TEST_F(SessionTest, BytesTheSocketDoesNotTakeWaitAndGoOutWholeInOrder) {
         EXPECT_TRUE(t.wire.empty());
         for (int i = 0; i < 100000 && s.wantsWrite(); ++i) {
             t.room = step == 0 ? SIZE_MAX : step;
-            s.onWritable();
+            d.onWritable();
         }
         EXPECT_FALSE(s.wantsWrite()) << step;
         EXPECT_FALSE(t.writeWatched) << step;
@@ -612,18 +634,18 @@ TEST_F(SessionTest, AQueueThatCannotDrainForAWatchdogPeriodIsADeadLink) {
     transport.room = 10;
     ASSERT_TRUE(session.request(RequestKind::KeepAlive));
     // The recorder keeps talking, so the no-traffic rule never fires.
-    session.onWatchdogTick();
+    tick();
     deliver(reply(command::StopReply, params({})));
     EXPECT_TRUE(session.hasSocket());
     // Draining in between clears the mark; a fresh queue waits a whole period again.
     transport.room = SIZE_MAX;
-    session.onWritable();
+    driver.onWritable();
     transport.room = 0;
     ASSERT_TRUE(session.request(RequestKind::KeepAlive));
-    session.onWatchdogTick();
+    tick();
     deliver(reply(command::StopReply, params({})));
     EXPECT_TRUE(session.hasSocket());
-    session.onWatchdogTick();
+    tick();
     EXPECT_FALSE(session.hasSocket());
     EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendStalled});
 }
@@ -632,15 +654,17 @@ TEST_F(SessionTest, ASendErrorRunsTheViewDisconnectOnce) {
     for (const bool queued : {false, true}) {
         FakeTransport t;
         RecordingHost h;
-        RecorderSession s{t, h, &h.playback};
+        RecorderSession s{h, &h.playback};
+        testing::FakeSteadyClock fakeClock;
+        SessionDriver d{s, t, fakeClock};
         h.session = &s;
-        ASSERT_TRUE(s.connect("127.0.0.1", 50000));
-        s.onConnectResult(0);
+        ASSERT_TRUE(d.connect("127.0.0.1", 50000));
+        d.onConnectResult(0);
         if (queued) {
             t.room = 0;
             ASSERT_TRUE(s.request(RequestKind::KeepAlive));
             t.sendError = ECONNRESET;
-            s.onWritable();
+            d.onWritable();
         } else {
             t.sendError = EPIPE;
             EXPECT_FALSE(s.request(RequestKind::KeepAlive));
@@ -821,11 +845,194 @@ TEST_F(SessionTest, DisconnectSendsStopAndIsAlwaysSafe) {
     // Disconnecting while the connect is still under way closes the socket without sending.
     session.disconnect();
     const size_t sent = transport.sent.size();
-    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
     session.disconnect();
     EXPECT_EQ(transport.sent.size(), sent);
     EXPECT_FALSE(session.hasSocket());
     EXPECT_FALSE(host.watchdog);
+}
+
+TEST_F(SessionTest, TheDriverHandsTheStopRequestToTheSocketBeforeClosingIt) {
+    startLive();
+    const size_t before = transport.wire.size();
+    const int calls = transport.sendCalls;
+    // The socket takes the stop request's header and no more.
+    transport.room = kPacketHeaderBytes;
+    session.disconnect();
+    // Offered at once, then once more before the close; what is left goes with the socket.
+    EXPECT_EQ(transport.sendCalls - calls, 2);
+    EXPECT_EQ(transport.closes, 1);
+    EXPECT_EQ(transport.wireAtClose, transport.wire.size());
+    ASSERT_EQ(transport.wire.size(), before + kPacketHeaderBytes);
+    EXPECT_EQ(readPacketHeader(std::span<const uint8_t>(transport.wire).subspan(before)).command,
+              command::Stop);
+    EXPECT_FALSE(session.closeWanted());
+    EXPECT_TRUE(session.outgoing().empty());
+    EXPECT_TRUE(host.disconnects.empty());
+}
+
+// The session alone, with no driver registered: what it wants sent waits in outgoing() until the test
+// reports what the socket took, and the close it wants shows as state.
+class BareSessionTest : public ::testing::Test {
+protected:
+    BareSessionTest() { host.session = &session; }
+
+    void connect() {
+        ASSERT_TRUE(session.connectStarted(start));
+        session.onConnectResult(0);
+    }
+    // Takes everything waiting, as a socket with room would.
+    std::vector<uint8_t> takeAll() {
+        const std::span<const uint8_t> waiting = session.outgoing();
+        std::vector<uint8_t> bytes(waiting.begin(), waiting.end());
+        wire.insert(wire.end(), bytes.begin(), bytes.end());
+        session.onSent(bytes.size());
+        return bytes;
+    }
+    std::vector<uint32_t> commandsOf(std::span<const uint8_t> bytes) const {
+        return splitWire(bytes).commands;
+    }
+
+    RecordingHost host;
+    RecorderSession session{host, &host.playback};
+    const TimePoint start = TimePoint(std::chrono::hours(5));
+    std::vector<uint8_t> wire;
+};
+
+TEST_F(BareSessionTest, RequestsWaitInOutgoingInTheOrderTheConversationAsksForThem) {
+    ASSERT_TRUE(session.connectStarted(start));
+    EXPECT_TRUE(session.outgoing().empty());  // nothing before the connect succeeds
+    EXPECT_TRUE(session.connectPending());
+    EXPECT_EQ(session.receiveBufferBytes(), 64512);
+    session.onConnectResult(0);
+    EXPECT_TRUE(session.wantsWrite());
+    const std::vector<uint8_t> login = takeAll();
+    EXPECT_EQ(commandsOf(login), std::vector<uint32_t>{command::Login});
+    EXPECT_EQ(login.size(), 300u);
+    EXPECT_FALSE(session.wantsWrite());
+
+    session.receive(reply(command::LoginReply, params({1, 16})));
+    EXPECT_EQ(commandsOf(takeAll()), std::vector<uint32_t>{command::RecordingRange});
+    session.receive(reply(command::RecordingRangeReply, params({0, 0, 0, 0, 0, 0})));
+    EXPECT_EQ(commandsOf(takeAll()), std::vector<uint32_t>{command::LivePicture});
+    // A live picture asks for the next one; an unanswered one does not ask twice.
+    EXPECT_TRUE(session.outgoing().empty());
+    session.receive(liveReply(liveRecord(frame::PictureKind::Single, 4)));
+    EXPECT_EQ(commandsOf(takeAll()), std::vector<uint32_t>{command::LivePicture});
+    EXPECT_EQ(session.live().frameCounter(), 1);
+    EXPECT_FALSE(session.closeWanted());
+    EXPECT_TRUE(host.disconnects.empty());
+}
+
+TEST_F(BareSessionTest, WhatTheSocketDoesNotTakeStaysFirstInOrder) {
+    connect();
+    const std::vector<uint8_t> login(session.outgoing().begin(), session.outgoing().end());
+    session.onSent(100);
+    ASSERT_EQ(session.outgoing().size(), 200u);
+    EXPECT_TRUE(std::equal(login.begin() + 100, login.end(), session.outgoing().begin()));
+    // A request made meanwhile goes behind the rest of the login.
+    ASSERT_TRUE(session.request(RequestKind::KeepAlive));
+    session.onSent(0);
+    session.onSent(150);
+    EXPECT_TRUE(session.wantsWrite());
+    wire.assign(login.begin(), login.begin() + 250);
+    takeAll();
+    EXPECT_FALSE(session.wantsWrite());
+    const WireCheck check = splitWire(wire);
+    EXPECT_EQ(check.commands, (std::vector<uint32_t>{command::Login, command::KeepAlive}));
+    EXPECT_EQ(check.droppedBytes, 0u);
+    EXPECT_TRUE(check.atBoundary);
+    EXPECT_TRUE(std::equal(login.begin(), login.end(), wire.begin()));
+}
+
+TEST_F(BareSessionTest, ASendErrorDropsTheLinkAndRunsTheViewDisconnectOnce) {
+    connect();
+    takeAll();
+    ASSERT_TRUE(session.request(RequestKind::KeepAlive));
+    session.onSent(0, ECONNRESET);
+    EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendFailed});
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_FALSE(host.watchdog);
+    EXPECT_EQ(session.nextWakeUp(), std::nullopt);
+    // Nobody is there to read a stop request: the close is asked with nothing left to send.
+    EXPECT_TRUE(session.closeWanted());
+    EXPECT_TRUE(session.outgoing().empty());
+    session.onClosed();
+    EXPECT_FALSE(session.closeWanted());
+    // A report arriving after the close changes nothing.
+    session.onSent(0, EPIPE);
+    EXPECT_EQ(host.disconnects.size(), 1u);
+    EXPECT_FALSE(session.request(RequestKind::KeepAlive));
+}
+
+TEST_F(BareSessionTest, DisconnectHandsOverTheStopRequestBeforeTheCloseIsAsked) {
+    connect();
+    takeAll();
+    session.disconnect();
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_TRUE(session.closeWanted());
+    EXPECT_EQ(commandsOf(session.outgoing()), std::vector<uint32_t>{command::Stop});
+    session.onSent(10);  // the socket takes part of it before the close
+    session.onClosed();
+    EXPECT_TRUE(session.outgoing().empty());
+    EXPECT_FALSE(session.closeWanted());
+    EXPECT_TRUE(host.disconnects.empty());
+
+    // A connect still under way has no stop request to send.
+    ASSERT_TRUE(session.connectStarted(start));
+    session.disconnect();
+    EXPECT_TRUE(session.closeWanted());
+    EXPECT_TRUE(session.outgoing().empty());
+}
+
+TEST_F(BareSessionTest, TheWatchdogChecksEveryPeriodOnTheTimeItIsGiven) {
+    using std::chrono::milliseconds;
+    const milliseconds period(kWatchdogPeriodMs);
+    connect();
+    takeAll();
+    EXPECT_EQ(session.nextWakeUp(), start + period);
+    // Early wakes do nothing: were the 29.999 s wake a check, the 30 s one would find silence.
+    session.onTime(start + period - milliseconds(1));
+    EXPECT_EQ(session.nextWakeUp(), start + period);
+    session.onTime(start + period);  // clears the activity of the login
+    EXPECT_TRUE(session.hasSocket());
+    EXPECT_EQ(session.nextWakeUp(), start + 2 * period);
+    session.onTime(start + 2 * period - milliseconds(1));
+    EXPECT_TRUE(session.hasSocket());
+    session.onTime(start + 2 * period);
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::NoTraffic});
+    EXPECT_EQ(session.nextWakeUp(), std::nullopt);
+    EXPECT_EQ(commandsOf(session.outgoing()), std::vector<uint32_t>{command::Stop});
+}
+
+TEST_F(BareSessionTest, ALateWakeRunsOneCheckAndAFreshPeriod) {
+    using std::chrono::milliseconds;
+    const milliseconds period(kWatchdogPeriodMs);
+    connect();
+    takeAll();
+    // The machine slept for ten minutes: one check, not twenty back to back.
+    const TimePoint late = start + std::chrono::minutes(10);
+    session.onTime(late);
+    EXPECT_TRUE(session.hasSocket());
+    EXPECT_EQ(session.nextWakeUp(), late + period);
+    session.onTime(late + milliseconds(1));
+    EXPECT_TRUE(session.hasSocket());
+}
+
+TEST_F(BareSessionTest, BytesNobodyTakesForAWholePeriodDropTheLinkAtTheCheck) {
+    const std::chrono::milliseconds period(kWatchdogPeriodMs);
+    connect();  // the login request is never taken
+    session.onTime(start + period);
+    // The recorder keeps talking, so only the stalled queue can end the link.
+    session.receive(reply(command::StopReply, params({})));
+    EXPECT_TRUE(session.hasSocket());
+    session.onTime(start + 2 * period);
+    EXPECT_FALSE(session.hasSocket());
+    EXPECT_EQ(host.disconnects, std::vector<DisconnectReason>{DisconnectReason::SendStalled});
+    // The torn queue is not handed over: the close is asked with nothing to send.
+    EXPECT_TRUE(session.closeWanted());
+    EXPECT_TRUE(session.outgoing().empty());
 }
 
 }  // namespace

@@ -146,6 +146,23 @@ TEST_F(LiveControllerTest, FailedConnectAndSilentRecorderBothEndInWaiting) {
     EXPECT_EQ(m_arp.reads, 2);
 }
 
+TEST_F(LiveControllerTest, AWatchdogTimerFiringEarlyWaitsForTheRestOfThePeriod) {
+    connectEstablished();
+    m_timers.advance(link::kWatchdogPeriodMs - 400, live());
+    // A coarse timer fires 400 ms early: no check yet, and the timer is set for what remains.
+    live().onTimer(LiveTimer::Watchdog);
+    EXPECT_EQ(m_timers.periodMs(LiveTimer::Watchdog), 400);
+    m_timers.advance(400, live());  // the first check clears the log-in's activity
+    EXPECT_EQ(m_timers.periodMs(LiveTimer::Watchdog), link::kWatchdogPeriodMs);
+    EXPECT_EQ(live().connectionState(), ConnectionState::Established);
+    // The second silent check comes one whole period after the first, not later.
+    m_timers.advance(link::kWatchdogPeriodMs - 1, live());
+    EXPECT_EQ(live().connectionState(), ConnectionState::Established);
+    m_timers.advance(1, live());
+    EXPECT_EQ(live().connectionState(), ConnectionState::Waiting);
+    EXPECT_FALSE(m_timers.running(LiveTimer::Watchdog));
+}
+
 TEST_F(LiveControllerTest, KeyLockNoticeIsDrawnOnceThenTheStateReturns) {
     connectEstablished();
     live().setConnectionState(ConnectionState::KeyLock);

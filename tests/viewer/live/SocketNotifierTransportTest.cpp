@@ -2,6 +2,7 @@
 // against the simulator on loopback. Every wait is bounded and ends on state.
 #include "tests/support/LoggedSimulator.h"
 #include "viewer/link/RecorderSession.h"
+#include "viewer/link/SessionDriver.h"
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 
 #include <QCoreApplication>
@@ -36,12 +37,12 @@ public:
 // A session over the adapter, as the view holds one.
 struct Viewer {
     Viewer() {
-        transport.setSession(&session);
+        transport.setDriver(&driver);
         host.session = &session;
     }
     ~Viewer() {
         session.disconnect();
-        transport.setSession(nullptr);
+        transport.setDriver(nullptr);
     }
     // Runs the event loop until done() holds or the time is up.
     bool runUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
@@ -57,7 +58,9 @@ struct Viewer {
 
     SocketNotifierTransport transport;
     Host host;
-    link::RecorderSession session{transport, host};
+    link::RecorderSession session{host};
+    link::SteadyClock clock;
+    link::SessionDriver driver{session, transport, clock};
 };
 
 using testsupport::LoggedSimulator;
@@ -73,7 +76,7 @@ TEST(SocketNotifierTransport, HostNamesResolveWithoutBlocking) {
     {
         // "localhost" may name ::1 first while the simulator listens on 127.0.0.1: each address is tried.
         Viewer viewer;
-        ASSERT_TRUE(viewer.session.connect("localhost", simulator.port()));
+        ASSERT_TRUE(viewer.driver.connect("localhost", simulator.port()));
         ASSERT_TRUE(viewer.runUntil([&] { return viewer.host.pictures >= 2; }));
         EXPECT_EQ(viewer.host.states.front(), link::ConnectionState::Established);
         EXPECT_TRUE(viewer.host.reasons.empty());
@@ -81,7 +84,7 @@ TEST(SocketNotifierTransport, HostNamesResolveWithoutBlocking) {
     {
         // The connect call returns before the name is looked up; the failure comes as a failed connect.
         Viewer viewer;
-        ASSERT_TRUE(viewer.session.connect("no-such-recorder.invalid", simulator.port()));
+        ASSERT_TRUE(viewer.driver.connect("no-such-recorder.invalid", simulator.port()));
         EXPECT_TRUE(viewer.session.connectPending());
         ASSERT_TRUE(viewer.runUntil([&] { return !viewer.host.reasons.empty(); }));
         EXPECT_EQ(viewer.host.reasons,
@@ -92,10 +95,10 @@ TEST(SocketNotifierTransport, HostNamesResolveWithoutBlocking) {
     {
         // A lookup given up by a disconnect reports nothing afterwards.
         Viewer viewer;
-        ASSERT_TRUE(viewer.session.connect("no-such-recorder.invalid", simulator.port()));
+        ASSERT_TRUE(viewer.driver.connect("no-such-recorder.invalid", simulator.port()));
         viewer.session.disconnect();
         EXPECT_FALSE(viewer.session.hasSocket());
-        ASSERT_TRUE(viewer.session.connect("127.0.0.1", simulator.port()));
+        ASSERT_TRUE(viewer.driver.connect("127.0.0.1", simulator.port()));
         ASSERT_TRUE(viewer.runUntil([&] { return viewer.host.pictures >= 1; }));
         EXPECT_TRUE(viewer.host.reasons.empty());
     }
@@ -110,7 +113,7 @@ TEST(SocketNotifierTransport, QueuedBytesGoOutWhenWritableAndADeafRecorderIsDrop
         // A reading recorder: what waits goes out through the write notifier, every packet whole.
         LoggedSimulator simulator(smallPictures());
         Viewer viewer;
-        ASSERT_TRUE(viewer.session.connect("127.0.0.1", simulator.port()));
+        ASSERT_TRUE(viewer.driver.connect("127.0.0.1", simulator.port()));
         ASSERT_TRUE(viewer.runUntil([&] { return viewer.host.pictures >= 1; }));
         int sends = 0;
         while (!viewer.session.wantsWrite() && sends < 200000 && viewer.session.hasSocket()) {
@@ -130,7 +133,7 @@ TEST(SocketNotifierTransport, QueuedBytesGoOutWhenWritableAndADeafRecorderIsDrop
         o.stopReadingAfter = 3;
         LoggedSimulator simulator(o);
         Viewer viewer;
-        ASSERT_TRUE(viewer.session.connect("127.0.0.1", simulator.port()));
+        ASSERT_TRUE(viewer.driver.connect("127.0.0.1", simulator.port()));
         ASSERT_TRUE(viewer.runUntil([&] { return viewer.host.pictures >= 1; }));
         for (int i = 0; i < 200000 && viewer.session.hasSocket(); ++i) {
             viewer.session.sendPtz(ptz, 3);
@@ -147,7 +150,7 @@ TEST(SocketNotifierTransport, ARecorderClosingIsSeenAtOnce) {
     o.closeAfter = 2;
     LoggedSimulator simulator(o);
     Viewer viewer;
-    ASSERT_TRUE(viewer.session.connect("127.0.0.1", simulator.port()));
+    ASSERT_TRUE(viewer.driver.connect("127.0.0.1", simulator.port()));
     ASSERT_TRUE(viewer.runUntil([&] { return !viewer.host.reasons.empty(); }));
     EXPECT_EQ(viewer.host.reasons, std::vector<link::DisconnectReason>{link::DisconnectReason::PeerClosed});
     EXPECT_EQ(viewer.host.pictures, 2);

@@ -77,6 +77,8 @@ class SimulatorWindowTest : public TestBase {
 protected:
     using Records = testsupport::LoggedSimulator::Records;
 
+    SimulatorWindowTest() { m_clock.steadyMs = &m_timers.nowMs; }
+
     // Starts the recorder on a loopback port the system picks.
     void startRecorder(sim::SimOptions options, Records records = Records::Prewarmed) {
         options.host = "127.0.0.1";

@@ -78,13 +78,13 @@ protected:
                      params({packPictureDateWord(t), packPictureTimeWord(t), 0, 1, 120000}), record);
     }
     void logIn() {
-        session.onConnectResult(0);
+        driver.onConnectResult(0);
         deliver(reply(command::LoginReply, params({1, 16, packDateWord(kStart), packTimeWord(kStart),
                                                    packDateWord(kEnd), packTimeWord(kEnd)})));
     }
     // Connected, the window open and playing forward, the first picture request out.
     void startPlaying() {
-        ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+        ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
         logIn();
         controller.open(openingSplitCode(0x10016), 0x10016);
         controller.onRangeTimer();
@@ -109,11 +109,14 @@ protected:
     FakeTransport transport;
     frame::PumpedPoster poster;
     frame::DecodeWorker worker{poster};
-    SessionPlaybackRequests link{session, "127.0.0.1", 50000};
+    // The link refers to the driver declared below; it is used only after the constructors ran.
+    SessionPlaybackRequests link{driver, "127.0.0.1", 50000};
     PlaybackController controller{link, [] { return DateTime{2010, 1, 1}; }};
     DrawingHost host{controller, transport};
     link::LiveHost live;
-    RecorderSession session{transport, live, &host};
+    RecorderSession session{live, &host};
+    link::testing::FakeSteadyClock clock;
+    link::SessionDriver driver{session, transport, clock};
 };
 
 TEST_F(PlaybackDecodeWorkerTest, TheFollowUpWaitsForTheHandOffAndAButtonPressedMeanwhileCounts) {
@@ -165,7 +168,7 @@ TEST_F(PlaybackDecodeWorkerTest, APictureOfAConnectionThatEndedIsNotDrawnAndSend
     startPlaying();
     pictureUntilDecoding();
     session.disconnect();
-    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
     logIn();
     mark = transport.sent.size();
     ASSERT_EQ(handBack(), 1);

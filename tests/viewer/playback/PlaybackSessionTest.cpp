@@ -51,18 +51,20 @@ protected:
     static constexpr DateTime kStart{2006, 1, 2, 3, 4, 5};
     static constexpr DateTime kEnd{2006, 1, 2, 3, 4, 20};
     FakeTransport transport;
-    // The link refers to the session declared below; it is used only after
+    // The link refers to the driver declared below; it is used only after
     // the constructors ran.
-    SessionPlaybackRequests link{session, "127.0.0.1", 50000};
+    SessionPlaybackRequests link{driver, "127.0.0.1", 50000};
     PlaybackController controller{link, [] { return DateTime{2010, 1, 1}; }};
     PlaybackControllerHost host{controller};
     link::LiveHost live;
-    RecorderSession session{transport, live, &host};
+    RecorderSession session{live, &host};
+    dvr::link::testing::FakeSteadyClock clock;
+    dvr::link::SessionDriver driver{session, transport, clock};
 };
 
 TEST_F(PlaybackSessionTest, OnePictureRequestOutstandingAndChangesQueued) {
-    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
-    session.onConnectResult(0);
+    ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
+    driver.onConnectResult(0);
     deliver(reply(command::LoginReply, params({1, 16, packDateWord(kStart), packTimeWord(kStart),
                                                packDateWord(kEnd), packTimeWord(kEnd)})));
     controller.open(openingSplitCode(0x10016), 0x10016);
@@ -115,8 +117,8 @@ TEST_F(PlaybackSessionTest, OnePictureRequestOutstandingAndChangesQueued) {
 // The replies of a stopped picture chain come before the stop's own reply: a play pressed before that
 // reply must outlive it, and the stopped chain's last picture must not start a second chain.
 TEST_F(PlaybackSessionTest, APlayPressedBeforeTheStopReplySurvivesIt) {
-    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
-    session.onConnectResult(0);
+    ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
+    driver.onConnectResult(0);
     deliver(reply(command::LoginReply, params({1, 16, packDateWord(kStart), packTimeWord(kStart),
                                                packDateWord(kEnd), packTimeWord(kEnd)})));
     controller.open(openingSplitCode(0x10016), 0x10016);
@@ -167,8 +169,8 @@ TEST_F(PlaybackSessionTest, APlayPressedBeforeTheStopReplySurvivesIt) {
 // A play button pressed before the window asked for the range waits for the range reply, which sends
 // the one play request.
 TEST_F(PlaybackSessionTest, APlayPressedBeforeTheRangeRequestStartsOneChain) {
-    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
-    session.onConnectResult(0);
+    ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
+    driver.onConnectResult(0);
     deliver(reply(command::LoginReply, params({1, 16, packDateWord(kStart), packTimeWord(kStart),
                                                packDateWord(kEnd), packTimeWord(kEnd)})));
     deliver(reply(command::RecordingRangeReply, params({0, 0, packDateWord(kStart), packTimeWord(kStart),
@@ -198,7 +200,7 @@ TEST_F(PlaybackSessionTest, APlayPressedBeforeTheRangeRequestStartsOneChain) {
 // then sends one play request in the button's direction, whichever it is.
 TEST_F(PlaybackSessionTest, PlayRestartedByAReconnectKeepsItsDirection) {
     const auto logIn = [&] {
-        session.onConnectResult(0);
+        driver.onConnectResult(0);
         deliver(reply(command::LoginReply, params({1, 16, packDateWord(kStart), packTimeWord(kStart),
                                                    packDateWord(kEnd), packTimeWord(kEnd)})));
     };
@@ -206,7 +208,7 @@ TEST_F(PlaybackSessionTest, PlayRestartedByAReconnectKeepsItsDirection) {
         deliver(reply(command::RecordingRangeReply, params({0, 0, packDateWord(kStart), packTimeWord(kStart),
                                                             packDateWord(kEnd), packTimeWord(kEnd)})));
     };
-    ASSERT_TRUE(session.connect("127.0.0.1", 50000));
+    ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
     logIn();
     controller.open(openingSplitCode(0x10016), 0x10016);
     controller.onRangeTimer();

@@ -40,8 +40,8 @@ protected:
         host.controller = &controller;
     }
     void startLive() {
-        ASSERT_TRUE(session.connect("127.0.0.1", 50000));
-        session.onConnectResult(0);
+        ASSERT_TRUE(driver.connect("127.0.0.1", 50000));
+        driver.onConnectResult(0);
         deliver(link::testing::reply(link::command::LoginReply, link::testing::params({1, 16})));
         deliver(link::testing::reply(link::command::RecordingRangeReply, link::testing::params({})));
         ASSERT_EQ(transport.sentCommands().back(), LivePicture);
@@ -63,7 +63,9 @@ protected:
 
     link::testing::FakeTransport transport;
     LoopHost host;
-    link::RecorderSession session{transport, host, &host.playback};
+    link::RecorderSession session{host, &host.playback};
+    link::testing::FakeSteadyClock clock;
+    link::SessionDriver driver{session, transport, clock};
     PtzController controller{host, {}, PtzSettings{1, 4, 2}};
 };
 

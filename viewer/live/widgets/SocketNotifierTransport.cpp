@@ -1,7 +1,5 @@
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 
-#include "viewer/link/SessionReader.h"
-
 #include <QHostAddress>
 
 #include <sys/ioctl.h>
@@ -56,8 +54,8 @@ void SocketNotifierTransport::onLookedUp(const QHostInfo& info) {
         return;
     }
     // Still counted as open while the session hears of the failure, so that it runs the view's disconnect.
-    if (m_session != nullptr) {
-        m_session->onConnectResult(EHOSTUNREACH);
+    if (m_driver != nullptr) {
+        m_driver->onConnectResult(EHOSTUNREACH);
     }
     m_lookupId = -1;
 }
@@ -94,8 +92,8 @@ void SocketNotifierTransport::onWritable() {
         return;
     }
     if (!m_connecting) {
-        if (m_session != nullptr) {
-            m_session->onWritable();
+        if (m_driver != nullptr) {
+            m_driver->onWritable();
         }
         return;
     }
@@ -113,26 +111,27 @@ void SocketNotifierTransport::onWritable() {
     if (error == 0 && m_readNotifier) {
         m_readNotifier->setEnabled(true);
     }
-    if (m_session != nullptr) {
-        m_session->onConnectResult(error);
+    if (m_driver != nullptr) {
+        m_driver->onConnectResult(error);
     }
 }
 
 void SocketNotifierTransport::onReadable() {
-    if (m_session == nullptr || !m_socket.isOpen()) {
+    if (m_driver == nullptr || !m_socket.isOpen()) {
         return;
     }
+    const link::RecorderSession& session = m_driver->session();
     // Bytes already waiting are read at once, 4096 at a time as each notification would, rather than one
     // read per pass of the event loop; a bounded run keeps the window responsive.
-    link::readOnce(*this, *m_session);
-    for (int i = 1; i < kReadsPerNotification && m_socket.isOpen() && m_session->wantsRead(); ++i) {
+    m_driver->onReadable();
+    for (int i = 1; i < kReadsPerNotification && m_socket.isOpen() && session.wantsRead(); ++i) {
         int pendingBytes = 0;
         if (::ioctl(m_socket.fd(), FIONREAD, &pendingBytes) != 0 || pendingBytes <= 0) {
             break;
         }
-        link::readOnce(*this, *m_session);
+        m_driver->onReadable();
     }
-    if (m_readNotifier && (!m_socket.isOpen() || !m_session->wantsRead())) {
+    if (m_readNotifier && (!m_socket.isOpen() || !session.wantsRead())) {
         m_readNotifier->setEnabled(false);
     }
 }

@@ -5,8 +5,8 @@
 #include <QPointer>
 #include <QSocketNotifier>
 
-#include "viewer/link/RecorderSession.h"
 #include "viewer/link/RecorderSocket.h"
+#include "viewer/link/SessionDriver.h"
 
 namespace dvr::live {
 
@@ -14,15 +14,15 @@ namespace dvr::live {
 // without blocking the window; the connect then goes to each of its addresses in turn. It reports the
 // outcome of the connect when the socket becomes writable, room for the session's queued bytes while the
 // session asks for it, and readable bytes as they arrive (level-triggered, so one 4096-byte read per
-// notification goes on while bytes are pending).
+// notification goes on while bytes are pending), each to the driver that binds the session to it.
 class SocketNotifierTransport : public QObject, public link::RecorderTransport {
     Q_OBJECT
 public:
     explicit SocketNotifierTransport(QObject* parent = nullptr);
     ~SocketNotifierTransport() override;
 
-    // The session the notifications go to.
-    void setSession(link::RecorderSession* session) { m_session = session; }
+    // The driver the notifications go to (nullptr: none).
+    void setDriver(link::SessionDriver* driver) { m_driver = driver; }
 
     // A numeric address starts connecting at once; a host name first resolves in the background (the
     // socket counts as open meanwhile), and a name that does not resolve is reported as a failed connect.
@@ -42,7 +42,7 @@ private:
     void stopWatching();
 
     link::RecorderSocket m_socket;
-    link::RecorderSession* m_session = nullptr;
+    link::SessionDriver* m_driver = nullptr;
     int m_lookupId = -1;  // the host lookup under way, or -1
     uint16_t m_port = 0;
     bool m_connecting = false;  // the connect's outcome is not reported yet

@@ -243,7 +243,7 @@ void VistrelView::sessionChanged(link::RecorderSession* session) {
         destroyPlayback();
     }
     if (m_transport != nullptr) {
-        m_transport->setSession(session);
+        m_transport->setDriver(session != nullptr ? m_controller->sessionDriver() : nullptr);
     }
 }
 
