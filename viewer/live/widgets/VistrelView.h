@@ -117,6 +117,8 @@ public:
     using QWidget::repaint;
     void drawPane(const PaneDraw& draw, const frame::DecodedPicture& buffer) override;
     void clearPanes() override;
+    // Stretches the picture a pane waits for into its pane image.
+    void stretchPending(int paneChannel);
     void buttonsChanged() override;
     void beep() override;
     void openAbout() override;
@@ -169,6 +171,8 @@ private:
     std::unique_ptr<PlaybackHandOver> m_playback;
 
     std::array<QImage, kChannelCount> m_paneImages;
+    // The draw each pane waits to be stretched by, when it is painted next.
+    std::array<std::optional<PaneDraw>, kChannelCount> m_pendingDraws;
 
     QImage m_background;
     QImage m_logo;

@@ -297,9 +297,18 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
     }
     for (int i = 0; i < draws.count; ++i)
         update(toQRect(draws.draws[size_t(i)].pane));
-    // Each text on its own: their bounding rectangle would cover the picture area and redraw every pane.
-    for (const QRect& r : {m_clockRect, m_qualityRect, m_playRect, m_statusRect})
-        update(r);
+    // Each text on its own (their bounding rectangle would cover the picture area and redraw every pane),
+    // and only when it changed: laying out four texts for every picture cost as much as its panes.
+    const std::array<std::string, 4> texts = {m_controller.clockText(), m_controller.layout().formatText(),
+                                              formatPercent(m_controller.playPercent()),
+                                              m_controller.statusText()};
+    const std::array<QRect, 4> rects = {m_clockRect, m_qualityRect, m_playRect, m_statusRect};
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (texts[i] != m_pictureTexts[i]) {
+            m_pictureTexts[i] = texts[i];
+            update(rects[i]);
+        }
+    }
 }
 
 void PlaybackWindow::drawPane(QPainter& painter, const PaneDraw& draw) const {

@@ -142,6 +142,8 @@ private:
     std::array<QImage, kPaneCount> m_buffers;
     // Each pane's picture at its size, scaled once per picture (drawing is const).
     mutable PaneImageCache m_paneImages;
+    // The clock, quality, play-position and status texts as last asked to be repainted after a picture.
+    std::array<std::string, 4> m_pictureTexts;
     std::unique_ptr<PlaybackExporter> m_exporter;
     std::string m_eventFile;
     QPointer<EventListDialog> m_eventDialog;
