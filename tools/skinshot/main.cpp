@@ -171,6 +171,7 @@ bool vistrelLive(const std::string& home, const QString& out) {
         draw.hasSource = true;
         view.drawPane(draw, picture);
     }
+    view.waitForPanes();
     return save(view, out + QStringLiteral("/vistrel_live.png"));
 }
 

@@ -1,5 +1,6 @@
 #include "viewer/live/widgets/VistrelView.h"
 
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -83,6 +84,7 @@ void VistrelView::setDecodeOnWorker(bool on) {
     m_decodeOnWorker = on;
     frame::DecodeWorker* worker = on ? m_decodeWorker.get() : nullptr;
     m_controller->setDecodeWorker(worker);
+    m_paneImages.setPoster(on ? m_poster.get() : nullptr);
     if (m_playback) {
         m_playback->setDecodeWorker(worker);
     }
@@ -188,49 +190,17 @@ void VistrelView::repaint(uint32_t areas) {
     }
 }
 
-void VistrelView::drawPane(const PaneDraw& draw, const frame::DecodedPicture&) {
-    // The pane is stretched when it is painted, after the next request went out, rather than while the
-    // recorder waits for it; until then the draw is kept, and a later one for the same pane replaces it.
-    const QSize size(draw.pane.width(), draw.pane.height());
-    QImage& target = m_paneImages[size_t(draw.paneChannel)];
-    if (target.size() != size) {
-        target = QImage(size, QImage::Format_RGB32);
-        target.fill(Qt::black);
-    }
-    m_pendingDraws[size_t(draw.paneChannel)] = draw;
-    update(QRect(QPoint(draw.pane.left, draw.pane.top), size));
+void VistrelView::drawPane(const PaneDraw& draw, const frame::DecodedPicture& buffer) {
+    m_paneImages.draw(draw, buffer);
 }
 
-void VistrelView::stretchPending(int paneChannel) {
-    std::optional<PaneDraw>& pending = m_pendingDraws[size_t(paneChannel)];
-    if (!pending) {
-        return;
-    }
-    const PaneDraw draw = *pending;
-    pending.reset();
-    QImage& target = m_paneImages[size_t(paneChannel)];
-    const frame::DecodedPicture& buffer = m_controller->pictureBuffer(draw.bufferChannel);
-    const QImage picture(buffer.pixels.data(), buffer.width, buffer.height, qsizetype(buffer.stride()),
-                         QImage::Format_RGB32);
-    const QRect source = draw.hasSource
-                             ? QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height)
-                                   .intersected(picture.rect())
-                             : QRect();
-    if (source.isEmpty() || buffer.empty()) {
-        // Nothing to stretch: the pane shows the blank surface.
-        target.fill(Qt::black);
-        return;
-    }
-    QPainter painter(&target);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(QPoint(0, 0), target.size()), picture, source);
+void VistrelView::waitForPanes() {
+    m_paneImages.waitForStretches();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void VistrelView::clearPanes() {
-    for (QImage& image : m_paneImages) {
-        image = QImage();
-    }
-    m_pendingDraws.fill(std::nullopt);
+    m_paneImages.clear();
 }
 
 void VistrelView::buttonsChanged() {
@@ -409,9 +379,8 @@ void VistrelView::paintEvent(QPaintEvent* event) {
 
     for (int c = 0; c < kChannelCount; ++c) {
         const QRect pane = paneRect(c);
-        if (!pane.isEmpty() && !m_paneImages[size_t(c)].isNull() && dirty.intersects(pane)) {
-            stretchPending(c);
-            painter.drawImage(pane.topLeft(), m_paneImages[size_t(c)]);
+        if (!pane.isEmpty() && !m_paneImages.image(c).isNull() && dirty.intersects(pane)) {
+            painter.drawImage(pane.topLeft(), m_paneImages.image(c));
         }
     }
     // One-pixel frames just outside every pane.

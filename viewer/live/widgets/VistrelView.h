@@ -9,7 +9,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,11 +16,13 @@
 #include "common/skin/LanguageFile.h"
 #include "common/skin/SkinButtonLogic.h"
 #include "common/skin/SkinReader.h"
+#include "common/skin/widgets/RepaintPacer.h"
 #include "viewer/config/SettingsStore.h"
 #include "viewer/link/ArpCache.h"
 #include "viewer/link/RecorderSession.h"
 #include "viewer/live/LiveController.h"
 #include "viewer/live/LiveLayout.h"
+#include "viewer/live/widgets/LivePaneImages.h"
 
 namespace dvr::skin {
 class SkinButton;
@@ -79,10 +80,13 @@ public:
     // exitFinished() asks the frame to close. Runs once.
     void exitProgram() { m_controller->exitProgram(); }
 
-    // Decodes live and playback pictures on the view's worker thread (true) or on the window's thread,
-    // from the next picture on; measurements compare the two in one run.
+    // Decodes live and playback pictures on the view's worker thread, and stretches live pictures into
+    // their panes on a second one (true), or does both on the window's thread, from the next picture on;
+    // measurements compare the two in one run.
     void setDecodeOnWorker(bool on);
     bool decodeOnWorker() const { return m_decodeOnWorker; }
+    // Waits for the pane stretches under way and shows them (a still of the window is taken next).
+    void waitForPanes();
 
     // --- state for the window, tests and measurements ----------------------------------------------------
     LiveController& controller() { return *m_controller; }
@@ -96,7 +100,7 @@ public:
     QRect paneRect(int channel) const;
     // Whether the pane of a channel shows a picture drawn since the layout was last applied.
     bool paneHasPicture(int channel) const {
-        return channel >= 0 && channel < kChannelCount && !m_paneImages[size_t(channel)].isNull();
+        return channel >= 0 && channel < kChannelCount && !m_paneImages.image(channel).isNull();
     }
     // Pictures that reached at least one pane since start.
     uint64_t picturesShown() const { return m_controller->picturesShown(); }
@@ -117,8 +121,6 @@ public:
     using QWidget::repaint;
     void drawPane(const PaneDraw& draw, const frame::DecodedPicture& buffer) override;
     void clearPanes() override;
-    // Stretches the picture a pane waits for into its pane image.
-    void stretchPending(int paneChannel);
     void buttonsChanged() override;
     void beep() override;
     void openAbout() override;
@@ -170,9 +172,9 @@ private:
     std::unique_ptr<PlaybackShell> m_playbackShell;
     std::unique_ptr<PlaybackHandOver> m_playback;
 
-    std::array<QImage, kChannelCount> m_paneImages;
-    // The draw each pane waits to be stretched by, when it is painted next.
-    std::array<std::optional<PaneDraw>, kChannelCount> m_pendingDraws;
+    // Repaints after pictures, at most once per display period.
+    skin::RepaintPacer m_repaints{*this};
+    LivePaneImages m_paneImages{[this](const QRect& pane) { m_repaints.update(pane); }};
 
     QImage m_background;
     QImage m_logo;

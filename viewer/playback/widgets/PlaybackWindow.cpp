@@ -296,7 +296,7 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
         ++m_picturesShown;
     }
     for (int i = 0; i < draws.count; ++i)
-        update(toQRect(draws.draws[size_t(i)].pane));
+        m_repaints.update(toQRect(draws.draws[size_t(i)].pane));
     // Each text on its own (their bounding rectangle would cover the picture area and redraw every pane),
     // and only when it changed: laying out four texts for every picture cost as much as its panes.
     const std::array<std::string, 4> texts = {m_controller.clockText(), m_controller.layout().formatText(),
@@ -306,7 +306,7 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
     for (size_t i = 0; i < texts.size(); ++i) {
         if (texts[i] != m_pictureTexts[i]) {
             m_pictureTexts[i] = texts[i];
-            update(rects[i]);
+            m_repaints.update(rects[i]);
         }
     }
 }

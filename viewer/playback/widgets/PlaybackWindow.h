@@ -9,6 +9,7 @@
 #include "common/skin/LanguageFile.h"
 #include "common/skin/SkinKeys.h"
 #include "common/skin/SkinReader.h"
+#include "common/skin/widgets/RepaintPacer.h"
 #include "viewer/playback/PlaybackCommandIds.h"
 #include "viewer/playback/PlaybackController.h"
 #include "viewer/playback/widgets/EventListDialog.h"
@@ -144,6 +145,8 @@ private:
     mutable PaneImageCache m_paneImages;
     // The clock, quality, play-position and status texts as last asked to be repainted after a picture.
     std::array<std::string, 4> m_pictureTexts;
+    // Repaints after pictures, at most once per display period.
+    skin::RepaintPacer m_repaints{*this};
     std::unique_ptr<PlaybackExporter> m_exporter;
     std::string m_eventFile;
     QPointer<EventListDialog> m_eventDialog;

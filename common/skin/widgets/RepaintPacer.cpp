@@ -1,0 +1,32 @@
+#include "common/skin/widgets/RepaintPacer.h"
+
+#include <QWidget>
+
+namespace dvr::skin {
+
+RepaintPacer::RepaintPacer(QWidget& widget, int periodMs) : m_widget(widget), m_periodMs(periodMs) {
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &RepaintPacer::flush);
+}
+
+void RepaintPacer::update(const QRect& rect) {
+    m_pending += rect;
+    if (m_timer.isActive()) {
+        return;
+    }
+    const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : m_periodMs;
+    if (since >= m_periodMs) {
+        flush();
+    } else {
+        m_timer.start(int(m_periodMs - since));
+    }
+}
+
+void RepaintPacer::flush() {
+    m_widget.update(m_pending);
+    m_pending = QRegion();
+    m_sinceFlush.restart();
+}
+
+}  // namespace dvr::skin

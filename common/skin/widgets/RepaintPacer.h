@@ -1,0 +1,34 @@
+// Paces a window's repaints after pictures: the rectangles asked for are repainted together at most once
+// per display period (about 60 times a second). A screen shows no more than that, and every paint left
+// out leaves the window's thread free for the recorder's next reply. A request after a quiet period is
+// repainted at once.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QRect>
+#include <QRegion>
+#include <QTimer>
+
+class QWidget;
+
+namespace dvr::skin {
+
+class RepaintPacer : public QObject {
+public:
+    explicit RepaintPacer(QWidget& widget, int periodMs = 16);
+
+    // Repaints `rect` of the widget at once when the last repaint is a period old, else with the next.
+    void update(const QRect& rect);
+
+private:
+    void flush();
+
+    QWidget& m_widget;
+    const int m_periodMs;
+    QRegion m_pending;
+    QElapsedTimer m_sinceFlush;
+    QTimer m_timer;
+};
+
+}  // namespace dvr::skin
