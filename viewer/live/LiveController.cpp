@@ -83,7 +83,6 @@ void LiveController::createSession(link::RecorderTransport& transport) {
     if (m_session) {
         return;
     }
-    m_transport = &transport;
     m_session = std::make_unique<link::RecorderSession>(
         *this, m_playback != nullptr ? &m_playback->sessionHost() : nullptr);
     m_driver = std::make_unique<link::SessionDriver>(*m_session, transport, m_clock);

@@ -317,7 +317,6 @@ private:
     const LiveClock& m_clock;
     skin::LanguageFile m_language;
     config::SettingsStore m_settings;
-    link::RecorderTransport* m_transport = nullptr;
     std::unique_ptr<link::RecorderSession> m_session;
     std::unique_ptr<link::SessionDriver> m_driver;
     PlaybackPeer* m_playback = nullptr;
