@@ -44,9 +44,11 @@ void LivePaneImages::draw(const PaneDraw& draw, const frame::DecodedPicture& buf
     const int channel = draw.paneChannel;
     const uint64_t generation = ++m_generation;
     if (!m_onWorker || source.isEmpty()) {
+        // At once, into the pane's own image: the newest stretch of the pane.
         QImage& image = m_images[size_t(channel)];
         image = stretchPicture(picture, source, pane.size(), std::move(image));
-        show(channel, generation, pane, std::move(image));
+        m_shown[size_t(channel)] = generation;
+        m_repaint(pane);
         return;
     }
     // A copy: the buffer takes the next picture while this one is stretched.
