@@ -47,4 +47,9 @@ int readPictureChannel(const DecodedPicture& picture, ChannelMethod method, int 
     return readChannel(strip, method, channelCount);
 }
 
+bool decodedTooSmall(uint32_t pictureFlags, const DecodedPicture& picture, ShownSize shown) {
+    return picture.reduction > 0 &&
+           reductionFor(pictureFlags, picture.fullWidth, picture.fullHeight, shown) < picture.reduction;
+}
+
 }  // namespace dvr::frame

@@ -26,6 +26,10 @@ inline constexpr int kMaxFieldHeight = 288;
 // full size still covers `shown` in both directions as drawn (a field's height counting twice).
 int reductionFor(uint32_t pictureFlags, int pictureWidth, int pictureHeight, ShownSize shown);
 
+// Whether `picture`, decoded some halvings smaller, no longer covers `shown` (the panes grew since the
+// decode began): it is to be decoded again at the size `shown` needs.
+bool decodedTooSmall(uint32_t pictureFlags, const DecodedPicture& picture, ShownSize shown);
+
 // Width or height after `reduction` halvings, as the decoder rounds them (up).
 constexpr int reducedExtent(int extent, int reduction) {
     return (extent + (1 << reduction) - 1) >> reduction;

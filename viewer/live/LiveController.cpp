@@ -687,9 +687,7 @@ void LiveController::liveDecoded(uint64_t turn, frame::WorkerDecode& decode) {
     const frame::DecodedFrame& result = decode.frame;
     const frame::DecodedPicture& picture = decode.picture;
     const frame::ShownSize shown = m_layout.shownSize();
-    if (result.ok() && picture.reduction > 0 &&
-        frame::reductionFor(result.header.pictureFlags, picture.fullWidth, picture.fullHeight, shown) <
-            picture.reduction) {
+    if (result.ok() && frame::decodedTooSmall(result.header.pictureFlags, picture, shown)) {
         // The layout grew while the picture was decoded: it is decoded again at the panes' new size, and
         // the live request waits for that.
         if (m_worker != nullptr) {

@@ -83,9 +83,7 @@ void PlaybackControllerHost::pictureDecoded(uint64_t turn, frame::WorkerDecode& 
     if (!m_controller.isOpen() || (m_session != nullptr && !m_session->connected())) {
         // The window closed or the connection ended meanwhile: nothing is drawn, and the session sends
         // nothing for it.
-    } else if (result.ok() && picture.reduction > 0 &&
-               frame::reductionFor(result.header.pictureFlags, picture.fullWidth, picture.fullHeight, shown) <
-                   picture.reduction) {
+    } else if (result.ok() && frame::decodedTooSmall(result.header.pictureFlags, picture, shown)) {
         // The layout grew while the picture was decoded: it is decoded again at the panes' new size, and
         // the follow-up request waits for that.
         if (m_worker != nullptr) {

@@ -2,6 +2,7 @@
 // picture was handed to the window; a PAUSE or a new play pressed meanwhile is honoured as when the
 // picture is decoded at once; a picture of a connection that ended is not drawn and sends nothing.
 #include "../link/FakeLink.h"
+#include "PairRecord.h"
 
 #include "common/frame/DecodeWorker.h"
 #include "tools/synth/Synth.h"
@@ -21,21 +22,9 @@ using namespace link;
 using link::testing::FakeTransport;
 using link::testing::params;
 using link::testing::reply;
+using testing::pairRecord;
 
 constexpr std::chrono::seconds kWait{20};
-
-std::vector<uint8_t> pairRecord(int channel) {
-    static synth::CodestreamCache cache;
-    synth::PictureShape shape;
-    shape.kind = frame::PictureKind::Pair;
-    shape.channel = channel;
-    const auto codestream = cache.get(shape, 8000);
-    synth::RecordHeaderFields record;
-    record.layoutCode = 0x10016;
-    record.pictureFlags = synth::pictureFlagsFor(frame::PictureKind::Pair);
-    record.channel = uint32_t(channel);
-    return synth::buildWireRecord(synth::makeHeader(record, codestream->size()), *codestream);
-}
 
 // Notes each picture handed to the window with the number of packets sent by then.
 class DrawingHost : public PlaybackControllerHost {

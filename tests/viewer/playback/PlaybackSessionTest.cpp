@@ -1,5 +1,6 @@
 // The controller driving a real RecorderSession over a fake transport.
 #include "../link/FakeLink.h"
+#include "PairRecord.h"
 
 #include "tools/synth/Synth.h"
 #include "viewer/playback/PlaybackController.h"
@@ -17,19 +18,7 @@ using namespace link;
 using link::testing::FakeTransport;
 using link::testing::params;
 using link::testing::reply;
-
-std::vector<uint8_t> pairRecord(int channel) {
-    static synth::CodestreamCache cache;
-    synth::PictureShape shape;
-    shape.kind = frame::PictureKind::Pair;
-    shape.channel = channel;
-    const auto codestream = cache.get(shape, 8000);
-    synth::RecordHeaderFields record;
-    record.layoutCode = 0x10016;
-    record.pictureFlags = synth::pictureFlagsFor(frame::PictureKind::Pair);
-    record.channel = uint32_t(channel);
-    return synth::buildWireRecord(synth::makeHeader(record, codestream->size()), *codestream);
-}
+using testing::pairRecord;
 
 class PlaybackSessionTest : public ::testing::Test {
 protected:
