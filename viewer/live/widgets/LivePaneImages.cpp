@@ -28,7 +28,7 @@ QImage stretchPicture(const QImage& picture, const QRect& source, const QSize& s
 
 void LivePaneImages::setPoster(frame::TaskPoster* poster) {
     if (poster != nullptr && !m_worker) {
-        m_worker = std::make_unique<PaneWorker>(*poster);
+        m_worker = std::make_unique<frame::PaneWorker>(*poster);
     }
     m_onWorker = poster != nullptr;
 }

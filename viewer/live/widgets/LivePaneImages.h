@@ -14,7 +14,7 @@
 #include "common/frame/DecodeWorker.h"
 #include "common/frame/DecodedPicture.h"
 #include "viewer/live/LiveLayout.h"
-#include "viewer/live/PaneWorker.h"
+#include "common/frame/PaneWorker.h"
 
 namespace dvr::live {
 
@@ -39,7 +39,7 @@ private:
     void show(int channel, uint64_t generation, const QRect& pane, QImage image);
 
     std::function<void(const QRect&)> m_repaint;
-    std::unique_ptr<PaneWorker> m_worker;
+    std::unique_ptr<frame::PaneWorker> m_worker;
     bool m_onWorker = false;
     std::array<QImage, kChannelCount> m_images;
     // Every stretch is numbered; a pane shows only a stretch newer than the one it shows and than the

@@ -22,7 +22,7 @@
 #include "viewer/live/widgets/LiveDialogs.h"
 #include "viewer/live/widgets/PtzKeys.h"
 #include "viewer/live/widgets/QtLiveTimers.h"
-#include "viewer/live/widgets/QtTaskPoster.h"
+#include "common/skin/widgets/QtTaskPoster.h"
 #include "viewer/live/widgets/ScreenText.h"
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
@@ -78,7 +78,7 @@ VistrelView::VistrelView(ViewOptions options, ViewerNotifier& notifier, QWidget*
 
 void VistrelView::setDecodeOnWorker(bool on) {
     if (on && !m_decodeWorker) {
-        m_poster = std::make_unique<QtTaskPoster>(*this);
+        m_poster = std::make_unique<skin::QtTaskPoster>(*this);
         m_decodeWorker = std::make_unique<frame::DecodeWorker>(*m_poster);
     }
     m_decodeOnWorker = on;

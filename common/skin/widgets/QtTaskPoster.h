@@ -1,5 +1,5 @@
-// The decode worker's way back to the window's thread: each task becomes a queued call on a context
-// object of that thread (calls to one object run in the order they were posted; none runs once the
+// The decode and pane workers' way back to a window's thread: each task becomes a queued call on a
+// context object of that thread (calls to one object run in the order they were posted; none runs once the
 // object is gone).
 #pragma once
 
@@ -9,7 +9,7 @@
 
 #include "common/frame/DecodeWorker.h"
 
-namespace dvr::live {
+namespace dvr::skin {
 
 class QtTaskPoster final : public frame::TaskPoster {
 public:
@@ -23,4 +23,4 @@ private:
     QObject& m_context;
 };
 
-}  // namespace dvr::live
+}  // namespace dvr::skin

@@ -1,11 +1,11 @@
-#include "viewer/live/PaneWorker.h"
+#include "common/frame/PaneWorker.h"
 
 #include <algorithm>
 #include <utility>
 
-namespace dvr::live {
+namespace dvr::frame {
 
-PaneWorker::PaneWorker(frame::TaskPoster& poster) : m_poster(poster) {
+PaneWorker::PaneWorker(TaskPoster& poster) : m_poster(poster) {
     m_thread = std::thread([this] { run(); });
 }
 
@@ -73,4 +73,4 @@ void PaneWorker::run() {
     }
 }
 
-}  // namespace dvr::live
+}  // namespace dvr::frame

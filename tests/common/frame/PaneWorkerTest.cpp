@@ -1,4 +1,4 @@
-// The live panes' worker: a job's result runs on the thread that runs the poster, a newer job for a pane
+// The panes' worker: a job's result runs on the thread that runs the poster, a newer job for a pane
 // replaces the one still waiting (and only that pane's), dropped jobs never run, and a stream of jobs
 // against the owner's thread loses nothing it must show (also under ThreadSanitizer).
 #include <gtest/gtest.h>
@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "viewer/live/PaneWorker.h"
+#include "common/frame/PaneWorker.h"
 
-namespace dvr::live {
+namespace dvr::frame {
 namespace {
 
 // Holds the worker inside a job until released, so that jobs queue behind it.
@@ -126,4 +126,4 @@ TEST(PaneWorker, AStreamAgainstTheOwnersThreadShowsEveryPanesLastJob) {
 }
 
 }  // namespace
-}  // namespace dvr::live
+}  // namespace dvr::frame

@@ -1,4 +1,4 @@
-// A thread of its own that prepares the live view's panes after each picture (the stretch of a picture
+// A thread of its own that prepares a window's panes after each picture (the stretch of a picture
 // into its pane), so that the window's thread is free to read the recorder's next reply meanwhile.
 // Each pane has at most one job waiting: a newer job for a pane replaces the one still waiting, so a pane
 // never falls behind the pictures it is given. A job's result is handed back to the owner's thread
@@ -13,7 +13,7 @@
 
 #include "common/frame/DecodeWorker.h"
 
-namespace dvr::live {
+namespace dvr::frame {
 
 class PaneWorker {
 public:
@@ -21,7 +21,7 @@ public:
     using Job = std::function<std::function<void()>()>;
 
     // `poster` must outlive the worker.
-    explicit PaneWorker(frame::TaskPoster& poster);
+    explicit PaneWorker(TaskPoster& poster);
     // Jobs not yet started are dropped; the one running finishes first.
     ~PaneWorker();
     PaneWorker(const PaneWorker&) = delete;
@@ -43,7 +43,7 @@ private:
     };
     void run();
 
-    frame::TaskPoster& m_poster;
+    TaskPoster& m_poster;
     mutable std::mutex m_mutex;  // guards the members below
     std::condition_variable m_changed;
     std::deque<Waiting> m_waiting;
@@ -53,4 +53,4 @@ private:
     std::thread m_thread;  // last: started once everything above exists
 };
 
-}  // namespace dvr::live
+}  // namespace dvr::frame
