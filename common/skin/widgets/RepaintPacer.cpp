@@ -12,6 +12,10 @@ RepaintPacer::RepaintPacer(QWidget& widget, int periodMs) : m_widget(widget), m_
 
 void RepaintPacer::update(const QRect& rect) {
     m_pending += rect;
+    schedule();
+}
+
+void RepaintPacer::schedule() {
     if (m_timer.isActive()) {
         return;
     }
@@ -24,6 +28,8 @@ void RepaintPacer::update(const QRect& rect) {
 }
 
 void RepaintPacer::flush() {
+    if (m_beforeRepaint)
+        m_beforeRepaint();
     m_widget.update(m_pending);
     m_pending = QRegion();
     m_sinceFlush.restart();

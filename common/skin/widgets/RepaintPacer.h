@@ -10,6 +10,8 @@
 #include <QRegion>
 #include <QTimer>
 
+#include <functional>
+
 class QWidget;
 
 namespace dvr::skin {
@@ -20,12 +22,18 @@ public:
 
     // Repaints `rect` of the widget at once when the last repaint is a period old, else with the next.
     void update(const QRect& rect);
+    // Makes sure a paced repaint comes, with or without a rectangle waiting (for the hook below).
+    void schedule();
+    // Runs `beforeRepaint` just before each paced repaint is asked for: state shown by child widgets (an
+    // activity indicator) is brought up to date there, at the paced rate rather than with every picture.
+    void setBeforeRepaint(std::function<void()> beforeRepaint) { m_beforeRepaint = std::move(beforeRepaint); }
 
 private:
     void flush();
 
     QWidget& m_widget;
     const int m_periodMs;
+    std::function<void()> m_beforeRepaint;
     QRegion m_pending;
     QElapsedTimer m_sinceFlush;
     QTimer m_timer;

@@ -65,8 +65,12 @@ void ViewerSlider::setRange(int minimum, int maximum) {
 }
 
 void ViewerSlider::setPosition(int position) {
+    const int thumbBefore = m_logic.thumbXPx();
     m_logic.setPosition(position);
-    update();
+    // Playback moves the position with every picture; the slider is drawn again only when its thumb
+    // moves by a pixel.
+    if (m_logic.thumbXPx() != thumbBefore)
+        update();
 }
 
 QSize ViewerSlider::sizeHint() const {

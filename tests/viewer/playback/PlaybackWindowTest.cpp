@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QTest>
 
@@ -86,6 +87,43 @@ public:
     }
     QRegion painted;
 };
+
+// Counts the paints the window itself gets (the parts under its children included).
+class PaintCount : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+// Pictures as fast as the recorder sends them, each with its own time (the clock text changes, the slider
+// moves): the window repaints at most once per display period, not once per picture for the slider, the
+// texts or the wheel.
+TEST_F(PlaybackWindowTest, PicturesAtFullRateRepaintTheWindowPacedNotPerPicture) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QCoreApplication::processEvents();
+    PaintCount count;
+    window->installEventFilter(&count);
+    constexpr int kPictures = 60;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (int i = 0; i < kPictures; ++i) {
+        const DateTime at{2006, 1, 2, 3, 10 + i / 60, i % 60};
+        controller.pictureTime(link::packDateWord(at), link::packTimeWord(at));
+        deliver(frame::PictureKind::Single, i % 4);
+        window->refreshLater();
+        QCoreApplication::processEvents();
+    }
+    const qint64 ms = elapsed.elapsed();
+    window->removeEventFilter(&count);
+    EXPECT_EQ(window->picturesShown(), quint64(kPictures));
+    // One paint at once, then one per 16 ms period at most, whatever this machine's speed.
+    EXPECT_LE(count.paints, 2 + int(ms / 16)) << kPictures << " pictures in " << ms << " ms";
+}
 
 // The single pane shrinks to the centred half when quad pictures replace full ones: the whole picture
 // area is repainted, so nothing of the larger picture stays around the smaller pane.

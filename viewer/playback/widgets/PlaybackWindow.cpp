@@ -53,8 +53,11 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
     const auto at = [this](const skin::SkinKey& key) {
         return skin::toQRect(m_skin.readPosition(key.section, key.key));
     };
-    if (const auto path = m_skin.readBitmapPath(skinkeys::kBackground.section, skinkeys::kBackground.key))
-        m_background.load(QString::fromStdString(*path));
+    const auto backgroundPath = m_skin.readBitmapPath(skinkeys::kBackground.section, skinkeys::kBackground.key);
+    // Converted once to a format the painter draws directly, not again on every paint.
+    if (backgroundPath && m_background.load(QString::fromStdString(*backgroundPath)))
+        m_background = m_background.convertToFormat(
+            m_background.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     resize(at(skinkeys::kWindow).size().expandedTo(QSize(64, 64)));
 
     m_font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
@@ -82,6 +85,10 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
     for (const skin::SkinButtonKeys& keys : skinkeys::buttons())
         makeButton(keys);
     button(command::kWheel)->enable(false);
+    m_repaints.setBeforeRepaint([this] {
+        if (skin::SkinButton* wheel = button(command::kWheel))
+            wheel->setImage(m_controller.layout().wheelUp() ? 1 : 0);
+    });
 
     m_slider = new skin::ViewerSlider(this);
     const auto track = m_skin.readBitmapPath(skinkeys::kSliderTrack.section, skinkeys::kSliderTrack.key);
@@ -265,9 +272,7 @@ void PlaybackWindow::refreshLater() {
         syncButtons();
         syncTimers();
         // The texts and the status; the panes repaint with their pictures.
-        for (const QRect& r : {m_clockRect, m_startRect, m_endRect, m_requestRect, m_recordRect, m_playRect,
-                               m_qualityRect, m_statusRect})
-            update(r);
+        repaintChangedTexts();
     });
 }
 
@@ -289,23 +294,66 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
         std::memcpy(buffer.scanLine(y), picture.pixels.data() + size_t(y) * picture.stride(),
                     picture.stride());
     m_paneImages.pictureChanged(base);
-    if (skin::SkinButton* wheel = button(command::kWheel))
-        wheel->setImage(m_controller.layout().wheelUp() ? 1 : 0);
     if (draws.count > 0) {
         ++m_framesThisSecond;
         ++m_picturesShown;
     }
+    for (int i = 0; i < draws.count && m_afterPicture.count < kPaneCount; ++i)
+        m_afterPicture.draws[size_t(m_afterPicture.count++)] = draws.draws[size_t(i)];
+    // The picture is in its buffer: the rest waits until the session has sent its next request.
+    if (!m_afterPicturePending) {
+        m_afterPicturePending = true;
+        QMetaObject::invokeMethod(this, [this] { afterPictures(); }, Qt::QueuedConnection);
+    }
+}
+
+void PlaybackWindow::afterPictures() {
+    m_afterPicturePending = false;
+    const PaneDrawList draws = m_afterPicture;
+    m_afterPicture.count = 0;
+    // The scalings first: a repaint due at once then finds more of them done.
+    for (int i = 0; i < draws.count; ++i)
+        scaleOnWorker(draws.draws[size_t(i)]);
     for (int i = 0; i < draws.count; ++i)
         m_repaints.update(toQRect(draws.draws[size_t(i)].pane));
+    // The wheel turns with every picture; it is drawn with the next paced repaint.
+    m_repaints.schedule();
+    repaintChangedTexts();
+}
+
+void PlaybackWindow::scaleOnWorker(const PaneDraw& draw) {
+    const QImage& picture = m_buffers[size_t(draw.buffer)];
+    const QSize size = toQRect(draw.pane).size();
+    if (!draw.hasSource || picture.isNull() || size.isEmpty())
+        return;
+    const QRect source =
+        QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height).intersected(picture.rect());
+    const int pane = draw.channel;
+    const int buffer = draw.buffer;
+    const uint64_t version = m_paneImages.version(buffer);
+    // A copy: the buffer takes the channel's next picture meanwhile. A paint before the result is back
+    // scales the pane itself.
+    m_paneWorker.submit(pane, [this, pane, buffer, version, source, size, copy = picture.copy()] {
+        QImage scaled = PaneImageCache::stretch(copy, source, size);
+        return std::function<void()>([this, pane, buffer, version, source, image = std::move(scaled)]() mutable {
+            m_paneImages.put(pane, buffer, version, source, std::move(image));
+        });
+    });
+}
+
+void PlaybackWindow::repaintChangedTexts() {
     // Each text on its own (their bounding rectangle would cover the picture area and redraw every pane),
-    // and only when it changed: laying out four texts for every picture cost as much as its panes.
-    const std::array<std::string, 4> texts = {m_controller.clockText(), m_controller.layout().formatText(),
-                                              formatPercent(m_controller.playPercent()),
-                                              m_controller.statusText()};
-    const std::array<QRect, 4> rects = {m_clockRect, m_qualityRect, m_playRect, m_statusRect};
+    // and only when it changed: laying out the texts for every picture cost as much as its panes.
+    const std::array<std::string, kChangingTexts> texts = {
+        m_controller.clockText(),   m_controller.startText(),
+        m_controller.endText(),     m_controller.requestText(),
+        formatPercent(m_controller.recordPercent()), formatPercent(m_controller.playPercent()),
+        m_controller.layout().formatText(),          m_controller.statusText()};
+    const std::array<QRect, kChangingTexts> rects = {m_clockRect,   m_startRect, m_endRect,     m_requestRect,
+                                                     m_recordRect, m_playRect,  m_qualityRect, m_statusRect};
     for (size_t i = 0; i < texts.size(); ++i) {
-        if (texts[i] != m_pictureTexts[i]) {
-            m_pictureTexts[i] = texts[i];
+        if (texts[i] != m_changingTexts[i]) {
+            m_changingTexts[i] = texts[i];
             m_repaints.update(rects[i]);
         }
     }
@@ -327,20 +375,29 @@ void PlaybackWindow::drawPane(QPainter& painter, const PaneDraw& draw) const {
 
 void PlaybackWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    if (!m_background.isNull())
-        painter.drawImage(0, 0, m_background);
-    else
-        painter.fillRect(rect(), Qt::black);
-    painter.fillRect(m_area, Qt::black);
+    // The skin's background around the picture area, black within it: each drawn only where the region
+    // asks (a paced repaint is mostly panes, which cover the black at once).
+    const QRegion around = event->region() - QRegion(m_area);
+    for (const QRect& r : around) {
+        if (!m_background.isNull())
+            painter.drawImage(r.topLeft(), m_background, r);
+        else
+            painter.fillRect(r, Qt::black);
+    }
+    for (const QRect& r : event->region() & QRegion(m_area))
+        painter.fillRect(r, Qt::black);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const PaneDrawList panes = m_controller.layout().repaintAll();
     for (int i = 0; i < panes.count; ++i)
         if (event->region().intersects(toQRect(panes.draws[size_t(i)].pane)))
             drawPane(painter, panes.draws[size_t(i)]);
     painter.setPen(Qt::white);
-    for (int c = 0; c < kPaneCount; ++c)
-        if (const QRect pane = paneRect(c); !pane.isEmpty())
+    for (int c = 0; c < kPaneCount; ++c) {
+        // The outline's own rectangle, one pixel out on each side of the pane (drawn only where asked).
+        const QRect pane = paneRect(c);
+        if (!pane.isEmpty() && event->region().intersects(pane.adjusted(-1, -1, 1, 1)))
             painter.drawRect(pane.adjusted(-1, -1, 0, 0));
+    }
 
     painter.setFont(m_font);
     // A text outside the repainted region is not laid out at all: a picture repaints its panes and four

@@ -6,9 +6,11 @@
 
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/FrameHeader.h"
+#include "common/frame/PaneWorker.h"
 #include "common/skin/LanguageFile.h"
 #include "common/skin/SkinKeys.h"
 #include "common/skin/SkinReader.h"
+#include "common/skin/widgets/QtTaskPoster.h"
 #include "common/skin/widgets/RepaintPacer.h"
 #include "viewer/playback/PlaybackCommandIds.h"
 #include "viewer/playback/PlaybackController.h"
@@ -115,6 +117,12 @@ private:
     void syncButtons();
     void syncTimers();
     QString text(const char* key) const;
+    // After the pictures shown since the last call: their panes' scaling and repaints, and the texts.
+    void afterPictures();
+    // Scales a new picture into the draw's pane on the pane worker.
+    void scaleOnWorker(const PaneDraw& draw);
+    // Asks for a paced repaint of each changing text whose words differ from the ones last drawn.
+    void repaintChangedTexts();
     void drawPane(QPainter& painter, const PaneDraw& draw) const;
 
     PlaybackController& m_controller;
@@ -131,6 +139,9 @@ private:
     bool m_frameRateShown = false;
     bool m_fullScreen = false;
     bool m_refreshPending = false;
+    // The panes of the pictures shown whose scaling and repaint are still to be asked for.
+    PaneDrawList m_afterPicture;
+    bool m_afterPicturePending = false;
     int m_framesThisSecond = 0;
     int m_framesPerSecond = 0;
     quint64 m_picturesShown = 0;
@@ -143,8 +154,14 @@ private:
     std::array<QImage, kPaneCount> m_buffers;
     // Each pane's picture at its size, scaled once per picture (drawing is const).
     mutable PaneImageCache m_paneImages;
-    // The clock, quality, play-position and status texts as last asked to be repainted after a picture.
-    std::array<std::string, 4> m_pictureTexts;
+    // Scales each new picture into its panes away from this thread, so a paint after pictures only
+    // copies them (the poster first: it outlives the worker).
+    skin::QtTaskPoster m_panePoster{*this};
+    frame::PaneWorker m_paneWorker{m_panePoster};
+    // The texts that change while playing (clock, start, end, request, positions, quality, status), as
+    // last asked to be repainted; only a text that changed is drawn again.
+    static constexpr size_t kChangingTexts = 8;
+    std::array<std::string, kChangingTexts> m_changingTexts;
     // Repaints after pictures, at most once per display period.
     skin::RepaintPacer m_repaints{*this};
     std::unique_ptr<PlaybackExporter> m_exporter;
