@@ -2,10 +2,11 @@
 // against the headless playback controller on the same session code, taking turns on the same simulated
 // recorder in the same run.
 //
-// Each round pairs one headless slice with one window slice; the goal holds in every round, so the worst
-// round's ratio is reported beside the means.
+// In each round both play on connections of their own and take turns in short slices; the goal holds in
+// every round, so the worst round's ratio is reported beside the means.
 //
-// Environment: VISTREL_BENCH_SECONDS and VISTREL_BENCH_ROUNDS (rate slices, default 5 rounds of 4 s each).
+// Environment: VISTREL_BENCH_SECONDS (play time of each side per round, default 4), VISTREL_BENCH_SLICES
+// (turns each side takes per round, default 8) and VISTREL_BENCH_ROUNDS (default 5).
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
@@ -18,6 +19,8 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <string>
 
 #include "bench/support/WindowBenchSupport.h"
@@ -36,6 +39,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// After a pause, the picture still on its way and the stop's reply arrive before the other turn starts.
+constexpr double kSettleSeconds = 0.05;
 
 using dvr::bench::makeProgramFolder;
 using dvr::bench::numberFromEnvironment;
@@ -85,92 +91,139 @@ protected:
     }
 };
 
-// Pictures per second of forward play through the headless controller over one fresh connection.
-double headlessSlice(double seconds) {
-    dvr::link::RecorderSocket socket;
-    dvr::link::RecorderSession* sessionPointer = nullptr;
-    struct Run {
-        dvr::link::RecorderSocket& socket;
-        dvr::playback::SessionPlaybackRequests link;
-        dvr::playback::PlaybackController controller;
-        CountingHost host;
-        dvr::link::LiveHost live;
-        dvr::link::SteadyClock clock;
-        dvr::link::RecorderSession session;
-        dvr::link::SessionDriver driver;
-        dvr::link::SessionPoller poller;
-        explicit Run(dvr::link::RecorderSocket& s)
-            : socket(s),
-              link(driver, "127.0.0.1", recorder().port()),
-              controller(link, localNow),
-              host(controller),
-              session(live, &host),
-              driver(session, socket, clock),
-              poller(driver, socket) {}
-    };
-    auto run = std::make_unique<Run>(socket);
-    sessionPointer = &run->session;
-    const auto pollUntil = [&](const std::function<bool()>& done, double limitSeconds) {
+// Forward play through the headless controller on a connection of its own, played in slices.
+class HeadlessPlayer {
+public:
+    HeadlessPlayer()
+        : m_link(m_driver, "127.0.0.1", recorder().port()),
+          m_controller(m_link, localNow),
+          m_host(m_controller),
+          m_session(m_live, &m_host),
+          m_driver(m_session, m_socket, m_clock),
+          m_poller(m_driver, m_socket) {}
+
+    // Connects and waits for the recording range; false when the recorder did not answer.
+    bool open() {
+        m_controller.open(dvr::playback::openingSplitCode(0x10016), 0x10016);
+        if (!m_driver.connect("127.0.0.1", recorder().port())) {
+            return false;
+        }
+        m_controller.onRangeTimer();
+        if (!pollUntil([&] { return m_host.rangeReplies >= 2; }, 10)) {
+            return false;
+        }
+        // The stop answering the range reply.
+        pollUntil([] { return false; }, 0.1);
+        return true;
+    }
+
+    // Plays forward for `seconds` from the first picture on, then pauses; the pictures after the first
+    // and the seconds they took, or nothing when no picture came.
+    std::optional<std::pair<uint64_t, double>> playFor(double seconds) {
+        const uint64_t first = m_host.pictures;
+        m_controller.onPlayButton(dvr::playback::PlayButton::Forward);
+        if (!pollUntil([&] { return m_host.pictures > first; }, 5)) {
+            return std::nullopt;
+        }
+        const uint64_t before = m_host.pictures;
+        const auto start = Clock::now();
+        pollUntil([] { return false; }, seconds);
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        const uint64_t pictures = m_host.pictures - before;
+        m_controller.onPlayButton(dvr::playback::PlayButton::Pause);
+        pollUntil([] { return false; }, kSettleSeconds);
+        return std::make_pair(pictures, elapsed);
+    }
+
+    void close() { m_session.disconnect(); }
+
+private:
+    bool pollUntil(const std::function<bool()>& done, double limitSeconds) {
         const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                             std::chrono::duration<double>(limitSeconds));
-        while (!done() && Clock::now() < end && sessionPointer->hasSocket()) {
-            run->poller.pollOnce(20);
+        while (!done() && Clock::now() < end && m_session.hasSocket()) {
+            m_poller.pollOnce(5);
         }
         return done();
-    };
-    run->controller.open(dvr::playback::openingSplitCode(0x10016), 0x10016);
-    if (!run->driver.connect("127.0.0.1", recorder().port())) {
-        return -1;
     }
-    run->controller.onRangeTimer();
-    if (!pollUntil([&] { return run->host.rangeReplies >= 2; }, 10)) {
-        return -1;
-    }
-    // The stop answering the range reply.
-    pollUntil([&] { return false; }, 0.1);
-    run->controller.onPlayButton(dvr::playback::PlayButton::Forward);
-    const auto start = Clock::now();
-    const uint64_t before = run->host.pictures;
-    pollUntil([&] { return false; }, seconds);
-    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    const double rate = double(run->host.pictures - before) / elapsed;
-    run->session.disconnect();
-    return rate;
-}
 
-// Pictures per second the playback window shows over one fresh connection, opened from the live window.
-double windowSlice(dvr::live::MainFrame& frame, double seconds) {
-    dvr::live::VistrelView& view = *frame.view();
-    // A live picture of this connection first: the window opens in the layout of the last live picture.
-    const uint64_t liveBefore = view.picturesShown();
-    view.pressConnect();
-    if (!runEventLoopUntil([&] { return view.picturesShown() > liveBefore; }, 10000)) {
-        return -1;
+    dvr::link::RecorderSocket m_socket;
+    dvr::playback::SessionPlaybackRequests m_link;
+    dvr::playback::PlaybackController m_controller;
+    CountingHost m_host;
+    dvr::link::LiveHost m_live;
+    dvr::link::SteadyClock m_clock;
+    dvr::link::RecorderSession m_session;
+    dvr::link::SessionDriver m_driver;
+    dvr::link::SessionPoller m_poller;
+};
+
+// Forward play in the playback window, opened from the live window, played in slices.
+class WindowPlayer {
+public:
+    explicit WindowPlayer(dvr::live::MainFrame& frame) : m_view(*frame.view()) {}
+
+    // Connects, shows a live picture (the window opens in the layout of the last one), opens the
+    // playback window and waits for the recording range; false when something did not come.
+    bool open() {
+        const uint64_t liveBefore = m_view.picturesShown();
+        m_view.pressConnect();
+        if (!runEventLoopUntil([&] { return m_view.picturesShown() > liveBefore; }, 10000)) {
+            return false;
+        }
+        m_view.controller().onCommand(dvr::live::command::kPlayback);
+        if (!runEventLoopUntil([&] { return m_view.playback()->controller().rangeValid(); }, 10000)) {
+            return false;
+        }
+        runEventLoopUntil([] { return false; }, 100);
+        return true;
     }
-    view.controller().onCommand(dvr::live::command::kPlayback);
-    dvr::playback::PlaybackController& controller = view.playback()->controller();
-    dvr::playback::PlaybackWindow& window = *view.playbackWindow();
-    if (!runEventLoopUntil([&] { return controller.rangeValid(); }, 10000)) {
-        return -1;
+
+    std::optional<std::pair<uint64_t, double>> playFor(double seconds) {
+        dvr::playback::PlaybackWindow& window = *m_view.playbackWindow();
+        const quint64 first = window.picturesShown();
+        window.press(dvr::playback::command::kPlayFirst + int(dvr::playback::PlayButton::Forward));
+        if (!runEventLoopUntil([&] { return window.picturesShown() > first; }, 5000)) {
+            return std::nullopt;
+        }
+        const quint64 before = window.picturesShown();
+        QElapsedTimer timer;
+        timer.start();
+        runEventLoopUntil([] { return false; }, int(seconds * 1000));
+        const double elapsed = double(timer.nsecsElapsed()) / 1e9;
+        const uint64_t pictures = window.picturesShown() - before;
+        window.press(dvr::playback::command::kPlayFirst + int(dvr::playback::PlayButton::Pause));
+        runEventLoopUntil([] { return false; }, int(kSettleSeconds * 1000));
+        return std::make_pair(pictures, elapsed);
     }
-    runEventLoopUntil([] { return false; }, 100);
-    const quint64 before = window.picturesShown();
-    QElapsedTimer timer;
-    timer.start();
-    window.press(dvr::playback::command::kPlayFirst + int(dvr::playback::PlayButton::Forward));
-    runEventLoopUntil([] { return false; }, int(seconds * 1000));
-    const double rate = double(window.picturesShown() - before) / (double(timer.elapsed()) / 1000.0);
-    window.press(dvr::playback::command::kExit);
-    runEventLoopUntil([&] { return !controller.playing(); }, 5000);
-    window.press(dvr::playback::command::kExit);
-    view.pressDisconnect();
-    runEventLoopUntil([] { return false; }, 50);
-    return rate;
-}
+
+    void close() {
+        dvr::playback::PlaybackWindow& window = *m_view.playbackWindow();
+        window.press(dvr::playback::command::kExit);
+        runEventLoopUntil([&] { return !m_view.playback()->controller().playing(); }, 5000);
+        window.press(dvr::playback::command::kExit);
+        m_view.pressDisconnect();
+        runEventLoopUntil([] { return false; }, 50);
+    }
+
+private:
+    dvr::live::VistrelView& m_view;
+};
+
+struct Totals {
+    uint64_t pictures = 0;
+    double seconds = 0;
+    void add(const std::pair<uint64_t, double>& slice) {
+        pictures += slice.first;
+        seconds += slice.second;
+    }
+    double rate() const { return seconds > 0 ? double(pictures) / seconds : 0; }
+};
 
 void BM_PlaybackWindowAgainstHeadless(benchmark::State& state) {
     const double seconds = numberFromEnvironment("VISTREL_BENCH_SECONDS", 4);
     const int rounds = int(numberFromEnvironment("VISTREL_BENCH_ROUNDS", 5));
+    const int slices = std::max(1, int(numberFromEnvironment("VISTREL_BENCH_SLICES", 8)));
     auto home = makeProgramFolder();
     dvr::live::RecordingViewerNotifier notifier;
     double headless = 0;
@@ -179,18 +232,35 @@ void BM_PlaybackWindowAgainstHeadless(benchmark::State& state) {
     for (auto _ : state) {
         const std::unique_ptr<dvr::live::MainFrame> frame = openMainWindow(*home, notifier);
         for (int round = 0; round < rounds; ++round) {
-            const double h = headlessSlice(seconds);
-            const double w = windowSlice(*frame, seconds);
-            if (h < 0 || w < 0) {
-                state.SkipWithError("a slice did not start playing");
+            // Both hold a connection to the recorder for the whole round and take turns playing, the one
+            // not measured paused; the turns go headless, window, window, headless, ... so that a machine
+            // slowing down or speeding up during the round weighs on both alike.
+            HeadlessPlayer headlessPlayer;
+            WindowPlayer windowPlayer(*frame);
+            if (!headlessPlayer.open() || !windowPlayer.open()) {
+                state.SkipWithError("a player did not open");
                 return;
             }
-            headless += h / rounds;
-            window += w / rounds;
-            const double ratio = h > 0 ? w / h : 0;
+            Totals h;
+            Totals w;
+            for (int slice = 0; slice < 2 * slices; ++slice) {
+                const bool headlessTurn = (slice % 4 == 0) || (slice % 4 == 3);
+                const auto played = headlessTurn ? headlessPlayer.playFor(seconds / slices)
+                                                 : windowPlayer.playFor(seconds / slices);
+                if (!played) {
+                    state.SkipWithError("a slice did not start playing");
+                    return;
+                }
+                (headlessTurn ? h : w).add(*played);
+            }
+            windowPlayer.close();
+            headlessPlayer.close();
+            headless += h.rate() / rounds;
+            window += w.rate() / rounds;
+            const double ratio = h.rate() > 0 ? w.rate() / h.rate() : 0;
             worstRound = round == 0 ? ratio : std::min(worstRound, ratio);
             std::fprintf(stderr, "round %d: headless %.1f, window %.1f pictures/s, ratio %.3f\n", round + 1,
-                         h, w, ratio);
+                         h.rate(), w.rate(), ratio);
         }
         frame->close();
         QCoreApplication::processEvents();
