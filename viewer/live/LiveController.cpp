@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <utility>
 
 #include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
@@ -632,9 +633,14 @@ void LiveController::livePositions(uint32_t playMillionths, uint32_t recordMilli
                                                     kRecordPositionLabel.fallback);
     const std::string playLabel =
         m_language.text(kPlayPositionLabel.section, kPlayPositionLabel.key, kPlayPositionLabel.fallback);
-    m_recordText = positionText(recordLabel, recordMillionths);
-    m_playText = positionText(playLabel, playMillionths);
-    m_screen.repaint(area::kPositions);
+    std::string recordText = positionText(recordLabel, recordMillionths);
+    std::string playText = positionText(playLabel, playMillionths);
+    // Every live reply carries the positions; the texts are drawn again only when their words changed.
+    if (recordText != m_recordText || playText != m_playText) {
+        m_recordText = std::move(recordText);
+        m_playText = std::move(playText);
+        m_screen.repaint(area::kPositions);
+    }
     if (m_session) {
         m_layout.setUnavailableMask(m_session->live().unavailableMask());
     }

@@ -260,6 +260,28 @@ TEST_F(LiveControllerTest, ClockTextsFollowTheInjectedClockEverySecond) {
     EXPECT_EQ(live().timeText(), "AM 00 : 05 : 09");
 }
 
+// Every live reply carries the record and play positions: their texts are repainted only when they read
+// differently, not once per picture.
+TEST_F(LiveControllerTest, PositionTextsRepaintOnlyWhenTheirWordsChange) {
+    connectEstablished();
+    m_screen.repainted = 0;
+    live().livePositions(250000, 500000);
+    const std::string record = live().recordPositionText();
+    const std::string play = live().playPositionText();
+    EXPECT_NE(m_screen.repainted & area::kPositions, 0u);
+
+    m_screen.repainted = 0;
+    for (int reply = 0; reply < 3; ++reply)
+        live().livePositions(250000, 500000);
+    EXPECT_EQ(m_screen.repainted & area::kPositions, 0u);
+    EXPECT_EQ(live().recordPositionText(), record);
+
+    live().livePositions(750000, 500000);
+    EXPECT_NE(m_screen.repainted & area::kPositions, 0u);
+    EXPECT_NE(live().playPositionText(), play);
+    EXPECT_EQ(live().recordPositionText(), record);
+}
+
 TEST_F(LiveControllerTest, WindowDragIsArmedOncePerSecondAndNeverInFullScreen) {
     live().onLeftPress();
     live().onLeftPress();

@@ -183,9 +183,11 @@ void VistrelView::repaint(uint32_t areas) {
         update(m_liveSkinRect.isEmpty() ? rect() : m_liveSkinRect);
         return;
     }
+    // The texts beside the pictures change with them: repainted with the panes, at most once per display
+    // period.
     for (const auto& [bit, rect] : rects) {
         if ((areas & bit) != 0) {
-            update(*rect);
+            m_repaints.update(*rect);
         }
     }
 }
