@@ -20,8 +20,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "bench/support/WindowBenchSupport.h"
 #include "viewer/link/RecorderSession.h"

@@ -13,8 +13,8 @@
 
 #include "common/frame/DecodeWorker.h"
 #include "common/frame/DecodedPicture.h"
-#include "viewer/live/LiveLayout.h"
 #include "common/frame/PaneWorker.h"
+#include "viewer/live/LiveLayout.h"
 
 namespace dvr::live {
 

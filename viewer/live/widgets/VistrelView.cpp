@@ -11,6 +11,7 @@
 
 #include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
+#include "common/skin/widgets/QtTaskPoster.h"
 #include "common/skin/widgets/SkinButton.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/LiveSkinKeys.h"
@@ -22,7 +23,6 @@
 #include "viewer/live/widgets/LiveDialogs.h"
 #include "viewer/live/widgets/PtzKeys.h"
 #include "viewer/live/widgets/QtLiveTimers.h"
-#include "common/skin/widgets/QtTaskPoster.h"
 #include "viewer/live/widgets/ScreenText.h"
 #include "viewer/live/widgets/SocketNotifierTransport.h"
 #include "viewer/live/widgets/ViewerNotifier.h"

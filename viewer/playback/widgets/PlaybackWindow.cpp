@@ -53,7 +53,8 @@ PlaybackWindow::PlaybackWindow(PlaybackController& controller, const std::string
     const auto at = [this](const skin::SkinKey& key) {
         return skin::toQRect(m_skin.readPosition(key.section, key.key));
     };
-    const auto backgroundPath = m_skin.readBitmapPath(skinkeys::kBackground.section, skinkeys::kBackground.key);
+    const auto backgroundPath =
+        m_skin.readBitmapPath(skinkeys::kBackground.section, skinkeys::kBackground.key);
     // Converted once to a format the painter draws directly, not again on every paint.
     if (backgroundPath && m_background.load(QString::fromStdString(*backgroundPath)))
         m_background = m_background.convertToFormat(
@@ -303,7 +304,8 @@ void PlaybackWindow::showPicture(int channel, const frame::FrameHeader& header,
     // The picture is in its buffer: the rest waits until the session has sent its next request.
     if (!m_afterPicturePending) {
         m_afterPicturePending = true;
-        QMetaObject::invokeMethod(this, [this] { afterPictures(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { afterPictures(); }, Qt::QueuedConnection);
     }
 }
 
@@ -326,8 +328,8 @@ void PlaybackWindow::scaleOnWorker(const PaneDraw& draw) {
     const QSize size = toQRect(draw.pane).size();
     if (!draw.hasSource || picture.isNull() || size.isEmpty())
         return;
-    const QRect source =
-        QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height).intersected(picture.rect());
+    const QRect source = QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height)
+                             .intersected(picture.rect());
     const int pane = draw.channel;
     const int buffer = draw.buffer;
     const uint64_t version = m_paneImages.version(buffer);
@@ -335,21 +337,25 @@ void PlaybackWindow::scaleOnWorker(const PaneDraw& draw) {
     // scales the pane itself.
     m_paneWorker.submit(pane, [this, pane, buffer, version, source, size, copy = picture.copy()] {
         QImage scaled = PaneImageCache::stretch(copy, source, size);
-        return std::function<void()>([this, pane, buffer, version, source, image = std::move(scaled)]() mutable {
-            m_paneImages.put(pane, buffer, version, source, std::move(image));
-        });
+        return std::function<void()>(
+            [this, pane, buffer, version, source, image = std::move(scaled)]() mutable {
+                m_paneImages.put(pane, buffer, version, source, std::move(image));
+            });
     });
 }
 
 void PlaybackWindow::repaintChangedTexts() {
     // Each text on its own (their bounding rectangle would cover the picture area and redraw every pane),
     // and only when it changed: laying out the texts for every picture cost as much as its panes.
-    const std::array<std::string, kChangingTexts> texts = {
-        m_controller.clockText(),   m_controller.startText(),
-        m_controller.endText(),     m_controller.requestText(),
-        formatPercent(m_controller.recordPercent()), formatPercent(m_controller.playPercent()),
-        m_controller.layout().formatText(),          m_controller.statusText()};
-    const std::array<QRect, kChangingTexts> rects = {m_clockRect,   m_startRect, m_endRect,     m_requestRect,
+    const std::array<std::string, kChangingTexts> texts = {m_controller.clockText(),
+                                                           m_controller.startText(),
+                                                           m_controller.endText(),
+                                                           m_controller.requestText(),
+                                                           formatPercent(m_controller.recordPercent()),
+                                                           formatPercent(m_controller.playPercent()),
+                                                           m_controller.layout().formatText(),
+                                                           m_controller.statusText()};
+    const std::array<QRect, kChangingTexts> rects = {m_clockRect,  m_startRect, m_endRect,     m_requestRect,
                                                      m_recordRect, m_playRect,  m_qualityRect, m_statusRect};
     for (size_t i = 0; i < texts.size(); ++i) {
         if (texts[i] != m_changingTexts[i]) {
