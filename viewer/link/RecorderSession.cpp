@@ -160,6 +160,9 @@ bool RecorderSession::request(RequestKind kind) {
             break;
         case RequestKind::LivePicture:
             m_requestState = RequestState::LivePicture;
+            // This is the live loop's one outstanding request: one still held (from before remote
+            // playback took the session, say) must not follow it once its hold ends.
+            m_liveRequestHeld = false;
             break;
         case RequestKind::EventList:
             m_requestState = RequestState::EventList;

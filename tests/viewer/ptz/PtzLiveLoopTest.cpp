@@ -121,5 +121,24 @@ TEST_F(PtzLiveLoopTest, AHeldRequestIsDroppedWhenTheLoopEnds) {
     EXPECT_TRUE(sentSince(mark).empty());
 }
 
+// The live view resumed after remote playback sends its own live request while the one held before
+// playback is still marked: that request replaces the held one, so the pause ending later sends no
+// second request and one request stays outstanding.
+TEST_F(PtzLiveLoopTest, ALiveRequestSentWhileOneIsHeldReplacesIt) {
+    startLive();
+    controller.pressCode(kUp);
+    livePicture();
+    ASSERT_TRUE(session.liveRequestHeld());
+    size_t mark = transport.sent.size();
+    ASSERT_TRUE(session.request(link::RequestKind::LivePicture));
+    EXPECT_FALSE(session.liveRequestHeld());
+    host.fireTimer();
+    EXPECT_EQ(sentSince(mark), std::vector<uint32_t>{LivePicture});
+
+    // The loop goes on as before: the next reply holds the request again for the pause.
+    livePicture();
+    EXPECT_TRUE(session.liveRequestHeld());
+}
+
 }  // namespace
 }  // namespace dvr::ptz
