@@ -12,7 +12,10 @@ bool printStillPage(QPrinter& printer, const PrintFacts& facts, const QImage& pi
     printer.setFullPage(true);
     printer.setDocName(QString::fromStdString(sheet.documentTitle));
     const int pageWidthPx = printer.paperRect(QPrinter::DevicePixel).toRect().width();
-    return exporting::printPage(printer, pageWidthPx, sheet, picture) == exporting::PagePrinted::Printed;
+    const QString outputFile =
+        printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
+    return exporting::printPage(printer, pageWidthPx, sheet, picture, outputFile) ==
+           exporting::PagePrinted::Printed;
 }
 
 PrintResult DialogStillPrinter::print(QWidget* parent, const PrintFacts& facts, const QImage& picture) {

@@ -1,10 +1,15 @@
 // The printed page as painted: the picture stretched into the layout's rectangle, the texts in black
-// on their lines, and a device that cannot be painted on reported as not started.
+// on their lines, a device that cannot be painted on reported as not started, and a PDF file cut off as
+// it was written reported as not finished.
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPdfWriter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include "common/export/render/PagePainter.h"
+#include "tests/support/FileSizeLimit.h"
 
 namespace {
 
@@ -34,7 +39,7 @@ TEST(PagePainter, PaintsThePictureInItsRectangleAndTheTextsOnTheirLines) {
     sheet.heading = "HEADING";
     sheet.printTime = "PRINTED";
 
-    ASSERT_EQ(printPage(page, 850, sheet, picture), PagePrinted::Printed);
+    ASSERT_EQ(printPage(page, 850, sheet, picture, QString()), PagePrinted::Printed);
     // One inch in, one inch and the print unit of 120 (143 dots) down, 850 - 250 wide, 4:3.
     const QRect rect(100, 243, 600, 450);
     EXPECT_EQ(page.pixelColor(rect.center()), QColor(200, 0, 0));
@@ -54,7 +59,40 @@ TEST(PagePainter, PaintsThePictureInItsRectangleAndTheTextsOnTheirLines) {
 
 TEST(PagePainter, ADeviceThatCannotBePaintedOnIsNotStarted) {
     QImage none;
-    EXPECT_EQ(printPage(none, 850, PrintSheet{}, QImage()), PagePrinted::NotStarted);
+    EXPECT_EQ(printPage(none, 850, PrintSheet{}, QImage(), QString()), PagePrinted::NotStarted);
+}
+
+// The PDF writer takes a failed write (a full disk) silently: the page counts as printed only when its
+// file came out whole.
+TEST(PagePainter, APdfFileCutOffAsItIsWrittenIsNotFinished) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // Noise, so the page's file is far larger than the limit below.
+    QImage picture(320, 240, QImage::Format_RGB32);
+    QRandomGenerator noise(27);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, noise.generate() | 0xFF000000u);
+    PrintSheet sheet;
+    sheet.heading = "HEADING";
+
+    const QString whole = folder.filePath(QStringLiteral("whole.pdf"));
+    {
+        QPdfWriter writer(whole);
+        writer.setResolution(100);
+        EXPECT_EQ(printPage(writer, 850, sheet, picture, whole), PagePrinted::Printed);
+    }
+    EXPECT_TRUE(pdfFileComplete(whole));
+
+    const QString cut = folder.filePath(QStringLiteral("cut.pdf"));
+    {
+        const dvr::testsupport::FileSizeLimit full(4096);
+        QPdfWriter writer(cut);
+        writer.setResolution(100);
+        EXPECT_EQ(printPage(writer, 850, sheet, picture, cut), PagePrinted::NotFinished);
+    }
+    EXPECT_FALSE(pdfFileComplete(cut));
+    EXPECT_FALSE(pdfFileComplete(folder.filePath(QStringLiteral("missing.pdf"))));
 }
 
 }  // namespace

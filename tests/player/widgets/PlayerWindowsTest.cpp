@@ -19,6 +19,7 @@
 #include "player/widgets/PlayerView.h"
 #include "tests/common/export/AviCheck.h"
 #include "tests/player/widgets/PlayerWindowTestSupport.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tools/synth/Synth.h"
 #include "tools/zavgen/BackupGenerator.h"
 
@@ -306,6 +307,15 @@ TEST_F(PlayerWindowsTest, PrintsThePageToPdfAndACancelledDialogPrintsNothing) {
     const auto info = runCommand("pdfinfo '" + pdf + "' 2>&1");
     EXPECT_NE(info.out.find("ZAV IMAGE PRINT"), std::string::npos) << info.out;
     EXPECT_TRUE(m_messages.messages().empty());
+
+    // A page whose file is cut off as it is written (the disk full) is not taken as printed.
+    fs::remove(pdf);
+    {
+        const dvr::testsupport::FileSizeLimit full(4096);
+        edit->pressControl(edit::kPrint);
+    }
+    ASSERT_EQ(m_messages.messages().size(), 1u);
+    EXPECT_EQ(m_messages.messages()[0].text, "No Printer Driver is installed");
 }
 
 TEST_F(PlayerWindowsTest, BackupWindowDefaultsAndOpenStaysDisabled) {

@@ -5,6 +5,7 @@
 #include "viewer/playback/EventList.h"
 
 #include "common/skin/widgets/SkinButton.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/viewer/playback/PlaybackWindowTestSupport.h"
 #include "tools/synth/Synth.h"
 
@@ -231,6 +232,18 @@ TEST_F(PlaybackExportWindowTest, PrintHoldsTheTitleAndTimesAndCancelPrintsNothin
     EXPECT_TRUE(messages[0][0].toString().contains(QStringLiteral("Printer")))
         << messages[0][0].toString().toStdString();
     EXPECT_FALSE(QFile::exists(nowhere));
+
+    // A document cut off as it is written (the disk full): the same message, not a page taken as printed.
+    PdfPrinterChooser cut(scratch.filePath(QStringLiteral("cut.pdf")));
+    setup.printer = &cut;
+    window->setExportSetup(setup);
+    {
+        const dvr::testsupport::FileSizeLimit full(4096);
+        window->press(command::kPrint);
+    }
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1][0].toString().contains(QStringLiteral("Printer")))
+        << messages[1][0].toString().toStdString();
 }
 
 TEST_F(PlaybackExportWindowTest, RecordingGivesAnMjpegFileAtTenFramesASecondThatVerifies) {

@@ -237,7 +237,11 @@ void PlaybackExporter::printPicture() {
     printer->setFullPage(true);
     printer->setDocName(QString::fromStdString(sheet.documentTitle));
     const int pageWidthPx = printer->paperRect(QPrinter::DevicePixel).toRect().width();
-    if (exporting::printPage(*printer, pageWidthPx, sheet, picture) == exporting::PagePrinted::NotStarted &&
+    const QString outputFile =
+        printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
+    // A document begun but not finished (a PDF file cut off) is no print either: the user hears of it.
+    if (exporting::printPage(*printer, pageWidthPx, sheet, picture, outputFile) !=
+            exporting::PagePrinted::Printed &&
         m_report)
         m_report(QString::fromStdString(m_language("ERR_MSG", "MSG_001", " Can't find Printer's driver!")),
                  QString::fromLatin1(kProgram));
