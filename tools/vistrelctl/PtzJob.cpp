@@ -1,4 +1,5 @@
 #include "tools/vistrelctl/PtzJob.h"
+#include "tools/vistrelctl/PasswordOption.h"
 #include "tools/vistrelctl/RecorderClient.h"
 
 #include "common/skin/ProgramFolder.h"
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -234,7 +236,8 @@ int ptzMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
         };
         if (arg == "--help" || arg == "-h") {
             out << "usage: vistrelctl ptz --host H --port P --type T [--baud B] [--home DIR] --camera C\n"
-                   "                      --command NAME [--hold N] [--user U] [--password W] [--json]\n"
+                   "                      --command NAME [--hold N] [--user U] [--password W |\n"
+                   "                      --password-file F] [--json]\n"
                    "                      [--timeout S]\n"
                    "  T    \"Ptz Type\" 0..10; B \"Ptz Baudrate\" 0..7 (default 3); C camera 0..15\n"
                    "  NAME stop, left, right, up, down, left-up, right-up, right-down, left-down,\n"
@@ -250,6 +253,15 @@ int ptzMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
             options.user = value();
         } else if (arg == "--password") {
             options.password = value();
+            blankArgument(argv[i]);
+        } else if (arg == "--password-file") {
+            std::string error;
+            const std::optional<std::string> password = readPasswordFile(value(), std::cin, error);
+            if (!password) {
+                err << "vistrelctl: " << error << "\n";
+                return 1;
+            }
+            options.password = *password;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--type") {

@@ -1,5 +1,6 @@
 // vistrelctl: a headless recorder client for scripts (info, live snapshots, events).
 #include "common/frame/MallocTuning.h"
+#include "tools/vistrelctl/PasswordOption.h"
 #include "tools/vistrelctl/PlaybackCommand.h"
 #include "tools/vistrelctl/PtzJob.h"
 #include "tools/vistrelctl/RecorderClient.h"
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace {
@@ -34,7 +36,9 @@ const char* kUsage =
     "                     resolve within 5 s ends the run)\n"
     "  --port P           recorder TCP port (default 50000)\n"
     "  --user U           user ID (default \"admin\")\n"
-    "  --password W       password (default empty)\n"
+    "  --password W       password (default empty); other users of the machine may see it\n"
+    "                     while the program starts: prefer --password-file\n"
+    "  --password-file F  read the password from the first line of F (- reads standard input)\n"
     "  --json             print one JSON object\n"
     "  --timeout S        give up after S seconds in all (default: only the 30-60 s watchdog)\n"
     "live options:\n"
@@ -109,6 +113,15 @@ int main(int argc, char** argv) {
             options.user = value();
         } else if (arg == "--password") {
             options.password = value();
+            ctl::blankArgument(argv[i]);
+        } else if (arg == "--password-file") {
+            std::string error;
+            const std::optional<std::string> password = ctl::readPasswordFile(value(), std::cin, error);
+            if (!password) {
+                std::cerr << "vistrelctl: " << error << "\n";
+                return 1;
+            }
+            options.password = *password;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--timeout") {
