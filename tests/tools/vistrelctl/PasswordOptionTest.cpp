@@ -39,7 +39,8 @@ TEST(PasswordOption, TheFilesFirstLineWithoutItsLineEndOrStandardInput) {
     EXPECT_EQ(readPasswordFile("-", empty, error), "");
 
     EXPECT_FALSE(readPasswordFile(folder.file("missing"), none, error));
-    EXPECT_EQ(error, "cannot read the password file " + folder.file("missing") + ": No such file or directory");
+    EXPECT_EQ(error,
+              "cannot read the password file " + folder.file("missing") + ": No such file or directory");
 
     char argument[] = "secret";
     blankArgument(argument);
@@ -78,7 +79,8 @@ TEST(PasswordOption, TheProgramLogsInWithThePasswordThatNoCommandLineShows) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::execl(program.c_str(), "vistrelctl", "live", "--host", "127.0.0.1", "--port", port.c_str(),
-                "--password", "hunter2", "--seconds", "20", "--out", out.c_str(), static_cast<char*>(nullptr));
+                "--password", "hunter2", "--seconds", "20", "--out", out.c_str(),
+                static_cast<char*>(nullptr));
         ::_exit(127);
     }
     // Wait, bounded, until the recorder saw the login and the argument was blanked.
