@@ -72,18 +72,19 @@ void PlayerEngine::stepGroup() {
     m_groupCounter = m_framesPerGroup > 0 ? (m_groupCounter + 1) % m_framesPerGroup : 0;
 }
 
-void PlayerEngine::stepOneRecord() {
+void PlayerEngine::stepOneRecord(PlayMode stepping) {
     if (m_framesPerGroup == 0 || (m_groupCounter + 1) % m_framesPerGroup == 0) {
         if (m_beforePause)
             m_beforePause();
-        m_shared.setMode(PlayMode::Pause);
+        // A play button pressed while the group was shown stays pressed.
+        m_shared.moveMode(stepping, PlayMode::Pause);
         m_groupCounter = 0;
     } else {
         ++m_groupCounter;
     }
 }
 
-void PlayerEngine::stepBackward(const media::RecordContext& record, int64_t& position) {
+void PlayerEngine::stepBackward(const media::RecordContext& record, int64_t& position, PlayMode mode) {
     // A link that does not lead to an earlier sector would lead back to this record again.
     const media::BackupHeader& h = *record.header;
     if (h.previousSectorNumber() != 0 && h.sectorNumber() != 0 && h.previousSectorNumber() < h.sectorNumber())
@@ -91,8 +92,8 @@ void PlayerEngine::stepBackward(const media::RecordContext& record, int64_t& pos
     else
         position = (position - 131072) & kSectorMask;
     if (beyondFile(position) || position <= kDataStart) {
-        m_shared.setMode(PlayMode::GoToStart);
-        m_sink.atStart();
+        if (m_shared.moveMode(mode, PlayMode::GoToStart))
+            m_sink.atStart();
         position = kDataStart;
     }
 }
@@ -100,20 +101,21 @@ void PlayerEngine::stepBackward(const media::RecordContext& record, int64_t& pos
 void PlayerEngine::afterPicture(const media::RecordContext& record, int64_t& position) {
     takeRecord(*record.header);
     const media::BackupHeader& h = *record.header;
-    switch (m_shared.mode()) {
+    const PlayMode mode = m_shared.mode();
+    switch (mode) {
         case PlayMode::Forward:
         case PlayMode::FastForward:
             stepGroup();
             if (position >= 0 && uint64_t(position) >= m_endOffset) {
                 position = int64_t(m_fileSize);
-                m_shared.setMode(PlayMode::GoToEnd);
-                m_sink.atEnd();
+                if (m_shared.moveMode(mode, PlayMode::GoToEnd))
+                    m_sink.atEnd();
             }
             break;
         case PlayMode::Backward:
         case PlayMode::FastBackward:
             stepGroup();
-            stepBackward(record, position);
+            stepBackward(record, position, mode);
             break;
         case PlayMode::GoToStart:
             leaveForStart(position);
@@ -129,14 +131,14 @@ void PlayerEngine::afterPicture(const media::RecordContext& record, int64_t& pos
             else
                 position =
                     int64_t(record.headerPosition) - ((2 * int64_t(h.pictureLength) - 1) & kSectorMask);
-            stepOneRecord();
+            stepOneRecord(mode);
             break;
         case PlayMode::StepForward:
-            stepOneRecord();
+            stepOneRecord(mode);
             break;
         case PlayMode::Seek:
             position = seekTarget(m_shared.sliderPosition.load(), m_fileSize);
-            m_shared.setMode(PlayMode::StepBackward);
+            m_shared.moveMode(PlayMode::Seek, PlayMode::StepBackward);
             m_groupCounter = 0;
             break;
         case PlayMode::Pause:
@@ -146,24 +148,25 @@ void PlayerEngine::afterPicture(const media::RecordContext& record, int64_t& pos
 }
 
 void PlayerEngine::leaveForStart(int64_t& position) {
-    m_shared.setMode(PlayMode::StepForward);
+    m_shared.moveMode(PlayMode::GoToStart, PlayMode::StepForward);
     position = kDataStart;
     m_groupCounter = 0;
 }
 
 void PlayerEngine::leaveForEnd(int64_t& position) {
     position = int64_t(m_endOffset);
-    m_shared.setMode(PlayMode::StepBackward);
+    m_shared.moveMode(PlayMode::GoToEnd, PlayMode::StepBackward);
     m_groupCounter = 0;
 }
 
 void PlayerEngine::afterDroppedRecord(const media::RecordContext& record, int64_t& position) {
     takeRecord(*record.header);
     const media::BackupHeader& h = *record.header;
-    switch (m_shared.mode()) {
+    const PlayMode mode = m_shared.mode();
+    switch (mode) {
         case PlayMode::Backward:
         case PlayMode::FastBackward:
-            stepBackward(record, position);
+            stepBackward(record, position, mode);
             break;
         case PlayMode::StepBackward:
             if (h.previousSectorNumber() != 0 && h.previousSectorNumber() < h.sectorNumber())
@@ -194,19 +197,17 @@ void PlayerEngine::advance(const media::RecordContext& record, int64_t& position
     const bool backward = mode == PlayMode::Backward || mode == PlayMode::FastBackward;
     if (position < kDataStart) {
         // Before the record area: backward play has reached the start; a step stops at the first record.
-        if (backward) {
-            m_shared.setMode(PlayMode::GoToStart);
+        if (backward && m_shared.moveMode(mode, PlayMode::GoToStart))
             m_sink.atStart();
-        }
         position = kDataStart;
     } else if (uint64_t(position) > m_fileSize) {
         if (backward) {
-            m_shared.setMode(PlayMode::GoToStart);
-            m_sink.atStart();
+            if (m_shared.moveMode(mode, PlayMode::GoToStart))
+                m_sink.atStart();
             position = kDataStart;
         } else {
-            m_shared.setMode(PlayMode::GoToEnd);
-            m_sink.atEnd();
+            if (m_shared.moveMode(mode, PlayMode::GoToEnd))
+                m_sink.atEnd();
             position = int64_t(m_fileSize);
         }
     }

@@ -67,13 +67,13 @@ private:
     // Modes 1 to 4: the group clock restarts at a group's first record; the group counter moves on.
     void stepGroup();
     // Mode 7 (and mode 8 after its step): one group, then pause.
-    void stepOneRecord();
+    void stepOneRecord(media::PlayMode stepping);
     // START: show the first group forwards from the start of the data, then pause.
     void leaveForStart(int64_t& position);
     // END: go to the end offset and show one group backwards, then pause.
     void leaveForEnd(int64_t& position);
     // Modes 2 and 4: back to the previous record, or to the start of the file.
-    void stepBackward(const media::RecordContext& record, int64_t& position);
+    void stepBackward(const media::RecordContext& record, int64_t& position, media::PlayMode mode);
     void pace(const media::RecordContext& record, int64_t& position, media::PlayMode mode);
     void delayWait();
     // Sleeps `ms` milliseconds in steps of one, ending early once the window asked for something.

@@ -67,8 +67,11 @@ bool PlaybackReader::step() {
     }
     if (mode == PlayMode::Seek) {
         m_position = m_rules.seek();
-        m_shared.setMode(PlayMode::StepBackward);
-        mode = PlayMode::StepBackward;
+        // A button pressed since the slider was let go stays pressed.
+        if (m_shared.moveMode(PlayMode::Seek, PlayMode::StepBackward))
+            mode = PlayMode::StepBackward;
+        else
+            mode = m_shared.mode();
         m_lastSoundSequence = 0;
         // Reading goes on at the target, not where the reader happened to stop.
         if (m_position >= 0 && uint64_t(m_position) < m_fileSize)

@@ -35,6 +35,16 @@ struct PlaybackShared {
         requestFlag.store(1);
     }
     PlayMode mode() const { return playMode.load(); }
+    // The playback thread's own move on from the mode it acted on (a step done, the end reached): made
+    // only while the mode is still `from`, so a mode the window set meanwhile (a button pressed) is not
+    // overwritten. False when the window's mode stays.
+    bool moveMode(PlayMode from, PlayMode to) {
+        if (!playMode.compare_exchange_strong(from, to))
+            return false;
+        modeChanges.fetch_add(1);
+        requestFlag.store(1);
+        return true;
+    }
 
     // What the window has asked the thread for, taken before a wait.
     struct Requests {

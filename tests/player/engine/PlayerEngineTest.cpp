@@ -125,6 +125,40 @@ TEST_F(EngineFixture, StepModesMoveOneGroupThenPause) {
     EXPECT_EQ(shared.mode(), PlayMode::Pause);
 }
 
+// The window's buttons win over the playback thread's own moves: play pressed while the opening group is
+// shown (just before its last picture pauses), or while the thread leaves for the start or the end,
+// stays pressed instead of being overwritten.
+TEST_F(EngineFixture, AModeSetWhileTheThreadMovesOnIsKept) {
+    shared.setMode(PlayMode::StepForward);
+    for (int r = 0; r < 3; ++r)
+        deliver();
+    // The press lands while the group's last picture is handed over, before the pause is set.
+    engine.setBeforePause([&] { shared.setMode(PlayMode::Forward); });
+    deliver();
+    EXPECT_EQ(shared.mode(), PlayMode::Forward);
+    engine.setBeforePause(nullptr);
+
+    // Untouched, the same step still pauses.
+    shared.setMode(PlayMode::StepForward);
+    for (int r = 0; r < 4; ++r)
+        deliver();
+    EXPECT_EQ(shared.mode(), PlayMode::Pause);
+
+    // A move the thread makes only from the mode it saw: from the start or the end, from a seek, at the
+    // end of forward play.
+    EXPECT_FALSE(shared.moveMode(PlayMode::GoToStart, PlayMode::StepForward));
+    EXPECT_EQ(shared.mode(), PlayMode::Pause);
+    shared.setMode(PlayMode::Backward);
+    EXPECT_FALSE(shared.moveMode(PlayMode::Forward, PlayMode::GoToEnd));
+    EXPECT_EQ(shared.mode(), PlayMode::Backward);
+    const uint32_t changes = shared.modeChanges.load();
+    shared.requestFlag.store(0);
+    EXPECT_TRUE(shared.moveMode(PlayMode::Backward, PlayMode::GoToStart));
+    EXPECT_EQ(shared.mode(), PlayMode::GoToStart);
+    EXPECT_EQ(shared.modeChanges.load(), changes + 1);
+    EXPECT_EQ(shared.requestFlag.load(), 1);
+}
+
 TEST_F(EngineFixture, StepBackwardFollowsTheLinkOrFallsBackByTwicePictureLength) {
     struct Case {
         uint32_t previous, self;
