@@ -7,17 +7,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "tests/support/LoggedSimulator.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/Wait.h"
 
 namespace dvr::ctl {
 namespace {
@@ -83,19 +82,18 @@ TEST(PasswordOption, TheProgramLogsInWithThePasswordThatNoCommandLineShows) {
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    // Wait, bounded, until the recorder saw the login and the argument was blanked.
-    bool loggedIn = false;
+    // Until the recorder saw the login and the argument was blanked (bounded).
     std::string shown;
-    for (int i = 0; i < 500 && !(loggedIn && shown.find("hunter2") == std::string::npos); ++i) {
-        loggedIn = simulator.countLogged(R"("user":"admin","password":"hunter2")") == 1;
+    const bool blanked = testsupport::waitUntil([&] {
         shown = commandLine(child);
-        if (!loggedIn || shown.find("hunter2") != std::string::npos)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+        return simulator.countLogged(R"("user":"admin","password":"hunter2")") == 1 &&
+               shown.find("hunter2") == std::string::npos;
+    });
     ::kill(child, SIGTERM);
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_TRUE(loggedIn);
+    EXPECT_TRUE(blanked);
+    EXPECT_EQ(simulator.countLogged(R"("user":"admin","password":"hunter2")"), 1u);
     EXPECT_NE(shown.find("--password xxxxxxx"), std::string::npos) << shown;
 
     const std::string file = folder.file("password");
