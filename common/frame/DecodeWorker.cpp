@@ -83,6 +83,9 @@ void DecodeWorker::submit(const PictureRecord& record, std::weak_ptr<const void>
         m_queue.push_back(Job{std::move(decode), std::move(owner), std::move(done)});
     }
     m_changed.notify_all();
+    if (m_submitted) {
+        m_submitted();
+    }
 }
 
 uint64_t DecodeWorker::decodes() const {

@@ -71,6 +71,10 @@ public:
     // never hears of the records it gave.
     void submit(const PictureRecord& record, std::weak_ptr<const void> owner, Done done);
 
+    // `submitted` runs on the owner's thread each time a record was queued: the owner's thread is free for
+    // a while then (the window paces its repaints to that moment).
+    void setSubmitted(std::function<void()> submitted) { m_submitted = std::move(submitted); }
+
     // Decodes finished since the worker was made.
     uint64_t decodes() const;
 
@@ -91,7 +95,8 @@ private:
 
     TaskPoster& m_poster;
     std::unique_ptr<PictureDecoder> m_pictureDecoder;
-    FrameDecoder m_decoder;  // the worker thread's alone
+    FrameDecoder m_decoder;             // the worker thread's alone
+    std::function<void()> m_submitted;  // the owner's thread's alone
     std::shared_ptr<Spares> m_spares = std::make_shared<Spares>();
 
     mutable std::mutex m_mutex;  // guards the members below

@@ -27,8 +27,14 @@ public:
     // Runs `beforeRepaint` just before each paced repaint is asked for: state shown by child widgets (an
     // activity indicator) is brought up to date there, at the paced rate rather than with every picture.
     void setBeforeRepaint(std::function<void()> beforeRepaint) { m_beforeRepaint = std::move(beforeRepaint); }
+    // Told by the window each time it has just handed a picture to its decode worker: the window's thread
+    // is then free for a whole decode. While pictures flow (one handed over within the last period), a
+    // due repaint waits for that moment, at most one more period, so that it does not hold up the
+    // decoded picture's return or the recorder's reply.
+    void decodeStarted();
 
 private:
+    void due();
     void flush();
 
     QWidget& m_widget;
@@ -36,6 +42,8 @@ private:
     std::function<void()> m_beforeRepaint;
     QRegion m_pending;
     QElapsedTimer m_sinceFlush;
+    QElapsedTimer m_sinceDecode;
+    bool m_waitingForDecode = false;
     QTimer m_timer;
 };
 

@@ -86,6 +86,12 @@ TEST(DecodeWorker, ResultsArriveThroughThePosterInOrderFromTheWorkersOwnCopy) {
     std::vector<int> channels;
     std::vector<int> widths;
     const std::thread::id ownerThread = std::this_thread::get_id();
+    // The owner hears of each queued record at once, on its own thread (the window paints then).
+    int submitted = 0;
+    worker.setSubmitted([&] {
+        EXPECT_EQ(std::this_thread::get_id(), ownerThread);
+        ++submitted;
+    });
     for (const int channel : {3, 11, 5}) {
         Record record = realRecord(channel);
         worker.submit(record.picture(), owner, [&](WorkerDecode& decode) {
@@ -99,6 +105,7 @@ TEST(DecodeWorker, ResultsArriveThroughThePosterInOrderFromTheWorkersOwnCopy) {
         std::fill(record.bytes.begin(), record.bytes.end(), uint8_t(0));
     }
     EXPECT_TRUE(channels.empty()) << "nothing runs before the owner runs the posted tasks";
+    EXPECT_EQ(submitted, 3);
     while (channels.size() < 3 && poster.waitAndRun(kWait) > 0) {
     }
     EXPECT_EQ(channels, (std::vector<int>{3, 11, 5}));

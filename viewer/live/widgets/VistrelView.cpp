@@ -80,6 +80,12 @@ void VistrelView::setDecodeOnWorker(bool on) {
     if (on && !m_decodeWorker) {
         m_poster = std::make_unique<skin::QtTaskPoster>(*this);
         m_decodeWorker = std::make_unique<frame::DecodeWorker>(*m_poster);
+        m_decodeWorker->setSubmitted([this] {
+            m_repaints.decodeStarted();
+            if (playback::PlaybackWindow* window = playbackWindow()) {
+                window->decodeStarted();
+            }
+        });
     }
     m_decodeOnWorker = on;
     frame::DecodeWorker* worker = on ? m_decodeWorker.get() : nullptr;
