@@ -78,41 +78,4 @@ TEST(PaneImageCache, AnotherBufferSizeOrSourceScalesAgainButOtherPicturesDoNot) 
     EXPECT_TRUE(cache.scaled(0, -1, picture, whole, QSize(10, 10)).isNull());
 }
 
-// The window scales each new picture on its pane worker and puts the result in: a paint then copies it,
-// unless a newer picture came into the buffer or the panes were cleared while it was scaled.
-TEST(PaneImageCache, APutPaneIsPaintedOnlyWhileItsPictureIsTheNewest) {
-    PaneImageCache cache;
-    const QRect quarter(360, 0, 360, 120);
-    const QSize pane(180, 120);
-    const QImage first = gradient(720, 240, 0);
-    cache.pictureChanged(2);
-    const uint64_t firstVersion = cache.version(2);
-    const QImage firstScaled = PaneImageCache::stretch(first, quarter, pane);
-    EXPECT_EQ(firstScaled, paintedStraight(first, quarter, pane));
-    cache.put(5, 2, firstVersion, quarter, firstScaled);
-    EXPECT_EQ(cache.scaled(5, 2, first, quarter, pane), firstScaled);
-    EXPECT_EQ(cache.scalings(), 0u);
-
-    // A scaling of the first picture that comes back after the second arrived is not kept: the paint
-    // scales the second itself.
-    const QImage second = gradient(720, 240, 90);
-    cache.pictureChanged(2);
-    cache.put(5, 2, firstVersion, quarter, firstScaled);
-    EXPECT_EQ(cache.scaled(5, 2, second, quarter, pane), paintedStraight(second, quarter, pane));
-    EXPECT_EQ(cache.scalings(), 1u);
-
-    // Nor one that comes back after the panes were cleared.
-    const uint64_t secondVersion = cache.version(2);
-    cache.clear();
-    cache.put(5, 2, secondVersion, quarter, PaneImageCache::stretch(second, quarter, pane));
-    cache.scaled(5, 2, second, quarter, pane);
-    EXPECT_EQ(cache.scalings(), 2u);
-
-    // A put for another source or size than the paint asks for is scaled again too.
-    cache.pictureChanged(2);
-    cache.put(5, 2, cache.version(2), quarter, PaneImageCache::stretch(second, quarter, pane));
-    cache.scaled(5, 2, second, quarter, QSize(360, 240));
-    EXPECT_EQ(cache.scalings(), 3u);
-}
-
 }  // namespace

@@ -6,6 +6,21 @@
 
 namespace dvr::playback {
 
+namespace {
+
+// `source` of `image` scaled smoothly over an image of `size`, into `target`'s pixels when it has that
+// size.
+QImage stretch(const QImage& image, const QRect& source, QSize size, QImage target) {
+    if (target.size() != size || target.format() != QImage::Format_RGB32)
+        target = QImage(size, QImage::Format_RGB32);
+    QPainter painter(&target);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(QPoint(0, 0), size), image, source);
+    return target;
+}
+
+}  // namespace
+
 void PaneImageCache::pictureChanged(int buffer) {
     if (buffer >= 0 && buffer < kPanes)
         m_versions[size_t(buffer)] = m_nextVersion++;
@@ -14,33 +29,6 @@ void PaneImageCache::pictureChanged(int buffer) {
 void PaneImageCache::clear() {
     for (Entry& entry : m_entries)
         entry = Entry{};
-    // A scaling still on its way is of a picture no longer shown.
-    for (uint64_t& version : m_versions)
-        version = m_nextVersion++;
-}
-
-uint64_t PaneImageCache::version(int buffer) const {
-    return buffer >= 0 && buffer < kPanes ? m_versions[size_t(buffer)] : 0;
-}
-
-void PaneImageCache::put(int pane, int buffer, uint64_t version, const QRect& source, QImage image) {
-    if (pane < 0 || pane >= kPanes || buffer < 0 || buffer >= kPanes || image.isNull() ||
-        m_versions[size_t(buffer)] != version)
-        return;
-    Entry& entry = m_entries[size_t(pane)];
-    entry.image = std::move(image);
-    entry.buffer = buffer;
-    entry.version = version;
-    entry.source = source;
-}
-
-QImage PaneImageCache::stretch(const QImage& image, const QRect& source, QSize size, QImage target) {
-    if (target.size() != size || target.format() != QImage::Format_RGB32)
-        target = QImage(size, QImage::Format_RGB32);
-    QPainter painter(&target);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(QPoint(0, 0), size), image, source);
-    return target;
 }
 
 const QImage& PaneImageCache::scaled(int pane, int buffer, const QImage& image, const QRect& source,

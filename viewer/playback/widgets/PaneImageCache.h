@@ -1,9 +1,10 @@
 #pragma once
 
 // Each pane's picture kept at the pane's size: a picture is scaled into its
-// pane once, by the pane worker after it arrived or else when it is first
-// painted, and every later paint of that pane (a text beside it, a window
-// uncovered, a menu closed) copies it unscaled.
+// pane once, when it is first painted, and every later paint of that pane (a
+// text beside it, a window uncovered, a menu closed) copies it unscaled. A
+// picture that no paint shows (pictures come faster than the screen shows
+// them) is never scaled.
 
 #include <QImage>
 #include <QRect>
@@ -27,13 +28,6 @@ public:
     // `buffer`) scaled smoothly, reused while buffer, picture, source and size
     // are those it was scaled for.
     const QImage& scaled(int pane, int buffer, const QImage& image, const QRect& source, QSize size);
-    // The picture now in buffer `buffer`, as numbered by pictureChanged().
-    uint64_t version(int buffer) const;
-    // A pane's picture scaled elsewhere (by stretch(), from picture `version` of `buffer`); kept unless
-    // a newer picture came into the buffer or the panes were cleared meanwhile.
-    void put(int pane, int buffer, uint64_t version, const QRect& source, QImage image);
-    // `source` of `image` scaled smoothly over an image of `size` (into `target` when it has that size).
-    static QImage stretch(const QImage& image, const QRect& source, QSize size, QImage target = {});
     // How many scalings ran (benchmarks and tests).
     uint64_t scalings() const { return m_scalings; }
 

@@ -313,35 +313,11 @@ void PlaybackWindow::afterPictures() {
     m_afterPicturePending = false;
     const PaneDrawList draws = m_afterPicture;
     m_afterPicture.count = 0;
-    // The scalings first: a repaint due at once then finds more of them done.
-    for (int i = 0; i < draws.count; ++i)
-        scaleOnWorker(draws.draws[size_t(i)]);
     for (int i = 0; i < draws.count; ++i)
         m_repaints.update(toQRect(draws.draws[size_t(i)].pane));
     // The wheel turns with every picture; it is drawn with the next paced repaint.
     m_repaints.schedule();
     repaintChangedTexts();
-}
-
-void PlaybackWindow::scaleOnWorker(const PaneDraw& draw) {
-    const QImage& picture = m_buffers[size_t(draw.buffer)];
-    const QSize size = toQRect(draw.pane).size();
-    if (!draw.hasSource || picture.isNull() || size.isEmpty())
-        return;
-    const QRect source = QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height)
-                             .intersected(picture.rect());
-    const int pane = draw.channel;
-    const int buffer = draw.buffer;
-    const uint64_t version = m_paneImages.version(buffer);
-    // A copy: the buffer takes the channel's next picture meanwhile. A paint before the result is back
-    // scales the pane itself.
-    m_paneWorker.submit(pane, [this, pane, buffer, version, source, size, copy = picture.copy()] {
-        QImage scaled = PaneImageCache::stretch(copy, source, size);
-        return std::function<void()>(
-            [this, pane, buffer, version, source, image = std::move(scaled)]() mutable {
-                m_paneImages.put(pane, buffer, version, source, std::move(image));
-            });
-    });
 }
 
 void PlaybackWindow::repaintChangedTexts() {

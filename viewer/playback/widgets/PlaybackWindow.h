@@ -6,11 +6,9 @@
 
 #include "common/frame/DecodedPicture.h"
 #include "common/frame/FrameHeader.h"
-#include "common/frame/PaneWorker.h"
 #include "common/skin/LanguageFile.h"
 #include "common/skin/SkinKeys.h"
 #include "common/skin/SkinReader.h"
-#include "common/skin/widgets/QtTaskPoster.h"
 #include "common/skin/widgets/RepaintPacer.h"
 #include "viewer/playback/PlaybackCommandIds.h"
 #include "viewer/playback/PlaybackController.h"
@@ -56,6 +54,8 @@ public:
     // The same, once, after the current call has returned to the event loop (for the session's calls,
     // which may come once per picture).
     void refreshLater();
+    // A picture was just handed to the decode worker: a due repaint is made now, while it decodes.
+    void decodeStarted() { m_repaints.decodeStarted(); }
     // Whether the "%02d FPS" text is drawn (the frame-rate option of opt.ini).
     void setFrameRateShown(bool shown) { m_frameRateShown = shown; }
     // The pictures drawn during the last whole second.
@@ -117,10 +117,8 @@ private:
     void syncButtons();
     void syncTimers();
     QString text(const char* key) const;
-    // After the pictures shown since the last call: their panes' scaling and repaints, and the texts.
+    // After the pictures shown since the last call: their panes' repaints, and the texts.
     void afterPictures();
-    // Scales a new picture into the draw's pane on the pane worker.
-    void scaleOnWorker(const PaneDraw& draw);
     // Asks for a paced repaint of each changing text whose words differ from the ones last drawn.
     void repaintChangedTexts();
     void drawPane(QPainter& painter, const PaneDraw& draw) const;
@@ -152,12 +150,9 @@ private:
     QTimer m_idleTimer;
     QTimer m_rangeTimer;
     std::array<QImage, kPaneCount> m_buffers;
-    // Each pane's picture at its size, scaled once per picture (drawing is const).
+    // Each pane's picture at its size, scaled at the first paint that shows it and copied by the next
+    // ones (drawing is const). A picture that no paint shows is never scaled.
     mutable PaneImageCache m_paneImages;
-    // Scales each new picture into its panes away from this thread, so a paint after pictures only
-    // copies them (the poster first: it outlives the worker).
-    skin::QtTaskPoster m_panePoster{*this};
-    frame::PaneWorker m_paneWorker{m_panePoster};
     // The texts that change while playing (clock, start, end, request, positions, quality, status), as
     // last asked to be repainted; only a text that changed is drawn again.
     static constexpr size_t kChangingTexts = 8;
