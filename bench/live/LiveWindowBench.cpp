@@ -3,8 +3,10 @@
 // program's CPU per picture with 16 panes against one pane, and the resident memory of the real program
 // after a minute of streaming against the same program decoding on its window's thread.
 //
-// Environment: VISTREL_BENCH_SECONDS and VISTREL_BENCH_ROUNDS (rate slices, default 5 rounds of 4 s each),
-// VISTREL_BENCH_MEMORY_SECONDS (default 60).
+// Environment: VISTREL_BENCH_SECONDS (streaming time of each side per phase, default 4),
+// VISTREL_BENCH_SLICES (turns each side takes per phase, default 8), VISTREL_BENCH_ROUNDS (default 5; 3
+// for the CPU comparison, whose slices are VISTREL_BENCH_SECONDS long), VISTREL_BENCH_MEMORY_SECONDS
+// (default 60).
 #include <benchmark/benchmark.h>
 
 #include <QDir>
@@ -16,21 +18,31 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "bench/support/WindowBenchSupport.h"
-#include "tools/vistrelctl/RecorderClient.h"
+#include "common/frame/FrameDecoder.h"
+#include "common/frame/FrameHeader.h"
+#include "viewer/link/LiveStream.h"
+#include "viewer/link/RecorderSession.h"
+#include "viewer/link/RecorderSocket.h"
+#include "viewer/link/SessionPoller.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
@@ -108,29 +120,6 @@ bool showPanes(dvr::live::MainFrame& frame, int panes) {
     return view.controller().splitCode() == (panes == 16 ? dvr::live::kSplitSixteen : dvr::live::kSplitOne);
 }
 
-// Pictures per second of the headless client over one fresh connection of `seconds`.
-double headlessSlice(double seconds, const QString& outDir, int panes) {
-    dvr::ctl::ClientOptions options;
-    options.host = "127.0.0.1";
-    options.port = recorder().port();
-    options.layout = panes;
-    options.seconds = seconds;
-    options.json = true;
-    options.outDir = outDir.toStdString();
-    options.timeoutSeconds = seconds + 30;
-    std::ostringstream text;
-    std::ostringstream error;
-    if (dvr::ctl::runLive(options, text, error) != 0) {
-        return -1;
-    }
-    std::smatch match;
-    const std::string json = text.str();
-    if (!std::regex_search(json, match, std::regex("\"picturesPerSecond\":([0-9.]+)"))) {
-        return -1;
-    }
-    return std::stod(match[1].str());
-}
-
 struct WindowSlice {
     double picturesPerSecond = 0;
     double cpuSecondsPerPicture = 0;
@@ -179,52 +168,235 @@ WindowSlice windowSlice(dvr::live::MainFrame& frame, double seconds, int panes) 
     return slice;
 }
 
-// The window and the headless client take turns on the same recorder, so that both see the same load
-// of the machine; the rates are the means over the rounds. Each round also has a slice of the window
-// decoding on its own thread, as before the worker (the `ui_thread_` counters). Argument: the panes
-// shown (16 or 1).
+// Pictures and the seconds they took, summed over turns.
+struct Totals {
+    uint64_t pictures = 0;
+    double seconds = 0;
+    void add(const std::pair<uint64_t, double>& turn) {
+        pictures += turn.first;
+        seconds += turn.second;
+    }
+    double rate() const { return seconds > 0 ? double(pictures) / seconds : 0; }
+};
+
+// The headless client on a connection of its own, as `vistrelctl live` runs it: the layout's displayed
+// channels and request speed, each picture decoded on the polling thread and its channels' parts kept.
+// Between its turns it is not polled: the reply to its one request waits in the socket.
+class HeadlessLive : public dvr::link::LiveHost {
+public:
+    explicit HeadlessLive(int panes) {
+        dvr::link::LiveStream& live = m_session.live();
+        live.setDisplayedChannelMask(dvr::link::displayedMaskFor(panes, 0));
+        live.setRequestSpeed(dvr::link::defaultRequestSpeed(panes));
+    }
+    ~HeadlessLive() override { m_session.disconnect(); }
+
+    bool open() {
+        return m_driver.connect("127.0.0.1", recorder().port()) &&
+               pollUntil([&] { return m_pictures > 0; }, 10);
+    }
+
+    // Streams for `seconds` from its first picture on: the pictures after that one and the seconds they
+    // took, or nothing when no picture came.
+    std::optional<std::pair<uint64_t, double>> streamFor(double seconds) {
+        const uint64_t first = m_pictures;
+        if (!pollUntil([&] { return m_pictures > first; }, 5)) {
+            return std::nullopt;
+        }
+        const uint64_t before = m_pictures;
+        const auto start = std::chrono::steady_clock::now();
+        pollUntil([] { return false; }, seconds);
+        return std::make_pair(
+            m_pictures - before,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+
+    void runViewDisconnect(dvr::link::DisconnectReason) override { m_session.disconnect(); }
+    void livePicture(const dvr::frame::PictureRecord& record) override {
+        const dvr::frame::DecodedFrame decoded = m_decoder.decode(record);
+        if (!decoded.ok()) {
+            return;
+        }
+        ++m_pictures;
+        const dvr::frame::DecodedPicture& picture = *decoded.picture;
+        const uint32_t flags = decoded.header.pictureFlags;
+        const int base = dvr::frame::baseChannel(decoded.channel, flags);
+        for (int c = base; c < base + dvr::frame::channelsPerPicture(flags) && c < 16; ++c) {
+            const dvr::frame::PixelRect rect =
+                dvr::frame::channelSourceRect(flags, c, picture.width, picture.height);
+            std::vector<uint8_t>& kept = m_kept[size_t(c)];
+            kept.resize(size_t(std::max(0, rect.width)) * 4 * size_t(std::max(0, rect.height)));
+            for (int y = 0; y < rect.height; ++y) {
+                std::memcpy(
+                    kept.data() + size_t(y) * size_t(rect.width) * 4,
+                    picture.pixels.data() + size_t(rect.y + y) * picture.stride() + size_t(rect.x) * 4,
+                    size_t(rect.width) * 4);
+            }
+        }
+    }
+
+private:
+    bool pollUntil(const std::function<bool()>& done, double limitSeconds) {
+        const auto end = std::chrono::steady_clock::now() +
+                         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                             std::chrono::duration<double>(limitSeconds));
+        while (!done() && std::chrono::steady_clock::now() < end && m_session.hasSocket()) {
+            m_poller.pollOnce(5);
+        }
+        return done();
+    }
+
+    dvr::frame::FrameDecoder m_decoder;
+    std::array<std::vector<uint8_t>, 16> m_kept;
+    uint64_t m_pictures = 0;
+    dvr::link::RecorderSocket m_socket;
+    dvr::link::SteadyClock m_clock;
+    dvr::link::RecorderSession m_session{*this};
+    dvr::link::SessionDriver m_driver{m_session, m_socket, m_clock};
+    dvr::link::SessionPoller m_poller{m_driver, m_socket};
+};
+
+// The live window connected in the layout of `panes`; between its turns its live loop is paused (the
+// picture on its way is dropped) and it settles before the other side's turn.
+class WindowLive {
+public:
+    WindowLive(dvr::live::MainFrame& frame, int panes)
+        : m_frame(frame), m_view(*frame.view()), m_panes(panes) {}
+    ~WindowLive() {
+        m_view.controller().resumeLive();
+        m_view.pressDisconnect();
+        runEventLoopFor(50);
+    }
+
+    bool open() {
+        const uint64_t before = m_view.picturesShown();
+        m_view.pressConnect();
+        if (!runEventLoopUntil([&] { return m_view.picturesShown() > before; }, 10000) ||
+            !showPanes(m_frame, m_panes)) {
+            return false;
+        }
+        pause();
+        return true;
+    }
+
+    // Streams for `seconds` from its first picture on, as HeadlessLive::streamFor; the longest wait of
+    // input meanwhile is kept.
+    std::optional<std::pair<uint64_t, double>> streamFor(double seconds) {
+        InputProbe probe;
+        const uint64_t first = m_view.picturesShown();
+        m_view.controller().resumeLive();
+        if (!runEventLoopUntil([&] { return m_view.picturesShown() > first; }, 5000)) {
+            return std::nullopt;
+        }
+        const uint64_t before = m_view.picturesShown();
+        QElapsedTimer timer;
+        timer.start();
+        runEventLoopFor(int(seconds * 1000));
+        const double elapsed = double(timer.nsecsElapsed()) / 1e9;
+        const uint64_t pictures = m_view.picturesShown() - before;
+        m_worstInputMs = std::max(m_worstInputMs, probe.worstMs());
+        pause();
+        return std::make_pair(pictures, elapsed);
+    }
+    double worstInputMs() const { return m_worstInputMs; }
+
+private:
+    void pause() {
+        m_view.controller().pauseLive();
+        runEventLoopFor(50);
+    }
+
+    dvr::live::MainFrame& m_frame;
+    dvr::live::VistrelView& m_view;
+    const int m_panes;
+    double m_worstInputMs = 0;
+};
+
+// Pictures per second of the window and of the headless client, both connected to the same recorder
+// for the whole phase and taking turns, the other one paused; the turns go headless, window, window,
+// headless, ... so that a machine slowing down or speeding up weighs on both alike.
+struct Phase {
+    Totals headless;
+    Totals window;
+    double worstInputMs = 0;
+    bool ok = false;
+};
+
+Phase interleaved(dvr::live::MainFrame& frame, int panes, double seconds, int turns) {
+    Phase phase;
+    HeadlessLive headless(panes);
+    WindowLive window(frame, panes);
+    if (!headless.open() || !window.open()) {
+        return phase;
+    }
+    for (int turn = 0; turn < 2 * turns; ++turn) {
+        const bool headlessTurn = (turn % 4 == 0) || (turn % 4 == 3);
+        const auto streamed =
+            headlessTurn ? headless.streamFor(seconds / turns) : window.streamFor(seconds / turns);
+        if (!streamed) {
+            return phase;
+        }
+        (headlessTurn ? phase.headless : phase.window).add(*streamed);
+    }
+    phase.worstInputMs = window.worstInputMs();
+    phase.ok = true;
+    return phase;
+}
+
+// The window against the headless client in turns on the same recorder; each round also has a phase
+// of the window decoding on its own thread, as before the worker (the `ui_thread_` counters), against
+// the headless client again. Argument: the panes shown (16 or 1). Each side streams `seconds` per phase
+// in `turns` turns.
 void BM_WindowAgainstHeadless(benchmark::State& state) {
     const int panes = int(state.range(0));
     const double seconds = numberFromEnvironment("VISTREL_BENCH_SECONDS", 4);
     const int rounds = int(numberFromEnvironment("VISTREL_BENCH_ROUNDS", 5));
+    const int turns = std::max(1, int(numberFromEnvironment("VISTREL_BENCH_SLICES", 8)));
     auto home = makeProgramFolder();
-    QTemporaryDir out;
     dvr::live::RecordingViewerNotifier notifier;
-    double headless = 0;
-    double window = 0;
-    double windowOnUiThread = 0;
+    Totals headless;
+    Totals window;
+    Totals uiHeadless;
+    Totals uiWindow;
+    double worstRound = 0;
     double worstInputMs = 0;
     double worstInputOnUiThreadMs = 0;
     for (auto _ : state) {
         const std::unique_ptr<dvr::live::MainFrame> frame = openMainWindow(*home, notifier);
         for (int round = 0; round < rounds; ++round) {
-            const double h = headlessSlice(seconds, out.path(), panes);
-            if (h < 0) {
-                state.SkipWithError("the headless client failed");
-                return;
-            }
-            headless += h / rounds;
-            const WindowSlice w = windowSlice(*frame, seconds, panes);
+            const Phase worker = interleaved(*frame, panes, seconds, turns);
             frame->view()->setDecodeOnWorker(false);
-            const WindowSlice before = windowSlice(*frame, seconds, panes);
+            const Phase onUiThread = interleaved(*frame, panes, seconds, turns);
             frame->view()->setDecodeOnWorker(true);
-            if (w.picturesPerSecond <= 0 || before.picturesPerSecond <= 0) {
-                state.SkipWithError("the window showed no picture");
+            if (!worker.ok || !onUiThread.ok) {
+                state.SkipWithError("a side showed no picture");
                 return;
             }
-            window += w.picturesPerSecond / rounds;
-            windowOnUiThread += before.picturesPerSecond / rounds;
-            worstInputMs = std::max(worstInputMs, w.worstInputMs);
-            worstInputOnUiThreadMs = std::max(worstInputOnUiThreadMs, before.worstInputMs);
+            headless.pictures += worker.headless.pictures;
+            headless.seconds += worker.headless.seconds;
+            window.pictures += worker.window.pictures;
+            window.seconds += worker.window.seconds;
+            uiHeadless.pictures += onUiThread.headless.pictures;
+            uiHeadless.seconds += onUiThread.headless.seconds;
+            uiWindow.pictures += onUiThread.window.pictures;
+            uiWindow.seconds += onUiThread.window.seconds;
+            const double ratio = worker.window.rate() / worker.headless.rate();
+            worstRound = round == 0 ? ratio : std::min(worstRound, ratio);
+            worstInputMs = std::max(worstInputMs, worker.worstInputMs);
+            worstInputOnUiThreadMs = std::max(worstInputOnUiThreadMs, onUiThread.worstInputMs);
+            std::fprintf(stderr, "%d panes, round %d: headless %.1f, window %.1f pictures/s, ratio %.3f\n",
+                         panes, round + 1, worker.headless.rate(), worker.window.rate(), ratio);
         }
         frame->close();
         QCoreApplication::processEvents();
     }
-    state.counters["headless_pictures_per_s"] = headless;
-    state.counters["window_pictures_per_s"] = window;
-    state.counters["ratio_window_to_headless"] = headless > 0 ? window / headless : 0;
+    state.counters["headless_pictures_per_s"] = headless.rate();
+    state.counters["window_pictures_per_s"] = window.rate();
+    state.counters["ratio_window_to_headless"] = headless.rate() > 0 ? window.rate() / headless.rate() : 0;
+    state.counters["worst_round_ratio"] = worstRound;
     state.counters["worst_input_wait_ms"] = worstInputMs;
-    state.counters["ui_thread_ratio_window_to_headless"] = headless > 0 ? windowOnUiThread / headless : 0;
+    state.counters["ui_thread_ratio_window_to_headless"] =
+        uiHeadless.rate() > 0 ? uiWindow.rate() / uiHeadless.rate() : 0;
     state.counters["ui_thread_worst_input_wait_ms"] = worstInputOnUiThreadMs;
 }
 
