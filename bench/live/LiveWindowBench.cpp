@@ -53,6 +53,7 @@ using dvr::bench::makeProgramFolder;
 using dvr::bench::numberFromEnvironment;
 using dvr::bench::openMainWindow;
 using dvr::bench::recorder;
+using dvr::bench::Totals;
 
 void runEventLoopFor(int milliseconds) {
     QEventLoop loop;
@@ -168,17 +169,6 @@ WindowSlice windowSlice(dvr::live::MainFrame& frame, double seconds, int panes) 
     return slice;
 }
 
-// Pictures and the seconds they took, summed over turns.
-struct Totals {
-    uint64_t pictures = 0;
-    double seconds = 0;
-    void add(const std::pair<uint64_t, double>& turn) {
-        pictures += turn.first;
-        seconds += turn.second;
-    }
-    double rate() const { return seconds > 0 ? double(pictures) / seconds : 0; }
-};
-
 // The headless client on a connection of its own, as `vistrelctl live` runs it: the layout's displayed
 // channels and request speed, each picture decoded on the polling thread and its channels' parts kept.
 // Between its turns it is not polled: the reply to its one request waits in the socket.
@@ -237,13 +227,7 @@ public:
 
 private:
     bool pollUntil(const std::function<bool()>& done, double limitSeconds) {
-        const auto end = std::chrono::steady_clock::now() +
-                         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                             std::chrono::duration<double>(limitSeconds));
-        while (!done() && std::chrono::steady_clock::now() < end && m_session.hasSocket()) {
-            m_poller.pollOnce(5);
-        }
-        return done();
+        return dvr::bench::pollUntil(m_poller, m_session, done, limitSeconds);
     }
 
     dvr::frame::FrameDecoder m_decoder;

@@ -47,6 +47,7 @@ using dvr::bench::makeProgramFolder;
 using dvr::bench::numberFromEnvironment;
 using dvr::bench::openMainWindow;
 using dvr::bench::recorder;
+using dvr::bench::Totals;
 
 // Runs the event loop, blocked while nothing happens, until `done` holds or the time is up.
 bool runEventLoopUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -139,12 +140,7 @@ public:
 
 private:
     bool pollUntil(const std::function<bool()>& done, double limitSeconds) {
-        const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                            std::chrono::duration<double>(limitSeconds));
-        while (!done() && Clock::now() < end && m_session.hasSocket()) {
-            m_poller.pollOnce(5);
-        }
-        return done();
+        return dvr::bench::pollUntil(m_poller, m_session, done, limitSeconds);
     }
 
     dvr::link::RecorderSocket m_socket;
@@ -208,16 +204,6 @@ public:
 
 private:
     dvr::live::VistrelView& m_view;
-};
-
-struct Totals {
-    uint64_t pictures = 0;
-    double seconds = 0;
-    void add(const std::pair<uint64_t, double>& slice) {
-        pictures += slice.first;
-        seconds += slice.second;
-    }
-    double rate() const { return seconds > 0 ? double(pictures) / seconds : 0; }
 };
 
 void BM_PlaybackWindowAgainstHeadless(benchmark::State& state) {

@@ -1,5 +1,6 @@
 // What the window benchmarks share: the recorder the run streams from, a program folder with the build's
-// skin, the main window on it, and a main() that keeps the run off the user's folders and display.
+// skin, the main window on it, the headless side's polling and the turns' totals, and a main() that keeps
+// the run off the user's folders and display.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -10,17 +11,47 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "common/frame/MallocTuning.h"
 #include "tools/dvrsim/RecorderSimulator.h"
+#include "viewer/link/RecorderSession.h"
+#include "viewer/link/SessionPoller.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 
 namespace dvr::bench {
+
+// Pictures and the seconds they took, summed over a side's turns.
+struct Totals {
+    uint64_t pictures = 0;
+    double seconds = 0;
+    void add(const std::pair<uint64_t, double>& turn) {
+        pictures += turn.first;
+        seconds += turn.second;
+    }
+    double rate() const { return seconds > 0 ? double(pictures) / seconds : 0; }
+};
+
+// Polls a headless side's session until `done` holds, the session lost its socket or `limitSeconds`
+// passed; whether `done` holds.
+inline bool pollUntil(link::SessionPoller& poller, const link::RecorderSession& session,
+                      const std::function<bool()>& done, double limitSeconds) {
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                               std::chrono::duration<double>(limitSeconds));
+    while (!done() && std::chrono::steady_clock::now() < end && session.hasSocket()) {
+        poller.pollOnce(5);
+    }
+    return done();
+}
 
 // A positive number from the environment, else `fallback`.
 inline double numberFromEnvironment(const char* name, double fallback) {
