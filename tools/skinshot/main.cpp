@@ -159,11 +159,14 @@ bool vistrelLive(const std::string& home, const QString& out) {
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.resize(dvr::live::VistrelView::skinSize(options.programFolder));
     view.initialUpdate();
+    // The panes read their pictures when the still is taken.
+    std::vector<dvr::frame::DecodedPicture> pictures;
+    pictures.reserve(dvr::live::kChannelCount);
     for (int c = 0; c < dvr::live::kChannelCount; ++c) {
         const QRect pane = view.paneRect(c);
         if (pane.isEmpty())
             continue;
-        const dvr::frame::DecodedPicture picture = decodedSample(QSize(720, 480), c);
+        const dvr::frame::DecodedPicture& picture = pictures.emplace_back(decodedSample(QSize(720, 480), c));
         dvr::live::PaneDraw draw;
         draw.paneChannel = draw.bufferChannel = c;
         draw.pane = dvr::live::PaneRect{pane.left(), pane.top(), pane.right() + 1, pane.bottom() + 1};
@@ -171,7 +174,6 @@ bool vistrelLive(const std::string& home, const QString& out) {
         draw.hasSource = true;
         view.drawPane(draw, picture);
     }
-    view.waitForPanes();
     return save(view, out + QStringLiteral("/vistrel_live.png"));
 }
 

@@ -515,6 +515,9 @@ void LiveController::resetLiveState() {
 }
 
 void LiveController::clearPictureBuffers() {
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        m_screen.bufferChanging(channel, 0);
+    }
     for (frame::DecodedPicture& buffer : m_buffers) {
         std::memset(buffer.pixels.data(), 0, buffer.pixels.size());
     }
@@ -738,6 +741,18 @@ void LiveController::showLivePicture(int channel, const frame::FrameHeader& head
     if (channel < 0 || channel >= kChannelCount || picture.empty() || m_exiting || m_livePaused) {
         return;
     }
+    const int fullHeight = picture.reduction > 0 ? picture.fullHeight : picture.height;
+    m_layout.setLayoutCode(header.layoutCode);
+    m_layout.setPictureFormat(header.pictureFlags, fullHeight);
+    m_layout.markBufferFilled(channel);
+    const DrawPlan plan = m_layout.planDraw(channel, picture.reduction);
+
+    // Panes still showing the buffer's old picture keep it before the new one is copied over it.
+    uint32_t redrawn = 0;
+    for (int i = 0; i < plan.count; ++i) {
+        redrawn |= 1u << plan.draws[size_t(i)].paneChannel;
+    }
+    m_screen.bufferChanging(channel, redrawn);
     frame::DecodedPicture& buffer = m_buffers[size_t(channel)];
     const size_t bytes = std::min(picture.imageBytes(), buffer.pixels.size());
     std::memcpy(buffer.pixels.data(), picture.pixels.data(), bytes);
@@ -746,12 +761,7 @@ void LiveController::showLivePicture(int channel, const frame::FrameHeader& head
     buffer.bitmapInfo = picture.bitmapInfo;
     buffer.reduction = picture.reduction;
     buffer.fullWidth = picture.reduction > 0 ? picture.fullWidth : picture.width;
-    buffer.fullHeight = picture.reduction > 0 ? picture.fullHeight : picture.height;
-    m_layout.setLayoutCode(header.layoutCode);
-    m_layout.setPictureFormat(header.pictureFlags, buffer.fullHeight);
-    m_layout.markBufferFilled(channel);
-
-    const DrawPlan plan = m_layout.planDraw(channel, buffer.reduction);
+    buffer.fullHeight = fullHeight;
     for (int i = 0; i < plan.count; ++i) {
         const PaneDraw& draw = plan.draws[size_t(i)];
         m_screen.drawPane(draw, m_buffers[size_t(draw.bufferChannel)]);

@@ -80,8 +80,12 @@ public:
     virtual ~LiveScreen() = default;
     // Repaints the areas (bits of `area`) from the controller's state.
     virtual void repaint(uint32_t areas) = 0;
-    // Stretches part of a channel's picture buffer into a pane; the pane keeps it until clearPanes().
+    // Shows part of a channel's picture buffer in a pane until clearPanes(). The buffer stays where it
+    // is; before it takes another picture, bufferChanging() says so.
     virtual void drawPane(const PaneDraw& draw, const frame::DecodedPicture& buffer) = 0;
+    // The buffer of `bufferChannel` takes a new picture next, drawn into the panes of `redrawnPanes` (a
+    // bit per pane channel): the other panes showing its old picture must take what they need of it now.
+    virtual void bufferChanging(int /*bufferChannel*/, uint32_t /*redrawnPanes*/) {}
     // The layout changed: every pane drops its picture.
     virtual void clearPanes() = 0;
     // Checked, enabled and shown states of the buttons or the wheel image changed: read them again.

@@ -1,4 +1,4 @@
-// The decode and pane workers' way back to a window's thread: each task becomes a queued call on a
+// The decode worker's way back to a window's thread: each task becomes a queued call on a
 // context object of that thread (calls to one object run in the order they were posted; none runs once the
 // object is gone).
 #pragma once

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ public:
     void drawPane(const PaneDraw& draw, const frame::DecodedPicture& buffer) override {
         draws.push_back({draw.paneChannel, draw.bufferChannel, buffer.pixels[0]});
     }
+    void bufferChanging(int bufferChannel, uint32_t redrawnPanes) override {
+        changes.push_back({bufferChannel, redrawnPanes, bufferByte ? bufferByte(bufferChannel) : uint8_t(0)});
+    }
     void clearPanes() override { ++clears; }
     void buttonsChanged() override { ++buttonSyncs; }
     void beep() override { ++beeps; }
@@ -45,8 +49,16 @@ public:
         int buffer;
         uint8_t firstByte;
     };
+    // A buffer about to change: its channel, the panes the new picture draws and its first byte still.
+    struct Change {
+        int buffer;
+        uint32_t redrawn;
+        uint8_t firstByte;
+    };
     uint32_t repainted = 0;
     std::vector<Draw> draws;
+    std::vector<Change> changes;
+    std::function<uint8_t(int)> bufferByte;
     std::vector<bool> fullScreen;
     int clears = 0, buttonSyncs = 0, beeps = 0, drags = 0, playbackRequests = 0, settingsRequests = 0,
         closes = 0;
@@ -215,12 +227,23 @@ TEST_F(LiveControllerTest, PictureStoreKeepsItsOwnCopyAndDrawsVisiblePanes) {
     EXPECT_EQ(live().pictureBuffer(5).pixels[0], 42);
     EXPECT_EQ(live().picturesShown(), 1u);
 
+    // The screen hears of the buffer's next picture while the buffer still holds the one its panes show,
+    // with the panes the new one draws.
+    m_screen.bufferByte = [this](int channel) { return live().pictureBuffer(channel).pixels[0]; };
+    live().showLivePicture(5, frame::FrameHeader{}, pictureFilledWith(43));
+    ASSERT_EQ(m_screen.changes.size(), 2u);
+    EXPECT_EQ(m_screen.changes[1].buffer, 5);
+    EXPECT_EQ(m_screen.changes[1].redrawn, 1u << 5);
+    EXPECT_EQ(m_screen.changes[1].firstByte, 42);
+    ASSERT_EQ(m_screen.draws.size(), 2u);
+    EXPECT_EQ(m_screen.draws[1].firstByte, 43);
+
     // Pictures of no channel or without pixels are dropped.
     live().showLivePicture(16, frame::FrameHeader{}, picture);
     live().showLivePicture(-1, frame::FrameHeader{}, picture);
     live().showLivePicture(2, frame::FrameHeader{}, frame::DecodedPicture{});
-    EXPECT_EQ(m_screen.draws.size(), 1u);
-    EXPECT_EQ(live().picturesShown(), 1u);
+    EXPECT_EQ(m_screen.draws.size(), 2u);
+    EXPECT_EQ(live().picturesShown(), 2u);
 }
 
 TEST_F(LiveControllerTest, SpeedButtonsActOnReleaseWithinOneToTen) {

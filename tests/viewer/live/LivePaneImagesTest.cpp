@@ -1,9 +1,11 @@
-// The live pane images: a picture stretched on the pane worker gives the same pixels as one stretched at
-// once, a pane keeps its newest picture whatever order the stretches finish in, and clearing the panes
-// drops the stretches still to come.
+// The live pane images: a pane shows the newest picture it was given, a pane whose buffer takes a picture
+// it is not given keeps its own picture's part, and clearing the panes forgets them.
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
 #include <cstring>
+#include <vector>
 
 #include "viewer/live/widgets/LivePaneImages.h"
 
@@ -21,13 +23,26 @@ frame::DecodedPicture pattern(int seed) {
     return picture;
 }
 
-PaneDraw paneDraw(int channel, PaneRect pane, frame::PixelRect source) {
+PaneDraw paneDraw(int pane, int buffer, PaneRect rect, frame::PixelRect source) {
     PaneDraw draw;
-    draw.paneChannel = draw.bufferChannel = channel;
-    draw.pane = pane;
+    draw.paneChannel = pane;
+    draw.bufferChannel = buffer;
+    draw.pane = rect;
     draw.source = source;
     draw.hasSource = true;
     return draw;
+}
+
+// What the draw's pane must show of `picture`: its part stretched smoothly over the pane.
+QImage expected(const PaneDraw& draw, const frame::DecodedPicture& picture) {
+    const QImage source(picture.pixels.data(), picture.width, picture.height, qsizetype(picture.stride()),
+                        QImage::Format_RGB32);
+    QImage image(draw.pane.width(), draw.pane.height(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(image.rect(), source,
+                      QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height));
+    return image;
 }
 
 bool samePixels(const QImage& a, const QImage& b) {
@@ -39,46 +54,68 @@ bool samePixels(const QImage& a, const QImage& b) {
     return true;
 }
 
-TEST(LivePaneImages, TheWorkerStretchesTheSamePixelsAndAPaneKeepsItsNewestPicture) {
-    int repaints = 0;
-    LivePaneImages atOnce([&](const QRect&) { ++repaints; });
-    frame::PumpedPoster poster;
-    LivePaneImages onWorker([&](const QRect&) { ++repaints; });
-    onWorker.setPoster(&poster);
+TEST(LivePaneImages, APaneShowsTheNewestPictureGivenAndAskedForItsRepaint) {
+    std::vector<QRect> repaints;
+    LivePaneImages panes([&](const QRect& rect) { repaints.push_back(rect); });
+    // One pane over the whole picture (a field stretched to twice its height).
+    const PaneDraw whole = paneDraw(0, 0, PaneRect{8, 8, 728, 488}, frame::PixelRect{0, 0, 720, 240});
+    frame::DecodedPicture buffer = pattern(1);
+    panes.draw(whole, buffer);
+    ASSERT_EQ(repaints.size(), 1u);
+    EXPECT_EQ(repaints[0], QRect(8, 8, 720, 480));
+    EXPECT_TRUE(panes.hasPicture(0));
+    EXPECT_FALSE(panes.hasPicture(1));
 
-    const frame::DecodedPicture first = pattern(1);
-    // One pane over the whole picture (a field stretched to twice its height), and a quarter pane with a
-    // cut source, as the 16-pane layout draws.
-    const PaneDraw whole = paneDraw(0, PaneRect{8, 8, 728, 488}, frame::PixelRect{0, 0, 720, 240});
-    const PaneDraw small = paneDraw(5, PaneRect{188, 128, 368, 248}, frame::PixelRect{8, 4, 704, 232});
-    for (const PaneDraw& draw : {whole, small}) {
-        atOnce.draw(draw, first);
-        onWorker.draw(draw, first);
+    // Two more pictures through the buffer before a paint: the pane replaced in the plan shows the last.
+    for (int seed : {2, 3}) {
+        panes.bufferChanging(0, 1u << 0);
+        buffer = pattern(seed);
+        panes.draw(whole, buffer);
     }
-    EXPECT_TRUE(onWorker.image(0).isNull()) << "nothing is shown before its result comes back";
-    onWorker.waitForStretches();
-    poster.runPending();
-    EXPECT_TRUE(samePixels(onWorker.image(0), atOnce.image(0)));
-    EXPECT_TRUE(samePixels(onWorker.image(5), atOnce.image(5)));
-    EXPECT_EQ(onWorker.image(0).size(), QSize(720, 480));
+    EXPECT_TRUE(samePixels(panes.image(0), expected(whole, pattern(3))));
+    EXPECT_EQ(panes.image(0).size(), QSize(720, 480));
 
-    // Two pictures for one pane before either result is shown: the newest is what stays.
-    const frame::DecodedPicture second = pattern(2);
-    const frame::DecodedPicture third = pattern(3);
-    onWorker.draw(whole, second);
-    onWorker.draw(whole, third);
-    onWorker.waitForStretches();
-    poster.runPending();
-    atOnce.draw(whole, third);
-    EXPECT_TRUE(samePixels(onWorker.image(0), atOnce.image(0)));
+    // Painted again without a new picture: the same image, whatever the buffer holds meanwhile.
+    buffer = pattern(4);
+    EXPECT_TRUE(samePixels(panes.image(0), expected(whole, pattern(3))));
 
-    // Cleared while a stretch is under way or waiting: nothing comes back into the panes.
-    onWorker.draw(whole, second);
-    onWorker.clear();
-    onWorker.waitForStretches();
-    poster.runPending();
-    EXPECT_TRUE(onWorker.image(0).isNull());
-    EXPECT_GT(repaints, 0);
+    panes.clear();
+    EXPECT_FALSE(panes.hasPicture(0));
+    EXPECT_TRUE(panes.image(0).isNull());
+}
+
+TEST(LivePaneImages, PanesNotRedrawnKeepTheirPartOfTheBuffersOldPicture) {
+    LivePaneImages panes([](const QRect&) {});
+    // A quad picture in buffer 4 fills panes 4 to 7, as the 16-pane layout draws it.
+    frame::DecodedPicture buffer = pattern(1);
+    std::vector<PaneDraw> quad;
+    for (int q = 0; q < 4; ++q) {
+        quad.push_back(paneDraw(4 + q, 4, PaneRect{180 * q, 0, 180 * q + 176, 120},
+                                frame::PixelRect{(q & 1) * 360, (q >> 1) * 120, 360, 120}));
+        panes.draw(quad.back(), buffer);
+    }
+    // Pane 5 was painted before the change, pane 6 not yet; the next picture in the buffer draws only
+    // pane 4 (another kind of picture), so panes 5 to 7 go on showing the quad's parts.
+    const QImage paintedBefore = panes.image(5);
+    const PaneDraw single = paneDraw(4, 4, quad[0].pane, frame::PixelRect{0, 0, 720, 240});
+    panes.bufferChanging(4, 1u << 4);
+    buffer = pattern(2);
+    panes.draw(single, buffer);
+
+    const frame::DecodedPicture old = pattern(1);
+    EXPECT_TRUE(samePixels(panes.image(4), expected(single, pattern(2))));
+    for (int q = 1; q < 4; ++q) {
+        EXPECT_TRUE(samePixels(panes.image(4 + q), expected(quad[size_t(q)], old))) << "pane " << 4 + q;
+    }
+    EXPECT_TRUE(samePixels(paintedBefore, panes.image(5)));
+
+    // Another buffer changing leaves these panes alone; all buffers cleared keep what the panes show.
+    panes.bufferChanging(3, 0);
+    for (int channel = 0; channel < kChannelCount; ++channel)
+        panes.bufferChanging(channel, 0);
+    std::memset(buffer.pixels.data(), 0, buffer.pixels.size());
+    EXPECT_TRUE(samePixels(panes.image(4), expected(single, pattern(2))));
+    EXPECT_TRUE(samePixels(panes.image(7), expected(quad[3], old)));
 }
 
 }  // namespace

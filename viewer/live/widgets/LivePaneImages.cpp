@@ -10,7 +10,7 @@ namespace {
 
 // The part `source` of `picture` stretched smoothly over an image of `size` (black without a source),
 // into `target`'s pixels when it has that size.
-QImage stretchPicture(const QImage& picture, const QRect& source, const QSize& size, QImage target = {}) {
+QImage stretchPicture(const QImage& picture, const QRect& source, const QSize& size, QImage target) {
     if (target.size() != size) {
         target = QImage(size, QImage::Format_RGB32);
     }
@@ -26,64 +26,56 @@ QImage stretchPicture(const QImage& picture, const QRect& source, const QSize& s
 
 }  // namespace
 
-void LivePaneImages::setPoster(frame::TaskPoster* poster) {
-    if (poster != nullptr && !m_worker) {
-        m_worker = std::make_unique<frame::PaneWorker>(*poster);
+void LivePaneImages::draw(const PaneDraw& draw, const frame::DecodedPicture& buffer) {
+    if (draw.paneChannel < 0 || draw.paneChannel >= kChannelCount) {
+        return;
     }
-    m_onWorker = poster != nullptr;
+    const QRect rect(QPoint(draw.pane.left, draw.pane.top), QSize(draw.pane.width(), draw.pane.height()));
+    Pane& pane = m_panes[size_t(draw.paneChannel)];
+    pane.buffer = &buffer;
+    pane.bufferChannel = draw.bufferChannel;
+    pane.source = draw.hasSource ? QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height)
+                                       .intersected(QRect(0, 0, buffer.width, buffer.height))
+                                 : QRect();
+    pane.size = rect.size();
+    m_repaint(rect);
 }
 
-void LivePaneImages::draw(const PaneDraw& draw, const frame::DecodedPicture& buffer) {
-    const QRect pane(QPoint(draw.pane.left, draw.pane.top), QSize(draw.pane.width(), draw.pane.height()));
+void LivePaneImages::bufferChanging(int bufferChannel, uint32_t redrawnPanes) {
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        Pane& pane = m_panes[size_t(channel)];
+        if (pane.buffer != nullptr && pane.bufferChannel == bufferChannel &&
+            (redrawnPanes >> channel & 1u) == 0) {
+            stretch(pane);
+        }
+    }
+}
+
+void LivePaneImages::stretch(Pane& pane) {
+    const frame::DecodedPicture& buffer = *pane.buffer;
+    // The buffer's pixels as they are, not copied: the stretch reads them before anything changes them.
     const QImage picture(buffer.pixels.data(), buffer.width, buffer.height, qsizetype(buffer.stride()),
                          QImage::Format_RGB32);
-    const QRect source = draw.hasSource
-                             ? QRect(draw.source.x, draw.source.y, draw.source.width, draw.source.height)
-                                   .intersected(picture.rect())
-                             : QRect();
-    const int channel = draw.paneChannel;
-    const uint64_t generation = ++m_generation;
-    if (!m_onWorker || source.isEmpty()) {
-        // At once, into the pane's own image: the newest stretch of the pane.
-        QImage& image = m_images[size_t(channel)];
-        image = stretchPicture(picture, source, pane.size(), std::move(image));
-        m_shown[size_t(channel)] = generation;
-        m_repaint(pane);
-        return;
-    }
-    // A copy: the buffer takes the next picture while this one is stretched.
-    m_worker->submit(channel, [this, channel, generation, pane, source, copy = picture.copy()] {
-        QImage stretched = stretchPicture(copy, source, pane.size());
-        return std::function<void()>(
-            [this, channel, generation, pane, image = std::move(stretched)]() mutable {
-                show(channel, generation, pane, std::move(image));
-            });
-    });
+    pane.image = stretchPicture(picture, pane.source, pane.size, std::move(pane.image));
+    pane.buffer = nullptr;
 }
 
-void LivePaneImages::show(int channel, uint64_t generation, const QRect& pane, QImage image) {
-    uint64_t& shown = m_shown[size_t(channel)];
-    if (generation <= shown || generation <= m_clearedAt) {
-        return;
+const QImage& LivePaneImages::image(int channel) {
+    Pane& pane = m_panes[size_t(channel)];
+    if (pane.buffer != nullptr) {
+        stretch(pane);
     }
-    shown = generation;
-    m_images[size_t(channel)] = std::move(image);
-    m_repaint(pane);
+    return pane.image;
+}
+
+bool LivePaneImages::hasPicture(int channel) const {
+    const Pane& pane = m_panes[size_t(channel)];
+    return pane.buffer != nullptr || !pane.image.isNull();
 }
 
 void LivePaneImages::clear() {
-    for (QImage& image : m_images) {
-        image = QImage();
-    }
-    m_clearedAt = m_generation;
-    if (m_worker) {
-        m_worker->dropWaiting();
-    }
-}
-
-void LivePaneImages::waitForStretches() {
-    if (m_worker) {
-        m_worker->waitIdle();
+    for (Pane& pane : m_panes) {
+        pane = Pane{};
     }
 }
 

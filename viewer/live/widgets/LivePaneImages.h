@@ -1,6 +1,8 @@
-// The live panes' pictures: each picture stretched once into its pane, kept for every paint. With a pane
-// worker the stretch runs there, from a copy of the picture, while the window's thread sends the next
-// request and reads the reply; without one it runs at once.
+// The live panes' pictures: a pane keeps the buffer and part of it that it was last given, and stretches
+// that part into its own image when a paint first shows it; the next paints copy the image as it is. The
+// recorder sends several pictures a second more than the screen shows, so a picture no paint shows is
+// never stretched. A buffer about to take a new picture first stretches the panes still waiting for its
+// old one, unless the new picture replaces theirs, so that a pane never shows another picture's part.
 #pragma once
 
 #include <QImage>
@@ -9,11 +11,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
-#include "common/frame/DecodeWorker.h"
 #include "common/frame/DecodedPicture.h"
-#include "common/frame/PaneWorker.h"
 #include "viewer/live/LiveLayout.h"
 
 namespace dvr::live {
@@ -23,30 +22,32 @@ public:
     // `repaint` asks for a pane's rectangle to be painted again once its picture changed.
     explicit LivePaneImages(std::function<void(const QRect&)> repaint) : m_repaint(std::move(repaint)) {}
 
-    // Stretches on a worker whose results come back through `poster` (nullptr: on the calling thread).
-    void setPoster(frame::TaskPoster* poster);
-    // Stretches the draw's part of `buffer` into its pane.
+    // Gives the pane the draw's part of `buffer`, stretched when first painted; `buffer` stays where it
+    // is, unchanged, until the pane is painted or `bufferChanging` is told of it.
     void draw(const PaneDraw& draw, const frame::DecodedPicture& buffer);
-    // Forgets every pane's picture, and the stretches still to come.
+    // The buffer of `bufferChannel` takes a new picture next, drawn into the panes of `redrawnPanes` (a
+    // bit per pane channel): the other panes still waiting for its old picture stretch it now.
+    void bufferChanging(int bufferChannel, uint32_t redrawnPanes);
+    // Forgets every pane's picture.
     void clear();
-    // Waits until the worker's stretches are done; they are shown when their posted results run.
-    void waitForStretches();
 
-    const QImage& image(int channel) const { return m_images[size_t(channel)]; }
+    // The pane's stretched picture (null without one), stretched now when it waits.
+    const QImage& image(int channel);
+    bool hasPicture(int channel) const;
 
 private:
-    // Shows a pane's stretched picture, unless a newer one is shown or the panes were cleared since.
-    void show(int channel, uint64_t generation, const QRect& pane, QImage image);
+    struct Pane {
+        QImage image;
+        // While waiting for its stretch: the buffer, which of them it is, and the part to stretch.
+        const frame::DecodedPicture* buffer = nullptr;
+        int bufferChannel = -1;
+        QRect source;
+        QSize size;
+    };
+    void stretch(Pane& pane);
 
     std::function<void(const QRect&)> m_repaint;
-    std::unique_ptr<frame::PaneWorker> m_worker;
-    bool m_onWorker = false;
-    std::array<QImage, kChannelCount> m_images;
-    // Every stretch is numbered; a pane shows only a stretch newer than the one it shows and than the
-    // panes' last clearing.
-    uint64_t m_generation = 0;
-    uint64_t m_clearedAt = 0;
-    std::array<uint64_t, kChannelCount> m_shown{};
+    std::array<Pane, kChannelCount> m_panes;
 };
 
 }  // namespace dvr::live

@@ -1,6 +1,5 @@
 #include "viewer/live/widgets/VistrelView.h"
 
-#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -90,7 +89,6 @@ void VistrelView::setDecodeOnWorker(bool on) {
     m_decodeOnWorker = on;
     frame::DecodeWorker* worker = on ? m_decodeWorker.get() : nullptr;
     m_controller->setDecodeWorker(worker);
-    m_paneImages.setPoster(on ? m_poster.get() : nullptr);
     if (m_playback) {
         m_playback->setDecodeWorker(worker);
     }
@@ -202,9 +200,8 @@ void VistrelView::drawPane(const PaneDraw& draw, const frame::DecodedPicture& bu
     m_paneImages.draw(draw, buffer);
 }
 
-void VistrelView::waitForPanes() {
-    m_paneImages.waitForStretches();
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+void VistrelView::bufferChanging(int bufferChannel, uint32_t redrawnPanes) {
+    m_paneImages.bufferChanging(bufferChannel, redrawnPanes);
 }
 
 void VistrelView::clearPanes() {
@@ -387,7 +384,7 @@ void VistrelView::paintEvent(QPaintEvent* event) {
 
     for (int c = 0; c < kChannelCount; ++c) {
         const QRect pane = paneRect(c);
-        if (!pane.isEmpty() && !m_paneImages.image(c).isNull() && dirty.intersects(pane)) {
+        if (!pane.isEmpty() && m_paneImages.hasPicture(c) && dirty.intersects(pane)) {
             painter.drawImage(pane.topLeft(), m_paneImages.image(c));
         }
     }

@@ -80,13 +80,10 @@ public:
     // exitFinished() asks the frame to close. Runs once.
     void exitProgram() { m_controller->exitProgram(); }
 
-    // Decodes live and playback pictures on the view's worker thread, and stretches live pictures into
-    // their panes on a second one (true), or does both on the window's thread, from the next picture on;
-    // measurements compare the two in one run.
+    // Decodes live and playback pictures on the view's worker thread (true) or on the window's thread,
+    // from the next picture on; measurements compare the two in one run.
     void setDecodeOnWorker(bool on);
     bool decodeOnWorker() const { return m_decodeOnWorker; }
-    // Waits for the pane stretches under way and shows them (a still of the window is taken next).
-    void waitForPanes();
 
     // --- state for the window, tests and measurements ----------------------------------------------------
     LiveController& controller() { return *m_controller; }
@@ -100,7 +97,7 @@ public:
     QRect paneRect(int channel) const;
     // Whether the pane of a channel shows a picture drawn since the layout was last applied.
     bool paneHasPicture(int channel) const {
-        return channel >= 0 && channel < kChannelCount && !m_paneImages.image(channel).isNull();
+        return channel >= 0 && channel < kChannelCount && m_paneImages.hasPicture(channel);
     }
     // Pictures that reached at least one pane since start.
     uint64_t picturesShown() const { return m_controller->picturesShown(); }
@@ -120,6 +117,7 @@ public:
     void repaint(uint32_t areas) override;
     using QWidget::repaint;
     void drawPane(const PaneDraw& draw, const frame::DecodedPicture& buffer) override;
+    void bufferChanging(int bufferChannel, uint32_t redrawnPanes) override;
     void clearPanes() override;
     void buttonsChanged() override;
     void beep() override;
