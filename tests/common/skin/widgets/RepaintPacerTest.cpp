@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "common/skin/widgets/RepaintPacer.h"
 #include "tests/support/EventLoopWait.h"
 
@@ -37,16 +39,28 @@ void runPosted() {
     QCoreApplication::processEvents();
 }
 
-// Shows the window and waits for its first paint, then counts from zero.
-void settle(PaintCounter& window) {
-    ASSERT_TRUE(runEventsUntil([&] { return window.paints > 0; }));
+// Each test starts with the window shown and its first paint done, counting paints from zero.
+class RepaintPacerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(runEventsUntil([&] { return window.paints > 0; }));
+        runPosted();
+        window.paints = 0;
+    }
+    PaintCounter window;
+};
+
+// Pictures flow (one just went to the decoder) when the rectangles are asked for: the repaint waits.
+void askWhilePicturesFlow(RepaintPacer& pacer, const PaintCounter& window,
+                          std::initializer_list<QRect> rects) {
+    pacer.decodeStarted();
+    for (const QRect& rect : rects)
+        pacer.update(rect);
     runPosted();
-    window.paints = 0;
+    EXPECT_EQ(window.paints, 0);
 }
 
-TEST(RepaintPacer, ARepaintAfterAQuietPeriodComesAtOnceAndTheNextWaitsForThePeriod) {
-    PaintCounter window;
-    settle(window);
+TEST_F(RepaintPacerTest, ARepaintAfterAQuietPeriodComesAtOnceAndTheNextWaitsForThePeriod) {
     RepaintPacer pacer(window, 60000);
     int hooks = 0;
     pacer.setBeforeRepaint([&] { ++hooks; });
@@ -64,17 +78,10 @@ TEST(RepaintPacer, ARepaintAfterAQuietPeriodComesAtOnceAndTheNextWaitsForThePeri
     EXPECT_EQ(hooks, 1);
 }
 
-TEST(RepaintPacer, WhilePicturesFlowADueRepaintWaitsForTheNextDecode) {
-    PaintCounter window;
-    settle(window);
+TEST_F(RepaintPacerTest, WhilePicturesFlowADueRepaintWaitsForTheNextDecode) {
     RepaintPacer pacer(window, 60000);
-    pacer.decodeStarted();
-
     // Due at once, but a picture is on its way: the window's thread waits for the next decode.
-    pacer.update(QRect(0, 0, 10, 10));
-    pacer.update(QRect(50, 50, 10, 10));
-    runPosted();
-    EXPECT_EQ(window.paints, 0);
+    askWhilePicturesFlow(pacer, window, {QRect(0, 0, 10, 10), QRect(50, 50, 10, 10)});
 
     pacer.decodeStarted();
     ASSERT_TRUE(runEventsUntil([&] { return window.paints == 1; }));
@@ -87,14 +94,9 @@ TEST(RepaintPacer, WhilePicturesFlowADueRepaintWaitsForTheNextDecode) {
     EXPECT_EQ(window.paints, 1);
 }
 
-TEST(RepaintPacer, AWaitForADecodeThatNeverComesEndsAfterOneMorePeriod) {
-    PaintCounter window;
-    settle(window);
+TEST_F(RepaintPacerTest, AWaitForADecodeThatNeverComesEndsAfterOneMorePeriod) {
     RepaintPacer pacer(window, 300);
-    pacer.decodeStarted();
-    pacer.update(QRect(0, 0, 10, 10));
-    runPosted();
-    EXPECT_EQ(window.paints, 0);
+    askWhilePicturesFlow(pacer, window, {QRect(0, 0, 10, 10)});
     // The pictures stopped (the last one was the one just handed over): the repaint still comes.
     ASSERT_TRUE(runEventsUntil([&] { return window.paints == 1; }));
     EXPECT_TRUE(window.lastRegion.contains(QRect(0, 0, 10, 10)));
