@@ -26,6 +26,10 @@ BridgeService::BridgeService(BridgeSettings settings, std::vector<std::string> p
     for (size_t i = 0; i < m_settings.recorders.size(); ++i) {
         Recorder r;
         r.socket = std::make_unique<link::RecorderSocket>();
+        // While nobody watches, only keep-alives go out and nothing comes back: a recorder that vanished
+        // without closing the connection shows only as bytes it never acknowledges. The system ends such
+        // a connection (each one, after every reconnect) after a watchdog period.
+        r.socket->setUnacknowledgedTimeoutMs(static_cast<unsigned>(m_settings.watchdogMs));
         r.link = std::make_unique<RecorderLink>(
             m_settings.recorders[i], i < passwords.size() ? passwords[i] : "", *r.socket, m_settings, m_log);
         r.poller = std::make_unique<link::SessionPoller>(r.link->driver(), *r.socket);
@@ -123,15 +127,6 @@ void BridgeService::run() {
         fds.push_back(pollfd{m_wakeRead, POLLIN, 0});
         fds.push_back(pollfd{m_server.pollFd(), POLLIN, 0});
         for (Recorder& r : m_recorders) {
-            // While nobody watches, only keep-alives go out and nothing comes
-            // back: a recorder that vanished without closing the connection
-            // shows only as bytes it never acknowledges. Let the system end
-            // such a connection after a watchdog period.
-            if (r.socket->fd() >= 0 && r.socket->fd() != r.tunedFd) {
-                const unsigned timeoutMs = static_cast<unsigned>(m_settings.watchdogMs);
-                ::setsockopt(r.socket->fd(), IPPROTO_TCP, TCP_USER_TIMEOUT, &timeoutMs, sizeof timeoutMs);
-                r.tunedFd = r.socket->fd();
-            }
             const short events = r.poller->events();
             fds.push_back(pollfd{events ? r.poller->fd() : -1, events, 0});
             wanted.push_back(events);

@@ -39,7 +39,6 @@ private:
         std::unique_ptr<link::RecorderSocket> socket;
         std::unique_ptr<RecorderLink> link;
         std::unique_ptr<link::SessionPoller> poller;
-        int tunedFd = -1;  // the socket the send time-out was set on
     };
 
     int64_t nowMs() const;

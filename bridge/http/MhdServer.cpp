@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace dvr::bridge {
@@ -22,6 +24,8 @@ struct MhdRequestState {
 struct MhdStreamBox {
     std::shared_ptr<StreamClient> client;
     MHD_Connection* connection = nullptr;
+    MhdServer* server = nullptr;
+    bool peerGone = false;  // the client closed while the stream waited: end it
 };
 
 // What a snapshot reply's bytes belong to; freed with the reply.
@@ -46,17 +50,30 @@ struct MhdCallbacks {
 
     static ssize_t readStream(void* cls, uint64_t /*pos*/, char* buffer, size_t max) {
         auto* box = static_cast<MhdStreamBox*>(cls);
+        if (box->peerGone)
+            return MHD_CONTENT_READER_END_WITH_ERROR;
         const size_t n = box->client->read(std::span<uint8_t>(reinterpret_cast<uint8_t*>(buffer), max));
         if (n > 0)
             return static_cast<ssize_t>(n);
         if (box->client->ended())
             return MHD_CONTENT_READER_END_OF_STREAM;
-        // Nothing to send: wait, off the event loop, for the channel's next picture.
+        // Nothing to send: wait, off the event loop, for the channel's next picture. The server no
+        // longer watches the connection meanwhile, so it is checked for a client gone now and then.
+        box->server->m_waitingStreams.insert(box);
         MHD_suspend_connection(box->connection);
         return 0;
     }
 
-    static void freeStream(void* cls) { delete static_cast<MhdStreamBox*>(cls); }
+    static void resumeStream(MhdStreamBox* box) {
+        box->server->m_waitingStreams.erase(box);
+        MHD_resume_connection(box->connection);
+    }
+
+    static void freeStream(void* cls) {
+        auto* box = static_cast<MhdStreamBox*>(cls);
+        box->server->m_waitingStreams.erase(box);
+        delete box;
+    }
     static void freePicture(void* cls) { delete static_cast<MhdPictureBox*>(cls); }
 
     static std::string headerValue(MHD_Connection* connection, MHD_ValueKind kind, const char* name) {
@@ -109,9 +126,9 @@ struct MhdCallbacks {
 
         MHD_Response* response = nullptr;
         if (reply.stream) {
-            auto* box = new MhdStreamBox{reply.stream, connection};
+            auto* box = new MhdStreamBox{reply.stream, connection, server};
             // A stream suspended for want of a picture is resumed by the next one.
-            reply.stream->setWake([connection] { MHD_resume_connection(connection); });
+            reply.stream->setWake([box] { resumeStream(box); });
             response = MHD_create_response_from_callback(
                 MHD_SIZE_UNKNOWN, 64 * 1024, &MhdCallbacks::readStream, box, &MhdCallbacks::freeStream);
             if (!response)
@@ -183,18 +200,21 @@ bool MhdServer::start(const HttpServerOptions& options, std::string& error) {
     // Each connection reads its request into a pool of this size: a huge
     // request is refused rather than grown into.
     constexpr size_t kConnectionMemoryBytes = 32 * 1024;
-    MHD_OptionItem tlsOptions[] = {
-        {tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END, 0, const_cast<char*>(m_certPem.c_str())},
-        {tls ? MHD_OPTION_HTTPS_MEM_KEY : MHD_OPTION_END, 0, const_cast<char*>(m_keyPem.c_str())},
-        {MHD_OPTION_END, 0, nullptr},
-    };
+    std::vector<MHD_OptionItem> moreOptions;
+    if (tls) {
+        moreOptions.push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(m_certPem.c_str())});
+        moreOptions.push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(m_keyPem.c_str())});
+    }
+    if (options.perAddressLimit > 0)
+        moreOptions.push_back({MHD_OPTION_PER_IP_CONNECTION_LIMIT, options.perAddressLimit, nullptr});
+    moreOptions.push_back({MHD_OPTION_END, 0, nullptr});
     m_daemon = MHD_start_daemon(flags, options.port, nullptr, nullptr, &MhdCallbacks::onRequest, this,
                                 MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
                                 MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(options.connectionLimit),
                                 MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(options.clientTimeoutS),
                                 MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryBytes,
                                 MHD_OPTION_NOTIFY_COMPLETED, &MhdCallbacks::onCompleted, this,
-                                MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
+                                MHD_OPTION_ARRAY, moreOptions.data(), MHD_OPTION_END);
     if (!m_daemon) {
         error = "cannot listen on " + options.listenAddress + " port " + std::to_string(options.port) +
                 (tls ? " (or the certificate and key are unusable)" : " (address in use?)");
@@ -213,8 +233,34 @@ int MhdServer::pollFd() const {
 }
 
 void MhdServer::run() {
-    if (m_daemon)
-        MHD_run(m_daemon);
+    if (!m_daemon)
+        return;
+    if (!m_waitingStreams.empty() && m_clock() >= m_nextGoneCheckMs) {
+        endStreamsOfClientsGone();
+        m_nextGoneCheckMs = m_clock() + kGoneCheckMs;
+    }
+    MHD_run(m_daemon);
+}
+
+void MhdServer::endStreamsOfClientsGone() {
+    // A client that closed shows as a hang-up (or its half of the connection shut) on the socket; what
+    // it may still have sent is of no interest to a stream.
+    std::vector<MhdStreamBox*> boxes(m_waitingStreams.begin(), m_waitingStreams.end());
+    std::vector<pollfd> fds;
+    fds.reserve(boxes.size());
+    for (MhdStreamBox* box : boxes) {
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(box->connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        fds.push_back(pollfd{info ? info->connect_fd : -1, POLLRDHUP, 0});
+    }
+    if (::poll(fds.data(), fds.size(), 0) <= 0)
+        return;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        if ((fds[i].revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0)
+            continue;
+        boxes[i]->peerGone = true;
+        MhdCallbacks::resumeStream(boxes[i]);
+    }
 }
 
 int MhdServer::timeoutMs() const {

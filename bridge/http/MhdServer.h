@@ -10,10 +10,13 @@
 
 #include <functional>
 #include <string>
+#include <unordered_set>
 
 struct MHD_Daemon;
 
 namespace dvr::bridge {
+
+struct MhdStreamBox;
 
 struct HttpServerOptions {
     std::string listenAddress = "127.0.0.1";
@@ -42,7 +45,9 @@ public:
     // The descriptor to watch for reading; run() when it is readable (and
     // after anything woke a request).
     int pollFd() const;
-    // Handles what is ready without waiting.
+    // Handles what is ready without waiting. At most once a second it also ends the streams waiting for
+    // a picture whose clients have gone: the server does not watch a waiting connection, and a channel
+    // that sends nothing (a recorder down) would otherwise keep them, and their places, for good.
     void run();
     // How long the loop may wait before run() has time-outs to handle; -1: no limit.
     int timeoutMs() const;
@@ -53,7 +58,12 @@ public:
     // Bytes of whole (non-stream) replies sent.
     uint64_t bytesOut() const { return m_bytesOut; }
 
+    // How often waiting streams are checked for clients gone.
+    static constexpr int64_t kGoneCheckMs = 1000;
+
 private:
+    void endStreamsOfClientsGone();
+
     Handler m_handler;
     Clock m_clock;
     MHD_Daemon* m_daemon = nullptr;
@@ -61,6 +71,8 @@ private:
     uint64_t m_bytesOut = 0;
     std::string m_certPem;
     std::string m_keyPem;
+    std::unordered_set<MhdStreamBox*> m_waitingStreams;  // suspended until their channel's next picture
+    int64_t m_nextGoneCheckMs = 0;
 
     friend struct MhdCallbacks;
 };
