@@ -116,6 +116,10 @@ bool RecorderSocket::connectFromNext() {
             continue;
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        if (m_unacknowledgedTimeoutMs > 0) {
+            ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &m_unacknowledgedTimeoutMs,
+                         sizeof m_unacknowledgedTimeoutMs);
+        }
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&a.storage), a.length) == 0 ||
             errno == EINPROGRESS) {
             if (m_fd >= 0)

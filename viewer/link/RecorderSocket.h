@@ -36,6 +36,10 @@ public:
     // address. False, with the failed socket left open, when none is left.
     bool tryNextAddress();
     void setLookupTimeoutMs(int timeoutMs) { m_lookupTimeoutMs = timeoutMs; }
+    // Every socket opened from now on is ended by the system once bytes sent stay unacknowledged this
+    // long (0: the system's own limit, many minutes): a recorder that vanished without closing the
+    // connection is then noticed even while only keep-alives go out.
+    void setUnacknowledgedTimeoutMs(unsigned timeoutMs) { m_unacknowledgedTimeoutMs = timeoutMs; }
     // The last open() failed because the name did not resolve (in time).
     bool lookupFailed() const { return m_lookupFailed; }
     bool isOpen() const override { return m_fd >= 0; }
@@ -67,6 +71,7 @@ private:
     std::vector<Address> m_addresses;
     size_t m_nextAddress = 0;
     int m_lookupTimeoutMs = kDefaultLookupTimeoutMs;
+    unsigned m_unacknowledgedTimeoutMs = 0;
     bool m_lookupFailed = false;
 };
 

@@ -13,6 +13,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -424,6 +425,35 @@ TEST(LinkEndToEnd, QueuedBytesGoOutWhenTheSocketIsWritable) {
     ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() > pictures; }));
     EXPECT_EQ(simulator.countLogged(R"("event":"torn")"), 0u);
     EXPECT_TRUE(client.host.disconnects.empty());
+}
+
+// The system's limit on unacknowledged bytes is what notices a recorder that vanished while only
+// keep-alives went out; a socket opened again after a close (usually under the same descriptor number)
+// must carry it too.
+TEST(LinkEndToEnd, EverySocketOpenedCarriesTheUnacknowledgedTimeout) {
+    sim::SimOptions o;
+    o.codestreamBytes = 6000;
+    LoggedSimulator simulator(o);
+    auto timeoutOf = [](const RecorderSocket& socket) {
+        unsigned value = 0;
+        socklen_t length = sizeof value;
+        EXPECT_EQ(::getsockopt(socket.fd(), IPPROTO_TCP, TCP_USER_TIMEOUT, &value, &length), 0);
+        return value;
+    };
+    const std::string loopback[] = {"127.0.0.1"};
+    RecorderSocket plain;
+    ASSERT_EQ(plain.openAddresses(loopback, simulator.port()), RecorderTransport::ConnectStart::InProgress);
+    EXPECT_EQ(timeoutOf(plain), 0u);
+    plain.close();
+
+    RecorderSocket socket;
+    socket.setUnacknowledgedTimeoutMs(4321);
+    for (int connection = 0; connection < 3; ++connection) {
+        ASSERT_EQ(socket.openAddresses(loopback, simulator.port()),
+                  RecorderTransport::ConnectStart::InProgress);
+        EXPECT_EQ(timeoutOf(socket), 4321u) << "connection " << connection;
+        socket.close();
+    }
 }
 
 TEST(LinkEndToEnd, HostNamesResolve) {
