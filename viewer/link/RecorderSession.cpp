@@ -312,8 +312,15 @@ void RecorderSession::dispatchBlock(std::span<const uint8_t> block) {
                     return;
                 m_payloadCommand = event.header.command;
                 m_payloadWanted = what == Payload::Collect;
-                if (!m_payloadWanted)
+                if (!m_payloadWanted) {
                     m_framer.skipPayload();
+                } else if (event.payloadBytes == 0 && event.header.command != command::EventListReply) {
+                    // A picture reply without a record still answered the request: it goes the way of a
+                    // record too short to hold a picture, and the loop goes on. (An empty event list is
+                    // complete with its header.)
+                    m_payloadWanted = false;
+                    handlePayload({});
+                }
                 break;
             }
             case FramerEvent::Kind::PayloadComplete:
@@ -328,6 +335,14 @@ void RecorderSession::dispatchBlock(std::span<const uint8_t> block) {
                 if (event.header.command == command::LivePictureReply) {
                     m_requestState = RequestState::LivePicture;
                     continueLiveLoop();
+                } else if (event.header.command == command::PlaybackPictureReply) {
+                    // So does a playback reply: its time, position and status count as any reply's,
+                    // and the chain goes on as after a picture that does not decode.
+                    if (handleHeader(event.header, event.params) == Payload::Collect &&
+                        generation == m_generation) {
+                        m_payloadCommand = event.header.command;
+                        handlePayload({});
+                    }
                 }
                 break;
         }

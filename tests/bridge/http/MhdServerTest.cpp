@@ -34,7 +34,9 @@ public:
     Client& operator=(const Client&) = delete;
 
     bool connected() const { return m_connected; }
-    void send(const std::string& text) const { ASSERT_EQ(::send(m_fd, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size())); }
+    void send(const std::string& text) const {
+        ASSERT_EQ(::send(m_fd, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size()));
+    }
     void get(const std::string& path) const { send("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"); }
     // Reads what has arrived without waiting; false once the server closed the connection.
     bool readAvailable() {
@@ -84,7 +86,8 @@ protected:
     // Runs the server until `done()` holds; false when the state never came.
     template <typename Condition>
     bool runUntil(Condition done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(testsupport::kStateWaitMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(testsupport::kStateWaitMs);
         while (!done()) {
             if (std::chrono::steady_clock::now() > deadline)
                 return false;
@@ -113,8 +116,9 @@ protected:
     int64_t nowMs = 0;
     ChannelFeed feed;
     std::vector<std::weak_ptr<StreamClient>> streams;
-    MhdServer m_server{[this](const HttpRequest& request, const std::function<void()>&) { return handle(request); },
-                       [this] { return nowMs; }};
+    MhdServer m_server{
+        [this](const HttpRequest& request, const std::function<void()>&) { return handle(request); },
+        [this] { return nowMs; }};
 };
 
 // A recorder that is down sends no pictures, so nothing ever wakes the streams of its channels: a viewer
@@ -137,8 +141,11 @@ TEST_F(MhdServerTest, StreamWaitingForAPictureEndsWhenItsClientHasGone) {
     EXPECT_TRUE(streams[0].expired());
 
     // The client still there keeps its stream and gets the next picture.
-    feed.publish(makePicture(std::vector<uint8_t>(300, 0xAB), 720, 240, 1700000000123, feed.nextSequence()), nowMs);
-    ASSERT_TRUE(runUntil([&] { return staying.readAvailable() && staying.received().find("X-Timestamp") != std::string::npos; }));
+    feed.publish(makePicture(std::vector<uint8_t>(300, 0xAB), 720, 240, 1700000000123, feed.nextSequence()),
+                 nowMs);
+    ASSERT_TRUE(runUntil([&] {
+        return staying.readAvailable() && staying.received().find("X-Timestamp") != std::string::npos;
+    }));
     EXPECT_EQ(feed.clientCount(), 1u);
 }
 

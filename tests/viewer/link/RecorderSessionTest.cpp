@@ -462,6 +462,30 @@ TEST_F(SessionTest, AnOversizeLiveReplyStillSendsTheNextRequest) {
     EXPECT_TRUE(host.disconnects.empty());
 }
 
+// A recorder that answers the live request with no record at all (nothing to show, or a length that
+// counts only the header) has answered it all the same: the loop must not wait for a record that never
+// comes, or the connection falls silent until the watchdog drops it.
+TEST_F(SessionTest, ALiveReplyWithoutARecordStillSendsTheNextRequest) {
+    startLive();
+    ASSERT_EQ(countSent(command::LivePicture), 1u);
+    host.pendingPtz = {1, 2, 3};
+    deliver(liveReply({}));
+    const auto commands = transport.sentCommands();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[commands.size() - 2], command::PtzData);
+    EXPECT_EQ(commands.back(), command::LivePicture);
+    EXPECT_EQ(countSent(command::LivePicture), 2u);
+    EXPECT_TRUE(host.livePictures.empty());
+    // The replies that follow carry pictures, each answered by the next request; the fifth is shown
+    // (the first four settle the new format).
+    const auto record = liveRecord(frame::PictureKind::Single, 5);
+    for (int i = 0; i < 5; ++i)
+        deliver(liveReply(record));
+    EXPECT_EQ(host.livePictures.size(), 1u);
+    EXPECT_EQ(countSent(command::LivePicture), 7u);
+    EXPECT_TRUE(host.disconnects.empty());
+}
+
 TEST_F(SessionTest, RecorderEndingTheSessionDisconnectsWithMessage) {
     startLive();
     const auto record = liveReply(liveRecord(frame::PictureKind::Single, 1));
@@ -790,6 +814,33 @@ TEST_F(PlaybackTest, PicturesFlowAndFollowUpRequestsAct) {
     // A reply without a picture passes its status code on.
     deliver(reply(command::PlaybackPictureReply, params({0, 0, 0, 3})));
     EXPECT_EQ(host.statuses.back(), 3u);
+}
+
+// A playback reply with a picture status but no record, or one announcing more than a record holds,
+// answered the request: its time and position count, and exactly one follow-up request goes out.
+TEST_F(PlaybackTest, AReplyWithoutAKeptRecordStillAsksForTheNextPicture) {
+    startPlayback(0x00010100);
+    const DateTime t{2006, 1, 2, 3, 4, 6};
+    deliver(reply(command::PlaybackPictureReply,
+                  params({packPictureDateWord(t), packPictureTimeWord(t), 0, 1, 130000})));
+    EXPECT_TRUE(host.playbackPictures.empty());
+    EXPECT_EQ(host.positions.back(), 130000u);
+    EXPECT_EQ(countSent(command::NextPlaybackPicture), 2u);
+
+    ParamBlock p = params({packPictureDateWord(t), packPictureTimeWord(t), 0, 1, 140000});
+    auto huge = serializePacket(
+        PacketHeader{makeVersionText("DVRJ PACKET1.44"), 0x7FFFFFF0u, 1, command::PlaybackPictureReply}, p);
+    huge.insert(huge.end(), 5000, 0x44);
+    deliver(huge);
+    EXPECT_TRUE(host.playbackPictures.empty());
+    EXPECT_EQ(host.positions.back(), 140000u);
+    EXPECT_EQ(countSent(command::NextPlaybackPicture), 3u);
+
+    // The answer to that request follows the dropped bytes and is shown.
+    deliver(pictureReply());
+    EXPECT_EQ(host.playbackPictures.size(), 1u);
+    EXPECT_EQ(countSent(command::NextPlaybackPicture), 4u);
+    EXPECT_TRUE(host.disconnects.empty());
 }
 
 TEST_F(PlaybackTest, RepliesAreCountedWhenTheModeByteIsZero) {
