@@ -97,12 +97,34 @@ bool ChannelAviOutput::add(const ChannelAviPicture& p) {
         {time, p.sourceOffset, p.sourceDigest, std::vector<uint8_t>(p.jpeg.begin(), p.jpeg.end())});
     if (p.timeValid)
         m_lastSecond = secondsOf(p.time);
-    const auto tag = tagOf(number);
-    return m_pacer.add(m_lastSecond, tag,
+    if (!m_lastSecond) {
+        // No picture so far has a valid time: this one waits for the first second there is. Paced at
+        // the calendar's origin, the clip would run frame by frame from there up to the first real time.
+        m_untimed.push_back(number);
+        return true;
+    }
+    for (const uint64_t waiting : m_untimed) {
+        if (!addToPacer(*m_lastSecond, waiting))
+            return false;
+    }
+    m_untimed.clear();
+    return addToPacer(*m_lastSecond, number);
+}
+
+bool ChannelAviOutput::addToPacer(int64_t second, uint64_t number) {
+    return m_pacer.add(second, tagOf(number),
                        [this](std::span<const uint8_t> t) { return emitNumber(numberOf(t)); });
 }
 
 Status ChannelAviOutput::close() {
+    if (m_status.ok() && m_settings.pace == ChannelPace::Real) {
+        // Not one picture had a valid time: they share one second.
+        for (const uint64_t waiting : m_untimed) {
+            if (!addToPacer(0, waiting))
+                break;
+        }
+        m_untimed.clear();
+    }
     if (m_status.ok() && m_settings.pace == ChannelPace::Real)
         m_pacer.finish([this](std::span<const uint8_t> t) { return emitNumber(numberOf(t)); });
     m_held.clear();

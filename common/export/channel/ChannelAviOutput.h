@@ -103,6 +103,7 @@ private:
     bool emit(std::span<const uint8_t> jpeg, const std::string& time, int64_t sourceOffset,
               const std::optional<evidence::Digest>& sourceDigest);
     bool emitNumber(uint64_t number);
+    bool addToPacer(int64_t second, uint64_t number);
 
     ChannelAviSettings m_settings;
     evidence::ManifestBuilder* m_manifest = nullptr;
@@ -110,8 +111,9 @@ private:
     PictureOrder m_order;
     RealTimePacer m_pacer;  // paces picture numbers, not pictures: a frame knows which picture it shows
     std::deque<Held> m_held;
-    uint64_t m_firstHeld = 0;  // the number of m_held.front()
-    int64_t m_lastSecond = 0;
+    uint64_t m_firstHeld = 0;             // the number of m_held.front()
+    std::optional<int64_t> m_lastSecond;  // the second of the last picture with a valid time
+    std::vector<uint64_t> m_untimed;      // pictures before the first valid time, waiting for it
     int m_pictures = 0;
     uint32_t m_frames = 0;  // when closed
     std::optional<DateTime> m_first;

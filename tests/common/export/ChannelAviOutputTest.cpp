@@ -40,7 +40,8 @@ protected:
     std::string backup = dir.file("b.zav");
     void SetUp() override { std::ofstream(backup) << std::string(1000, 'b'); }
 
-    // Adds pictures (record offset, second) and returns the frames' sources in the manifest.
+    // Adds pictures (record offset, second; a negative second: no valid time) and returns the frames'
+    // sources in the manifest.
     std::vector<int64_t> run(exporting::ChannelPace pace,
                              const std::vector<std::pair<int64_t, int>>& pictures) {
         exporting::ChannelAviSettings settings;
@@ -53,8 +54,9 @@ protected:
         EXPECT_TRUE(output.open(avi).ok());
         for (const auto& [offset, second] : pictures) {
             const auto jpeg = jpegOf(offset);
-            EXPECT_TRUE(
-                output.add({DateTime{2024, 1, 2, 3, 4, second}, true, offset, sourceOf(offset), jpeg}));
+            const bool valid = second >= 0;
+            const DateTime time = valid ? DateTime{2024, 1, 2, 3, 4, second} : DateTime{};
+            EXPECT_TRUE(output.add({time, valid, offset, sourceOf(offset), jpeg}));
         }
         EXPECT_TRUE(output.close().ok());
         EXPECT_TRUE(output.writeLog(avi, *output.firstTime(), *output.lastTime()).ok());
@@ -91,6 +93,20 @@ TEST_F(ChannelOutput, RealPaceNamesThePictureOfEveryFrame) {
     const auto sources =
         run(exporting::ChannelPace::Real, {{100, 0}, {200, 1}, {300, 1}, {400, 1}, {500, 3}});
     EXPECT_EQ(sources, (std::vector<int64_t>{100, 100, 200, 300, 400, 400, 500, 500}));
+}
+
+// A damaged record's time says nothing about when its picture was: before the first valid time such
+// pictures join that second (paced at the calendar's origin, the clip would be filled frame by frame up
+// to the recording), later ones the second before them, and without any valid time the pictures share
+// one second.
+TEST_F(ChannelOutput, RealPaceGivesPicturesWithoutAValidTimeANeighboursSecond) {
+    EXPECT_EQ(run(exporting::ChannelPace::Real, {{100, -1}, {200, -1}, {300, 1}, {400, 2}, {500, -1}}),
+              (std::vector<int64_t>{100, 200, 400, 500}));
+}
+
+TEST_F(ChannelOutput, RealPaceWithoutAnyValidTimeFillsOneSecond) {
+    EXPECT_EQ(run(exporting::ChannelPace::Real, {{100, -1}, {200, -1}, {300, -1}}),
+              (std::vector<int64_t>{100, 200}));
 }
 
 }  // namespace
