@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -69,7 +71,11 @@ struct RecordTime {
     uint32_t minute = 0;
     uint32_t second = 0;
 
-    int year() const { return 1996 + int(yearsSince1996); }
+    // A damaged word near the top of the signed range stops at the largest year rather than overflow.
+    int year() const {
+        return int(
+            std::min<int64_t>(1996 + int64_t(int32_t(yearsSince1996)), std::numeric_limits<int>::max()));
+    }
     // The same date and time with the full year.
     DateTime dateTime() const { return {year(), int(month), int(day), int(hour), int(minute), int(second)}; }
     // A calendar date (month 1-12, a day of that month) and a time of day.

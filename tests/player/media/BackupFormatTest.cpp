@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 #include <vector>
 
 namespace dvr::media {
@@ -127,6 +128,10 @@ TEST(BackupFormat, OrderingCount) {
     }
     EXPECT_TRUE((RecordTime{28, 2, 29, 0, 0, 0}.isValid()));  // 2024 is a leap year
     EXPECT_EQ((RecordTime{30, 5, 7, 8, 9, 1}.text()), "2026-05-07 08:09:01");
+    // A damaged year word gives a year out of range, never an overflow (the sanitizers watch this).
+    EXPECT_EQ((RecordTime{0x7FFFFFFF, 1, 1, 0, 0, 0}.year()), std::numeric_limits<int>::max());
+    EXPECT_EQ((RecordTime{0x7FFFF835, 1, 1, 0, 0, 0}.dateTime().year), std::numeric_limits<int>::max());
+    EXPECT_EQ((RecordTime{0xFFFFFFFF, 1, 1, 0, 0, 0}.year()), 1995);
 }
 
 TEST(BackupFormat, SwapWordsReversesEachGroupAndLeavesAShortTail) {
