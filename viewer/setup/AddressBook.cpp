@@ -65,7 +65,7 @@ AddressBook AddressBook::parse(std::span<const std::uint8_t> bytes) {
     book.m_entries.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const std::string index = std::to_string(i);
-        book.m_entries.push_back({read("id" + index, kNameMaxChars), read("ip" + index, kFieldMaxChars),
+        book.m_entries.push_back({read("id" + index, kNameMaxChars), read("ip" + index, kAddressMaxChars),
                                   read("port" + index, kFieldMaxChars)});
     }
     return book;

@@ -25,6 +25,9 @@ public:
     static constexpr const char* kRelativePath = "ini/cnn.ini";
     static constexpr std::size_t kNameMaxChars = 383;
     static constexpr std::size_t kFieldMaxChars = 127;
+    // An address may be a host name: kept as whole as the connection's own setting keeps it, since a
+    // name cut short is another host's.
+    static constexpr std::size_t kAddressMaxChars = 255;
     // A hand-edited "number" beyond this is not believed.
     static constexpr int kMaxEntries = 1000;
 

@@ -190,7 +190,9 @@ std::optional<SetupMessage> SetupController::writeFailure(const FileWriteResult&
 
 std::optional<SetupMessage> SetupController::saveAddress() {
     AddressBook changed = m_addressBook;
-    changed.save({fieldText(m_ipPort.name), fieldText(m_ipPort.address), fieldText(m_ipPort.port)});
+    changed.save({fieldText(m_ipPort.name),
+                  skin::TextCodec::leftChars(m_ipPort.address, AddressBook::kAddressMaxChars),
+                  fieldText(m_ipPort.port)});
     const FileWriteResult result =
         BookFile::writeBytes(writeTarget(m_folder, AddressBook::kRelativePath), changed.serialize());
     if (result.ok) {

@@ -218,6 +218,27 @@ TEST_F(SetupControllerTest, DeletingTheLastRowLeavesAnEmptyBookAfterARestart) {
     EXPECT_EQ(AddressBook::parse(bytes).entries().size(), 0u);
 }
 
+// A host name cut short is another host's name: the book keeps it whole, and choosing its row after a
+// restart connects where the user saved.
+TEST_F(SetupControllerTest, ALongHostNameComesBackWholeFromTheAddressBook) {
+    const std::string longHost =
+        std::string(60, 'h') + "." + std::string(60, 'i') + "." + std::string(60, 'j') + ".example.net";
+    {
+        SetupController setup = controller();
+        setup.ipPort().name = "Depot";
+        setup.ipPort().address = longHost;
+        setup.ipPort().port = "6000";
+        ASSERT_FALSE(setup.saveAddress());
+    }
+    SetupController restarted = controller();
+    ASSERT_EQ(restarted.addressBook().entries().size(), 1u);
+    restarted.chooseAddress(0);
+    EXPECT_EQ(restarted.ipPort().address, longHost);
+    restarted.showPage(SetupPage::IpPort);
+    ASSERT_FALSE(restarted.confirm());
+    EXPECT_EQ(m_store.settings().recorderAddress, longHost);
+}
+
 TEST_F(SetupControllerTest, UnwritableProgramFolderFallsBackToTheUserFolderWhichIsReadFirst) {
     fs::remove_all(m_root / "program/ini");
     { std::ofstream(m_root / "program/ini") << "not a folder"; }
