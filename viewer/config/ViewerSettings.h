@@ -12,8 +12,9 @@ struct ViewerSettings {
     static constexpr std::size_t kUserIdMaxChars = 63;            // "User ISeed"
     static constexpr std::size_t kPasswordMaxChars = 31;          // "User PSeed"
     static constexpr std::size_t kRecorderAddressMaxChars = 255;  // "Host IPAddress": a host name fits
-    static constexpr std::size_t kSaveFolderMaxChars = 259;       // "Record Path"
-    static constexpr std::size_t kAddressLabelMaxChars = 31;      // "Ip Label"
+    // "Record Path": a folder path as long as the system takes one (a path cut short names another folder).
+    static constexpr std::size_t kSaveFolderMaxChars = 4095;
+    static constexpr std::size_t kAddressLabelMaxChars = 31;  // "Ip Label"
 
     std::string userId = "admin";                           // "User ISeed": log-in user ID
     std::string password;                                   // "User PSeed": log-in password

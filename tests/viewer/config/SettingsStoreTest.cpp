@@ -64,7 +64,9 @@ TEST(SettingsStoreTest, SavedSettingsLoadBackExactlyAndStayPrivate) {
     s.userId = "operator";
     s.password = " p\\w=\"d\" ";  // blanks, backslash, quotes and '=' must all survive
     s.recorderAddress = "127.0.0.1";
-    s.saveFolder = f.folder.path() + "/shots \xC3\xA9t\xC3\xA9";
+    // Deeper than the 259 characters of older systems: a folder path cut short is another folder.
+    s.saveFolder = f.folder.path() + "/" + std::string(150, 'a') + "/" + std::string(150, 'b') +
+                   "/shots \xC3\xA9t\xC3\xA9";
     s.recorderPort = 50123;
     s.rotationIntervalIndex = 9;
     s.fastPlaySpeedCode = 8;
