@@ -34,11 +34,14 @@ const PtzMessage kListFull = languageMessage("MSG_010", "User Pantilt Cmd is ful
 const PtzMessage kSelectEntry = languageMessage("MSG_011", "Please Select Pt Cmd List");
 const PtzMessage kCannotDeleteDefault = languageMessage("MSG_012", "Can't Delete Default Pt Cmd");
 
-// A name read back from a file must stay a name: a leading digit would make
-// the line a block header, a "/" would split it into fields.
+// A name read back from a file must stay a name: a line that begins with a
+// camera number (after blanks, a sign or "<" and ">") is a block header, a
+// "/" would split it into fields.
 EditorMessage checkName(std::string_view name) {
     if (!name.empty() && name.front() >= '0' && name.front() <= '9')
         return plainMessage("A command name must not begin with a digit.");
+    if (blockHeaderNumber(std::string(name) + "/"))
+        return plainMessage("A command name must not begin with a camera number.");
     if (name.find_first_of("/\r\n") != std::string_view::npos)
         return plainMessage("A command name must not hold \"/\".");
     return std::nullopt;

@@ -63,8 +63,11 @@ TEST_F(EditorTest, AddChecksAndTheThirtyEntryLimit) {
     EXPECT_EQ(key(editor.addCommand()), "MSG_008");  // not in new-command mode
     addNew("", {"01"});
     EXPECT_EQ(key(editor.addCommand()), "MSG_009");
-    addNew("7UP", {"01"});
-    EXPECT_TRUE(editor.addCommand());  // a leading digit would read back as a block header
+    // A name the file would read back as a camera block's header is refused.
+    for (const char* header : {"7UP", " 2 preset", "+2", "<2>x", "<17>"}) {
+        addNew(header, {"01"});
+        EXPECT_TRUE(editor.addCommand()) << header;
+    }
     addNew("A/B", {"01"});
     EXPECT_TRUE(editor.addCommand());
     EXPECT_EQ(editor.entries().size(), 29u);
