@@ -437,6 +437,10 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
     settings.stamp = o.stamper != nullptr;
     settings.threads = o.decodeThreads;
     exporting::ChannelAviOutput output(settings, o.manifest);
+    if (o.beforeCreate) {
+        if (std::string refusal = o.beforeCreate(); !refusal.empty())
+            return failed(refusal);
+    }
     if (const exporting::Status opened = output.open(o.aviPath); !opened.ok())
         return failed(opened.reason());
 

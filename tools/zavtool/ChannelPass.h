@@ -40,6 +40,9 @@ struct ChannelExportOptions {
     // Records every frame written with the picture it shows, written beside the AVI file at the end;
     // null: no manifest.
     evidence::ManifestBuilder* manifest = nullptr;
+    // Called once the range is known to hold pictures of the channel, just before the AVI file is
+    // created; a non-empty answer stops the export with that reason.
+    std::function<std::string()> beforeCreate;
 };
 
 struct ChannelExportReport {

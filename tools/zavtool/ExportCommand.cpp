@@ -119,8 +119,11 @@ int runExportCommand(int argc, char** argv) {
         return fail("export needs --channel N");
     if (options.aviPath.empty())
         return fail("export needs --out X.avi");
-    if (const std::string refusal = clearOutput(options.aviPath, overwrite); !refusal.empty())
+    if (const std::string refusal = checkOutput(options.aviPath, overwrite, {options.backupPath});
+        !refusal.empty())
         return fail(refusal);
+    // An existing file goes only once the export is sure to begin: a refused range keeps it.
+    options.beforeCreate = [&options] { return removeOutput(options.aviPath); };
 
 #ifdef DVR_EXPORT_STAMP
     // The stamp's text needs a font rasteriser: QtGui's, without a display.

@@ -1,13 +1,18 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace dvr::zavtool {
 
-// Makes room for an output file named by --out: an existing file (or link) is refused with a one-line
-// reason unless `overwrite`, and then removed (a link itself, never its target) so the file is created
-// anew. Nothing but a file or a link is ever removed (a folder, device or FIFO is refused). Empty when
-// the path is free.
-std::string clearOutput(const std::string& path, bool overwrite);
+// Whether the file named by --out may be written, checked before any work: a free path, or with
+// `overwrite` an existing file or link. A folder, device or FIFO is refused, and so is a file the
+// command reads (`inputs`), under whatever name. Empty when it may; else a one-line reason.
+std::string checkOutput(const std::string& path, bool overwrite, std::initializer_list<std::string> inputs);
+
+// Removes the file or link at `path` (a link itself, never its target) so the new file is created anew.
+// Called only once the command has what it writes, so that a run that fails before leaves the old file
+// where it was. Empty when the path is free; else a one-line reason.
+std::string removeOutput(const std::string& path);
 
 }  // namespace dvr::zavtool

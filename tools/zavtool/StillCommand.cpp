@@ -136,7 +136,7 @@ int runStillCommand(int argc, char** argv) {
     const bool png = endsWith(out, ".png");
     if (!png && !endsWith(out, ".jpg"))
         return fail("still needs --out X.jpg or X.png");
-    if (const std::string refusal = clearOutput(out, overwrite); !refusal.empty())
+    if (const std::string refusal = checkOutput(out, overwrite, {file}); !refusal.empty())
         return fail(refusal);
 
     ChannelPass pass;
@@ -168,6 +168,9 @@ int runStillCommand(int argc, char** argv) {
     exporting::EditHistory history(std::move(still));
     for (const exporting::StillFilter filter : filters)
         history.apply(filter);
+    // The picture is in hand: an existing file goes now, not before.
+    if (const std::string refusal = removeOutput(out); !refusal.empty())
+        return fail(refusal);
     const exporting::Status status =
         png ? writePng(out, history.current()) : exporting::writeStillJpeg(out, history.current());
     if (!status.ok())

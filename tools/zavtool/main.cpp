@@ -379,7 +379,7 @@ void putLe16(std::FILE* f, uint16_t v) {
 constexpr std::size_t kMaxWavSamples = (0xFFFFFFFFull - 36) / 2;
 
 int runAudio(const std::string& path, int soundChannel, const std::string& outPath, bool overwrite) {
-    if (const std::string refusal = zavtool::clearOutput(outPath, overwrite); !refusal.empty())
+    if (const std::string refusal = zavtool::checkOutput(outPath, overwrite, {path}); !refusal.empty())
         return fail(refusal);
     std::string reason;
     const auto source = media::FileByteSource::open(path, &reason);
@@ -403,6 +403,9 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
         return fail("sound channel " + std::to_string(soundChannel) +
                     " is longer than a WAV file can hold (4 GiB, about 74 hours at 8000 Hz)");
 
+    // The sound is in hand: an existing file goes now, not before.
+    if (const std::string refusal = zavtool::removeOutput(outPath); !refusal.empty())
+        return fail(refusal);
     fs::UniqueFd fd = fs::createNew(outPath, 0644, &reason);
     if (!fd)
         return fail("cannot create " + outPath + ": " + reason);
@@ -425,7 +428,9 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
     putLe32(f, dataBytes);
     for (int16_t s : pcm)
         putLe16(f, uint16_t(s));
-    if (std::fclose(f) != 0)
+    // A write that failed on the way (a full disk) must not pass for a whole file.
+    const bool writeFailed = std::ferror(f) != 0;
+    if (std::fclose(f) != 0 || writeFailed)
         return fail("cannot write " + outPath);
     std::printf("%s: %zu samples (%.1f s) of sound channel %d\n", outPath.c_str(), pcm.size(),
                 pcm.size() / 8000.0, soundChannel);

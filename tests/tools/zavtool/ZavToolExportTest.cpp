@@ -255,6 +255,42 @@ TEST_F(ZavToolExport, AnExistingOutputOrAPlantedLinkIsReplacedOnlyWhenAskedAndNe
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
 }
 
+// --overwrite replaces a file with a new one, so a run that fails keeps the old one; and the file being
+// read is never the one replaced.
+TEST_F(ZavToolExport, AFailedRunKeepsTheFileItWouldHaveReplacedAndNeverReplacesItsInput) {
+    generate("--channels 4 --duration 20 --interval 2");
+    const std::string avi = dir.file("e.avi");
+    const std::string jpg = dir.file("s.jpg");
+    const std::string wav = dir.file("a.wav");
+    for (const std::string& out : {avi, jpg, wav})
+        std::ofstream(out) << "the earlier one";
+    const std::string before = readAll(file);
+    struct Case {
+        std::string command;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"export " + file + " --channel 1 --no-stamp --overwrite --out " + avi +
+             " --from \"2030-01-01 00:00:00\"",
+         avi},
+        {"still " + file + " --channel 1 --overwrite --out " + jpg + " --at \"2030-01-01 00:00:00\"", jpg},
+        {"still " + dir.file("missing.zav") + " --channel 1 --overwrite --out " + jpg, jpg},
+        {"audio " + dir.file("missing.zav") + " --channel 1 --overwrite --out " + wav, wav},
+    };
+    for (const Case& c : cases) {
+        const CommandOutcome r = runCommand(program("zavtool") + " " + c.command + " 2>&1");
+        EXPECT_EQ(r.status, 1) << c.command << "\n" << r.out;
+        EXPECT_EQ(readAll(c.out), "the earlier one") << c.command;
+    }
+    for (const std::string& command : {"export " + file + " --channel 1 --no-stamp --overwrite --out " + file,
+                                       "audio " + file + " --channel 1 --overwrite --out " + file}) {
+        const CommandOutcome r = runCommand(program("zavtool") + " " + command + " 2>&1");
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.out, "zavtool: " + file + " is the file being read\n") << command;
+    }
+    EXPECT_EQ(readAll(file), before);
+}
+
 // The picture times of an export's manifest, in frame order.
 std::vector<std::string> frameTimes(const std::string& avi) {
     const auto parsed = dvr::evidence::parseManifest(readAll(avi + ".manifest.json"));
