@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -140,7 +141,16 @@ public:
         m_atEnd.store(true);
         notify();
     }
-    void showMessage(std::string_view) override {}
+    // The playback thread's message when it could not read on (the first one counts).
+    void showMessage(std::string_view text) override {
+        std::lock_guard lock(m_mutex);
+        if (m_message.empty())
+            m_message = std::string(text);
+    }
+    std::string message() {
+        std::lock_guard lock(m_mutex);
+        return m_message;
+    }
 
     void cancel() {
         m_cancelled.store(true);
@@ -188,8 +198,9 @@ private:
     bool m_tail = false;
     uint64_t m_tailEnd = 0;
     std::atomic<uint64_t> m_offset{0};
-    std::mutex m_mutex;  // pairs with m_wake; the waited-on words are atomic
+    std::mutex m_mutex;  // pairs with m_wake; the waited-on words are atomic; guards m_message
     std::condition_variable m_wake;
+    std::string m_message;
 };
 
 bool readAt(int fd, uint8_t* out, size_t size, uint64_t offset) {
@@ -208,17 +219,26 @@ bool readAt(int fd, uint8_t* out, size_t size, uint64_t offset) {
 // Reads the records from `from` up to and including the one at `lastRecord` in file order, as forward
 // play reads them (a record without a picture or too long is passed over from the sector after its
 // header; a picture without an end marker is dropped), and hands every complete picture to the sink.
-void readTail(const std::string& path, uint64_t from, uint64_t lastRecord, ExportSink& sink) {
+// Empty when it read them all; else why it could not (a last record cut short by the end of the file
+// `fileSize` is no failure).
+std::string readTail(const std::string& path, uint64_t from, uint64_t lastRecord, uint64_t fileSize,
+                     ExportSink& sink) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return;
+        return "cannot open " + path + ": " + std::strerror(errno);
+    const auto cannotRead = [&](uint64_t offset) {
+        return "cannot read " + path + " at offset " + std::to_string(offset);
+    };
+    std::string failure;
     constexpr size_t kMaxData = media::PlaybackReader::kMaxRecordSize * media::kSectorBytes;
     std::vector<uint8_t> data(kMaxData);
     std::array<uint8_t, media::kSectorBytes> sector{};
     uint64_t at = (from + media::kSectorBytes - 1) / media::kSectorBytes * media::kSectorBytes;
     while (at <= lastRecord && !sink.cancelled()) {
-        if (!readAt(fd, sector.data(), sector.size(), at))
+        if (!readAt(fd, sector.data(), sector.size(), at)) {
+            failure = cannotRead(at);
             break;
+        }
         if (!media::hasRecordSignature(sector)) {
             at += media::kSectorBytes;
             continue;
@@ -231,8 +251,11 @@ void readTail(const std::string& path, uint64_t from, uint64_t lastRecord, Expor
             continue;
         }
         const size_t dataBytes = size_t(n) * media::kSectorBytes;
-        if (!readAt(fd, data.data(), dataBytes, at + media::kSectorBytes))
-            break;  // cut short by the end of the file
+        if (!readAt(fd, data.data(), dataBytes, at + media::kSectorBytes)) {
+            if (at + media::kSectorBytes + dataBytes <= fileSize)
+                failure = cannotRead(at + media::kSectorBytes);
+            break;  // else cut short by the end of the file
+        }
         media::swapWords({data.data(), dataBytes});
         std::array<uint8_t, media::kSubHeaderBytes> subHeader{};
         std::copy_n(data.begin(), subHeader.size(), subHeader.begin());
@@ -263,6 +286,7 @@ void readTail(const std::string& path, uint64_t from, uint64_t lastRecord, Expor
         at += media::kSectorBytes + dataBytes;
     }
     ::close(fd);
+    return failure;
 }
 
 // The player's drawing rules, in file order: which decoded records become a picture of the channel.
@@ -361,14 +385,26 @@ void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelP
     shared.setMode(media::PlayMode::GoToStart);
     thread.start({m_backupPath, m_channelCount, m_endOffset});
     // Drives the playback thread from the start to the end of the file, then ends the decoders' input.
+    m_readFailure.clear();
     std::thread driver([&] {
+        bool reachedEnd = false;
         if (sink.waitForPause(thread, false)) {
             shared.setMode(media::PlayMode::Forward);
-            sink.waitForPause(thread, true);
+            reachedEnd = sink.waitForPause(thread, true);
         }
         thread.stop();
-        if (!m_forwardOnly && !sink.cancelled())
-            readTail(m_backupPath, sink.beginTail(m_endHeaderOffset), m_endHeaderOffset, sink);
+        if (!reachedEnd && !sink.cancelled()) {
+            // The playback thread ended on its own: it could not read on, and what lies past the record
+            // it stopped at was never seen.
+            std::string message = sink.message();
+            while (!message.empty() && message.back() == ' ')
+                message.pop_back();
+            m_readFailure = "reading " + m_backupPath + " stopped early" +
+                            (message.empty() ? std::string() : ": " + message);
+        } else if (!m_forwardOnly && !sink.cancelled()) {
+            m_readFailure = readTail(m_backupPath, sink.beginTail(m_endHeaderOffset), m_endHeaderOffset,
+                                     m_fileSize, sink);
+        }
         pool.close();
     });
 
@@ -473,6 +509,11 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
     report.frames = output.frames();
     if (!closed.ok())
         return failed(closed.reason());
+    // Part of the range was never read: the clip is not the channel's whole recording, and it gets
+    // neither a log nor a manifest that would speak for it.
+    if (!pass.readFailure().empty())
+        return failed(pass.readFailure() + "; " + o.aviPath + " holds only the " +
+                      std::to_string(report.pictures) + " pictures before it");
     if (report.pictures == 0) {
         std::remove(o.aviPath.c_str());
         return failed("no picture of channel " + std::to_string(o.channel) + " in the range");

@@ -94,6 +94,8 @@ public:
     void run(int decodeThreads, const std::function<bool(const ChannelPicture&)>& onPicture,
              const std::function<void(int percent)>& onProgress = {});
     int decodeFailures() const { return m_decodeFailures; }
+    // After run(): why part of the file could not be read (empty when all of it was), a one-line reason.
+    const std::string& readFailure() const { return m_readFailure; }
 
 private:
     std::string m_backupPath;
@@ -107,6 +109,7 @@ private:
     std::optional<int64_t> m_fromSecond;
     std::optional<int64_t> m_toSecond;
     int m_decodeFailures = 0;
+    std::string m_readFailure;
 };
 
 // Exports every drawable picture of one channel of a backup file, in file order, to a Motion-JPEG AVI

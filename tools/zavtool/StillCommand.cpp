@@ -163,6 +163,8 @@ int runStillCommand(int argc, char** argv) {
         time = p.time;
         return false;  // the first picture is the one
     });
+    if (still.empty() && !pass.readFailure().empty())
+        return fail(pass.readFailure());
     if (still.empty())
         return fail("no picture of channel " + std::to_string(channel) + (at ? " at or after the time" : ""));
     exporting::EditHistory history(std::move(still));

@@ -360,7 +360,13 @@ int runFrames(const std::string& path, bool backward, int channelFilter, const s
         }
     }
     thread.stop();
-    return sink.finish(outDir) ? 0 : 1;
+    const bool written = sink.finish(outDir);
+    // The thread ended before the end it was sent to: it could not read on (its message is in the list).
+    if (!running) {
+        std::fprintf(stderr, "zavtool: reading %s stopped early\n", path.c_str());
+        return 1;
+    }
+    return written ? 0 : 1;
 }
 
 void putLe32(std::FILE* f, uint32_t v) {
