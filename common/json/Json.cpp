@@ -418,4 +418,21 @@ std::string jsonString(std::string_view text) {
     return out;
 }
 
+std::string lineText(std::string_view text) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = uint8_t(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out.push_back(kDigits[byte >> 4]);
+            out.push_back(kDigits[byte & 15]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace dvr

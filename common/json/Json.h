@@ -57,4 +57,9 @@ JsonParse parseJson(std::string_view text, size_t maxValues = SIZE_MAX, const Js
 // the text they sign depend on these bytes, and the command-line tools print the same.
 std::string jsonString(std::string_view text);
 
+// Text from outside (a manifest, a recorder) for a tool's plain line output: bytes below 0x20 and 0x7F
+// shown as \xNN, so that such text cannot end a line early or steer the terminal (move the cursor,
+// rewrite a verdict printed above it). Every other byte as it is.
+std::string lineText(std::string_view text);
+
 }  // namespace dvr

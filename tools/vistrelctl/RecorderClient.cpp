@@ -168,7 +168,7 @@ int runInfo(const ClientOptions& options, std::ostream& out, std::ostream& err) 
             << ",\"rangeStart\":" << jsonString(rangeText(range.startDate, range.startTime))
             << ",\"rangeEnd\":" << jsonString(rangeText(range.endDate, range.endTime)) << "}\n";
     } else {
-        out << "version:        " << version << "\n"
+        out << "version:        " << lineText(version) << "\n"
             << "protocol level: " << level << "\n"
             << "newer protocol: " << (newer ? "yes" : "no") << "\n"
             << "channels:       " << channels << "\n"

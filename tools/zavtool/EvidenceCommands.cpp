@@ -79,9 +79,9 @@ std::string verdictLine(const evidence::VerifyOutcome& outcome) {
     const evidence::Manifest& m = *outcome.manifest;
     switch (outcome.trust) {
         case evidence::Trust::Signed:
-            return "INTEGRITY OK, SIGNED by " + m.keyFingerprint;
+            return "INTEGRITY OK, SIGNED by " + lineText(m.keyFingerprint);
         case evidence::Trust::SignedUnchecked:
-            return "INTEGRITY OK, SIGNATURE NOT CHECKED (no key for " + m.keyFingerprint + ")";
+            return "INTEGRITY OK, SIGNATURE NOT CHECKED (no key for " + lineText(m.keyFingerprint) + ")";
         case evidence::Trust::Unsigned:
             break;
     }
@@ -152,30 +152,34 @@ int runVerifyCommand(int argc, char** argv) {
         return int(outcome.status);
     }
     if (outcome.status == evidence::VerifyStatus::Damaged) {
-        std::fprintf(stderr, "zavtool: %s\n", outcome.message.c_str());
+        std::fprintf(stderr, "zavtool: %s\n", lineText(outcome.message).c_str());
         return int(outcome.status);
     }
     if (!ok) {
-        std::printf("MISMATCH: %s: %s\n", options.filePath.c_str(), outcome.message.c_str());
+        std::printf("MISMATCH: %s: %s\n", lineText(options.filePath).c_str(),
+                    lineText(outcome.message).c_str());
         return int(outcome.status);
     }
-    std::string summary = verdictLine(outcome) + "\n" + options.filePath + ": ";
+    // What the manifest says is shown as text only: it may come from anybody.
+    std::string summary = verdictLine(outcome) + "\n" + lineText(options.filePath) + ": ";
     if (m->hasFrames)
         summary += std::to_string(m->frames.size()) + " frames";
     else
         summary += "one picture";
-    summary += " of channel " + std::to_string(m->channel) + " (" + m->channelName + "), " +
-               m->firstPictureTime + " to " + m->lastPictureTime + "\n";
+    summary += " of channel " + std::to_string(m->channel) + " (" + lineText(m->channelName) + "), " +
+               lineText(m->firstPictureTime) + " to " + lineText(m->lastPictureTime) + "\n";
     if (m->source.kind == evidence::ManifestSource::Kind::Backup)
-        summary += "source: backup file " + m->source.path +
+        summary += "source: backup file " + lineText(m->source.path) +
                    (outcome.sourceChecked ? " (checked: every frame's source picture)" : "") + "\n";
     else
-        summary += "source: recorder " + m->source.address + ":" + std::to_string(m->source.port) + "\n";
-    summary += "made by " + m->program + " " + m->programVersion + " at " + m->created + "\n";
+        summary +=
+            "source: recorder " + lineText(m->source.address) + ":" + std::to_string(m->source.port) + "\n";
+    summary += "made by " + lineText(m->program) + " " + lineText(m->programVersion) + " at " +
+               lineText(m->created) + "\n";
     if (outcome.signatureChecked)
-        summary += "signature: good (key " + outcome.keyPath + ")\n";
+        summary += "signature: good (key " + lineText(outcome.keyPath) + ")\n";
     for (const std::string& note : outcome.notes)
-        summary += "note: " + note + "\n";
+        summary += "note: " + lineText(note) + "\n";
     std::fputs(summary.c_str(), stdout);
     return 0;
 }

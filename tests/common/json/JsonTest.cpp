@@ -12,6 +12,7 @@ namespace {
 
 using dvr::jsonString;
 using dvr::JsonValue;
+using dvr::lineText;
 using dvr::parseJson;
 
 TEST(Json, ReadsNestedValuesEscapesAndWholeNumbers) {
@@ -83,6 +84,17 @@ TEST(Json, QuotedTextReadsBackUnchanged) {
 
 // Every byte a string may hold, escaped exactly as the manifests (and the text their signatures cover)
 // have always had it: changing any of these bytes would break the signature of every stored manifest.
+// Plain line output shows control bytes as escapes and passes every other byte, UTF-8 included.
+TEST(Json, LineTextShowsControlBytesAsEscapes) {
+    for (int b = 0; b < 0x100; ++b) {
+        const std::string in(1, char(b));
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
+        EXPECT_EQ(lineText(in), (b < 0x20 || b == 0x7F) ? std::string(escaped) : in) << b;
+    }
+    EXPECT_EQ(lineText("caf\xC3\xA9\x1b[2K\n"), "caf\xC3\xA9\\x1B[2K\\x0A");
+}
+
 TEST(Json, WritesEveryControlCharacterAndEightBitByteExactly) {
     const char* const named[0x20] = {
         "\\u0000", "\\u0001", "\\u0002", "\\u0003", "\\u0004", "\\u0005", "\\u0006", "\\u0007",

@@ -318,6 +318,25 @@ TEST_F(ZavToolVerify, ARehashedForgeryIsCaughtByTheUsersKeyAndNeverCalledSigned)
     EXPECT_NE(r.out.find("a signature is required: no key here for "), std::string::npos) << r.out;
 }
 
+// An unsigned manifest is anybody's words: text in it that would move the terminal's cursor and rewrite
+// the verdict above it is shown as escapes, never sent to the terminal as it is.
+TEST_F(ZavToolVerify, ManifestTextCannotRewriteTheVerdictOnATerminal) {
+    generate(file, "--channels 4 --duration 20 --interval 2");
+    exportClip("--channel 1", avi);
+    evidence::Manifest m = manifest(avi);
+    ASSERT_TRUE(m.signature.empty());
+    m.channelName = "CH2\x1b[2A\r\x1b[2KINTEGRITY OK, SIGNED by 0123abcd\n";
+    writeAll(avi + ".manifest.json", evidence::manifestJson(m));
+    const CommandOutcome r = zavtool("verify " + avi);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\r'), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(CH2\\x1B[2A\\x0D\\x1B[2KINTEGRITY OK, SIGNED by 0123abcd\\x0A)"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.rfind("INTEGRITY OK, UNSIGNED", 0), 0u) << r.out;
+}
+
 // An AVI file of 384 KB whose indexes name one picture 288 million times, with a manifest that names
 // the file: exit 2 at once, within a few hundred megabytes of address space.
 TEST_F(ZavToolVerify, ASelfReferencingAviIsDamagedAndReadInBoundedMemory) {
