@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -212,6 +213,8 @@ namespace {
     std::exit(2);
 }
 
+}  // namespace
+
 long parseInteger(std::ostream& err, const std::string& option, const std::string& text, long low,
                   long high) {
     char* end = nullptr;
@@ -223,7 +226,16 @@ long parseInteger(std::ostream& err, const std::string& option, const std::strin
     return value;
 }
 
-}  // namespace
+double parseSeconds(std::ostream& err, const std::string& option, const std::string& text, double high) {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    // Not a number, infinity and values past the bound are refused: a wait on them would never end.
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || value < 0 || value > high)
+        usageError(err, "bad value for " + option + ": " + text + " (0 to " + std::to_string(long(high)) +
+                            " seconds)");
+    return value;
+}
 
 int ptzMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
     PtzJobOptions options;

@@ -35,4 +35,9 @@ int runPtz(const PtzJobOptions& options, std::ostream& out, std::ostream& err);
 // usage error.
 int ptzMain(int argc, char** argv, std::ostream& out, std::ostream& err);
 
+// A whole number from low to high given to `option`; anything else is a usage error (exit 2).
+long parseInteger(std::ostream& err, const std::string& option, const std::string& text, long low, long high);
+// A number of seconds given to `option`: finite, from 0 to high; anything else is a usage error (exit 2).
+double parseSeconds(std::ostream& err, const std::string& option, const std::string& text, double high);
+
 }  // namespace dvr::ctl

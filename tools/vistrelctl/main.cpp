@@ -8,7 +8,6 @@
 #include "tools/vistrelctl/DdnsMain.h"
 #endif
 
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -60,14 +59,9 @@ const char* kUsage =
     std::exit(2);
 }
 
-double parseNumber(const std::string& option, const std::string& text) {
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno != 0)
-        usageError("bad value for " + option + ": " + text);
-    return value;
-}
+// A week: longer than any run of the tool is meant to last.
+constexpr double kMaxSeconds = 7 * 24 * 3600;
+constexpr long kMaxInt = 2147483647;
 
 }  // namespace
 
@@ -105,10 +99,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--host") {
             options.host = value();
         } else if (arg == "--port") {
-            const double port = parseNumber(arg, value());
-            if (port < 1 || port > 65535)
-                usageError("port out of range");
-            options.port = static_cast<uint16_t>(port);
+            options.port = static_cast<uint16_t>(ctl::parseInteger(std::cerr, arg, value(), 1, 65535));
         } else if (arg == "--user") {
             options.user = value();
         } else if (arg == "--password") {
@@ -125,19 +116,17 @@ int main(int argc, char** argv) {
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--timeout") {
-            options.timeoutSeconds = parseNumber(arg, value());
+            options.timeoutSeconds = ctl::parseSeconds(std::cerr, arg, value(), kMaxSeconds);
         } else if (arg == "--layout") {
-            options.layout = static_cast<int>(parseNumber(arg, value()));
+            options.layout = static_cast<int>(ctl::parseInteger(std::cerr, arg, value(), 0, kMaxInt));
         } else if (arg == "--first") {
-            options.first = static_cast<int>(parseNumber(arg, value()));
+            options.first = static_cast<int>(ctl::parseInteger(std::cerr, arg, value(), 0, kMaxInt));
         } else if (arg == "--speed") {
-            options.speed = static_cast<int>(parseNumber(arg, value()));
-            if (options.speed < 1 || options.speed > 10)
-                usageError("speed must be 1 to 10");
+            options.speed = static_cast<int>(ctl::parseInteger(std::cerr, arg, value(), 1, 10));
         } else if (arg == "--frames") {
-            options.frames = static_cast<int>(parseNumber(arg, value()));
+            options.frames = static_cast<int>(ctl::parseInteger(std::cerr, arg, value(), 0, kMaxInt));
         } else if (arg == "--seconds") {
-            options.seconds = parseNumber(arg, value());
+            options.seconds = ctl::parseSeconds(std::cerr, arg, value(), kMaxSeconds);
         } else if (arg == "--out") {
             options.outDir = value();
         } else if (command == "playback" && arg == "--from") {

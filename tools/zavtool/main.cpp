@@ -490,9 +490,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--channel") {
             const char* v = value();
             char* end = nullptr;
-            channel = v ? int(std::strtol(v, &end, 10)) : -1;
-            if (!v || *end != '\0' || channel < 0)
+            errno = 0;
+            // Read wide: a number past the int range must not wrap round to a channel that exists.
+            const long parsed = v ? std::strtol(v, &end, 10) : -1;
+            if (!v || *v == '\0' || *end != '\0' || errno != 0 || parsed < 0 || parsed > 0xFFFF)
                 return fail("--channel needs a number");
+            channel = int(parsed);
         } else if (!arg.empty() && arg[0] == '-') {
             return fail("unknown option " + std::string(arg) + " (see --help)");
         } else if (file.empty()) {

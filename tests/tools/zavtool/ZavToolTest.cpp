@@ -85,6 +85,13 @@ TEST_F(ZavTool, FailuresGiveTheScanMessageAndAnErrorStatus) {
     EXPECT_EQ(r.out, "zavtool:  Unknown CD \n");
     EXPECT_NE(run(program("zavtool") + " frames").status, 0);
     EXPECT_NE(run(program("zavtool") + " audio " + file + " --channel 5 --out x.wav").status, 0);
+    // A channel number past the int range does not wrap round to one that exists.
+    for (const char* number : {"4294967297", "4294967296", "99999999999999999999", "-1", "1x", "\"\""}) {
+        const Outcome refused =
+            run(program("zavtool") + " audio " + file + " --channel " + number + " --out x.wav", true);
+        EXPECT_EQ(refused.status, 1) << number;
+        EXPECT_EQ(refused.out, "zavtool: --channel needs a number\n") << number;
+    }
     EXPECT_EQ(run(program("zavtool") + " --help").status, 0);
     EXPECT_EQ(run(program("zavgen") + " --help").status, 0);
     EXPECT_NE(run(program("zavgen") + " " + file + " --channels 5").status, 0);

@@ -538,6 +538,42 @@ TEST(LinkEndToEnd, RemotePlaybackRunsToTheEndOfTheRecording) {
     EXPECT_EQ(client.host.statuses[2], playstatus::NoSearchImage);
 }
 
+// Numbers vistrelctl cannot use are refused before it connects anywhere (every run names loopback all
+// the same): not a number, a fraction, infinity, past the type's range.
+TEST(LinkEndToEnd, VistrelctlRefusesNumbersItCannotUse) {
+    const char* env = std::getenv("DVR_BIN_DIR");
+    const std::string vistrelctl = std::string(env ? env : DVR_BIN_DIR_DEFAULT) + "/vistrelctl";
+    ASSERT_TRUE(std::filesystem::exists(vistrelctl));
+    struct Case {
+        std::string args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"info --port nan", "bad value for --port: nan (1 to 65535)"},
+        {"info --port 80.9", "bad value for --port: 80.9 (1 to 65535)"},
+        {"info --port 65536", "bad value for --port: 65536 (1 to 65535)"},
+        {"live --frames 1e12", "bad value for --frames: 1e12 (0 to 2147483647)"},
+        {"live --frames 99999999999", "bad value for --frames: 99999999999 (0 to 2147483647)"},
+        {"live --seconds nan", "bad value for --seconds: nan (0 to 604800 seconds)"},
+        {"live --seconds inf", "bad value for --seconds: inf (0 to 604800 seconds)"},
+        {"info --timeout -1", "bad value for --timeout: -1 (0 to 604800 seconds)"},
+        {"live --speed 11", "bad value for --speed: 11 (1 to 10)"},
+    };
+    for (const Case& c : cases) {
+        std::string output;
+        int status = -1;
+        const std::string command = vistrelctl + " " + c.args + " --host 127.0.0.1 2>&1";
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char buffer[512];
+            while (std::fgets(buffer, sizeof buffer, pipe))
+                output += buffer;
+            status = ::pclose(pipe);
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.args;
+        EXPECT_EQ(output, "vistrelctl: " + c.message + " (see --help)\n") << c.args;
+    }
+}
+
 // The programs themselves: dvrsim as a child process ended by its PID.
 TEST(LinkEndToEnd, ProgramsTalkOverLoopback) {
     // The programs lie in DVR_BIN_DIR, or in bin/ beside the tests folder.
