@@ -265,9 +265,27 @@ Status AviWriter::writeVideoFrame(std::span<const uint8_t> jpeg) {
     }
     ++m_totalFrames;
     m_largestFrameBytes = std::max(m_largestFrameBytes, uint32_t(jpeg.size()));
-    if (m_pendingIndex.size() >= m_intervalFrames)
+    if (m_pendingIndex.size() >= framesPerPoint())
         return flush();
     return Status::success();
+}
+
+uint32_t AviWriter::pointEntriesLeft() const {
+    const uint32_t capacity = m_options.indexEntryCapacity;
+    const uint32_t forPoints = capacity - std::max<uint32_t>(1, capacity / 8);
+    return m_superIndexUsed < forPoints ? forPoints - m_superIndexUsed : 0;
+}
+
+uint64_t AviWriter::framesPerPoint() const {
+    const uint32_t capacity = m_options.indexEntryCapacity;
+    const uint64_t forPoints = capacity - std::max<uint32_t>(1, capacity / 8);
+    const uint64_t left = pointEntriesLeft();
+    if (left == 0)
+        return m_intervalFrames;  // no more points: flush() only brings the sizes up to date
+    int doublings = 0;
+    while ((left << (doublings + 1)) <= forPoints)
+        ++doublings;
+    return uint64_t(m_intervalFrames) << doublings;
 }
 
 Status AviWriter::writeChunkIndex() {
@@ -354,9 +372,9 @@ Status AviWriter::flush() {
         return Status::success();
     if (!m_failure.ok())
         return m_failure;
-    // The last entry of the index of indexes is kept for the end of the part; when only it is left, the
-    // frames since the last consistency point wait for it (the sizes still cover them).
-    if (m_superIndexUsed + 1 < m_options.indexEntryCapacity) {
+    // The entries kept for the ends of parts are not spent here: once only they are left, the frames
+    // since the last consistency point wait for the end of their part (the sizes still cover them).
+    if (pointEntriesLeft() > 0) {
         const Status status = writeChunkIndex();
         if (!status.ok())
             return failWith(Status::failure("cannot write the index: " + status.reason()));

@@ -25,7 +25,10 @@ struct AviWriterOptions {
     uint32_t consistencyIntervalFrames = 0;
     // A RIFF part that would grow past this many bytes is closed and the file goes on in an extension part.
     uint64_t partLimitBytes = uint64_t(1) << 30;
-    // Room for this many entries of the stream's index of indexes (one per consistency point).
+    // Room for this many entries of the stream's index of indexes: one per consistency point and one at
+    // the end of every part. An eighth is kept for the ends of parts, and each time half of the rest is
+    // spent the consistency points grow twice as far apart, so that a long recording (days) never finds
+    // the index full.
     uint32_t indexEntryCapacity = 8192;
 };
 
@@ -69,6 +72,9 @@ private:
     Status patchHeaders(uint64_t moviEndBytes);
     Status patchLe32(uint64_t position, uint32_t value);
     Status failWith(Status status);
+    // Entries consistency points may still spend, and the frames the next one waits for.
+    uint32_t pointEntriesLeft() const;
+    uint64_t framesPerPoint() const;
 
     AviWriterOptions m_options;
     std::unique_ptr<ByteSink> m_ownedSink;

@@ -211,4 +211,26 @@ TEST(AviWriter, ExtensionPartsKeepEveryFrameInOrder) {
     expectColourSequence(path, 40);
 }
 
+// Consistency points spend entries of the index of indexes; a long recording spends them all unless the
+// ends of its parts keep some. (Here 64 entries and a point after every frame: spent by the 64th frame,
+// then the third part's end found the index full.)
+TEST(AviWriter, ALongFileKeepsIndexEntriesForTheEndsOfItsParts) {
+    TempFolder dir;
+    const std::string path = dir.file("long.avi");
+    AviWriter writer(AviWriterOptions{
+        .consistencyIntervalFrames = 1, .partLimitBytes = 900 * 1024, .indexEntryCapacity = 64});
+    ASSERT_TRUE(writer.open(path, format(10)).ok());
+    for (int i = 0; i < 100; ++i) {
+        auto jpeg = jpegOf(colourOf(i));
+        jpeg.resize(jpeg.size() + 20000, 0);
+        ASSERT_TRUE(writer.writeVideoFrame(jpeg).ok()) << i;
+    }
+    ASSERT_TRUE(writer.close().ok());
+    ASSERT_GT(std::filesystem::file_size(path), 2 * 900 * 1024u);  // three parts
+    const auto facts = probeAvi(path);
+    EXPECT_EQ(facts.errors, "");
+    EXPECT_EQ(facts.frames, 100);
+    expectColourSequence(path, 100);
+}
+
 }  // namespace
