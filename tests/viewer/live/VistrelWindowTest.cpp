@@ -406,6 +406,47 @@ TEST(VistrelStart, SecondInstanceIsRefusedAndTheFirstKeepsItsLock) {
     EXPECT_TRUE(QFile::exists(first.lockPath()));
 }
 
+// A message box runs an event loop of its own, where the recorder's next bytes bring the next message:
+// a recorder repeating an error must not stack one box inside the other without end.
+TEST(VistrelMessages, AMessageWhileABoxIsShownWaitsForItInsteadOfStacking) {
+    class NestingNotifier : public RecordingViewerNotifier {
+    public:
+        void showMessage(const std::string& text, const std::string& caption) override {
+            ++depth;
+            deepest = std::max(deepest, depth);
+            RecordingViewerNotifier::showMessage(text, caption);
+            if (auto during = std::exchange(whileShown, nullptr))
+                during();
+            --depth;
+        }
+        std::function<void()> whileShown;
+        int depth = 0;
+        int deepest = 0;
+    };
+    auto home = makeProgramFolder();
+    ViewOptions options;
+    options.programFolder = home->path().toStdString();
+    options.settingsFilePath = home->filePath(QStringLiteral("Vistrel.ini")).toStdString();
+    options.hostOverride = "127.0.0.1";
+    NestingNotifier notifier;
+    MainFrame frame(options, notifier);
+    VistrelView& view = *frame.view();
+    notifier.whileShown = [&] {
+        view.showMessage("first", "NOTICE");  // the same again: nothing more to say
+        for (int i = 0; i < 500; ++i)
+            view.showMessage("again " + std::to_string(i), "NOTICE");
+    };
+    view.showMessage("first", "NOTICE");
+    EXPECT_EQ(notifier.deepest, 1);
+    ASSERT_EQ(notifier.messages().size(), 2u);
+    EXPECT_EQ(notifier.messages()[0].text, "first");
+    EXPECT_EQ(notifier.messages()[1].text, "again 499");
+
+    notifier.whileShown = [&] { view.showMessage("later", "NOTICE"); };
+    view.showMessage("later", "NOTICE");
+    EXPECT_EQ(notifier.messages().size(), 3u) << "the same message asked again while shown is not repeated";
+}
+
 TEST(VistrelStart, LockIsReleasedWhenTheCopyEnds) {
     {
         skin::SingleInstanceLock first(QStringLiteral("Vistrel"));

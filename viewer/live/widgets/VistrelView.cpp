@@ -7,6 +7,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
@@ -225,7 +227,22 @@ void VistrelView::openAbout() {
 }
 
 void VistrelView::showMessage(const std::string& text, const std::string& caption) {
-    m_notifier.showMessage(text, caption);
+    // A message box runs an event loop of its own, where the recorder's next bytes are read and may bring
+    // another message: boxes are never stacked (a recorder repeating an error would stack them without
+    // end). The newest message asked for meanwhile waits and is shown once the box closes, unless it
+    // says what the box said.
+    if (m_messageShown) {
+        const bool same = m_messageShown->first == text && m_messageShown->second == caption;
+        m_messageWaiting = same ? std::nullopt : std::optional(std::make_pair(text, caption));
+        return;
+    }
+    std::optional<std::pair<std::string, std::string>> next = std::make_pair(text, caption);
+    while (next) {
+        m_messageShown = next;
+        m_notifier.showMessage(next->first, next->second);
+        next = std::exchange(m_messageWaiting, std::nullopt);
+    }
+    m_messageShown.reset();
 }
 
 void VistrelView::sessionChanged(link::RecorderSession* session) {
@@ -264,7 +281,7 @@ void VistrelView::createPlayback() {
     });
     connect(window, &playback::PlaybackWindow::messageRequested, this,
             [this](const QString& text, const QString& caption) {
-                m_notifier.showMessage(text.toStdString(), caption.toStdString());
+                showMessage(text.toStdString(), caption.toStdString());
             });
     // Save and AVI go to the "Record Path" folder; the manifests name this recorder.
     playback::ExportSetup exports;

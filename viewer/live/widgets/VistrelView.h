@@ -9,7 +9,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/frame/DecodedPicture.h"
@@ -157,6 +159,9 @@ private:
 
     ViewOptions m_options;
     ViewerNotifier& m_notifier;
+    // The message in the box shown now, and the one asked for while it is shown.
+    std::optional<std::pair<std::string, std::string>> m_messageShown;
+    std::optional<std::pair<std::string, std::string>> m_messageWaiting;
     skin::SkinReader m_skin;
     SocketNotifierTransport* m_transport = nullptr;
     std::unique_ptr<LiveTimers> m_ownTimers;
