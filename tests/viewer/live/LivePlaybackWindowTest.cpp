@@ -195,6 +195,15 @@ TEST_F(LivePlaybackFlow, ReversePlayGoesBackAndLeavingRestartsLive) {
     EXPECT_TRUE(m_frame->isVisible());
     ASSERT_TRUE(waitFor([&] { return lastPacket("0x1011") > lastPacket("0x1115"); }));
     ASSERT_TRUE(waitFor([&] { return view().picturesShown() > liveBefore + 3; }));
+
+    // The window manager's close (title bar, Alt+F4) is EXIT too: with the main window hidden, a plain
+    // close would have ended the program without its exit.
+    view().controller().onCommand(command::kPlayback);
+    ASSERT_TRUE(view().playback()->isOpen());
+    EXPECT_FALSE(m_frame->isVisible());
+    EXPECT_FALSE(window().window()->close()) << "the close is taken as EXIT, not done";
+    EXPECT_FALSE(view().playback()->isOpen());
+    EXPECT_TRUE(m_frame->isVisible());
 }
 
 // The idle watch drops the connection; fast forward reconnects, logs in once and plays on from the

@@ -1,5 +1,6 @@
 #include "viewer/playback/widgets/PlaybackFrame.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
@@ -23,6 +24,11 @@ PlaybackFrame::PlaybackFrame(PlaybackController& controller, const std::string& 
         if (QWindow* handle = windowHandle())
             handle->startSystemMove();
     });
+}
+
+void PlaybackFrame::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    m_window->closeAsked();
 }
 
 void PlaybackFrame::showWindow(bool fullScreen) {

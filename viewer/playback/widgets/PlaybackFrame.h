@@ -26,6 +26,9 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Never closed by the window manager behind the program's back: with the main window hidden, that
+    // would end Vistrel without its exit (settings unsaved). The close is the window's EXIT instead.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void setScaled(bool on);

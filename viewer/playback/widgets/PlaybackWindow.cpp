@@ -163,6 +163,10 @@ void PlaybackWindow::press(int commandId) {
     onCommand(commandId);
 }
 
+void PlaybackWindow::closeAsked() {
+    onCommand(command::kExit);
+}
+
 void PlaybackWindow::onCommand(int commandId) {
     const PlaybackCommandEffects effects = m_controller.onCommand(commandId);
     switch (effects.action) {

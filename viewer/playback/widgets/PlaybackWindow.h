@@ -56,6 +56,9 @@ public:
     void refreshLater();
     // A picture was just handed to the decode worker: a due repaint is made now, while it decodes.
     void decodeStarted() { m_repaints.decodeStarted(); }
+    // The window manager asked to close the window (title bar, Alt+F4, log-out): it is EXIT, which
+    // pauses a play first and else goes back to the live view.
+    void closeAsked();
     // Whether the "%02d FPS" text is drawn (the frame-rate option of opt.ini).
     void setFrameRateShown(bool shown) { m_frameRateShown = shown; }
     // The pictures drawn during the last whole second.
