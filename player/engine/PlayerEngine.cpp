@@ -255,8 +255,11 @@ void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, P
             } else {
                 // Late: whole groups are skipped, as many as field periods went by.
                 const int64_t lateMs = int64_t((m_groupClockSeconds - m_displayTimeSeconds) * 1000);
-                position = int64_t(record.headerPosition) +
-                           ((lateMs / m_fieldPeriodMs) / groupSize) * groupSize * recordBytes;
+                const int64_t skipped = ((lateMs / m_fieldPeriodMs) / groupSize) * groupSize * recordBytes;
+                // Less than a group late, or a record of no size: nothing is skipped and the record's
+                // own next position stands (back at its header it would be read again, for ever).
+                if (skipped > 0)
+                    position = int64_t(record.headerPosition) + skipped;
                 delayWait();
                 return;
             }
@@ -267,8 +270,9 @@ void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, P
             } else {
                 const int64_t lateFields = std::llabs(int64_t(
                     (m_displayTimeSeconds - m_backwardCountdownSeconds) * 1000 / (1000.0 / m_fieldRateHz)));
-                position =
-                    int64_t(record.headerPosition) - (lateFields / groupSize) * groupSize * recordBytes;
+                const int64_t skipped = (lateFields / groupSize) * groupSize * recordBytes;
+                if (skipped > 0)
+                    position = int64_t(record.headerPosition) - skipped;
             }
             setSliderFrom(position);
         }

@@ -338,6 +338,29 @@ TEST_F(EngineFixture, PacedForwardPlayWithoutGroupingKeepsItsPace) {
     }
 }
 
+// Less than a group late is no skip: paced play without grouping at the shortest delay, forwards and
+// backwards, goes on from each record as its own rule says; it used to go back to the record's header
+// and show the same picture for ever.
+TEST_F(EngineFixture, PacedPlayWithoutGroupingNeverReadsARecordAgain) {
+    header.groupWord = 0;
+    shared.delayIndex.store(1);
+    for (const PlayMode mode : {PlayMode::Forward, PlayMode::Backward, PlayMode::FastForward}) {
+        SCOPED_TRACE(int(mode));
+        shared.speedIndex.store(2);  // fast forward at 1x
+        shared.setMode(mode);
+        engine.resync();
+        for (int r = 0; r < 20; ++r) {
+            clock.advanceNs(2'000'000);
+            const int64_t position = deliver();
+            ASSERT_NE(position, int64_t(headerPosition)) << "record " << r;
+            if (mode != PlayMode::Backward)
+                ASSERT_GE(position, after()) << "record " << r;
+            else
+                ASSERT_LT(position, int64_t(headerPosition)) << "record " << r;
+        }
+    }
+}
+
 TEST_F(EngineFixture, DelayWaitIsDelayValueTimesGroupOverFieldRate) {
     for (int index = 1; index <= 6; ++index) {
         shared.delayIndex.store(index);
