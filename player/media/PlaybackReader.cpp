@@ -78,7 +78,11 @@ bool PlaybackReader::step() {
             seekReader(m_position & kSectorMask);
         m_state = ReaderState::Resync;
     }
-    if (m_position < 0 || uint64_t(m_position) >= m_fileSize) {
+    // A record's Advance first brings a position before the data start back to it ("a step stops at
+    // the first record"): only a position past the end, or outside the file once advanced, starts the
+    // search again.
+    if ((m_state != ReaderState::Advance && m_position < 0) ||
+        (m_position >= 0 && uint64_t(m_position) >= m_fileSize)) {
         // The search starts again (at the data start, or 128 KiB before the end); when a whole pass met
         // no record header there is nothing to find: playback pauses instead of searching for ever.
         if (++m_passesWithoutHeader > 1) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -185,6 +186,33 @@ TEST(PlaybackEngine, SeekingShowsOneGroupBackwardsFromTheTarget) {
     const auto first =
         std::lower_bound(report.pictureOffsets.begin(), report.pictureOffsets.end(), uint64_t(target));
     EXPECT_EQ(delivered.front(), *first);
+}
+
+// With pictures longer than 32 KiB, a step back from the first records falls before the data start: it
+// stops at the first record (it used to search from the end of the file and show the last group).
+TEST(PlaybackEngine, AStepBackAtTheStartStaysAtTheStartWithLongPictures) {
+    TempFolder dir;
+    auto o = playOptions();
+    o.codestreamBytes = 40000;
+    zavgen::GeneratorReport report;
+    Player p(testing::writeBackup(dir, "long.zav", o, &report));
+    ASSERT_TRUE(p.runToPause());
+    p.take();
+    // The left arrow after opening steps a group back among the first records, not to the file's end.
+    p.shared.setMode(PlayMode::StepBackward);
+    ASSERT_TRUE(p.runToPause());
+    auto delivered = p.take();
+    ASSERT_EQ(delivered.size(), 4u);
+    for (uint64_t offset : delivered)
+        EXPECT_LE(offset, report.pictureOffsets[4]);
+    // Slider 0: the first record, then nothing before it.
+    p.shared.sliderPosition.store(0);
+    p.shared.setMode(PlayMode::Seek);
+    ASSERT_TRUE(p.runToPause());
+    delivered = p.take();
+    ASSERT_FALSE(delivered.empty());
+    for (uint64_t offset : delivered)
+        EXPECT_EQ(offset, report.pictureOffsets[0]);
 }
 
 TEST(PlaybackEngine, BackwardPlayPassesOverDamagedRecords) {
