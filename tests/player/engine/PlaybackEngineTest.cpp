@@ -58,6 +58,13 @@ struct Player {
         }
         return false;
     }
+    // The slider moved to `slider` (0 to 710) and the seek played to its pause: the pictures it showed.
+    std::vector<uint64_t> seekTo(int slider) {
+        shared.sliderPosition.store(slider);
+        shared.setMode(PlayMode::Seek);
+        EXPECT_TRUE(runToPause());
+        return take();
+    }
     // Pictures delivered since the last call.
     std::vector<uint64_t> take() {
         auto offsets = sink.pictureOffsets();
@@ -157,30 +164,21 @@ TEST(PlaybackEngine, SeekingShowsOneGroupBackwardsFromTheTarget) {
     p.take();
 
     // Slider 0 lands on the data start: its first record, then nothing before it.
-    p.shared.sliderPosition.store(0);
-    p.shared.setMode(PlayMode::Seek);
-    ASSERT_TRUE(p.runToPause());
-    auto delivered = p.take();
+    auto delivered = p.seekTo(0);
     ASSERT_FALSE(delivered.empty());
     EXPECT_EQ(delivered.front(), report.pictureOffsets[0]);
     for (uint64_t offset : delivered)
         EXPECT_EQ(offset, report.pictureOffsets[0]);
 
     // Slider 710 names the file size; the search starts 128 KiB before it.
-    p.shared.sliderPosition.store(710);
-    p.shared.setMode(PlayMode::Seek);
-    ASSERT_TRUE(p.runToPause());
-    delivered = p.take();
+    delivered = p.seekTo(710);
     ASSERT_EQ(delivered.size(), 4u);
     EXPECT_GE(delivered.front(), p.scan.fileSize - 131072);
     for (size_t i = 1; i < delivered.size(); ++i)
         EXPECT_LT(delivered[i], delivered[i - 1]);
 
     // The middle of the slider: a group backwards from the first record after the target.
-    p.shared.sliderPosition.store(355);
-    p.shared.setMode(PlayMode::Seek);
-    ASSERT_TRUE(p.runToPause());
-    delivered = p.take();
+    delivered = p.seekTo(355);
     const int64_t target = seekTarget(355, p.scan.fileSize);
     ASSERT_EQ(delivered.size(), 4u);
     const auto first =
@@ -206,10 +204,7 @@ TEST(PlaybackEngine, AStepBackAtTheStartStaysAtTheStartWithLongPictures) {
     for (uint64_t offset : delivered)
         EXPECT_LE(offset, report.pictureOffsets[4]);
     // Slider 0: the first record, then nothing before it.
-    p.shared.sliderPosition.store(0);
-    p.shared.setMode(PlayMode::Seek);
-    ASSERT_TRUE(p.runToPause());
-    delivered = p.take();
+    delivered = p.seekTo(0);
     ASSERT_FALSE(delivered.empty());
     for (uint64_t offset : delivered)
         EXPECT_EQ(offset, report.pictureOffsets[0]);
