@@ -119,14 +119,14 @@ bool ChannelAviOutput::addToPacer(int64_t second, uint64_t number) {
 Status ChannelAviOutput::close() {
     if (m_status.ok() && m_settings.pace == ChannelPace::Real) {
         // Not one picture had a valid time: they share one second.
+        bool added = true;
         for (const uint64_t waiting : m_untimed) {
-            if (!addToPacer(0, waiting))
-                break;
+            added = added && addToPacer(0, waiting);
         }
         m_untimed.clear();
+        if (added)
+            m_pacer.finish([this](std::span<const uint8_t> t) { return emitNumber(numberOf(t)); });
     }
-    if (m_status.ok() && m_settings.pace == ChannelPace::Real)
-        m_pacer.finish([this](std::span<const uint8_t> t) { return emitNumber(numberOf(t)); });
     m_held.clear();
     m_frames = m_avi.frameCount();
     const Status closed = m_avi.close();
