@@ -104,6 +104,24 @@ void PlayerDocument::closeFile() {
 }
 
 bool PlayerDocument::open(const std::string& path, int skipIndex) {
+    // The scan's or the sound's message box runs an event loop, which can bring a file handed over by a
+    // second start: that one is opened once this open has finished (the newest, when several came),
+    // never in the middle of it.
+    if (m_opening) {
+        m_openAfter = std::make_pair(path, skipIndex);
+        return false;
+    }
+    m_opening = true;
+    bool opened = openNow(path, skipIndex);
+    m_opening = false;
+    if (m_openAfter) {
+        const auto [next, nextSkip] = *std::exchange(m_openAfter, std::nullopt);
+        opened = open(next, nextSkip);
+    }
+    return opened;
+}
+
+bool PlayerDocument::openNow(const std::string& path, int skipIndex) {
     closeFile();
     ScanNotifier notifier(m_window);
     const media::ScanOutcome outcome = media::openAndScan(path, notifier);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "common/evidence/SourceDigest.h"
 #include "common/export/StillImage.h"
@@ -161,6 +162,7 @@ public:
     EditSnapshot editSnapshot(int width, int height, const uint8_t* rows, size_t strideBytes) const;
 
 private:
+    bool openNow(const std::string& path, int skipIndex);
     // media::PlaybackSink, called on the playback thread.
     void drawPicture(const media::DeliveredPicture& delivered) override;
     void soundBlock(std::span<const uint8_t> block, uint8_t channelMask, uint16_t parameter,
@@ -192,6 +194,8 @@ private:
     std::unique_ptr<media::PlaybackThread> m_thread;
 
     std::string m_path;
+    bool m_opening = false;                                  // open() runs (its message box may be up)
+    std::optional<std::pair<std::string, int>> m_openAfter;  // a file handed over meanwhile, opened after
     std::optional<media::ScanResult> m_scan;
     // The open file's digest for the manifests, worked out from the moment it is opened.
     evidence::SourceDigest m_sourceDigest;
