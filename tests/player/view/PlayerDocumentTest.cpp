@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "player/view/RecentFiles.h"
@@ -42,6 +44,9 @@ public:
     }
     void showMessage(const std::string& text, const std::string& caption) override {
         messages.push_back(caption + ": " + text);
+        // What happens while the message box is up (its event loop runs).
+        if (auto during = std::exchange(whileMessageShown, nullptr))
+            during();
     }
     void newsWaiting() override {}
     void playbackAtStart() override {}
@@ -49,6 +54,7 @@ public:
     void playbackMessage(const std::string&) override {}
 
     PlayerDocument* document = nullptr;
+    std::function<void()> whileMessageShown;
     std::vector<Shown> shown;
     std::vector<std::string> messages;
 };
@@ -155,6 +161,22 @@ TEST_F(PlayerDocumentTest, AFileOpensOverTheLastOneOnlyAfterItsPlaybackAndPictur
     EXPECT_TRUE(m_document->pictures().channelTime(15).has_value());
     EXPECT_EQ(RecentFiles(m_folder.file("Discoro.ini")).files(), (std::vector<std::string>{second, first}));
     EXPECT_TRUE(m_window.messages.empty());
+}
+
+// A file handed over by a second start while an open shows its error box is opened after that open,
+// not under it: the window then shows the file that plays, not "no file".
+TEST_F(PlayerDocumentTest, AFileHandedOverWhileAnOpenShowsItsMessageIsOpenedAfterIt) {
+    const std::string good = generate("handed.zav", 4);
+    const std::string bad = m_folder.file("not-a-backup.zav");
+    std::ofstream(bad) << std::string(70000, 'x');
+    m_window.whileMessageShown = [&] { EXPECT_FALSE(m_document->open(good, 0)); };
+    EXPECT_TRUE(m_document->open(bad, 0));
+    ASSERT_EQ(m_window.messages.size(), 1u);  // the bad file's message
+    EXPECT_TRUE(m_document->model().fileOpen());
+    EXPECT_EQ(m_document->path(), good);
+    ASSERT_FALSE(m_window.shown.empty());
+    EXPECT_TRUE(m_window.shown.back().modelOpen);
+    EXPECT_TRUE(firstGroupShown(4));
 }
 
 TEST_F(PlayerDocumentTest, ARefusedFileLeavesNoFileAndNoPlayback) {

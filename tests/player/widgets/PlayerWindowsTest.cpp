@@ -9,10 +9,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <sstream>
-#include <utility>
 
 #include "common/evidence/Manifest.h"
 #include "player/view/PlayerControlIds.h"
@@ -250,29 +248,6 @@ TEST_F(PlayerWindowsTest, ClosingTheEditWindowFromTheWindowManagerBringsThePlaye
 }
 
 // The backup window takes its size from POS_BACKUP_WIN, whatever the size of its background.
-// A file handed over by a second start while an open shows its error box is opened after that open,
-// not under it: the window then shows the file that plays, not "no file".
-TEST_F(PlayerWindowsTest, AFileHandedOverWhileAnOpenShowsItsMessageIsOpenedAfterIt) {
-    const std::string good = generate("handed.zav", fourChannels());
-    const std::string bad = (s_dir / "not-a-backup.zav").string();
-    std::ofstream(bad) << std::string(70000, 'x');
-    class HandingNotifier : public RecordingSkinNotifier {
-    public:
-        void showMessage(const std::string& text, const std::string& caption) override {
-            RecordingSkinNotifier::showMessage(text, caption);
-            if (auto hand = std::exchange(whileShown, nullptr))
-                hand();
-        }
-        std::function<void()> whileShown;
-    } notifier;
-    auto view = windowtest::makeView(m_home, notifier);
-    notifier.whileShown = [&] { view->openHandedFile(QString::fromStdString(good)); };
-    EXPECT_TRUE(view->openFile(QString::fromStdString(bad)));
-    ASSERT_EQ(notifier.messages().size(), 1u);  // the bad file's message
-    EXPECT_TRUE(view->model().fileOpen());
-    EXPECT_TRUE(windowtest::waitFor([&] { return view->paintedFrames() > 0; }));
-}
-
 TEST_F(PlayerWindowsTest, BackupWindowTakesItsSizeFromItsPlace) {
     std::string ini = kResIni;
     const std::string shipped = "POS_BACKUP_WIN=<748><872><244><192>";
