@@ -1,7 +1,5 @@
 #include "common/frame/DecodeWorker.h"
 
-#include <sched.h>
-
 #include <utility>
 
 namespace dvr::frame {
@@ -57,7 +55,6 @@ DecodeWorker::~DecodeWorker() {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
         m_queue.clear();
-        m_wakes.fetch_add(1);
     }
     m_changed.notify_all();
     m_thread.join();
@@ -84,7 +81,6 @@ void DecodeWorker::submit(const PictureRecord& record, std::weak_ptr<const void>
             return;
         }
         m_queue.push_back(Job{std::move(decode), std::move(owner), std::move(done)});
-        m_wakes.fetch_add(1);
     }
     m_changed.notify_all();
     if (m_submitted) {
@@ -97,36 +93,10 @@ uint64_t DecodeWorker::decodes() const {
     return m_decodes;
 }
 
-bool DecodeWorker::lingerFor(uint64_t wakes, std::chrono::steady_clock::time_point since,
-                             std::chrono::microseconds linger) {
-    const auto until = since + linger;
-    while (m_wakes.load() == wakes) {
-        if (std::chrono::steady_clock::now() >= until) {
-            return false;
-        }
-        sched_yield();
-    }
-    return true;
-}
-
 void DecodeWorker::run() {
-    using SteadyClock = std::chrono::steady_clock;
     std::unique_lock lock(m_mutex);
-    // Whether records come close together: the last one came within the linger of the result before it.
-    bool flowing = false;
-    SteadyClock::time_point lastResult{};
     for (;;) {
-        const std::chrono::microseconds linger(m_lingerUs.load());
-        if (m_queue.empty() && !m_stopping && flowing && linger.count() > 0) {
-            const uint64_t wakes = m_wakes.load();
-            lock.unlock();
-            flowing = lingerFor(wakes, lastResult, linger);
-            lock.lock();
-        }
         m_changed.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
-        if (!flowing && linger.count() > 0) {
-            flowing = SteadyClock::now() - lastResult <= linger;
-        }
         if (m_stopping) {
             return;
         }
@@ -151,7 +121,6 @@ void DecodeWorker::run() {
             }
         };
         m_poster.post(std::move(task));
-        lastResult = SteadyClock::now();
         lock.lock();
     }
 }

@@ -4,7 +4,6 @@
 // touches is touched on the owner's thread only.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -76,15 +75,6 @@ public:
     // a while then (the window paces its repaints to that moment).
     void setSubmitted(std::function<void()> submitted) { m_submitted = std::move(submitted); }
 
-    // How long the worker waits actively for the next record after a result, while records come one after
-    // another (zero, the default: it sleeps at once). An owner that sends its next request only after a
-    // result came back leaves the worker idle just for that round trip; sleeping through it costs a thread
-    // wake-up per picture, and on a virtual machine the wake-up of an idle processor, which can take longer
-    // than the round trip itself. The wait yields the processor to any thread that wants it, ends the
-    // moment a record comes, and is skipped after a gap longer than `linger` until records come close
-    // together again. Any thread may set it.
-    void setLinger(std::chrono::microseconds linger) { m_lingerUs.store(linger.count()); }
-
     // Decodes finished since the worker was made.
     uint64_t decodes() const;
 
@@ -102,19 +92,12 @@ private:
     };
 
     void run();
-    // Waits actively until the wake count moved on from `wakes` (a record was queued or the worker stops)
-    // or `linger` passed since `since`; whether it moved on.
-    bool lingerFor(uint64_t wakes, std::chrono::steady_clock::time_point since,
-                   std::chrono::microseconds linger);
 
     TaskPoster& m_poster;
     std::unique_ptr<PictureDecoder> m_pictureDecoder;
     FrameDecoder m_decoder;             // the worker thread's alone
     std::function<void()> m_submitted;  // the owner's thread's alone
     std::shared_ptr<Spares> m_spares = std::make_shared<Spares>();
-    std::atomic<int64_t> m_lingerUs{0};
-    // Counts records queued and the stop, read without the lock while lingering.
-    std::atomic<uint64_t> m_wakes{0};
 
     mutable std::mutex m_mutex;  // guards the members below
     std::condition_variable m_changed;

@@ -178,41 +178,5 @@ TEST(DecodeWorkerThreads, AStreamOfRecordsComesBackOnceEachInOrder) {
     EXPECT_EQ(worker.decodes(), kRecords);
 }
 
-// A worker that waits actively between records handles each record queued during its wait as one queued
-// while it sleeps, and a stop ends the wait at once: with a linger of an hour, the destructor returning
-// at all shows it (a wait that ignored the stop would hold the test until its time-out).
-TEST(DecodeWorkerThreads, ALingeringWorkerTakesEachNextRecordAndStopsAtOnce) {
-    PumpedPoster poster;
-    std::vector<uint32_t> seen;
-    {
-        DecodeWorker worker(poster, std::make_unique<NumberDecoder>());
-        auto owner = std::make_shared<int>(0);
-        // One out at a time, the next given only after the last came back, as the windows do.
-        auto oneAfterAnother = [&](uint32_t count) {
-            for (uint32_t n = 0; n < count; ++n) {
-                const size_t before = seen.size();
-                worker.submit(numberedRecord(uint32_t(before)).picture(), owner,
-                              [&](WorkerDecode& decode) { seen.push_back(numberOf(decode)); });
-                while (seen.size() == before && poster.waitAndRun(kWait) > 0) {
-                }
-                ASSERT_EQ(seen.size(), before + 1) << "record " << before << " did not come back";
-            }
-        };
-        worker.setLinger(std::chrono::hours(1));
-        oneAfterAnother(40);
-        // Back to sleeping after each record, then lingering again.
-        worker.setLinger(std::chrono::microseconds(0));
-        oneAfterAnother(5);
-        worker.setLinger(std::chrono::hours(1));
-        oneAfterAnother(5);
-        EXPECT_EQ(worker.decodes(), 50u);
-        // The worker is lingering now; the destructor must end that.
-    }
-    ASSERT_EQ(seen.size(), 50u);
-    for (uint32_t i = 0; i < seen.size(); ++i) {
-        EXPECT_EQ(seen[i], i);
-    }
-}
-
 }  // namespace
 }  // namespace dvr::frame

@@ -33,10 +33,6 @@ namespace dvr::live {
 
 namespace {
 
-// Pictures flow one at a time, the next asked for only after the last was drawn: the decode worker waits
-// actively through that short round trip instead of sleeping (see DecodeWorker::setLinger).
-constexpr std::chrono::microseconds kDecodeLinger{1000};
-
 QRect toQRect(const PaneRect& r) {
     return r.isEmpty() ? QRect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
@@ -85,7 +81,6 @@ void VistrelView::setDecodeOnWorker(bool on) {
     if (on && !m_decodeWorker) {
         m_poster = std::make_unique<skin::QtTaskPoster>(*this);
         m_decodeWorker = std::make_unique<frame::DecodeWorker>(*m_poster);
-        m_decodeWorker->setLinger(kDecodeLinger);
         m_decodeWorker->setSubmitted([this] {
             m_repaints.decodeStarted();
             if (playback::PlaybackWindow* window = playbackWindow()) {
