@@ -146,6 +146,11 @@ int main(int argc, char** argv) {
             return fail("cannot read " + settings.tlsCert + ": " + reason);
         if (!readFile(settings.tlsKey, http.tlsKeyPem, reason))
             return fail("cannot read " + settings.tlsKey + ": " + reason);
+        // An empty file (not yet provisioned, or cut short while renewed) must not turn HTTPS off.
+        if (http.tlsCertPem.empty())
+            return fail("cannot read " + settings.tlsCert + ": the file is empty");
+        if (http.tlsKeyPem.empty())
+            return fail("cannot read " + settings.tlsKey + ": the file is empty");
     }
 
     std::signal(SIGPIPE, SIG_IGN);

@@ -191,7 +191,8 @@ bool MhdServer::start(const HttpServerOptions& options, std::string& error) {
         error = "cannot listen on " + options.listenAddress + ": give a numeric address";
         return false;
     }
-    const bool tls = !options.tlsCertPem.empty();
+    // Either half of a pair asks for HTTPS: a missing other half fails the start, never falls back to HTTP.
+    const bool tls = !options.tlsCertPem.empty() || !options.tlsKeyPem.empty();
     if (tls) {
         flags |= MHD_USE_TLS;
         m_certPem = options.tlsCertPem;

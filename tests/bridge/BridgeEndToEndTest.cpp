@@ -554,6 +554,18 @@ TEST_F(BridgeEndToEnd, AuthenticationGuardsTheBridge) {
         EXPECT_NE(bridge.log().find("need --tls-cert/--tls-key (or --insecure-plain-auth)"),
                   std::string::npos);
     }
+    // An empty certificate or key file is refused: it must not leave the passwords on plain HTTP.
+    const fs::path empty = dir / "empty.pem";
+    std::ofstream(empty).flush();
+    for (const bool emptyCert : {true, false}) {
+        BridgeProcess bridge(dir);
+        auto args = recorderArgs(recorder.port());
+        args.insert(args.end(), {"--listen", "0.0.0.0", "--auth", users.string(), "--tls-cert",
+                                 emptyCert ? empty.string() : users.string(), "--tls-key",
+                                 emptyCert ? users.string() : empty.string()});
+        EXPECT_EQ(bridge.runToEnd(args), 1);
+        EXPECT_EQ(bridge.log(), "vistrel-bridge: cannot read " + empty.string() + ": the file is empty\n");
+    }
     // On loopback with --auth every request needs the password; ffmpeg's way of giving it works.
     const fs::path secret = dir / "recorder.password";
     std::ofstream(secret) << "recorder-secret-1\n";
