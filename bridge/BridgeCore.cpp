@@ -175,7 +175,9 @@ HttpReply BridgeCore::snapshot(const Route& r, const HttpRequest& request, int64
         link->watchChanged();
     // A channel nobody watched has only an old picture, if any, and a woken
     // request waits for one that came after it: either wants a fresh picture.
-    const bool needFresh = request.woken || !wasWatched;
+    // So does any request while the recorder is down: its last picture is not
+    // served as a current one however often it is asked for.
+    const bool needFresh = request.woken || !wasWatched || !link->up();
     const PictureRef& latest = feed.latest();
     if (!latest || (needFresh && feed.lastPublishMs() < request.startedMs)) {
         if (nowMs < request.startedMs + kSnapshotWaitMs) {

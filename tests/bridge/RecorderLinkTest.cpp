@@ -247,17 +247,26 @@ TEST_F(BridgeLinkTest, StreamsSurviveTheRecorderGoingAway) {
     settle(0);
     std::vector<uint8_t> buffer(256 * 1024);
     ASSERT_GT(stream.stream->read(buffer), 0u);
+    EXPECT_EQ(get("/snapshot/dvr/1.jpg").status, 200);
     // The recorder closes the connection.
     transport.peerClosed = true;
     dvr::link::readOnce(transport, link.session());
     EXPECT_FALSE(link.up());
     EXPECT_EQ(get("/healthz").status, 503);
     EXPECT_EQ(get("/healthz").body, "a recorder link is down\n");
+    // A snapshot of the watched channel does not pass its last picture off as a current one: it waits
+    // for a new one and then says the recorder is gone.
+    setTime(200);
+    EXPECT_TRUE(get("/snapshot/dvr/1.jpg").wait);
+    setTime(5300);
+    const HttpReply stale = get("/snapshot/dvr/1.jpg", true, 200);
+    EXPECT_EQ(stale.status, 503);
+    EXPECT_EQ(stale.body, "recorder dvr is not connected\n");
     EXPECT_EQ(link.feed(0).clientCount(), 1u);
     EXPECT_FALSE(stream.stream->ended());
     // Back after a second; pictures flow to the same client again.
     transport.peerClosed = false;
-    runUntil(1000);
+    runUntil(6300);
     ASSERT_TRUE(link.session().hasSocket());
     login();
     EXPECT_EQ(sentLiveRequests().back().p[2], 0x1u);
