@@ -241,11 +241,17 @@ void RecorderLink::tick() {
     if (m_session.liveRequestHeld()) {
         if (watchedMask() != 0) {
             watchChanged();
-        } else if (m_nowMs - m_lastTrafficMs >= kKeepAliveMs) {
+        } else if (m_nowMs - m_lastTrafficMs >= keepAliveMs()) {
             m_session.request(link::RequestKind::KeepAlive);
             m_lastTrafficMs = m_nowMs;
         }
     }
+}
+
+int64_t RecorderLink::keepAliveMs() const {
+    // Well within the session's watchdog period (the usual 20 s of the usual 30 s), or a watchdog shorter
+    // than the usual keep-alive period would drop an idle link that is perfectly well.
+    return std::max<int64_t>(1, std::min<int64_t>(kKeepAliveMs, int64_t(m_settings.watchdogMs) * 2 / 3));
 }
 
 int64_t RecorderLink::nextDueMs() const {
@@ -260,7 +266,7 @@ int64_t RecorderLink::nextDueMs() const {
     if (const std::optional<link::TimePoint> wake = m_session.nextWakeUp())
         consider(std::chrono::duration_cast<std::chrono::milliseconds>(wake->time_since_epoch()).count());
     if (m_up && m_session.liveRequestHeld())
-        consider(m_lastTrafficMs + kKeepAliveMs);
+        consider(m_lastTrafficMs + keepAliveMs());
     // Snapshot interest runs out without any event: look again within a second.
     if (m_up)
         consider(m_nowMs + 1000);

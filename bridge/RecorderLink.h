@@ -86,6 +86,8 @@ public:
     bool holdLiveRequest() override;
 
 private:
+    // How long an idle link goes without traffic before a keep-alive goes out.
+    int64_t keepAliveMs() const;
     // Times the decoder, for /metrics.
     struct TimedDecoder final : frame::PictureDecoder {
         frame::PictureDecoder* inner = nullptr;

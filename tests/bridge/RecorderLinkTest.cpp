@@ -147,6 +147,21 @@ TEST_F(BridgeLinkTest, IdleLinkAsksForNoPicturesAndKeepsTheSessionAlive) {
     EXPECT_EQ(link.reconnects(), 0u);
 }
 
+// A watchdog shorter than the usual keep-alive period gets keep-alives twice within each of its periods.
+TEST_F(BridgeLinkTest, AShortWatchdogKeepsAnIdleLinkUp) {
+    settings.watchdogMs = 10000;
+    link.session().setWatchdogPeriod(std::chrono::milliseconds(settings.watchdogMs));
+    setTime(0);
+    login();
+    livePicture(0);
+    ASSERT_TRUE(link.session().liveRequestHeld());
+    runUntil(120000);
+    EXPECT_TRUE(link.up());
+    EXPECT_EQ(link.reconnects(), 0u);
+    // Every 6.7 s, on the loop's next whole second here: 7, 14, ... 119 s.
+    EXPECT_EQ(countSent(0xFFFF0000), 17u);
+}
+
 TEST_F(BridgeLinkTest, LiveRequestAsksOnlyForWatchedChannelsAtTheirSpeed) {
     setTime(0);
     login();
