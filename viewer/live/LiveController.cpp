@@ -803,7 +803,12 @@ std::string LiveController::eventFilePath() const {
 void LiveController::eventList(std::span<const uint8_t> records) {
     const skin::ProgramFiles files(m_options.programFolder, skin::ProgramFiles::defaultUserFolder(
                                                                 skin::ProgramFolder::kViewer.userName));
-    playback::writeEventFile(files.prepareWrite(kEventFile), records);
+    if (!playback::writeEventFile(files.prepareWrite(kEventFile), records)) {
+        // Not stored (a full disk, a folder that cannot be written): the list stored before is not the
+        // recorder's current one, so it goes, and the event list shows none rather than an old one.
+        std::error_code ignored;
+        std::filesystem::remove(files.writePath(kEventFile), ignored);
+    }
     if (m_playback != nullptr) {
         m_playback->eventFileStored();
     }

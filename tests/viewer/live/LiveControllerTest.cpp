@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/fs/AtomicFile.h"
 #include "tests/support/LiveControllerFixture.h"
 #include "tests/support/TempFolder.h"
 #include "tests/viewer/link/FakeLink.h"
@@ -96,6 +98,16 @@ TEST_F(LiveControllerTest, AnEventListReplyReplacesTheEventFileAndAnEmptyOneEmpt
     ASSERT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
 
+    // A list that cannot be stored does not leave the one before as the current one.
+    live().eventList(records);
+    ASSERT_EQ(std::filesystem::file_size(path), 32u);
+    {
+        const dvr::fs::testing::ScopedFault full(dvr::fs::testing::Step::Write, ENOSPC);
+        live().eventList(std::vector<uint8_t>(48, 2));
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    live().eventList(records);
     live().pressDisconnect();
     EXPECT_FALSE(std::filesystem::exists(path));
 }
