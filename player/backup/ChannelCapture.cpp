@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/evidence/Manifest.h"
 #include "common/export/ExportLog.h"
 #include "player/view/PlayerFolders.h"
 
@@ -23,10 +24,16 @@ std::string noFrameMessage(int channel, const std::string& aviPath) {
 
 std::string exportAviName(const std::string& folder, int channel,
                           const std::function<bool(const std::string&)>& exists) {
+    // A name is free only when the log and the manifest written beside the AVI file are free too: an
+    // export never replaces a file of an earlier one.
+    const auto taken = [&](const std::string& aviPath) {
+        return exists(aviPath) || exists(exporting::exportLogPath(aviPath)) ||
+               exists(evidence::manifestPathOf(aviPath));
+    };
     char name[32];
     std::snprintf(name, sizeof name, "%02d_Capture.avi", channel + 1);
     const std::string first = folder + "/" + name;
-    if (!exists(first)) {
+    if (!taken(first)) {
         return first;
     }
     const std::string fileName = name;
@@ -35,7 +42,7 @@ std::string exportAviName(const std::string& folder, int channel,
         char number[16];
         std::snprintf(number, sizeof number, "(%02d)", n);
         const std::string candidate = folder + "/" + fileName.substr(0, dot) + number + fileName.substr(dot);
-        if (!exists(candidate)) {
+        if (!taken(candidate)) {
             return candidate;
         }
     }

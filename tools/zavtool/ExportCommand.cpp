@@ -10,7 +10,9 @@
 #include <string_view>
 #include <thread>
 
+#include "common/evidence/Manifest.h"
 #include "common/evidence/ManifestBuilder.h"
+#include "common/export/ExportLog.h"
 #include "tools/zavtool/ChannelPass.h"
 #include "tools/zavtool/ExportEvidence.h"
 #include "tools/zavtool/OutputFile.h"
@@ -119,9 +121,12 @@ int runExportCommand(int argc, char** argv) {
         return fail("export needs --channel N");
     if (options.aviPath.empty())
         return fail("export needs --out X.avi");
-    if (const std::string refusal = checkOutput(options.aviPath, overwrite, {options.backupPath});
-        !refusal.empty())
-        return fail(refusal);
+    // The log and the manifest beside the AVI file are written too: a file at either name is not
+    // replaced without --overwrite either.
+    for (const std::string& path : {options.aviPath, exporting::exportLogPath(options.aviPath),
+                                    evidence::manifestPathOf(options.aviPath)})
+        if (const std::string refusal = checkOutput(path, overwrite, {options.backupPath}); !refusal.empty())
+            return fail(refusal);
     // An existing file goes only once the export is sure to begin: a refused range keeps it.
     options.beforeCreate = [&options] { return removeOutput(options.aviPath); };
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/evidence/Manifest.h"
 #include "common/evidence/ManifestBuilder.h"
 #include "common/export/ImageFilters.h"
 #include "common/export/StillImage.h"
@@ -136,8 +137,11 @@ int runStillCommand(int argc, char** argv) {
     const bool png = endsWith(out, ".png");
     if (!png && !endsWith(out, ".jpg"))
         return fail("still needs --out X.jpg or X.png");
-    if (const std::string refusal = checkOutput(out, overwrite, {file}); !refusal.empty())
-        return fail(refusal);
+    // The manifest beside the picture is written too: a file at its name is not replaced without
+    // --overwrite either.
+    for (const std::string& path : {out, evidence::manifestPathOf(out)})
+        if (const std::string refusal = checkOutput(path, overwrite, {file}); !refusal.empty())
+            return fail(refusal);
 
     ChannelPass pass;
     if (std::string refusal = pass.prepare(file, channel, at, std::nullopt); !refusal.empty())

@@ -73,6 +73,12 @@ TEST(ChannelCapture, TakenNamesAreNumberedInTheFileNameOnly) {
     auto exists = [&](const std::string& p) { return taken.count(p) > 0; };
     EXPECT_EQ(exportAviName("/a.b/avi", 2, exists), "/a.b/avi/03_Capture(02).avi");
     EXPECT_EQ(exportAviName("/a.b/avi", 0, exists), "/a.b/avi/01_Capture.avi");
+    // The log or the manifest of an earlier export takes its name as well.
+    taken.insert("/a.b/avi/03_Capture(02).log");
+    taken.insert("/a.b/avi/03_Capture(03).avi.manifest.json");
+    taken.insert("/a.b/avi/01_Capture.log");
+    EXPECT_EQ(exportAviName("/a.b/avi", 2, exists), "/a.b/avi/03_Capture(04).avi");
+    EXPECT_EQ(exportAviName("/a.b/avi", 0, exists), "/a.b/avi/01_Capture(01).avi");
 }
 
 // A picture of one colour in B, G, R, X.

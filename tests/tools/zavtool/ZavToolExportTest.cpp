@@ -253,6 +253,26 @@ TEST_F(ZavToolExport, AnExistingOutputOrAPlantedLinkIsReplacedOnlyWhenAskedAndNe
     EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(avi + ".manifest.json")));
     std::ifstream in(victim);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
+
+    // The log and the manifest written beside an output are outputs too: a file at either name is not
+    // replaced unless asked, even when the output's own name is free.
+    const std::string notes = dir.file("report.log");
+    const std::string stillManifest = dir.file("p.jpg.manifest.json");
+    std::ofstream(notes) << "my notes";
+    std::ofstream(stillManifest) << "my manifest";
+    const CommandOutcome logTaken =
+        runCommand(program("zavtool") + " export " + file + " --channel 3 --no-stamp --out " +
+                   dir.file("report.avi") + " 2>&1");
+    EXPECT_EQ(logTaken.status, 1);
+    EXPECT_EQ(logTaken.out, "zavtool: " + notes + " exists (--overwrite replaces it)\n");
+    const CommandOutcome manifestTaken = runCommand(program("zavtool") + " still " + file +
+                                                    " --channel 3 --out " + dir.file("p.jpg") + " 2>&1");
+    EXPECT_EQ(manifestTaken.status, 1);
+    EXPECT_EQ(manifestTaken.out, "zavtool: " + stillManifest + " exists (--overwrite replaces it)\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("report.avi")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("p.jpg")));
+    EXPECT_EQ(readAll(notes), "my notes");
+    EXPECT_EQ(readAll(stillManifest), "my manifest");
 }
 
 // --overwrite replaces a file with a new one, so a run that fails keeps the old one; and the file being
