@@ -97,7 +97,7 @@ FileResult AtomicFile::write(const std::string& path, std::string_view bytes, co
             return FileResult::failure(path, made.describe());
         }
     }
-    unsigned mode = options.newFileMode & 07777u;
+    unsigned mode = options.newFileMode & ~currentUmask() & 07777u;
     struct stat existing {};
     if (::lstat(path.c_str(), &existing) == 0) {
         if (S_ISDIR(existing.st_mode)) {

@@ -17,7 +17,7 @@ class AtomicFile {
 public:
     struct Options {
         // Exactly this mode (not filtered by the umask); nothing: the old file's mode, or
-        // `newFileMode` for a new file.
+        // `newFileMode` less the user's umask for a new file.
         std::optional<unsigned> mode;
         unsigned newFileMode = 0644;
         // Make the target's folder (and its parents) when missing, with this mode.

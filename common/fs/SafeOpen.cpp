@@ -1,5 +1,7 @@
 #include "common/fs/SafeOpen.h"
 
+#include <cstdio>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,9 +53,26 @@ UniqueFd createNew(const std::string& path, unsigned mode, std::string* reason) 
         }
         return fd;
     }
-    // The creation mode went through the umask; the caller asked for this one.
-    ::fchmod(fd.get(), mode & 07777u);
+    // The kernel applied the umask to the creation mode, as for any file the user's programs create.
     return fd;
+}
+
+unsigned currentUmask() {
+    // umask() can only be read by setting it, which would race with other threads creating files.
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr)
+        return 077u;
+    unsigned mask = 077u;
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        unsigned value = 0;
+        if (std::sscanf(line, "Umask: %o", &value) == 1) {
+            mask = value & 0777u;
+            break;
+        }
+    }
+    std::fclose(status);
+    return mask;
 }
 
 UniqueFd createReplacing(const std::string& path, unsigned mode, std::string* reason) {

@@ -34,11 +34,16 @@ private:
 };
 
 // Creates a file that must not exist yet (an export, a still, a recording): write-only, exclusive, never
-// through a link, with `mode` exactly. Fails with EEXIST when anything is at the path.
+// through a link, with `mode` less what the user's umask takes away (a user who keeps new files private
+// gets private exports). Fails with EEXIST when anything is at the path.
 UniqueFd createNew(const std::string& path, unsigned mode, std::string* reason);
 // createNew for a caller that was told to overwrite: whatever is at the path (a file, a link; not a
 // folder) is removed first, a link without touching its target, then the file is created as new.
 UniqueFd createReplacing(const std::string& path, unsigned mode, std::string* reason);
+
+// The process's file creation mask, as the kernel reports it (without changing it, so safe while other
+// threads create files); 077, the most private, when it cannot be read.
+unsigned currentUmask();
 
 // Opens a file to read as input: without blocking (a FIFO or device at the path cannot hang the
 // caller), refused unless it is a regular file ("not a regular file"). The descriptor returned reads

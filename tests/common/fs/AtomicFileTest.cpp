@@ -1,4 +1,5 @@
 #include "common/fs/AtomicFile.h"
+#include "common/fs/SafeOpen.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -43,6 +44,32 @@ TEST(AtomicFile, NewFilesTakeTheModeAskedForWhateverTheUmask) {
     ::chmod(folder.file("secret").c_str(), 0666);
     ASSERT_TRUE(AtomicFile::writeWithMode(folder.file("secret"), "pw2", 0600).ok);
     EXPECT_EQ(TempFolder::mode(folder.file("secret")), 0600u);
+}
+
+// A user who keeps new files private (umask 077) gets private files from both ways of creating one; a
+// mode asked for exactly is kept, and so is the mode of a file replaced.
+TEST(AtomicFile, NewFilesOfTheDefaultModeFollowTheUsersUmask) {
+    TempFolder folder;
+    const mode_t old = ::umask(077);
+    EXPECT_EQ(currentUmask(), 077u);
+    const FileResult plain = AtomicFile::write(folder.file("plain"), "x");
+    std::string reason;
+    const bool created = static_cast<bool>(createNew(folder.file("still.jpg"), 0644, &reason));
+    const unsigned plainMode = TempFolder::mode(folder.file("plain"));
+    ::chmod(folder.file("plain").c_str(), 0640);
+    const FileResult again = AtomicFile::write(folder.file("plain"), "y");
+    const FileResult shared = AtomicFile::writeWithMode(folder.file("shared"), "z", 0644);
+    ::umask(022);
+    EXPECT_EQ(currentUmask(), 022u);
+    const FileResult usual = AtomicFile::write(folder.file("usual"), "u");
+    ::umask(old);
+    ASSERT_TRUE(plain.ok && again.ok && shared.ok && usual.ok);
+    ASSERT_TRUE(created) << reason;
+    EXPECT_EQ(plainMode, 0600u);
+    EXPECT_EQ(TempFolder::mode(folder.file("still.jpg")), 0600u);
+    EXPECT_EQ(TempFolder::mode(folder.file("plain")), 0640u);
+    EXPECT_EQ(TempFolder::mode(folder.file("shared")), 0644u);
+    EXPECT_EQ(TempFolder::mode(folder.file("usual")), 0644u);
 }
 
 TEST(AtomicFile, PlantedLinksAreReplacedNeverFollowed) {
