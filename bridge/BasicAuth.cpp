@@ -127,6 +127,41 @@ bool passwordMatchesHash(const std::string& password, const std::string& hash) {
     return diff == 0;
 }
 
+AuthGate::AuthGate(AuthUsers users)
+    : m_check([users = std::move(users)](std::string_view headerValue) {
+          return checkBasicAuthorization(users, headerValue);
+      }) {}
+
+bool AuthGate::allows(std::string_view headerValue, int64_t nowMs) {
+    if (const auto known = m_passed.find(headerValue); known != m_passed.end()) {
+        known->second = nowMs;
+        return true;
+    }
+    if (headerValue.empty())
+        return false;
+    if (nowMs - m_windowStartMs >= 1000 || nowMs < m_windowStartMs) {
+        m_windowStartMs = nowMs;
+        m_failedInWindow = 0;
+    }
+    if (m_failedInWindow >= kFailedChecksPerSecond)
+        return false;
+    if (!m_check(headerValue)) {
+        ++m_failedInWindow;
+        return false;
+    }
+    if (headerValue.size() <= kLongestRememberedHeader) {
+        if (m_passed.size() >= kRememberedHeaders) {
+            auto oldest = m_passed.begin();
+            for (auto it = m_passed.begin(); it != m_passed.end(); ++it)
+                if (it->second < oldest->second)
+                    oldest = it;
+            m_passed.erase(oldest);
+        }
+        m_passed.emplace(std::string(headerValue), nowMs);
+    }
+    return true;
+}
+
 bool checkBasicAuthorization(const AuthUsers& users, std::string_view headerValue) {
     const auto credentials = parseBasicAuthorization(headerValue);
     if (!credentials)

@@ -3,6 +3,8 @@
 // crypt(3) itself.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -34,5 +36,32 @@ bool checkBasicAuthorization(const AuthUsers& users, std::string_view headerValu
 
 // Whether `password` matches the crypt(3) `hash`, compared in constant time.
 bool passwordMatchesHash(const std::string& password, const std::string& hash);
+
+// The bridge's door: checks Authorization header values on its one thread, where a crypt(3) check can
+// take tens of milliseconds. A header that passed is remembered (exactly, the most recently used ones),
+// so a client asking many times a second, a page's sixteen snapshots say, pays one check. Checks that
+// fail are limited to a few each second: past that a header not remembered is refused at once until the
+// next second, so wrong passwords sent in a stream cannot stall every picture the bridge serves.
+class AuthGate {
+public:
+    using Check = std::function<bool(std::string_view headerValue)>;
+
+    explicit AuthGate(AuthUsers users);
+    // With the check given (tests count what it costs).
+    explicit AuthGate(Check check) : m_check(std::move(check)) {}
+
+    // Whether the request with this Authorization header value (empty: none) may pass at `nowMs`.
+    bool allows(std::string_view headerValue, int64_t nowMs);
+
+    static constexpr size_t kRememberedHeaders = 64;
+    static constexpr size_t kLongestRememberedHeader = 1024;
+    static constexpr int kFailedChecksPerSecond = 10;
+
+private:
+    Check m_check;
+    std::map<std::string, int64_t, std::less<>> m_passed;  // header value -> last used
+    int64_t m_windowStartMs = 0;
+    int m_failedInWindow = 0;
+};
 
 }  // namespace dvr::bridge

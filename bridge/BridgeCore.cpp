@@ -48,7 +48,10 @@ std::string isoTime(int64_t wallMs) {
 
 BridgeCore::BridgeCore(const BridgeSettings& settings, std::vector<RecorderLink*> links,
                        std::optional<AuthUsers> users)
-    : m_settings(settings), m_links(std::move(links)), m_users(std::move(users)) {}
+    : m_settings(settings), m_links(std::move(links)) {
+    if (users)
+        m_auth.emplace(std::move(*users));
+}
 
 RecorderLink* BridgeCore::findRecorder(std::string_view name) const {
     for (RecorderLink* link : m_links)
@@ -92,7 +95,7 @@ HttpReply BridgeCore::handle(const HttpRequest& request, int64_t nowMs, int64_t 
                              const std::function<void()>& wake) {
     if (m_stopping)
         return plain(503, "the bridge is stopping");
-    if (m_users && !checkBasicAuthorization(*m_users, request.authorization)) {
+    if (m_auth && !m_auth->allows(request.authorization, nowMs)) {
         HttpReply reply = plain(401, "authentication required");
         reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"vistrel-bridge\", charset=\"UTF-8\"");
         return reply;

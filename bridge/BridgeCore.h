@@ -84,7 +84,7 @@ private:
 
     const BridgeSettings& m_settings;
     std::vector<RecorderLink*> m_links;
-    std::optional<AuthUsers> m_users;
+    std::optional<AuthGate> m_auth;
     bool m_stopping = false;
 };
 

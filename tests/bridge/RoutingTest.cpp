@@ -87,6 +87,42 @@ TEST(BasicAuth, UsersFileAndHeaders) {
     EXPECT_EQ(parsed->password, "b:c");
 }
 
+// The gate pays one check for a header that passed, however often it comes, and a few failed checks a
+// second at most, while a header that passed still passes.
+TEST(BasicAuth, GateRemembersWhatPassedAndLimitsFailedChecks) {
+    int checks = 0;
+    AuthGate gate([&](std::string_view header) {
+        ++checks;
+        return header.rfind("good", 0) == 0;
+    });
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(gate.allows("good 0", i));
+    EXPECT_EQ(checks, 1);
+    EXPECT_FALSE(gate.allows("", 100));
+    EXPECT_EQ(checks, 1) << "no header, nothing to check";
+
+    checks = 0;
+    for (int i = 0; i < 50; ++i)
+        EXPECT_FALSE(gate.allows("wrong " + std::to_string(i), 1000));
+    EXPECT_EQ(checks, AuthGate::kFailedChecksPerSecond);
+    EXPECT_TRUE(gate.allows("good 0", 1500));
+    EXPECT_FALSE(gate.allows("good 1", 1500)) << "not checked until the next second";
+    EXPECT_EQ(checks, AuthGate::kFailedChecksPerSecond);
+    EXPECT_TRUE(gate.allows("good 1", 2000));
+    EXPECT_EQ(checks, AuthGate::kFailedChecksPerSecond + 1);
+
+    // The headers remembered are bounded: the one used longest ago is checked again.
+    checks = 0;
+    for (size_t i = 2; i < AuthGate::kRememberedHeaders + 1; ++i)
+        ASSERT_TRUE(gate.allows("good " + std::to_string(i), 3000 + int64_t(i)));
+    EXPECT_TRUE(gate.allows("good 1", 4000));
+    EXPECT_EQ(checks, int(AuthGate::kRememberedHeaders) - 1);
+    EXPECT_TRUE(gate.allows("good 0", 4001));
+    EXPECT_EQ(checks, int(AuthGate::kRememberedHeaders)) << "the oldest was forgotten";
+    EXPECT_TRUE(gate.allows("good 1", 4002));
+    EXPECT_EQ(checks, int(AuthGate::kRememberedHeaders));
+}
+
 TEST(BasicAuth, UsersFileRefusesPlainPasswords) {
     EXPECT_EQ(parseAuthUsers("guard:secret\n").error,
               "line 1: the hash must be a crypt(3) hash such as mkpasswd makes");
