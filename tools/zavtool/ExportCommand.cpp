@@ -127,8 +127,10 @@ int runExportCommand(int argc, char** argv) {
                                     evidence::manifestPathOf(options.aviPath)})
         if (const std::string refusal = checkOutput(path, overwrite, {options.backupPath}); !refusal.empty())
             return fail(refusal);
-    // An existing file goes only once the export is sure to begin: a refused range keeps it.
-    options.beforeCreate = [&options] { return removeOutput(options.aviPath); };
+    // An existing file moves aside only once the export is sure to begin (a refused range keeps it), and
+    // comes back when the export leaves no file in its place.
+    SetAsideOutput earlier;
+    options.beforeCreate = [&options, &earlier] { return earlier.setAside(options.aviPath); };
 
 #ifdef DVR_EXPORT_STAMP
     // The stamp's text needs a font rasteriser: QtGui's, without a display.
@@ -165,6 +167,7 @@ int runExportCommand(int argc, char** argv) {
         evidence::ManifestBuilder::fromBackup("zavtool", options.backupPath, options.channel);
     options.manifest = &manifest;
     const ChannelExportOutcome outcome = exportChannel(options);
+    earlier.finish();
     if (progress)
         std::fputc('\n', stderr);
     if (!outcome.ok)

@@ -1,9 +1,12 @@
 #include "tools/zavtool/OutputFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace dvr::zavtool {
@@ -51,6 +54,42 @@ std::string removeOutput(const std::string& path) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
         return "cannot replace " + path + ": " + std::strerror(errno);
     return {};
+}
+
+std::string SetAsideOutput::setAside(const std::string& path) {
+    finish();
+    struct stat existing {};
+    if (::lstat(path.c_str(), &existing) != 0)
+        return {};
+    if (std::string refusal = refusalOf(path, existing); !refusal.empty())
+        return refusal;
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A name of our own made exclusively, then taken over by the rename.
+    std::string aside = folder + "/." + name + ".old.XXXXXX";
+    const int fd = ::mkstemp(aside.data());
+    if (fd < 0)
+        return "cannot replace " + path + ": " + std::strerror(errno);
+    ::close(fd);
+    if (::rename(path.c_str(), aside.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(aside.c_str());
+        return "cannot replace " + path + ": " + std::strerror(error);
+    }
+    m_path = path;
+    m_aside = aside;
+    return {};
+}
+
+void SetAsideOutput::finish() {
+    if (m_aside.empty())
+        return;
+    // Put back only over nothing: a new file at the name, whole or not, is never replaced by the old.
+    if (::renameat2(AT_FDCWD, m_aside.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE) != 0)
+        ::unlink(m_aside.c_str());
+    m_path.clear();
+    m_aside.clear();
 }
 
 }  // namespace dvr::zavtool

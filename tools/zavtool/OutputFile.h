@@ -10,6 +10,27 @@ namespace dvr::zavtool {
 // command reads (`inputs`), under whatever name. Empty when it may; else a one-line reason.
 std::string checkOutput(const std::string& path, bool overwrite, std::initializer_list<std::string> inputs);
 
+// An existing output moved out of the way while a command writes its new one in pieces (an export): put
+// back when the run leaves no file at its name, so a run that writes nothing keeps the earlier file;
+// removed once a new file stands there.
+class SetAsideOutput {
+public:
+    SetAsideOutput() = default;
+    ~SetAsideOutput() { finish(); }
+    SetAsideOutput(const SetAsideOutput&) = delete;
+    SetAsideOutput& operator=(const SetAsideOutput&) = delete;
+
+    // Moves the file or link at `path` (a link itself) to a new hidden name in its folder. Empty when
+    // moved or when nothing is there; else a one-line reason.
+    std::string setAside(const std::string& path);
+    // The run is over: the file set aside goes back to its name when nothing is there now, else it goes.
+    void finish();
+
+private:
+    std::string m_path;
+    std::string m_aside;
+};
+
 // Removes the file or link at `path` (a link itself, never its target) so the new file is created anew.
 // Called only once the command has what it writes, so that a run that fails before leaves the old file
 // where it was. Empty when the path is free; else a one-line reason.

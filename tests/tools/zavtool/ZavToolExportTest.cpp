@@ -293,6 +293,10 @@ TEST_F(ZavToolExport, AFailedRunKeepsTheFileItWouldHaveReplacedAndNeverReplacesI
         {"export " + file + " --channel 1 --no-stamp --overwrite --out " + avi +
              " --from \"2030-01-01 00:00:00\"",
          avi},
+        // Begun, but no picture in the range: the new file goes and the earlier one comes back.
+        {"export " + file + " --channel 1 --no-stamp --overwrite --out " + avi +
+             " --from \"2026-05-17 12:00:11\" --to \"2026-05-17 12:00:11\"",
+         avi},
         {"still " + file + " --channel 1 --overwrite --out " + jpg + " --at \"2030-01-01 00:00:00\"", jpg},
         {"still " + dir.file("missing.zav") + " --channel 1 --overwrite --out " + jpg, jpg},
         {"audio " + dir.file("missing.zav") + " --channel 1 --overwrite --out " + wav, wav},
@@ -302,6 +306,11 @@ TEST_F(ZavToolExport, AFailedRunKeepsTheFileItWouldHaveReplacedAndNeverReplacesI
         EXPECT_EQ(r.status, 1) << c.command << "\n" << r.out;
         EXPECT_EQ(readAll(c.out), "the earlier one") << c.command;
     }
+    // Nothing is left under another name.
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        entries += entry.path().filename().string().rfind(".e.avi", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(entries, 0u);
     for (const std::string& command : {"export " + file + " --channel 1 --no-stamp --overwrite --out " + file,
                                        "audio " + file + " --channel 1 --overwrite --out " + file}) {
         const CommandOutcome r = runCommand(program("zavtool") + " " + command + " 2>&1");
