@@ -86,8 +86,15 @@ void SetAsideOutput::finish() {
     if (m_aside.empty())
         return;
     // Put back only over nothing: a new file at the name, whole or not, is never replaced by the old.
-    if (::renameat2(AT_FDCWD, m_aside.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE) != 0)
-        ::unlink(m_aside.c_str());
+    if (::renameat2(AT_FDCWD, m_aside.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE) != 0) {
+        struct stat existing {};
+        if (errno == EEXIST || ::lstat(m_path.c_str(), &existing) == 0)
+            ::unlink(m_aside.c_str());
+        else
+            // A file system without the no-replace rename: the name is free, so a plain one does. Should
+            // that fail too, the earlier file stays under the hidden name rather than be lost.
+            ::rename(m_aside.c_str(), m_path.c_str());
+    }
     m_path.clear();
     m_aside.clear();
 }
