@@ -302,13 +302,18 @@ void LiveController::exitProgram() {
     forgetDecodes();
     m_timers.stop(LiveTimer::Clock);
     m_timers.stop(LiveTimer::DragRearm);
-    m_settings.saveSettings();
+    // Setup's changes reach the disk here only: a save that failed is said before the window goes, or
+    // the next start would bring back the old recorder, password and folders without a word.
+    const fs::FileResult saved = m_settings.saveSettings();
     if (m_session && m_session->connected()) {
         m_session->disconnect();
     }
     m_timers.stop(LiveTimer::Watchdog);
     stopPtzPause();
     destroySession();
+    if (!saved.ok) {
+        m_screen.showMessage("The settings were not saved: " + saved.describe(), "Vistrel");
+    }
     m_screen.closeWindow();
 }
 

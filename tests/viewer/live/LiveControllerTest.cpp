@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -45,6 +46,10 @@ public:
     void settingsRequested() override { ++settingsRequests; }
     void closeWindow() override { ++closes; }
     void sessionChanged(link::RecorderSession* s) override { session = s; }
+    void showMessage(const std::string& text, const std::string& caption) override {
+        messages.push_back(caption + ": " + text);
+    }
+    std::vector<std::string> messages;
 
     struct Draw {
         int pane;
@@ -359,6 +364,20 @@ TEST_F(LiveControllerTest, ExitSavesDisconnectsAndClosesOnce) {
     live().onCommand(command::kConnect);
     EXPECT_EQ(m_screen.closes, 1);
     EXPECT_EQ(m_transport.opens, 1);
+    EXPECT_TRUE(m_screen.messages.empty());
+}
+
+// The settings are written at exit only: a save that fails is said before the window closes.
+TEST_F(LiveControllerTest, ExitSaysSoWhenTheSettingsCannotBeSaved) {
+    {
+        const dvr::fs::testing::ScopedFault full(dvr::fs::testing::Step::Write, ENOSPC);
+        live().onCommand(command::kExit);
+    }
+    EXPECT_EQ(m_screen.closes, 1);
+    ASSERT_EQ(m_screen.messages.size(), 1u);
+    EXPECT_EQ(m_screen.messages[0], "Vistrel: The settings were not saved: " + m_folder.file("Vistrel.ini") +
+                                        ": " + std::strerror(ENOSPC));
+    EXPECT_FALSE(std::filesystem::exists(m_folder.file("Vistrel.ini")));
 }
 
 }  // namespace
