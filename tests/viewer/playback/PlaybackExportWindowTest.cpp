@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -339,6 +340,9 @@ TEST_F(PlaybackExportWindowTest, RecordingThatCannotCreateItsFileReportsAndStays
 // anything, even a folder, is passed over.
 TEST_F(PlaybackExportWindowTest, RecordingTwiceWhilePausedGivesTwoFiles) {
     fs::create_directories(fs::path(setup.saveFolder) / "2006-01-02 03-04-05(1).avi");
+    // The manifest of an earlier recording whose file was moved away takes its name too.
+    const fs::path earlier = fs::path(setup.saveFolder) / "2006-01-02 03-04-05(2).avi.manifest.json";
+    std::ofstream(earlier) << "earlier";
     RecordingController& recording = window->exporter().recordingController();
     for (int take = 0; take < 2; ++take) {
         window->press(command::kSaveAvi);
@@ -349,15 +353,36 @@ TEST_F(PlaybackExportWindowTest, RecordingTwiceWhilePausedGivesTwoFiles) {
         ASSERT_FALSE(window->exporter().recording());
     }
     const fs::path first = fs::path(setup.saveFolder) / "2006-01-02 03-04-05.avi";
-    const fs::path second = fs::path(setup.saveFolder) / "2006-01-02 03-04-05(2).avi";
+    const fs::path second = fs::path(setup.saveFolder) / "2006-01-02 03-04-05(3).avi";
     ASSERT_TRUE(fs::is_regular_file(first));
     ASSERT_TRUE(fs::is_regular_file(second));
     EXPECT_EQ(filesEndingIn(setup.saveFolder, ".avi").size(), 3u);  // with the folder
+    std::ifstream kept(earlier);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "earlier");
     for (const fs::path& file : {first, second}) {
         int code = -1;
         const std::string said = verify(file, &code);
         EXPECT_EQ(code, 0) << file << ": " << said;
     }
+}
+
+// A recording whose writing failed keeps what its last consistent point holds, and no manifest speaks
+// for it (the frames added since need not be in the file).
+TEST_F(PlaybackExportWindowTest, ARecordingWhoseWritingFailedGetsNoManifest) {
+    window->press(command::kSaveAvi);
+    ASSERT_TRUE(window->exporter().recording());
+    RecordingController& recording = window->exporter().recordingController();
+    {
+        const dvr::testsupport::FileSizeLimit full(200000);
+        for (int tick = 0; tick < 5000 && window->exporter().recording(); ++tick) {
+            nowMs += 100;
+            recording.onTick();
+        }
+    }
+    EXPECT_FALSE(window->exporter().recording());
+    const fs::path avi = fs::path(setup.saveFolder) / "2006-01-02 03-04-05.avi";
+    EXPECT_TRUE(fs::is_regular_file(avi));
+    EXPECT_FALSE(fs::exists(avi.string() + ".manifest.json"));
 }
 
 TEST_F(PlaybackExportWindowTest, FullDiskStopsTheRecordingUnchecksAndReports) {

@@ -1,5 +1,6 @@
 #include "viewer/playback/widgets/PlaybackExporter.h"
 
+#include "common/evidence/Manifest.h"
 #include "common/export/StillImage.h"
 #include "common/export/render/PagePainter.h"
 #include "common/export/render/StampPainter.h"
@@ -18,7 +19,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 namespace dvr::playback {
 
@@ -255,8 +258,12 @@ bool PlaybackExporter::toggleRecording() {
         path = recordingFileName(
             recordFolder(), m_controller.pictureTimeValue(),
             m_setup.localTime ? m_setup.localTime() : systemLocalTime(), [](const std::string& name) {
+                // A name is taken by anything there, and by the manifest of an earlier recording whose
+                // file went elsewhere: a new recording never replaces it.
                 std::error_code error;
-                return std::filesystem::exists(std::filesystem::symlink_status(name, error));
+                return std::filesystem::exists(std::filesystem::symlink_status(name, error)) ||
+                       std::filesystem::exists(
+                           std::filesystem::symlink_status(evidence::manifestPathOf(name), error));
             });
     }
     m_recording.onButton(path, busy);
@@ -354,10 +361,12 @@ exporting::Status PlaybackExporter::writeLastFrame() {
 
 exporting::Status PlaybackExporter::close() {
     const exporting::Status closed = m_writer ? m_writer->close() : exporting::Status::success();
-    if (m_manifest) {
-        const evidence::ManifestWrite w = m_manifest->write(m_recording.path());
-        m_manifest.reset();
-        if (closed.ok() && !w.ok)
+    // The manifest speaks for a finished file only: after a failed write the file holds what its last
+    // consistent point held, which the frames listed need not match.
+    std::optional<evidence::ManifestBuilder> manifest = std::exchange(m_manifest, std::nullopt);
+    if (manifest && closed.ok()) {
+        const evidence::ManifestWrite w = manifest->write(m_recording.path());
+        if (!w.ok)
             return exporting::Status::failure(w.message);
     }
     return closed;
