@@ -30,12 +30,8 @@ Status writeStillJpeg(const std::string& path, const StillImage& image, int qual
         encoder.encode(image.bgr.data(), image.width, image.height, size_t(image.width) * 3, 3, quality);
     if (jpeg.empty())
         return Status::failure("the picture could not be compressed");
-    std::string reason;
-    fs::UniqueFd fd = fs::createNew(path, 0644, &reason);
-    if (!fd)
-        return Status::failure("cannot create " + path + ": " + reason);
-    if (!fs::writeAll(fd.get(), jpeg.data(), jpeg.size()) || ::close(fd.release()) != 0)
-        return Status::failure("cannot write " + path + ": " + std::strerror(errno));
+    if (std::string failure = fs::writeNewFile(path, jpeg.data(), jpeg.size(), 0644); !failure.empty())
+        return Status::failure(std::move(failure));
     return Status::success();
 }
 

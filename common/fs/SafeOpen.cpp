@@ -45,6 +45,25 @@ bool writeAll(int fd, const void* data, std::size_t size) {
     return true;
 }
 
+std::string writeNewFile(const std::string& path, const void* bytes, std::size_t size, unsigned mode) {
+    std::string reason;
+    UniqueFd fd = createNew(path, mode, &reason);
+    if (!fd) {
+        return "cannot create " + path + ": " + reason;
+    }
+    const bool written = writeAll(fd.get(), bytes, size);
+    int error = errno;
+    // close() reports a delayed write failure (a full disk over NFS) as well.
+    if (::close(fd.release()) != 0 && written) {
+        error = errno;
+    } else if (written) {
+        return {};
+    }
+    // The file is ours, created a moment ago: a part of it goes.
+    ::unlink(path.c_str());
+    return "cannot write " + path + ": " + std::strerror(error);
+}
+
 UniqueFd createNew(const std::string& path, unsigned mode, std::string* reason) {
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 07777u));
     if (!fd) {

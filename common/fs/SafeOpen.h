@@ -63,4 +63,9 @@ FileResult checkPrivateFolder(const std::string& folder, unsigned userId);
 // Writes all bytes, retrying short writes and interruptions; false with errno set.
 bool writeAll(int fd, const void* data, std::size_t size);
 
+// A whole new file (a still picture, a sound file) of `bytes`, created as createNew does. A write or
+// close that fails (a full disk) removes what was created, so no part of a file is left to pass for the
+// whole. Empty when written; else "cannot create PATH: REASON" or "cannot write PATH: REASON".
+std::string writeNewFile(const std::string& path, const void* bytes, std::size_t size, unsigned mode);
+
 }  // namespace dvr::fs

@@ -45,17 +45,6 @@ std::string checkOutput(const std::string& path, bool overwrite, std::initialize
     return {};
 }
 
-std::string removeOutput(const std::string& path) {
-    struct stat existing {};
-    if (::lstat(path.c_str(), &existing) != 0)
-        return {};
-    if (std::string refusal = refusalOf(path, existing); !refusal.empty())
-        return refusal;
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        return "cannot replace " + path + ": " + std::strerror(errno);
-    return {};
-}
-
 std::string SetAsideOutput::setAside(const std::string& path) {
     finish();
     struct stat existing {};

@@ -10,9 +10,9 @@ namespace dvr::zavtool {
 // command reads (`inputs`), under whatever name. Empty when it may; else a one-line reason.
 std::string checkOutput(const std::string& path, bool overwrite, std::initializer_list<std::string> inputs);
 
-// An existing output moved out of the way while a command writes its new one in pieces (an export): put
-// back when the run leaves no file at its name, so a run that writes nothing keeps the earlier file;
-// removed once a new file stands there.
+// An existing output moved out of the way once a command has what it writes, and while it writes its new
+// one: put back when the run leaves no file at its name (nothing written, or a partial sound file or
+// picture removed), so a run that fails keeps the earlier file; removed once a new file stands there.
 class SetAsideOutput {
 public:
     SetAsideOutput() = default;
@@ -30,10 +30,5 @@ private:
     std::string m_path;
     std::string m_aside;
 };
-
-// Removes the file or link at `path` (a link itself, never its target) so the new file is created anew.
-// Called only once the command has what it writes, so that a run that fails before leaves the old file
-// where it was. Empty when the path is free; else a one-line reason.
-std::string removeOutput(const std::string& path);
 
 }  // namespace dvr::zavtool

@@ -61,12 +61,9 @@ exporting::Status writePng(const std::string& path, const exporting::StillImage&
     if (!picture.save(&buffer, "PNG"))
         return exporting::Status::failure("cannot write " + path);
     // A new file, as the JPEG still is: nothing at the name is written through.
-    std::string reason;
-    fs::UniqueFd fd = fs::createNew(path, 0644, &reason);
-    if (!fd)
-        return exporting::Status::failure("cannot create " + path + ": " + reason);
-    if (!fs::writeAll(fd.get(), bytes.constData(), size_t(bytes.size())) || ::close(fd.release()) != 0)
-        return exporting::Status::failure("cannot write " + path + ": " + std::strerror(errno));
+    if (std::string failure = fs::writeNewFile(path, bytes.constData(), size_t(bytes.size()), 0644);
+        !failure.empty())
+        return exporting::Status::failure(std::move(failure));
     return exporting::Status::success();
 #else
     (void)image;
@@ -174,8 +171,10 @@ int runStillCommand(int argc, char** argv) {
     exporting::EditHistory history(std::move(still));
     for (const exporting::StillFilter filter : filters)
         history.apply(filter);
-    // The picture is in hand: an existing file goes now, not before.
-    if (const std::string refusal = removeOutput(out); !refusal.empty())
+    // The picture is in hand: an existing file moves aside now, not before, and comes back when the new
+    // one cannot be written.
+    SetAsideOutput earlier;
+    if (const std::string refusal = earlier.setAside(out); !refusal.empty())
         return fail(refusal);
     const exporting::Status status =
         png ? writePng(out, history.current()) : exporting::writeStillJpeg(out, history.current());

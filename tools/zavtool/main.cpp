@@ -409,15 +409,20 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
         return fail("sound channel " + std::to_string(soundChannel) +
                     " is longer than a WAV file can hold (4 GiB, about 74 hours at 8000 Hz)");
 
-    // The sound is in hand: an existing file goes now, not before.
-    if (const std::string refusal = zavtool::removeOutput(outPath); !refusal.empty())
+    // The sound is in hand: an existing file moves aside now, not before, and comes back when the new one
+    // cannot be written.
+    zavtool::SetAsideOutput earlier;
+    if (const std::string refusal = earlier.setAside(outPath); !refusal.empty())
         return fail(refusal);
     fs::UniqueFd fd = fs::createNew(outPath, 0644, &reason);
     if (!fd)
         return fail("cannot create " + outPath + ": " + reason);
     std::FILE* f = ::fdopen(fd.get(), "wb");
-    if (!f)
-        return fail("cannot write " + outPath + ": " + std::strerror(errno));
+    if (!f) {
+        const int error = errno;
+        ::unlink(outPath.c_str());
+        return fail("cannot write " + outPath + ": " + std::strerror(error));
+    }
     fd.release();
     const uint32_t dataBytes = uint32_t(pcm.size() * 2);
     std::fwrite("RIFF", 1, 4, f);
@@ -436,8 +441,11 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
         putLe16(f, uint16_t(s));
     // A write that failed on the way (a full disk) must not pass for a whole file.
     const bool writeFailed = std::ferror(f) != 0;
-    if (std::fclose(f) != 0 || writeFailed)
+    if (std::fclose(f) != 0 || writeFailed) {
+        // No part of a sound file is left to pass for the whole.
+        ::unlink(outPath.c_str());
         return fail("cannot write " + outPath);
+    }
     std::printf("%s: %zu samples (%.1f s) of sound channel %d\n", outPath.c_str(), pcm.size(),
                 pcm.size() / 8000.0, soundChannel);
     return 0;

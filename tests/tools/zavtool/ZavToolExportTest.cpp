@@ -12,6 +12,7 @@
 
 #include "common/evidence/Manifest.h"
 #include "tests/common/export/AviCheck.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tools/synth/Synth.h"
 
 namespace {
@@ -318,6 +319,48 @@ TEST_F(ZavToolExport, AFailedRunKeepsTheFileItWouldHaveReplacedAndNeverReplacesI
         EXPECT_EQ(r.out, "zavtool: " + file + " is the file being read\n") << command;
     }
     EXPECT_EQ(readAll(file), before);
+}
+
+// A still or sound file that cannot be written whole (a full disk) leaves no part of itself behind,
+// and with --overwrite the file it was to replace stays as it was.
+TEST_F(ZavToolExport, AWriteThatFailsLeavesNoPartialFileAndKeepsTheEarlierOne) {
+    generate("--channels 4 --family 3 --sound --duration 20 --interval 2");
+    const std::string jpg = dir.file("s.jpg");
+    const std::string wav = dir.file("a.wav");
+    for (const bool overwrite : {false, true}) {
+        SCOPED_TRACE(overwrite ? "--overwrite" : "a new file");
+        for (const std::string& out : {jpg, wav}) {
+            std::filesystem::remove(out);
+            if (overwrite)
+                std::ofstream(out) << "the earlier one";
+        }
+        const std::string flag = overwrite ? " --overwrite" : "";
+        for (const std::string& command : {"still " + file + " --channel 1 --out " + jpg + flag,
+                                           "audio " + file + " --channel 1 --out " + wav + flag}) {
+            CommandOutcome r;
+            {
+                // Room for the earlier files, not for a whole picture or a whole sound file.
+                const dvr::testsupport::FileSizeLimit full(2048);
+                r = runCommand(program("zavtool") + " " + command + " 2>&1");
+            }
+            EXPECT_EQ(r.status, 1) << command << "\n" << r.out;
+            EXPECT_NE(r.out.find("cannot write "), std::string::npos) << r.out;
+        }
+        for (const std::string& out : {jpg, wav}) {
+            if (overwrite)
+                EXPECT_TRUE(readAll(out) == "the earlier one") << out << " was replaced";
+            else
+                EXPECT_FALSE(std::filesystem::exists(out)) << out;
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        const std::vector<std::string> expected = overwrite
+                                                      ? std::vector<std::string>{"a.wav", "f.zav", "s.jpg"}
+                                                      : std::vector<std::string>{"f.zav"};
+        EXPECT_EQ(names, expected);
+    }
 }
 
 // The picture times of an export's manifest, in frame order.
