@@ -81,6 +81,13 @@ bool PlaybackReader::step() {
     // A record's Advance first brings a position before the data start back to it ("a step stops at
     // the first record"): only a position past the end, or outside the file once advanced, starts the
     // search again.
+    if (m_position >= 0 && uint64_t(m_position) >= m_fileSize && m_endOffset > m_fileSize) {
+        // The file ends before the end its opening scan found: it was shortened since (another program,
+        // a disc that fails). Searching again from the start would play the same records for ever.
+        m_sink.showMessage(kCannotReadFile);
+        m_shared.setMode(PlayMode::Pause);
+        return false;
+    }
     if ((m_state != ReaderState::Advance && m_position < 0) ||
         (m_position >= 0 && uint64_t(m_position) >= m_fileSize)) {
         // The search starts again (at the data start, or 128 KiB before the end); when a whole pass met

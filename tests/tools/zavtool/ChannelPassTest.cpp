@@ -73,6 +73,17 @@ TEST_F(ChannelPassRead, AFileThatCannotBeReadOnIsAFailedExport) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("c.log")));
 }
 
+TEST_F(ChannelPassRead, AFileShortenedBeforeItsPicturesAreReadIsAFailedExport) {
+    // Cut after the opening scan, before the playback thread opens the file: at the 9th record, so
+    // records 1 and 5 hold channel 1's only pictures before the cut.
+    const ChannelExportOutcome outcome = exportCutTo(generated.pictureOffsets[8]);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.message, "reading " + file + " stopped early: Can not read ZAV file.; " + avi +
+                                   " holds only the 2 pictures before it");
+    EXPECT_EQ(outcome.report.pictures, 2);
+    EXPECT_FALSE(std::filesystem::exists(avi + ".manifest.json"));
+}
+
 TEST_F(ChannelPassRead, AFileThatEndsBeforeItsLastRecordIsAFailedExport) {
     // The forward run stops 640 KiB before the end; the records past it are read after it, and the cut
     // lies among them.
