@@ -30,6 +30,9 @@ BridgeService::BridgeService(BridgeSettings settings, std::vector<std::string> p
         // without closing the connection shows only as bytes it never acknowledges. The system ends such
         // a connection (each one, after every reconnect) after a watchdog period.
         r.socket->setUnacknowledgedTimeoutMs(static_cast<unsigned>(m_settings.watchdogMs));
+        // A recorder given by name is looked up off the loop: a name server that does not answer holds
+        // that recorder's reconnect, never the other recorders or the clients.
+        r.socket->setBackgroundLookup(true);
         r.link = std::make_unique<RecorderLink>(
             m_settings.recorders[i], i < passwords.size() ? passwords[i] : "", *r.socket, m_settings, m_log);
         r.poller = std::make_unique<link::SessionPoller>(r.link->driver(), *r.socket);

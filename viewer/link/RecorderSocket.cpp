@@ -1,5 +1,6 @@
 #include "viewer/link/RecorderSocket.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -21,21 +22,54 @@ RecorderSocket::~RecorderSocket() {
     close();
 }
 
-namespace {
-
 // A host-name lookup on its own thread, so that the caller can stop waiting
 // for it; the thread owns its share and frees the result if nobody took it.
-struct Lookup {
+// A background lookup also makes a pipe that turns readable when it is done.
+struct HostLookup {
     std::mutex mutex;  // guards done, status and result
     std::condition_variable finished;
     bool done = false;
     int status = 0;
     addrinfo* result = nullptr;
-    ~Lookup() {
+    int wakeRead = -1;
+    int wakeWrite = -1;
+    ~HostLookup() {
         if (result != nullptr)
             freeaddrinfo(result);
+        for (const int fd : {wakeRead, wakeWrite})
+            if (fd >= 0)
+                ::close(fd);
     }
 };
+
+namespace {
+
+// Runs the lookup on a detached thread that keeps its own share of `lookup`.
+void startLookup(const std::shared_ptr<HostLookup>& lookup, const RecorderSocket::Resolver& resolver,
+                 const std::string& host, const std::string& service, const addrinfo& hints) {
+    std::thread([lookup, resolver, host, service, hints] {
+        addrinfo* found = nullptr;
+        const int status = resolver ? resolver(host.c_str(), service.c_str(), &hints, &found)
+                                    : getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+        std::lock_guard lock(lookup->mutex);
+        lookup->status = status;
+        lookup->result = found;
+        lookup->done = true;
+        lookup->finished.notify_all();
+        if (lookup->wakeWrite >= 0) {
+            const char done = 1;
+            [[maybe_unused]] const ssize_t n = ::write(lookup->wakeWrite, &done, 1);
+        }
+    }).detach();
+}
+
+addrinfo lookupHints(int flags) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = flags | AI_NUMERICSERV;
+    return hints;
+}
 
 }  // namespace
 
@@ -45,44 +79,48 @@ RecorderTransport::ConnectStart RecorderSocket::open(std::string_view address, u
     m_addresses.clear();
     m_nextAddress = 0;
     const std::string host(address);
-    if (!resolve(host, port, AI_NUMERICHOST, m_addresses) && !resolve(host, port, 0, m_addresses)) {
-        m_lookupFailed = true;
-        return ConnectStart::Failed;
+    if (!resolve(host, port, AI_NUMERICHOST, m_addresses)) {
+        if (m_backgroundLookup && !host.empty()) {
+            auto lookup = std::make_shared<HostLookup>();
+            int fds[2];
+            if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+                return ConnectStart::Failed;
+            lookup->wakeRead = fds[0];
+            lookup->wakeWrite = fds[1];
+            startLookup(lookup, m_resolver, host, std::to_string(port), lookupHints(0));
+            m_lookup = std::move(lookup);
+            return ConnectStart::InProgress;
+        }
+        if (!resolve(host, port, 0, m_addresses)) {
+            m_lookupFailed = true;
+            return ConnectStart::Failed;
+        }
     }
     return connectFromNext() ? ConnectStart::InProgress : ConnectStart::Failed;
 }
 
-bool RecorderSocket::resolve(const std::string& host, uint16_t port, int flags,
-                             std::vector<Address>& out) const {
-    const std::string service = std::to_string(port);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = flags | AI_NUMERICSERV;
-    auto lookup = std::make_shared<Lookup>();
-    if (flags & AI_NUMERICHOST) {
-        lookup->status = getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->result);
-    } else {
-        std::thread([lookup, host, service, hints] {
-            addrinfo* found = nullptr;
-            const int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-            std::lock_guard lock(lookup->mutex);
-            lookup->status = status;
-            lookup->result = found;
-            lookup->done = true;
-            lookup->finished.notify_all();
-        }).detach();
-        std::unique_lock lock(lookup->mutex);
-        // A name server that does not answer must not hold the caller: the
-        // lookup is left to finish on its own.
-        if (!lookup->finished.wait_for(lock, std::chrono::milliseconds(m_lookupTimeoutMs),
-                                       [&] { return lookup->done; }))
-            return false;
+int RecorderSocket::lookupFd() const {
+    return m_lookup != nullptr ? m_lookup->wakeRead : -1;
+}
+
+RecorderSocket::LookupOutcome RecorderSocket::finishLookup() {
+    if (m_lookup == nullptr)
+        return m_fd >= 0 ? LookupOutcome::Connecting : LookupOutcome::Failed;
+    {
+        std::lock_guard lock(m_lookup->mutex);
+        if (!m_lookup->done)
+            return LookupOutcome::Pending;
+        appendAddresses(m_lookup->status, m_lookup->result, m_addresses);
     }
-    if (lookup->status != 0)
-        return false;
-    const size_t before = out.size();
-    for (addrinfo* ai = lookup->result; ai != nullptr; ai = ai->ai_next) {
+    m_lookup.reset();
+    m_lookupFailed = m_addresses.empty();
+    return connectFromNext() ? LookupOutcome::Connecting : LookupOutcome::Failed;
+}
+
+void RecorderSocket::appendAddresses(int status, const addrinfo* result, std::vector<Address>& out) {
+    if (status != 0)
+        return;
+    for (const addrinfo* ai = result; ai != nullptr; ai = ai->ai_next) {
         if (ai->ai_addrlen > sizeof(sockaddr_storage))
             continue;
         Address a;
@@ -90,6 +128,27 @@ bool RecorderSocket::resolve(const std::string& host, uint16_t port, int flags,
         a.length = ai->ai_addrlen;
         out.push_back(a);
     }
+}
+
+bool RecorderSocket::resolve(const std::string& host, uint16_t port, int flags,
+                             std::vector<Address>& out) const {
+    const std::string service = std::to_string(port);
+    const addrinfo hints = lookupHints(flags);
+    auto lookup = std::make_shared<HostLookup>();
+    if (flags & AI_NUMERICHOST) {
+        lookup->status = getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->result);
+    } else {
+        startLookup(lookup, m_resolver, host, service, hints);
+        std::unique_lock lock(lookup->mutex);
+        // A name server that does not answer must not hold the caller: the
+        // lookup is left to finish on its own.
+        if (!lookup->finished.wait_for(lock, std::chrono::milliseconds(m_lookupTimeoutMs),
+                                       [&] { return lookup->done; }))
+            return false;
+    }
+    const size_t before = out.size();
+    std::lock_guard lock(lookup->mutex);
+    appendAddresses(lookup->status, lookup->result, out);
     return out.size() > before;
 }
 
@@ -194,6 +253,8 @@ void RecorderSocket::setReceiveBuffer(int bytes) {
 }
 
 void RecorderSocket::close() {
+    // A lookup still running is left to finish on its own thread; its answer is not wanted.
+    m_lookup.reset();
     if (m_fd < 0)
         return;
     uint8_t scratch[4096];

@@ -6,13 +6,19 @@
 
 #include "viewer/link/RecorderTransport.h"
 
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include <netdb.h>
 #include <sys/socket.h>
 
 namespace dvr::link {
+
+// A host-name lookup on a thread of its own.
+struct HostLookup;
 
 class RecorderSocket final : public RecorderTransport {
 public:
@@ -27,8 +33,27 @@ public:
     // Resolves the address (numeric first, then as a host name, waiting at
     // most the lookup time-out) and starts a non-blocking connect to the
     // first address. A connect that completes or fails at once is reported
-    // like a later one, through the socket becoming writable.
+    // like a later one, through the socket becoming writable. With lookups
+    // in the background, a host name is resolved on a thread of its own and
+    // open() returns at once: the connect is under way while the lookup runs.
     ConnectStart open(std::string_view address, uint16_t port) override;
+    // Host names resolve in the background from the next open() on: a loop that serves others besides
+    // (the bridge) never waits for a name server. It watches lookupFd() for reading while
+    // lookupPending() and then calls finishLookup().
+    void setBackgroundLookup(bool on) { m_backgroundLookup = on; }
+    bool lookupPending() const { return m_lookup != nullptr; }
+    // Readable once the background lookup is done; -1 while none runs.
+    int lookupFd() const;
+    enum class LookupOutcome {
+        Pending,     // not done yet
+        Connecting,  // resolved: a connect to the first address is under way on fd()
+        Failed,      // the name did not resolve, or no address took a connect; nothing is left open
+    };
+    LookupOutcome finishLookup();
+    // Resolves names with `resolve` (getaddrinfo's signature; the result is freed with freeaddrinfo)
+    // instead of getaddrinfo: tests hold a lookup back with it.
+    using Resolver = std::function<int(const char*, const char*, const addrinfo*, addrinfo**)>;
+    void setResolver(Resolver resolve) { m_resolver = std::move(resolve); }
     // Starts a non-blocking connect to the first of already resolved numeric
     // addresses; tryNextAddress() moves on to the others.
     ConnectStart openAddresses(std::span<const std::string> numericAddresses, uint16_t port);
@@ -42,7 +67,7 @@ public:
     void setUnacknowledgedTimeoutMs(unsigned timeoutMs) { m_unacknowledgedTimeoutMs = timeoutMs; }
     // The last open() failed because the name did not resolve (in time).
     bool lookupFailed() const { return m_lookupFailed; }
-    bool isOpen() const override { return m_fd >= 0; }
+    bool isOpen() const override { return m_fd >= 0 || m_lookup != nullptr; }
     // Sends what the system takes now; never waits.
     Sent send(std::span<const uint8_t> bytes) override;
     Received receive(std::span<uint8_t> buffer) override;
@@ -66,6 +91,8 @@ private:
     // Starts a connect to the first address from m_nextAddress on that takes
     // it; the previous socket is closed only once a new one is under way.
     bool connectFromNext();
+    // Takes the addresses of a finished lookup (status and result as getaddrinfo gave them).
+    static void appendAddresses(int status, const addrinfo* result, std::vector<Address>& out);
 
     int m_fd = -1;
     std::vector<Address> m_addresses;
@@ -73,6 +100,10 @@ private:
     int m_lookupTimeoutMs = kDefaultLookupTimeoutMs;
     unsigned m_unacknowledgedTimeoutMs = 0;
     bool m_lookupFailed = false;
+    bool m_backgroundLookup = false;
+    Resolver m_resolver;
+    // The background lookup under way, shared with its thread.
+    std::shared_ptr<HostLookup> m_lookup;
 };
 
 }  // namespace dvr::link

@@ -12,6 +12,8 @@ SessionPoller::SessionPoller(SessionDriver& driver, RecorderSocket& socket)
     : m_driver(driver), m_session(driver.session()), m_socket(socket) {}
 
 short SessionPoller::events() const {
+    if (m_socket.lookupPending())
+        return POLLIN;
     if (m_socket.fd() < 0)
         return 0;
     const bool connecting = m_session.connectPending();
@@ -26,7 +28,7 @@ short SessionPoller::events() const {
 }
 
 bool SessionPoller::pollOnce(int timeoutMs) {
-    const int fd = m_socket.fd();
+    const int fd = this->fd();
     if (fd < 0)
         return false;
     const short events = this->events();
@@ -44,12 +46,18 @@ bool SessionPoller::pollOnce(int timeoutMs) {
     const int n = ::poll(&p, 1, timeoutMs);
     if (n > 0)
         dispatch(events, p.revents);
-    if (m_socket.fd() >= 0)
+    if (m_socket.isOpen())
         m_driver.onTime();
     return true;
 }
 
 void SessionPoller::dispatch(short events, short revents) {
+    if (m_socket.lookupPending()) {
+        // The host name resolved (or did not): the connect starts now, or its failure is the outcome.
+        if (revents != 0 && m_socket.finishLookup() == RecorderSocket::LookupOutcome::Failed)
+            m_driver.onConnectResult(EHOSTUNREACH);
+        return;
+    }
     const int fd = m_socket.fd();
     if (fd < 0 || revents == 0)
         return;

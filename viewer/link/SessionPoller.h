@@ -21,8 +21,9 @@ public:
     bool pollOnce(int timeoutMs);
 
     // For a loop that polls many descriptors at once: the socket to watch
-    // (-1: none) and the poll events wanted now (0: nothing to watch).
-    int fd() const { return m_socket.fd(); }
+    // (-1: none; while a host name resolves in the background, the lookup's
+    // wake-up) and the poll events wanted now (0: nothing to watch).
+    int fd() const { return m_socket.lookupPending() ? m_socket.lookupFd() : m_socket.fd(); }
     short events() const;
     // Reports what poll() found for fd() with events() to the driver, as
     // pollOnce() does (without the time).

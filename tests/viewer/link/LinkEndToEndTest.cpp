@@ -12,16 +12,20 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -454,6 +458,82 @@ TEST(LinkEndToEnd, EverySocketOpenedCarriesTheUnacknowledgedTimeout) {
         EXPECT_EQ(timeoutOf(socket), 4321u) << "connection " << connection;
         socket.close();
     }
+}
+
+// A lookup held back until the test lets it go; then the name stands for loopback, or for nothing.
+class HeldLookup {
+public:
+    RecorderSocket::Resolver resolver() {
+        return [state = m_state](const char*, const char* service, const addrinfo* hints, addrinfo** out) {
+            std::unique_lock lock(state->mutex);
+            state->released.wait(lock, [&] { return state->free; });
+            if (!state->resolves)
+                return EAI_NONAME;
+            addrinfo numeric = *hints;
+            numeric.ai_flags |= AI_NUMERICHOST;
+            return getaddrinfo("127.0.0.1", service, &numeric, out);
+        };
+    }
+    void release(bool resolves) {
+        std::lock_guard lock(m_state->mutex);
+        m_state->free = true;
+        m_state->resolves = resolves;
+        m_state->released.notify_all();
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool free = false;
+        bool resolves = false;
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
+};
+
+// With lookups in the background (the bridge's loop), connecting to a name returns at once and the loop
+// goes on while the name server thinks; the connect follows the answer, a name that does not resolve is a
+// failed connect, and a close while the lookup runs leaves nothing behind.
+TEST(LinkEndToEnd, AHostNameResolvesInTheBackgroundWhileTheLoopGoesOn) {
+    sim::SimOptions o;
+    o.codestreamBytes = 6000;
+    LoggedSimulator simulator(o);
+    for (const bool resolves : {true, false}) {
+        SCOPED_TRACE(resolves ? "resolves" : "no such name");
+        LoopbackClient client;
+        HeldLookup lookup;
+        client.socket.setBackgroundLookup(true);
+        client.socket.setResolver(lookup.resolver());
+        const size_t connectsBefore = simulator.countLogged(R"("event":"connect")");
+        ASSERT_TRUE(client.driver.connect("recorder.test", simulator.port()));
+        EXPECT_TRUE(client.socket.lookupPending());
+        EXPECT_EQ(client.poller.fd(), client.socket.lookupFd());
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(client.poller.pollOnce(10));
+        EXPECT_FALSE(client.session.connected());
+        EXPECT_EQ(simulator.countLogged(R"("event":"connect")"), connectsBefore);
+
+        lookup.release(resolves);
+        if (resolves) {
+            ASSERT_TRUE(client.runUntil([&] { return client.session.live().frameCounter() >= 1; }));
+            EXPECT_TRUE(client.host.disconnects.empty());
+        } else {
+            ASSERT_TRUE(client.runUntil([&] { return !client.host.disconnects.empty(); }));
+            EXPECT_EQ(client.host.disconnects,
+                      std::vector<DisconnectReason>{DisconnectReason::ConnectFailed});
+            EXPECT_FALSE(client.socket.isOpen());
+        }
+    }
+    LoopbackClient client;
+    HeldLookup lookup;
+    client.socket.setBackgroundLookup(true);
+    client.socket.setResolver(lookup.resolver());
+    ASSERT_TRUE(client.driver.connect("recorder.test", simulator.port()));
+    client.session.disconnect();
+    EXPECT_FALSE(client.socket.isOpen());
+    EXPECT_EQ(client.poller.fd(), -1);
+    // The lookup ends on its own thread after the socket gave it up.
+    lookup.release(true);
 }
 
 TEST(LinkEndToEnd, HostNamesResolve) {
