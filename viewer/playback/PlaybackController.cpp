@@ -71,6 +71,9 @@ void PlaybackController::open(uint16_t splitCode, uint32_t layoutCode) {
     m_idleWatch = true;
     m_open = true;
     m_rangeAsked = false;
+    // Nothing of an earlier opening carries over: not a play button's reconnect, not its playing.
+    m_reconnecting = false;
+    m_playing = false;
     if (m_rangeValid)
         resetToRangeStart();
     clearAllPanes();
@@ -297,7 +300,14 @@ void PlaybackController::onPlayButton(PlayButton button) {
 void PlaybackController::onConnectionEstablished() {
     if (!m_reconnecting)
         return;
+    // The connection may have ended again before this report came: as a failed connect.
+    if (m_open && !m_link.connected()) {
+        onConnectFailed();
+        return;
+    }
     m_reconnecting = false;
+    if (!m_open)
+        return;
     m_link.request(RequestKind::Login);
     setStatus({}, StatusKind::Connection);
     m_idleWatch = true;
@@ -319,8 +329,13 @@ void PlaybackController::onConnectFailed() {
 }
 
 void PlaybackController::onConnectionLost(bool showMessage) {
-    if (!m_open || m_reconnecting)
+    if (!m_open)
         return;
+    // A connection a play button made that ended before playing could start: playing never starts.
+    m_reconnecting = false;
+    // An AVI recording stops with the pictures that fed it.
+    if (m_view)
+        m_view->pausing();
     m_rangeAsked = false;
     m_idleWatch = false;
     m_playing = false;
@@ -464,6 +479,9 @@ void PlaybackController::onExit() {
     m_idleWatch = false;
     m_rangeTimer = false;
     m_open = false;
+    // A play button's reconnect still under way belongs to the window: its connection stays the live
+    // view's, and playing does not start on it.
+    m_reconnecting = false;
     m_link.request(RequestKind::LivePicture);
     if (m_view)
         m_view->windowClosed();
@@ -475,6 +493,8 @@ void PlaybackController::onIdleTick() {
     if (m_idle) {
         m_idleWatch = false;
         m_rangeAsked = false;
+        if (m_view)
+            m_view->pausing();
         m_link.request(RequestKind::StopPlayback);
         m_link.disconnect();
         m_playing = false;

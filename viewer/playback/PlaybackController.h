@@ -65,7 +65,8 @@ public:
     virtual void showMessage(const link::MessageText&) {}
     // The window closes and the live view takes over again.
     virtual void windowClosed() {}
-    // Playing pauses (PAUSE, exit while playing, the jump to an event): an AVI recording stops.
+    // Playing pauses (PAUSE, exit while playing, the jump to an event, the connection lost or dropped by
+    // the idle watch): an AVI recording stops.
     virtual void pausing() {}
     // The panes were laid out anew for another picture format: repaint the whole picture area.
     virtual void pictureAreaChanged() {}
@@ -147,11 +148,13 @@ public:
     void onIdleTick();
     // A connect started by a play button finished. Call once the session
     // has finished reporting the connection (it sends its own log-in first),
-    // not from inside the session's callbacks.
+    // not from inside the session's callbacks. Nothing starts when the window
+    // closed or the connection ended again meanwhile.
     void onConnectionEstablished();
     void onConnectFailed();
     // The open window's connection broke: paused, "DISCONNECT", and the message box unless the recorder
-    // already said why; the idle watch stops and the next play button reconnects.
+    // already said why; the idle watch stops and the next play button reconnects. A play button's
+    // reconnect that broke so ends without playing.
     void onConnectionLost(bool showMessage);
     bool reconnecting() const { return m_reconnecting; }
 

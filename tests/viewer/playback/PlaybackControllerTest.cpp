@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace dvr::playback {
@@ -49,8 +50,10 @@ class RecordingView : public PlaybackView {
 public:
     void showMessage(const link::MessageText& m) override { messages.push_back(std::string(m.key)); }
     void windowClosed() override { ++closed; }
+    void pausing() override { ++pauses; }
     std::vector<std::string> messages;
     int closed = 0;
+    int pauses = 0;
 };
 
 link::RecordingRange rangeOf(const DateTime& start, const DateTime& end) {
@@ -371,6 +374,66 @@ TEST_F(ControllerTest, APlayButtonReconnectsAndPlaysOnlyOnceConnected) {
     controller.onPlayButton(PlayButton::Forward);
     EXPECT_FALSE(controller.reconnecting());
     EXPECT_EQ(controller.checkedButton(), PlayButton::Pause);
+}
+
+// A play button's reconnect that its window or its connection did not live to see completed starts
+// nothing: no play request on the live view's connection, no idle watch that would drop it later.
+TEST_F(ControllerTest, AReconnectOutlivedByItsWindowOrItsConnectionStartsNothing) {
+    openWindow();
+    link.isConnected = false;
+    controller.onPlayButton(PlayButton::Forward);
+    ASSERT_TRUE(controller.reconnecting());
+    controller.onExit();
+    ASSERT_FALSE(controller.isOpen());
+    EXPECT_FALSE(controller.reconnecting());
+    link.isConnected = true;
+    controller.onConnectionEstablished();
+    EXPECT_EQ(std::count(link.requests.begin(), link.requests.end(), RequestKind::PlaySearch), 0);
+    EXPECT_EQ(std::count(link.requests.begin(), link.requests.end(), RequestKind::Login), 0);
+    EXPECT_FALSE(controller.playing());
+    EXPECT_FALSE(controller.idleWatchRunning());
+
+    // Opened again: paused, nothing pending.
+    openWindow();
+    EXPECT_FALSE(controller.playing());
+    EXPECT_FALSE(controller.reconnecting());
+
+    // The new connection broke before the report of it was taken: paused with DISCONNECT, and the late
+    // report starts nothing; nor does a report while no connection stands.
+    for (const bool lostFirst : {true, false}) {
+        link.isConnected = false;
+        controller.onPlayButton(PlayButton::Forward);
+        ASSERT_TRUE(controller.reconnecting());
+        link.requests.clear();
+        if (lostFirst) {
+            controller.onConnectionLost(true);
+            EXPECT_EQ(controller.statusText(), "DISCONNECT");
+        }
+        controller.onConnectionEstablished();
+        EXPECT_EQ(controller.statusText(), lostFirst ? "DISCONNECT" : "CONNECTION FAIL");
+        EXPECT_FALSE(controller.reconnecting());
+        EXPECT_TRUE(link.requests.empty());
+        EXPECT_FALSE(controller.playing());
+        EXPECT_EQ(controller.checkedButton(), PlayButton::Pause);
+    }
+}
+
+// Pictures stop when the connection is lost or the idle watch drops it: an AVI recording stops too.
+TEST_F(ControllerTest, ALostOrDroppedConnectionPausesAsPauseDoes) {
+    openWindow();
+    controller.onPlayButton(PlayButton::Forward);
+    ASSERT_TRUE(controller.playing());
+    view.pauses = 0;
+    controller.onConnectionLost(false);
+    EXPECT_EQ(view.pauses, 1);
+    EXPECT_FALSE(controller.playing());
+
+    openWindow();
+    controller.onIdleTick();
+    EXPECT_EQ(view.pauses, 1);
+    controller.onIdleTick();
+    EXPECT_EQ(link.disconnects, 1);
+    EXPECT_EQ(view.pauses, 2);
 }
 
 TEST_F(ControllerTest, AnotherPlayPressWhileReconnectingWaitsForTheConnection) {

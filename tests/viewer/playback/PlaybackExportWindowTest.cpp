@@ -316,6 +316,16 @@ TEST_F(PlaybackExportWindowTest, EveryPauseStopsTheRecording) {
     EXPECT_FALSE(window->button(command::kSaveAvi)->checked());
     EXPECT_EQ(filesEndingIn(base + "/exit", ".avi").size(), 1u);
     EXPECT_EQ(filesEndingIn(base + "/event", ".avi").size(), 1u);
+
+    // The connection is lost while recording: the file ends there, whole, with its manifest.
+    ASSERT_TRUE(record("lost"));
+    controller.onConnectionLost(false);
+    window->refresh();
+    EXPECT_FALSE(window->exporter().recording());
+    EXPECT_FALSE(window->exporter().timer().isActive());
+    EXPECT_FALSE(window->button(command::kSaveAvi)->checked());
+    EXPECT_EQ(filesEndingIn(base + "/lost", ".avi").size(), 1u);
+    EXPECT_EQ(filesEndingIn(base + "/lost", ".manifest.json").size(), 1u);
 }
 
 TEST_F(PlaybackExportWindowTest, RecordingThatCannotCreateItsFileReportsAndStaysUp) {
