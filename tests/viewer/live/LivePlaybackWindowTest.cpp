@@ -21,6 +21,7 @@
 #include "tools/dvrsim/RecorderSimulator.h"
 #include "viewer/live/LiveCommandIds.h"
 #include "viewer/live/PlaybackHandOver.h"
+#include "viewer/live/widgets/FramePlaybackShell.h"
 #include "viewer/live/widgets/MainFrame.h"
 #include "viewer/live/widgets/ViewerNotifier.h"
 #include "viewer/playback/widgets/PlaybackFrame.h"
@@ -371,6 +372,22 @@ TEST_F(LivePlaybackFlow, SaveAndRecordingWriteFilesThatVerify) {
     EXPECT_NE(said.find("r_frame_rate=10/1"), std::string::npos) << said;
     EXPECT_EQ(said.find("nb_read_frames=0"), std::string::npos) << said;
     EXPECT_EQ(runTool(toolPath("zavtool") + " verify '" + avi + "'", said), 0) << said;
+}
+
+// A task the playback objects asked for later (the reconnect's play request) goes with them: destroyed
+// before it ran (the program exits meanwhile), it never runs on the objects it was for.
+TEST(FramePlaybackShellTest, ATaskAskedForLaterGoesWithTheShell) {
+    int ran = 0;
+    {
+        FramePlaybackShell shell([](bool) {});
+        shell.later([&] { ++ran; });
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ran, 0);
+    FramePlaybackShell shell([](bool) {});
+    shell.later([&] { ++ran; });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ran, 1);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ void FramePlaybackShell::playbackChanged() {
 }
 
 void FramePlaybackShell::later(std::function<void()> task) {
-    QTimer::singleShot(0, &m_context, std::move(task));
+    QTimer::singleShot(0, &m_tasks, std::move(task));
 }
 
 void FramePlaybackShell::eventListArrived() {

@@ -13,11 +13,11 @@ class PlaybackFrame;
 namespace dvr::live {
 
 // The playback window's frame as the live playback sees it. `shown` hears when the playback window takes
-// the screen over (true) or gives it back (false); `context` runs the tasks asked for later.
+// the screen over (true) or gives it back (false). A task asked for later is dropped when the shell goes:
+// it belongs to the playback objects that go with it.
 class FramePlaybackShell : public PlaybackShell {
 public:
-    FramePlaybackShell(QObject& context, std::function<void(bool)> shown)
-        : m_context(context), m_shown(std::move(shown)) {}
+    explicit FramePlaybackShell(std::function<void(bool)> shown) : m_shown(std::move(shown)) {}
     void setFrame(playback::PlaybackFrame* frame) { m_frame = frame; }
 
     void showPlayback(bool fullScreen) override;
@@ -29,7 +29,7 @@ public:
     void eventListArrived() override;
 
 private:
-    QObject& m_context;
+    QObject m_tasks;
     std::function<void(bool)> m_shown;
     playback::PlaybackFrame* m_frame = nullptr;
 };

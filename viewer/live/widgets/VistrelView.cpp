@@ -262,8 +262,7 @@ void VistrelView::createPlayback() {
     if (m_playback || m_controller->session() == nullptr) {
         return;
     }
-    auto shell =
-        std::make_unique<FramePlaybackShell>(*this, [this](bool shown) { Q_EMIT playbackShown(shown); });
+    auto shell = std::make_unique<FramePlaybackShell>([this](bool shown) { Q_EMIT playbackShown(shown); });
     const LiveClock* clock = m_options.clock ? m_options.clock : &m_systemClock;
     m_playback = std::make_unique<PlaybackHandOver>(*m_controller, *shell, [clock] { return clock->now(); });
     m_playbackFrame =
