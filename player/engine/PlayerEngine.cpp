@@ -1,5 +1,6 @@
 #include "player/engine/PlayerEngine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -19,11 +20,17 @@ bool hasFourfoldFastForward(uint32_t layoutCode) {
     return layoutCode == 0x10008 || layoutCode == 0x10016 || layoutCode == 0x30008 || layoutCode == 0x30016;
 }
 
-// The offset of the record the header links back to: header position + (previous - this) x 512, the
-// sector difference taken from the low words in 32-bit arithmetic.
+// The offset of the record the header links back to: header position + (previous - this) x 512. The
+// callers follow a link only to a previous sector number no greater than this one, compared whole; the
+// difference is taken whole too, so a link whose high words differ never leads forwards or back to this
+// record. No file reaches 2^40 sectors back: a link past that leads before the file all the same.
 int64_t linkedPosition(const media::RecordContext& record) {
-    const int32_t sectors = int32_t(record.header->previousSectorLow - record.header->sectorLow);
-    return int64_t(record.headerPosition) + int64_t(sectors) * 512;
+    const uint64_t previous = record.header->previousSectorNumber();
+    const uint64_t sector = record.header->sectorNumber();
+    constexpr uint64_t kFarSectors = uint64_t(1) << 40;
+    const int64_t sectors = previous <= sector ? -int64_t(std::min(sector - previous, kFarSectors))
+                                               : int64_t(std::min(previous - sector, kFarSectors));
+    return int64_t(record.headerPosition) + sectors * 512;
 }
 
 }  // namespace

@@ -178,6 +178,26 @@ TEST_F(EngineFixture, StepBackwardFollowsTheLinkOrFallsBackByTwicePictureLength)
         shared.setMode(PlayMode::StepBackward);
         EXPECT_EQ(deliver(), c.expected) << c.previous << " " << c.self;
     }
+
+    // Sector numbers are 64 bits: a link across a change of the high word goes back as far as it says,
+    // and one whose high words alone differ leads before the file, not back to this record.
+    header.previousSectorHigh = 0;
+    header.previousSectorLow = 0xFFFFFFF0;
+    header.sectorHigh = 1;
+    header.sectorLow = 4;
+    shared.setMode(PlayMode::StepBackward);
+    EXPECT_EQ(deliver(), int64_t(headerPosition) - 20 * 512);
+    header.previousSectorLow = 1040;
+    header.sectorLow = 1040;
+    shared.setMode(PlayMode::StepBackward);
+    EXPECT_EQ(deliver(), 65536);
+    // Backward play on such a record reaches the start instead of playing it for ever.
+    shared.setMode(PlayMode::Backward);
+    engine.resync();
+    for (int r = 0; r < 8 && shared.mode() == PlayMode::Backward; ++r)
+        deliver();
+    EXPECT_EQ(shared.mode(), PlayMode::GoToStart);
+    EXPECT_EQ(sink.count(SinkEvent::AtStart), 1);
 }
 
 TEST_F(EngineFixture, GoToEndAndSeekShowOneGroupBackwards) {
