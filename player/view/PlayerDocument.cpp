@@ -98,6 +98,12 @@ void PlayerDocument::closeFile() {
     }
     m_pictures.clear();
     m_handOff.reset();
+    // A skin switch the last file's pictures asked for and the window never took is forgotten with the
+    // hand-off: the store's standard goes back to the window's, so that the next file's first picture
+    // asks for the switch it needs.
+    m_pictures.setPal(m_model.pal());
+    m_startNotices.store(0);
+    m_endNotices.store(0);
     m_scan.reset();
     m_path.clear();
     m_window.modelChanged();
@@ -253,16 +259,38 @@ void PlayerDocument::pause() {
 
 // ---------------------------------------------------------------- news from the playback thread
 
-void PlayerDocument::startReached() {
-    m_model.atStart();
+namespace {
+
+// Takes one notice when one is waiting.
+bool takeNotice(std::atomic<int>& notices) {
+    int waiting = notices.load();
+    while (waiting > 0) {
+        if (notices.compare_exchange_weak(waiting, waiting - 1)) {
+            return true;
+        }
+    }
+    return false;
 }
 
-bool PlayerDocument::endReached() {
-    if (!m_model.atEnd()) {
+}  // namespace
+
+bool PlayerDocument::startReached() {
+    if (!takeNotice(m_startNotices)) {
         return false;
     }
-    m_shared.requestFlag.store(1);
+    m_model.atStart();
     return true;
+}
+
+PlayerDocument::EndReached PlayerDocument::endReached() {
+    if (!takeNotice(m_endNotices)) {
+        return EndReached::Stale;
+    }
+    if (!m_model.atEnd()) {
+        return EndReached::Shown;
+    }
+    m_shared.requestFlag.store(1);
+    return EndReached::SoundSwitchedOff;
 }
 
 // ---------------------------------------------------------------- channel export
@@ -351,10 +379,12 @@ void PlayerDocument::setSlider(int value) {
 }
 
 void PlayerDocument::atStart() {
+    m_startNotices.fetch_add(1);
     m_window.playbackAtStart();
 }
 
 void PlayerDocument::atEnd() {
+    m_endNotices.fetch_add(1);
     m_window.playbackAtEnd();
 }
 

@@ -131,10 +131,16 @@ public:
     // Takes the hand-off's news: the window applies a skin switch it names, then the model's
     // playbackNews(), then repaints the panes it names.
     PlaybackHandOff::Update takeNews() { return m_handOff.take(); }
-    // Playback reached the start or the end (after playbackAtStart/playbackAtEnd). startReached's model
-    // change wants showing; endReached is true when it switched sound off (a new page then).
-    void startReached();
-    bool endReached();
+    // Playback reached the start or the end (after playbackAtStart/playbackAtEnd). A notice the playback
+    // thread of a file closed since sent is stale: it changes nothing. startReached is true when its model
+    // change wants showing.
+    bool startReached();
+    enum class EndReached {
+        Stale,             // from a file closed since: nothing changed
+        Shown,             // the controls follow the end
+        SoundSwitchedOff,  // besides, sound went off: a new page
+    };
+    EndReached endReached();
 
     // --- channel export
     // Starts an export of request.settings.channel from the picture on screen: the request gets the file,
@@ -182,6 +188,10 @@ private:
     PlayerViewModel m_model;
     PlayerPictures m_pictures;
     PlaybackHandOff m_handOff;
+    // Start and end notices the playback thread sent and the window has not taken yet; a close forgets
+    // them, so a notice of the file before finds none.
+    std::atomic<int> m_startNotices{0};
+    std::atomic<int> m_endNotices{0};
     // After the pictures and the hand-off it stores into, so that its workers end first.
     std::unique_ptr<DecodeAhead> m_decodeAhead;
     PlayerSound m_sound;

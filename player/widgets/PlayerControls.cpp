@@ -151,6 +151,10 @@ void PlayerControls::setSliderValue(int value) {
     m_slider->setValue(value);
 }
 
+void PlayerControls::cancelSliderRelease() {
+    m_slider->cancelRelease();
+}
+
 bool PlayerControls::enabled(int id) const {
     const auto it = m_buttons.find(id);
     return it != m_buttons.end() && it->second->isSkinEnabled();

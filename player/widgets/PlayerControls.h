@@ -46,6 +46,8 @@ public:
     // Lights the indicator of the state (none: all dark).
     void showNavigationState(std::optional<NavigationState> state);
     void setSliderValue(int value);
+    // A drag's release not yet reported is dropped (another file opens).
+    void cancelSliderRelease();
 
     bool enabled(int id) const;
     int skipIndex() const;

@@ -219,6 +219,9 @@ void PlayerView::openWithDialog() {
 
 bool PlayerView::openFile(const QString& path) {
     m_paintedFrames = 0;
+    if (m_controls) {
+        m_controls->cancelSliderRelease();  // a drag on the last file does not move the next one
+    }
     const bool opened = m_document.open(path.toStdString(), m_controls ? m_controls->skipIndex() : 0);
     update();
     return opened;
@@ -256,18 +259,18 @@ void PlayerView::playbackAtEnd() {
 }
 
 void PlayerView::startReached() {
-    m_document.startReached();
-    applyModel();
-    Q_EMIT reachedStart();
+    if (m_document.startReached()) {  // a notice of a file closed since changes nothing
+        applyModel();
+        Q_EMIT reachedStart();
+    }
 }
 
 void PlayerView::endReached() {
-    if (m_document.endReached()) {
-        layoutChanged();
-    } else {
-        applyModel();
+    const PlayerDocument::EndReached end = m_document.endReached();
+    if (end != PlayerDocument::EndReached::Stale) {
+        end == PlayerDocument::EndReached::SoundSwitchedOff ? layoutChanged() : applyModel();
+        Q_EMIT reachedEnd();
     }
-    Q_EMIT reachedEnd();
 }
 
 void PlayerView::playbackMessage(const std::string& text) {

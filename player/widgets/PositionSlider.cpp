@@ -38,6 +38,14 @@ int PositionSlider::value() const {
     return std::clamp(m_logic.paintThumbXPx() * kMaxValue / travel(), 0, kMaxValue);
 }
 
+void PositionSlider::cancelRelease() {
+    m_releaseWait.stop();
+    if (m_logic.dragging()) {
+        m_logic.release(m_logic.lastXPx());
+        update();
+    }
+}
+
 void PositionSlider::setSkinEnabled(bool on) {
     m_enabled = on;
     update();

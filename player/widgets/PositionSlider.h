@@ -26,6 +26,9 @@ public:
     // The value the thumb stands for, 0 to 710.
     int value() const;
     void setSkinEnabled(bool on);
+    // Drops a release not yet reported and ends a drag under way without one: the thumb follows playback
+    // again.
+    void cancelRelease();
 
 Q_SIGNALS:
     void released(int value);

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -50,10 +52,11 @@ public:
     }
     void newsWaiting() override {}
     void playbackAtStart() override {}
-    void playbackAtEnd() override {}
+    void playbackAtEnd() override { ++endNotices; }
     void playbackMessage(const std::string&) override {}
 
     PlayerDocument* document = nullptr;
+    std::atomic<int> endNotices{0};
     std::function<void()> whileMessageShown;
     std::vector<Shown> shown;
     std::vector<std::string> messages;
@@ -108,9 +111,10 @@ protected:
         m_window.document = m_document.get();
     }
 
-    std::string generate(const std::string& name, int channels, int durationSeconds = 12) {
+    std::string generate(const std::string& name, int channels, int durationSeconds = 12, bool pal = false) {
         zavgen::GeneratorOptions options;
         options.channelCount = channels;
+        options.pal = pal;
         options.durationSeconds = durationSeconds;
         options.groupIntervalSeconds = 4;
         const std::string path = m_folder.file(name);
@@ -264,6 +268,31 @@ TEST_F(PlayerDocumentTest, CommandsHandTheirModeAndNewPageToThePlaybackThread) {
     EXPECT_EQ(m_document->shared().mode(), media::PlayMode::Forward);
     m_document->pause();
     EXPECT_EQ(m_document->shared().mode(), media::PlayMode::Pause);
+}
+
+// What the last file's playback thread left for the window and the window never took does not act on the
+// next file: neither its end notice nor the skin switch its pictures asked for.
+TEST_F(PlayerDocumentTest, NewsOfTheLastFileLeftUntakenDoesNotActOnTheNextOne) {
+    const std::string first = generate("first.zav", 4, 12, true);
+    const std::string second = generate("second.zav", 4, 12, true);
+    ASSERT_TRUE(m_document->open(first, 0));
+    ASSERT_TRUE(firstGroupShown(4));
+    ASSERT_FALSE(m_document->model().pal());
+    m_document->command(control::kFPlay);
+    ASSERT_TRUE(waitUntil([&] { return m_window.endNotices.load() == 1; }));
+
+    // The window was busy: the second file opens before it took the end or the switch to PAL.
+    ASSERT_TRUE(m_document->open(second, 0));
+    ASSERT_TRUE(firstGroupShown(4));
+    EXPECT_EQ(m_document->endReached(), PlayerDocument::EndReached::Stale);
+    EXPECT_TRUE(m_document->model().enabled(control::kFPlay));
+    EXPECT_EQ(m_document->takeNews().switchToPal, std::optional<bool>(true));
+
+    // The second file's own end acts.
+    m_document->command(control::kFPlay);
+    ASSERT_TRUE(waitUntil([&] { return m_window.endNotices.load() == 2; }));
+    EXPECT_EQ(m_document->endReached(), PlayerDocument::EndReached::Shown);
+    EXPECT_FALSE(m_document->model().enabled(control::kFPlay));
 }
 
 TEST(PlayerDocument, ThePictureRecordCarriesTheHeadersFieldsAndTheCodestream) {

@@ -309,6 +309,17 @@ TEST_F(PlayerViewTest, TheSliderReportsAReleaseHalfASecondAfterTheButtonComesUp)
     ASSERT_EQ(released.size(), 1u);
     EXPECT_NEAR(released[0], 355, 2);
     EXPECT_EQ(slider.value(), released[0]);
+
+    // Another file opens before a release was reported: the release is dropped and the thumb follows
+    // playback again at once.
+    mouse(QEvent::MouseButtonPress, 364, Qt::LeftButton);
+    mouse(QEvent::MouseMove, 600, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 600, Qt::NoButton);
+    slider.cancelRelease();
+    slider.setValue(0);
+    EXPECT_EQ(slider.value(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(released.size(), 1u);
 }
 
 // A sound device that plays at once and keeps every sample it was given.
