@@ -306,7 +306,7 @@ std::string BridgeCore::metricsText() const {
     // Channels listed: those served, or every one before the first log-in told how many there are.
     auto forEachChannel = [&](const std::function<void(const RecorderLink*, int)>& f) {
         for (const RecorderLink* link : m_links)
-            for (int c = 0; c < link->channelCount() && c < kChannels; ++c)
+            for (int c = 0; c < kChannels; ++c)
                 if (link->served(c))
                     f(link, c);
     };

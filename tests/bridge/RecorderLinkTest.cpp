@@ -425,5 +425,17 @@ TEST_F(BridgeLinkTest, StatusAndMetricsDescribeEveryChannel) {
               2 * 8 + 3 + 5 * 16);  // 8 families, 3 recorder lines, 5 per-channel families of 16 channels
 }
 
+// Before the first log-in told how many channels there are, every channel is served: a client of one
+// counts against --max-clients, and the metrics list it.
+TEST_F(BridgeLinkTest, MetricsListEveryChannelBeforeTheFirstLogIn) {
+    setTime(0);
+    const HttpReply stream = get("/stream/dvr/3.mjpeg");
+    const std::string metrics = get("/metrics").body;
+    EXPECT_NE(metrics.find("vistrel_bridge_link_up{recorder=\"dvr\"} 0\n"), std::string::npos);
+    EXPECT_NE(metrics.find("vistrel_bridge_clients{recorder=\"dvr\",channel=\"3\"} 1\n"), std::string::npos)
+        << metrics;
+    EXPECT_EQ(std::count(metrics.begin(), metrics.end(), '\n'), 2 * 8 + 3 + 5 * 16);
+}
+
 }  // namespace
 }  // namespace dvr::bridge
