@@ -161,7 +161,9 @@ int main(int argc, char** argv) {
     g_service = &service;
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
-    service.run();
+    // A stop asked for by a signal ends with status 0; a failed loop with 1, so a service manager
+    // restarts the bridge.
+    const bool ranToTheEnd = service.run(error);
     g_service = nullptr;
-    return 0;
+    return ranToTheEnd ? 0 : fail(error);
 }

@@ -220,7 +220,10 @@ Scenario runScenario(int clients, double seconds) {
     std::vector<std::pair<Clock::time_point, double>> timed;
     service.core().findRecorder("dvr")->onPictureTimed(
         [&timed](double s) { timed.emplace_back(Clock::now(), s); });
-    std::thread loop([&] { service.run(); });
+    std::thread loop([&] {
+        std::string error;
+        service.run(error);
+    });
 
     // Clients first, so the channel is watched from the start; then a settling second.
     std::vector<int> fds;

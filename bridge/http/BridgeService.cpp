@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -104,9 +105,10 @@ void BridgeService::tickAll() {
     m_core->tick(now);
 }
 
-void BridgeService::run() {
+bool BridgeService::run(std::string& error) {
     std::vector<pollfd> fds;
     std::vector<short> wanted;
+    bool failed = false;
     while (!m_stop.load()) {
         tickAll();
         // After the ticks and wake-ups: let the server send what they released.
@@ -135,8 +137,11 @@ void BridgeService::run() {
             wanted.push_back(events);
         }
         const int n = ::poll(fds.data(), fds.size(), static_cast<int>(waitMs));
-        if (n < 0 && errno != EINTR)
+        if (n < 0 && errno != EINTR) {
+            error = std::string("the service loop failed: ") + std::strerror(errno);
+            failed = true;
             break;
+        }
         if (m_stop.load())
             break;
         const int64_t after = nowMs();
@@ -159,6 +164,7 @@ void BridgeService::run() {
     m_server.stop();
     for (Recorder& r : m_recorders)
         r.link->stop();
+    return !failed;
 }
 
 }  // namespace dvr::bridge

@@ -27,8 +27,9 @@ public:
     // Listens and starts the recorder links. False with a one-line error.
     bool start(const HttpServerOptions& http, std::string& error);
     uint16_t port() const { return m_server.port(); }
-    // Runs the loop until requestStop().
-    void run();
+    // Runs the loop until requestStop(); ends the streams and the links either way. False, with a one-line
+    // error, when the loop itself failed (its poll() did) rather than being asked to stop.
+    bool run(std::string& error);
     // Safe from a signal handler and from another thread.
     void requestStop();
 
