@@ -45,6 +45,11 @@ bool writeAll(int fd, const void* data, std::size_t size) {
     return true;
 }
 
+bool nameTaken(const std::string& path) {
+    struct stat existing {};
+    return ::lstat(path.c_str(), &existing) == 0 || errno != ENOENT;
+}
+
 std::string writeNewFile(const std::string& path, const void* bytes, std::size_t size, unsigned mode) {
     std::string reason;
     UniqueFd fd = createNew(path, mode, &reason);

@@ -63,6 +63,10 @@ FileResult checkPrivateFolder(const std::string& folder, unsigned userId);
 // Writes all bytes, retrying short writes and interruptions; false with errno set.
 bool writeAll(int fd, const void* data, std::size_t size);
 
+// Whether anything stands at the path: a file, a folder, a link (one that leads nowhere included), or
+// something that cannot be looked at. Only a name found free can be created new.
+bool nameTaken(const std::string& path);
+
 // A whole new file (a still picture, a sound file) of `bytes`, created as createNew does. A write or
 // close that fails (a full disk) removes what was created, so no part of a file is left to pass for the
 // whole. Empty when written; else "cannot create PATH: REASON" or "cannot write PATH: REASON".

@@ -6,6 +6,7 @@
 
 #include "common/evidence/Manifest.h"
 #include "common/export/ExportLog.h"
+#include "common/fs/SafeOpen.h"
 #include "player/view/PlayerFolders.h"
 
 namespace dvr::player {
@@ -57,11 +58,8 @@ ExportOutcome ChannelCapture::start(const ExportStart& request) {
     ExportOutcome outcome;
     std::string reason;
     if (makeFolder(request.aviFolder, &reason)) {
-        outcome.aviPath =
-            exportAviName(request.aviFolder, request.settings.channel, [](const std::string& p) {
-                std::error_code error;
-                return std::filesystem::exists(p, error);
-            });
+        outcome.aviPath = exportAviName(request.aviFolder, request.settings.channel,
+                                        [](const std::string& p) { return fs::nameTaken(p); });
         m_sink = request.createSink ? request.createSink(outcome.aviPath, &reason)
                                     : exporting::FileSink::create(outcome.aviPath, &reason);
     } else {

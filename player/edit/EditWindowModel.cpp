@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "common/evidence/Manifest.h"
 #include "common/evidence/ManifestBuilder.h"
+#include "common/fs/SafeOpen.h"
 #include "player/view/PlayerFolders.h"
 
 namespace dvr::player {
@@ -159,9 +161,10 @@ SaveOutcome EditWindowModel::writeStill(const SaveTarget& target,
     } else if (!makeFolder(target.folder, &reason)) {
         outcome.path = name;
     } else {
+        // A name is free only when the manifest written beside the picture is free too: a save never
+        // replaces the manifest of an earlier picture moved away.
         auto fileExists = exists ? exists : [](const std::string& path) {
-            std::error_code error;
-            return std::filesystem::exists(path, error);
+            return fs::nameTaken(path) || fs::nameTaken(evidence::manifestPathOf(path));
         };
         outcome.path = exporting::uniqueName(name, fileExists);
         const exporting::Status written = exporting::writeStillJpeg(outcome.path, image());

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "common/evidence/Verify.h"
 #include "player/edit/EditWindowModel.h"
@@ -105,6 +106,23 @@ TEST(EditWindowModel, SaveNumbersTakenNamesAndConfirmsOnlyWrittenFiles) {
     const SaveOutcome perUser = model.save(SaveTarget{temp.path() + "/user/Backup", true});
     ASSERT_TRUE(perUser.ok);
     EXPECT_EQ(model.saveConfirmation(), "BACKUP OK! " + temp.path() + "/user/Backup");
+}
+
+// A name is taken by anything at it, a link that leads nowhere too, and by the manifest of an earlier
+// picture that was moved away: that manifest is never replaced.
+TEST(EditWindowModel, SaveNeverReplacesAnEarlierManifestNorStopsAtADeadLink) {
+    TempFolder temp;
+    EditWindowModel model(picture(360, 240, 90));
+    const std::string folder = temp.path() + "/Backup";
+    fs::create_directories(folder);
+    std::ofstream(folder + "/20240307_090501.jpg.manifest.json") << "an earlier picture's manifest";
+    fs::create_symlink(temp.path() + "/gone", folder + "/20240307_090501(1).jpg");
+    const SaveOutcome saved = model.save(SaveTarget{folder, false});
+    ASSERT_TRUE(saved.ok) << saved.message;
+    EXPECT_EQ(saved.path, folder + "/20240307_090501(2).jpg");
+    std::ifstream earlier(folder + "/20240307_090501.jpg.manifest.json");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(earlier), {}), "an earlier picture's manifest");
+    EXPECT_FALSE(fs::exists(temp.path() + "/gone"));
 }
 
 // SAVE leaves a manifest beside the picture naming its time and the backup file it came from.
