@@ -10,10 +10,21 @@ namespace dvr::zavtool {
 
 std::vector<int16_t> readSoundChannel(const media::ByteSource& source, int soundChannel,
                                       const std::function<void(uint64_t offset)>& progress,
-                                      std::size_t maxSamples, bool* tooLong) {
+                                      std::size_t maxSamples, bool* tooLong,
+                                      std::optional<uint64_t>* readFailedAt) {
     std::vector<int16_t> pcm;
     if (tooLong)
         *tooLong = false;
+    if (readFailedAt)
+        *readFailedAt = std::nullopt;
+    // A short read where the file still has the bytes asked for is a failure, not the file's end.
+    const auto failedWithin = [&](uint64_t at, size_t wanted, size_t got) {
+        if (got == wanted || at + wanted > source.size())
+            return false;
+        if (readFailedAt)
+            *readFailedAt = at;
+        return true;
+    };
     if (soundChannel < 1 || soundChannel > 4)
         return pcm;
     std::array<uint8_t, media::kSectorBytes> sector;
@@ -22,7 +33,12 @@ std::vector<int16_t> readSoundChannel(const media::ByteSource& source, int sound
     uint32_t lastSequence = 0;
     uint64_t offset = media::kDataStart;
     uint64_t lastReport = 0;
-    while (source.readAt(offset, sector) == sector.size()) {
+    for (;;) {
+        const size_t got = source.readAt(offset, sector);
+        if (got != sector.size()) {
+            failedWithin(offset, sector.size(), got);
+            break;
+        }
         const std::optional<media::BackupHeader> parsed =
             media::hasRecordSignature(sector) ? media::parseBackupHeader(sector) : std::nullopt;
         if (!parsed) {
@@ -38,7 +54,10 @@ std::vector<int16_t> readSoundChannel(const media::ByteSource& source, int sound
                                          ? media::kSoundBlockBytes
                                          : size_t(h.sectorCount - 1) * media::kSectorBytes;
             record.resize(dataBytes);
-            if (source.readAt(offset + media::kSectorBytes, record) == dataBytes) {
+            const size_t read = source.readAt(offset + media::kSectorBytes, record);
+            if (failedWithin(offset + media::kSectorBytes, dataBytes, read))
+                break;
+            if (read == dataBytes) {
                 // Only the block is needed: it is the data's last 1024 bytes, whole words from the start.
                 std::span<uint8_t> block(record.data() + dataBytes - media::kSoundBlockBytes,
                                          media::kSoundBlockBytes);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -395,6 +396,7 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
     const bool progress = showProgress(false);
 
     bool tooLong = false;
+    std::optional<uint64_t> readFailedAt;
     const std::vector<int16_t> pcm = zavtool::readSoundChannel(
         *source, soundChannel,
         [&](uint64_t offset) {
@@ -402,9 +404,12 @@ int runAudio(const std::string& path, int soundChannel, const std::string& outPa
                 std::fprintf(stderr, "\rzavtool: %3llu%%",
                              static_cast<unsigned long long>(offset * 100 / size));
         },
-        kMaxWavSamples, &tooLong);
+        kMaxWavSamples, &tooLong, &readFailedAt);
     if (progress)
         std::fputc('\n', stderr);
+    if (readFailedAt)
+        return fail("cannot read " + path + " at offset " + std::to_string(*readFailedAt) +
+                    ": no sound file written");
     if (tooLong)
         return fail("sound channel " + std::to_string(soundChannel) +
                     " is longer than a WAV file can hold (4 GiB, about 74 hours at 8000 Hz)");

@@ -5,11 +5,16 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/TempFolder.h"
 #include "tools/zavgen/BackupGenerator.h"
 #include "tools/zavtool/ChannelPass.h"
+#include "tools/zavtool/SoundTrack.h"
 
 namespace dvr::zavtool {
 namespace {
@@ -99,6 +104,58 @@ TEST_F(ChannelPassRead, AFileThatEndsBeforeItsLastRecordIsAFailedExport) {
     const ChannelExportOutcome whole = exportCutTo(generated.fileSize);
     EXPECT_TRUE(whole.ok) << whole.message;
     EXPECT_EQ(whole.report.pictures, 60);
+}
+
+// A file whose reads fail from an offset on while its size says the bytes are there (a disc that fails).
+class FailingSource final : public media::ByteSource {
+public:
+    FailingSource(std::vector<uint8_t> bytes, uint64_t failFrom)
+        : m_bytes(std::move(bytes)), m_failFrom(failFrom) {}
+    uint64_t size() const override { return m_bytes.size(); }
+    size_t readAt(uint64_t offset, std::span<uint8_t> out) const override {
+        const uint64_t end = std::min<uint64_t>({offset + out.size(), m_bytes.size(), m_failFrom});
+        if (offset >= end)
+            return 0;
+        std::copy(m_bytes.begin() + std::ptrdiff_t(offset), m_bytes.begin() + std::ptrdiff_t(end),
+                  out.begin());
+        return size_t(end - offset);
+    }
+
+private:
+    std::vector<uint8_t> m_bytes;
+    uint64_t m_failFrom;
+};
+
+// The sound read up to a failing read is not the channel's whole sound: the reader says where it
+// stopped; a file read to its end says nothing.
+TEST(SoundTrack, AReadThatFailsInsideTheFileIsReportedWithItsOffset) {
+    testsupport::TempFolder dir;
+    const std::string path = dir.file("s.zav");
+    zavgen::GeneratorOptions options;
+    options.channelCount = 4;
+    options.layoutFamily = 3;
+    options.sound = true;
+    options.durationSeconds = 20;
+    options.groupIntervalSeconds = 2;
+    zavgen::GeneratorReport report;
+    ASSERT_TRUE(zavgen::generateBackup(path, options, report)) << report.error;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(bytes.size(), report.fileSize);
+
+    std::optional<uint64_t> failedAt = 7;
+    const std::vector<int16_t> whole =
+        readSoundChannel(FailingSource(bytes, bytes.size()), 1, {}, SIZE_MAX, nullptr, &failedAt);
+    EXPECT_FALSE(failedAt);
+    ASSERT_FALSE(whole.empty());
+
+    const uint64_t failFrom = report.pictureOffsets[report.pictureOffsets.size() / 2] + 100;
+    const std::vector<int16_t> part =
+        readSoundChannel(FailingSource(bytes, failFrom), 1, {}, SIZE_MAX, nullptr, &failedAt);
+    ASSERT_TRUE(failedAt);
+    EXPECT_LE(*failedAt, failFrom);
+    EXPECT_GT(*failedAt + 64 * 1024, failFrom);
+    EXPECT_LT(part.size(), whole.size());
 }
 
 }  // namespace
