@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -56,10 +57,13 @@ int runDdnsSubcommand(int argc, char** argv) {
             char* end = nullptr;
             errno = 0;
             const double seconds = std::strtod(text.c_str(), &end);
-            if (text.empty() || *end != '\0' || errno != 0 || seconds <= 0 || seconds > 3600) {
+            // Not a number ("nan"), or less than a millisecond, would leave the lookup without its time
+            // limit.
+            if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(seconds) || seconds < 0.001 ||
+                seconds > 3600) {
                 usageError("bad value for --timeout: " + text);
             }
-            options.timeoutMs = static_cast<int>(seconds * 1000);
+            options.timeoutMs = static_cast<int>(std::lround(seconds * 1000));
         } else {
             usageError("unknown option: " + arg);
         }

@@ -86,8 +86,8 @@ int runStillCommand(int argc, char** argv) {
         const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
         if (arg == "--channel") {
             char* end = nullptr;
-            const long v = value ? std::strtol(value, &end, 10) : -1;
-            if (!value || *end != '\0' || v < 0 || v > 15)
+            const long v = value && *value ? std::strtol(value, &end, 10) : -1;
+            if (!value || !*value || *end != '\0' || v < 0 || v > 15)
                 return fail("--channel takes a channel number 0 to 15");
             channel = int(v);
             ++i;

@@ -466,6 +466,13 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    // Every command answers --help with the usage, as the top level does.
+    for (int i = 2; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     if (command == "export")
         return zavtool::runExportCommand(argc, argv);
     if (command == "still")
@@ -483,10 +490,7 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (arg == "--json") {
+        if (arg == "--json") {
             json = true;
         } else if (arg == "--overwrite") {
             overwrite = true;

@@ -92,7 +92,19 @@ TEST_F(ZavTool, FailuresGiveTheScanMessageAndAnErrorStatus) {
         EXPECT_EQ(refused.status, 1) << number;
         EXPECT_EQ(refused.out, "zavtool: --channel needs a number\n") << number;
     }
+    for (const char* number : {"\"\"", "16", "1x"}) {
+        const Outcome refused =
+            run(program("zavtool") + " still " + file + " --channel " + number + " --out x.jpg", true);
+        EXPECT_EQ(refused.status, 1) << number;
+        EXPECT_EQ(refused.out, "zavtool: --channel takes a channel number 0 to 15\n") << number;
+    }
     EXPECT_EQ(run(program("zavtool") + " --help").status, 0);
+    // Each command answers --help with the usage.
+    for (const char* command : {"info", "frames", "audio", "export", "still", "verify", "keygen"}) {
+        const Outcome help = run(program("zavtool") + " " + command + " --help", true);
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find("zavtool " + std::string(command)), std::string::npos) << command;
+    }
     EXPECT_EQ(run(program("zavgen") + " --help").status, 0);
     EXPECT_NE(run(program("zavgen") + " " + file + " --channels 5").status, 0);
 }
