@@ -106,6 +106,7 @@ Status AviWriter::open(ByteSink& sink, const AviVideoFormat& format) {
     m_part = 0;
     m_superIndexUsed = 0;
     m_firstPartIndex.clear();
+    m_legacyIndexStart = 0;
     m_pendingIndex.clear();
     Status status = writeHeaders();
     if (!status.ok()) {
@@ -392,6 +393,11 @@ Status AviWriter::endPart(bool lastPart) {
     if (!status.ok())
         return status;
     const uint64_t moviEnd = m_endBytes;
+    if (m_part == 0 && m_legacyIndexStart != 0) {
+        // The first part ended before and the next one could not begin: that part stands as it ended,
+        // its movi list up to the legacy index written then.
+        return patchHeaders(m_legacyIndexStart);
+    }
     if (m_part == 0) {
         // The legacy index follows the first part's movi list; offsets count from its list type.
         Fields f(m_scratch);
@@ -409,6 +415,7 @@ Status AviWriter::endPart(bool lastPart) {
             return status;
         }
         m_endBytes += m_scratch.size();
+        m_legacyIndexStart = moviEnd;
         if (!lastPart)
             m_firstPartIndex = {};
     }

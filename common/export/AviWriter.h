@@ -102,6 +102,7 @@ private:
     uint64_t m_dmlhTotalFrames = 0;
 
     std::vector<IndexEntry> m_firstPartIndex;  // the legacy index, until the first part ends
+    uint64_t m_legacyIndexStart = 0;           // where the legacy index was written (0: not yet)
     std::vector<IndexEntry> m_pendingIndex;    // frames not yet in a chunk index
     uint32_t m_superIndexUsed = 0;
     std::vector<uint8_t> m_scratch;

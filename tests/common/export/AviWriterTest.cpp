@@ -2,8 +2,10 @@
 // behind by failed writes and by a writer that never closed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "common/export/AviWriter.h"
 #include "common/frame/JpegEncoder.h"
@@ -209,6 +211,78 @@ TEST(AviWriter, ExtensionPartsKeepEveryFrameInOrder) {
     EXPECT_EQ(facts.frames, 40);
     EXPECT_NEAR(facts.durationSeconds, 4.0, 0.01);
     expectColourSequence(path, 40);
+}
+
+uint32_t le32At(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+// The first part's top level: where its movi list ends, where its legacy index stands and how many
+// entries it has, and the frame count its main header gives.
+struct FirstPart {
+    uint64_t moviEnd = 0;
+    uint64_t indexAt = 0;
+    uint32_t indexEntries = 0;
+    uint32_t totalFrames = 0;
+};
+FirstPart firstPartOf(const std::vector<uint8_t>& b) {
+    FirstPart part;
+    const uint64_t end = std::min<uint64_t>(b.size(), 8 + uint64_t(le32At(b, 4)));
+    for (uint64_t at = 12; at + 8 <= end;) {
+        const std::string id(reinterpret_cast<const char*>(&b[at]), 4);
+        const uint32_t size = le32At(b, at + 4);
+        if (id == "LIST" && std::string(reinterpret_cast<const char*>(&b[at + 8]), 4) == "movi")
+            part.moviEnd = at + 8 + size;
+        if (id == "idx1") {
+            part.indexAt = at;
+            part.indexEntries = size / 16;
+        }
+        at += 8 + uint64_t(size) + (size & 1);
+    }
+    const std::string whole(b.begin(), b.end());
+    const size_t avih = whole.find("avih");
+    if (avih != std::string::npos)
+        part.totalFrames = le32At(b, avih + 8 + 16);
+    return part;
+}
+
+// A disk that fills just as the second part would begin: the first part stays as it ended, its movi
+// list followed by its legacy index of every frame in it, also when close finds room again.
+TEST(AviWriter, APartThatCannotBeginLeavesTheFirstPartWhole) {
+    const AviWriterOptions options{.consistencyIntervalFrames = 3, .partLimitBytes = 200 * 1024};
+    const auto bigFrame = [](int i) {
+        auto jpeg = jpegOf(colourOf(i));
+        jpeg.resize(jpeg.size() + 20000, 0);
+        return jpeg;
+    };
+    MemorySink probe;
+    AviWriter sizing(options);
+    ASSERT_TRUE(sizing.open(probe, format(10)).ok());
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(sizing.writeVideoFrame(bigFrame(i)).ok());
+    ASSERT_TRUE(sizing.close().ok());
+    const std::string whole(probe.bytes().begin(), probe.bytes().end());
+    const size_t avix = whole.find("AVIX");
+    ASSERT_NE(avix, std::string::npos);
+    const FirstPart expected = firstPartOf(probe.bytes());
+    ASSERT_GT(expected.indexEntries, 0u);
+    ASSERT_EQ(expected.moviEnd, expected.indexAt);
+
+    MemorySink sink;
+    sink.setLimitBytes(avix - 8);  // the legacy index fits, the next part's header does not
+    AviWriter writer(options);
+    ASSERT_TRUE(writer.open(sink, format(10)).ok());
+    Status status = Status::success();
+    for (int i = 0; i < 20 && status.ok(); ++i)
+        status = writer.writeVideoFrame(bigFrame(i));
+    EXPECT_NE(status.reason().find("cannot start a new part"), std::string::npos) << status.reason();
+    sink.setLimitBytes(UINT64_MAX);  // room again by the time the file closes
+    EXPECT_FALSE(writer.close().ok());
+    const FirstPart part = firstPartOf(sink.bytes());
+    EXPECT_EQ(part.indexAt, expected.indexAt);
+    EXPECT_EQ(part.moviEnd, part.indexAt);
+    EXPECT_EQ(part.indexEntries, expected.indexEntries);
+    EXPECT_EQ(part.totalFrames, expected.indexEntries);
 }
 
 // Consistency points spend entries of the index of indexes; a long recording spends them all unless the

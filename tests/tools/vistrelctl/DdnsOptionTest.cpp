@@ -1,9 +1,9 @@
 // vistrelctl ddns refuses a time limit that is not one before it looks anything up.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 
 namespace dvr::ctl {
 namespace {
