@@ -1,5 +1,8 @@
 #include "tools/zavtool/EvidenceCommands.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -88,6 +91,32 @@ std::string verdictLine(const evidence::VerifyOutcome& outcome) {
     return "INTEGRITY OK, UNSIGNED (shows no accidental damage, not who made it)";
 }
 
+// The exported file and its manifest are read through memory maps. Should either shrink while it is read
+// (a copy still being written, a stick pulled) or a read fail on the medium, the system raises SIGBUS:
+// the verification then ends as damaged, with a line that says why, instead of with a crash. Both lines
+// are made before the verification starts; the handler only writes one and ends the program.
+std::string g_busLine;
+bool g_busLineToStdout = false;
+
+extern "C" void onReadFailedWhileVerifying(int) {
+    const ssize_t written =
+        ::write(g_busLineToStdout ? STDOUT_FILENO : STDERR_FILENO, g_busLine.data(), g_busLine.size());
+    (void)written;
+    ::_exit(int(evidence::VerifyStatus::Damaged));
+}
+
+void endAsDamagedOnReadFailure(const std::string& path, bool json) {
+    const std::string why = path + " changed or could not be read while it was verified";
+    g_busLine = json ? "{\"ok\": false, \"status\": " + std::to_string(int(evidence::VerifyStatus::Damaged)) +
+                           ", \"file\": " + jsonString(path) + ", \"message\": " + jsonString(why) + "}\n"
+                     : "zavtool: " + lineText(why) + "\n";
+    g_busLineToStdout = json;
+    struct sigaction action {};
+    action.sa_handler = onReadFailedWhileVerifying;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, nullptr);
+}
+
 }  // namespace
 
 int runVerifyCommand(int argc, char** argv) {
@@ -122,6 +151,7 @@ int runVerifyCommand(int argc, char** argv) {
         records.emplace(*options.sourcePath);
         options.sourceRecords = &*records;
     }
+    endAsDamagedOnReadFailure(options.filePath, json);
     const evidence::VerifyOutcome outcome = evidence::verifyExport(options);
     const evidence::Manifest* m = outcome.manifest ? &*outcome.manifest : nullptr;
     const bool ok = outcome.status == evidence::VerifyStatus::Ok;
