@@ -1,6 +1,7 @@
 #include "common/evidence/Manifest.h"
 
 #include <algorithm>
+#include <cctype>
 #include <unordered_set>
 
 #include "common/evidence/Sha256.h"
@@ -191,6 +192,9 @@ public:
             return false;
         if (out.size() != 64 || !bytesFromHex(out))
             return fail(path + name + " is not a SHA-256 in hex");
+        // Compared as text from here on, as every writer writes it: in small letters.
+        for (char& c : out)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
         return true;
     }
     bool integer(const JsonValue& object, const char* name, int64_t low, int64_t high, int64_t& out,

@@ -1,7 +1,9 @@
 // Manifests written by the builder and checked by the verification: every kind of tampering with the
 // file, its frames, the manifest or the key ends in the right verdict and message.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <cctype>
 
 #include <cerrno>
 #include <cstdlib>
@@ -382,6 +384,15 @@ TEST_F(Manifests, TheTrustLevelSaysWhatTheSignatureProved) {
     r = evidence::verifyExport(o);
     EXPECT_EQ(r.status, VerifyStatus::Mismatch);
     EXPECT_EQ(r.message.rfind("signature does not match the manifest", 0), 0u) << r.message;
+    // The same forgery naming the key in capitals is still checked against the user's key.
+    evidence::Manifest shouting = m;
+    for (char& c : shouting.keyFingerprint)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    forge(shouting);
+    r = evidence::verifyExport(o);
+    EXPECT_EQ(r.status, VerifyStatus::Mismatch);
+    EXPECT_EQ(r.message.rfind("signature does not match the manifest", 0), 0u) << r.message;
+    forge(m);
     o.knownKeyPaths.clear();
     r = evidence::verifyExport(o);
     EXPECT_EQ(r.status, VerifyStatus::Ok) << r.message;  // every hash holds: only the signature could tell
