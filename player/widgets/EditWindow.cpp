@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QPainter>
+#include <utility>
 
 #include "common/skin/widgets/SkinButton.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
@@ -78,7 +79,7 @@ void EditWindow::pressControl(int id) {
             print();
             break;
         case edit::kClose:
-            Q_EMIT closed();
+            requestClose();
             return;
         default:
             m_model.command(id);
@@ -91,6 +92,16 @@ void EditWindow::closeEvent(QCloseEvent* event) {
     // The window manager's close (title bar, Alt+F4) is CLOSE: the player shows itself again and
     // deletes this window.
     event->ignore();
+    requestClose();
+}
+
+void EditWindow::requestClose() {
+    // A SAVE whose manifest is still being made closes the window once it is written, so that its
+    // outcome (a manifest that could not be written) is still shown.
+    if (saving()) {
+        m_closeWhenSaved = true;
+        return;
+    }
     Q_EMIT closed();
 }
 
@@ -138,6 +149,9 @@ void EditWindow::save() {
                 m_saveProgressTimer.stop();
                 saveFinished(m_model.finishSave(still, manifest, target));
                 update();
+                if (std::exchange(m_closeWhenSaved, false)) {
+                    Q_EMIT closed();
+                }
             },
             Qt::QueuedConnection);
     });

@@ -46,8 +46,8 @@ public:
     bool saving() const { return m_manifestWriter.joinable(); }
 
 Q_SIGNALS:
-    // CLOSE was pressed (or the window manager closed the window): the player shows itself again and
-    // deletes this window.
+    // CLOSE was pressed (or the window manager closed the window), once the manifest of a SAVE still being
+    // made is written: the player shows itself again and deletes this window.
     void closed();
 
 protected:
@@ -61,6 +61,8 @@ private:
     QRect pictureArea() const;
     QImage picture() const;
     void save();
+    // CLOSE: now, or once the manifest being made is written.
+    void requestClose();
     void saveFinished(const SaveOutcome& outcome);
     void showSaveProgress();
     void print();
@@ -75,6 +77,7 @@ private:
     // the digest has come meanwhile.
     std::thread m_manifestWriter;
     QTimer m_saveProgressTimer;
+    bool m_closeWhenSaved = false;
 };
 
 }  // namespace dvr::player
