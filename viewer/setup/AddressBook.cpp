@@ -96,6 +96,12 @@ std::size_t AddressBook::save(const AddressEntry& entry) {
     return m_entries.size() - 1;
 }
 
+bool AddressBook::hasRoomFor(const AddressEntry& entry) const {
+    return m_entries.size() < std::size_t(kMaxEntries) ||
+           std::any_of(m_entries.begin(), m_entries.end(),
+                       [&](const AddressEntry& e) { return equalIgnoringCase(e.name, entry.name); });
+}
+
 bool AddressBook::remove(std::size_t index) {
     if (index >= m_entries.size()) {
         return false;

@@ -47,6 +47,9 @@ public:
     // Sets the address and port of the entry named `name` (the whole name, ignoring letter case), or
     // appends an entry. Returns its index.
     std::size_t save(const AddressEntry& entry);
+    // Whether save() keeps `entry` when the book is read again: its name is in the book, or the book
+    // holds fewer than kMaxEntries.
+    bool hasRoomFor(const AddressEntry& entry) const;
     // Removes entry `index`; false when there is no such entry.
     bool remove(std::size_t index);
 

@@ -75,6 +75,12 @@ bool DdnsList::save(std::string_view memberId, std::string_view name) {
     return true;
 }
 
+bool DdnsList::hasRoomFor(std::string_view name) const {
+    return m_entries.size() < std::size_t(kMaxEntries) ||
+           std::any_of(m_entries.begin(), m_entries.end(),
+                       [&](const DdnsEntry& entry) { return entry.title == name; });
+}
+
 bool DdnsList::remove(std::size_t index) {
     if (index >= m_entries.size()) {
         return false;

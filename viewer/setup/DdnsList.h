@@ -43,6 +43,9 @@ public:
     // Updates the member ID and name of the entry titled `name` (exact comparison), or appends an entry.
     // Nothing happens for an empty name (false).
     bool save(std::string_view memberId, std::string_view name);
+    // Whether save() keeps an entry titled `name` when the list is read again: the title is in the list,
+    // or the list holds fewer than kMaxEntries.
+    bool hasRoomFor(std::string_view name) const;
     // Removes entry `index`; the file is then rewritten whole. False when there is no such entry.
     bool remove(std::size_t index);
 

@@ -190,9 +190,14 @@ std::optional<SetupMessage> SetupController::writeFailure(const FileWriteResult&
 
 std::optional<SetupMessage> SetupController::saveAddress() {
     AddressBook changed = m_addressBook;
-    changed.save({fieldText(m_ipPort.name),
-                  skin::TextCodec::leftChars(m_ipPort.address, AddressBook::kAddressMaxChars),
-                  fieldText(m_ipPort.port)});
+    const AddressEntry entry{fieldText(m_ipPort.name),
+                             skin::TextCodec::leftChars(m_ipPort.address, AddressBook::kAddressMaxChars),
+                             fieldText(m_ipPort.port)};
+    // A full book would store the entry past what it reads back: it would be lost at the next start.
+    if (!changed.hasRoomFor(entry)) {
+        return SetupMessage{kBookFullMessage, true};
+    }
+    changed.save(entry);
     const FileWriteResult result =
         BookFile::writeBytes(writeTarget(m_folder, AddressBook::kRelativePath), changed.serialize());
     if (result.ok) {
@@ -258,6 +263,9 @@ SetupMessage SetupController::takeLookupFailure(const std::string& reason) {
 
 std::optional<SetupMessage> SetupController::saveDdnsEntry() {
     DdnsList list = DdnsList::load(m_folder.readPath(DdnsList::kRelativePath));
+    if (!list.hasRoomFor(fieldText(m_ddns.name))) {
+        return SetupMessage{kBookFullMessage, true};
+    }
     if (!list.save(fieldText(m_ddns.memberId), fieldText(m_ddns.name))) {
         return std::nullopt;
     }

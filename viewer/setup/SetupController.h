@@ -24,6 +24,10 @@ struct SetupMessage {
     bool error = true;
 };
 
+// Saving a new entry into an address book or DDNS list that holds the most it can.
+inline constexpr const char* kBookFullMessage =
+    "The list holds 1000 entries, the most it can: delete one first.";
+
 // What a confirmed dialog changed, for the caller to re-apply.
 struct SetupChanges {
     bool fullScreenChanged = false;

@@ -281,6 +281,40 @@ TEST_F(SetupControllerTest, FailedWriteNamesTheFileAndLosesNothingStored) {
     EXPECT_NE(blocked->text.find("cnn.ini"), std::string::npos) << blocked->text;
 }
 
+// A book or list that holds the most it reads back refuses a new entry with a message, rather than
+// store one that is lost at the next start; an entry already in it is still updated.
+TEST_F(SetupControllerTest, AFullBookRefusesANewEntryAndStillUpdatesOne) {
+    AddressBook book;
+    DdnsList list;
+    for (int i = 0; i < AddressBook::kMaxEntries; ++i) {
+        book.save({"site" + std::to_string(i), "192.0.2.1", "5000"});
+        list.save("m", "site" + std::to_string(i));
+    }
+    { std::ofstream(m_root / "program/ini/cnn.ini", std::ios::binary) << book.serialize(); }
+    { std::ofstream(m_root / "program/ini/ddns.ini", std::ios::binary) << list.serialize(); }
+    const std::string storedBook = read(m_root / "program/ini/cnn.ini");
+    const std::string storedList = read(m_root / "program/ini/ddns.ini");
+    SetupController setup = controller();
+    ASSERT_EQ(setup.addressBook().entries().size(), 1000u);
+    setup.ipPort().name = "one more";
+    setup.ddns().name = "one more";
+    for (const auto& refused : {setup.saveAddress(), setup.saveDdnsEntry()}) {
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->text, kBookFullMessage);
+    }
+    EXPECT_EQ(read(m_root / "program/ini/cnn.ini"), storedBook);
+    EXPECT_EQ(read(m_root / "program/ini/ddns.ini"), storedList);
+
+    setup.ipPort().name = "site999";
+    setup.ipPort().port = "6000";
+    setup.ddns().name = "site999";
+    setup.ddns().memberId = "other";
+    EXPECT_FALSE(setup.saveAddress());
+    EXPECT_FALSE(setup.saveDdnsEntry());
+    EXPECT_EQ(controller().addressBook().entries()[999].port, "6000");
+    EXPECT_EQ(setup.ddnsList().entries()[999].group, "other");
+}
+
 TEST_F(SetupControllerTest, DdnsPageKeepsItsInfoInOptIniAndSavesEntriesInDdnsIni) {
     { std::ofstream(m_root / "program/ini/opt.ini") << "[DRAW]\r\nFRAM=1\r\n"; }
     SetupController setup = controller();
