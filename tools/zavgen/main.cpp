@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +37,7 @@ Writes a backup file of synthesised pictures (and mu-law tones).
   --bytes N           codestream size in bytes (default: about 20 KB per 240 lines)
   --quality N         quality code 0-4 (default 3)
   --leading KIND      leading 64 KiB: zeros, headers or garbage (default headers)
-  --trailing-zeros N  N zero bytes after the last record
+  --trailing-zeros N  N zero bytes after the last record (a multiple of 512)
   --corrupt KIND@I    damage picture record I: zero-count, huge-count, short, no-end,
                       garbage, unknown-header, broken-link (repeatable)
   --help              this text
@@ -62,12 +64,20 @@ bool parseCorruption(std::string_view text, dvr::zavgen::CorruptionAt& out) {
     for (const auto& [name, value] : kKinds) {
         if (kind == name) {
             out.kind = value;
-            out.pictureIndex = std::atoi(std::string(text.substr(at + 1)).c_str());
-            return out.pictureIndex >= 0;
+            const std::string index(text.substr(at + 1));
+            char* end = nullptr;
+            errno = 0;
+            const long n = index.empty() ? -1 : std::strtol(index.c_str(), &end, 10);
+            if (index.empty() || *end != '\0' || errno != 0 || n < 0 || n > INT32_MAX)
+                return false;
+            out.pictureIndex = int(n);
+            return true;
         }
     }
     return false;
 }
+
+constexpr int kMaxSeconds = 10 * 366 * 86400;
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "zavgen: %s\n", message.c_str());
@@ -87,8 +97,9 @@ int main(int argc, char** argv) {
             if (!v)
                 return false;
             char* end = nullptr;
+            errno = 0;
             const long n = std::strtol(v, &end, 10);
-            if (*end != '\0')
+            if (!*v || *end != '\0' || errno != 0 || n < INT32_MIN || n > INT32_MAX)
                 return false;
             target = int(n);
             return true;
@@ -129,11 +140,14 @@ int main(int argc, char** argv) {
             if (!v || !parseTime(v, options.start))
                 return fail("--start takes \"YYYY-MM-DD HH:MM:SS\" (1996 to 2056)");
         } else if (arg == "--duration") {
-            if (!number(options.durationSeconds))
-                return fail("--duration needs a number");
+            // Ten years of recording at most: the group count stays within range.
+            if (!number(options.durationSeconds) || options.durationSeconds < 1 ||
+                options.durationSeconds > kMaxSeconds)
+                return fail("--duration takes 1 to " + std::to_string(kMaxSeconds) + " seconds");
         } else if (arg == "--interval") {
-            if (!number(options.groupIntervalSeconds))
-                return fail("--interval needs a number");
+            if (!number(options.groupIntervalSeconds) || options.groupIntervalSeconds < 1 ||
+                options.groupIntervalSeconds > kMaxSeconds)
+                return fail("--interval takes 1 to " + std::to_string(kMaxSeconds) + " seconds");
         } else if (arg == "--group") {
             if (!number(options.framesPerGroup) || options.framesPerGroup < 0 || options.framesPerGroup > 255)
                 return fail("--group takes 0 to 255");
@@ -164,8 +178,8 @@ int main(int argc, char** argv) {
             else
                 return fail("--leading takes zeros, headers or garbage");
         } else if (arg == "--trailing-zeros") {
-            if (!number(n) || n < 0)
-                return fail("--trailing-zeros needs a byte count");
+            if (!number(n) || n < 0 || n % 512 != 0)
+                return fail("--trailing-zeros needs a byte count in whole 512-byte sectors");
             options.trailingZeroBytes = uint64_t(n);
         } else if (arg == "--corrupt") {
             dvr::zavgen::CorruptionAt c{};

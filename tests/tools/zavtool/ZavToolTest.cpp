@@ -107,6 +107,11 @@ TEST_F(ZavTool, FailuresGiveTheScanMessageAndAnErrorStatus) {
     }
     EXPECT_EQ(run(program("zavgen") + " --help").status, 0);
     EXPECT_NE(run(program("zavgen") + " " + file + " --channels 5").status, 0);
+    // A value zavgen cannot take as asked is refused, not read as something else.
+    for (const char* options :
+         {"--corrupt short@x", "--corrupt short@", "--corrupt short@1x", "--duration \"\"",
+          "--duration 2147483647", "--interval 0", "--trailing-zeros 100"})
+        EXPECT_EQ(run(program("zavgen") + " " + file + " " + options).status, 1) << options;
 }
 
 TEST_F(ZavTool, PicturesThatCannotBeWrittenGiveAnErrorStatus) {
