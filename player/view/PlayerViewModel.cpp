@@ -487,6 +487,8 @@ std::optional<ModeRequest> PlayerViewModel::arrowKey(bool right) {
     if (!m_fileOpen) {
         return std::nullopt;
     }
+    // A step ends paused, also during play: the play buttons are pressed from there.
+    enablePausedControls();
     return ModeRequest{right ? media::PlayMode::StepForward : media::PlayMode::StepBackward, false};
 }
 
@@ -494,15 +496,19 @@ std::optional<ModeRequest> PlayerViewModel::sliderReleased(bool quadPictures) {
     if (!m_fileOpen) {
         return std::nullopt;
     }
+    enablePausedControls();
+    setEnabled(control::kSoundOn, !quadPictures);
+    return ModeRequest{media::PlayMode::Seek, true};
+}
+
+void PlayerViewModel::enablePausedControls() {
     setNavigationEnabled(true);
     setEnabled(control::kPause, false);
-    setEnabled(control::kSoundOn, !quadPictures);
     if (m_soundOn) {
         setEnabled(control::kFfPlay, false);
         setEnabled(control::kRwPlay, false);
         setEnabled(control::kBPlay, false);
     }
-    return ModeRequest{media::PlayMode::Seek, true};
 }
 
 void PlayerViewModel::atStart() {
@@ -586,6 +592,12 @@ bool PlayerViewModel::setSoundOn(bool on) {
             firstUse = true;
         }
         applyLayout(1);
+        // One pane shows the first channel of the page, or the first one present when that one is
+        // not; the page follows it, so that PREV and NEXT step on from it once sound is off.
+        if (!channelPresent(m_firstChannel) && m_presentMask != 0) {
+            m_firstChannel = std::countr_zero(m_presentMask);
+        }
+        updatePage();
         m_speedIndex = kNormalSpeed;
         m_delayIndex = kMinDelay;
         enableSoundLockedControls(false);

@@ -182,13 +182,18 @@ public:
     bool soundControlsVisible() const { return m_fileOpen && m_soundAvailable; }
     // The sound switch can be pressed: shown, enabled, and, to switch sound on, a sound device is
     // ready (without one nothing would hold reading back to the sound's pace and the file would
-    // race through at full speed).
+    // race through at full speed) and the backup window is closed (with sound on, playing shows only
+    // the pictures that carry sound, and an export would lose the others).
     bool soundSwitchUsable(bool deviceReady) const {
-        return soundControlsVisible() && enabled(control::kSoundOn) && (m_soundOn || deviceReady);
+        return soundControlsVisible() && enabled(control::kSoundOn) &&
+               (m_soundOn || (deviceReady && !m_backupOpen));
     }
 
 private:
     void setEnabled(int id, bool on);
+    // Playing ends paused (a step, a seek): the play buttons are usable, PAUSE is not, and sound keeps
+    // the fast and backward ones locked.
+    void enablePausedControls();
     void setChecked(int id, bool on);
     void setNavigationEnabled(bool on);
     void updatePage();

@@ -294,6 +294,26 @@ TEST(PlayerViewModel, EndStaysDisabledForAFileWithoutAValidEndTime) {
     EXPECT_TRUE(model.enabled(c::kEnd));
 }
 
+// Sound shows one pane: the page's first channel, or the first present one, and the page follows it.
+TEST(PlayerViewModel, SoundOnShowsAChannelThatIsThereAndThePageFollows) {
+    PlayerViewModel model = openModel(16, 0xFFFF, /*sound=*/true);
+    model.layoutButton(2);
+    model.nextPage();
+    ASSERT_EQ(model.firstChannel(), 4);
+    model.setSoundOn(true);
+    EXPECT_EQ(model.layout(), 1);
+    EXPECT_EQ(model.firstChannel(), 4);
+    EXPECT_EQ(model.page(), 4);
+    model.setSoundOn(false);
+    model.nextPage();
+    EXPECT_EQ(model.firstChannel(), 5);
+
+    PlayerViewModel missing = openModel(16, 0x00F0, /*sound=*/true);
+    missing.setSoundOn(true);
+    EXPECT_EQ(missing.firstChannel(), 4);
+    EXPECT_EQ(missing.page(), 4);
+}
+
 TEST(PlayerViewModel, TheSoundSwitchNeedsAReadyDeviceToSwitchOn) {
     EXPECT_FALSE(openModel(4).soundSwitchUsable(true)) << "no sound in the file";
     PlayerViewModel model = openModel(4, 0xF, true);
@@ -304,6 +324,23 @@ TEST(PlayerViewModel, TheSoundSwitchNeedsAReadyDeviceToSwitchOn) {
     model.setSoundOn(false);
     model.navigationButton(c::kFfPlay);
     EXPECT_FALSE(model.soundSwitchUsable(true)) << "sound plays forward only";
+    // An export plays forwards with the backup window open: sound would leave pictures out of it.
+    model.setBackupWindowOpen(true);
+    model.navigationButton(c::kFPlay);
+    EXPECT_FALSE(model.soundSwitchUsable(true)) << "not while the backup window is open";
+    model.setBackupWindowOpen(false);
+    EXPECT_TRUE(model.soundSwitchUsable(true));
+}
+
+// A step during play ends paused: PLAY can be pressed again at once.
+TEST(PlayerViewModel, AnArrowStepDuringPlayLeavesThePlayButtonsUsable) {
+    PlayerViewModel model = openModel(4);
+    model.navigationButton(c::kFPlay);
+    ASSERT_FALSE(model.enabled(c::kFPlay));
+    ASSERT_EQ(model.arrowKey(true)->mode, media::PlayMode::StepForward);
+    EXPECT_TRUE(model.enabled(c::kFPlay));
+    EXPECT_TRUE(model.enabled(c::kBPlay));
+    EXPECT_FALSE(model.enabled(c::kPause));
 }
 
 TEST(PlayerViewModel, SpaceRemembersTheDirection) {
