@@ -156,7 +156,14 @@ ButtonEvents SkinButtonLogic::setChecked(bool checked) {
     return events;
 }
 
-void SkinButtonLogic::enable(bool enabled) {
+ButtonEvents SkinButtonLogic::enable(bool enabled) {
+    ButtonEvents events;
+    if (!enabled && m_enabled) {
+        // A press under way ends here, without a command: the release of a disabled button is not
+        // seen, and a press left open would click when the pointer later leaves the button.
+        events = cancelPress();
+        m_tracking = false;
+    }
     m_enabled = enabled;
     if (!enabled)
         setImage(SlotDisabled);
@@ -164,6 +171,7 @@ void SkinButtonLogic::enable(bool enabled) {
         setImage(SlotEnabledChecked);
     else
         setImage(SlotReleased);
+    return events;
 }
 
 }  // namespace dvr::skin

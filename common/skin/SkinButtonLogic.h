@@ -73,7 +73,8 @@ public:
     // Ends a press without a command (the viewer's PTZ release on cancel).
     ButtonEvents cancelPress();
     ButtonEvents setChecked(bool checked);
-    void enable(bool enabled);
+    // Disabling ends a press under way as cancelPress() does.
+    ButtonEvents enable(bool enabled);
 
 private:
     // Kind as it behaves: kind 3 acts as kind 0 when momentary is not allowed.

@@ -79,10 +79,7 @@ void SkinButton::repaintImage() {
 }
 
 void SkinButton::enable(bool enabled) {
-    run([&] {
-        m_logic.enable(enabled);
-        return ButtonEvents{};
-    });
+    run([&] { return m_logic.enable(enabled); });
 }
 
 void SkinButton::setChecked(bool checked) {

@@ -161,6 +161,22 @@ TEST(SkinButtonLogic, EnableChoosesImageByCheckedState) {
     EXPECT_EQ(b.image(), 0);
 }
 
+// A button disabled while it is held (the window changed state meanwhile) ends the press without a
+// command; enabled again it is not stuck pressed, and the pointer leaving it later clicks nothing.
+TEST(SkinButtonLogic, DisablingAHeldButtonEndsThePressWithoutACommand) {
+    SkinButtonLogic b(kHold);
+    b.setValue(7);
+    b.mouseMove();
+    b.leftDown();
+    EXPECT_EQ(b.enable(false), (ButtonEvents{{Type::Hold, 7, 0}}));
+    EXPECT_TRUE(b.leftUp().empty());
+    EXPECT_TRUE(b.enable(true).empty());
+    EXPECT_EQ(b.image(), 0);
+    b.mouseMove();
+    EXPECT_EQ(commands(b.leave()), 0);
+    EXPECT_FALSE(b.checked());
+}
+
 TEST(SkinButtonLogic, MomentaryIsCheckedWhilePressedAndActsAsToggleInThePlayer) {
     SkinButtonLogic viewer(kMomentary);
     viewer.leftDown();
