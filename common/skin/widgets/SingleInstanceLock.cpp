@@ -26,6 +26,13 @@ SingleInstanceLock::~SingleInstanceLock() {
 bool SingleInstanceLock::acquire() {
     if (!m_held && m_lock) {
         m_held = m_lock->tryLock(0);
+        // A lock file whose holder cannot be told from its contents (cut short by a crash or a power
+        // loss, written on another machine sharing the home folder, naming a process id reused since)
+        // is never judged stale by them. A running copy holds a lock on the file itself, so removing it
+        // succeeds only when none does.
+        if (!m_held && m_lock->error() == QLockFile::LockFailedError && m_lock->removeStaleLockFile()) {
+            m_held = m_lock->tryLock(0);
+        }
     }
     return m_held;
 }

@@ -41,6 +41,20 @@ TEST(SingleInstanceLock, ASecondCopyIsRefusedUntilTheFirstEndsAndAStaleLockIsTak
     stale.close();
     SingleInstanceLock fourth(QStringLiteral("Program"));
     EXPECT_TRUE(fourth.acquire());
+    fourth.release();
+
+    // So is one whose holder cannot be told: empty (cut short by a crash), or naming another machine.
+    for (const QByteArray& contents : {QByteArray(), QByteArray("1\nprogram\nanother-host\n")}) {
+        QFile unreadable(path);
+        ASSERT_TRUE(unreadable.open(QIODevice::WriteOnly));
+        unreadable.write(contents);
+        unreadable.close();
+        SingleInstanceLock next(QStringLiteral("Program"));
+        EXPECT_TRUE(next.acquire()) << contents.toStdString();
+        // While it is held, another copy is still refused.
+        SingleInstanceLock other(QStringLiteral("Program"));
+        EXPECT_FALSE(other.acquire()) << contents.toStdString();
+    }
 
     qputenv("XDG_RUNTIME_DIR", previous);
 }
