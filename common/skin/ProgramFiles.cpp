@@ -74,8 +74,8 @@ std::string ProgramFiles::writePath(std::string_view relative) const {
 }
 
 bool ProgramFiles::writableInProgramFolder(std::string_view relative) const {
-    // The file itself when it exists, else the nearest folder on its way that exists: that is
-    // what creating or replacing it needs to write. A program folder that does not exist at all
+    // The file itself and its folder when it exists, else the nearest folder on its way that exists:
+    // that is what creating or replacing it needs to write. A program folder that does not exist at all
     // is not ours to create.
     std::error_code error;
     if (m_installed || m_programFolder.empty() || !fs::is_directory(m_programFolder, error)) {
@@ -92,6 +92,11 @@ bool ProgramFiles::writableInProgramFolder(std::string_view relative) const {
     }
     // Something on the way that is not a folder (a file where "ini/" should be) blocks the write.
     if (step != target && !fs::is_directory(step, error)) {
+        return false;
+    }
+    // An existing file is replaced whole through a new file in its folder and a rename: the folder
+    // must take that as well as the file its write.
+    if (step == target && !m_writable(target.parent_path().string())) {
         return false;
     }
     return m_writable(step.string());

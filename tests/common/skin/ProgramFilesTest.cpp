@@ -82,10 +82,18 @@ TEST(ProgramFilesTest, WritabilityIsJudgedOnTheFileOrTheNearestExistingFolder) {
     files.writePath("ini/opt.ini");
     files.writePath("PTZ/user/new.tl");
     files.writePath("AlarmEvent.am");
-    ASSERT_EQ(asked.size(), 3U);
-    EXPECT_EQ(asked[0], layout.program + "/ini/opt.ini");
-    EXPECT_EQ(asked[1], layout.program);
+    ASSERT_EQ(asked.size(), 4U);
+    // An existing file is replaced through its folder: both are asked.
+    EXPECT_EQ(asked[0], layout.program + "/ini");
+    EXPECT_EQ(asked[1], layout.program + "/ini/opt.ini");
     EXPECT_EQ(asked[2], layout.program);
+    EXPECT_EQ(asked[3], layout.program);
+
+    // A file others may write in a folder this user may not: the user's copy is written.
+    const ProgramFiles lockedFolder(layout.program, layout.user, [&layout](const std::string& path) {
+        return path != layout.program + "/ini";
+    });
+    EXPECT_EQ(lockedFolder.writePath("ini/opt.ini"), layout.user + "/ini/opt.ini");
 
     // A file standing where a folder of the path should be blocks the program folder.
     { std::ofstream(layout.program + "/logo") << "not a folder"; }
