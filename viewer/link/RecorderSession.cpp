@@ -28,6 +28,7 @@ bool RecorderSession::connectStarted(TimePoint now) {
     m_open = true;
     m_closeWanted = false;
     ++m_generation;
+    m_liveRequestsOut = 0;
     resetStopCounts();
     m_sendQueue.clear();
     m_linkDead = false;
@@ -163,6 +164,7 @@ bool RecorderSession::request(RequestKind kind) {
             // This is the live loop's one outstanding request: one still held (from before remote
             // playback took the session, say) must not follow it once its hold ends.
             m_liveRequestHeld = false;
+            ++m_liveRequestsOut;
             break;
         case RequestKind::EventList:
             m_requestState = RequestState::EventList;
@@ -334,6 +336,7 @@ void RecorderSession::dispatchBlock(std::span<const uint8_t> block) {
                 // skipped picture, and the next reply follows the dropped bytes.
                 if (event.header.command == command::LivePictureReply) {
                     m_requestState = RequestState::LivePicture;
+                    liveReplyCame();
                     continueLiveLoop();
                 } else if (event.header.command == command::PlaybackPictureReply) {
                     // So does a playback reply: its time, position and status count as any reply's,
@@ -358,6 +361,7 @@ RecorderSession::Payload RecorderSession::handleHeader(const PacketHeader& heade
             return Payload::Skip;
         case command::LivePictureReply:
             m_requestState = RequestState::LivePicture;
+            liveReplyCame();
             m_live.takeReply(p[0], p[4], p[5]);
             m_host.livePositions(p[0], p[4]);
             if (m_playback != nullptr)
@@ -477,8 +481,13 @@ void RecorderSession::handleRangeReply(const ParamBlock& params) {
     if (playbackActive())
         request(m_playback->playState() == 1 || m_playback->playing() ? RequestKind::PlaySearch
                                                                       : RequestKind::StopPlayback);
-    else
+    else if (m_liveRequestsOut == 0)
         request(RequestKind::LivePicture);
+}
+
+void RecorderSession::liveReplyCame() {
+    if (m_liveRequestsOut > 0)
+        --m_liveRequestsOut;
 }
 
 void RecorderSession::handlePayload(std::span<const uint8_t> payload) {
@@ -517,6 +526,9 @@ void RecorderSession::continueLiveLoop() {
     const uint64_t generation = m_generation;
     m_host.afterLivePicture();
     if (generation != m_generation)
+        return;
+    // Another live request is on its way (sent while this one was): its reply carries the loop on.
+    if (m_liveRequestsOut > 0)
         return;
     if (m_host.holdLiveRequest()) {
         m_liveRequestHeld = true;

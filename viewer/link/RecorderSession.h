@@ -192,6 +192,8 @@ private:
     // After a live payload, kept or not: the pending PTZ command, then the
     // next live request unless remote playback replaced the loop.
     void continueLiveLoop();
+    // A live reply's header came: one live request fewer is on its way.
+    void liveReplyCame();
     void handlePlaybackPicture(std::span<const uint8_t> record);
     // After a processed playback picture: the follow-up request of a chain that still plays; true when
     // it was sent.
@@ -244,6 +246,9 @@ private:
     bool m_linkDead = false;
     // Set while the host holds the next live request (the pause after a PTZ send).
     bool m_liveRequestHeld = false;
+    // Live requests sent on this connection and not answered yet: while one is on its way, it carries
+    // the live loop on, and no other is added (the window closed while one was in flight).
+    int m_liveRequestsOut = 0;
     // A playback follow-up held back by the host, and the connection it belongs to.
     bool m_playbackRequestHeld = false;
     uint64_t m_playbackHeldGeneration = 0;

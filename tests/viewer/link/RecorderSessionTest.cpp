@@ -748,6 +748,24 @@ TEST_F(SessionTest, PlaybackActiveStopsTheLiveLoopAfterThePictureInFlight) {
     EXPECT_EQ(countSent(command::LivePicture), before);
 }
 
+// The playback window closed while the live request sent before it opened was still unanswered: the
+// live request of its closing goes out, and the two replies carry one loop on, not two.
+TEST_F(SessionTest, ALiveRequestInFlightWhenPlaybackEndsKeepsOneLoop) {
+    startLive();
+    const auto record = liveRecord(frame::PictureKind::Single, 2);
+    deliver(liveReply(record));  // the loop runs: one request on its way
+    host.playbackOn = true;
+    host.playbackOn = false;  // opened and closed before that request was answered
+    ASSERT_TRUE(session.request(RequestKind::LivePicture));
+    const size_t before = countSent(command::LivePicture);
+    deliver(liveReply(record));
+    EXPECT_EQ(countSent(command::LivePicture), before) << "the request sent at closing carries the loop";
+    deliver(liveReply(record));
+    EXPECT_EQ(countSent(command::LivePicture), before + 1);
+    deliver(liveReply(record));
+    EXPECT_EQ(countSent(command::LivePicture), before + 2);
+}
+
 TEST_F(SessionTest, PtzGoesOutBetweenPictureAndNextRequest) {
     startLive();
     host.pendingPtz = {0xA0, 0x01, 0x02};
