@@ -552,6 +552,7 @@ void RecorderSession::handlePlaybackPicture(std::span<const uint8_t> record) {
     if (m_playback->holdPlaybackRequest()) {
         m_playbackRequestHeld = true;
         m_playbackHeldGeneration = m_generation;
+        m_playbackHeldStops = m_stopsSent;
         return;
     }
     continuePlayback();
@@ -561,7 +562,9 @@ bool RecorderSession::releasePlaybackRequest() {
     if (!m_playbackRequestHeld)
         return false;
     m_playbackRequestHeld = false;
-    if (m_playbackHeldGeneration != m_generation || !playbackActive())
+    // A stop sent since ended the chain this follow-up belonged to; a play pressed after it runs a chain
+    // of its own from its own reply.
+    if (m_playbackHeldGeneration != m_generation || m_playbackHeldStops != m_stopsSent || !playbackActive())
         return false;
     return continuePlayback();
 }

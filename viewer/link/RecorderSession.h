@@ -252,6 +252,7 @@ private:
     // A playback follow-up held back by the host, and the connection it belongs to.
     bool m_playbackRequestHeld = false;
     uint64_t m_playbackHeldGeneration = 0;
+    uint32_t m_playbackHeldStops = 0;  // m_stopsSent when the follow-up was held
     // Counts connections and disconnections, so that a handler that
     // disconnected the session ends the handling of the current block.
     uint64_t m_generation = 0;

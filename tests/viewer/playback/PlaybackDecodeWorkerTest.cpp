@@ -143,6 +143,21 @@ TEST_F(PlaybackDecodeWorkerTest, TheFollowUpWaitsForTheHandOffAndAButtonPressedM
     EXPECT_EQ(sentSince(mark), std::vector<uint32_t>{command::StopPlayback});
 }
 
+// PAUSE, its stop answered and FORWARD pressed again, all while one picture decodes: the new play runs
+// one chain from its own reply; the picture of the stopped chain adds no request to it.
+TEST_F(PlaybackDecodeWorkerTest, APictureOfAStoppedChainAddsNoRequestToTheNextPlay) {
+    startPlaying();
+    pictureUntilDecoding();
+    const size_t mark = transport.sent.size();
+    controller.onPlayButton(PlayButton::Pause);
+    deliver(reply(command::StopPlaybackReply, params({1})));
+    controller.onPlayButton(PlayButton::Forward);
+    deliver(reply(command::PlaySearchReply, params({1})));
+    ASSERT_EQ(handBack(), 1);
+    EXPECT_EQ(sentSince(mark), (std::vector<uint32_t>{command::StopPlayback, command::PlaySearch,
+                                                      command::NextPlaybackPicture}));
+}
+
 TEST_F(PlaybackDecodeWorkerTest, APictureOfAConnectionThatEndedIsNotDrawnAndSendsNothing) {
     startPlaying();
     pictureUntilDecoding();
