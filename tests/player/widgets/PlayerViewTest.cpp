@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +15,6 @@
 #include <mutex>
 
 #include "player/view/PlayerControlIds.h"
-#include "player/widgets/PositionSlider.h"
 #include "tests/player/widgets/PlayerWindowTestSupport.h"
 #include "tools/synth/Synth.h"
 #include "tools/zavgen/BackupGenerator.h"
@@ -284,42 +282,6 @@ TEST_F(PlayerViewTest, TheDelayWaitShowsPause) {
     EXPECT_TRUE(waitFor([&] { return view.shownNavigationState() == NavigationState::Pause; }, 10000));
     EXPECT_EQ(view.shared().mode(), media::PlayMode::Forward);
     view.pressControl(control::kPause);
-}
-
-TEST_F(PlayerViewTest, TheSliderReportsAReleaseHalfASecondAfterTheButtonComesUp) {
-    PositionSlider slider;
-    slider.resize(728, 16);
-    slider.show();
-    std::vector<int> released;
-    QObject::connect(&slider, &PositionSlider::released, [&](int value) { released.push_back(value); });
-    const auto mouse = [&](QEvent::Type type, int x, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, QPointF(x, 8), slider.mapToGlobal(QPointF(x, 8)), Qt::LeftButton, buttons,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&slider, &event);
-    };
-    mouse(QEvent::MouseButtonPress, 9, Qt::LeftButton);  // on the thumb
-    mouse(QEvent::MouseMove, 364, Qt::LeftButton);
-    QElapsedTimer held;
-    held.start();
-    mouse(QEvent::MouseButtonRelease, 364, Qt::NoButton);
-    EXPECT_TRUE(released.empty());
-    slider.setValue(0);  // playback moving on meanwhile does not take the thumb back
-    ASSERT_TRUE(waitFor([&] { return !released.empty(); }, 5000));
-    EXPECT_GE(held.elapsed(), PositionSlider::kReleaseWaitMs - 5);  // a timer may fire a millisecond early
-    ASSERT_EQ(released.size(), 1u);
-    EXPECT_NEAR(released[0], 355, 2);
-    EXPECT_EQ(slider.value(), released[0]);
-
-    // Another file opens before a release was reported: the release is dropped and the thumb follows
-    // playback again at once.
-    mouse(QEvent::MouseButtonPress, 364, Qt::LeftButton);
-    mouse(QEvent::MouseMove, 600, Qt::LeftButton);
-    mouse(QEvent::MouseButtonRelease, 600, Qt::NoButton);
-    slider.cancelRelease();
-    slider.setValue(0);
-    EXPECT_EQ(slider.value(), 0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(released.size(), 1u);
 }
 
 // A sound device that plays at once and keeps every sample it was given.

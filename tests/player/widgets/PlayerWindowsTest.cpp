@@ -13,7 +13,6 @@
 #include <sstream>
 
 #include "common/evidence/Manifest.h"
-#include "common/evidence/SourceDigest.h"
 #include "player/view/PlayerControlIds.h"
 #include "player/widgets/BackupWindow.h"
 #include "player/widgets/EditWindow.h"
@@ -147,36 +146,6 @@ TEST_F(PlayerWindowsTest, EditWithoutAFileOnlyTellsSo) {
     EXPECT_EQ(m_messages.messages()[0].text, "Can not command. It need pictuer for save.  ");
     EXPECT_EQ(m_messages.messages()[0].caption, "backup");
     EXPECT_EQ(view->editWindow(), nullptr);
-}
-
-// CLOSE while a SAVE's manifest is still being made waits for it: a manifest that could not be written
-// is still said, and only then does the window close.
-TEST_F(PlayerWindowsTest, CloseWhileTheManifestIsMadeWaitsForItsOutcome) {
-    PlayerSkinReader skin(m_home.string(), &m_messages);
-    evidence::SourceDigest notStarted;  // not ready: the manifest is made on its own thread
-    EditWindow::Options options;
-    options.skin = &skin;
-    options.programFolder = m_home.string();
-    options.notifier = &m_messages;
-    EditPicture picture;
-    picture.image.width = 64;
-    picture.image.height = 48;
-    picture.image.bgr.assign(size_t(64) * 48 * 3, 0x80);
-    picture.time = DateTime{2026, 5, 17, 12, 0, 0};
-    picture.backupPath = (m_home / "gone.zav").string();  // the manifest cannot name a file that is gone
-    picture.sourceDigest = &notStarted;
-    EditWindow edit(options, picture);
-    int closed = 0;
-    QObject::connect(&edit, &EditWindow::closed, [&] { ++closed; });
-    edit.pressControl(edit::kSave);
-    ASSERT_TRUE(edit.saving());
-    edit.pressControl(edit::kClose);
-    EXPECT_EQ(closed, 0);
-    ASSERT_TRUE(waitFor([&] { return closed == 1; }));
-    EXPECT_FALSE(edit.saving());
-    ASSERT_EQ(m_messages.messages().size(), 1u);
-    EXPECT_NE(m_messages.messages()[0].text.find("gone.zav"), std::string::npos)
-        << m_messages.messages()[0].text;
 }
 
 TEST_F(PlayerWindowsTest, EditFiltersUndoSaveAndClose) {
