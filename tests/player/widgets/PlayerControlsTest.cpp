@@ -87,8 +87,7 @@ TEST(EditWindowTest, CloseWhileTheManifestIsMadeWaitsForItsOutcome) {
     ASSERT_TRUE(waitFor([&] { return closed == 1; }));
     EXPECT_FALSE(edit.saving());
     ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_NE(messages.messages()[0].text.find("gone.zav"), std::string::npos)
-        << messages.messages()[0].text;
+    EXPECT_NE(messages.messages()[0].text.find("gone.zav"), std::string::npos) << messages.messages()[0].text;
 }
 
 }  // namespace
