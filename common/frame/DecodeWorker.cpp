@@ -88,6 +88,13 @@ void DecodeWorker::submit(const PictureRecord& record, std::weak_ptr<const void>
     }
 }
 
+void WaitingRecord::keep(const PictureRecord& record) {
+    m_bytes.assign(record.bytes.begin(), record.bytes.end());
+    m_header = record.header;
+    m_options = record.options;
+    m_waiting = true;
+}
+
 uint64_t DecodeWorker::decodes() const {
     std::lock_guard lock(m_mutex);
     return m_decodes;

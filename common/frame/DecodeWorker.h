@@ -54,6 +54,25 @@ struct WorkerDecode {
     DecodedPicture picture{DecodedPicture::Unsized{}};
 };
 
+// The newest record that came while an owner's record was out with the worker. A recorder answers one
+// request with one picture, so this is normally empty; a peer that sends pictures nobody asked for costs
+// one copy here instead of a queue of copies and decodes that grows with the flood.
+class WaitingRecord {
+public:
+    // Keeps a copy of `record`, in place of any record kept before.
+    void keep(const PictureRecord& record);
+    bool waiting() const { return m_waiting; }
+    // The kept record; its bytes stay valid until the next keep() or clear().
+    PictureRecord record() const { return PictureRecord{m_bytes, m_header, m_options}; }
+    void clear() { m_waiting = false; }
+
+private:
+    std::vector<uint8_t> m_bytes;
+    FrameHeader m_header;
+    FrameDecodeOptions m_options;
+    bool m_waiting = false;
+};
+
 class DecodeWorker {
 public:
     // Called on the owner's thread with the decoded record; it may keep the bytes (move them out).

@@ -676,6 +676,11 @@ void LiveController::livePicture(const frame::PictureRecord& record) {
         return;
     }
     if (m_worker != nullptr) {
+        if (m_decodeOut) {
+            // A picture nobody asked for: only the newest one waits for the worker.
+            m_waiting.keep(record);
+            return;
+        }
         submitDecode(record);
         return;
     }
@@ -714,6 +719,12 @@ void LiveController::liveDecoded(uint64_t turn, frame::WorkerDecode& decode) {
     } else {
         keepAndShow(decode.record, result);
     }
+    if (m_waiting.waiting()) {
+        // The picture that came meanwhile is decoded next, and the live request waits for it too.
+        submitDecode(m_waiting.record());
+        m_waiting.clear();
+        return;
+    }
     releaseLiveRequest();
 }
 
@@ -733,6 +744,7 @@ void LiveController::keepAndShow(const frame::PictureRecord& record, const frame
 void LiveController::forgetDecodes() {
     ++m_decodeTurn;
     m_decodeOut = false;
+    m_waiting.clear();
 }
 
 void LiveController::releaseLiveRequest() {

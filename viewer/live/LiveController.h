@@ -327,6 +327,7 @@ private:
     frame::FrameDecoder m_decoder;
     frame::DecodeWorker* m_worker = nullptr;
     bool m_decodeOut = false;
+    frame::WaitingRecord m_waiting;  // a picture that came while one was out with the worker
     // Counts connections and live turns: a decode result of an older one is dropped.
     uint64_t m_decodeTurn = 0;
     // The worker hands results only to a controller that still exists.

@@ -53,7 +53,11 @@ void PlaybackControllerHost::playbackPicture(const frame::PictureRecord& record)
     if (m_worker != nullptr) {
         // The session inspected the header and the marker already: the controller's check comes next, as
         // it does before a decode on this thread.
-        if (acceptPicture(record.header))
+        if (!acceptPicture(record.header))
+            return;
+        if (m_decodeOut)
+            m_waiting.keep(record);  // a picture nobody asked for: only the newest one waits
+        else
             submitDecode(record);
         return;
     }
@@ -83,6 +87,7 @@ void PlaybackControllerHost::pictureDecoded(uint64_t turn, frame::WorkerDecode& 
     if (!m_controller.isOpen() || (m_session != nullptr && !m_session->connected())) {
         // The window closed or the connection ended meanwhile: nothing is drawn, and the session sends
         // nothing for it.
+        m_waiting.clear();
     } else if (result.ok() && frame::decodedTooSmall(result.header.pictureFlags, picture, shown)) {
         // The layout grew while the picture was decoded: it is decoded again at the panes' new size, and
         // the follow-up request waits for that.
@@ -95,6 +100,12 @@ void PlaybackControllerHost::pictureDecoded(uint64_t turn, frame::WorkerDecode& 
         keepAndDraw(decode.record, m_decoder.decode(shownRecord));
     } else {
         keepAndDraw(decode.record, result);
+        if (m_waiting.waiting()) {
+            // The picture that came meanwhile is decoded next, and the follow-up request waits for it.
+            submitDecode(m_waiting.record());
+            m_waiting.clear();
+            return;
+        }
     }
     if (m_session != nullptr)
         m_session->releasePlaybackRequest();
@@ -103,6 +114,7 @@ void PlaybackControllerHost::pictureDecoded(uint64_t turn, frame::WorkerDecode& 
 void PlaybackControllerHost::forgetDecodes() {
     ++m_decodeTurn;
     m_decodeOut = false;
+    m_waiting.clear();
 }
 
 void PlaybackControllerHost::keepAndDraw(const frame::PictureRecord& record,

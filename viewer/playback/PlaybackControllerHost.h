@@ -89,6 +89,7 @@ private:
     frame::DecodeWorker* m_worker = nullptr;
     link::RecorderSession* m_session = nullptr;
     bool m_decodeOut = false;
+    frame::WaitingRecord m_waiting;  // a picture that came while one was out with the worker
     uint64_t m_decodeTurn = 0;
     // The worker hands results only to a host that still exists.
     std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);

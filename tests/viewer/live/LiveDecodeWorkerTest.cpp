@@ -1,7 +1,7 @@
 // Live pictures decoded on the worker: the next live request goes out only after the picture came back
 // and was drawn, exactly once, also when a PTZ pause holds it too; a disconnect or a reconnect while a
 // picture decodes drops it and sends nothing for it; a layout that grew meanwhile gets the picture at its
-// new size.
+// new size; pictures nobody asked for wait one at a time.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -115,6 +115,30 @@ TEST_F(LiveDecodeWorkerTest, TheNextLiveRequestFollowsTheDrawnPictureOnce) {
     ASSERT_EQ(handBack(), 1);
     EXPECT_EQ(sentSince(mark), (std::vector<uint32_t>{LivePicture, LivePicture}));
     EXPECT_EQ(m_screen.draws.back().pane, 6);
+}
+
+// A peer that sends pictures nobody asked for while one decodes: only the newest waits, so the worker
+// decodes two pictures, not one per reply, and one request follows both.
+TEST_F(LiveDecodeWorkerTest, PicturesNobodyAskedForWaitOneAtATime) {
+    connect();
+    const uint64_t decodesBefore = m_worker.decodes();
+    streamUntilDecoding();
+    const size_t mark = m_transport.sent.size();
+    for (int channel = 6; channel <= 10; ++channel) {
+        deliver(liveReply(frame::PictureKind::Single, channel));
+    }
+    ASSERT_EQ(handBack(), 1);
+    ASSERT_EQ(m_screen.draws.size(), 1u);
+    EXPECT_EQ(m_screen.draws[0].pane, 5);
+    EXPECT_TRUE(live().decodeOut()) << "the newest stray picture is out next";
+    EXPECT_TRUE(sentSince(mark).empty());
+
+    ASSERT_EQ(handBack(), 1);
+    ASSERT_EQ(m_screen.draws.size(), 2u);
+    EXPECT_EQ(m_screen.draws[1].pane, 10);
+    EXPECT_EQ(sentSince(mark), std::vector<uint32_t>{LivePicture});
+    EXPECT_EQ(m_worker.decodes() - decodesBefore, 2u);
+    EXPECT_EQ(m_poster.pending(), 0u);
 }
 
 TEST_F(LiveDecodeWorkerTest, APtzPauseAndADecodeHoldTheRequestTogetherAndReleaseItOnce) {

@@ -1,6 +1,7 @@
 // Playback pictures decoded on the worker: the session's follow-up request goes out only after the
 // picture was handed to the window; a PAUSE or a new play pressed meanwhile is honoured as when the
-// picture is decoded at once; a picture of a connection that ended is not drawn and sends nothing.
+// picture is decoded at once; a picture of a connection that ended is not drawn and sends nothing;
+// pictures nobody asked for wait one at a time.
 #include "../link/FakeLink.h"
 #include "PairRecord.h"
 
@@ -141,6 +142,27 @@ TEST_F(PlaybackDecodeWorkerTest, TheFollowUpWaitsForTheHandOffAndAButtonPressedM
     EXPECT_FALSE(controller.playing());
     EXPECT_EQ(controller.statusText(), "STOP PLAY IMAGE");
     EXPECT_EQ(sentSince(mark), std::vector<uint32_t>{command::StopPlayback});
+}
+
+// A peer that sends pictures nobody asked for while one decodes: only the newest waits, so the worker
+// decodes two pictures, not one per reply, and one follow-up goes out after both were handed over.
+TEST_F(PlaybackDecodeWorkerTest, PicturesNobodyAskedForWaitOneAtATime) {
+    startPlaying();
+    const uint64_t decodesBefore = worker.decodes();
+    pictureUntilDecoding();
+    const size_t mark = transport.sent.size();
+    for (int i = 0; i < 4; ++i)
+        deliver(pictureAt(m_second++));
+    ASSERT_EQ(handBack(), 1);
+    EXPECT_EQ(host.drawnAfter.size(), 1u);
+    EXPECT_TRUE(host.decodeOut()) << "the newest stray picture is out next";
+    EXPECT_TRUE(sentSince(mark).empty());
+
+    ASSERT_EQ(handBack(), 1);
+    EXPECT_EQ(host.drawnAfter.size(), 2u);
+    EXPECT_EQ(sentSince(mark), std::vector<uint32_t>{command::NextPlaybackPicture});
+    EXPECT_EQ(worker.decodes() - decodesBefore, 2u);
+    EXPECT_EQ(poster.pending(), 0u);
 }
 
 // PAUSE, its stop answered and FORWARD pressed again, all while one picture decodes: the new play runs
