@@ -261,10 +261,13 @@ bool J2kDecoder::decodeReduced(std::span<const uint8_t> codestream, DecodedPictu
     // A full-size decode never touches the resolution factor, so its pixels stay exactly as before.
     int applied = std::clamp(reduction, 0, shape->resolutions - 1);
     if (applied > 0 && !opj_set_decoded_resolution_factor(res.codec, OPJ_UINT32(applied)))
-        applied = 0;  // a tile carries fewer levels than the main header: decode at full size
+        applied = 0;  // the reduction is refused: decode at full size
 
-    if (!opj_decode(res.codec, res.stream, res.image) || !opj_end_decompress(res.codec, res.stream))
-        return false;
+    if (!opj_decode(res.codec, res.stream, res.image) || !opj_end_decompress(res.codec, res.stream)) {
+        // A tile-part may declare fewer levels than the main header, which the factor's check does not
+        // see; the decode then fails on that tile. Such a picture is decoded at full size instead.
+        return applied > 0 && decodeReduced(codestream, out, 0);
+    }
     if (applied > 0) {
         width = res.image->comps[0].w;
         height = res.image->comps[0].h;

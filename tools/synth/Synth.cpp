@@ -200,7 +200,7 @@ Picture drawPicture(const PictureShape& shape) {
     return picture;
 }
 
-std::vector<uint8_t> encodeJ2k(const Picture& picture, size_t targetBytes) {
+std::vector<uint8_t> encodeJ2k(const Picture& picture, size_t targetBytes, int resolutions) {
     if (picture.width <= 0 || picture.height <= 0 ||
         picture.pixels.size() < size_t(picture.width) * picture.height * 4 || targetBytes < 256)
         return {};
@@ -236,6 +236,7 @@ std::vector<uint8_t> encodeJ2k(const Picture& picture, size_t targetBytes) {
     parameters.cp_disto_alloc = 1;
     parameters.irreversible = 1;
     parameters.tcp_mct = 1;
+    parameters.numresolution = resolutions;
     const double rawBytes = double(count) * 3;
     parameters.tcp_rates[0] = float(std::max(1.0, rawBytes / double(targetBytes)));
 

@@ -62,8 +62,8 @@ void drawChannelFace(Picture& picture, frame::PixelRect rect, int channel);
 void drawChannelCode(Picture& picture, int channel, int channelCount);
 
 // Encodes the picture with OpenJPEG as a raw J2K codestream (lossy, RGB with colour transform) of about
-// targetBytes (never more). Ends with FF D9. Empty on failure.
-std::vector<uint8_t> encodeJ2k(const Picture& picture, size_t targetBytes);
+// targetBytes (never more), with `resolutions` wavelet resolution levels. Ends with FF D9. Empty on failure.
+std::vector<uint8_t> encodeJ2k(const Picture& picture, size_t targetBytes, int resolutions = 6);
 
 // Header fields of a synthesised record.
 struct RecordHeaderFields {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "common/frame/Bytes.h"
 #include "tools/synth/Synth.h"
 
@@ -27,6 +30,49 @@ const std::vector<uint8_t>& smallCodestream() {
         return encodeJ2k(p, 2000);
     }();
     return cs;
+}
+
+// Where the first tile-part (SOT) begins: the main header's segments are skipped by their lengths.
+size_t firstTilePart(const std::vector<uint8_t>& cs) {
+    size_t at = 2;  // after SOC
+    while (at + 4 <= cs.size() && !(cs[at] == 0xFF && cs[at + 1] == 0x90))
+        at += 2 + (size_t(cs[at + 2]) << 8 | cs[at + 3]);
+    return at;
+}
+
+// One segment of the main header, marker and all.
+std::vector<uint8_t> mainSegment(const std::vector<uint8_t>& cs, uint8_t marker) {
+    const size_t end = firstTilePart(cs);
+    for (size_t at = 2; at + 4 <= end;) {
+        const size_t length = 2 + (size_t(cs[at + 2]) << 8 | cs[at + 3]);
+        if (cs[at + 1] == marker)
+            return {cs.begin() + ptrdiff_t(at), cs.begin() + ptrdiff_t(at + length)};
+        at += length;
+    }
+    return {};
+}
+
+// The main header of `many` (its coding and quantisation with more levels) before the one tile-part of
+// `few`, which carries its own coding and quantisation segments with its fewer levels.
+std::vector<uint8_t> tileWithFewerLevels(const std::vector<uint8_t>& many, const std::vector<uint8_t>& few) {
+    std::vector<uint8_t> out(many.begin(), many.begin() + ptrdiff_t(firstTilePart(many)));
+    const size_t sot = firstTilePart(few);
+    const uint32_t partLength = uint32_t(few[sot + 6]) << 24 | uint32_t(few[sot + 7]) << 16 |
+                                uint32_t(few[sot + 8]) << 8 | few[sot + 9];
+    const size_t partEnd = partLength != 0 ? sot + partLength : few.size() - 2;
+    const std::vector<uint8_t> cod = mainSegment(few, 0x52);
+    const std::vector<uint8_t> qcd = mainSegment(few, 0x5C);
+    const size_t sotBytes = 12;
+    const size_t bodyBytes = partEnd - (sot + sotBytes);
+    std::vector<uint8_t> sotSegment{0xFF, 0x90, 0x00, 0x0A, 0x00, 0x00, 0, 0, 0, 0, 0x00, 0x01};
+    writeBe32(sotSegment, 6, uint32_t(sotBytes + cod.size() + qcd.size() + bodyBytes));
+    out.insert(out.end(), sotSegment.begin(), sotSegment.end());
+    out.insert(out.end(), cod.begin(), cod.end());
+    out.insert(out.end(), qcd.begin(), qcd.end());
+    out.insert(out.end(), few.begin() + ptrdiff_t(sot + sotBytes), few.begin() + ptrdiff_t(partEnd));
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
 }
 
 }  // namespace
@@ -149,4 +195,34 @@ TEST(J2kDecoder, TileGridsAreJudgedBeforeOpenJpegReadsTheHeader) {
     writeBe32(empty, 24, 0);
     for (const auto* cs : {&pastOffset, &before, &empty})
         EXPECT_FALSE(J2kDecoder::declaredShape(*cs));
+}
+
+// A tile-part that declares fewer levels than the main header: a reduction the tile cannot give is
+// decoded at full size (the same pixels as the tile's own codestream), one it can give still reduces.
+TEST(J2kDecoder, AReductionATileCannotGiveFallsBackToFullSize) {
+    Picture p;
+    p.width = 256;
+    p.height = 128;
+    p.pixels.assign(size_t(p.width) * p.height * 4, 0x80);
+    drawChannelFace(p, {0, 0, 256, 128}, 6);
+    const std::vector<uint8_t> few = encodeJ2k(p, 6000, 2);
+    const std::vector<uint8_t> spliced = tileWithFewerLevels(encodeJ2k(p, 6000, 6), few);
+    ASSERT_EQ(J2kDecoder::checkCodestream(spliced)->resolutions, 6);
+
+    J2kDecoder decoder;
+    DecodedPicture expected;
+    ASSERT_TRUE(decoder.decode(few, expected));
+    DecodedPicture out;
+    ASSERT_TRUE(decoder.decodeReduced(spliced, out, 2));
+    EXPECT_EQ(out.reduction, 0);
+    ASSERT_EQ(out.width, 256);
+    ASSERT_EQ(out.height, 128);
+    const size_t bytes = size_t(out.width) * out.height * 4;
+    EXPECT_TRUE(
+        std::equal(out.pixels.begin(), out.pixels.begin() + ptrdiff_t(bytes), expected.pixels.begin()));
+
+    ASSERT_TRUE(decoder.decodeReduced(spliced, out, 1));
+    EXPECT_EQ(out.reduction, 1);
+    EXPECT_EQ(out.width, 128);
+    EXPECT_EQ(out.height, 64);
 }
