@@ -49,7 +49,12 @@ std::vector<int16_t> readSoundChannel(const media::ByteSource& source, int sound
         const uint32_t type = h.sectorCount == 3 ? media::kSoundOnly : h.soundType();
         const bool pictureWithBlock =
             type == media::kSoundTrailingBlock && h.sectorCount > 6 && h.sectorCount <= 101;
-        if ((type == media::kSoundOnly || pictureWithBlock) && h.soundSequence > lastSequence) {
+        // A block is new when its number is above the header's before it, as the player reads it: every
+        // header's number is the last one, so numbers that start again lower (a recorder that restarted
+        // its count) go on being written after one block.
+        const bool newBlock = h.soundSequence > lastSequence;
+        lastSequence = h.soundSequence;
+        if ((type == media::kSoundOnly || pictureWithBlock) && newBlock) {
             const size_t dataBytes = type == media::kSoundOnly
                                          ? media::kSoundBlockBytes
                                          : size_t(h.sectorCount - 1) * media::kSectorBytes;
@@ -71,7 +76,6 @@ std::vector<int16_t> readSoundChannel(const media::ByteSource& source, int sound
                 }
                 for (uint8_t code : codes)
                     pcm.push_back(zavgen::muLawDecode(code));
-                lastSequence = h.soundSequence;
             }
         }
         const uint64_t sectors =

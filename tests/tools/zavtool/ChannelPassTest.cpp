@@ -4,13 +4,17 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "common/frame/Bytes.h"
+#include "player/media/BackupFormat.h"
 #include "tests/support/TempFolder.h"
 #include "tools/zavgen/BackupGenerator.h"
 #include "tools/zavtool/ChannelPass.h"
@@ -156,6 +160,54 @@ TEST(SoundTrack, AReadThatFailsInsideTheFileIsReportedWithItsOffset) {
     EXPECT_LE(*failedAt, failFrom);
     EXPECT_GT(*failedAt + 64 * 1024, failFrom);
     EXPECT_LT(part.size(), whole.size());
+}
+
+// Sound block numbers that start again lower partway through the file: the blocks after the drop are
+// written too, all but the first, as the player plays them.
+TEST(SoundTrack, BlockNumbersThatStartAgainLowerGoOnBeingWritten) {
+    testsupport::TempFolder dir;
+    const std::string path = dir.file("s.zav");
+    zavgen::GeneratorOptions options;
+    options.channelCount = 4;
+    options.layoutFamily = 3;
+    options.sound = true;
+    options.durationSeconds = 20;
+    options.groupIntervalSeconds = 2;
+    zavgen::GeneratorReport report;
+    ASSERT_TRUE(zavgen::generateBackup(path, options, report)) << report.error;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::vector<int16_t> whole =
+        readSoundChannel(FailingSource(bytes, bytes.size()), 1, {}, SIZE_MAX, nullptr, nullptr);
+
+    // The headers of the sound blocks, record by record.
+    std::vector<uint64_t> blockHeaders;
+    for (uint64_t at = media::kDataStart; at + media::kSectorBytes <= bytes.size();) {
+        const std::span<const uint8_t> sector(bytes.data() + at, media::kSectorBytes);
+        const auto h = media::hasRecordSignature(sector) ? media::parseBackupHeader(sector) : std::nullopt;
+        if (!h) {
+            at += media::kSectorBytes;
+            continue;
+        }
+        if (h->soundSequence != 0)
+            blockHeaders.push_back(at);
+        at += uint64_t(h->sectorCount == 3 ? 3 : std::clamp<uint32_t>(h->sectorCount, 1, 101)) *
+              media::kSectorBytes;
+    }
+    ASSERT_EQ(blockHeaders.size(), size_t(report.soundBlocks));
+    ASSERT_EQ(whole.size() % blockHeaders.size(), 0u);
+    const size_t perBlock = whole.size() / blockHeaders.size();
+    ASSERT_GT(perBlock, 0u);
+
+    // The second half numbered again from 1.
+    const size_t half = blockHeaders.size() / 2;
+    for (size_t i = half; i < blockHeaders.size(); ++i) {
+        const std::span<uint8_t> sector(bytes.data() + blockHeaders[i], media::kSectorBytes);
+        frame::writeLe32(sector, media::backup_offset::kSoundSequence, uint32_t(i - half + 1));
+    }
+    const std::vector<int16_t> renumbered =
+        readSoundChannel(FailingSource(bytes, bytes.size()), 1, {}, SIZE_MAX, nullptr, nullptr);
+    EXPECT_EQ(renumbered.size(), whole.size() - perBlock);
 }
 
 }  // namespace
