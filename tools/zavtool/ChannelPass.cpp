@@ -355,6 +355,7 @@ std::string ChannelPass::prepare(const std::string& backupPath, int channel, std
 void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelPicture&)>& onPicture,
                       const std::function<void(int percent)>& onProgress) {
     m_decodeFailures = 0;
+    m_olderLeftOut = 0;
     PictureStock stock;
     std::vector<std::unique_ptr<frame::FrameDecoder>> decoders;
     const int threads = decodeThreads < 1 ? 1 : decodeThreads;
@@ -433,6 +434,8 @@ void ChannelPass::run(int decodeThreads, const std::function<bool(const ChannelP
                     second = secondsOf(p.time);
                 const bool older = second && ((m_startSecond && *second < *m_startSecond) ||
                                               (lastSecond && *second < *lastSecond));
+                if (older)
+                    ++m_olderLeftOut;
                 if (!older && (second || !tail)) {
                     going = onPicture(p);
                     if (second)
@@ -504,6 +507,7 @@ ChannelExportOutcome exportChannel(const ChannelExportOptions& o) {
         o.progress ? std::function<void(int)>([&](int percent) { o.progress(output.pictures(), percent); })
                    : std::function<void(int)>());
     report.decodeFailures = pass.decodeFailures();
+    report.olderLeftOut = pass.olderLeftOut();
     const exporting::Status closed = output.close();
     report.pictures = output.pictures();
     report.frames = output.frames();

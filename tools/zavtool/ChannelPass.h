@@ -52,6 +52,9 @@ struct ChannelExportReport {
     DateTime first;
     DateTime last;
     int pastForwardRange = 0;  // pictures from records the player's forward play never reaches
+    // Pictures in the range left out for their dates: before the file's start or before the last
+    // picture written (an older recording, or the recorder's clock set back).
+    int olderLeftOut = 0;
 };
 
 struct ChannelExportOutcome {
@@ -94,6 +97,8 @@ public:
     void run(int decodeThreads, const std::function<bool(const ChannelPicture&)>& onPicture,
              const std::function<void(int percent)>& onProgress = {});
     int decodeFailures() const { return m_decodeFailures; }
+    // After run(): pictures left out for being dated before the file's start or the last one handed over.
+    int olderLeftOut() const { return m_olderLeftOut; }
     // After run(): why part of the file could not be read (empty when all of it was), a one-line reason.
     const std::string& readFailure() const { return m_readFailure; }
 
@@ -109,6 +114,7 @@ private:
     std::optional<int64_t> m_fromSecond;
     std::optional<int64_t> m_toSecond;
     int m_decodeFailures = 0;
+    int m_olderLeftOut = 0;
     std::string m_readFailure;
 };
 

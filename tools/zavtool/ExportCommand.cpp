@@ -178,6 +178,10 @@ int runExportCommand(int argc, char** argv) {
                 options.height);
     std::printf("pictures %s to %s, %d from past the forward range\n", dateTimeText(report.first).c_str(),
                 dateTimeText(report.last).c_str(), report.pastForwardRange);
+    // Said only when it happened: the clip is in time order, but it is not everything the file holds.
+    if (report.olderLeftOut > 0)
+        std::printf("%d pictures left out: dated before the file's start or the last picture written\n",
+                    report.olderLeftOut);
     return 0;
 }
 

@@ -59,12 +59,12 @@ constexpr const char* kUsage = R"(Usage:
       file order up to the file's last picture (the end info reports), as a Motion-JPEG AVI file at R
       frames per second (default 10, 360x240) with the time stamp, and the export log X.log beside it;
       pictures dated before the file's start or before the last picture written are left out (older
-      recordings on the disk); --forward-range: only what the player's forward play reaches (it stops
+      recordings on the disk, or the recorder's clock set back) and counted; --forward-range: only what the player's forward play reaches (it stops
       640 KiB before the end of the file); --pace pictures (default) writes each picture once, --pace
       real repeats or drops pictures so the clip lasts as long as the recording; K decoding threads
       (default: the number of cores); X.avi.manifest.json beside it records the export. Prints the
-      picture count, the first and last picture times and how many came from past the forward range;
-      exit 1 when no picture was written
+      picture count, the first and last picture times, how many came from past the forward range
+      and, when there were any, how many were left out for their dates; exit 1 when no picture was written
   zavtool still FILE --channel N [--at T] [--filter LIST] --out X.jpg|X.png [--overwrite]
       the first drawable picture of channel N at or after T, its channel's part at its own size,
       through the filters of LIST in order (comma-separated: bright, dark, sharpen, blur, contrast-up,

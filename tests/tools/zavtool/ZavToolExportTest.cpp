@@ -388,6 +388,7 @@ TEST_F(ZavToolExport, TheWholeRecordingUpToTheFilesLastPicture) {
         r.out.find("pictures 2026-05-17 12:00:00 to 2026-05-17 12:00:38, 15 from past the forward range"),
         std::string::npos)
         << r.out;
+    EXPECT_EQ(r.out.find("left out"), std::string::npos) << "nothing was left out: " << r.out;
     std::vector<std::string> times = frameTimes(avi);
     ASSERT_EQ(times.size(), 20u);
     for (size_t i = 0; i < times.size(); ++i)
@@ -424,6 +425,11 @@ TEST_F(ZavToolExport, OlderRecordingsInTheTailAreLeftOut) {
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("25 pictures of channel 2"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("pictures 2026-05-17 12:00:00 to 2026-05-17 12:01:08"), std::string::npos) << r.out;
+    // The older recording's five pictures of the channel are counted, not left out in silence.
+    EXPECT_NE(
+        r.out.find("\n5 pictures left out: dated before the file's start or the last picture written\n"),
+        std::string::npos)
+        << r.out;
     const std::vector<std::string> times = frameTimes(avi);
     ASSERT_EQ(times.size(), 25u);
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
