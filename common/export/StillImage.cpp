@@ -71,11 +71,12 @@ std::string uniqueName(const std::string& name, const std::function<bool(const s
         dot = name.size();
     const std::string stem = name.substr(0, dot);
     const std::string extension = name.substr(dot);
-    for (int n = 1;; ++n) {
+    for (int n = 1; n <= kMaxNameNumber; ++n) {
         const std::string candidate = stem + "(" + std::to_string(n) + ")" + extension;
         if (!exists(candidate))
             return candidate;
     }
+    return name;
 }
 
 }  // namespace dvr::exporting

@@ -42,7 +42,13 @@ std::string viewerSnapshotName(const std::string& folder, int selectedChannel, c
 // The player's still name: "FOLDER/YYYYMMDD_HHMMSS.jpg".
 std::string playerStillName(const std::string& folder, const DateTime& time);
 
-// The first free name: the name itself, else "(1)" before the extension, then "(2)", and so on.
+// Numbered names are tried up to this number. A folder that cannot be searched, or a name longer than
+// the system takes, answers every name as taken: the plain name is then used, and its exclusive create
+// fails with the real reason instead of the search going on for ever.
+inline constexpr int kMaxNameNumber = 9999;
+
+// The first free name: the name itself, else "(1)" before the extension, then "(2)", and so on up to
+// kMaxNameNumber; the name itself when none of them is free.
 std::string uniqueName(const std::string& name, const std::function<bool(const std::string&)>& exists);
 
 }  // namespace dvr::exporting

@@ -6,6 +6,7 @@
 
 #include "common/evidence/Manifest.h"
 #include "common/export/ExportLog.h"
+#include "common/export/StillImage.h"
 #include "common/fs/SafeOpen.h"
 #include "player/view/PlayerFolders.h"
 
@@ -39,7 +40,7 @@ std::string exportAviName(const std::string& folder, int channel,
     }
     const std::string fileName = name;
     const size_t dot = fileName.find('.');
-    for (int n = 1;; ++n) {
+    for (int n = 1; n <= exporting::kMaxNameNumber; ++n) {
         char number[16];
         std::snprintf(number, sizeof number, "(%02d)", n);
         const std::string candidate = folder + "/" + fileName.substr(0, dot) + number + fileName.substr(dot);
@@ -47,6 +48,7 @@ std::string exportAviName(const std::string& folder, int channel,
             return candidate;
         }
     }
+    return first;  // its exclusive create says why no name is free
 }
 
 ChannelCapture::~ChannelCapture() {

@@ -1,5 +1,6 @@
 #include "viewer/playback/RecordingController.h"
 
+#include "common/export/StillImage.h"
 #include "viewer/playback/PictureTexts.h"
 
 namespace dvr::playback {
@@ -11,9 +12,15 @@ std::string recordingFileName(const std::string& folder, const DateTime& picture
     if (!base.empty() && base.back() != '/')
         base += '/';
     base += fileTimeText(pictureTime.month != 0 ? pictureTime : localTime);
-    std::string name = base + ".avi";
-    for (int n = 1; exists && exists(name); ++n)
+    const std::string plain = base + ".avi";
+    if (!exists)
+        return plain;
+    std::string name = plain;
+    for (int n = 1; exists(name); ++n) {
+        if (n > exporting::kMaxNameNumber)
+            return plain;  // its exclusive create says why no name is free
         name = base + "(" + std::to_string(n) + ").avi";
+    }
     return name;
 }
 

@@ -10,6 +10,7 @@
 
 #include "common/export/ImageFilters.h"
 #include "common/export/StillImage.h"
+#include "common/fs/SafeOpen.h"
 #include "tests/common/export/AviCheck.h"
 
 namespace {
@@ -176,6 +177,19 @@ TEST(StillImage, FileNames) {
     EXPECT_EQ(uniqueName(name, exists), "/b/20260517_120004(2).jpg");
     EXPECT_EQ(uniqueName("/a.b/noext", [](const std::string& n) { return n == "/a.b/noext"; }),
               "/a.b/noext(1)");
+
+    // Every name answered as taken (a folder that cannot be searched, a name too long): the search ends
+    // with the plain name, whose create then says why.
+    int asked = 0;
+    EXPECT_EQ(uniqueName(name,
+                         [&](const std::string&) {
+                             ++asked;
+                             return true;
+                         }),
+              name);
+    EXPECT_EQ(asked, kMaxNameNumber + 1);
+    const std::string tooLong = "/tmp/" + std::string(300, 'a') + ".jpg";
+    EXPECT_EQ(uniqueName(tooLong, dvr::fs::nameTaken), tooLong);
 }
 
 }  // namespace

@@ -79,6 +79,9 @@ TEST(ChannelCapture, TakenNamesAreNumberedInTheFileNameOnly) {
     taken.insert("/a.b/avi/01_Capture.log");
     EXPECT_EQ(exportAviName("/a.b/avi", 2, exists), "/a.b/avi/03_Capture(04).avi");
     EXPECT_EQ(exportAviName("/a.b/avi", 0, exists), "/a.b/avi/01_Capture(01).avi");
+    // No name free at all (a folder that cannot be searched): the search ends with the plain name.
+    EXPECT_EQ(exportAviName("/a.b/avi", 0, [](const std::string&) { return true; }),
+              "/a.b/avi/01_Capture.avi");
 }
 
 // A picture of one colour in B, G, R, X.

@@ -21,6 +21,9 @@ TEST(RecordingControllerTest, RecordingNamesNeverRepeatATakenOne) {
     EXPECT_EQ(recordingFileName("/rec", t, local), "/rec/2006-11-12 13-14-15.avi");
     // Before any picture arrived: the local time, never "0000-00-00 00-00-00".
     EXPECT_EQ(recordingFileName("/rec", DateTime{}, local), "/rec/2026-12-09 06-30-01.avi");
+    // No name free at all (a folder that cannot be searched): the search ends with the plain name.
+    EXPECT_EQ(recordingFileName("/rec", t, local, [](const std::string&) { return true; }),
+              "/rec/2006-11-12 13-14-15.avi");
     std::set<std::string> taken = {"/rec/2006-11-12 13-14-15.avi", "/rec/2006-11-12 13-14-15(1).avi"};
     const auto exists = [&](const std::string& name) { return taken.count(name) > 0; };
     EXPECT_EQ(recordingFileName("/rec", t, local, exists), "/rec/2006-11-12 13-14-15(2).avi");
