@@ -71,6 +71,11 @@ QImage EditWindow::picture() const {
 }
 
 void EditWindow::pressControl(int id) {
+    // Once CLOSE waits for the last SAVE's manifest, the window only waits: a print dialog or a filter
+    // begun now would still be running when the window goes.
+    if (m_closeWhenSaved) {
+        return;
+    }
     switch (id) {
         case edit::kSave:
             save();
@@ -125,7 +130,11 @@ EditWindow::~EditWindow() {
 
 void EditWindow::save() {
     if (m_manifestWriter.joinable()) {
-        return;  // the last SAVE's manifest is still being made
+        // One manifest is made at a time: this picture is not written, and the user is told so.
+        if (m_options.notifier) {
+            m_options.notifier->showMessage(kSaveWaitsMessage, "backup");
+        }
+        return;
     }
     const OutputFolder folder = chooseOutputFolder(m_options.programFolder, playerUserDataFolder(), "Backup");
     const SaveTarget target{folder.path, folder.perUser};

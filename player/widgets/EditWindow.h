@@ -18,6 +18,11 @@ class SkinButton;
 
 namespace dvr::player {
 
+// Shown when SAVE is pressed while the last SAVE's manifest still waits for the backup file's digest.
+inline constexpr const char* kSaveWaitsMessage =
+    "Can not save yet: the last saved picture's manifest waits for the backup digest. Press SAVE again "
+    "when it is done.";
+
 // The image edit window: the still picture taken from the player, its filter, undo and redo, save,
 // print and close commands on the edit skin, and the texts beside the picture.
 class EditWindow : public skin::SkinSurface {

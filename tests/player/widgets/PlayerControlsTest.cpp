@@ -61,6 +61,15 @@ TEST(PositionSliderTest, ReportsAReleaseHalfASecondAfterTheButtonComesUp) {
 
 // CLOSE while a SAVE's manifest is still being made waits for it: a manifest that could not be written
 // is still said, and only then does the window close.
+class CountingPrinter final : public StillPrinter {
+public:
+    PrintResult print(QWidget*, const PrintFacts&, const QImage&) override {
+        ++printed;
+        return PrintResult::Printed;
+    }
+    int printed = 0;
+};
+
 TEST(EditWindowTest, CloseWhileTheManifestIsMadeWaitsForItsOutcome) {
     testsupport::TempFolder home;
     RecordingSkinNotifier messages;
@@ -70,6 +79,8 @@ TEST(EditWindowTest, CloseWhileTheManifestIsMadeWaitsForItsOutcome) {
     options.skin = &skin;
     options.programFolder = home.path();
     options.notifier = &messages;
+    CountingPrinter printer;
+    options.printer = &printer;
     EditPicture picture;
     picture.image.width = 64;
     picture.image.height = 48;
@@ -82,12 +93,19 @@ TEST(EditWindowTest, CloseWhileTheManifestIsMadeWaitsForItsOutcome) {
     QObject::connect(&edit, &EditWindow::closed, [&] { ++closed; });
     edit.pressControl(edit::kSave);
     ASSERT_TRUE(edit.saving());
+    // A second SAVE meanwhile is refused aloud, not dropped in silence.
+    edit.pressControl(edit::kSave);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].text, kSaveWaitsMessage);
     edit.pressControl(edit::kClose);
     EXPECT_EQ(closed, 0);
+    // While the close waits, nothing else starts: no print dialog could still be open when it closes.
+    edit.pressControl(edit::kPrint);
+    EXPECT_EQ(printer.printed, 0);
     ASSERT_TRUE(waitFor([&] { return closed == 1; }));
     EXPECT_FALSE(edit.saving());
-    ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_NE(messages.messages()[0].text.find("gone.zav"), std::string::npos) << messages.messages()[0].text;
+    ASSERT_EQ(messages.messages().size(), 2u);
+    EXPECT_NE(messages.messages()[1].text.find("gone.zav"), std::string::npos) << messages.messages()[1].text;
 }
 
 }  // namespace
