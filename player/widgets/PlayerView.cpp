@@ -11,6 +11,7 @@
 #include "common/export/render/StampPainter.h"
 #include "common/skin/PlayerInfo.h"
 #include "common/skin/widgets/SkinButtonLoader.h"
+#include "common/skin/widgets/WidgetGrab.h"
 #include "player/audio/SdlAudioDevice.h"
 #include "player/view/PlayerFolders.h"
 #include "player/widgets/BackupWindow.h"
@@ -456,9 +457,8 @@ void PlayerView::openEditWindow() {
     pause();
     // The picture as shown: the single pane with its texts, rendered off-screen.
     const PaneRect pane = model().channelPane(m_document.editChannel());
-    const QImage shot = grab(QRect(pane.left, pane.top, pane.width(), pane.height()))
-                            .toImage()
-                            .convertToFormat(QImage::Format_BGR888);
+    const QImage shot = skin::grabAtOwnSize(*this, QRect(pane.left, pane.top, pane.width(), pane.height()),
+                                            QImage::Format_BGR888);
     PlayerDocument::EditSnapshot snapshot =
         m_document.editSnapshot(shot.width(), shot.height(), shot.constBits(), size_t(shot.bytesPerLine()));
     EditPicture picture;

@@ -5,6 +5,7 @@
 #include "common/export/render/PagePainter.h"
 #include "common/export/render/StampPainter.h"
 #include "common/skin/ProgramFiles.h"
+#include "common/skin/widgets/WidgetGrab.h"
 
 #include <QDateTime>
 #include <QDesktopServices>
@@ -150,7 +151,7 @@ PlaybackExporter::~PlaybackExporter() {
 
 QImage PlaybackExporter::capture(const QRect& rect) const {
     // The window renders itself off-screen: exactly what it shows, whatever covers it on the screen.
-    return m_window.grab(rect).toImage().convertToFormat(QImage::Format_RGB32);
+    return skin::grabAtOwnSize(m_window, rect, QImage::Format_RGB32);
 }
 
 std::string PlaybackExporter::pictureTimeText() const {
