@@ -70,7 +70,12 @@ std::string ptzSaveStartPath(const std::string& currentPath, const std::string& 
     std::error_code ec;
     const fs::path current(currentPath);
     const std::string checked = fs::exists(current, ec) ? currentPath : current.parent_path().string();
-    const bool mayWrite = writable ? writable(checked) : ::access(checked.c_str(), W_OK) == 0;
+    // The installed program's PTZ/ is never written, whoever runs the program (root's access() says yes).
+    const bool mayWrite =
+        writable ? writable(checked)
+                 : ::access(checked.c_str(), W_OK) == 0 &&
+                       !skin::ProgramFolder::isInstalledFolder(current.parent_path().parent_path().string(),
+                                                               skin::ProgramFolder::executableFolder());
     if (mayWrite)
         return currentPath;
     const fs::path folder = fs::path(userDataFolder) / kPtzFolderName;
@@ -84,10 +89,12 @@ PtzFileResult loadPtzFile(const PtzFolders& folders, std::string_view fileName, 
         candidates.push_back(ptzPath(folders.programFolder, fileName));
     if (!folders.userDataFolder.empty())
         candidates.push_back(ptzPath(folders.userDataFolder, fileName));
-    for (const std::string& path : candidates) {
-        if (const auto text = readWholeFile(path)) {
+    // A per-user copy is the file once it exists: the user's saved commands, read before the shipped
+    // ones they were made from.
+    for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
+        if (const auto text = readWholeFile(*it)) {
             readBlockFile(*text, table);
-            return {PtzFileOutcome::Loaded, path};
+            return {PtzFileOutcome::Loaded, *it};
         }
     }
     // Not found: create it empty where we may write, first the program folder, unless that is an

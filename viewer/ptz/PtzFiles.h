@@ -1,8 +1,9 @@
 // Where block command files live and how a missing one is handled: a file is
-// read from the program folder's PTZ/ and then from the per-user data
-// folder's PTZ/; a file found in neither is created empty (in the program
-// folder while it is writable, else in the per-user folder) so the user is
-// told once and can fill it in.
+// read from the per-user data folder's PTZ/ (where the user's saved copy of a
+// shipped file goes) and then from the program folder's PTZ/; a file found in
+// neither is created empty (in the program folder while it is writable and not
+// an installed one, else in the per-user folder) so the user is told once and
+// can fill it in.
 #pragma once
 
 #include "viewer/ptz/PtzCommandTable.h"
@@ -44,9 +45,9 @@ inline constexpr std::size_t kMaxPtzFileBytes = 4 * 1024 * 1024;
 std::optional<std::string> readWholeFile(const std::string& path);
 
 // Where saving the command file at `currentPath` starts: the file itself while this user may write it
-// (or, when it does not exist yet, its folder); else the per-user copy `userDataFolder`/PTZ/<name>,
-// whose folder is made. `writable` answers for a path (default: the file system's answer for this
-// process). An empty path or user folder gives `currentPath`.
+// (or, when it does not exist yet, its folder) and it is not an installed program's; else the per-user copy
+// `userDataFolder`/PTZ/<name>, whose folder is made. `writable` answers for a path (default: the file
+// system's answer for this process). An empty path or user folder gives `currentPath`.
 std::string ptzSaveStartPath(const std::string& currentPath, const std::string& userDataFolder,
                              const std::function<bool(const std::string&)>& writable = {});
 

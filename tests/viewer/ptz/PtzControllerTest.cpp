@@ -204,6 +204,32 @@ TEST(PtzController, FileProtocolsReadEveryNamedCamera) {
     EXPECT_TRUE(host.messages.empty());
 }
 
+// The user's saved copy of a shipped command file (saved per user because the program folder is
+// read-only) is the one read, not the shipped file it was made from.
+TEST(PtzController, AUsersCopyIsReadBeforeTheShippedFile) {
+    const testsupport::TempFolder scratch;
+    const fs::path program = fs::path(scratch.path()) / "program";
+    const fs::path user = fs::path(scratch.path()) / "user";
+    fs::create_directories(program / "PTZ");
+    fs::create_directories(user / "PTZ");
+    std::ofstream(program / "PTZ" / "hmc250.tl") << "<1>\r\nSTOP/1/10/\r\nLEFT/1/11/\r\n";
+    std::ofstream(user / "PTZ" / "hmc250.tl") << "<1>\r\nSTOP/1/20/\r\nLEFT/1/22/\r\n";
+    FakeHost host;
+    PtzController c(host, {program.string(), user.string()}, settingsOf(3));
+    EXPECT_EQ(c.lastFile().outcome, PtzFileOutcome::Loaded);
+    EXPECT_EQ(c.lastFile().path, (user / "PTZ" / "hmc250.tl").string());
+    c.pressCode(kLeft);
+    const auto s = host.picture(c);
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].bytes, std::vector<uint8_t>{0x22});
+
+    // Without a per-user copy the shipped file is read.
+    fs::remove(user / "PTZ" / "hmc250.tl");
+    FakeHost shippedHost;
+    PtzController shipped(shippedHost, {program.string(), user.string()}, settingsOf(3));
+    EXPECT_EQ(shipped.lastFile().path, (program / "PTZ" / "hmc250.tl").string());
+}
+
 TEST(PtzController, MissingFileIsCreatedEmptyAndReportedOnce) {
     const testsupport::TempFolder scratch;
     const fs::path home = scratch.path();
