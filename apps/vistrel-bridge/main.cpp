@@ -5,6 +5,8 @@
 #include "common/frame/MallocTuning.h"
 #include "common/fs/SafeOpen.h"
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -77,6 +79,19 @@ bool readFile(const std::string& path, std::string& out, std::string& reason) {
     return true;
 }
 
+// Reads a file that holds secrets (a password, the users' password hashes, the TLS key) and warns
+// when other users can read it too: the service hands such files over as credentials instead.
+bool readSecretFile(const std::string& path, std::string& out, std::string& reason) {
+    if (!readFile(path, out, reason))
+        return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IRGRP | S_IROTH)) != 0)
+        logLine("warning: " + path +
+                " can be read by other users: keep it to its owner (chmod 600), or hand it over as a "
+                "credential");
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,6 +109,11 @@ int main(int argc, char** argv) {
         std::string text, reason;
         if (!readFile(command.configFile, text, reason))
             return fail("cannot read " + command.configFile + ": " + reason);
+        // Whoever may change the config may point a recorder's section at a host of their own, which
+        // is then sent that recorder's user and password.
+        struct stat st {};
+        if (::stat(command.configFile.c_str(), &st) == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+            logLine("warning: " + command.configFile + " can be changed by other users");
         const ConfigResult config = parseRecorderConfig(text);
         if (!config.error.empty())
             return fail(command.configFile + ": " + config.error);
@@ -115,14 +135,14 @@ int main(int argc, char** argv) {
             path = std::string(dir) + "/" + r.passwordCredential;
         }
         std::string text, reason;
-        if (!path.empty() && !readFile(path, text, reason))
+        if (!path.empty() && !readSecretFile(path, text, reason))
             return fail(r.name + ": cannot read the password file " + path + ": " + reason);
         passwords.push_back(passwordFromFileText(text));
     }
     std::optional<AuthUsers> users;
     if (!settings.authFile.empty()) {
         std::string text, reason;
-        if (!readFile(settings.authFile, text, reason))
+        if (!readSecretFile(settings.authFile, text, reason))
             return fail("cannot read " + settings.authFile + ": " + reason);
         AuthUsers parsed = parseAuthUsers(text);
         if (!parsed.error.empty())
@@ -144,7 +164,7 @@ int main(int argc, char** argv) {
         std::string reason;
         if (!readFile(settings.tlsCert, http.tlsCertPem, reason))
             return fail("cannot read " + settings.tlsCert + ": " + reason);
-        if (!readFile(settings.tlsKey, http.tlsKeyPem, reason))
+        if (!readSecretFile(settings.tlsKey, http.tlsKeyPem, reason))
             return fail("cannot read " + settings.tlsKey + ": " + reason);
         // An empty file (not yet provisioned, or cut short while renewed) must not turn HTTPS off.
         if (http.tlsCertPem.empty())

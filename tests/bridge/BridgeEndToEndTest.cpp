@@ -546,6 +546,8 @@ TEST_F(BridgeEndToEnd, AuthenticationGuardsTheBridge) {
     const std::string hash = crypt_r("tablet pw", "$6$bridgesalt$", &data);
     const fs::path users = dir / "users";
     std::ofstream(users) << "guard:" << hash << "\n";
+    const auto ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(users, ownerOnly);
     {
         BridgeProcess bridge(dir);
         auto args = recorderArgs(recorder.port());
@@ -557,6 +559,7 @@ TEST_F(BridgeEndToEnd, AuthenticationGuardsTheBridge) {
     // An empty certificate or key file is refused: it must not leave the passwords on plain HTTP.
     const fs::path empty = dir / "empty.pem";
     std::ofstream(empty).flush();
+    fs::permissions(empty, ownerOnly);
     for (const bool emptyCert : {true, false}) {
         BridgeProcess bridge(dir);
         auto args = recorderArgs(recorder.port());
@@ -569,10 +572,19 @@ TEST_F(BridgeEndToEnd, AuthenticationGuardsTheBridge) {
     // On loopback with --auth every request needs the password; ffmpeg's way of giving it works.
     const fs::path secret = dir / "recorder.password";
     std::ofstream(secret) << "recorder-secret-1\n";
+    fs::permissions(secret, ownerOnly | fs::perms::group_read | fs::perms::others_read);
     BridgeProcess bridge(dir);
     auto args = recorderArgs(recorder.port());
     args.insert(args.end(), {"--auth", users.string(), "--password-file", secret.string()});
     ASSERT_TRUE(bridge.start(args)) << bridge.log();
+    // A password file other users can read is used, with a warning; the users file kept to its owner
+    // draws none.
+    EXPECT_NE(bridge.log().find("vistrel-bridge: warning: " + secret.string() +
+                                " can be read by other users: keep it to its owner (chmod 600), or hand it "
+                                "over as a credential\n"),
+              std::string::npos)
+        << bridge.log();
+    EXPECT_EQ(bridge.log().find(users.string() + " can be read"), std::string::npos) << bridge.log();
     const HttpAnswer refused = httpGet(bridge.port(), "/api/status");
     EXPECT_EQ(refused.status, 401);
     EXPECT_NE(refused.header("WWW-Authenticate").find("Basic"), std::string::npos);
