@@ -71,7 +71,7 @@ QString CalendarRules::weekdayHeader(int column) {
     return QString::fromLatin1(kNames[column]);
 }
 
-DateCalendar::DateCalendar(QWidget* parent) : QWidget(parent), m_today(QDate::currentDate()) {
+DateCalendar::DateCalendar(QWidget* parent) : QWidget(parent) {
     // Dark controls that sit on the skin's panels.
     QPalette dark = palette();
     dark.setColor(QPalette::Window, QColor(0x1e, 0x22, 0x29));
@@ -121,7 +121,7 @@ DateCalendar::DateCalendar(QWidget* parent) : QWidget(parent), m_today(QDate::cu
             [this] { showMonth(CalendarRules::stepMonth(m_shown, -1)); });
     connect(m_monthUp, &QToolButton::clicked, this,
             [this] { showMonth(CalendarRules::stepMonth(m_shown, +1)); });
-    connect(m_todayButton, &QToolButton::clicked, this, [this] { showMonth(m_today); });
+    connect(m_todayButton, &QToolButton::clicked, this, [this] { showMonth(today()); });
     connect(m_monthList, &QComboBox::activated, this,
             [this](int index) { showMonth(QDate(m_shown.year(), index + 1, 1)); });
     connect(m_yearField, &QSpinBox::valueChanged, this, [this](int year) {
@@ -130,7 +130,7 @@ DateCalendar::DateCalendar(QWidget* parent) : QWidget(parent), m_today(QDate::cu
     });
 
     setMouseTracking(false);
-    setDate(m_today);
+    setDate(today());
 }
 
 QSize DateCalendar::sizeHint() const {
@@ -222,6 +222,7 @@ void DateCalendar::paintEvent(QPaintEvent*) {
     painter.drawLine(0, kBarHeightPx + kHeaderHeightPx - 1, width(), kBarHeightPx + kHeaderHeightPx - 1);
 
     const QDate start = CalendarRules::gridStart(m_shown);
+    const QDate todayNow = today();
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
             const QDate day = start.addDays(row * kColumns + column);
@@ -233,7 +234,7 @@ void DateCalendar::paintEvent(QPaintEvent*) {
                 painter.setBrush(isEnabled() ? kSelectedFill : QColor(90, 96, 106));
                 painter.drawRoundedRect(cell, 3, 3);
             }
-            if (day == m_today) {
+            if (day == todayNow) {
                 painter.setPen(QPen(kTodayFrame, 1));
                 painter.setBrush(Qt::NoBrush);
                 painter.drawRoundedRect(cell, 3, 3);

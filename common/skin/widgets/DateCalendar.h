@@ -55,8 +55,9 @@ public:
     QRect cellRect(int row, int column) const;
     // Tooltip text of a day cell.
     static QString dayToolTip(const QDate& date);
-    // Replaces today (for tests); default is the system's local date.
-    void setTodayForTesting(const QDate& today) { m_today = today; }
+    // Replaces today (for tests); by default today is the system's local date, read each time it is
+    // needed, so a window left open past midnight marks and jumps to the new day.
+    void setTodayForTesting(const QDate& today) { m_todayOverride = today; }
 
     QSize sizeHint() const override;
 
@@ -86,7 +87,9 @@ private:
     QToolButton* m_todayButton = nullptr;
     QDate m_shown;
     QDate m_selected;
-    QDate m_today;
+    QDate today() const { return m_todayOverride.isValid() ? m_todayOverride : QDate::currentDate(); }
+
+    QDate m_todayOverride;
     bool m_picking = false;
     bool m_syncing = false;
 };
