@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "common/fs/AtomicFile.h"
 #include "common/skin/ProgramFiles.h"
 #include "common/skin/ProgramFolder.h"
 #include "viewer/live/LiveCommandIds.h"
@@ -259,6 +260,9 @@ void LiveController::pressConnect() {
         return;
     }
     resetLiveState();
+    // An event list left by a run that ended without a disconnect (an exit while connected, a crash)
+    // is not this recorder's.
+    removeEventFile();
     m_state = link::ConnectionState::Waiting;
     m_keyLockNotice = KeyLockNotice::None;
     m_connectChecked = true;
@@ -287,8 +291,7 @@ void LiveController::pressDisconnect() {
         link::clearArpCache(*m_options.arpTable, recorderHost());
     }
     resetLiveState();
-    std::error_code ignored;
-    std::filesystem::remove(eventFilePath(), ignored);
+    removeEventFile();
     clearPictureBuffers();
     m_screen.buttonsChanged();
     m_screen.repaint(area::kSkin);
@@ -308,6 +311,8 @@ void LiveController::exitProgram() {
     if (m_session && m_session->connected()) {
         m_session->disconnect();
     }
+    // The recorder's event list goes with its connection, as on a disconnect.
+    removeEventFile();
     m_timers.stop(LiveTimer::Watchdog);
     stopPtzPause();
     destroySession();
@@ -816,15 +821,23 @@ std::string LiveController::eventFilePath() const {
     return files.writePath(kEventFile);
 }
 
+void LiveController::removeEventFile() const {
+    std::error_code ignored;
+    std::filesystem::remove(eventFilePath(), ignored);
+}
+
 // The reply is stored whole before the event list is told to reload it.
 void LiveController::eventList(std::span<const uint8_t> records) {
-    const skin::ProgramFiles files(m_options.programFolder, skin::ProgramFiles::defaultUserFolder(
-                                                                skin::ProgramFolder::kViewer.userName));
-    if (!playback::writeEventFile(files.prepareWrite(kEventFile), records)) {
+    // The list is always replaced whole: a per-user file needs no copy of a program-folder one first
+    // (one left there that this user cannot read would stop every list being stored).
+    const std::string path = eventFilePath();
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const bool stored =
+        (folder.empty() || fs::makeFolders(folder, 0700).ok) && playback::writeEventFile(path, records);
+    if (!stored) {
         // Not stored (a full disk, a folder that cannot be written): the list stored before is not the
         // recorder's current one, so it goes, and the event list shows none rather than an old one.
-        std::error_code ignored;
-        std::filesystem::remove(files.writePath(kEventFile), ignored);
+        removeEventFile();
     }
     if (m_playback != nullptr) {
         m_playback->eventFileStored();

@@ -306,6 +306,8 @@ private:
     bool playbackActive() const { return m_session && m_session->playbackActive(); }
     // Sends the held live request once neither the PTZ pause nor a decode on the worker holds it.
     void releaseLiveRequest();
+    // Removes the stored event list of the recorder (gone with its connection).
+    void removeEventFile() const;
     // Hands a record to the decode worker at the panes' current size.
     void submitDecode(const frame::PictureRecord& record);
     // A record came back from the decode worker.

@@ -120,7 +120,10 @@ TEST_F(LiveControllerTest, AnEventListReplyReplacesTheEventFileAndAnEmptyOneEmpt
 TEST_F(LiveControllerTest, ConnectGoesToTheOverriddenRecorderAndDisconnectClearsEverything) {
     EXPECT_EQ(m_screen.session, live().session());
     EXPECT_TRUE(live().disconnectChecked());
+    // An event list left by a run that never disconnected is not this recorder's.
+    std::ofstream(m_folder.file("AlarmEvent.am")) << "another recorder's events";
     live().pressConnect();
+    EXPECT_FALSE(std::filesystem::exists(m_folder.file("AlarmEvent.am")));
     EXPECT_EQ(m_transport.lastAddress, "127.0.0.1");
     EXPECT_EQ(m_transport.lastPort, kRecorderPort);
     EXPECT_EQ(live().connectionState(), ConnectionState::Connecting);
@@ -349,7 +352,11 @@ TEST_F(LiveControllerTest, ConfirmedSetupAppliesFullScreenAndTheSpeedValues) {
 
 TEST_F(LiveControllerTest, ExitSavesDisconnectsAndClosesOnce) {
     connectEstablished();
+    live().eventList(std::vector<uint8_t>(32, 1));
+    ASSERT_TRUE(std::filesystem::exists(m_folder.file("AlarmEvent.am")));
     live().onCommand(command::kExit);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.file("AlarmEvent.am")))
+        << "the recorder's event list goes with its connection";
     EXPECT_TRUE(live().exiting());
     EXPECT_FALSE(m_timers.running(LiveTimer::Clock));
     EXPECT_FALSE(m_timers.running(LiveTimer::DragRearm));
