@@ -49,6 +49,10 @@ public:
         events.assign(records.begin(), records.end());
         eventsArrived = true;
     }
+    void eventListDropped(uint32_t records) override {
+        droppedEvents = records;
+        eventsArrived = true;
+    }
     void eventListAnnounced(uint32_t records) override {
         // An empty list has no body to wait for.
         if (records == 0) {
@@ -63,6 +67,7 @@ public:
     int rangeReplies = 0;
     std::vector<uint8_t> events;
     bool eventsArrived = false;
+    std::optional<uint32_t> droppedEvents;  // the records of a list too large to read
     std::function<void(int, const frame::FrameHeader&, const frame::DecodedPicture&)> onPicture;
 };
 
@@ -296,6 +301,9 @@ int runEvents(const ClientOptions& options, std::ostream& out, std::ostream& err
     if (!error.empty())
         return failWith(err, error);
     client.finish();
+    if (const std::optional<uint32_t> dropped = client.host().droppedEvents)
+        return failWith(err, "the recorder's event list of " + std::to_string(*dropped) +
+                                 " records is larger than any recorder holds: not read");
     const std::vector<link::EventRecord> events = link::parseEventRecords(client.host().events);
     if (options.json) {
         out << "{\"events\":[";

@@ -338,6 +338,10 @@ void RecorderSession::dispatchBlock(std::span<const uint8_t> block) {
                     m_requestState = RequestState::LivePicture;
                     liveReplyCame();
                     continueLiveLoop();
+                } else if (event.header.command == command::EventListReply) {
+                    // An event list beyond any recorder's size answers the request all the same: the
+                    // host hears of it instead of waiting for a body that never comes.
+                    m_host.eventListDropped(event.params.p[0]);
                 } else if (event.header.command == command::PlaybackPictureReply) {
                     // So does a playback reply: its time, position and status count as any reply's,
                     // and the chain goes on as after a picture that does not decode.

@@ -101,6 +101,9 @@ public:
     // An event-list reply arrived announcing this many records. A list of no
     // records completes no body, so eventList() is not called for it.
     virtual void eventListAnnounced(uint32_t /*records*/) {}
+    // An event-list reply announcing this many records was too large to keep and was dropped unread:
+    // the list stored before is not the recorder's current one, and no eventList() follows.
+    virtual void eventListDropped(uint32_t /*records*/) {}
     // The unread reply to the set-up query (at most 1024 bytes).
     virtual void setupReply(std::span<const uint8_t> /*bytes*/) {}
     virtual void showMessage(const MessageText&) {}

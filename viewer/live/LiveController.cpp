@@ -844,6 +844,15 @@ void LiveController::eventList(std::span<const uint8_t> records) {
     }
 }
 
+void LiveController::eventListDropped(uint32_t) {
+    // Too large to keep: the list stored before is not the recorder's current one, and the event list
+    // shows none rather than an old one.
+    removeEventFile();
+    if (m_playback != nullptr) {
+        m_playback->eventFileStored();
+    }
+}
+
 void LiveController::eventListAnnounced(uint32_t records) {
     // A list of no records brings no body: the stored list is emptied all the same, so an old list is
     // never shown as the recorder's current one.

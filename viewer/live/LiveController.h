@@ -274,6 +274,7 @@ public:
 
     void eventList(std::span<const uint8_t> records) override;
     void eventListAnnounced(uint32_t records) override;
+    void eventListDropped(uint32_t records) override;
     // Where the session keeps the event list: the program folder, or the per-user folder when the
     // program may not write there.
     std::string eventFilePath() const;

@@ -184,6 +184,7 @@ public:
         events.emplace_back(records.begin(), records.end());
     }
     void eventListAnnounced(uint32_t records) override { announcedEvents.push_back(records); }
+    void eventListDropped(uint32_t records) override { droppedEvents.push_back(records); }
     void setupReply(std::span<const uint8_t> bytes) override {
         setupReplies.emplace_back(bytes.begin(), bytes.end());
     }
@@ -221,6 +222,7 @@ public:
     std::vector<Picture> playbackPictures;
     std::vector<std::vector<uint8_t>> events;
     std::vector<uint32_t> announcedEvents;
+    std::vector<uint32_t> droppedEvents;
     std::vector<std::vector<uint8_t>> setupReplies;
     std::vector<std::string> messages;
 };

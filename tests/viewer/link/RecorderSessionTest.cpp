@@ -736,6 +736,22 @@ TEST_F(SessionTest, AnEventListLargerThanAnyPictureArrivesWhole) {
     EXPECT_EQ(session.framer().oversizePackets(), 0u);
 }
 
+// Beyond the event list's limit the reply is dropped at its header: the host hears so (no body will
+// come), and the reply after the dropped bytes is read as usual.
+TEST_F(SessionTest, AnEventListBeyondItsLimitIsReportedDropped) {
+    startLive();
+    ASSERT_TRUE(session.request(RequestKind::EventList));
+    const uint32_t records = uint32_t(PacketFramer::kMaxEventListBytes / kEventRecordBytes) + 1;
+    std::vector<uint8_t> body(size_t(records) * kEventRecordBytes, 0x21);
+    deliver(serializePacket(PacketHeader{makeVersionText("DVRJ PACKET1.44"), 60, 1, command::EventListReply},
+                            params({records}), body));
+    EXPECT_TRUE(host.events.empty());
+    EXPECT_EQ(host.droppedEvents, std::vector<uint32_t>{records});
+    EXPECT_EQ(session.framer().oversizePackets(), 1u);
+    deliver(reply(command::EventListReply, params({0})));
+    EXPECT_EQ(host.announcedEvents, std::vector<uint32_t>{0});
+}
+
 TEST_F(SessionTest, PlaybackActiveStopsTheLiveLoopAfterThePictureInFlight) {
     startLive();
     const auto record = liveRecord(frame::PictureKind::Single, 2);

@@ -112,6 +112,11 @@ TEST_F(LiveControllerTest, AnEventListReplyReplacesTheEventFileAndAnEmptyOneEmpt
     }
     EXPECT_FALSE(std::filesystem::exists(path));
 
+    // A list too large to read leaves no old one behind either.
+    live().eventList(records);
+    live().eventListDropped(2000000);
+    EXPECT_FALSE(std::filesystem::exists(path));
+
     live().eventList(records);
     live().pressDisconnect();
     EXPECT_FALSE(std::filesystem::exists(path));
