@@ -816,9 +816,14 @@ void LiveController::showMessage(const link::MessageText& message) {
 }
 
 std::string LiveController::eventFilePath() const {
-    const skin::ProgramFiles files(m_options.programFolder, skin::ProgramFiles::defaultUserFolder(
-                                                                skin::ProgramFolder::kViewer.userName));
-    return files.writePath(kEventFile);
+    // Chosen once: which of the two folders is chosen depends on whether a file is there, and the
+    // playback window reads the file the controller writes for the whole run.
+    if (m_eventFile.empty()) {
+        const skin::ProgramFiles files(m_options.programFolder, skin::ProgramFiles::defaultUserFolder(
+                                                                    skin::ProgramFolder::kViewer.userName));
+        m_eventFile = files.writePath(kEventFile);
+    }
+    return m_eventFile;
 }
 
 void LiveController::removeEventFile() const {

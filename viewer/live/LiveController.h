@@ -329,6 +329,7 @@ private:
     PlaybackPeer* m_playback = nullptr;
     frame::FrameDecoder m_decoder;
     frame::DecodeWorker* m_worker = nullptr;
+    mutable std::string m_eventFile;  // where the event list is kept, chosen at its first use
     bool m_decodeOut = false;
     frame::WaitingRecord m_waiting;  // a picture that came while one was out with the worker
     // Counts connections and live turns: a decode result of an older one is dropped.
