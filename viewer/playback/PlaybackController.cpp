@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace dvr::playback {
 
@@ -272,12 +273,14 @@ void PlaybackController::onPlayButton(PlayButton button) {
                 // The socket is still connecting: the play starts once it is established, in the
                 // direction pressed last.
                 m_reconnectButton = button;
+                m_reconnectKeepsTime = m_jumping;
             } else if (!m_link.connected()) {
                 if (m_link.connect()) {
                     // Log-in and play request go out once the connection is
                     // established; a socket still connecting carries nothing.
                     m_reconnecting = true;
                     m_reconnectButton = button;
+                    m_reconnectKeepsTime = m_jumping;
                 } else {
                     setStatus("CONNECTION FAIL", StatusKind::Connection);
                     m_idleWatch = false;
@@ -312,7 +315,9 @@ void PlaybackController::onConnectionEstablished() {
     setStatus({}, StatusKind::Connection);
     m_idleWatch = true;
     m_idle = false;
-    if (m_rangeValid)
+    // A play button's reconnect starts from the recording's start; a jump to an event plays from the
+    // event's moment, which the user chose.
+    if (m_rangeValid && !std::exchange(m_reconnectKeepsTime, false))
         resetToRangeStart();
     sendPlayWords();
     m_playing = false;
@@ -465,7 +470,9 @@ void PlaybackController::jumpTo(uint32_t eventTimeWord) {
     m_requestTime = t;
     m_calendar = DateTime{t.year, t.month, t.day};
     setPosition(t.hour, t.minute, t.second, true);
+    m_jumping = true;
     onPlayButton(PlayButton::Forward);
+    m_jumping = false;
 }
 
 void PlaybackController::onExit() {
@@ -490,6 +497,10 @@ void PlaybackController::onExit() {
 void PlaybackController::onIdleTick() {
     if (!m_idleWatch)
         return;
+    // A dialog of the window is open (the event list): the user is at work in it, though the window
+    // itself sees no input.
+    if (m_busy)
+        m_idle = false;
     if (m_idle) {
         m_idleWatch = false;
         m_rangeAsked = false;

@@ -232,6 +232,8 @@ private:
     uint32_t m_playModeWord = 0;
     bool m_checkJump = false;
     bool m_busy = false;
+    bool m_jumping = false;             // a jump to an event presses Forward
+    bool m_reconnectKeepsTime = false;  // the reconnect under way plays from the time asked for
     bool m_idle = false;
     int m_requestSpeed = kDefaultRequestSpeed;
     PlayButton m_checked = PlayButton::Pause;

@@ -586,5 +586,44 @@ TEST_F(ControllerTest, JumpToAnEventPlaysForwardsFromItsMoment) {
     EXPECT_TRUE(link.requests.empty());
 }
 
+// The connection dropped while the event list was open: the jump reconnects and plays from the
+// event's moment, not from the recording's start as a play button's reconnect does.
+TEST_F(ControllerTest, AJumpThatReconnectsPlaysFromTheEvent) {
+    openWindow();
+    ASSERT_TRUE(controller.openEventList());
+    link.isConnected = false;
+    const DateTime event{2006, 1, 2, 3, 30, 15};
+    controller.jumpTo(packEventTime(event));
+    EXPECT_EQ(link.connects, 1);
+    link.isConnected = true;
+    controller.onConnectionEstablished();
+    EXPECT_TRUE(controller.playing());
+    EXPECT_EQ(controller.requestTime(), event);
+    EXPECT_EQ(link.timeWord, link::packTimeWord(event));
+
+    // A play button's reconnect after it still starts from the recording's start.
+    controller.onPlayButton(PlayButton::Pause);
+    link.isConnected = false;
+    controller.onPlayButton(PlayButton::Forward);
+    link.isConnected = true;
+    controller.onConnectionEstablished();
+    EXPECT_EQ(controller.requestTime(), kStart);
+}
+
+// The idle watch does not drop the connection while the user works in the event list, a dialog of
+// the window that takes its input.
+TEST_F(ControllerTest, TheIdleWatchWaitsWhileTheEventListIsOpen) {
+    openWindow();
+    ASSERT_TRUE(controller.idleWatchRunning());
+    ASSERT_TRUE(controller.openEventList());
+    for (int i = 0; i < 5; ++i)
+        controller.onIdleTick();
+    EXPECT_EQ(link.disconnects, 0);
+    controller.closeEventList();
+    controller.onIdleTick();
+    controller.onIdleTick();
+    EXPECT_EQ(link.disconnects, 1);
+}
+
 }  // namespace
 }  // namespace dvr::playback
