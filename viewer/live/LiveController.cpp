@@ -269,6 +269,10 @@ void LiveController::pressConnect() {
     m_session->setCredentials(m_settings.settings().userId, m_settings.settings().password);
     const std::string host = m_options.hostOverride.value_or(m_settings.settings().recorderAddress);
     const uint16_t port = m_options.portOverride.value_or(uint16_t(m_settings.settings().recorderPort));
+    // The recorder this connection goes to, with the log-in just set: what the pictures come from,
+    // whatever the settings say after a later change.
+    m_dialledHost = host;
+    m_dialledPort = port;
     if (m_driver->connect(host, port)) {
         setConnectionState(link::ConnectionState::Connecting);
     } else {
@@ -288,7 +292,7 @@ void LiveController::pressDisconnect() {
     m_connectChecked = false;
     stopPtzPause();
     if (m_options.arpTable != nullptr) {
-        link::clearArpCache(*m_options.arpTable, recorderHost());
+        link::clearArpCache(*m_options.arpTable, connectedHost());
     }
     resetLiveState();
     removeEventFile();
@@ -435,6 +439,14 @@ std::string LiveController::recorderHost() const {
 
 uint16_t LiveController::recorderPort() const {
     return m_options.portOverride.value_or(uint16_t(m_settings.settings().recorderPort));
+}
+
+std::string LiveController::connectedHost() const {
+    return m_dialledHost.empty() ? recorderHost() : m_dialledHost;
+}
+
+uint16_t LiveController::connectedPort() const {
+    return m_dialledHost.empty() ? recorderPort() : m_dialledPort;
 }
 
 // --- helpers ----------------------------------------------------------------------------------------------

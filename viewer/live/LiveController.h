@@ -180,6 +180,11 @@ public:
     // The recorder a reconnect from the playback window goes to: this run's override, else the settings.
     std::string recorderHost() const;
     uint16_t recorderPort() const;
+    // The recorder the last Connect went to (the session holds its log-in); before any Connect, the
+    // one the next goes to. Pictures, exports and the playback window's reconnect are that recorder's,
+    // even after the setup dialog changed the settings.
+    std::string connectedHost() const;
+    uint16_t connectedPort() const;
 
     // --- PTZ ----------------------------------------------------------------------------------------
     // A move key (command code 1..12) went down or up; the window passes the first key-down only. A
@@ -329,6 +334,8 @@ private:
     PlaybackPeer* m_playback = nullptr;
     frame::FrameDecoder m_decoder;
     frame::DecodeWorker* m_worker = nullptr;
+    std::string m_dialledHost;
+    uint16_t m_dialledPort = 0;
     mutable std::string m_eventFile;  // where the event list is kept, chosen at its first use
     bool m_decodeOut = false;
     frame::WaitingRecord m_waiting;  // a picture that came while one was out with the worker

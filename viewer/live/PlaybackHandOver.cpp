@@ -10,7 +10,7 @@ namespace dvr::live {
 class PlaybackHandOver::Link : public playback::SessionPlaybackRequests {
 public:
     explicit Link(LiveController& live)
-        : SessionPlaybackRequests(*live.sessionDriver(), live.recorderHost(), live.recorderPort()),
+        : SessionPlaybackRequests(*live.sessionDriver(), live.connectedHost(), live.connectedPort()),
           m_live(live) {}
 
     bool request(link::RequestKind kind) override {
@@ -22,8 +22,10 @@ public:
     }
 
     bool connect() override {
-        // The address may have changed in the setup dialog since start-up.
-        setAddress(m_live.recorderHost(), m_live.recorderPort());
+        // The window reconnects to the recorder whose range and events it shows, with the log-in the
+        // session holds for it; settings changed in the setup dialog meanwhile apply at the live
+        // view's next Connect.
+        setAddress(m_live.connectedHost(), m_live.connectedPort());
         return SessionPlaybackRequests::connect();
     }
 

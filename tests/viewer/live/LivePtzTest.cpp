@@ -280,12 +280,18 @@ TEST_F(LivePtzTest, SetupFinishedTakesTheBaudRateAndAChangedRecorder) {
     live().pressConnect();
     EXPECT_EQ(m_transport.lastAddress, "127.0.0.1");
     EXPECT_EQ(m_transport.lastPort, kRecorderPort);
-    live().pressDisconnect();
 
+    // Changed while connected: the pictures (and the exports that name their recorder) are still the
+    // first recorder's until the next Connect.
     live().setupFinished(true, true);
+    EXPECT_EQ(live().connectedHost(), "127.0.0.1");
+    EXPECT_EQ(live().connectedPort(), kRecorderPort);
+    live().pressDisconnect();
     live().pressConnect();
     EXPECT_EQ(m_transport.lastAddress, "::1");
     EXPECT_EQ(m_transport.lastPort, 50999);
+    EXPECT_EQ(live().connectedHost(), "::1");
+    EXPECT_EQ(live().connectedPort(), 50999);
 }
 
 }  // namespace

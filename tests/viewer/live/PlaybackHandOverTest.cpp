@@ -122,6 +122,12 @@ TEST_F(PlaybackHandOverTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsRep
                   params({0, 0, link::packDateWord(kStart), link::packTimeWord(kStart),
                           link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
     ASSERT_TRUE(player().rangeValid());
+    // The setup dialog gave another recorder meanwhile: it is for the live view's next Connect. The
+    // window goes back to the recorder whose range it shows, whose log-in the session holds.
+    config::ViewerSettings& settings = m_controller->settingsStore().settings();
+    settings.recorderAddress = "::1";
+    settings.recorderPort = 50999;
+    m_controller->setupFinished(true, true);
     // The idle watch dropped the connection.
     m_controller->session()->disconnect();
     m_transport.sent.clear();
@@ -129,6 +135,7 @@ TEST_F(PlaybackHandOverTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsRep
     player().onPlayButton(playback::PlayButton::Forward);
     ASSERT_TRUE(player().reconnecting());
     EXPECT_EQ(m_transport.lastAddress, "127.0.0.1");
+    EXPECT_EQ(m_transport.lastPort, kRecorderPort);
     m_controller->session()->onConnectResult(0);
     // Still inside the session's report: nothing of the window's yet.
     EXPECT_TRUE(player().reconnecting());

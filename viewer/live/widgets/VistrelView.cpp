@@ -289,8 +289,8 @@ void VistrelView::createPlayback() {
     exports.desktop = m_options.desktop;
     exports.update = [this](playback::ExportSetup& setup) {
         setup.saveFolder = m_controller->settingsStore().settings().saveFolder;
-        setup.recorderAddress = m_controller->recorderHost();
-        setup.recorderPort = m_controller->recorderPort();
+        setup.recorderAddress = m_controller->connectedHost();
+        setup.recorderPort = m_controller->connectedPort();
         if (const link::RecorderSession* session = m_controller->session()) {
             setup.recorderVersion = link::versionString(session->versionText());
         }
