@@ -278,8 +278,12 @@ void PlayerEngine::pace(const media::RecordContext& record, int64_t& position, P
                 const int64_t lateFields = std::llabs(int64_t(
                     (m_displayTimeSeconds - m_backwardCountdownSeconds) * 1000 / (1000.0 / m_fieldRateHz)));
                 const int64_t skipped = (lateFields / groupSize) * groupSize * recordBytes;
+                // The skip only ever goes further back than the backward rule's own position (the
+                // previous record): counted in this record's sizes from its header, a short skip can
+                // land inside the previous record's data, where the scan finds this header again and
+                // the same late record comes back for ever.
                 if (skipped > 0)
-                    position = int64_t(record.headerPosition) - skipped;
+                    position = std::min(position, int64_t(record.headerPosition) - skipped);
             }
             setSliderFrom(position);
         }

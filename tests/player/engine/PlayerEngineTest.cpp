@@ -381,6 +381,26 @@ TEST_F(EngineFixture, PacedPlayWithoutGroupingNeverReadsARecordAgain) {
     }
 }
 
+// A record that took more than a field period to show, in backward play without grouping: the late
+// skip goes at least as far back as the previous record the link names. Counted from the header in
+// this record's size it used to land inside the previous record, whose scan found this header again.
+TEST_F(EngineFixture, ALateBackwardRecordGoesBackAtLeastToThePreviousRecord) {
+    header.groupWord = 0;
+    shared.delayIndex.store(1);
+    const int64_t linked =
+        int64_t(headerPosition) - int64_t(header.sectorNumber() - header.previousSectorNumber()) * 512;
+    for (const PlayMode mode : {PlayMode::Backward, PlayMode::FastBackward}) {
+        SCOPED_TRACE(int(mode));
+        shared.speedIndex.store(2);  // fast backward at 1x
+        shared.setMode(mode);
+        engine.resync();
+        for (int r = 0; r < 20; ++r) {
+            clock.advanceNs(20'000'000);  // more than a field period of work on each record
+            ASSERT_LE(deliver(), linked) << "record " << r;
+        }
+    }
+}
+
 TEST_F(EngineFixture, DelayWaitIsDelayValueTimesGroupOverFieldRate) {
     for (int index = 1; index <= 6; ++index) {
         shared.delayIndex.store(index);
