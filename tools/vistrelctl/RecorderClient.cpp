@@ -238,7 +238,12 @@ int runLive(const ClientOptions& options, std::ostream& out, std::ostream& err) 
         return Clock::now() - start >= std::chrono::duration<double>(options.seconds);
     });
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    // A run of a few seconds ends before the watchdog would: a recorder that never logged us in did not
+    // answer, which is no run of zero pictures.
+    const bool loggedIn = client.session().loggedIn();
     client.finish();
+    if (error.empty() && !loggedIn)
+        return failWith(err, "no answer");
 
     frame::JpegEncoder encoder;
     for (size_t c = 0; c < channels.size(); ++c) {

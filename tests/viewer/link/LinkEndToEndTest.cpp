@@ -170,6 +170,16 @@ TEST(LinkEndToEnd, InfoFailuresGiveOneLine) {
         EXPECT_EQ(ctl::runInfo(o, out, err), 1);
         EXPECT_EQ(err.str(), "vistrelctl: no answer\n");
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+        // A live run of a few seconds ends before the watchdog: a recorder that never logged it in is
+        // still no answer, not zero pictures.
+        auto live = clientOptions(ntohs(address.sin_port));
+        live.seconds = 0.3;
+        live.outDir = scratchDir("silent-live").string();
+        std::ostringstream liveOut, liveErr;
+        EXPECT_EQ(ctl::runLive(live, liveOut, liveErr), 1);
+        EXPECT_EQ(liveErr.str(), "vistrelctl: no answer\n");
+        EXPECT_EQ(liveOut.str(), "");
+        std::filesystem::remove_all(live.outDir);
         ::close(fd);
     }
     {
