@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "common/json/Json.h"
 #include "viewer/setup/DdnsLookup.h"
 #include "viewer/setup/net/DdnsHttpClient.h"
 
@@ -14,10 +15,12 @@ int runDdnsCommand(const DdnsCommandOptions& options, std::ostream& out, std::os
     const std::string url = DdnsLookup::requestUrl(options.urlTemplate, options.memberId, options.name);
     const DdnsLookupOutcome outcome = DdnsHttpClient::lookupBlocking(url, options.timeoutMs);
     if (!outcome.answer.ok) {
+        // The service's own words: line breaks become blanks, and other control bytes are shown, never
+        // sent to the terminal (an answer could otherwise move the cursor or rewrite the screen).
         std::string message = outcome.answer.message;
         std::replace_if(
             message.begin(), message.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-        err << message << '\n';
+        err << lineText(message) << '\n';
         return 1;
     }
     if (options.json) {
