@@ -605,6 +605,12 @@ void LiveController::setConnectionState(link::ConnectionState state) {
         m_keyLockNotice = KeyLockNotice::None;
         if (state == link::ConnectionState::Established) {
             syncSpeedControls();
+            // Connected again by the playback window's reconnect after the view's disconnect ran: the
+            // buttons show the connection there is.
+            if (!m_connectChecked) {
+                m_connectChecked = true;
+                m_screen.buttonsChanged();
+            }
         }
     }
     m_screen.repaint(area::kStatus);

@@ -146,6 +146,27 @@ TEST_F(PlaybackHandOverTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsRep
     EXPECT_EQ(count(link::command::Login), 1u);
 }
 
+// The recorder closed the link while the window was open (the view's disconnect ran), and a play
+// button connected again: the live view's buttons show that connection.
+TEST_F(PlaybackHandOverTest, AReconnectFromTheWindowShowsConnectPressed) {
+    connectAndLogIn();
+    m_playback->open();
+    player().onRangeTimer();
+    deliver(reply(link::command::RecordingRangeReply,
+                  params({0, 0, link::packDateWord(kStart), link::packTimeWord(kStart),
+                          link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
+    ASSERT_TRUE(player().rangeValid());
+    m_controller->pressDisconnect();
+    ASSERT_FALSE(m_controller->connectChecked());
+    player().onPlayButton(playback::PlayButton::Forward);
+    ASSERT_TRUE(player().reconnecting());
+    m_controller->session()->onConnectResult(0);
+    m_shell.runLater();
+    EXPECT_EQ(m_controller->connectionState(), ConnectionState::Established);
+    EXPECT_TRUE(m_controller->connectChecked());
+    EXPECT_FALSE(m_controller->disconnectChecked());
+}
+
 TEST_F(PlaybackHandOverTest, ConnectionStatusesReachTheOpenWindow) {
     connectAndLogIn();
     m_playback->open();
