@@ -63,6 +63,17 @@ const char* kUsage =
 constexpr double kMaxSeconds = 7 * 24 * 3600;
 constexpr long kMaxInt = 2147483647;
 
+// The command's exit status, unless its output could not be written (a full disk, a closed pipe): then
+// the run failed, whatever the command found.
+int withOutputChecked(int status) {
+    std::cout.flush();
+    if (status == 0 && !std::cout) {
+        std::cerr << "vistrelctl: cannot write the output\n";
+        return 1;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,7 +87,7 @@ int main(int argc, char** argv) {
     }
     if (command == "ptz") {
         std::signal(SIGPIPE, SIG_IGN);
-        return ctl::ptzMain(argc, argv, std::cout, std::cerr);
+        return withOutputChecked(ctl::ptzMain(argc, argv, std::cout, std::cerr));
     }
 #ifdef DVR_VISTRELCTL_DDNS
     if (command == "ddns")
@@ -144,14 +155,14 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     frame::tuneHeapForPictureDecoding();
     if (command == "info")
-        return ctl::runInfo(options, std::cout, std::cerr);
+        return withOutputChecked(ctl::runInfo(options, std::cout, std::cerr));
     if (command == "playback") {
         playbackOptions.client = options;
         if (options.speed > 0)
             playbackOptions.speed = options.speed;
-        return ctl::runPlayback(playbackOptions, std::cout, std::cerr);
+        return withOutputChecked(ctl::runPlayback(playbackOptions, std::cout, std::cerr));
     }
     if (command == "live")
-        return ctl::runLive(options, std::cout, std::cerr);
-    return ctl::runEvents(options, std::cout, std::cerr);
+        return withOutputChecked(ctl::runLive(options, std::cout, std::cerr));
+    return withOutputChecked(ctl::runEvents(options, std::cout, std::cerr));
 }

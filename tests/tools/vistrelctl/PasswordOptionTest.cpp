@@ -1,5 +1,6 @@
 // The password kept off the command line other users can list: read from a file or standard input, and
-// a --password given anyway blanked out of the running program's command line after it was read.
+// a --password given anyway blanked out of the running program's command line after it was read; an
+// answer that cannot be written fails the run.
 #include "tools/vistrelctl/PasswordOption.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +103,17 @@ TEST(PasswordOption, TheProgramLogsInWithThePasswordThatNoCommandLineShows) {
                                 file + "' --timeout 20 > /dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(simulator.countLogged(R"("user":"admin","password":"from a file")"), 1u);
+
+    // The answer that cannot be written (a full disk) is a failed run, said on stderr.
+    const std::string errors = folder.file("errors");
+    const std::string full = program + " info --host 127.0.0.1 --port " + port + " --password-file '" + file +
+                             "' --timeout 20 > /dev/full 2> '" + errors + "'";
+    const int fullStatus = std::system(full.c_str());
+    ASSERT_TRUE(WIFEXITED(fullStatus));
+    EXPECT_EQ(WEXITSTATUS(fullStatus), 1);
+    std::ifstream in(errors);
+    const std::string said{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(said, "vistrelctl: cannot write the output\n");
 }
 
 }  // namespace
