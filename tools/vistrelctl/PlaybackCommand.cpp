@@ -105,6 +105,12 @@ public:
         statuses.push_back(code);
     }
 
+    // Pictures kept for --out are decoded whole, as live --out keeps them; the lines alone need no more
+    // than the panes' size.
+    frame::ShownSize decodeSize() const override {
+        return keepPixels ? frame::ShownSize{} : PlaybackControllerHost::decodeSize();
+    }
+
     // Prints the line of a picture whose channel could not be read.
     void flush() {
         if (pending)

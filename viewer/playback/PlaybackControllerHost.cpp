@@ -62,7 +62,7 @@ void PlaybackControllerHost::playbackPicture(const frame::PictureRecord& record)
         return;
     }
     frame::PictureRecord shown = record;
-    shown.options.shown = m_controller.layout().shownSize();
+    shown.options.shown = decodeSize();
     keepAndDraw(record, m_decoder.decode(shown, [this](const frame::FrameHeader& header) {
         return acceptPicture(header);
     }));
@@ -70,7 +70,7 @@ void PlaybackControllerHost::playbackPicture(const frame::PictureRecord& record)
 
 void PlaybackControllerHost::submitDecode(const frame::PictureRecord& record) {
     frame::PictureRecord shown = record;
-    shown.options.shown = m_controller.layout().shownSize();
+    shown.options.shown = decodeSize();
     m_decodeOut = true;
     const uint64_t turn = m_decodeTurn;
     m_worker->submit(shown, m_lifetime,
@@ -83,7 +83,7 @@ void PlaybackControllerHost::pictureDecoded(uint64_t turn, frame::WorkerDecode& 
     m_decodeOut = false;
     const frame::DecodedFrame& result = decode.frame;
     const frame::DecodedPicture& picture = decode.picture;
-    const frame::ShownSize shown = m_controller.layout().shownSize();
+    const frame::ShownSize shown = decodeSize();
     if (!m_controller.isOpen() || (m_session != nullptr && !m_session->connected())) {
         // The window closed or the connection ended meanwhile: nothing is drawn, and the session sends
         // nothing for it.

@@ -56,6 +56,8 @@ public:
     bool decodeOut() const { return m_decodeOut; }
 
 protected:
+    // The size pictures are decoded at: the panes' size in the window's layout (full size for none).
+    virtual frame::ShownSize decodeSize() const { return m_controller.layout().shownSize(); }
     // Whether to decode a playback picture: the controller's own check.
     virtual bool acceptPicture(const frame::FrameHeader& header) {
         return m_controller.acceptPicture(header);

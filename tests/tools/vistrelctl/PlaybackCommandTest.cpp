@@ -3,6 +3,8 @@
 #include "tools/vistrelctl/PlaybackCommand.h"
 
 #include <gtest/gtest.h>
+#include <iterator>
+#include <utility>
 
 #include <unistd.h>
 
@@ -40,6 +42,21 @@ std::vector<std::string> commandsAfterGoodbye(LoggedSimulator& simulator) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return receivedCommands(simulator);
+}
+
+// Width and height from a JPEG file's frame header; (0, 0) when there is none.
+std::pair<int, int> jpegSize(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), {}};
+    for (size_t i = 2; i + 9 < b.size();) {
+        if (b[i] != 0xFF)
+            return {0, 0};
+        const uint8_t marker = b[i + 1];
+        if (marker >= 0xC0 && marker <= 0xC2)
+            return {b[i + 7] << 8 | b[i + 8], b[i + 5] << 8 | b[i + 6]};
+        i += 2 + size_t(b[i + 2] << 8 | b[i + 3]);
+    }
+    return {0, 0};
 }
 
 // Four channels of full pictures, 03:00:00 to 03:01:00 every 5 s, a gap
@@ -112,8 +129,10 @@ TEST(PlaybackCommand, ForwardPlaysEveryPictureToTheRangeEnd) {
         expected.push_back(lineFor(options, slot));
     expected.push_back(R"({"summary": {"pictures": 8, "status": "STOP PLAY IMAGE"}})");
     EXPECT_EQ(r.lines, expected);
+    // Each channel's latest picture at its own size, as live --out keeps it: a whole 720 x 240 field,
+    // not the pane's thumbnail the window would draw.
     for (const char* name : {"ch01.jpg", "ch02.jpg", "ch03.jpg", "ch04.jpg"})
-        EXPECT_GT(std::filesystem::file_size(std::filesystem::path(dir) / name), 100u) << name;
+        EXPECT_EQ(jpegSize(std::filesystem::path(dir) / name), std::make_pair(720, 240)) << name;
     std::filesystem::remove_all(dir);
 
     // One search, then one picture request per picture, and the stop before leaving.
