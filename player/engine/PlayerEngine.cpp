@@ -54,6 +54,7 @@ void PlayerEngine::begin(uint64_t fileSize, uint64_t endOffset) {
 
 int64_t PlayerEngine::seek() {
     m_groupCounter = 0;
+    m_backwardRunHeader = -1;
     m_skipCounter = 0;
     return seekTarget(m_shared.sliderPosition.load(), m_fileSize);
 }
@@ -92,9 +93,14 @@ void PlayerEngine::stepOneRecord(PlayMode stepping) {
 }
 
 void PlayerEngine::stepBackward(const media::RecordContext& record, int64_t& position, PlayMode mode) {
-    // A link that does not lead to an earlier sector would lead back to this record again.
+    // A link that does not lead to an earlier sector would lead back to this record again. So does a
+    // damaged one that leads into the previous record's data, where the scan finds this header once
+    // more: a record met again in one backward run is left as a record without a link.
     const media::BackupHeader& h = *record.header;
-    if (h.previousSectorNumber() != 0 && h.sectorNumber() != 0 && h.previousSectorNumber() < h.sectorNumber())
+    const bool metAgain = m_backwardRunHeader >= 0 && int64_t(record.headerPosition) >= m_backwardRunHeader;
+    m_backwardRunHeader = int64_t(record.headerPosition);
+    if (!metAgain && h.previousSectorNumber() != 0 && h.sectorNumber() != 0 &&
+        h.previousSectorNumber() < h.sectorNumber())
         position = linkedPosition(record);
     else
         position = (position - 131072) & kSectorMask;
@@ -109,6 +115,8 @@ void PlayerEngine::afterPicture(const media::RecordContext& record, int64_t& pos
     takeRecord(*record.header);
     const media::BackupHeader& h = *record.header;
     const PlayMode mode = m_shared.mode();
+    if (mode != PlayMode::Backward && mode != PlayMode::FastBackward)
+        m_backwardRunHeader = -1;
     switch (mode) {
         case PlayMode::Forward:
         case PlayMode::FastForward:
@@ -170,6 +178,8 @@ void PlayerEngine::afterDroppedRecord(const media::RecordContext& record, int64_
     takeRecord(*record.header);
     const media::BackupHeader& h = *record.header;
     const PlayMode mode = m_shared.mode();
+    if (mode != PlayMode::Backward && mode != PlayMode::FastBackward)
+        m_backwardRunHeader = -1;
     switch (mode) {
         case PlayMode::Backward:
         case PlayMode::FastBackward:

@@ -27,7 +27,10 @@ public:
                  Options options);
 
     void begin(uint64_t fileSize, uint64_t endOffset) override;
-    void resync() override { m_clockReset = true; }
+    void resync() override {
+        m_clockReset = true;
+        m_backwardRunHeader = -1;
+    }
     int64_t seek() override;
     void afterPicture(const media::RecordContext& record, int64_t& position) override;
     void afterDroppedRecord(const media::RecordContext& record, int64_t& position) override;
@@ -106,6 +109,9 @@ private:
     media::PlaybackShared::Requests m_requestsSeen;
     int m_groupCounter = 0;
     bool m_clockReset = false;
+    // The header position of the record backward play last left, while one backward run lasts (-1:
+    // none): backward play meets every record before it.
+    int64_t m_backwardRunHeader = -1;
     int m_skipCounter = 0;
 
     IntervalClock m_groupClock;
