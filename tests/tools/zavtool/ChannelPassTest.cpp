@@ -130,9 +130,8 @@ private:
     uint64_t m_failFrom;
 };
 
-// The sound read up to a failing read is not the channel's whole sound: the reader says where it
-// stopped; a file read to its end says nothing.
-TEST(SoundTrack, AReadThatFailsInsideTheFileIsReportedWithItsOffset) {
+// A 20-second backup with sound (four channels, quad pictures), its bytes and its generator's report.
+void soundBackup(std::vector<uint8_t>& bytes, zavgen::GeneratorReport& report) {
     testsupport::TempFolder dir;
     const std::string path = dir.file("s.zav");
     zavgen::GeneratorOptions options;
@@ -141,10 +140,17 @@ TEST(SoundTrack, AReadThatFailsInsideTheFileIsReportedWithItsOffset) {
     options.sound = true;
     options.durationSeconds = 20;
     options.groupIntervalSeconds = 2;
-    zavgen::GeneratorReport report;
     ASSERT_TRUE(zavgen::generateBackup(path, options, report)) << report.error;
     std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+}
+
+// The sound read up to a failing read is not the channel's whole sound: the reader says where it
+// stopped; a file read to its end says nothing.
+TEST(SoundTrack, AReadThatFailsInsideTheFileIsReportedWithItsOffset) {
+    std::vector<uint8_t> bytes;
+    zavgen::GeneratorReport report;
+    ASSERT_NO_FATAL_FAILURE(soundBackup(bytes, report));
     ASSERT_EQ(bytes.size(), report.fileSize);
 
     std::optional<uint64_t> failedAt = 7;
@@ -165,18 +171,9 @@ TEST(SoundTrack, AReadThatFailsInsideTheFileIsReportedWithItsOffset) {
 // Sound block numbers that start again lower partway through the file: the blocks after the drop are
 // written too, all but the first, as the player plays them.
 TEST(SoundTrack, BlockNumbersThatStartAgainLowerGoOnBeingWritten) {
-    testsupport::TempFolder dir;
-    const std::string path = dir.file("s.zav");
-    zavgen::GeneratorOptions options;
-    options.channelCount = 4;
-    options.layoutFamily = 3;
-    options.sound = true;
-    options.durationSeconds = 20;
-    options.groupIntervalSeconds = 2;
+    std::vector<uint8_t> bytes;
     zavgen::GeneratorReport report;
-    ASSERT_TRUE(zavgen::generateBackup(path, options, report)) << report.error;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_NO_FATAL_FAILURE(soundBackup(bytes, report));
     const std::vector<int16_t> whole =
         readSoundChannel(FailingSource(bytes, bytes.size()), 1, {}, SIZE_MAX, nullptr, nullptr);
 

@@ -90,6 +90,16 @@ protected:
                               link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
     }
     playback::PlaybackController& player() { return m_playback->controller(); }
+    // Connected, the window open and the recording range in.
+    void openWithRange() {
+        connectAndLogIn();
+        m_playback->open();
+        player().onRangeTimer();
+        deliver(reply(link::command::RecordingRangeReply,
+                      params({0, 0, link::packDateWord(kStart), link::packTimeWord(kStart),
+                              link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
+        ASSERT_TRUE(player().rangeValid());
+    }
 
     FakeShell m_shell;
     std::unique_ptr<PlaybackHandOver> m_playback;
@@ -115,13 +125,7 @@ TEST_F(PlaybackHandOverTest, OpeningPausesLiveAndLeavingSendsOneLiveRequest) {
 }
 
 TEST_F(PlaybackHandOverTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsReport) {
-    connectAndLogIn();
-    m_playback->open();
-    player().onRangeTimer();
-    deliver(reply(link::command::RecordingRangeReply,
-                  params({0, 0, link::packDateWord(kStart), link::packTimeWord(kStart),
-                          link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
-    ASSERT_TRUE(player().rangeValid());
+    ASSERT_NO_FATAL_FAILURE(openWithRange());
     // The setup dialog gave another recorder meanwhile: it is for the live view's next Connect. The
     // window goes back to the recorder whose range it shows, whose log-in the session holds.
     config::ViewerSettings& settings = m_controller->settingsStore().settings();
@@ -149,13 +153,7 @@ TEST_F(PlaybackHandOverTest, ReconnectFromAPlayButtonFinishesAfterTheSessionsRep
 // The recorder closed the link while the window was open (the view's disconnect ran), and a play
 // button connected again: the live view's buttons show that connection.
 TEST_F(PlaybackHandOverTest, AReconnectFromTheWindowShowsConnectPressed) {
-    connectAndLogIn();
-    m_playback->open();
-    player().onRangeTimer();
-    deliver(reply(link::command::RecordingRangeReply,
-                  params({0, 0, link::packDateWord(kStart), link::packTimeWord(kStart),
-                          link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
-    ASSERT_TRUE(player().rangeValid());
+    ASSERT_NO_FATAL_FAILURE(openWithRange());
     m_controller->pressDisconnect();
     ASSERT_FALSE(m_controller->connectChecked());
     player().onPlayButton(playback::PlayButton::Forward);
@@ -189,12 +187,7 @@ public:
 TEST_F(PlaybackHandOverTest, AConnectionLostWhilePlayingPausesTheWindow) {
     CountingView view;
     player().setView(&view);
-    connectAndLogIn();
-    m_playback->open();
-    player().onRangeTimer();
-    deliver(reply(link::command::RecordingRangeReply,
-                  params({0, 0, link::packDateWord(kStart), link::packTimeWord(kStart),
-                          link::packDateWord(kEnd), link::packTimeWord(kEnd)})));
+    ASSERT_NO_FATAL_FAILURE(openWithRange());
     player().onPlayButton(playback::PlayButton::Forward);
     ASSERT_TRUE(player().playing());
     // The recorder closes the connection.
