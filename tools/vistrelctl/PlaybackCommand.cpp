@@ -85,6 +85,11 @@ public:
                 m_run.session->disconnect();
         }
         void recordingRange(const link::RecordingRange&) override { ++m_run.rangeReplies; }
+        // The recorder answered a stop with its play error.
+        void showMessage(const link::MessageText& message) override {
+            if (message.key == link::kPlayErrorMessage.key)
+                m_run.playError = true;
+        }
 
     private:
         PlaybackHost& m_run;
@@ -122,6 +127,7 @@ public:
     std::optional<link::DisconnectReason> ended;
     int rangeReplies = 0;
     std::vector<uint32_t> statuses;
+    bool playError = false;  // the recorder reported a play error (its stop answered with code 2)
     int pictures = 0;
     bool json = false;
     std::ostream* out = nullptr;
@@ -371,6 +377,9 @@ int runPlayback(const PlaybackOptions& options, std::ostream& out, std::ostream&
 
     if (!error.empty())
         return failWith(err, error);
+    // The status line shows the code as the window does; the recorder's play error fails the run.
+    if (host.playError)
+        return failWith(err, "play error");
     if (!status)
         return 0;
     switch (*status) {

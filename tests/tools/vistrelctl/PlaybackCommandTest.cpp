@@ -203,6 +203,15 @@ TEST(PlaybackCommand, PlayStatusesGiveTheirExitStatus) {
     }
     // Bad arguments never reach the network.
     EXPECT_EQ(play(playFrom(simulator.port(), "2006-02-30 00:00:00")).status, 1);
+
+    // A recorder that answers the stop at the range end with its play error: a failed run, not
+    // "nothing found".
+    sim::SimOptions failing = recording();
+    failing.playError = true;
+    LoggedSimulator erring(failing);
+    const Result r = play(playFrom(erring.port(), "2006-01-02 03:00:50"));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "vistrelctl: play error\n");
 }
 
 TEST(PlaybackCommand, FaultsMidPlaybackEndWithinTheTimeLimit) {
